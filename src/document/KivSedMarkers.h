@@ -1,0 +1,337 @@
+// Markers: positions in the document's text that follow edits, and their collections.
+//
+// A marker (IKivMark) is reference counted; it stays readable after it has been removed from
+// its collection (or after the collection or the document is gone), then reports IsValid()
+// false and never reaches its former owners. A collection (IKivMarkers) keeps its markers
+// sorted by position; markers at one position keep the order of their creation.
+//
+// Kinds of collections:
+//  - line-bound: markers stick to lines (text typed at a line start leaves a marker at the line
+//    start; a deletion that joins a line to the previous one takes its markers along);
+//  - keep marks: markers inside deleted text move out of it instead of being deleted;
+//  - produce events: every change is reported to the document (change brackets, creation,
+//    deletion, changed settings), which turns them into its listener calls and events.
+//
+// TMarkManager owns the collections of one document and is driven by the document's edit
+// pipeline through the Content* hooks. It reaches the document only through TKivMarkHost.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "KivEditDocError.h"
+#include "KivTypes.h"
+
+class IKivMark;
+class IKivMarkers;
+class TMark;
+class TMarkCollection;
+class TMarkManager;
+
+using IKivMarkRef = std::shared_ptr<IKivMark>;
+using IKivMarkersRef = std::shared_ptr<IKivMarkers>;
+using TKivMarkArray = std::vector<IKivMarkRef>;
+
+// Called for each marker of an enumeration, in position order, until it sets StopHere.
+using TKivMarkEnumFunction = std::function<void(const IKivMarkRef& AMark, void* AData, bool& StopHere)>;
+
+enum TKivBreakpointKind : Integer { mkBreakActive = 0, mkBreakDisabled = 1, mkBreakInactive = 2 };
+enum TKivDebugFrameKind : Integer { fkFrame = 0, fkFrameTop = 1, fkFrameActive = 2 };
+
+class IKivMark {
+ public:
+  virtual ~IKivMark() = default;
+  // The character offset; for a marker that is no longer valid, its last offset.
+  virtual Integer Pos() const = 0;
+  virtual TKivString Name() const = 0;
+  virtual void SetName(const TKivString& AName) = 0;
+  // Caller data, not owned.
+  virtual void* Data() const = 0;
+  virtual void SetData(void* AData) = 0;
+  // True while the marker belongs to a collection.
+  virtual bool IsValid() const = 0;
+  virtual Integer Line() = 0;
+  // Offset from the start of the marker's line.
+  virtual Integer Column() = 0;
+  // The owning collection; none for a marker that is no longer valid.
+  virtual IKivMarkersRef Collection() const = 0;
+  // Reports the marker's settings as changed (the caller changed what Data points to).
+  virtual void NotifyDataChanged() = 0;
+  virtual void DeleteFromCollection() = 0;
+};
+
+class IMarkInternal {
+ public:
+  virtual ~IMarkInternal() = default;
+  virtual TMark* GetImpl() = 0;
+};
+
+class IKivMarkers {
+ public:
+  virtual ~IKivMarkers() = default;
+  // Markers with AStart <= Pos < AStart + ACount (ACount -1: to the end of the text).
+  virtual TKivMarkArray GetMarksBySegment(Integer AStart, Integer ACount) = 0;
+  // Lines [AStartLine, AStartLine + ACount) cover the offsets from the start of the first line
+  // to the separator position of the last one inclusive (ACount -1: to the last line).
+  virtual Integer GetMarksCountByLines(Integer AStartLine, Integer ACount) = 0;
+  virtual TKivMarkArray GetMarksByLines(Integer AStartLine, Integer ACount) = 0;
+  // The marker with the greatest position on the line (the last created among equals).
+  virtual IKivMarkRef GetLastLineMark(Integer ALine) = 0;
+  virtual IKivMarkRef CreateLineMark(Integer ALine) = 0;
+  virtual IKivMarkRef CreateLineColumnMark(Integer ALine, Integer AColumn) = 0;
+  virtual IKivMarkRef CreateMark(Integer APos) = 0;
+  virtual void DeleteMark(const IKivMarkRef& AMark) = 0;
+  virtual void DeleteMarksAtLine(Integer ALine) = 0;
+  virtual void DeleteLastMarkAtLine(Integer ALine) = 0;
+  virtual void Clear() = 0;
+  virtual Integer Count() = 0;
+  virtual IKivMarkRef Marks(Integer AIndex) = 0;
+  // The first marker (in position order) with this name, or none.
+  virtual IKivMarkRef FindMarkByName(const TKivString& AName) = 0;
+  // Enumerations return the marker at which the callback stopped, or none.
+  virtual IKivMarkRef EnumMarkers(const TKivMarkEnumFunction& AEnumerator, void* AData) = 0;
+  virtual IKivMarkRef EnumMarkersByLines(Integer AStartLine, Integer ACount,
+                                         const TKivMarkEnumFunction& AEnumerator, void* AData) = 0;
+  virtual IKivMarkRef EnumMarkersByOffset(Integer AStartOffset, Integer ACount,
+                                          const TKivMarkEnumFunction& AEnumerator, void* AData) = 0;
+};
+
+// What the markers need from their document. The document implements it; tests use a fake.
+//
+// Line queries follow the line index: MarkHostLineEnd is the offset of the line's separator
+// (the text length for the last line); MarkHostLineByOffset(AOffset), AOffset in
+// [0, CharsCount], is the line whose end offset is the first >= AOffset.
+//
+// Change reporting (called only by collections that produce events):
+//  - MarkHostBeginChange: the outermost change bracket of a collection opens. Raises
+//    EKivEditDocError "Document markers are locked for changes" while the document's markers
+//    are locked, before doing anything; otherwise opens an update bracket and tells the
+//    listeners BeforeMarkChange.
+//  - MarkHostEndChange: the bracket closes: AfterMarkChange, DoUserEventAfterDocChange, close
+//    the update bracket with events.
+//  - MarkHostCreated: a marker was added: OnMarkCreating (with text changes locked), then
+//    MarkCreated to the listeners (adds dcMarkersCreated).
+//  - MarkHostDeleting: markers are about to be removed: OnMarkDeleting for each (with text
+//    changes locked), then MarksDeleting to the listeners (adds dcMarkersDeleted).
+//  - MarkHostSettingsChanged: a marker's name, data or kind changed: MarkSettingsChanged
+//    (adds dcMarkSettingsChanged).
+class TKivMarkHost {
+ public:
+  virtual ~TKivMarkHost() = default;
+  virtual Integer MarkHostCharsCount() = 0;
+  virtual Integer MarkHostLinesCount() = 0;
+  virtual Integer MarkHostLineStart(Integer ALine) = 0;
+  virtual Integer MarkHostLineEnd(Integer ALine) = 0;
+  virtual Integer MarkHostLineByOffset(Integer AOffset) = 0;
+
+  virtual void MarkHostBeginChange() = 0;
+  virtual void MarkHostEndChange() = 0;
+  virtual void MarkHostCreated(const IKivMarkersRef& ACollection, const IKivMarkRef& AMark) = 0;
+  virtual void MarkHostDeleting(const IKivMarkersRef& ACollection, const TKivMarkArray& AMarks) = 0;
+  virtual void MarkHostSettingsChanged(const IKivMarkersRef& ACollection, const IKivMarkRef& AMark) = 0;
+};
+
+class TMark final : public IKivMark, public IMarkInternal, public std::enable_shared_from_this<TMark> {
+ public:
+  TMark() = default;
+  TMark(const TMark&) = delete;
+  TMark& operator=(const TMark&) = delete;
+
+  Integer Pos() const override { return FPos; }
+  TKivString Name() const override { return FName; }
+  void SetName(const TKivString& AName) override;
+  void* Data() const override { return FData; }
+  void SetData(void* AData) override;
+  bool IsValid() const override { return FValid; }
+  Integer Line() override;
+  Integer Column() override;
+  IKivMarkersRef Collection() const override;
+  void NotifyDataChanged() override;
+  void DeleteFromCollection() override;
+
+  TMark* GetImpl() override { return this; }
+
+  TKivBreakpointKind GetBreakKind() const { return static_cast<TKivBreakpointKind>(FKind); }
+  void SetBreakKind(TKivBreakpointKind AKind);
+  TKivDebugFrameKind GetDebugFrameKind() const { return static_cast<TKivDebugFrameKind>(FKind); }
+  void SetStackFrameKind(TKivDebugFrameKind AKind);
+
+  // The collection's own view (no checks): cached line (-1 = not known) and creation number.
+  Integer CachedLine() const { return FLine; }
+  uint64_t Seq() const { return FSeq; }
+  TMarkCollection* Parent() const { return Parent_; }
+
+ private:
+  friend class TMarkCollection;
+
+  void CheckValid() const;
+  void SetKind(Integer AKind);
+
+  void* FData = nullptr;
+  Integer FKind = 0;
+  bool FValid = false;
+  Integer FPos = 0;
+  Integer FLine = -1;
+  TKivString FName;
+  // The owning collection while valid; cleared when the marker leaves it.
+  TMarkCollection* Parent_ = nullptr;
+  // Creation order inside the collection: the tie-break among equal positions.
+  uint64_t FSeq = 0;
+};
+
+// What one edit looks like to the collections; computed once by the manager.
+struct TMarkEditInfo {
+  Integer Start = 0;
+  Integer Count = 0;
+  // Insertion (after the edit): Start + Count begins a line.
+  bool EndStartsLine = false;
+  // Line delta of markers after the edited text (inserted minus removed line breaks).
+  Integer LinesDelta = 0;
+  // Deletion (before the edit, old line index).
+  Integer DocLength = 0;
+  Integer StartLine = 0;       // line of Start
+  Integer StartLineStart = 0;  // its start offset
+  Integer StartLineLength = 0;
+  bool StartIsLineStart = false;
+  bool Crosses = false;  // the range holds a line break
+};
+
+class TMarkCollection final : public IKivMarkers, public std::enable_shared_from_this<TMarkCollection> {
+ public:
+  TMarkCollection(TMarkManager* AParent, bool ALineBound, bool AKeepMarks, bool AProduceEvents);
+  ~TMarkCollection() override;
+  TMarkCollection(const TMarkCollection&) = delete;
+  TMarkCollection& operator=(const TMarkCollection&) = delete;
+
+  TKivMarkArray GetMarksBySegment(Integer AStart, Integer ACount) override;
+  Integer GetMarksCountByLines(Integer AStartLine, Integer ACount) override;
+  TKivMarkArray GetMarksByLines(Integer AStartLine, Integer ACount) override;
+  IKivMarkRef GetLastLineMark(Integer ALine) override;
+  IKivMarkRef CreateLineMark(Integer ALine) override;
+  IKivMarkRef CreateLineColumnMark(Integer ALine, Integer AColumn) override;
+  IKivMarkRef CreateMark(Integer APos) override;
+  void DeleteMark(const IKivMarkRef& AMark) override;
+  void DeleteMarksAtLine(Integer ALine) override;
+  void DeleteLastMarkAtLine(Integer ALine) override;
+  void Clear() override;
+  Integer Count() override;
+  IKivMarkRef Marks(Integer AIndex) override;
+  IKivMarkRef FindMarkByName(const TKivString& AName) override;
+  IKivMarkRef EnumMarkers(const TKivMarkEnumFunction& AEnumerator, void* AData) override;
+  IKivMarkRef EnumMarkersByLines(Integer AStartLine, Integer ACount, const TKivMarkEnumFunction& AEnumerator,
+                                 void* AData) override;
+  IKivMarkRef EnumMarkersByOffset(Integer AStartOffset, Integer ACount, const TKivMarkEnumFunction& AEnumerator,
+                                  void* AData) override;
+
+  bool LineBound() const { return FLineBound; }
+  bool KeepMarks() const { return FKeepMarks; }
+  bool ProduceEvents() const { return FProduceEvents; }
+  bool Disposed() const { return FDisposed; }
+
+  // ---- used by the manager and the document ----
+
+  // The markers a deletion of [AStart, AStart + ACount) will remove; with AWithKeep, none for a
+  // collection that keeps marks. AInfo comes from TMarkManager::DeletionInfo.
+  TKivMarkArray GetMarksToDelete(const TMarkEditInfo& AInfo, bool AWithKeep);
+  void ContentInserted(const TMarkEditInfo& AInfo);
+  void ContentDeleting(const TMarkEditInfo& AInfo);
+  // After the line index has changed: corrects the lines of markers at or after AStart by
+  // ALineCorrection and puts line-bound markers that ended between a CR and its LF at the
+  // start of the line.
+  void ContentDeleted(Integer AStart, Integer ALineCorrection);
+  // Removes every marker without reporting it.
+  void ClearSilently();
+  // Removes every marker (reported when AWithEvents) and makes the collection unusable.
+  void Dispose(bool AWithEvents);
+
+  // Raises when the collection has been disposed.
+  void CheckUsable() const;
+
+ private:
+  friend class TMark;
+  class TChangeBracket;
+
+  TKivMarkHost& Host() const;
+  bool Reporting() const { return FProduceEvents && FParent != nullptr; }
+  void BeginChange();
+  void EndChange();
+
+  // Index range of markers with Pos in [AFrom, ATo).
+  size_t LowerIndex(Integer APos) const;
+  size_t UpperIndex(Integer APos) const;
+  Integer FindIndex(const TMark* AMark) const;
+  void LineRange(Integer AStartLine, Integer ACount, Integer& AFrom, Integer& ATo);
+  void CheckLine(Integer ALine);
+  void CheckInsertOffset(Integer APos);
+  IKivMarkRef AddMark(Integer APos, Integer ALine);
+  void RemoveMarks(const TKivMarkArray& AMarks);
+  void ReleaseMark(TMark& AMark);
+  void AffectedRange(const TMarkEditInfo& AInfo, size_t& ALo, size_t& AHi) const;
+  void SortWindow(size_t ALo, size_t AHi);
+  void MarkChanged(TMark& AMark);
+
+  struct TMarkEnd {
+    std::shared_ptr<TMark> Mark;
+  };
+
+  Integer FEventLock = 0;
+  bool FProduceEvents;
+  bool FDisposed = false;
+  bool FLineBound;
+  bool FKeepMarks;
+  TMarkManager* FParent;
+  std::vector<TMarkEnd> FMarks;
+  uint64_t FNextSeq = 0;
+};
+
+// The collections of one document. Destroying the manager disposes every collection silently.
+class TMarkManager {
+ public:
+  explicit TMarkManager(TKivMarkHost* ADoc);
+  ~TMarkManager();
+  TMarkManager(const TMarkManager&) = delete;
+  TMarkManager& operator=(const TMarkManager&) = delete;
+
+  IKivMarkersRef CreateMarks(bool ALineBound, bool AKeepMarks, bool AProduceEvents);
+  bool HasMarks(const IKivMarkersRef& AMarks) const;
+  // Disposes the collection with events and forgets it.
+  void ReleaseMarks(const IKivMarkersRef& AMarks);
+  IKivMarkersRef GetMarks(Integer AIdx) const;
+  Integer MarksCount() const { return static_cast<Integer>(FMarks.size()); }
+  // Disposes every collection with events, then forgets them all.
+  void ClearAllMarks();
+  void SetDocument(TKivMarkHost* ADoc) { FDoc = ADoc; }
+  TKivMarkHost* Document() const { return FDoc; }
+
+  // ---- hooks of the document's edit pipeline ----
+  // Insertion of ACount characters at AStart: ContentInserting before the storage changes,
+  // ContentInserted once the storage and the line index hold the new text.
+  void ContentInserting(Integer AStart, Integer ACount);
+  void ContentInserted(Integer AStart, Integer ACount);
+  // Deletion of [AStart, AStart + ACount): ReportMarksToDelete first (inside the document's
+  // update bracket, before any change), ContentDeleting before the line index and the
+  // storage change, ContentDeleted once both hold the new text.
+  //
+  // ReportMarksToDelete reports, for every collection that produces events, the markers the
+  // deletion will remove (AWholeTextWipe: this collection is reported whole, and emptied
+  // silently afterwards, when the whole text goes); each collection's report is one change
+  // bracket of the document.
+  void ReportMarksToDelete(Integer AStart, Integer ACount, TMarkCollection* AWholeTextWipe);
+  void ContentDeleting(Integer AStart, Integer ACount);
+  void ContentDeleted(Integer AStart, Integer ACount);
+
+  // Deletion facts on the current (old) line index.
+  TMarkEditInfo DeletionInfo(Integer AStart, Integer ACount);
+
+ private:
+  TKivMarkHost* FDoc;
+  std::vector<std::shared_ptr<TMarkCollection>> FMarks;
+  std::vector<IKivMarkersRef> FIMarks;
+  // Line count before the edit in progress (-1: none), to measure its real line delta.
+  Integer FLinesBefore = -1;
+  Integer FEditStart = -1;
+  Integer FEditCount = -1;
+  Integer FRemovedLines = 0;
+};

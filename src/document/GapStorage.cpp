@@ -1,0 +1,211 @@
+// The gap buffer behind the document's text.
+#include "GapStorage.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr const char* kModule = "KivSedDocument";
+
+void CopyChars(Char* ADest, const Char* ASrc, Integer ACount) {
+  if (ACount > 0) std::memcpy(ADest, ASrc, static_cast<size_t>(ACount) * sizeof(Char));
+}
+
+void MoveChars(Char* ADest, const Char* ASrc, Integer ACount) {
+  if (ACount > 0) std::memmove(ADest, ASrc, static_cast<size_t>(ACount) * sizeof(Char));
+}
+
+[[noreturn]] void RaiseBadSegment() {
+  throw EKivEditDocError(u"Invalid segment passed to document method");
+}
+
+}  // namespace
+
+TGapStorage::TGapStorage(Integer AGapSize) : TKivTextStorage(512), FGapSize(AGapSize) {
+  KIV_ASSERT(AGapSize >= 0, kModule);
+}
+
+void TGapStorage::CheckInsert(Integer AIdx, Integer ACount) const {
+  if (AIdx < 0 || AIdx > FCount)
+    throw EKivEditDocError(u"Invalid char index for insert: %d. Valid range: [%d, %d].", {AIdx, 0, FCount});
+  if (int64_t{FCount} + ACount > KivMaxTextLength)
+    throw EKivEditDocError(
+        u"Document text too long: inserting %d characters into %d would exceed the limit of %d characters.",
+        {ACount, FCount, KivMaxTextLength});
+}
+
+void TGapStorage::ClearStorage() {
+  FArr.reset();
+  FArrLength = 0;
+  FCount = 0;
+  FGapStart = 0;
+  FGapEnd = 0;
+  InvalidateBuffer();
+}
+
+void TGapStorage::MoveGap(Integer AIdx) {
+  const Integer gap = FGapEnd - FGapStart;
+  if (FGapStart < AIdx)
+    MoveChars(FArr.get() + FGapStart, FArr.get() + FGapEnd, AIdx - FGapStart);
+  else if (AIdx < FGapStart)
+    MoveChars(FArr.get() + AIdx + gap, FArr.get() + AIdx, FGapStart - AIdx);
+  FGapStart = AIdx;
+  FGapEnd = AIdx + gap;
+}
+
+void TGapStorage::MoveTail(Integer AIdx) {
+  MoveChars(FArr.get() + AIdx, FArr.get() + FGapEnd, FCount - FGapStart);
+  FGapEnd = AIdx;
+}
+
+// A new array of ALength characters: the text before the gap stays in place, the text after
+// the gap starts at ATailStart.
+void TGapStorage::Reallocate(Integer ALength, Integer ATailStart) {
+  KIV_ASSERT(ATailStart >= FGapStart && int64_t{ATailStart} + (FCount - FGapStart) <= ALength, kModule);
+  // Left uninitialised: the gap and the spare capacity are never read, and a large text then
+  // touches its memory only once, when it is written.
+  auto arr = std::make_unique_for_overwrite<Char[]>(static_cast<size_t>(ALength));
+  CopyChars(arr.get(), FArr.get(), FGapStart);
+  CopyChars(arr.get() + ATailStart, FArr.get() + FGapEnd, FCount - FGapStart);
+  FArr = std::move(arr);
+  FArrLength = ALength;
+  FGapEnd = ATailStart;
+}
+
+void TGapStorage::ReserveGap(Integer AIdx, Integer ACount) {
+  MoveGap(AIdx);
+  if (FGapEnd - FGapStart >= ACount) return;
+  // The gap is left exactly FGapSize long after the insertion.
+  const int64_t needed = int64_t{FCount} + ACount + FGapSize;
+  const Integer tailStart = static_cast<Integer>(int64_t{AIdx} + ACount + FGapSize);
+  if (FArrLength <= needed || FArrLength / (needed + 1) > 4)
+    Reallocate(static_cast<Integer>(needed * 3 / 2), tailStart);
+  else
+    MoveTail(tailStart);
+}
+
+void TGapStorage::ShrinkGap() {
+  const Integer gap = FGapEnd - FGapStart;
+  if (gap <= FGapSize || FCount >= gap / 32) return;
+  const Integer tailStart = FGapStart + FGapSize;
+  const Integer length = FCount + FGapSize;
+  if (length == 0) {
+    ClearStorage();
+    return;
+  }
+  Reallocate(length, tailStart);
+  InvalidateBuffer();
+}
+
+void TGapStorage::CopyIntoGap(const TKivSegment& ASeg) {
+  Char* out = FArr.get() + FGapStart;
+  Integer i = ASeg.Start;
+  const Integer end = ASeg.Start + ASeg.Count;
+  if (auto* storage = dynamic_cast<TKivTextStorage*>(ASeg.Source)) {
+    while (i < end) {
+      const Char* chunk;
+      const Integer n = std::min(storage->GetChunk(i, chunk), end - i);
+      CopyChars(out, chunk, n);
+      out += n;
+      i += n;
+    }
+    return;
+  }
+  TKivCharSeq& src = *ASeg.Source;
+  while (i < end) {
+    src.AssureIdx(i);
+    const Integer n = std::min(end, src.BufferEnd()) - i;
+    CopyChars(out, src.Buffer().data() + (i - src.BufferStart()), n);
+    out += n;
+    i += n;
+  }
+}
+
+void TGapStorage::Inserted(Integer ACount) {
+  FGapStart += ACount;
+  FCount += ACount;
+  InvalidateBuffer();
+}
+
+void TGapStorage::Insert(Integer AIdx, const TKivSegment& ASeg) {
+  if (AIdx < 0 || AIdx > FCount)
+    throw EKivEditDocError(u"Invalid char index for insert: %d. Valid range: [%d, %d].", {AIdx, 0, FCount});
+  if (!IsValidSegment(ASeg)) RaiseBadSegment();
+  CheckInsert(AIdx, ASeg.Count);
+  if (ASeg.Count == 0) return;
+  if (ASeg.Source == this) {
+    // Moving the gap would move the very characters being copied.
+    const TKivString copy = SegmentToString(ASeg);
+    InsertChars(AIdx, copy);
+    return;
+  }
+  ReserveGap(AIdx, ASeg.Count);
+  CopyIntoGap(ASeg);
+  Inserted(ASeg.Count);
+}
+
+void TGapStorage::InsertChars(Integer AIdx, TKivStringView AChars) {
+  if (AChars.size() > static_cast<size_t>(KivMaxTextLength))
+    throw EKivEditDocError(
+        u"Document text too long: inserting %d characters into %d would exceed the limit of %d characters.",
+        {AChars.size(), FCount, KivMaxTextLength});
+  const auto n = static_cast<Integer>(AChars.size());
+  CheckInsert(AIdx, n);
+  if (n == 0) return;
+  ReserveGap(AIdx, n);
+  CopyChars(FArr.get() + FGapStart, AChars.data(), n);
+  Inserted(n);
+}
+
+void TGapStorage::Delete(Integer AIdx, Integer ACount) {
+  if (ACount < 0)
+    throw EKivEditDocError(u"Range start should be less or equal to range end: range: [%d, %d]",
+                           {AIdx, int64_t{AIdx} + ACount});
+  const int64_t last = int64_t{AIdx} + ACount - 1;
+  if (AIdx < 0 || AIdx >= FCount)
+    throw EKivEditDocError(u"Invalid char index: %d. Valid range: [%d, %d].", {AIdx, 0, FCount - 1});
+  if (last < 0 || last >= FCount)
+    throw EKivEditDocError(u"Invalid char index: %d. Valid range: [%d, %d].", {last, 0, FCount - 1});
+  if (ACount == 0) return;
+  MoveGap(AIdx);
+  FGapEnd += ACount;
+  FCount -= ACount;
+  ShrinkGap();
+  InvalidateBuffer();
+}
+
+void TGapStorage::SetText(const TKivSegment& ASeg) {
+  // Validated before the old text is dropped, so that a failed call keeps it.
+  if (!IsValidSegment(ASeg)) RaiseBadSegment();
+  if (ASeg.Count > KivMaxTextLength)
+    throw EKivEditDocError(
+        u"Document text too long: inserting %d characters into %d would exceed the limit of %d characters.",
+        {ASeg.Count, 0, KivMaxTextLength});
+  if (ASeg.Source == this) {
+    const TKivString copy = SegmentToString(ASeg);
+    ClearStorage();
+    InsertChars(0, copy);
+    return;
+  }
+  ClearStorage();
+  Insert(0, ASeg);
+}
+
+Integer TGapStorage::GetChunk(Integer AIdx, const Char*& AChunk) const {
+  KIV_ASSERT(AIdx >= 0 && AIdx <= FCount, kModule);
+  if (AIdx < FGapStart) {
+    AChunk = FArr.get() + AIdx;
+    return FGapStart - AIdx;
+  }
+  AChunk = FArr.get() + (AIdx + (FGapEnd - FGapStart));
+  return FCount - AIdx;
+}
+
+void TGapStorage::FillBuffer(Integer AStart, Integer AEnd) {
+  Char* out = FBuffer.data();
+  const Integer before = std::clamp(FGapStart - AStart, 0, AEnd - AStart);
+  CopyChars(out, FArr.get() + AStart, before);
+  const Integer rest = AEnd - AStart - before;
+  CopyChars(out + before, FArr.get() + (AStart + before + (FGapEnd - FGapStart)), rest);
+}

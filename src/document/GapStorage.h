@@ -1,0 +1,52 @@
+// The document's text as a gap buffer: the characters before the gap, the gap, the characters
+// after it, and possibly unused capacity at the end of the array.
+#pragma once
+
+#include <memory>
+
+#include "KivSedStorage.h"
+
+// Typing at one place costs no reallocation: a growth reserves half as much again plus a gap of
+// FGapSize, and memory is given back only when the gap is longer than FGapSize and more than
+// 32 times the text. Invariants: 0 <= FGapStart <= FGapEnd <= FGapEnd + Count - FGapStart <=
+// FArrLength; character i is FArr[i] for i < FGapStart, else FArr[i + FGapEnd - FGapStart].
+class TGapStorage : public TKivTextStorage {
+ public:
+  explicit TGapStorage(Integer AGapSize);
+
+  void SetText(const TKivSegment& ASeg) override;
+  void Insert(Integer AIdx, const TKivSegment& ASeg) override;
+  void Delete(Integer AIdx, Integer ACount) override;
+  // Insert for characters the caller holds in memory (the document's loader); same checks.
+  void InsertChars(Integer AIdx, TKivStringView AChars);
+
+  Integer GetChunk(Integer AIdx, const Char*& AChunk) const override;
+
+  // The layout, for tests and diagnostics.
+  Integer Capacity() const { return FArrLength; }
+  Integer GapStart() const { return FGapStart; }
+  Integer GapEnd() const { return FGapEnd; }
+  Integer GapSize() const { return FGapSize; }
+
+ protected:
+  void FillBuffer(Integer AStart, Integer AEnd) override;
+
+ private:
+  void CheckInsert(Integer AIdx, Integer ACount) const;
+  void ClearStorage();
+  void MoveGap(Integer AIdx);
+  // Makes the gap at AIdx at least ACount long, growing the array when needed.
+  void ReserveGap(Integer AIdx, Integer ACount);
+  void MoveTail(Integer AIdx);
+  void Reallocate(Integer ALength, Integer ATailStart);
+  void ShrinkGap();
+  // Copies the segment's characters to FArr[FGapStart ..]; the source is not this storage.
+  void CopyIntoGap(const TKivSegment& ASeg);
+  void Inserted(Integer ACount);
+
+  std::unique_ptr<Char[]> FArr;
+  Integer FArrLength = 0;
+  Integer FGapStart = 0;
+  Integer FGapEnd = 0;
+  Integer FGapSize;
+};

@@ -1,0 +1,249 @@
+// The line index of the document.
+#include "LineManager.h"
+
+#include <algorithm>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr const char* kModule = "KivSedDocument";
+constexpr Char kCR = u'\r';
+constexpr Char kLF = u'\n';
+
+// The first CR or LF in [AFrom, AEnd), or AEnd (AFrom itself when it is already past AEnd).
+const Char* FindBreak(const Char* AFrom, const Char* AEnd) {
+  const Char* p = AFrom;
+#if defined(__SSE2__)
+  const __m128i cr = _mm_set1_epi16(static_cast<short>(kCR));
+  const __m128i lf = _mm_set1_epi16(static_cast<short>(kLF));
+  while (AEnd - p >= 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
+    const __m128i ma = _mm_or_si128(_mm_cmpeq_epi16(a, cr), _mm_cmpeq_epi16(a, lf));
+    const __m128i mb = _mm_or_si128(_mm_cmpeq_epi16(b, cr), _mm_cmpeq_epi16(b, lf));
+    const auto bits =
+        static_cast<unsigned>(_mm_movemask_epi8(ma)) | (static_cast<unsigned>(_mm_movemask_epi8(mb)) << 16);
+    if (bits != 0) return p + (__builtin_ctz(bits) >> 1);
+    p += 16;
+  }
+#endif
+  while (p < AEnd && *p != kCR && *p != kLF) ++p;
+  return p;
+}
+
+// Appends the separators of a few characters held in ACh (character i at offset ABase + i)
+// that start at or before ALast.
+void ScanSmall(const Char* ACh, Integer ACount, Integer ABase, Integer ALast, TKivIntArray& AOut) {
+  for (Integer i = 0; i < ACount && ABase + i <= ALast; ++i) {
+    if (ACh[i] == kCR && i + 1 < ACount && ACh[i + 1] == kLF) {
+      AOut.push_back(static_cast<int32_t>(static_cast<Cardinal>(ABase + i) | TLineManager::LineEndFlagCRLF));
+      ++i;
+    } else if (ACh[i] == kCR || ACh[i] == kLF) {
+      AOut.push_back(ABase + i);
+    }
+  }
+}
+
+}  // namespace
+
+TLineManager::TLineManager(TKivTextStorage* AChars) : FChars(AChars) {
+  KIV_ASSERT(AChars != nullptr, kModule);
+  Refresh();
+}
+
+void TLineManager::RaiseLineIdxError(Integer ALine, Integer ACount) const {
+  throw EKivEditDocError(u"Invalid line index: %d. Valid range: [%d, %d]", {ALine, 0, ACount - 1});
+}
+
+Char TLineManager::RawChar(Integer AIdx) const {
+  const Char* c;
+  KIV_ASSERT(FChars->GetChunk(AIdx, c) > 0, kModule);
+  return *c;
+}
+
+void TLineManager::ScanSeparators(Integer AFrom, Integer ALast, TKivIntArray& AOut) const {
+  const Integer n = FChars->Count();
+  KIV_ASSERT(AFrom >= 0 && ALast < n, kModule);
+  Integer pos = AFrom;
+  while (pos <= ALast) {
+    const Char* chunk;
+    const Integer chunkLen = FChars->GetChunk(pos, chunk);
+    KIV_ASSERT(chunkLen > 0, kModule);
+    const Char* chunkEnd = chunk + chunkLen;
+    const Char* end = chunk + std::min(chunkLen, ALast + 1 - pos);
+    const Char* p = chunk;
+    while ((p = FindBreak(p, end)) < end) {
+      const Integer off = pos + static_cast<Integer>(p - chunk);
+      if (*p == kCR) {
+        const bool pairs = p + 1 < chunkEnd ? p[1] == kLF : off + 1 < n && RawChar(off + 1) == kLF;
+        if (pairs) {
+          AOut.push_back(static_cast<int32_t>(static_cast<Cardinal>(off) | LineEndFlagCRLF));
+          p += 2;
+          continue;
+        }
+      }
+      AOut.push_back(off);
+      ++p;
+    }
+    // p passes end by one when the LF of a pair lies in the next chunk.
+    pos += static_cast<Integer>(p - chunk);
+  }
+}
+
+void TLineManager::Refresh() {
+  const Integer n = FChars->Count();
+  KIV_ASSERT(n <= TKivTextStorage::KivMaxTextLength, kModule);
+  TKivIntArray ends;
+  // C text averages a line per few dozen characters; the estimate saves most regrowth.
+  ends.reserve(static_cast<size_t>(n / 32 + 1));
+  if (n > 0) ScanSeparators(0, n - 1, ends);
+  ends.push_back(n);
+  if (GrowCapacity(static_cast<Integer>(ends.size()), static_cast<Integer>(ends.capacity())) != -1)
+    ends.shrink_to_fit();
+  FEnds = std::move(ends);
+  FPendFrom = Count();
+  FPendDelta = 0;
+}
+
+Integer TLineManager::LowerBound(Integer AOffset) const {
+  // Branch-free halving: the probes do not depend on unpredictable comparisons.
+  Integer base = 0, len = Count();
+  while (len > 1) {
+    const Integer half = len / 2;
+    base = EndOf(base + half - 1) < AOffset ? base + half : base;
+    len -= half;
+  }
+  return base;
+}
+
+Integer TLineManager::GetLineByOffset(Integer AOffset) const {
+  const Integer n = FChars->Count();
+  if (AOffset < 0 || AOffset > n)
+    throw EKivEditDocError(u"Invalid char index for insert: %d. Valid range: [%d, %d].", {AOffset, 0, n});
+  return LowerBound(AOffset);
+}
+
+Integer TLineManager::GetLineStart(Integer AIdx) const {
+  CheckLine(AIdx);
+  if (AIdx == 0) return 0;
+  const Cardinal w = WordOf(AIdx - 1);
+  return static_cast<Integer>(w & LineEndOffsetMask) + ((w & LineEndFlagCRLF) != 0 ? 2 : 1);
+}
+
+Integer TLineManager::GetLineEnd(Integer AIdx) const {
+  CheckLine(AIdx);
+  return EndOf(AIdx);
+}
+
+TKivSegment TLineManager::GetAt(Integer AIdx) const {
+  const Integer start = GetLineStart(AIdx);
+  return MakeSegment(start, EndOf(AIdx) - start, FChars);
+}
+
+bool TLineManager::GetLineEndKind(Integer ALine, TKivLineSeparator& Res) const {
+  CheckLine(ALine);
+  if (ALine == Count() - 1) return false;
+  const Cardinal w = WordOf(ALine);
+  if ((w & LineEndFlagCRLF) != 0)
+    Res = lsCRLF;
+  else
+    Res = RawChar(static_cast<Integer>(w & LineEndOffsetMask)) == kCR ? lsCR : lsLF;
+  return true;
+}
+
+TKivIntArray TLineManager::Entries() const {
+  TKivIntArray out(FEnds.size());
+  for (Integer i = 0; i < Count(); ++i) out[static_cast<size_t>(i)] = static_cast<int32_t>(WordOf(i));
+  return out;
+}
+
+void TLineManager::MovePendingPoint(Integer ASkipFrom, Integer AIdx) {
+  if (FPendDelta != 0) {
+    if (FPendFrom < ASkipFrom) {
+      for (Integer i = FPendFrom; i < ASkipFrom; ++i)
+        FEnds[static_cast<size_t>(i)] = static_cast<int32_t>(WordOf(i));
+    } else if (FPendFrom > AIdx) {
+      const Cardinal undo = (0u - FPendDelta) & LineEndOffsetMask;
+      for (Integer i = AIdx; i < FPendFrom; ++i) {
+        const auto w = static_cast<Cardinal>(FEnds[static_cast<size_t>(i)]);
+        FEnds[static_cast<size_t>(i)] =
+            static_cast<int32_t>((w & LineEndFlagCRLF) | ((w + undo) & LineEndOffsetMask));
+      }
+    }
+  }
+  FPendFrom = AIdx;
+}
+
+void TLineManager::ReplaceEntries(Integer AFrom, Integer ATo, const TKivIntArray& ANew, Integer ADelta) {
+  MovePendingPoint(AFrom, ATo);
+  const auto k = static_cast<Integer>(ANew.size());
+  const Integer removed = ATo - AFrom;
+  auto pos = FEnds.begin() + AFrom;
+  if (k > removed) {
+    const Integer needed = Count() + k - removed;
+    if (needed > static_cast<Integer>(FEnds.capacity())) {
+      const Integer cap = GrowCapacity(needed, static_cast<Integer>(FEnds.capacity()));
+      FEnds.reserve(static_cast<size_t>(std::max(cap, needed)));
+      pos = FEnds.begin() + AFrom;
+    }
+    FEnds.insert(pos + removed, static_cast<size_t>(k - removed), 0);
+  } else if (k < removed) {
+    FEnds.erase(pos + k, pos + removed);
+    if (GrowCapacity(Count(), static_cast<Integer>(FEnds.capacity())) != -1) FEnds.shrink_to_fit();
+  }
+  std::copy(ANew.begin(), ANew.end(), FEnds.begin() + AFrom);
+  FPendFrom = AFrom + k;
+  FPendDelta = (FPendDelta + static_cast<Cardinal>(ADelta)) & LineEndOffsetMask;
+}
+
+TLineManResult TLineManager::ContentInserted(Integer AStart, Integer ALength) {
+  const Integer n = FChars->Count();
+  const Integer oldLen = EndOf(Count() - 1);
+  KIV_ASSERT(AStart >= 0 && ALength >= 0 && int64_t{oldLen} + ALength == n && AStart <= oldLen, kModule);
+  KIV_ASSERT(n <= TKivTextStorage::KivMaxTextLength, kModule);
+  const Integer a = LowerBound(AStart);
+  if (ALength == 0) return {a, 0};
+  // Only the pairing around the inserted text can change: a CR just before it may now pair
+  // with an inserted LF, and an old separator at AStart may now follow an inserted CR.
+  const Integer scanFrom = AStart > 0 && RawChar(AStart - 1) == kCR ? AStart - 1 : AStart;
+  const Integer from = LowerBound(scanFrom);
+  const Integer to = std::max(from, std::min(LowerBound(AStart + 1), Count() - 1));
+  TKivIntArray added;
+  ScanSeparators(scanFrom, std::min(AStart + ALength, n - 1), added);
+  const auto net = static_cast<Integer>(added.size()) - (to - from);
+  ReplaceEntries(from, to, added, ALength);
+  return {a, net};
+}
+
+TLineManResult TLineManager::ContentDeleting(Integer AStart, Integer ALength) {
+  const Integer n = FChars->Count();
+  KIV_ASSERT(AStart >= 0 && ALength >= 0 && int64_t{AStart} + ALength <= n && EndOf(Count() - 1) == n,
+             kModule);
+  if (ALength == 0) return {0, 0};
+  const Integer end = AStart + ALength;
+  const Integer a = LowerBound(AStart);
+  const Integer b = LowerBound(end);
+  const Integer scanFrom = AStart > 0 && RawChar(AStart - 1) == kCR ? AStart - 1 : AStart;
+  const Integer from = LowerBound(scanFrom);
+  const Integer to = std::max(from, std::min(LowerBound(end + 1), Count() - 1));
+  // The text after the deletion around its start, read before the storage changes: offsets
+  // scanFrom .. AStart + 1 of the new text.
+  Char ch[3];
+  Integer cnt = 0;
+  for (Integer j = scanFrom; j <= AStart + 1 && j < n - ALength; ++j)
+    ch[cnt++] = RawChar(j < AStart ? j : j + ALength);
+  TKivIntArray added;
+  ScanSmall(ch, cnt, scanFrom, AStart, added);
+  Integer first = a;
+  // A CR at the end of the line before now pairs with an LF after the deletion (or stops
+  // pairing): that line's separator changed.
+  if (from < a && (added.empty() || static_cast<Cardinal>(added[0]) != WordOf(from))) first = from;
+  const Integer removedLines = to - from - static_cast<Integer>(added.size());
+  ReplaceEntries(from, to, added, -ALength);
+  // Every line from the first changed one to the line of the deletion's end is touched; a CR
+  // just before the deletion that now pairs with the LF after it removes one line more.
+  return {first, std::max(b, first + removedLines) - first + 1};
+}

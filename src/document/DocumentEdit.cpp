@@ -1,0 +1,348 @@
+// The edit pipeline: checks, the CR LF rule, insertion, deletion, replacement, compound edits,
+// undo and redo, and the modified state.
+#include <algorithm>
+
+#include "DocumentPrivate.h"
+
+namespace {
+
+constexpr const char* kModule = "KivSedDocument";
+
+}  // namespace
+
+// ---- checks ----
+
+void TKivEditDocument::CheckCanEdit() const {
+  if (FReadOnly) throw EKivEditDocError(u"Document is read-only");
+  if (FChangesLockCnt > 0) throw EKivEditDocError(u"Document is locked for changes");
+}
+
+void TKivEditDocument::CheckNotInCompound() const {
+  if (FCompoundEditCnt > 0)
+    throw EKivEditDocError(u"This method is prohibited while document in compound edit");
+}
+
+void TKivEditDocument::CheckInsertOffset(Integer AOffset) const {
+  if (AOffset < 0 || AOffset > CharsCount())
+    throw EKivEditDocError(u"Invalid char index for insert: %d. Valid range: [%d, %d].",
+                           {AOffset, 0, CharsCount()});
+}
+
+void TKivEditDocument::CheckDeleteRange(Integer AStart, Integer ACount) const {
+  if (ACount < 0)
+    throw EKivEditDocError(u"Range start should be less or equal to range end: range: [%d, %d]",
+                           {AStart, (long long)AStart + ACount});
+  if (ACount == 0) {
+    CheckInsertOffset(AStart);
+    return;
+  }
+  const Integer n = CharsCount();
+  for (long long offset : {(long long)AStart, (long long)AStart + ACount - 1})
+    if (offset < 0 || offset > n - 1)
+      throw EKivEditDocError(u"Invalid offset given to document: %d. Valid range: [%d, %d]",
+                             {offset, 0, n - 1});
+}
+
+void TKivEditDocument::CheckSegment(const TKivSegment& ASeg) const {
+  if (!IsValidSegment(ASeg)) throw EKivEditDocError(u"Invalid segment passed to document method");
+}
+
+namespace {
+
+void CheckGrowth(Integer ACount, long long AGrowth) {
+  if (AGrowth > 0 && ACount + AGrowth > TKivTextStorage::KivMaxTextLength)
+    throw EKivEditDocError(
+        u"Document text too long: inserting %d characters into %d would exceed the limit of %d characters.",
+        {AGrowth, ACount, TKivTextStorage::KivMaxTextLength});
+}
+
+}  // namespace
+
+// ---- public edits ----
+
+void TKivEditDocument::Insert(Integer AStart, TKivStringView AStr) {
+  TKivSeqFromString src(AStr);
+  DoInsert(AStart, src.WholeSegment(), -1, nullptr);
+}
+
+void TKivEditDocument::InsertSeg(Integer AStart, const TKivSegment& ASeg) {
+  DoInsert(AStart, ASeg, -1, nullptr);
+}
+
+void TKivEditDocument::Replace(Integer AStart, Integer ACount, TKivStringView AStr) {
+  TKivSeqFromString src(AStr);
+  DoReplace(AStart, ACount, src.WholeSegment(), -1, nullptr);
+}
+
+void TKivEditDocument::ReplaceSeg(Integer AStart, Integer ACount, const TKivSegment& ASeg) {
+  DoReplace(AStart, ACount, ASeg, -1, nullptr);
+}
+
+void TKivEditDocument::Delete(Integer AStart, Integer ACount) {
+  DoDelete(AStart, ACount, -1, nullptr);
+}
+
+void TKivEditDocument::Clear() {
+  CheckCanEdit();
+  if (CharsCount() > 0) DoDelete(0, CharsCount(), -1, nullptr);
+}
+
+void TKivEditDocument::ClearNoUndo() {
+  CheckCanEdit();
+  CheckNotInCompound();
+  TUpdateGuard update(*this);
+  {
+    TUndoLimitSaver noUndo(*this);
+    if (CharsCount() > 0) DoDelete(0, CharsCount(), -1, nullptr);
+  }
+  FModified = false;
+  FUndoManager->MarkSaved();
+}
+
+// ---- the pipeline ----
+
+void TKivEditDocument::DoInsert(Integer AIdx, const TKivSegment& ASeg, Integer AAuthorID,
+                                TKivDocUndoInfoPtr AOldInfo) {
+  CheckCanEdit();
+  CheckSegment(ASeg);
+  CheckInsertOffset(AIdx);
+  CheckGrowth(CharsCount(), ASeg.Count);
+  if (ASeg.Count == 0) return;
+  if (AIdx > 0 && AIdx < CharsCount() && FStorage->GetChar(AIdx - 1) == u'\r' &&
+      FStorage->GetChar(AIdx) == u'\n') {
+    // Never split a CR LF pair: it becomes a lone CR and a lone LF around the new text.
+    const TKivString text = SegmentToString(ASeg);
+    TUpdateGuard update(*this);
+    TCompoundGuard compound(*this, AAuthorID, std::move(AOldInfo), true);
+    RawDelete(AIdx - 1, 2, -1, nullptr);
+    RawInsertStr(AIdx - 1, u"\r");
+    RawInsertStr(AIdx, text);
+    RawInsertStr(AIdx + Integer(text.size()), u"\n");
+    return;
+  }
+  RawInsert(AIdx, ASeg, AAuthorID, std::move(AOldInfo));
+}
+
+void TKivEditDocument::DoDelete(Integer AStart, Integer ACount, Integer AAuthorID,
+                                TKivDocUndoInfoPtr AOldInfo) {
+  CheckCanEdit();
+  CheckDeleteRange(AStart, ACount);
+  if (ACount == 0) return;
+  // A range that starts on the LF or ends on the CR of a pair takes the whole pair and puts
+  // back its other half, so that no pair is cut.
+  const Integer n = CharsCount();
+  const bool startsOnLf =
+      AStart > 0 && FStorage->GetChar(AStart) == u'\n' && FStorage->GetChar(AStart - 1) == u'\r';
+  const Integer last = AStart + ACount - 1;
+  const bool endsOnCr =
+      last + 1 < n && FStorage->GetChar(last) == u'\r' && FStorage->GetChar(last + 1) == u'\n';
+  if (!startsOnLf && !endsOnCr) {
+    RawDelete(AStart, ACount, AAuthorID, std::move(AOldInfo));
+    return;
+  }
+  const Integer start = startsOnLf ? AStart - 1 : AStart;
+  const Integer end = endsOnCr ? last + 2 : last + 1;
+  TUpdateGuard update(*this);
+  TCompoundGuard compound(*this, AAuthorID, std::move(AOldInfo), true);
+  RawDelete(start, end - start, -1, nullptr);
+  if (endsOnCr) RawInsertStr(start, u"\n");
+  if (startsOnLf) RawInsertStr(start, u"\r");
+}
+
+void TKivEditDocument::DoReplace(Integer AStart, Integer ACount, const TKivSegment& ASeg, Integer AAuthorID,
+                                 TKivDocUndoInfoPtr AOldInfo) {
+  CheckCanEdit();
+  CheckSegment(ASeg);
+  CheckDeleteRange(AStart, ACount);
+  CheckGrowth(CharsCount(), (long long)ASeg.Count - ACount);
+  if (ACount == 0 && ASeg.Count == 0) return;
+  // The segment may be a range of this document: take its text before deleting.
+  TKivSeqFromString text(SegmentToString(ASeg));
+  TUpdateGuard update(*this);
+  TCompoundGuard compound(*this, AAuthorID, std::move(AOldInfo), true);
+  if (ACount > 0) DoDelete(AStart, ACount, -1, nullptr);
+  if (text.Count() > 0) DoInsert(AStart, text.WholeSegment(), -1, nullptr);
+}
+
+void TKivEditDocument::RawInsertStr(Integer AIdx, TKivStringView AStr) {
+  TKivSeqFromString src(AStr);
+  RawInsert(AIdx, src.WholeSegment(), -1, nullptr);
+}
+
+void TKivEditDocument::RawInsert(Integer AIdx, const TKivSegment& ASeg, Integer AAuthorID,
+                                 TKivDocUndoInfoPtr AOldInfo) {
+  TUpdateGuard update(*this);
+  std::unique_ptr<TKivSeqFromString> copy;
+  TKivSegment seg = ASeg;
+  if (ASeg.Source == FStorage.get()) {
+    copy = std::make_unique<TKivSeqFromString>(SegmentToString(ASeg));
+    seg = copy->WholeSegment();
+  }
+  const Integer n = seg.Count;
+  NotifyPublicFirst([&](TKivDocumentListener& l) { l.BeforeInsert(AIdx, n); });
+  // TODO(markers): MarkersBeforeInsert(AIdx, n);
+  FStorage->Insert(AIdx, seg);
+  const TLineManResult res = FLineManager->ContentInserted(AIdx, n);
+  EditHappened();
+  if (!FInUndo) FUndoManager->ContentInserted(AIdx, n, AAuthorID, std::move(AOldInfo));
+  // TODO(markers): MarkersAfterInsert(AIdx, n);
+  LinesChanged(res);
+  NotifyViewsFirst([&](TKivDocumentListener& l) { l.AfterInsert(AIdx, n); }, [this] { AddChange(dcInsert); });
+  DoUserEventAfterDocChange();
+}
+
+void TKivEditDocument::RawDelete(Integer AStart, Integer ACount, Integer AAuthorID,
+                                 TKivDocUndoInfoPtr AOldInfo) {
+  TUpdateGuard update(*this);
+  // TODO(markers): MarkersReportDeletion(AStart, ACount);
+  NotifyPublicFirst([&](TKivDocumentListener& l) { l.BeforeDelete(AStart, ACount); });
+  if (!FInUndo) FUndoManager->ContentDeleting(AStart, ACount, AAuthorID, std::move(AOldInfo));
+  // TODO(markers): MarkersBeforeDelete(AStart, ACount);
+  const TLineManResult res = FLineManager->ContentDeleting(AStart, ACount);
+  FStorage->Delete(AStart, ACount);
+  // TODO(markers): MarkersAfterDelete(AStart, ACount);
+  EditHappened();
+  LinesChanged(res);
+  NotifyViewsFirst([&](TKivDocumentListener& l) { l.AfterDelete(AStart, ACount); },
+                   [this] { AddChange(dcDelete); });
+  DoUserEventAfterDocChange();
+}
+
+void TKivEditDocument::LinesChanged(const TLineManResult& ARes) {
+  DoLinesChanged(ARes.FirstChangedLine, ARes.ChangedLinesCount);
+  if (ARes.ChangedLinesCount <= 0)
+    FParser->LineChanged(ARes.FirstChangedLine);
+  else
+    FParser->LinesChangedFrom(ARes.FirstChangedLine);
+}
+
+void TKivEditDocument::EditHappened() {
+  // While undoing, the state follows the saved point once the step is done.
+  if (!FInUndo) FModified = true;
+}
+
+// ---- compound edits ----
+
+void TKivEditDocument::BeginCompoundEdit(bool AFreezeViews) {
+  CheckCanEdit();
+  OpenCompound(-1, nullptr, AFreezeViews);
+}
+
+void TKivEditDocument::EndCompoundEdit(bool AFreezeViews) {
+  if (FChangesLockCnt > 0) throw EKivEditDocError(u"Document is locked for changes");
+  if (FCompoundEditCnt == 0) throw EKivEditDocError(u"Document should be in compound edit mode here");
+  CloseCompound(AFreezeViews);
+}
+
+void TKivEditDocument::OpenCompound(Integer AAuthorID, TKivDocUndoInfoPtr AOldInfo, bool AFreezeViews) {
+  BeginUpdate();
+  ++FCompoundEditCnt;
+  try {
+    if (FCompoundEditCnt == 1) {
+      NotifyPublicFirst([&](TKivDocumentListener& l) { l.BeforeCompoundEdit(AFreezeViews); });
+      if (!FInUndo) FUndoManager->BeginCompoundAction(AAuthorID, std::move(AOldInfo));
+    }
+  } catch (...) {
+    --FCompoundEditCnt;
+    EndUpdate(false);
+    throw;
+  }
+}
+
+void TKivEditDocument::CloseCompound(bool AFreezeViews) {
+  KIV_ASSERT(FCompoundEditCnt > 0, kModule);
+  // Whatever happens below, this closes the update bracket OpenCompound opened.
+  TUpdateGuard closing(*this);
+  EndUpdate(false);
+  if (--FCompoundEditCnt > 0) return;
+  if (!FInUndo && FUndoManager->InsideCompoundAction()) {
+    FUndoManager->EndCompoundAction();
+    if (IsLoading()) FUndoManager->Clear();
+  }
+  NotifyViewsFirst([&](TKivDocumentListener& l) { l.AfterCompoundEdit(AFreezeViews); },
+                   [this] { AddChange(dcCompoundChange); });
+  DoUserEventAfterDocChange();
+}
+
+// ---- undo ----
+
+bool TKivEditDocument::DoCanUndo(Integer AAuthorID) const {
+  return FUndoManager->CanUndo(AAuthorID);
+}
+bool TKivEditDocument::DoCanRedo(Integer AAuthorID) const {
+  return FUndoManager->CanRedo(AAuthorID);
+}
+bool TKivEditDocument::CanUndo() const {
+  return DoCanUndo(-1);
+}
+bool TKivEditDocument::CanRedo() const {
+  return DoCanRedo(-1);
+}
+
+void TKivEditDocument::Undo() {
+  TKivDocUndoInfoPtr old;
+  DoUndoRedo(true, -1, nullptr, old);
+}
+
+void TKivEditDocument::Redo() {
+  TKivDocUndoInfoPtr old;
+  DoUndoRedo(false, -1, nullptr, old);
+}
+
+void TKivEditDocument::DoUndoRedo(bool AUndo, Integer AAuthorID, TKivDocUndoInfoPtr ANewInfo,
+                                  TKivDocUndoInfoPtr& OldInfo) {
+  CheckCanEdit();
+  CheckNotInCompound();
+  if (AUndo ? !DoCanUndo(AAuthorID) : !DoCanRedo(AAuthorID)) {
+    if (AAuthorID == -1) throw EKivEditDocError(AUndo ? u"Undo stack is empty" : u"Redo stack is empty");
+    throw EKivEditDocError(AUndo ? u"Can't undo for author %d" : u"Can't redo for author %d", {AAuthorID});
+  }
+  TUpdateGuard update(*this);
+  try {
+    TInUndoGuard inUndo(*this);
+    TKivDocUndoInfoPtr old = AUndo ? FUndoManager->Undo(AAuthorID, std::move(ANewInfo))
+                                   : FUndoManager->Redo(AAuthorID, std::move(ANewInfo));
+    OldInfo = std::move(old);
+  } catch (...) {
+    FModified = !FUndoManager->AtSavedPoint();
+    throw;
+  }
+  FModified = !FUndoManager->AtSavedPoint();
+}
+
+void TKivEditDocument::DoPushCustomAction(Integer AAuthorID, TKivDocUndoInfoPtr AOldInfo) {
+  FUndoManager->PushCustomAction(AAuthorID, std::move(AOldInfo));
+}
+
+void TKivEditDocument::ClearUndo() {
+  CheckNotInCompound();
+  TUpdateGuard update(*this);
+  FUndoManager->Clear();
+}
+
+Integer TKivEditDocument::UndoLimit() const {
+  return FUndoManager->Limit();
+}
+
+void TKivEditDocument::SetUndoLimit(Integer AValue) {
+  CheckNotInCompound();
+  if (FChangesLockCnt > 0) throw EKivEditDocError(u"Document is locked for changes");
+  TUpdateGuard update(*this);
+  // Lost steps may have held the way back to the saved text.
+  if (FUndoManager->SetLimit(AValue)) FModified = true;
+}
+
+void TKivEditDocument::SetModified(bool AValue) {
+  if (!AValue) {
+    MarkSaved();
+    return;
+  }
+  TUpdateGuard update(*this);
+  FModified = true;
+}
+
+void TKivEditDocument::MarkSaved() {
+  TUpdateGuard update(*this);
+  FModified = false;
+  FUndoManager->MarkSaved();
+}

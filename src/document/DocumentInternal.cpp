@@ -1,0 +1,142 @@
+// The views' interface to the document (TKivDocumentInternal) and the bulk text replacement
+// that loading uses.
+#include <algorithm>
+
+#include "DocumentPrivate.h"
+
+namespace {
+
+constexpr const char* kModule = "KivSedDocument";
+
+// Frees a segment made by SegmentFromString when the call that took it ends, however it ends.
+class TSegmentFreer {
+ public:
+  TSegmentFreer(TKivSegment& ASeg, bool AActive) : FSeg(ASeg), FActive(AActive) {}
+  ~TSegmentFreer() {
+    if (FActive) FreeSegment(FSeg);
+  }
+  TSegmentFreer(const TSegmentFreer&) = delete;
+  TSegmentFreer& operator=(const TSegmentFreer&) = delete;
+
+ private:
+  TKivSegment& FSeg;
+  bool FActive;
+};
+
+}  // namespace
+
+bool TKivDocumentInternal::GetCanUndo(Integer AAuthorID) const {
+  return FDoc.DoCanUndo(AAuthorID);
+}
+bool TKivDocumentInternal::GetCanRedo(Integer AAuthorID) const {
+  return FDoc.DoCanRedo(AAuthorID);
+}
+
+void TKivDocumentInternal::Undo(Integer AAuthorID, TKivDocUndoInfoPtr ANewInfo, TKivDocUndoInfoPtr& OldInfo) {
+  FDoc.DoUndoRedo(true, AAuthorID, std::move(ANewInfo), OldInfo);
+}
+
+void TKivDocumentInternal::Redo(Integer AAuthorID, TKivDocUndoInfoPtr ANewInfo, TKivDocUndoInfoPtr& OldInfo) {
+  FDoc.DoUndoRedo(false, AAuthorID, std::move(ANewInfo), OldInfo);
+}
+
+void TKivDocumentInternal::InsertSeg(Integer AIdx, TKivSegment ASeg, Integer AAuthorID,
+                                     TKivDocUndoInfoPtr AOldInfo, bool ADoFreeSeg) {
+  TSegmentFreer freer(ASeg, ADoFreeSeg);
+  FDoc.DoInsert(AIdx, ASeg, AAuthorID, std::move(AOldInfo));
+}
+
+void TKivDocumentInternal::InsertStr(Integer AIdx, TKivStringView AStr, Integer AAuthorID,
+                                     TKivDocUndoInfoPtr AOldInfo) {
+  TKivSeqFromString src(AStr);
+  FDoc.DoInsert(AIdx, src.WholeSegment(), AAuthorID, std::move(AOldInfo));
+}
+
+void TKivDocumentInternal::Delete(Integer AStart, Integer ACount, Integer AAuthorID,
+                                  TKivDocUndoInfoPtr AOldInfo) {
+  FDoc.DoDelete(AStart, ACount, AAuthorID, std::move(AOldInfo));
+}
+
+void TKivDocumentInternal::ReplaceSeg(Integer AStart, Integer ACount, TKivSegment ASeg, Integer AAuthorID,
+                                      TKivDocUndoInfoPtr AOldInfo, bool ADoFreeSeg) {
+  TSegmentFreer freer(ASeg, ADoFreeSeg);
+  FDoc.DoReplace(AStart, ACount, ASeg, AAuthorID, std::move(AOldInfo));
+}
+
+void TKivDocumentInternal::ReplaceStr(Integer AStart, Integer ACount, TKivStringView AStr, Integer AAuthorID,
+                                      TKivDocUndoInfoPtr AOldInfo) {
+  TKivSeqFromString src(AStr);
+  FDoc.DoReplace(AStart, ACount, src.WholeSegment(), AAuthorID, std::move(AOldInfo));
+}
+
+void TKivDocumentInternal::PushCustomAction(Integer AAuthorID, TKivDocUndoInfoPtr AOldInfo) {
+  FDoc.DoPushCustomAction(AAuthorID, std::move(AOldInfo));
+}
+
+void TKivDocumentInternal::BeginCompoundAction(Integer AAuthorID, TKivDocUndoInfoPtr AOldInfo,
+                                               bool AFreezeViews) {
+  FDoc.CheckCanEdit();
+  FDoc.OpenCompound(AAuthorID, std::move(AOldInfo), AFreezeViews);
+}
+
+Integer TKivDocumentInternal::GetNextAuthorID() {
+  return ++FDoc.FLastAuthorID;
+}
+
+void TKivDocumentInternal::LockMarkers() {
+  ++FDoc.FMarkersLockCnt;
+}
+
+void TKivDocumentInternal::UnlockMarkers() {
+  KIV_ASSERT(FDoc.FMarkersLockCnt > 0, kModule);
+  --FDoc.FMarkersLockCnt;
+}
+
+void TKivDocumentInternal::LockChanges() {
+  ++FDoc.FChangesLockCnt;
+}
+
+void TKivDocumentInternal::UnlockChanges() {
+  KIV_ASSERT(FDoc.FChangesLockCnt > 0, kModule);
+  --FDoc.FChangesLockCnt;
+}
+
+void TKivDocumentInternal::AddListener(TKivDocumentListener* AListener) {
+  KIV_ASSERT(FDoc.FCompoundEditCnt == 0, kModule);
+  auto& list = FDoc.FListeners;
+  if (AListener && std::find(list.begin(), list.end(), AListener) == list.end()) list.push_back(AListener);
+}
+
+void TKivDocumentInternal::RemoveListener(TKivDocumentListener* AListener) {
+  std::erase(FDoc.FListeners, AListener);
+}
+
+// ---- bulk replacement ----
+
+void TKivEditDocument::LoadReplaceText(TGapStorage& ANewText) {
+  TUpdateGuard update(*this);
+  const Integer oldCount = CharsCount();
+  if (oldCount > 0) {
+    // The old text goes as a deletion of everything, as far as markers are concerned.
+    // TODO(markers): MarkersReportDeletion(0, oldCount); MarkersBeforeDelete(0, oldCount);
+    FLineManager->ContentDeleting(0, oldCount);
+    FStorage->Delete(0, oldCount);
+    // TODO(markers): MarkersAfterDelete(0, oldCount);
+  }
+  FUndoManager->Clear();
+  NotifyPublicFirst([](TKivDocumentListener& l) { l.BeforeRefresh(); });
+  // TODO(storage): take the text with a swap once the storage offers one.
+  for (Integer at = 0; at < ANewText.Count();) {
+    const Char* chunk = nullptr;
+    const Integer n = ANewText.GetChunk(at, chunk);
+    KIV_ASSERT(n > 0, kModule);
+    FStorage->InsertChars(at, TKivStringView(chunk, size_t(n)));
+    at += n;
+  }
+  FLineManager->Refresh();
+  FParser->LinesChangedFrom(0);
+  FModified = false;
+  FUndoManager->MarkSaved();
+  NotifyViewsFirst([](TKivDocumentListener& l) { l.AfterRefresh(); });
+  DoUserEventAfterDocChange();
+}

@@ -1,0 +1,498 @@
+// The text document component: one text with its line index, undo history, markers, scheme
+// collections, parser and listeners.
+//
+// Every change passes through one pipeline: checks (read-only, change lock, arguments) run
+// before anything changes; then the storage, line index, undo history and markers are updated,
+// the parser is told which lines changed and the listeners are notified in a fixed order.
+// Component events (OnDocChanged) fire once, when the outermost update bracket closes.
+//
+// Views reach author-aware editing and undo through Internal(); other clients use the public
+// operations, which edit as author -1 without undo info.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "KivComponent.h"
+#include "KivEditDocError.h"
+#include "KivSedMarkers.h"
+#include "KivSedSchemes.h"
+#include "KivSedStorage.h"
+#include "KivSedUndo.h"
+#include "KivSedUtils.h"
+#include "KivStrings.h"
+
+class TKivEditDocument;
+class TGapStorage;
+class TLineManager;
+class TUndoManager;
+
+// ---------------------------------------------------------------------------------------------
+// Parser contract
+
+enum TKivFontStyle : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+using TKivFontStyles = uint8_t;  // a set of TKivFontStyle bits
+
+enum TKivEditAttributesSetEnum : uint8_t {
+  asBackgroundColor = 1,
+  asTextColor = 2,
+  asFontStyle = 4,
+  asCustomAttributes = 8
+};
+using TKivEditAttributesSet = uint8_t;  // the attributes that are defined
+
+// A token's display attributes; undefined ones are left to whoever draws. The custom
+// attribute table is not owned by the record: its holder keeps an ownership flag beside it.
+struct TKivEditAttributes {
+  TKivStringHashTable* CustomAttributes = nullptr;
+  TKivColor BackgroundColor = 0;
+  TKivColor TextColor = 0;
+  TKivFontStyles FontStyle = 0;
+  TKivEditAttributesSet AttributesSet = 0;
+};
+
+struct TKivEditParsedToken {
+  TKivSegment Seg;
+  TKivEditAttributes Attrs;
+  Integer TokenID = 0;
+};
+using TKivEditParsedTokenArray = std::vector<TKivEditParsedToken>;
+
+// Receives the tokens of a line in order.
+class TKivTokenHandler {
+ public:
+  virtual ~TKivTokenHandler() = default;
+  virtual void HandleToken(const TKivSegment& ASeg, Integer ATokenID,
+                           const TKivEditAttributes& Attributes) = 0;
+};
+
+class TKivEditParsedLine {
+ public:
+  virtual ~TKivEditParsedLine() = default;
+  virtual Integer TokenCount() = 0;
+  virtual Integer GetTokenIdx(Integer ACol) = 0;
+  // Fills at most Arr.size() entries from token AStart on; returns the number filled.
+  virtual Integer GetTokens(Integer AStart, Integer ACount, TKivEditParsedTokenArray& Arr) = 0;
+};
+
+// The parser a document owns. This base parses nothing: no folds, every line one token.
+// The syntax engine's parser overrides it; the document tells it about every edit.
+class TKivEditParserBase {
+ public:
+  TKivEditParserBase() = default;
+  TKivEditParserBase(const TKivEditParserBase&) = delete;
+  TKivEditParserBase& operator=(const TKivEditParserBase&) = delete;
+  virtual ~TKivEditParserBase() = default;
+
+  virtual void SetDocument(TKivEditDocument* ADoc) { FDoc = ADoc; }
+  virtual TKivEditDocument* GetDocument() const { return FDoc; }
+  virtual Integer GetFoldLevel(Integer ALine);
+  virtual Integer GetParentLine(Integer ALine);
+  virtual Integer GetFoldEnd(Integer ALineStart);
+  virtual Integer GetFoldStart(Integer ALineEnd);
+  virtual bool IsFoldStart(Integer ALine);
+  virtual bool IsFoldEnd(Integer ALine);
+  virtual void EnsureLineParsed(Integer ALine);
+  virtual void SetMaxLineLengthToParse(Integer AValue) { FMaxLineLengthToParse = AValue; }
+  Integer MaxLineLengthToParse() const { return FMaxLineLengthToParse; }
+  // Hands the whole line to AHandler as one token with ID 0 and empty attributes.
+  virtual void MarkTokens(Integer ALine, TKivTokenHandler& AHandler);
+  // None in the base.
+  virtual TKivEditParsedLine* GetParsedLine(Integer ALine);
+  virtual void LineChanged(Integer ALine);
+  virtual void LinesChangedFrom(Integer AStart);
+  virtual void Refresh() {}
+  virtual TKivIntArray GetAllTokenIDs(const TKivString& ATokenName);
+  // Scheme loading (the syntax engine's parser implements them).
+  virtual void SetSchemeLoaders(TKivEditParserSchemeLoader ASyntaxLoader,
+                                TKivEditParserSchemeLoader AColorLoader) {
+    (void)ASyntaxLoader;
+    (void)AColorLoader;
+  }
+  virtual void LoadSchemeDoc(const TKivString& ASyntaxName, const TKivString& AColorName) {
+    (void)ASyntaxName;
+    (void)AColorName;
+  }
+  virtual void UnloadSchemes() {}
+
+ protected:
+  TKivEditDocument* FDoc = nullptr;
+  Integer FMaxLineLengthToParse = 1000;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Change notifications
+
+enum TKivDocStatusChange : uint8_t {
+  dcInsert,
+  dcDelete,
+  dcCompoundChange,
+  dcMarkersCreated,
+  dcMarkSettingsChanged,
+  dcMarkersDeleted,
+  dcCodePagePropsChanged,
+  dcModifiedPropertyChanged
+};
+
+// A set of TKivDocStatusChange.
+class TKivDocStatusChanges {
+ public:
+  TKivDocStatusChanges() = default;
+  TKivDocStatusChanges(std::initializer_list<TKivDocStatusChange> AItems) {
+    for (auto c : AItems) Include(c);
+  }
+  void Include(TKivDocStatusChange AChange) { FBits |= uint8_t(1u << AChange); }
+  void Exclude(TKivDocStatusChange AChange) { FBits &= uint8_t(~(1u << AChange)); }
+  bool Contains(TKivDocStatusChange AChange) const { return (FBits >> AChange) & 1; }
+  bool Empty() const { return FBits == 0; }
+  void Clear() { FBits = 0; }
+  friend bool operator==(TKivDocStatusChanges, TKivDocStatusChanges) = default;
+
+ private:
+  uint8_t FBits = 0;
+};
+
+using TKivDocChangedEvent = std::function<void(TKivEditDocument& Sender, TKivDocStatusChanges AChanges)>;
+using TKivDocLinesChanged = std::function<void(TKivEditDocument& Sender, Integer AFirstLine, Integer ACount)>;
+
+// The document's notifications; every operation is empty in the base. "Before" notifications
+// reach public listeners first, then views; "after" notifications reach views first, then
+// public listeners, each followed by DoUserEventAfterDocChange (views, then public).
+// A listener may remove itself (or another) while being notified.
+class TKivDocumentListener {
+ public:
+  virtual ~TKivDocumentListener() = default;
+  virtual void BeforeRefresh() {}
+  virtual void AfterRefresh() {}
+  virtual void BeforeSettingsRefresh() {}
+  virtual void AfterSettingsRefresh() {}
+  virtual void BeforeMarkChange() {}
+  virtual void MarksDeleting(const IKivMarkersRef& AMarkers, const TKivMarkArray& AMarks) {
+    (void)AMarkers;
+    (void)AMarks;
+  }
+  virtual void MarkCreated(const IKivMarkersRef& AMarkers, const IKivMarkRef& AMark) {
+    (void)AMarkers;
+    (void)AMark;
+  }
+  virtual void MarkSettingsChanged(const IKivMarkersRef& AMarkers, const IKivMarkRef& AMark) {
+    (void)AMarkers;
+    (void)AMark;
+  }
+  virtual void AfterMarkChange() {}
+  virtual void BeforeInsert(Integer AStart, Integer ALength) {
+    (void)AStart;
+    (void)ALength;
+  }
+  virtual void AfterInsert(Integer AStart, Integer ALength) {
+    (void)AStart;
+    (void)ALength;
+  }
+  virtual void BeforeDelete(Integer AStart, Integer ALength) {
+    (void)AStart;
+    (void)ALength;
+  }
+  virtual void AfterDelete(Integer AStart, Integer ALength) {
+    (void)AStart;
+    (void)ALength;
+  }
+  virtual void BeforeCompoundEdit(bool AFreezeOnCompoundEdit) { (void)AFreezeOnCompoundEdit; }
+  virtual void AfterCompoundEdit(bool AFreezeOnCompoundEdit) { (void)AFreezeOnCompoundEdit; }
+  virtual void DoUserEventAfterDocChange() {}
+  virtual void DocumentDestroing() {}
+};
+
+// ---------------------------------------------------------------------------------------------
+// The document's faces
+
+// The interface views edit through: author-aware edits and undo, locks and the view list.
+// Inside a compound edit views pass author -1 and no info; the compound step carries the
+// author and info it was opened with.
+class TKivDocumentInternal {
+ public:
+  explicit TKivDocumentInternal(TKivEditDocument& ADoc) : FDoc(ADoc) {}
+
+  bool GetCanUndo(Integer AAuthorID) const;
+  bool GetCanRedo(Integer AAuthorID) const;
+  // OldInfo receives the info recorded with the undone step when it is the author's own.
+  void Undo(Integer AAuthorID, TKivDocUndoInfoPtr ANewInfo, TKivDocUndoInfoPtr& OldInfo);
+  void Redo(Integer AAuthorID, TKivDocUndoInfoPtr ANewInfo, TKivDocUndoInfoPtr& OldInfo);
+  // With ADoFreeSeg the segment (made by SegmentFromString) is freed, also when the call fails.
+  void InsertSeg(Integer AIdx, TKivSegment ASeg, Integer AAuthorID, TKivDocUndoInfoPtr AOldInfo,
+                 bool ADoFreeSeg);
+  void InsertStr(Integer AIdx, TKivStringView AStr, Integer AAuthorID, TKivDocUndoInfoPtr AOldInfo);
+  void Delete(Integer AStart, Integer ACount, Integer AAuthorID, TKivDocUndoInfoPtr AOldInfo);
+  void ReplaceSeg(Integer AStart, Integer ACount, TKivSegment ASeg, Integer AAuthorID,
+                  TKivDocUndoInfoPtr AOldInfo, bool ADoFreeSeg);
+  void ReplaceStr(Integer AStart, Integer ACount, TKivStringView AStr, Integer AAuthorID,
+                  TKivDocUndoInfoPtr AOldInfo);
+  void PushCustomAction(Integer AAuthorID, TKivDocUndoInfoPtr AOldInfo);
+  // Closed by the document's EndCompoundEdit.
+  void BeginCompoundAction(Integer AAuthorID, TKivDocUndoInfoPtr AOldInfo, bool AFreezeViews);
+  // 1, 2, ... per document.
+  Integer GetNextAuthorID();
+  void LockMarkers();
+  void UnlockMarkers();
+  void LockChanges();
+  void UnlockChanges();
+  // The view list (not owned). Adding inside a compound edit is a programming error.
+  void AddListener(TKivDocumentListener* AListener);
+  void RemoveListener(TKivDocumentListener* AListener);
+
+ private:
+  TKivEditDocument& FDoc;
+};
+
+// The document as a list of lines (its Lines property). Stores nothing itself. Text reads
+// every line followed by CR LF; setting Text or assigning another list replaces the whole
+// text (joined with the document's LineSeparatorStr) as one change.
+class TDocumentStringsProxy : public TKivStrings {
+ public:
+  explicit TDocumentStringsProxy(TKivEditDocument& AParent) : FParent(AParent) {}
+
+  Integer Count() const override;
+  TKivString Get(Integer AIndex) const override;
+  // Replaces the line's content (its separator stays).
+  void Put(Integer AIndex, const TKivString& AStr) override;
+  void Insert(Integer AIndex, const TKivString& AStr) override;
+  void Delete(Integer AIndex) override;
+  void Clear() override;
+  // One compound edit: clears the text and inserts the lines.
+  void SetText(TKivStringView AText) override;
+  // Replaces the text without undo and resets the modified state.
+  void Assign(const TKivStrings& ASource) override;
+
+ protected:
+  // The list's update bracket is a compound edit with view freezing.
+  void SetUpdateState(bool AUpdating) override;
+
+ private:
+  void ReplaceAll(const std::vector<TKivString>& ALines);
+
+  TKivEditDocument& FParent;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The document
+
+class TKivEditDocument : public TKivLoadable {
+ public:
+  static constexpr Integer DefaultUndoLimit = 1024;
+  static const TKivString DefaultWordSeparators;
+
+  TKivEditDocument();
+  ~TKivEditDocument() override;
+  TKivEditDocument(const TKivEditDocument&) = delete;
+  TKivEditDocument& operator=(const TKivEditDocument&) = delete;
+
+  // ---- text and lines ----
+  // The characters (read-only use; reading moves the sequence's window).
+  TKivCharSeq& Chars();
+  Integer CharsCount() const;
+  Integer LinesCount() const;
+  // The whole text as a string.
+  TKivString Text();
+  // A line without its separator; a line outside [0, LinesCount - 1] raises.
+  TKivSegment GetLine(Integer ALine) const;
+  // The line with its separator (the last line: to the end of the text).
+  TKivSegment GetLineWithCr(Integer ALine) const;
+  TKivString GetLineText(Integer ALine) const;
+  Integer GetLineStart(Integer ALine) const;
+  // The offset where the line's content ends (its separator's offset, or the text length).
+  Integer GetLineEnd(Integer ALine) const;
+  // AOffset in [0, CharsCount].
+  Integer GetLineByOffset(Integer AOffset) const;
+  // False for the last line; otherwise true and the line's separator kind.
+  bool GetLineEndKind(Integer ALine, TKivLineSeparator& Res) const;
+  // Copies characters [AStart, AStart + ACount) to ADest.
+  void CopyChars(Integer AStart, Integer ACount, Char* ADest) const;
+  TKivString GetText(Integer AStart, Integer ACount) const;
+
+  TKivLineSeparator LineSeparator() const { return FLineSeparator; }
+  // Used when the document creates a line break itself; existing text is not converted.
+  void SetLineSeparator(TKivLineSeparator AValue);
+  const TKivString& LineSeparatorStr() const { return FLineSeparatorStr; }
+  TKivStrings& Lines() { return *FLines; }
+  // Copies ASource's lines (see TDocumentStringsProxy::Assign).
+  void SetLines(const TKivStrings& ASource);
+
+  // ---- editing (as author -1, no undo info) ----
+  void Insert(Integer AStart, TKivStringView AStr);
+  void InsertSeg(Integer AStart, const TKivSegment& ASeg);
+  // Inserts a line before line ALine; ALine = LinesCount appends.
+  void InsertLine(Integer ALine, TKivStringView AStr);
+  void AppendLine(TKivStringView AStr);
+  void Replace(Integer AStart, Integer ACount, TKivStringView AStr);
+  void ReplaceSeg(Integer AStart, Integer ACount, const TKivSegment& ASeg);
+  void Delete(Integer AStart, Integer ACount);
+  void DeleteLine(Integer ALine);
+  // Deletes all text (undoable).
+  void Clear();
+  // Deletes all text without undo and resets the modified state.
+  void ClearNoUndo();
+
+  // ---- compound edits and update brackets ----
+  void BeginCompoundEdit(bool AFreezeViews = true);
+  void EndCompoundEdit(bool AFreezeViews = true);
+  bool InsideCompoundEdit() const { return FCompoundEditCnt > 0; }
+  void BeginUpdate();
+  void EndUpdate(bool AWithEvent = true);
+  Integer UpdateDepth() const { return FDelayedEventLock; }
+
+  // ---- undo ----
+  void Undo();
+  void Redo();
+  bool CanUndo() const;
+  bool CanRedo() const;
+  void ClearUndo();
+  Integer UndoLimit() const;
+  void SetUndoLimit(Integer AValue);
+  // True while the text may differ from the saved text. Setting false makes the current
+  // text the saved one (as saving does).
+  bool Modified() const { return FModified; }
+  void SetModified(bool AValue);
+  // Resets the modified state after the text was saved: the current undo count becomes the
+  // saved point and the top step stops merging.
+  void MarkSaved();
+
+  // ---- settings ----
+  bool ReadOnly() const { return FReadOnly; }
+  void SetReadOnly(bool AValue);
+  const TKivString& WordSeparators() const { return FWordSeparators; }
+  void SetWordSeparators(const TKivString& AValue);
+  // The word separators plus CR, LF, form feed, space and TAB.
+  const TKivString& FullWordSeparators() const { return FFullWordSeparators; }
+  Integer MaxLineLengthToParse() const;
+  void SetMaxLineLengthToParse(Integer AValue);
+
+  // ---- word search over the text (an empty separator argument: the full separators) ----
+  Integer FindNextWordStart(Integer AOffset, Integer AMaxCount = -1, TKivStringView ASeparators = {});
+  Integer FindPrevWordStart(Integer AOffset, Integer AMaxCount = -1, TKivStringView ASeparators = {});
+  Integer FindNextWordEnd(Integer AOffset, Integer AMaxCount = -1, TKivStringView ASeparators = {});
+  Integer FindPrevWordEnd(Integer AOffset, Integer AMaxCount = -1, TKivStringView ASeparators = {});
+  TKivSegment FindNextWord(Integer AOffset, Integer AMaxCount = -1, TKivStringView ASeparators = {});
+  TKivSegment FindPrevWord(Integer AOffset, Integer AMaxCount = -1, TKivStringView ASeparators = {});
+  TKivSegment FindNearWord(Integer AOffset, Integer AMaxCount, TKivStringView ASeparators, bool ABackward);
+
+  // ---- listeners, parser, views ----
+  // Public listeners (not owned); adding is not allowed inside a compound edit.
+  void AddListener(TKivDocumentListener* AListener);
+  void RemoveListener(TKivDocumentListener* AListener);
+  TKivEditParserBase* GetParser() const { return FParser.get(); }
+  // Attaches a parser (owned); none attaches a base parser.
+  void SetParser(std::unique_ptr<TKivEditParserBase> AParser);
+  // The parser every new document attaches (the syntax engine installs its own).
+  using TKivParserFactory = std::function<std::unique_ptr<TKivEditParserBase>()>;
+  static void SetDefaultParserFactory(TKivParserFactory AFactory);
+  TKivDocumentInternal& Internal() { return *FInternal; }
+
+  // Fired when the outermost update bracket closes with pending changes.
+  TKivDocChangedEvent OnDocChanged;
+  // Fired by every edit with the first changed line and the line index's count (0 or less:
+  // only that line changed).
+  TKivDocLinesChanged OnLinesChanged;
+
+  // ---- markers (owned by KivSedMarkers) ----
+  // ---- end markers ----
+
+  // ---- files and schemes (owned by DocumentFiles/DocumentSchemes) ----
+  // ---- end files and schemes ----
+
+ protected:
+  void Loaded() override;
+
+ private:
+  friend class TKivDocumentInternal;
+  friend class TDocumentStringsProxy;
+  class TUndoHostImpl;
+  friend class TUndoHostImpl;
+
+  // RAII brackets; each closes what it opened, also when an exception passes.
+  class TUpdateGuard;
+  class TCompoundGuard;
+  class TSettingsGuard;
+  class TUndoLimitSaver;
+  class TChangesLock;
+  class TInUndoGuard;
+
+  // ---- checks ----
+  void CheckCanEdit() const;
+  void CheckNotInCompound() const;
+  void CheckInsertOffset(Integer AOffset) const;
+  void CheckDeleteRange(Integer AStart, Integer ACount) const;
+  void CheckSegment(const TKivSegment& ASeg) const;
+  void CheckLine(Integer ALine) const;
+
+  // ---- the pipeline ----
+  void DoInsert(Integer AIdx, const TKivSegment& ASeg, Integer AAuthorID, TKivDocUndoInfoPtr AOldInfo);
+  void DoDelete(Integer AStart, Integer ACount, Integer AAuthorID, TKivDocUndoInfoPtr AOldInfo);
+  void DoReplace(Integer AStart, Integer ACount, const TKivSegment& ASeg, Integer AAuthorID,
+                 TKivDocUndoInfoPtr AOldInfo);
+  // The storage, index, undo, marker and notification steps, without checks or CR LF rule.
+  void RawInsert(Integer AIdx, const TKivSegment& ASeg, Integer AAuthorID, TKivDocUndoInfoPtr AOldInfo);
+  void RawInsertStr(Integer AIdx, TKivStringView AStr);
+  void RawDelete(Integer AStart, Integer ACount, Integer AAuthorID, TKivDocUndoInfoPtr AOldInfo);
+  void LinesChanged(const TLineManResult& ARes);
+  void OpenCompound(Integer AAuthorID, TKivDocUndoInfoPtr AOldInfo, bool AFreezeViews);
+  void CloseCompound(bool AFreezeViews);
+  void DoUndoRedo(bool AUndo, Integer AAuthorID, TKivDocUndoInfoPtr ANewInfo, TKivDocUndoInfoPtr& OldInfo);
+  void DoPushCustomAction(Integer AAuthorID, TKivDocUndoInfoPtr AOldInfo);
+  bool DoCanUndo(Integer AAuthorID) const;
+  bool DoCanRedo(Integer AAuthorID) const;
+  // An edit happened (not while undoing, which sets the state from the saved point).
+  void EditHappened();
+  // Replaces the whole text without undo: markers as for deleting all text, history cleared,
+  // BeforeRefresh, new text, index rebuilt, parser told, modified reset, AfterRefresh.
+  // The caller has run every check; ANewText receives the old text (swapped).
+  void LoadReplaceText(TGapStorage& ANewText);
+
+  // ---- marker reports (called by the marker collections through the markers block) ----
+  // A collection's outermost change bracket: raises "Document markers are locked for changes"
+  // while markers are locked, before anything else.
+  void MarkChangeBegin();
+  void MarkChangeEnd();
+  void MarkCreatedNotify(const IKivMarkersRef& AColl, const IKivMarkRef& AMark);
+  void MarksDeletingNotify(const IKivMarkersRef& AColl, const TKivMarkArray& AMarks);
+  void MarkSettingsChangedNotify(const IKivMarkersRef& AColl, const IKivMarkRef& AMark);
+
+  // ---- notifications ----
+  void AddChange(TKivDocStatusChange AChange) { FChanges.Include(AChange); }
+  void NotifyPublicFirst(const std::function<void(TKivDocumentListener&)>& AFn);
+  // Views, then ABetween, then public listeners.
+  void NotifyViewsFirst(const std::function<void(TKivDocumentListener&)>& AFn,
+                        const std::function<void()>& ABetween = nullptr);
+  void DoUserEventAfterDocChange();
+  void NotifyList(const std::vector<TKivDocumentListener*>& AList,
+                  const std::function<void(TKivDocumentListener&)>& AFn);
+  void BeginSettingsRefresh();
+  void EndSettingsRefresh();
+  void DoLinesChanged(Integer AFirstLine, Integer ACount);
+
+  Integer FLastAuthorID = 0;
+  TKivLineSeparator FLineSeparator = lsCRLF;
+  TKivString FLineSeparatorStr = u"\r\n";
+  std::unique_ptr<TGapStorage> FStorage;
+  std::unique_ptr<TLineManager> FLineManager;
+  std::unique_ptr<TUndoHostImpl> FUndoHost;
+  std::unique_ptr<TUndoManager> FUndoManager;
+  std::unique_ptr<TKivDocumentInternal> FInternal;
+  std::unique_ptr<TDocumentStringsProxy> FLines;
+  std::vector<TKivDocumentListener*> FListeners;        // views
+  std::vector<TKivDocumentListener*> FCustomListeners;  // public
+  std::unique_ptr<TKivEditParserBase> FParser;
+  Integer FCompoundEditCnt = 0;
+  bool FInUndo = false;
+  bool FReadOnly = false;
+  Integer FChangesLockCnt = 0;
+  Integer FMarkersLockCnt = 0;
+  TKivDocStatusChanges FChanges;
+  TKivString FWordSeparators;
+  TKivString FFullWordSeparators;
+  Integer FDelayedEventLock = 0;
+  bool FModified = false;
+  // Modified as last folded into the pending changes (reported as a net change).
+  bool FModifiedReported = false;
+  bool FInConstructor = true;
+};

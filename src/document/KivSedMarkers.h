@@ -222,8 +222,8 @@ class TMarkCollection final : public IKivMarkers, public std::enable_shared_from
   IKivMarkRef EnumMarkers(const TKivMarkEnumFunction& AEnumerator, void* AData) override;
   IKivMarkRef EnumMarkersByLines(Integer AStartLine, Integer ACount, const TKivMarkEnumFunction& AEnumerator,
                                  void* AData) override;
-  IKivMarkRef EnumMarkersByOffset(Integer AStartOffset, Integer ACount, const TKivMarkEnumFunction& AEnumerator,
-                                  void* AData) override;
+  IKivMarkRef EnumMarkersByOffset(Integer AStartOffset, Integer ACount,
+                                  const TKivMarkEnumFunction& AEnumerator, void* AData) override;
 
   bool LineBound() const { return FLineBound; }
   bool KeepMarks() const { return FKeepMarks; }
@@ -231,6 +231,8 @@ class TMarkCollection final : public IKivMarkers, public std::enable_shared_from
   bool Disposed() const { return FDisposed; }
 
   // ---- used by the manager and the document ----
+
+  TKivMarkArray AllMarks() const;
 
   // The markers a deletion of [AStart, AStart + ACount) will remove; with AWithKeep, none for a
   // collection that keeps marks. AInfo comes from TMarkManager::DeletionInfo.
@@ -251,7 +253,9 @@ class TMarkCollection final : public IKivMarkers, public std::enable_shared_from
 
  private:
   friend class TMark;
-  class TChangeBracket;
+  // Runs AChange inside a change bracket (a collection that produces events) or silently.
+  template <class F>
+  void InBracket(F&& AChange);
 
   TKivMarkHost& Host() const;
   bool Reporting() const { return FProduceEvents && FParent != nullptr; }
@@ -270,7 +274,10 @@ class TMarkCollection final : public IKivMarkers, public std::enable_shared_from
   void ReleaseMark(TMark& AMark);
   void AffectedRange(const TMarkEditInfo& AInfo, size_t& ALo, size_t& AHi) const;
   void SortWindow(size_t ALo, size_t AHi);
-  void MarkChanged(TMark& AMark);
+  // Puts line-bound markers sitting between a CR and its LF at APos at the next line's start.
+  void MoveOffPairMiddle(Integer APos);
+  void ReportSettings(TMark& AMark);
+  void ReportDeleting(const TKivMarkArray& AMarks);
 
   struct TMarkEnd {
     std::shared_ptr<TMark> Mark;
@@ -324,6 +331,8 @@ class TMarkManager {
 
   // Deletion facts on the current (old) line index.
   TMarkEditInfo DeletionInfo(Integer AStart, Integer ACount);
+  // Insertion facts on the current (new) line index.
+  TMarkEditInfo InsertionInfo(Integer AStart, Integer ACount);
 
  private:
   TKivMarkHost* FDoc;

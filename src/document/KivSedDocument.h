@@ -395,6 +395,66 @@ class TKivEditDocument : public TKivLoadable {
   TKivDocLinesChanged OnLinesChanged;
 
   // ---- markers (owned by KivSedMarkers) ----
+  // The built-in collections, all line-bound and reporting their changes. Bookmarks keep their
+  // marks when the text around them is deleted (a deletion of the whole text removes them);
+  // breakpoints and debugger frame lines go with their text.
+  const IKivMarkersRef& Bookmarks() const { return FBookmarks; }
+  const IKivMarkersRef& Breakpoints() const { return FBreakpoints; }
+  const IKivMarkersRef& DebugFrameLines() const { return FDebugFrameLines; }
+  // Collections for views and search (cursor, selection, search bounds); they live until
+  // detached or until the document goes, then their markers are no longer valid.
+  IKivMarkersRef CreateCustomMarkers(bool AKeepMarks, bool ALineBound, bool AProduceEvents);
+  IKivMarkersRef CreateCustomLineMarkers(bool AKeepMarks, bool AProduceEvents);
+  // Clears the collection (with events) and makes it unusable.
+  void DetachCustomMarkers(const IKivMarkersRef& AMarkers);
+  // The marker must belong to Breakpoints / DebugFrameLines.
+  TKivBreakpointKind GetBreakpointKind(const IKivMarkRef& ABreak) const;
+  void SetBreakpointKind(const IKivMarkRef& ABreak, TKivBreakpointKind AKind);
+  TKivDebugFrameKind GetDebugFrameKind(const IKivMarkRef& AFrameMark) const;
+  void SetDebugFrameKind(const IKivMarkRef& AFrameMark, TKivDebugFrameKind AKind);
+  // Fired while text changes are locked: a handler that edits the text raises.
+  TKivMarkEvent OnMarkDeleting;
+  TKivMarkEvent OnMarkCreating;
+  TKivMarkEvent& OnLineMarkDeleting() { return OnMarkDeleting; }
+  TKivMarkEvent& OnLineMarkCreating() { return OnMarkCreating; }
+
+ private:
+  // How the collections reach this document.
+  class TMarkHostImpl final : public TKivMarkHost {
+   public:
+    explicit TMarkHostImpl(TKivEditDocument& ADoc) : FDoc(ADoc) {}
+    Integer MarkHostCharsCount() override { return FDoc.CharsCount(); }
+    Integer MarkHostLinesCount() override { return FDoc.LinesCount(); }
+    Integer MarkHostLineStart(Integer ALine) override { return FDoc.GetLineStart(ALine); }
+    Integer MarkHostLineEnd(Integer ALine) override { return FDoc.GetLineEnd(ALine); }
+    Integer MarkHostLineByOffset(Integer AOffset) override { return FDoc.GetLineByOffset(AOffset); }
+    void MarkHostBeginChange() override { FDoc.MarkChangeBegin(); }
+    void MarkHostEndChange() override { FDoc.MarkChangeEnd(); }
+    void MarkHostCreated(const IKivMarkersRef& ACollection, const IKivMarkRef& AMark) override;
+    void MarkHostDeleting(const IKivMarkersRef& ACollection, const TKivMarkArray& AMarks) override;
+    void MarkHostSettingsChanged(const IKivMarkersRef& ACollection, const IKivMarkRef& AMark) override {
+      FDoc.MarkSettingsChangedNotify(ACollection, AMark);
+    }
+
+   private:
+    TKivEditDocument& FDoc;
+  };
+  void InitMarkers();
+  // The edit pipeline's marker steps (no-ops for a zero count).
+  void MarkersBeforeInsert(Integer AStart, Integer ACount);
+  void MarkersAfterInsert(Integer AStart, Integer ACount);
+  void MarkersReportDeletion(Integer AStart, Integer ACount);
+  void MarkersBeforeDelete(Integer AStart, Integer ACount);
+  void MarkersAfterDelete(Integer AStart, Integer ACount);
+  TMark* BuiltInMark(const IKivMarkRef& AMark, const IKivMarkersRef& AColl, const char16_t* AError) const;
+
+  TMarkHostImpl FMarkHost{*this};
+  std::unique_ptr<TMarkManager> FMarkManager;
+  IKivMarkersRef FBookmarks;
+  IKivMarkersRef FBreakpoints;
+  IKivMarkersRef FDebugFrameLines;
+
+ public:
   // ---- end markers ----
 
   // ---- files and schemes (owned by DocumentFiles/DocumentSchemes) ----

@@ -26,6 +26,7 @@
 
 class IKivMark;
 class IKivMarkers;
+class TKivEditDocument;
 class TMark;
 class TMarkCollection;
 class TMarkManager;
@@ -36,6 +37,10 @@ using TKivMarkArray = std::vector<IKivMarkRef>;
 
 // Called for each marker of an enumeration, in position order, until it sets StopHere.
 using TKivMarkEnumFunction = std::function<void(const IKivMarkRef& AMark, void* AData, bool& StopHere)>;
+
+// A marker event of the document (OnMarkCreating, OnMarkDeleting).
+using TKivMarkEvent = std::function<void(TKivEditDocument& Sender, const IKivMarkersRef& ACollection,
+                                         const IKivMarkRef& AMark)>;
 
 enum TKivBreakpointKind : Integer { mkBreakActive = 0, mkBreakDisabled = 1, mkBreakInactive = 2 };
 enum TKivDebugFrameKind : Integer { fkFrame = 0, fkFrameTop = 1, fkFrameActive = 2 };

@@ -1,0 +1,108 @@
+// Internal: the nodes of a compiled regex program and the Boyer-Moore searcher.
+#pragma once
+
+#include "KivRegExpr.h"
+
+using TKivREOp = Integer;
+
+enum : TKivREOp {
+  opEND = 0,
+  opBOL = 1,
+  opEOL = 2,
+  opANY = 3,
+  opANYOF = 4,
+  opANYBUT = 5,
+  opBRANCH = 6,
+  opBACK = 7,
+  opEXACTLY = 8,
+  opNOTHING = 9,
+  opSTAR = 10,
+  opPLUS = 11,
+  opANYDIGIT = 12,
+  opNOTDIGIT = 13,
+  opBRACES = 18,
+  opCOMMENT = 19,
+  opEXACTLYCI = 20,
+  opANYOFCI = 21,
+  opANYBUTCI = 22,
+  opLOOPENTRY = 23,
+  opLOOP = 24,
+  opANYOFTINYSET = 25,
+  opANYBUTTINYSET = 26,
+  opANYOFFULLSET = 27,
+  opBSUBEXP = 28,
+  opBSUBEXPCI = 29,
+  opSTARNG = 30,
+  opPLUSNG = 31,
+  opBRACESNG = 32,
+  opLOOPNG = 33,
+  opBOLML = 34,
+  opEOLML = 35,
+  opANYML = 36,
+  opBOUND = 37,
+  opNOTBOUND = 38,
+  opLOOKAHEAD = 39,
+  opOPEN = 40,   // OPEN[n] = opOPEN + n, n = 0 for a non-capturing group
+  opCLOSE = 56,  // CLOSE[n] = opCLOSE + n
+};
+constexpr Integer KivRegMaxSubExp = 16;
+
+inline bool IsOpen(TKivREOp AOp) {
+  return AOp >= opOPEN && AOp < opOPEN + KivRegMaxSubExp;
+}
+inline bool IsClose(TKivREOp AOp) {
+  return AOp >= opCLOSE && AOp < opCLOSE + KivRegMaxSubExp;
+}
+
+// The printable name of an opcode, or empty for a code without one.
+TKivString KivRegexOpName(TKivREOp AOp);
+
+class TKivRegexNode {
+ public:
+  TKivREOp Op = opEND;
+  std::array<Integer, 3> TinySet{-1, -1, -1};
+  TKivIntArray ExactStr;
+  TKivIntArray ExactStrInvC;
+  Integer ExactChar = -1;
+  Integer ExactCharInvC = -1;
+  Integer ExactVarId = -1;
+  TKivCharSet SetHash;
+  Integer BackRef = -1;
+  Integer MinBrace = -1;
+  Integer MaxBrace = -1;
+  TKivRegexNode* LoopTo = nullptr;
+  TKivRegexNode* NextOp = nullptr;
+  TKivRegexNode* PrevNode = nullptr;
+  TKivRegexNode* NextNode = nullptr;
+  Integer Index = 0;  // position in the physical list, for Dump
+
+  // Sets the literal codes (and their other-case forms) of an EXACTLY node.
+  void SetExact(TKivIntArray ACodes, TKivInvertCaseFunction AInvert);
+};
+
+// Boyer-Moore search of a code sequence in a source, optionally ignoring case.
+class TKivBoyerMooreSearch {
+ public:
+  TKivBoyerMooreSearch(Integer ASkipTableSize, Integer ASkipHashMask, TKivInvertCaseFunction AInvertCase);
+  void Prepare(const TKivIntArray& APattern, bool AIgnoreCase);
+  // The first occurrence at or after AOffset within AOffset .. AOffset + ACount (ACount -1: to the
+  // end of the source), or -1.
+  Integer Search(TKivRegexSource& AInput, Integer AOffset, Integer ACount) const;
+  const TKivIntArray& Pattern() const { return FPattern; }
+  void SetInvertCase(TKivInvertCaseFunction AValue) { FInvertCase = AValue; }
+
+ private:
+  bool Same(Integer ACode, Integer AIdx) const {
+    return ACode == FPattern[AIdx] || (FIgnoreCase && ACode == FPatternInv[AIdx]);
+  }
+
+  TKivIntArray FPattern;
+  TKivIntArray FPatternInv;
+  TKivIntArray FSkip;
+  TKivIntArray FSuffix;
+  bool FIgnoreCase = false;
+  Integer FSkipTableSize;
+  Integer FSkipHashMask;
+  Integer FPatEnd = -1;
+  TKivInvertCaseFunction FInvertCase;
+};

@@ -1,0 +1,298 @@
+// Optimisation data of a compiled program: variable values, must-have literal, start node,
+// anchoring and the first-code set.
+#include "RegexNode.h"
+
+namespace {
+
+bool IsZeroWidthOp(TKivREOp AOp) {
+  switch (AOp) {
+    case opBOL:
+    case opEOL:
+    case opBOLML:
+    case opEOLML:
+    case opBOUND:
+    case opNOTBOUND:
+    case opNOTHING:
+    case opBACK:
+    case opCOMMENT:
+      return true;
+    default:
+      return IsOpen(AOp) || IsClose(AOp);
+  }
+}
+
+// Whether a simple repeat's operand can match the empty string at run time.
+bool OperandCanBeEmpty(const TKivRegexNode* AOp) {
+  switch (AOp->Op) {
+    case opEXACTLY:
+    case opEXACTLYCI:
+      return AOp->ExactStr.empty();
+    case opBSUBEXP:
+    case opBSUBEXPCI:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Whether the chain from AStart can reach its end (a node without NextOp) without consuming a
+// code. Used for lookahead operands, whose CLOSE[0] ends the chain. Errs towards "yes".
+bool CanFallOffEmpty(TKivRegexNode* AStart, size_t ANodeCount) {
+  std::vector<char> seen(ANodeCount, 0);
+  std::vector<TKivRegexNode*> todo{AStart};
+  bool fell = false;
+  auto push = [&](TKivRegexNode* AN) {
+    if (!AN)
+      fell = true;
+    else
+      todo.push_back(AN);
+  };
+  while (!todo.empty() && !fell) {
+    TKivRegexNode* n = todo.back();
+    todo.pop_back();
+    if (seen[n->Index]) continue;
+    seen[n->Index] = 1;
+    TKivREOp op = n->Op;
+    if (op == opEND) return true;
+    if (IsZeroWidthOp(op)) {
+      push(n->NextOp);
+      continue;
+    }
+    switch (op) {
+      case opBRANCH:
+        if (n->NextOp && n->NextOp->Op == opBRANCH) {
+          for (TKivRegexNode* b = n; b && b->Op == opBRANCH; b = b->NextOp) push(b->NextNode);
+        } else {
+          push(n->NextNode);
+        }
+        break;
+      case opEXACTLY:
+      case opEXACTLYCI:
+      case opBSUBEXP:
+      case opBSUBEXPCI:
+        if (OperandCanBeEmpty(n)) push(n->NextOp);
+        break;
+      case opSTAR:
+      case opSTARNG:
+        push(n->NextOp);
+        break;
+      case opPLUS:
+      case opPLUSNG:
+        if (OperandCanBeEmpty(n->NextNode)) push(n->NextOp);
+        break;
+      case opBRACES:
+      case opBRACESNG:
+        if (n->MinBrace == 0 || OperandCanBeEmpty(n->NextNode)) push(n->NextOp);
+        break;
+      case opLOOPENTRY:
+        push(n->NextNode);
+        if (n->NextOp && n->NextOp->MinBrace == 0) push(n->NextOp->NextOp);
+        break;
+      case opLOOP:
+      case opLOOPNG:
+        push(n->NextOp);
+        break;
+      case opLOOKAHEAD:
+        push(n->NextNode);
+        push(n->NextOp);
+        break;
+      default:
+        break;  // consumes a code
+    }
+  }
+  return fell;
+}
+
+}  // namespace
+
+void TKivRegExp::FillVariables() {
+  TKivIntArray codes;
+  for (TKivRegexNode* n : FVariablesList) {
+    codes.clear();
+    if (FVarGetter) FVarGetter(n->ExactVarId, codes);
+    n->SetExact(codes, FInvertCase);
+  }
+}
+
+void TKivRegExp::ComputeOptimisation() {
+  FRegStart = nullptr;
+  FRegAnch = false;
+  FRegmustExact = nullptr;
+  FFirstCharSet.Clear();
+  FFirstCharSetHasUnicode = true;
+  FVarsOptsOk = true;
+  TKivRegexNode* first = FProgrammFirst;
+  if (!first) return;
+
+  if (first->NextOp && first->NextOp->Op == opEND) {
+    // Must-have literal: the longest literal of the top-level chain.
+    if (FSpStart && !(FModifiers & KivRegModA)) {
+      size_t best = 0;
+      for (TKivRegexNode* n = first->NextNode; n && n->Op != opEND; n = n->NextOp)
+        if ((n->Op == opEXACTLY || n->Op == opEXACTLYCI) && !n->ExactStr.empty() &&
+            n->ExactStr.size() >= best) {
+          best = n->ExactStr.size();
+          FRegmustExact = n;
+        }
+      if (FRegmustExact)
+        FBMSearch->Prepare(FRegmustExact->ExactStr,
+                           (FModifiers & KivRegModI) || FRegmustExact->Op == opEXACTLYCI);
+    }
+    // Start node.
+    TKivRegexNode* scan = first;
+    for (size_t guard = 0; scan && guard <= FNodes.size(); ++guard) {
+      TKivREOp op = scan->Op;
+      if (op == opBRANCH) {
+        if (scan->NextOp && (scan->NextOp->Op == opBRANCH || scan->NextOp->Op == opNOTHING)) break;
+        scan = scan->NextNode;
+      } else if (op == opPLUS || op == opPLUSNG || op == opLOOKAHEAD) {
+        scan = scan->NextNode;
+      } else if (op == opBRACES || op == opBRACESNG) {
+        if (scan->MinBrace <= 0) break;
+        scan = scan->NextNode;
+      } else if (op == opLOOPENTRY) {
+        if (!scan->NextOp || scan->NextOp->MinBrace <= 0) break;
+        scan = scan->NextNode;
+      } else if (IsOpen(op)) {
+        scan = scan->NextOp;
+      } else {
+        if (op == opBOL) {
+          FRegAnch = true;
+        } else if (op == opEXACTLY || op == opEXACTLYCI) {
+          if (!scan->ExactStr.empty()) {
+            FRegStart = scan;
+            FBMSearch->Prepare(scan->ExactStr, (FModifiers & KivRegModI) || op == opEXACTLYCI);
+          }
+        } else if (op == opANYDIGIT || op == opNOTDIGIT || op == opANYOFTINYSET || op == opANYBUTTINYSET ||
+                   op == opANYOFFULLSET) {
+          FRegStart = scan;
+        }
+        break;
+      }
+    }
+  }
+
+  // First-code set: every code that can be the first one a match consumes.
+  TKivSetOfByte& fs = FFirstCharSet;
+  auto addOperand = [&](const TKivRegexNode* AN) {
+    switch (AN->Op) {
+      case opEXACTLY:
+        if (AN->ExactStr.empty()) return true;
+        fs.Include(AN->ExactChar);
+        return false;
+      case opEXACTLYCI:
+        if (AN->ExactStr.empty()) return true;
+        fs.Include(AN->ExactChar);
+        fs.Include(AN->ExactCharInvC);
+        return false;
+      case opANYDIGIT:
+        for (Integer c = 0; c < 256; ++c)
+          if (FDigitsSet.Contains(c)) fs.Include(c);
+        return false;
+      case opNOTDIGIT:
+        for (Integer c = 0; c < 256; ++c)
+          if (!FDigitsSet.Contains(c)) fs.Include(c);
+        return false;
+      case opANYOFTINYSET:
+        for (Integer c : AN->TinySet) fs.Include(c);
+        return false;
+      case opANYBUTTINYSET:
+        for (Integer c = 0; c < 256; ++c)
+          if (c != AN->TinySet[0] && c != AN->TinySet[1] && c != AN->TinySet[2]) fs.Include(c);
+        return false;
+      case opANYOFFULLSET:
+        for (Integer c = 0; c < 256; ++c)
+          if (AN->SetHash.Contains(c)) fs.Include(c);
+        return false;
+      case opANY:
+      case opANYML:
+        fs.IncludeAll();
+        return false;
+      default:  // back-references and anything unexpected
+        fs.IncludeAll();
+        return true;
+    }
+  };
+  std::vector<char> seen(FNodes.size(), 0);
+  std::vector<TKivRegexNode*> todo{first};
+  while (!todo.empty()) {
+    TKivRegexNode* n = todo.back();
+    todo.pop_back();
+    if (!n || seen[n->Index]) continue;
+    seen[n->Index] = 1;
+    TKivREOp op = n->Op;
+    switch (op) {
+      case opEND:
+        fs.IncludeAll();
+        break;
+      case opBOL:
+      case opBACK:
+      case opNOTHING:
+      case opBOLML:
+      case opBOUND:
+      case opNOTBOUND:
+      case opCOMMENT:
+        todo.push_back(n->NextOp);
+        break;
+      case opEOL:
+      case opEOLML:
+        fs.Include(0);
+        for (Integer c = 0; c < 256; ++c)
+          if (FLineSeparatorsSet.Contains(c)) fs.Include(c);
+        if (op == opEOLML && FLinePairedSeparatorAssigned) fs.Include(FLinePairedSeparatorHead);
+        break;
+      case opBRANCH:
+        if (n->NextOp && n->NextOp->Op == opBRANCH) {
+          for (TKivRegexNode* b = n; b && b->Op == opBRANCH; b = b->NextOp) todo.push_back(b->NextNode);
+        } else {
+          todo.push_back(n->NextNode);
+        }
+        break;
+      case opEXACTLY:
+      case opEXACTLYCI:
+      case opANY:
+      case opANYML:
+      case opBSUBEXP:
+      case opBSUBEXPCI:
+      case opANYDIGIT:
+      case opNOTDIGIT:
+      case opANYOFTINYSET:
+      case opANYBUTTINYSET:
+      case opANYOFFULLSET:
+        if (addOperand(n)) todo.push_back(n->NextOp);
+        break;
+      case opSTAR:
+      case opSTARNG:
+        addOperand(n->NextNode);
+        todo.push_back(n->NextOp);
+        break;
+      case opPLUS:
+      case opPLUSNG:
+        if (addOperand(n->NextNode)) todo.push_back(n->NextOp);
+        break;
+      case opBRACES:
+      case opBRACESNG:
+        if (addOperand(n->NextNode) || n->MinBrace == 0) todo.push_back(n->NextOp);
+        break;
+      case opLOOPENTRY:
+        todo.push_back(n->NextNode);
+        if (n->NextOp && n->NextOp->MinBrace == 0) todo.push_back(n->NextOp->NextOp);
+        break;
+      case opLOOP:
+      case opLOOPNG:
+        // Reached from the body without consuming: the body can be empty.
+        todo.push_back(n->NextOp);
+        break;
+      case opLOOKAHEAD:
+        todo.push_back(n->NextNode);
+        if (CanFallOffEmpty(n->NextNode, FNodes.size())) todo.push_back(n->NextOp);
+        break;
+      default:
+        if (IsOpen(op) || IsClose(op)) {
+          todo.push_back(n->NextOp);
+          break;
+        }
+        Error(reeMatchPrimMemoryCorruption);
+    }
+  }
+}

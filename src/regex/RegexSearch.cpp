@@ -1,0 +1,310 @@
+// The search loop, the Exec family, captures and input; the Boyer-Moore searcher.
+#include "RegexMatcher.h"
+
+// ----- Boyer-Moore ----------------------------------------------------------------------------
+
+TKivBoyerMooreSearch::TKivBoyerMooreSearch(Integer ASkipTableSize, Integer ASkipHashMask,
+                                           TKivInvertCaseFunction AInvertCase)
+    : FSkipTableSize(ASkipTableSize), FSkipHashMask(ASkipHashMask), FInvertCase(AInvertCase) {}
+
+void TKivBoyerMooreSearch::Prepare(const TKivIntArray& APattern, bool AIgnoreCase) {
+  TKivInvertCaseFunction inv = FInvertCase ? FInvertCase : &TKivRegExp::InvertCaseFunction;
+  FPattern = APattern;
+  FIgnoreCase = AIgnoreCase;
+  const Integer m = static_cast<Integer>(FPattern.size());
+  FPatEnd = m - 1;
+  FPatternInv.resize(FPattern.size());
+  for (Integer i = 0; i < m; ++i) FPatternInv[i] = inv(FPattern[i]);
+  FSkip.assign(static_cast<size_t>(FSkipTableSize), 0);
+  for (Integer i = 0; i < m; ++i) {
+    FSkip[FPattern[i] & FSkipHashMask] = i;
+    if (AIgnoreCase) FSkip[FPatternInv[i] & FSkipHashMask] = i;
+  }
+  // Good-suffix shifts. Two pattern codes are compatible when some input code can match both;
+  // FSuffix[j] is the least shift that keeps every matched code (after a mismatch at j) on a
+  // compatible one, so no occurrence is ever skipped, with or without case.
+  FSuffix.assign(static_cast<size_t>(m) + 1, 1);
+  if (m <= 1 || m > 4096) return;
+  auto compatible = [&](Integer a, Integer b) {
+    if (FPattern[a] == FPattern[b]) return true;
+    if (!AIgnoreCase) return false;
+    return FPattern[a] == FPatternInv[b] || FPatternInv[a] == FPattern[b] || FPatternInv[a] == FPatternInv[b];
+  };
+  std::vector<Integer> best(static_cast<size_t>(m), 0);  // 0 = not yet known
+  Integer unknown = m;
+  for (Integer s = 1; s <= m && unknown > 0; ++s) {
+    // The largest k (>= s) whose code is incompatible with the code s places before it.
+    Integer kbad = -1;
+    for (Integer k = m - 1; k >= s; --k)
+      if (!compatible(k, k - s)) {
+        kbad = k;
+        break;
+      }
+    for (Integer j = std::max<Integer>(kbad, 0); j < m; ++j)
+      if (best[j] == 0) {
+        best[j] = s;
+        --unknown;
+      }
+  }
+  for (Integer j = 0; j < m; ++j) FSuffix[j] = best[j] > 0 ? best[j] : m;
+}
+
+Integer TKivBoyerMooreSearch::Search(TKivRegexSource& AInput, Integer AOffset, Integer ACount) const {
+  const Integer base = AInput.BaseIndex;
+  const int64_t srcEnd = int64_t(base) + AInput.Count;
+  if (AOffset < base || AOffset > srcEnd) throw EInvalidArgument(u"Index out of bounds: %d", {AOffset});
+  int64_t end = srcEnd;
+  if (ACount >= 0) end = std::min<int64_t>(srcEnd, int64_t(AOffset) + ACount);
+  const Integer m = FPatEnd + 1;
+  if (m == 0) return AOffset;
+  int64_t off = AOffset;
+  while (off + m <= end) {
+    Integer avail;
+    const Integer* w = AInput.Window(static_cast<Integer>(off), avail);
+    Integer j = FPatEnd;
+    Integer c = 0;
+    if (avail >= m) {
+      while (j >= 0 && Same(c = w[j], j)) --j;
+    } else {
+      while (j >= 0 && Same(c = AInput.GetCode(static_cast<Integer>(off + j)), j)) --j;
+    }
+    if (j < 0) return static_cast<Integer>(off);
+    off += std::max<Integer>(j - FSkip[c & FSkipHashMask], FSuffix[j]);
+  }
+  return -1;
+}
+
+// ----- input ----------------------------------------------------------------------------------
+
+TKivString TKivRegExp::InputText() const {
+  if (!FInput) const_cast<TKivRegExp*>(this)->Error(reeNoInput);
+  auto* s = dynamic_cast<TKivRegexStringSource*>(FInput);
+  if (!s) const_cast<TKivRegExp*>(this)->Error(reeInputNotString);
+  return s->Str();
+}
+
+void TKivRegExp::SetInputText(const TKivString& AValue) {
+  auto* source = new TKivRegexStringSource(AValue);
+  if (FOwnsInput) delete FInput;
+  FInput = source;
+  FOwnsInput = true;
+  FHaveMatch = false;
+  ClearCaptures();
+}
+
+void TKivRegExp::SetInputSource(TKivRegexSource* AValue) {
+  if (AValue == FInput) return;
+  if (FOwnsInput) delete FInput;
+  FInput = AValue;
+  FOwnsInput = false;
+  FHaveMatch = false;
+  ClearCaptures();
+}
+
+TKivRegexStringSource& TKivRegExp::StringInput() {
+  if (!FInput) Error(reeNoInput);
+  auto* s = dynamic_cast<TKivRegexStringSource*>(FInput);
+  if (!s) Error(reeInputNotString);
+  return *s;
+}
+
+// ----- Exec family ----------------------------------------------------------------------------
+
+bool TKivRegExp::Exec() {
+  CheckCompiled();
+  if (!FInput) Error(reeNoInput);
+  return ExecPrim(FInput->BaseIndex, FInput->BaseIndex + FInput->Count, false);
+}
+
+bool TKivRegExp::Exec(Integer AOffset) {
+  CheckCompiled();
+  if (!FInput) Error(reeNoInput);
+  return ExecPrim(AOffset, FInput->BaseIndex + FInput->Count, false);
+}
+
+bool TKivRegExp::Exec(Integer AOffset, Integer ACount) {
+  CheckCompiled();
+  if (!FInput) Error(reeNoInput);
+  const int64_t srcEnd = int64_t(FInput->BaseIndex) + FInput->Count;
+  int64_t end =
+      ACount == -1 ? srcEnd : std::min<int64_t>(srcEnd, int64_t(AOffset) + std::max<Integer>(ACount, 0));
+  return ExecPrim(AOffset, static_cast<Integer>(std::max<int64_t>(end, AOffset)), false);
+}
+
+bool TKivRegExp::Exec(Integer AOffset, Integer ACount, bool& ANeedMoreSource) {
+  CheckCompiled();
+  if (!FInput) Error(reeNoInput);
+  const int64_t srcEnd = int64_t(FInput->BaseIndex) + FInput->Count;
+  int64_t end =
+      ACount == -1 ? srcEnd : std::min<int64_t>(srcEnd, int64_t(AOffset) + std::max<Integer>(ACount, 0));
+  bool r = ExecPrim(AOffset, static_cast<Integer>(std::max<int64_t>(end, AOffset)), true);
+  ANeedMoreSource = FNeedMore;
+  return r;
+}
+
+bool TKivRegExp::ExecNext() {
+  if (!FInput || !FHaveMatch) Error(reeExecNextWithoutExec);
+  Integer offset = FEndp[0];
+  if (offset == FStartp[0]) ++offset;
+  return ExecPrim(offset, FInputEnd, false);
+}
+
+bool TKivRegExp::ExecPrim(Integer AOffset, Integer AEnd, bool AWantNeedMore) {
+  FHaveMatch = false;
+  FNeedMore = false;
+  ClearCaptures();
+  CheckCompiled();
+  if (!FInput) Error(reeNoInput);
+  const Integer base = FInput->BaseIndex;
+  const int64_t srcEnd = int64_t(base) + FInput->Count;
+  if (AOffset > srcEnd) return false;
+  if (AOffset < base) throw EInvalidArgument(u"Index out of bounds: %d", {AOffset});
+  if (!FVarsOptsOk) {
+    FillVariables();
+    ComputeOptimisation();
+  }
+  FInputStart = base;
+  FInputEnd = static_cast<Integer>(std::min<int64_t>(AEnd, srcEnd));
+  if (AOffset > FInputEnd) return false;
+  FLoopStackIdx = 0;
+  FMatchPrimDepth = 0;
+  FSteps = 0;
+  bool r;
+  try {
+    r = SearchFrom(AOffset, AWantNeedMore);
+  } catch (...) {
+    ClearCaptures();
+    FMatchPrimDepth = 0;
+    throw;
+  }
+  if (!r) ClearCaptures();
+  FHaveMatch = r;
+  return r;
+}
+
+bool TKivRegExp::TryAt(Integer APos) {
+  FSavedReginput = -1;
+  FReginput = APos;
+  FLoopStackIdx = 0;
+  TRegexMatcher matcher(*this);
+  if (!matcher.MatchPrim(FProgrammFirst)) {
+    for (Integer i = 1; i < FSubexpCount; ++i) FStartp[i] = FEndp[i] = -1;
+    return false;
+  }
+  FStartp[0] = APos;
+  FEndp[0] = FReginput;
+  if (FReginput == FInputEnd) FNeedMore = true;
+  return true;
+}
+
+namespace {
+
+// The first position in APos .. AEnd - 1 whose code satisfies APred, or -1.
+template <class TPred>
+Integer ScanFor(TKivRegexSource& AIn, Integer APos, Integer AEnd, TPred APred) {
+  while (APos < AEnd) {
+    Integer avail;
+    const Integer* w = AIn.Window(APos, avail);
+    const Integer k = std::min(avail, AEnd - APos);
+    for (Integer j = 0; j < k; ++j)
+      if (APred(w[j])) return APos + j;
+    APos += k;
+  }
+  return -1;
+}
+
+}  // namespace
+
+Integer TKivRegExp::FindStart(Integer APos) {
+  TKivRegexNode* s = FRegStart;
+  TKivRegexSource& in = *FInput;
+  switch (s->Op) {
+    case opEXACTLY:
+    case opEXACTLYCI:
+      return FBMSearch->Search(in, APos, FInputEnd - APos);
+    case opANYDIGIT:
+    case opNOTDIGIT: {
+      const TKivCharSet& d = FDigitsSet;
+      const bool want = s->Op == opANYDIGIT;
+      return ScanFor(in, APos, FInputEnd, [&d, want](Integer c) { return d.Contains(c) == want; });
+    }
+    case opANYOFTINYSET:
+    case opANYBUTTINYSET: {
+      const auto t = s->TinySet;
+      const bool want = s->Op == opANYOFTINYSET;
+      return ScanFor(in, APos, FInputEnd,
+                     [t, want](Integer c) { return (c == t[0] || c == t[1] || c == t[2]) == want; });
+    }
+    default: {
+      const TKivCharSet& set = s->SetHash;
+      return ScanFor(in, APos, FInputEnd, [&set](Integer c) { return set.Contains(c); });
+    }
+  }
+}
+
+bool TKivRegExp::SearchFrom(Integer AOffset, bool AWantNeedMore) {
+  const Integer opt = FOptimizations;
+  const Integer end = FInputEnd;
+  const bool useMust = (opt & roMustHave) && FRegmustExact && !AWantNeedMore;
+  if (useMust && end - AOffset < static_cast<Integer>(FRegmustExact->ExactStr.size())) {
+    FNeedMore = true;
+    return false;
+  }
+  const bool useFirst = (opt & roFirstCharSet) != 0;
+  const TKivSetOfByte fs = FFirstCharSet;
+  const bool wide = FFirstCharSetHasUnicode;
+  auto firstOk = [&](Integer c) { return (c < 0 || c > 255) ? wide : fs.Contains(c); };
+  if ((FModifiers & KivRegModA) || (FRegAnch && (opt & roAnchor))) {
+    if (useFirst && AOffset < end && !firstOk(FInput->GetCode(AOffset))) return false;
+    return TryAt(AOffset);
+  }
+  if (useMust && !FRegStart && FBMSearch->Search(*FInput, AOffset, end - AOffset) < 0) return false;
+  if ((opt & roStartNode) && FRegStart) {
+    for (Integer p = AOffset; p < end; ++p) {
+      p = FindStart(p);
+      if (p < 0) return false;
+      if (TryAt(p)) return true;
+    }
+    return false;
+  }
+  for (Integer p = AOffset; p <= end; ++p) {
+    if (useFirst && p < end) {
+      p = ScanFor(*FInput, p, end, firstOk);
+      if (p < 0) p = end;
+    }
+    if (TryAt(p)) return true;
+  }
+  return false;
+}
+
+// ----- captures -------------------------------------------------------------------------------
+
+Integer TKivRegExp::GetMatchPos(Integer AIdx) const {
+  if (AIdx < 0 || AIdx >= static_cast<Integer>(FStartp.size()) || FStartp[AIdx] < 0 || FEndp[AIdx] < 0)
+    return -1;
+  return FStartp[AIdx];
+}
+
+Integer TKivRegExp::GetMatchLen(Integer AIdx) const {
+  if (AIdx < 0 || AIdx >= static_cast<Integer>(FStartp.size()) || FStartp[AIdx] < 0 || FEndp[AIdx] < 0)
+    return -1;
+  return FEndp[AIdx] - FStartp[AIdx];
+}
+
+TKivString TKivRegExp::GetMatch(Integer AIdx) {
+  if (FModifiers & KivRegModC) Error(reeNotForIntCodes);
+  TKivString r;
+  Integer p = GetMatchPos(AIdx);
+  if (p < 0 || !FInput) return r;
+  Integer len = GetMatchLen(AIdx);
+  r.reserve(static_cast<size_t>(len));
+  for (Integer i = 0; i < len; ++i) r.push_back(static_cast<char16_t>(FInput->GetCode(p + i)));
+  return r;
+}
+
+Integer TKivRegExp::MatchCount() const {
+  Integer n = 0;
+  for (Integer i = 1; i < static_cast<Integer>(FStartp.size()); ++i)
+    if (FStartp[i] >= 0 && FEndp[i] >= 0) ++n;
+  return n;
+}

@@ -106,11 +106,36 @@ void TLineManager::Refresh() {
   FEnds = std::move(ends);
   FPendFrom = Count();
   FPendDelta = 0;
+  FSummary.clear();
+  FSummaryValid = 0;
+  FSummaryMisses = 0;
 }
 
-Integer TLineManager::LowerBound(Integer AOffset) const {
-  // Branch-free halving: the probes do not depend on unpredictable comparisons.
+Integer TLineManager::LowerBound(Integer AOffset, bool ACountMiss) const {
   Integer base = 0, len = Count();
+  if (len >= kSummaryMinLines) {
+    const Integer blocks = len >> kBlockShift;
+    if (FSummaryValid < blocks && ACountMiss &&
+        (FSummaryValid == 0 || SummaryEnd(FSummaryValid - 1) < AOffset) &&
+        ++FSummaryMisses >= kMissesBeforeRebuild)
+      RebuildSummary();
+    const Integer valid = FSummaryValid;
+    if (valid > 0 && SummaryEnd(valid - 1) >= AOffset) {
+      Integer b = 0, l = valid;
+      while (l > 1) {
+        const Integer half = l / 2;
+        b = SummaryEnd(b + half - 1) < AOffset ? b + half : b;
+        l -= half;
+      }
+      // The block's last entry is >= AOffset: the answer lies in the block.
+      base = b << kBlockShift;
+      len = kBlockSize;
+    } else {
+      base = valid << kBlockShift;
+      len = Count() - base;
+    }
+  }
+  // Branch-free halving over [base, base + len), whose last entry is >= AOffset.
   while (len > 1) {
     const Integer half = len / 2;
     base = EndOf(base + half - 1) < AOffset ? base + half : base;
@@ -119,11 +144,26 @@ Integer TLineManager::LowerBound(Integer AOffset) const {
   return base;
 }
 
+void TLineManager::RebuildSummary() const {
+  const Integer blocks = Count() >> kBlockShift;
+  FSummary.resize(static_cast<size_t>(blocks));
+  for (Integer j = FSummaryValid; j < blocks; ++j)
+    FSummary[static_cast<size_t>(j)] = FEnds[static_cast<size_t>((j << kBlockShift) + kBlockSize - 1)];
+  FSummaryValid = blocks;
+  FSummaryMisses = 0;
+}
+
+void TLineManager::SyncSummary(Integer AFrom, Integer ATo) {
+  const Integer end = std::min(ATo >> kBlockShift, FSummaryValid);
+  for (Integer j = AFrom >> kBlockShift; j < end; ++j)
+    FSummary[static_cast<size_t>(j)] = FEnds[static_cast<size_t>((j << kBlockShift) + kBlockSize - 1)];
+}
+
 Integer TLineManager::GetLineByOffset(Integer AOffset) const {
   const Integer n = FChars->Count();
   if (AOffset < 0 || AOffset > n)
     throw EKivEditDocError(u"Invalid char index for insert: %d. Valid range: [%d, %d].", {AOffset, 0, n});
-  return LowerBound(AOffset);
+  return LowerBound(AOffset, true);
 }
 
 Integer TLineManager::GetLineStart(Integer AIdx) const {
@@ -165,6 +205,7 @@ void TLineManager::MovePendingPoint(Integer ASkipFrom, Integer AIdx) {
     if (FPendFrom < ASkipFrom) {
       for (Integer i = FPendFrom; i < ASkipFrom; ++i)
         FEnds[static_cast<size_t>(i)] = static_cast<int32_t>(WordOf(i));
+      SyncSummary(FPendFrom, ASkipFrom);
     } else if (FPendFrom > AIdx) {
       const Cardinal undo = (0u - FPendDelta) & LineEndOffsetMask;
       for (Integer i = AIdx; i < FPendFrom; ++i) {
@@ -172,6 +213,7 @@ void TLineManager::MovePendingPoint(Integer ASkipFrom, Integer AIdx) {
         FEnds[static_cast<size_t>(i)] =
             static_cast<int32_t>((w & LineEndFlagCRLF) | ((w + undo) & LineEndOffsetMask));
       }
+      SyncSummary(AIdx, FPendFrom);
     }
   }
   FPendFrom = AIdx;
@@ -195,6 +237,12 @@ void TLineManager::ReplaceEntries(Integer AFrom, Integer ATo, const TKivIntArray
     if (GrowCapacity(Count(), static_cast<Integer>(FEnds.capacity())) != -1) FEnds.shrink_to_fit();
   }
   std::copy(ANew.begin(), ANew.end(), FEnds.begin() + AFrom);
+  if (k != removed) {
+    FSummaryValid = std::min(FSummaryValid, AFrom >> kBlockShift);
+    FSummaryMisses = 0;
+  } else {
+    SyncSummary(AFrom, AFrom + k);
+  }
   FPendFrom = AFrom + k;
   FPendDelta = (FPendDelta + static_cast<Cardinal>(ADelta)) & LineEndOffsetMask;
 }

@@ -62,8 +62,17 @@ class TLineManager {
   void CheckLine(Integer AIdx) const {
     if (AIdx < 0 || AIdx >= Count()) RaiseLineIdxError(AIdx, Count());
   }
-  // First entry whose offset is >= AOffset (the last entry when there is none).
-  Integer LowerBound(Integer AOffset) const;
+  Integer SummaryEnd(Integer ABlock) const {
+    const Integer last = (ABlock << kBlockShift) + kBlockSize - 1;
+    const Cardinal shift = last >= FPendFrom ? FPendDelta : 0;
+    return static_cast<Integer>((static_cast<Cardinal>(FSummary[ABlock]) + shift) & LineEndOffsetMask);
+  }
+  // First entry whose offset is >= AOffset (the last entry when there is none). Lookups of
+  // callers (ACountMiss) that find the summary cut short rebuild it after a while.
+  Integer LowerBound(Integer AOffset, bool ACountMiss = false) const;
+  void RebuildSummary() const;
+  // Copies the stored words of block ends in [AFrom, ATo) into the valid part of the summary.
+  void SyncSummary(Integer AFrom, Integer ATo);
   Char RawChar(Integer AIdx) const;
   // Appends the separators that start in [AFrom, ALast] of the current text (ALast < Count).
   void ScanSeparators(Integer AFrom, Integer ALast, TKivIntArray& AOut) const;
@@ -74,8 +83,22 @@ class TLineManager {
   // entries after them by ADelta.
   void ReplaceEntries(Integer AFrom, Integer ATo, const TKivIntArray& ANew, Integer ADelta);
 
+  static constexpr Integer kBlockShift = 4;
+  static constexpr Integer kBlockSize = 1 << kBlockShift;
+  // Below this many lines a plain search is as fast as any.
+  static constexpr Integer kSummaryMinLines = 4 * kBlockSize;
+  static constexpr Integer kMissesBeforeRebuild = 16;
+
   TKivTextStorage* FChars;
   TKivIntArray FEnds;
+  // FSummary[j] is the stored word of entry 16j + 15 for j < FSummaryValid (read with the same
+  // pending shift as that entry): a table 16 times smaller than the index, which stays in the
+  // cache, so that a lookup touches memory of the index itself only in one block of 16 entries.
+  // An edit that inserts or removes entries cuts the valid part at its block; the rest is
+  // rebuilt once lookups keep needing it.
+  mutable TKivIntArray FSummary;
+  mutable Integer FSummaryValid = 0;
+  mutable Integer FSummaryMisses = 0;
   Integer FPendFrom = 0;
   Cardinal FPendDelta = 0;  // modulo 2^30
 };

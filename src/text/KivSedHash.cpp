@@ -59,8 +59,8 @@ Integer HashSeq(TKivCharSeq& ASeq, Integer AStart, Integer ACount, bool AIgnoreC
 Integer GrowCapacity(Integer ANeeded, Integer ACapacity) {
   if (ANeeded > ACapacity || int64_t{ANeeded} * 4 < ACapacity) {
     const int64_t cap = (int64_t{ANeeded} + 1) * 3 / 2;
-    // Near the Integer limit the rule would overflow; the needed size itself is then enough.
-    return static_cast<Integer>(std::min<int64_t>(cap, std::max<int64_t>(ANeeded, INT32_MAX)));
+    // Near the Integer limit the rule would overflow: it saturates instead.
+    return static_cast<Integer>(std::min<int64_t>(cap, INT32_MAX));
   }
   return -1;
 }

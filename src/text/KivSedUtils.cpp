@@ -183,46 +183,60 @@ void CopySegmentToBuffer(const TKivSegment& ASeg, std::span<Char> ABuffer) {
 
 namespace {
 
+// Characters are compared after folding: identity, or the simple lower-case mapping. The
+// pattern is folded once per search.
 struct TSameChar {
-  bool operator()(Char A, Char B) const { return A == B; }
+  Char operator()(Char A) const { return A; }
 };
 struct TSameCharNoCase {
-  bool operator()(Char A, Char B) const { return A == B || KivLowCase(A) == KivLowCase(B); }
+  Char operator()(Char A) const { return KivLowCase(A); }
 };
 
-template <class TEq>
-Integer FindForward(TKivStringView ASubStr, TKivCharSeq& ASeq, Integer AStart, Integer ACount, TEq AEq) {
+template <class TFold>
+TKivString Folded(TKivStringView AStr, TFold AFold) {
+  TKivString out(AStr);
+  for (Char& c : out) c = AFold(c);
+  return out;
+}
+
+template <class TFold>
+Integer FindForward(TKivStringView ASubStr, TKivCharSeq& ASeq, Integer AStart, Integer ACount, TFold AFold) {
   const Integer n = ASeq.Count();
   if (AStart < 0 || AStart > n) RaiseIndex(AStart);
   if (ACount != -1 && (ACount < 0 || ACount > n - AStart)) RaiseCount();
   const Integer e = ACount == -1 ? n : AStart + ACount;
   if (e == 0 || ASubStr.empty()) return -1;
   const int64_t last = int64_t{e} - static_cast<int64_t>(ASubStr.size());
-  const Char first = ASubStr[0];
-  const Integer len = static_cast<Integer>(ASubStr.size());
+  if (last < AStart) return -1;
+  const TKivString pat = Folded(ASubStr, AFold);
+  const Char first = pat[0];
+  const Integer len = static_cast<Integer>(pat.size());
   for (Integer i = AStart; i <= last; ++i) {
-    if (!AEq(ASeq.GetChar(i), first)) continue;
+    if (AFold(ASeq.GetChar(i)) != first) continue;
     Integer j = 1;
-    while (j < len && AEq(ASeq.GetChar(i + j), ASubStr[static_cast<size_t>(j)])) ++j;
+    while (j < len && AFold(ASeq.GetChar(i + j)) == pat[static_cast<size_t>(j)]) ++j;
     if (j == len) return i;
   }
   return -1;
 }
 
-template <class TEq>
-Integer FindBackward(TKivStringView ASubStr, TKivCharSeq& ASeq, Integer AStart, Integer ACount, TEq AEq) {
+template <class TFold>
+Integer FindBackward(TKivStringView ASubStr, TKivCharSeq& ASeq, Integer AStart, Integer ACount, TFold AFold) {
   const Integer n = ASeq.Count();
   if (AStart < -1 || AStart > n - 1) RaiseIndex(AStart);
   if (ACount != -1 && (ACount < 0 || ACount > AStart)) RaiseCount();
   if (ACount == -1) ACount = AStart;
   if (n == 0 || ASubStr.empty()) return -1;
-  const Integer len = static_cast<Integer>(std::min<size_t>(ASubStr.size(), INT32_MAX));
-  const Char lastCh = ASubStr[static_cast<size_t>(len - 1)];
-  const Integer stop = std::max(AStart - ACount, len - 1);
+  const int64_t patLen = static_cast<int64_t>(ASubStr.size());
+  const int64_t stop = std::max<int64_t>(int64_t{AStart} - ACount, patLen - 1);
+  if (stop > AStart) return -1;
+  const TKivString pat = Folded(ASubStr, AFold);
+  const Integer len = static_cast<Integer>(pat.size());
+  const Char lastCh = pat[static_cast<size_t>(len - 1)];
   for (Integer i = AStart; i >= stop; --i) {
-    if (!AEq(ASeq.GetChar(i), lastCh)) continue;
+    if (AFold(ASeq.GetChar(i)) != lastCh) continue;
     Integer j = 1;
-    while (j < len && AEq(ASeq.GetChar(i - j), ASubStr[static_cast<size_t>(len - 1 - j)])) ++j;
+    while (j < len && AFold(ASeq.GetChar(i - j)) == pat[static_cast<size_t>(len - 1 - j)]) ++j;
     if (j == len) return i - len + 1;
   }
   return -1;

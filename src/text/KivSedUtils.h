@@ -58,6 +58,7 @@ class TKivCharSeq {
 };
 
 struct TKivSegment;
+class TKivSeparatorSet;
 
 // A sequence over a private copy of a string.
 class TKivSeqFromString : public TKivCharSeq {
@@ -155,6 +156,8 @@ class TKivWordSearch {
   static TKivString EffectiveSeparators(TKivStringView ASeparators, TKivStringView AFullWordSeparators);
 
  private:
+  TKivSeparatorSet Separators(TKivStringView ASeparators) const;
+
   TKivCharSeq& FChars;
   TKivStringView FFullWordSeparators;
 };

@@ -8,15 +8,9 @@
 
 class TKivSeparatorSet {
  public:
-  explicit TKivSeparatorSet(TKivStringView AChars) {
-    for (Char c : AChars) {
-      if (c < 128) {
-        FAscii[c >> 6] |= uint64_t{1} << (c & 63);
-      } else {
-        FOther.push_back(c);
-      }
-    }
-    FEmpty = AChars.empty();
+  explicit TKivSeparatorSet(TKivStringView AChars, TKivStringView AMore = {}) {
+    AddChars(AChars);
+    AddChars(AMore);
   }
 
   bool Empty() const { return FEmpty; }
@@ -28,6 +22,17 @@ class TKivSeparatorSet {
   }
 
  private:
+  void AddChars(TKivStringView AChars) {
+    for (Char c : AChars) {
+      if (c < 128) {
+        FAscii[c >> 6] |= uint64_t{1} << (c & 63);
+      } else {
+        FOther.push_back(c);
+      }
+      FEmpty = false;
+    }
+  }
+
   uint64_t FAscii[2] = {0, 0};
   std::vector<Char> FOther;
   bool FEmpty = true;

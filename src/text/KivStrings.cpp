@@ -44,7 +44,7 @@ void TKivStrings::CheckIndex(Integer AIndex, Integer AMax) {
 }
 
 void TKivStrings::Put(Integer AIndex, const TKivString& AStr) {
-  CheckIndex(AIndex, Count() - 1);
+  // A bad index fails in Delete, with the subclass's own error, before anything changed.
   TUpdateBracket bracket(*this);
   Delete(AIndex);
   Insert(AIndex, AStr);

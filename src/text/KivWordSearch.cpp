@@ -8,6 +8,8 @@
 namespace {
 
 constexpr Integer kNoLimit = std::numeric_limits<Integer>::max();
+// Added to a separator set given by the caller.
+constexpr TKivStringView kBlanks = u" \t\r\n";
 
 // One search: the characters, the effective separators and the clamped count and limit.
 class TWordScanner {
@@ -100,37 +102,41 @@ class TWordScanner {
 
 }  // namespace
 
+TKivSeparatorSet TKivWordSearch::Separators(TKivStringView ASeparators) const {
+  return ASeparators.empty() ? TKivSeparatorSet(FFullWordSeparators) : TKivSeparatorSet(ASeparators, kBlanks);
+}
+
 TKivString TKivWordSearch::EffectiveSeparators(TKivStringView ASeparators,
                                                TKivStringView AFullWordSeparators) {
   if (ASeparators.empty()) return TKivString(AFullWordSeparators);
   TKivString out(ASeparators);
-  out += u" \t\r\n";
+  out += kBlanks;
   return out;
 }
 
 Integer TKivWordSearch::FindNextWordStart(Integer AOffset, Integer AMaxCount, TKivStringView ASeparators) {
-  const TKivSeparatorSet seps(EffectiveSeparators(ASeparators, FFullWordSeparators));
+  const TKivSeparatorSet seps = Separators(ASeparators);
   return TWordScanner(FChars, seps).WordStart(AOffset, AMaxCount, false, false);
 }
 
 Integer TKivWordSearch::FindPrevWordStart(Integer AOffset, Integer AMaxCount, TKivStringView ASeparators) {
-  const TKivSeparatorSet seps(EffectiveSeparators(ASeparators, FFullWordSeparators));
+  const TKivSeparatorSet seps = Separators(ASeparators);
   return TWordScanner(FChars, seps).WordStart(AOffset, AMaxCount, true, false);
 }
 
 Integer TKivWordSearch::FindNextWordEnd(Integer AOffset, Integer AMaxCount, TKivStringView ASeparators) {
-  const TKivSeparatorSet seps(EffectiveSeparators(ASeparators, FFullWordSeparators));
+  const TKivSeparatorSet seps = Separators(ASeparators);
   return TWordScanner(FChars, seps).WordEnd(AOffset, AMaxCount, false, true);
 }
 
 Integer TKivWordSearch::FindPrevWordEnd(Integer AOffset, Integer AMaxCount, TKivStringView ASeparators) {
-  const TKivSeparatorSet seps(EffectiveSeparators(ASeparators, FFullWordSeparators));
+  const TKivSeparatorSet seps = Separators(ASeparators);
   return TWordScanner(FChars, seps).WordEnd(AOffset, AMaxCount, true, true);
 }
 
 TKivSegment TKivWordSearch::FindNearWord(Integer AOffset, Integer AMaxCount, TKivStringView ASeparators,
                                          bool ABackward) {
-  const TKivSeparatorSet seps(EffectiveSeparators(ASeparators, FFullWordSeparators));
+  const TKivSeparatorSet seps = Separators(ASeparators);
   TWordScanner scanner(FChars, seps);
   scanner.CheckOffset(AOffset);
   const Integer start = scanner.WordStart(AOffset, AMaxCount, ABackward, true);

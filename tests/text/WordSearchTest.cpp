@@ -248,3 +248,47 @@ TEST(WordSearch, InvalidOffsetRaisesDocumentError) {
   EXPECT_EQ(TKivWordSearch::EffectiveSeparators(u",", kFullSeparators), u", \t\r\n");
   EXPECT_EQ(TKivWordSearch::EffectiveSeparators(u"", kFullSeparators), kFullSeparators);
 }
+
+TEST(WordSearch, CountLimitsTheCharactersLookedAt) {
+  const unsigned seed = std::random_device{}();
+  std::mt19937 rng(seed);
+  const char16_t alphabet[] = u"ab .\r\n";
+  for (int round = 0; round < 300; ++round) {
+    const int n = std::uniform_int_distribution<int>(0, 14)(rng);
+    TKivString text;
+    for (int i = 0; i < n; ++i) text.push_back(alphabet[rng() % 6]);
+    TKivSeqFromString seq(text);
+    TKivWordSearch ws(seq, kFullSeparators);
+    for (Integer o = 0; o <= n; ++o) {
+      for (Integer m = 1; m <= n + 2; ++m) {
+        for (TFn fn : {fnNextStart, fnPrevStart, fnNextEnd, fnPrevEnd}) {
+          const bool back = fn == fnPrevStart || fn == fnPrevEnd;
+          const Integer r = Call(ws, fn, o, m, u"");
+          const Integer unlimited = Call(ws, fn, o, -1, u"");
+          // The window of indices the search may look at.
+          Integer lo, hi;
+          if (back) {
+            lo = o - std::min(m, o + 1) + 1;
+            hi = std::min(o, n - 1);
+          } else if (o == n) {
+            lo = hi = n - 1;
+          } else {
+            lo = o;
+            hi = o + std::min(m, n - o) - 1;
+          }
+          const std::string where = "seed " + std::to_string(seed) + " fn " + std::to_string(fn) + " text '" +
+                                    KivToUtf8(text) + "' offset " + std::to_string(o) + " max " +
+                                    std::to_string(m);
+          if (r != -1) {
+            ASSERT_GE(r, lo) << where;
+            ASSERT_LE(r, hi) << where;
+          }
+          // A result found well inside the window is found with the limit too.
+          if (unlimited > lo && unlimited < hi) {
+            ASSERT_EQ(r, unlimited) << where;
+          }
+        }
+      }
+    }
+  }
+}

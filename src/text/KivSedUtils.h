@@ -31,6 +31,7 @@ class TKivCharSeq {
   Integer Count() const { return FCount; }
   Integer BufferStart() const { return FBufferStart; }
   Integer BufferEnd() const { return FBufferEnd; }
+  Integer BufferSize() const { return FBufferSize; }
   const TKivCharArray& Buffer() const { return FBuffer; }
 
   // Makes the window contain AIdx; an index outside [0, Count) is a programming error.
@@ -48,13 +49,17 @@ class TKivCharSeq {
   // Copies characters [AStart, AEnd) into FBuffer[0 ..]; AEnd - AStart <= FBufferSize.
   virtual void FillBuffer(Integer AStart, Integer AEnd) = 0;
 
+  Integer FCount = 0;
+  // Written only by FillBuffer, never resized: its length is the window's capacity.
+  TKivCharArray FBuffer;
+
+ private:
+  // The window is the base's alone, so that no subclass can make a read leave the buffer.
   const Integer FBoundGap = 5;
   const Integer FBufferSize;
-  Integer FCount = 0;
   // A new sequence starts invalidated: an empty window (-1, 0) would let index -1 through.
   Integer FBufferStart = -1;
   Integer FBufferEnd = -1;
-  TKivCharArray FBuffer;
 };
 
 struct TKivSegment;
@@ -89,6 +94,7 @@ struct TKivSegment {
   Integer Start = -1;
   Integer Count = 0;
   TKivCharSeq* Source = nullptr;
+  friend bool operator==(const TKivSegment&, const TKivSegment&) = default;
 };
 
 TKivSegment MakeSegment(Integer AStart, Integer ACount, TKivCharSeq* ASource);

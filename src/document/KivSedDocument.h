@@ -458,6 +458,80 @@ class TKivEditDocument : public TKivLoadable {
   // ---- end markers ----
 
   // ---- files and schemes (owned by DocumentFiles/DocumentSchemes) ----
+  // Loading replaces the whole text without undo; Modified and CanUndo are false afterwards and
+  // a failed load leaves the document as it was. With AUnicodeAutodetect a byte-order mark at
+  // the start selects the code page (CodePage and CodePageUsePreamble follow what was found);
+  // otherwise CodePage becomes ACodePage. Omitted arguments: CodePage(), no detection.
+  void LoadFromFile(const TKivString& AFileName);
+  void LoadFromFile(const TKivString& AFileName, TKivCodePageRef ACodePage, bool AUnicodeAutodetect = false);
+  void LoadFromStream(std::istream& AStream);
+  void LoadFromStream(std::istream& AStream, TKivCodePageRef ACodePage, bool AUnicodeAutodetect = false);
+  // Saving writes the text as it is (line separators included) and then resets Modified.
+  // SaveToFile replaces the file only when everything was written; a character the code page
+  // cannot hold raises EKivEditDocError before the file or stream is touched. Omitted arguments:
+  // CodePage(), CodePageUsePreamble().
+  void SaveToFile(const TKivString& AFileName);
+  void SaveToFile(const TKivString& AFileName, TKivCodePageRef ACodePage);
+  void SaveToFile(const TKivString& AFileName, TKivCodePageRef ACodePage, bool AUsePreamble);
+  void SaveToStream(std::ostream& AStream);
+  void SaveToStream(std::ostream& AStream, TKivCodePageRef ACodePage);
+  void SaveToStream(std::ostream& AStream, TKivCodePageRef ACodePage, bool AUsePreamble);
+  // 0 (the system code page, UTF-8) by default; see KivSedEncoding.h for the numbers.
+  TKivCodePageRef CodePage() const;
+  void SetCodePage(TKivCodePageRef AValue);
+  bool CodePageUsePreamble() const { return FCodePageUsePreamble; }
+  void SetCodePageUsePreamble(bool AValue);
+  TKivString CodePageName() const;
+  // "Unknown code page name: %s" for a name without a code page.
+  void SetCodePageName(const TKivString& AValue);
+  // True when the last load met bytes that are invalid in its code page and shows them as
+  // U+FFFD: saving would not give the original bytes back.
+  bool InvalidBytesReplaced() const { return FInvalidBytesReplaced; }
+
+  // Assigning a collection copies its items.
+  TKivEditParserSchemeCollection& SyntaxSchemes() { return *FSyntaxSchemes; }
+  void SetSyntaxSchemes(const TKivEditParserSchemeCollection& AValue);
+  TKivEditParserSchemeCollection& ColorSchemes() { return *FColorSchemes; }
+  void SetColorSchemes(const TKivEditParserSchemeCollection& AValue);
+  // The names of the schemes in use; a non-empty name must name an item of its collection.
+  const TKivSyntaxSchemeRef& ActiveSyntaxScheme() const { return FSyntaxScheme; }
+  void SetActiveSyntaxScheme(const TKivSyntaxSchemeRef& AValue);
+  const TKivColorSchemeRef& ActiveColorScheme() const { return FColorScheme; }
+  void SetActiveColorScheme(const TKivColorSchemeRef& AValue);
+  // Loads the active schemes into the parser (or unloads when a name is empty) and refreshes it.
+  void ApplySchemes();
+
+ private:
+  class TSchemesHost final : public TKivSchemeCollectionOwner {
+   public:
+    explicit TSchemesHost(TKivEditDocument& ADoc) : FDoc(ADoc) {}
+    bool CanCreateSchemeCollections() const override;
+    void SchemeCollectionChanged(TKivEditParserSchemeCollection& ACollection) override;
+    void SchemeItemChanged(TKivEditParserSchemeCollectionItem& AItem) override;
+
+   private:
+    TKivEditDocument& FDoc;
+  };
+  void InitFilesAndSchemes();
+  void AttachSchemeLoaders();
+  void SchemesLoaded();
+  void DropStaleSchemeName(const TKivEditParserSchemeCollection& ACollection);
+  void DoApplySchemes(bool ASwallowLoadErrors);
+  TKivString SchemeText(TKivEditSchemeKind AKind, const TKivString& AName) const;
+  void LoadFrom(const std::function<size_t(char*, size_t)>& ARead, int64_t ASize, TKivCodePageRef ACodePage,
+                bool AUnicodeAutodetect);
+  void CheckEncodable(const TKivEncoding& AEncoding) const;
+  void WriteText(const TKivEncoding& AEncoding, bool AUsePreamble,
+                 const std::function<void(const char*, size_t)>& AWrite) const;
+
+  TSchemesHost FSchemesHost{*this};
+  std::unique_ptr<TKivEncoding> FEncoding = std::make_unique<TKivEncoding>(0);
+  bool FCodePageUsePreamble = false;
+  bool FInvalidBytesReplaced = false;
+  std::unique_ptr<TKivEditParserSchemeCollection> FSyntaxSchemes;
+  std::unique_ptr<TKivEditParserSchemeCollection> FColorSchemes;
+  TKivSyntaxSchemeRef FSyntaxScheme;
+  TKivColorSchemeRef FColorScheme;
   // ---- end files and schemes ----
 
  protected:

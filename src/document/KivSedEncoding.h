@@ -82,6 +82,12 @@ class TKivEncoding {
   bool StartsWithPreamble(const char* ABytes, size_t ASize) const;
   // True for UTF-8/16/32: every character (except lone surrogates in UTF-8/32) can be written.
   bool IsUnicode() const { return FKind != TKind::Icu; }
+  // True for UTF-16: every code unit, even a lone surrogate, has a form.
+  bool EncodesAnyText() const { return FKind == TKind::Utf16LE || FKind == TKind::Utf16BE; }
+  // An upper bound of the code units that ABytes bytes decode to.
+  size_t MaxCharsFor(size_t ABytes) const {
+    return FKind == TKind::Icu || FKind == TKind::Utf8 ? ABytes : ABytes / 2 + 1;
+  }
 
   std::unique_ptr<TKivDecoder> NewDecoder() const;
   std::unique_ptr<TKivEncoder> NewEncoder() const;

@@ -12,6 +12,7 @@
 
 #include "KivEditDocError.h"
 #include "KivErrors.h"
+#include "KivSedEncoding.h"
 #include "KivStrings.h"
 #include "KivTypes.h"
 

@@ -13,26 +13,18 @@ constexpr const char* kModule = "KivSedDocument";
 constexpr Char kCR = u'\r';
 constexpr Char kLF = u'\n';
 
-// The first CR or LF in [AFrom, AEnd), or AEnd (AFrom itself when it is already past AEnd).
-const Char* FindBreak(const Char* AFrom, const Char* AEnd) {
-  const Char* p = AFrom;
 #if defined(__SSE2__)
+// One bit per character of the 16 at AAt: set for CR and LF.
+unsigned BreakMask16(const Char* AAt) {
   const __m128i cr = _mm_set1_epi16(static_cast<short>(kCR));
   const __m128i lf = _mm_set1_epi16(static_cast<short>(kLF));
-  while (AEnd - p >= 16) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
-    const __m128i ma = _mm_or_si128(_mm_cmpeq_epi16(a, cr), _mm_cmpeq_epi16(a, lf));
-    const __m128i mb = _mm_or_si128(_mm_cmpeq_epi16(b, cr), _mm_cmpeq_epi16(b, lf));
-    const auto bits =
-        static_cast<unsigned>(_mm_movemask_epi8(ma)) | (static_cast<unsigned>(_mm_movemask_epi8(mb)) << 16);
-    if (bits != 0) return p + (__builtin_ctz(bits) >> 1);
-    p += 16;
-  }
-#endif
-  while (p < AEnd && *p != kCR && *p != kLF) ++p;
-  return p;
+  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(AAt));
+  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(AAt + 8));
+  const __m128i ma = _mm_or_si128(_mm_cmpeq_epi16(a, cr), _mm_cmpeq_epi16(a, lf));
+  const __m128i mb = _mm_or_si128(_mm_cmpeq_epi16(b, cr), _mm_cmpeq_epi16(b, lf));
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ma, mb)));
 }
+#endif
 
 // Appends the separators of a few characters held in ACh (character i at offset ABase + i)
 // that start at or before ALast.
@@ -72,24 +64,41 @@ void TLineManager::ScanSeparators(Integer AFrom, Integer ALast, TKivIntArray& AO
     const Char* chunk;
     const Integer chunkLen = FChars->GetChunk(pos, chunk);
     KIV_ASSERT(chunkLen > 0, kModule);
-    const Char* chunkEnd = chunk + chunkLen;
-    const Char* end = chunk + std::min(chunkLen, ALast + 1 - pos);
-    const Char* p = chunk;
-    while ((p = FindBreak(p, end)) < end) {
-      const Integer off = pos + static_cast<Integer>(p - chunk);
-      if (*p == kCR) {
-        const bool pairs = p + 1 < chunkEnd ? p[1] == kLF : off + 1 < n && RawChar(off + 1) == kLF;
-        if (pairs) {
-          AOut.push_back(static_cast<int32_t>(static_cast<Cardinal>(off) | LineEndFlagCRLF));
-          p += 2;
-          continue;
-        }
+    const Integer len = std::min(chunkLen, ALast + 1 - pos);
+    // Records the separator at chunk[AIdx]; returns its length.
+    auto separator = [&](Integer AIdx) -> Integer {
+      const Integer off = pos + AIdx;
+      if (chunk[AIdx] == kCR &&
+          (AIdx + 1 < chunkLen ? chunk[AIdx + 1] == kLF : off + 1 < n && RawChar(off + 1) == kLF)) {
+        AOut.push_back(static_cast<int32_t>(static_cast<Cardinal>(off) | LineEndFlagCRLF));
+        return 2;
       }
       AOut.push_back(off);
-      ++p;
+      return 1;
+    };
+    Integer i = 0;
+#if defined(__SSE2__)
+    while (len - i >= 16) {
+      Integer next = i + 16;
+      for (unsigned mask = BreakMask16(chunk + i); mask != 0; mask &= mask - 1) {
+        const auto bit = static_cast<Integer>(__builtin_ctz(mask));
+        if (separator(i + bit) == 2) {
+          // The LF of the pair is not a separator of its own, in this block or the next.
+          mask &= ~(2u << bit);
+          next = std::max(next, i + bit + 2);
+        }
+      }
+      i = next;
     }
-    // p passes end by one when the LF of a pair lies in the next chunk.
-    pos += static_cast<Integer>(p - chunk);
+#endif
+    while (i < len) {
+      if (chunk[i] == kCR || chunk[i] == kLF)
+        i += separator(i);
+      else
+        ++i;
+    }
+    // i passes len by one when the LF of a pair lies beyond it.
+    pos += i;
   }
 }
 

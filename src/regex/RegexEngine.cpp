@@ -420,7 +420,7 @@ TKivString TKivRegExp::Dump() {
     FillVariables();
     ComputeOptimisation();
   }
-  auto details = [this](const TKivRegexNode* n) {
+  auto details = [](const TKivRegexNode* n) {
     TKivString r;
     switch (n->Op) {
       case opEXACTLY:

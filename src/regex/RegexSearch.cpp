@@ -243,7 +243,9 @@ Integer TKivRegExp::FindStart(Integer APos) {
 }
 
 bool TKivRegExp::SearchFrom(Integer AOffset, bool AWantNeedMore) {
-  const Integer opt = FOptimizations;
+  // The start-node scan and the must-have filter skip attempts that could touch the input end;
+  // a caller that asks whether more input could change the result gets every attempt.
+  const Integer opt = AWantNeedMore ? FOptimizations & ~(roStartNode | roMustHave) : FOptimizations;
   const Integer end = FInputEnd;
   const bool useMust = (opt & roMustHave) && FRegmustExact && !AWantNeedMore;
   if (useMust && end - AOffset < static_cast<Integer>(FRegmustExact->ExactStr.size())) {

@@ -1,0 +1,640 @@
+// The matcher: a table of match cases over every node kind, the Exec family, sources, variables,
+// need-more reporting, limits, and optimised against unoptimised searches.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+#include "KivRegExpr.h"
+#include "RegexTestUtil.h"
+
+namespace {
+
+// "pos,len" of every group ("-" when unset), joined by ";", or "none".
+std::string Describe(TKivRegExp& ARe, bool AMatched) {
+  if (!AMatched) return "none";
+  std::string out;
+  for (Integer g = 0; g < ARe.CompiledSubExpCount(); ++g) {
+    if (g) out += ";";
+    if (ARe.GetMatchPos(g) < 0)
+      out += "-";
+    else
+      out += std::to_string(ARe.GetMatchPos(g)) + "," + std::to_string(ARe.GetMatchLen(g));
+  }
+  return out;
+}
+
+struct TMatchCase {
+  std::u16string Pattern;
+  std::u16string Mods;
+  std::u16string Subject;
+  Integer Offset;  // 0: Exec()
+  std::string Expected;
+};
+
+// Every node kind, greedy and lazy repeats, captures, back-references, anchors and lookahead.
+const TMatchCase CMatchCases[] = {
+    // literals
+    {u"abc", u"", u"xxabcabc", 0, "3,3"},
+    {u"abc", u"", u"xxabcabc", 4, "6,3"},
+    {u"abc", u"", u"ab", 0, "none"},
+    {u"(?i)abc", u"", u"xAbC", 0, "2,3"},
+    {u"(?i)\u0436", u"", u"\u0416", 0, "1,1"},
+    {u"{abc}", u"", u"x{abc}", 0, "2,5"},
+    // anchors
+    {u"^a", u"", u"ba", 0, "none"},
+    {u"^a", u"", u"ab", 0, "1,1"},
+    {u"^a", u"", u"aa", 2, "none"},  // ^ is the input start, not the offset
+    {u"\\Aa", u"", u"ab", 0, "1,1"},
+    {u"a$", u"", u"a\n", 0, "none"},  // no "before a final newline"
+    {u"a\\Z", u"", u"ba", 0, "2,1"},
+    {u"(?m)^b", u"", u"a\r\nb", 0, "4,1"},
+    {u"(?m)^\\n", u"", u"a\r\nb", 0, "none"},  // never between CR and LF
+    {u"(?m)a$", u"", u"a\r\nb", 0, "1,1"},
+    {u"(?m)\\r$", u"", u"a\r\nb", 0, "none"},
+    {u"(?m)^b", u"", u"a\u2028b", 0, "3,1"},
+    {u"(?m)^b", u"", u"a\nb", 0, "3,1"},
+    {u"(?m)^$", u"", u"a\n\nb", 0, "3,0"},
+    // any
+    {u"a.c", u"", u"a\nc", 0, "1,3"},
+    {u"a.c", u"-s", u"a\nc", 0, "none"},
+    {u"a.c", u"-s", u"a\u2028c", 0, "none"},
+    {u"(?-s).+", u"", u"ab\r\ncd", 0, "1,2"},
+    {u"(?-s).*", u"", u"\r\n", 0, "1,0"},
+    {u"(?-s)a.{2,3}", u"", u"axyzw", 0, "1,4"},
+    // classes
+    {u"\\d+", u"", u"ab123c", 0, "3,3"},
+    {u"\\d", u"", u"\u2160", 0, "1,1"},
+    {u"\\D+", u"", u"ab123c", 0, "1,2"},
+    {u"\\w+", u"", u"h\u00e9llo w\u00f6rld", 0, "1,5"},
+    {u"\\w", u"", u"\u05d0", 0, "none"},  // Lo is not a word character
+    {u"\\w+", u"", u"x_1\u00b2", 0, "1,4"},
+    {u"\\W", u"", u"ab-", 0, "3,1"},
+    {u"\\s", u"", u"\r\n", 0, "none"},
+    {u"\\s", u"", u"a\tb", 0, "2,1"},
+    {u"\\S+", u"", u" ab ", 0, "2,2"},
+    {u"\\p{Lu}", u"", u"a\u0416", 0, "2,1"},
+    {u"\\p{Lu}", u"", u"A", 0, "1,1"},
+    {u"\\p{L}+", u"", u"aB1", 0, "1,2"},
+    {u"\\P{L}", u"", u"ab1", 0, "3,1"},
+    // sets
+    {u"[ab]+", u"", u"xxbab", 0, "3,3"},
+    {u"[^ab]", u"", u"ab\u0416", 0, "3,1"},
+    {u"[^abcd]", u"", u"ab\u0416", 0, "3,1"},
+    {u"[a-c]+", u"", u"xcabd", 0, "2,3"},
+    {u"(?i)[a-c]", u"", u"B", 0, "none"},
+    {u"(?i)[abc]", u"", u"B", 0, "1,1"},
+    {u"[]a]+", u"", u"x]a]", 0, "2,3"},
+    {u"[a-]+", u"", u"x-a", 0, "2,2"},
+    {u"[a-\\d]+", u"", u"x-a5", 0, "2,3"},
+    {u"[\\w.]+", u"", u"a.b c", 0, "1,3"},
+    {u"[\\p{Lu}x]+", u"", u"aAxB", 0, "2,3"},
+    {u"[ a b ]+", u"x", u"c ab", 0, "3,2"},
+    // escapes
+    {u"\\x41\\u0042\\x{43}", u"", u"ABC", 0, "1,3"},
+    {u"\\u{41}", u"", u"A}", 0, "1,2"},
+    {u"\\t\\n", u"", u"a\t\n", 0, "2,2"},
+    {u"a\\.b", u"", u"axb a.b", 0, "5,3"},
+    // back-references
+    {u"(a+)b\\1", u"", u"aabaa", 0, "1,5;1,2"},
+    {u"(a)?b\\1", u"", u"b", 0, "none"},  // an unset group never matches
+    {u"a\\0", u"", u"aa", 0, "none"},
+    {u"(?i)(ab)\\1", u"", u"abAB", 0, "1,4;1,2"},
+    {u"(a)\\1*", u"", u"aaaa", 0, "1,4;1,1"},
+    {u"(ab)\\1+?", u"", u"ababab", 0, "1,4;1,2"},
+    {u"(a)\\12", u"", u"aa2", 0, "none"},  // \12 is group 12
+    // boundaries
+    {u"\\bfoo\\b", u"", u"a foo b", 0, "3,3"},
+    {u"\\bfoo", u"", u"afoo", 0, "none"},
+    {u"\\Boo", u"", u"foo", 0, "2,2"},
+    {u"\\bb", u"", u"ab", 2, "none"},  // \b sees the code before the offset
+    // alternation
+    {u"cat|dog", u"", u"hotdog", 0, "4,3"},
+    {u"a|", u"", u"b", 0, "1,0"},
+    {u"(a)|b", u"", u"b", 0, "1,1;-"},
+    {u"(a|ab)(c|bcd)(d*)", u"", u"abcd", 0, "1,4;1,1;2,3;5,0"},
+    // simple repeats
+    {u"ab*", u"", u"abbbc", 0, "1,4"},
+    {u"a{2,3}", u"", u"aaaa", 0, "1,3"},
+    {u"a{2}", u"", u"a", 0, "none"},
+    {u"a{2,}", u"", u"aaaaa", 0, "1,5"},
+    {u"a{0}b", u"", u"ab", 0, "2,1"},
+    {u"a*", u"", u"bbb", 0, "1,0"},
+    {u"a+?", u"", u"aaa", 0, "1,1"},
+    {u"a*?b", u"", u"aaab", 0, "1,4"},
+    {u"<.+?>", u"", u"<a><b>", 0, "1,3"},
+    {u"<.+>", u"", u"<a><b>", 0, "1,6"},
+    {u"x{2,3}?y", u"", u"xxxy", 0, "1,4"},
+    {u"x{2,3}?", u"", u"xxxx", 0, "1,2"},
+    {u"a??b", u"", u"ab", 0, "1,2"},
+    {u"(?-g)a+", u"", u"aaa", 0, "1,1"},
+    {u"a+?", u"-g", u"aaa", 0, "1,1"},
+    {u"[ab]*c", u"", u"ababc", 0, "1,5"},
+    {u"\\d{2,4}", u"", u"1234567", 0, "1,4"},
+    // complex repeats and counted loops
+    {u"(ab)*", u"", u"ababx", 0, "1,4;3,2"},
+    {u"(ab)+", u"", u"xababx", 0, "2,4;4,2"},
+    {u"(ab)?c", u"", u"abc", 0, "1,3;1,2"},
+    {u"(ab)*?c", u"", u"ababc", 0, "1,5;3,2"},
+    {u"(ab)+?", u"", u"abab", 0, "1,2;1,2"},
+    {u"(ab)??", u"", u"ab", 0, "1,0;-"},
+    {u"(ab){2}", u"", u"abab", 0, "1,4;3,2"},
+    {u"(ab){2,3}", u"", u"abababab", 0, "1,6;5,2"},
+    {u"(ab){2,3}?", u"", u"abababab", 0, "1,4;3,2"},
+    {u"((a){2}b){2}", u"", u"aabaab", 0, "1,6;4,3;5,1"},
+    {u"(a|b){2,3}c", u"", u"ababc", 0, "2,4;4,1"},
+    {u"(?:a|b)*c", u"", u"xababc", 0, "2,5"},
+    {u"(a*)?b", u"", u"aab", 0, "1,3;1,2"},
+    {u"(a|b)*", u"", u"abba", 0, "1,4;4,1"},
+    // lookahead
+    {u"ab(?=c)", u"", u"abc", 0, "1,2"},
+    {u"a(?=b)c", u"", u"abc", 0, "1,3"},
+    {u"a(?=b)x?c", u"", u"abc", 0, "1,3"},
+    {u"(a(?=b))", u"", u"ab", 0, "1,2;1,2"},
+    {u"\\w+(?=,)", u"", u"ab,cd", 0, "1,2"},
+    {u"a(?=b)", u"", u"ac", 0, "none"},
+    {u"(?=\\d)\\w+", u"", u"ab 12c", 0, "4,3"},
+    {u"(?=a?)b", u"", u"b", 0, "1,1"},
+    // groups
+    {u"(?:a)(b)", u"", u"ab", 0, "1,2"},
+    {u"(a)(?:b)(c)", u"", u"abc", 0, "1,3;1,1"},
+    {u"((a)|(b))+", u"", u"ab", 0, "1,2;2,1;1,1;2,1"},
+    // extended mode
+    {u"a b", u"x", u"ab", 0, "1,2"},
+    {u"a\\ b", u"x", u"a b", 0, "1,3"},
+    {u"a # comment\nb", u"x", u"ab", 0, "1,2"},
+};
+
+}  // namespace
+
+TEST(RegexMatcher, MatchTable) {
+  for (const auto& c : CMatchCases) {
+    SCOPED_TRACE(KivToUtf8(c.Pattern) + " /" + KivToUtf8(c.Mods) + " on \"" + KivToUtf8(c.Subject) + "\"");
+    for (Integer opts : {Integer(roAll), Integer(0)}) {
+      try {
+        TKivRegExp re;
+        if (!c.Mods.empty()) re.SetModifierStr(c.Mods);
+        re.SetOptimizations(opts);
+        re.SetExpression(c.Pattern);
+        re.SetInputText(c.Subject);
+        bool r = c.Offset ? re.Exec(c.Offset) : re.Exec();
+        EXPECT_EQ(Describe(re, r), c.Expected) << "optimisations " << opts;
+      } catch (const EKivError& e) {
+        ADD_FAILURE() << e.what();
+      }
+    }
+  }
+}
+
+TEST(RegexMatcher, MatchCountAndGetMatch) {
+  TKivRegExp re;
+  re.SetExpression(u"(a)|b");
+  re.SetInputText(u"b");
+  ASSERT_TRUE(re.Exec());
+  EXPECT_EQ(re.MatchCount(), 0);
+  EXPECT_EQ(re.GetMatchPos(1), -1);
+  EXPECT_EQ(re.GetMatchLen(1), -1);
+  EXPECT_EQ(re.GetMatch(1), u"");
+  EXPECT_EQ(re.GetMatchPos(7), -1);
+  EXPECT_EQ(re.GetMatch(0), u"b");
+  re.SetExpression(u"(\\w+)@(\\w+)");
+  re.SetInputText(u"mail john@host now");
+  ASSERT_TRUE(re.Exec());
+  EXPECT_EQ(re.MatchCount(), 2);
+  EXPECT_EQ(re.GetMatch(1), u"john");
+  EXPECT_EQ(re.GetMatch(2), u"host");
+  Integer start, count;
+  ASSERT_TRUE(re.GetVarByID(2, start, count));
+  EXPECT_EQ(start, 11);
+  EXPECT_EQ(count, 4);
+  EXPECT_FALSE(re.GetVarByID(3, start, count));
+  // A failed Exec leaves every group unset.
+  re.SetInputText(u"nothing");
+  EXPECT_FALSE(re.Exec());
+  EXPECT_EQ(re.GetMatchPos(0), -1);
+  EXPECT_EQ(re.GetMatchPos(1), -1);
+}
+
+TEST(RegexMatcher, ExecFamilyAndOffsets) {
+  TKivRegExp re;
+  ExpectRegexError([&] { re.Exec(); }, 1003, {});
+  re.SetExpression(u"a*");
+  ExpectRegexError([&] { re.Exec(); }, 2002, {});
+  ExpectRegexError([&] { re.ExecNext(); }, 1007, {});
+  ExpectRegexError([&] { (void)re.InputText(); }, 2002, {});
+  re.SetInputText(u"bbb");
+  EXPECT_EQ(re.InputText(), u"bbb");
+  ExpectRegexError([&] { re.ExecNext(); }, 1007, {});
+  // a* on bbb matches empty at 1; ExecNext moves on one position each time.
+  std::vector<Integer> starts;
+  for (bool ok = re.Exec(); ok; ok = re.ExecNext()) {
+    EXPECT_EQ(re.GetMatchLen(0), 0);
+    starts.push_back(re.GetMatchPos(0));
+  }
+  EXPECT_EQ(starts, (std::vector<Integer>{1, 2, 3, 4}));
+  ExpectRegexError([&] { re.ExecNext(); }, 1007, {});
+  // Offsets: the end of the text can match the empty pattern, beyond it is no match, before the
+  // first position is an argument error.
+  EXPECT_TRUE(re.Exec(4));
+  EXPECT_EQ(re.GetMatchPos(0), 4);
+  EXPECT_FALSE(re.Exec(5));
+  try {
+    re.Exec(0);
+    FAIL();
+  } catch (const EInvalidArgument& e) {
+    EXPECT_EQ(e.Message(), u"Index out of bounds: 0");
+  }
+  // A count limits the input end; ExecNext keeps it.
+  re.SetExpression(u"b");
+  re.SetInputText(u"bbbbb");
+  ASSERT_TRUE(re.Exec(2, 2));
+  EXPECT_EQ(re.GetMatchPos(0), 2);
+  ASSERT_TRUE(re.ExecNext());
+  EXPECT_EQ(re.GetMatchPos(0), 3);
+  EXPECT_FALSE(re.ExecNext());
+  EXPECT_FALSE(re.Exec(2, 0));
+  EXPECT_FALSE(re.Exec(2, -5));
+  EXPECT_TRUE(re.Exec(5, -1));
+  re.SetExpression(u"b$");
+  EXPECT_TRUE(re.Exec(1, 2));  // $ is the end of the counted input
+  EXPECT_EQ(re.GetMatchPos(0), 2);
+  // ModifierA: only at the start offset.
+  re.SetExpression(u"b");
+  re.SetInputText(u"ab");
+  re.SetModifierA(true);
+  EXPECT_FALSE(re.Exec(1));
+  EXPECT_TRUE(re.Exec(2));
+  EXPECT_TRUE(re.ExecPos(2));
+}
+
+TEST(RegexMatcher, NeedMoreReporting) {
+  struct Case {
+    std::u16string Pattern;
+    bool Anchored;
+    std::u16string Subject;
+    bool Matched;
+    bool NeedMore;
+  };
+  const Case cases[] = {
+      {u"abc", true, u"ab", false, true},      {u"abc", true, u"abx", false, false},
+      {u"ab", true, u"ab", true, true},        {u"a", true, u"ab", true, false},
+      {u"a+", true, u"aa", true, true},        {u"a+", true, u"aab", true, false},
+      {u"a+?", true, u"aa", true, false},      {u"[ab]c", true, u"a", false, true},
+      {u"(?i)abc", true, u"ab", false, false}, {u".", true, u"", false, true},
+      {u"(a)\\1", true, u"a", false, true},    {u"\\d", true, u"", false, false},
+      {u"abc", false, u"xxab", false, true},   {u"x", false, u"abc", false, true},
+      {u"a$", true, u"a", true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(KivToUtf8(c.Pattern) + " on " + KivToUtf8(c.Subject));
+    for (Integer opts : {Integer(roAll), Integer(0)}) {
+      TKivRegExp re;
+      re.SetOptimizations(opts);
+      re.SetModifierA(c.Anchored);
+      re.SetExpression(c.Pattern);
+      re.SetInputText(c.Subject);
+      bool needMore = !c.NeedMore;
+      EXPECT_EQ(re.Exec(1, -1, needMore), c.Matched);
+      EXPECT_EQ(needMore, c.NeedMore);
+    }
+  }
+}
+
+TEST(RegexMatcher, LimitsRaiseCodedErrors) {
+  TKivRegExp re;
+  re.SetExpression(u"(a|b)*");
+  re.SetInputText(std::u16string(20000, u'a'));
+  ExpectRegexError([&] { re.Exec(); }, 1005, u"TKivRegExpr(exec): Recursion Limit Exceeded");
+  EXPECT_EQ(re.GetMatchPos(0), -1);
+  ExpectRegexError([&] { re.ExecNext(); }, 1007, {});
+  // The engine stays usable.
+  re.SetInputText(u"abab");
+  ASSERT_TRUE(re.Exec());
+  EXPECT_EQ(re.GetMatchLen(0), 4);
+
+  // '.' without s is counted, not recursed: long lines never reach the limit.
+  TKivRegExp dot;
+  dot.SetModifierS(false);
+  dot.SetExpression(u"foo.*bar");
+  dot.SetInputText(u"foo" + std::u16string(100000, u'x') + u"bar\nfoo");
+  ASSERT_TRUE(dot.Exec());
+  EXPECT_EQ(dot.GetMatchLen(0), 100006);
+
+  // More than 20 active counted loops.
+  std::u16string nested;
+  for (int i = 0; i < 21; ++i) nested += u"(?:";
+  nested += u"a";
+  for (int i = 0; i < 21; ++i) nested += u"){1}";
+  TKivRegExp loops;
+  loops.SetExpression(nested);
+  loops.SetInputText(u"a");
+  ExpectRegexError([&] { loops.Exec(); }, 1014, u"TKivRegExpr(exec): Loop Stack Exceeded");
+  nested = nested.substr(3, nested.size() - 7);  // 20 loops fit
+  loops.SetExpression(nested);
+  EXPECT_TRUE(loops.Exec());
+
+  // The step limit ends an exponential search.
+  TKivRegExp slow;
+  slow.SetExpression(u"(x+x+)+y");
+  slow.SetInputText(std::u16string(40, u'x'));
+  slow.SetStepLimit(100000);
+  ExpectRegexError([&] { slow.Exec(); }, 1006, u"TKivRegExpr(exec): Step Limit Exceeded");
+}
+
+TEST(RegexMatcher, Variables) {
+  std::map<Integer, TKivString> values = {{1, u"end"}, {2, u""}, {3, u"ab"}};
+  TKivRegExp re;
+  re.SetModifierX(true);
+  re.SetVariablesGetter([&](Integer AId, TKivIntArray& ACodes) {
+    for (char16_t c : values[AId]) ACodes.push_back(c);
+  });
+  re.SetExpression(u"< $1 >");
+  EXPECT_TRUE(re.HasVariables());
+  re.SetInputText(u"x<end>");
+  ASSERT_TRUE(re.Exec());
+  EXPECT_EQ(re.GetMatchPos(0), 2);
+  bool wide;
+  EXPECT_TRUE(re.GetFirstCharSetAnsi(wide).Contains('<'));
+  // New values take effect after InvalidateVariables.
+  values[1] = u"stop";
+  re.SetInputText(u"<stop>");
+  re.InvalidateVariables();
+  EXPECT_TRUE(re.Exec());
+  // An empty variable matches the empty string everywhere, also at the start.
+  re.SetExpression(u"$2 x");
+  re.SetInputText(u"ax");
+  ASSERT_TRUE(re.Exec());
+  EXPECT_EQ(re.GetMatchPos(0), 2);
+  re.SetExpression(u"$2+ x");
+  ASSERT_TRUE(re.Exec());
+  EXPECT_EQ(re.GetMatchPos(0), 2);
+  // A quantified variable repeats its whole text.
+  re.SetExpression(u"$3+ c");
+  re.SetInputText(u"xababc");
+  ASSERT_TRUE(re.Exec());
+  EXPECT_EQ(re.GetMatchPos(0), 2);
+  EXPECT_EQ(re.GetMatchLen(0), 5);
+  // Case-insensitive variables.
+  re.SetModifierI(true);
+  re.SetExpression(u"$1");
+  values[1] = u"End";
+  re.SetInputText(u"the eND");
+  ASSERT_TRUE(re.Exec());
+  EXPECT_EQ(re.GetMatchPos(0), 5);
+  // Without a getter every variable is empty.
+  TKivRegExp bare;
+  bare.SetModifierX(true);
+  bare.SetExpression(u"a $5 b");
+  bare.SetInputText(u"ab");
+  EXPECT_TRUE(bare.Exec());
+}
+
+namespace {
+
+// Token codes of a fixed array at positions 0 .. n - 1, through a small window.
+class TTokenSource : public TKivRegexSource {
+ public:
+  explicit TTokenSource(TKivIntArray ACodes)
+      : TKivRegexSource(4, static_cast<Integer>(ACodes.size())), FCodes(std::move(ACodes)) {}
+
+ protected:
+  void FillBuffer() override {
+    for (Integer i = FBufferStart; i < FBufferEnd; ++i) FBuffer[i - FBufferStart] = FCodes[i];
+  }
+
+ private:
+  TKivIntArray FCodes;
+};
+
+}  // namespace
+
+TEST(RegexMatcher, IntCodesOverATokenSource) {
+  const std::map<std::u16string, Integer> names = {{u"kw:while", 70000}, {u"kw:if", 70001}, {u"sym:(", 40},
+                                                   {u"sym:)", 41},       {u"sym:;", 59},    {u"sym:}", 125},
+                                                   {u"sym:{", 123},      {u"id", 5}};
+  TKivRegExp re;
+  re.SetModifierS(false);
+  re.SetModifierC(true);
+  re.SetCodesResolver([&](const TKivString& AName) -> Integer {
+    auto it = names.find(AName);
+    return it == names.end() ? -1 : it->second;
+  });
+  re.SetExpression(u"[ kw:while kw:if ] [^ sym:; sym:} ]*? sym:\\{");
+  // if ( id ) { id ; }
+  TTokenSource tokens({5, 70001, 40, 5, 41, 123, 5, 59, 125});
+  re.SetInputSource(&tokens);
+  ASSERT_TRUE(re.Exec());
+  EXPECT_EQ(re.GetMatchPos(0), 1);
+  EXPECT_EQ(re.GetMatchLen(0), 5);
+  ExpectRegexError([&] { re.GetMatch(0); }, 139, {});
+  ExpectRegexError([&] { re.Substitute(u"x"); }, 1016, {});
+  ExpectRegexError([&] { (void)re.InputText(); }, 2001, {});
+  std::vector<TKivString> pieces;
+  ExpectRegexError([&] { re.Split(pieces); }, 1016, {});
+  ExpectRegexError([&] { re.Replace(u"", false); }, 1016, {});
+  re.SetExpression(u"( id ) sym:; sym:} $");
+  ASSERT_TRUE(re.Exec(0));
+  EXPECT_EQ(re.GetMatchPos(0), 6);
+  EXPECT_EQ(re.GetMatchPos(1), 6);
+  re.SetExpression(u".+ \\Z");
+  ASSERT_TRUE(re.Exec(3));
+  EXPECT_EQ(re.GetMatchLen(0), 6);
+  re.SetExpression(u"^ id");
+  EXPECT_TRUE(re.Exec(0));
+  EXPECT_FALSE(re.Exec(3));
+  // A numeric range of codes.
+  re.SetExpression(u"[ sym:( - sym:; ] +");
+  ASSERT_TRUE(re.Exec(0));
+  EXPECT_EQ(re.GetMatchPos(0), 2);
+  EXPECT_EQ(re.GetMatchLen(0), 1);
+  EXPECT_THROW(re.Exec(-1), EInvalidArgument);
+}
+
+TEST(RegexMatcher, SourceWindowMovesBothWays) {
+  TKivIntArray codes;
+  for (Integer i = 0; i < 1000; ++i) codes.push_back(i * 7);
+  TTokenSource src(codes);
+  for (Integer i : {0, 999, 3, 500, 499, 495, 994, 1, 998, 250, 251, 246, 247})
+    EXPECT_EQ(src.GetCode(i), i * 7) << i;
+  TKivRegexStringSource text(u"hello");
+  EXPECT_EQ(text.BaseIndex, 1);
+  EXPECT_EQ(text.Count, 5);
+  EXPECT_EQ(text.GetCode(1), u'h');
+  EXPECT_EQ(text.GetCode(5), u'o');
+  EXPECT_THROW(text.GetCode(6), EKivInternalError);
+}
+
+TEST(RegexMatcher, SubstituteSplitReplace) {
+  TKivRegExp re;
+  re.SetExpression(u"(\\d+)");
+  re.SetInputText(u"x42");
+  ASSERT_TRUE(re.Exec());
+  EXPECT_EQ(re.Substitute(u"[$1]"), u"[42]");
+  EXPECT_EQ(re.Substitute(u"${1}|$&|${&}|$9|$10|$|$$|$x"), u"42|42|42|||$|$$|$x");
+  EXPECT_EQ(re.Substitute(u"\\t\\n\\$1\\\\\\x41\\q\\"), u"\t\n$1\\Aq\\");
+  EXPECT_EQ(re.Substitute(u""), u"");
+  ExpectRegexError([&] { re.Substitute(u"${1"); }, 134, {}, 4);
+  ExpectRegexError([&] { re.Substitute(u"ab${x}"); }, 134, {}, 5);
+
+  std::vector<TKivString> pieces;
+  RegExprSplit(u",", u"a,,b", pieces);
+  EXPECT_EQ(pieces, (std::vector<TKivString>{u"a", u"", u"b"}));
+  RegExprSplit(u",", u"a,", pieces);
+  EXPECT_EQ(pieces, (std::vector<TKivString>{u"a"}));
+  RegExprSplit(u",", u",a", pieces);
+  EXPECT_EQ(pieces, (std::vector<TKivString>{u"", u"a"}));
+  RegExprSplit(u",", u"abc", pieces);
+  EXPECT_EQ(pieces, (std::vector<TKivString>{u"abc"}));
+  RegExprSplit(u"\\s*;\\s*", u"x ; y;z", pieces);
+  EXPECT_EQ(pieces, (std::vector<TKivString>{u"x", u"y", u"z"}));
+
+  EXPECT_EQ(RegExprReplace(u"(\\w+)@(\\w+)", u"a@b c@d", u"$2 at $1", true), u"b at a d at c");
+  EXPECT_EQ(RegExprReplace(u"(\\w+)@(\\w+)", u"a@b c@d", u"$2 at $1", false), u"$2 at $1 $2 at $1");
+  EXPECT_EQ(RegExprReplace(u"x*", u"ab", u"-", false), u"-a-b-");
+  EXPECT_EQ(RegExprReplace(u"b", u"abc", u"", false), u"ac");
+  EXPECT_EQ(RegExprReplace(u"z", u"abc", u"!", false), u"abc");
+  re.SetExpression(u"\\d");
+  re.SetInputText(u"a1b22");
+  EXPECT_EQ(re.ReplaceEx([](TKivRegExp& ARe) { return u"<" + ARe.GetMatch(0) + u">"; }), u"a<1>b<2><2>");
+
+  TKivRegExp none;
+  none.SetExpression(u"a");
+  ExpectRegexError([&] { none.Split(pieces); }, 2002, {});
+  TTokenSource tokens({1, 2});
+  none.SetInputSource(&tokens);
+  ExpectRegexError([&] { none.Replace(u"", false); }, 2001, {});
+}
+
+// The link detection of the demo window: e-mail addresses and web links.
+TEST(RegexMatcher, LinkDetectionExpressions) {
+  const TKivString email =
+      u"(?ix) (mailto:)? ([_a-z \\d    \\-    \\.]+?  @  ( [_a-z   \\d    \\-]+?  (\\. [_a-z\\d\\-]+ )+?  "
+      u")?)";
+  const TKivString link =
+      u"(?ix)  ( ftp | http )s? ://  ( [ _ a-z \\d \\- ]+  (\\.  [_ a-z \\d \\- ]+ ) +  )  ( (/ [ _ a-z \\d "
+      u"\\- \\\\ "
+      u"\\. ] + ) + ) * ";
+  EXPECT_EQ(email.size(), 93u);
+  EXPECT_EQ(link.size(), 115u);
+  struct Case {
+    TKivString Word;
+    bool Email;
+    bool Link;
+  };
+  const Case cases[] = {
+      {u"mailto:john.doe@example.com", true, false},
+      {u"support@vornish.org", true, false},
+      {u"user@host", true, false},
+      {u"http://www.example.com/path/to/file.html", false, true},
+      {u"https://vornish.org", false, true},
+      {u"ftp://ftp.site.org/pub", false, true},
+      {u"HTTP://WWW.EXAMPLE.COM", false, false},  // ranges are not case-folded
+      {u"http://localhost", false, false},
+      {u"hello", false, false},
+      {u"printf(\"%d\",", false, false},
+      {u"a.b.c", false, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RegExprExec(email, c.Word), c.Email) << KivToUtf8(c.Word);
+    EXPECT_EQ(RegExprExec(link, c.Word), c.Link) << KivToUtf8(c.Word);
+  }
+}
+
+TEST(RegexMatcher, BoyerMooreSearch) {
+  // Literal starts of every length over a text with many near misses, with and without case.
+  std::mt19937 rng(7);
+  for (int round = 0; round < 200; ++round) {
+    TKivString text;
+    int n = 1 + rng() % 600;
+    for (int i = 0; i < n; ++i) text.push_back(u"abAB\u0416\u0436"[rng() % 6]);
+    TKivString needle;
+    int m = 1 + rng() % 8;
+    for (int i = 0; i < m; ++i) needle.push_back(u"abAB\u0416\u0436"[rng() % 6]);
+    bool ci = rng() % 2;
+    TKivRegExp re;
+    re.SetModifierI(ci);
+    re.SetExpression(RegExprQuoteMetaChars(needle));
+    re.SetInputText(text);
+    std::vector<Integer> fast, slow;
+    for (bool ok = re.Exec(); ok; ok = re.ExecNext()) fast.push_back(re.GetMatchPos(0));
+    re.SetOptimizations(0);
+    for (bool ok = re.Exec(); ok; ok = re.ExecNext()) slow.push_back(re.GetMatchPos(0));
+    ASSERT_EQ(fast, slow) << "round " << round;
+  }
+}
+
+namespace {
+
+// A random pattern from pieces of the dialect; many are invalid and get skipped.
+TKivString RandomPattern(std::mt19937& ARng) {
+  static const char16_t* const CAtoms[] = {
+      u"a",        u"b",     u"ab",      u"abc",    u"[ab]",     u"[^a]", u"[a-c]", u"[^abcd]",   u".",
+      u"\\d",      u"\\w",   u"\\s",     u"\\b",    u"\\B",      u"^",    u"$",     u"(a|b)",     u"(ab)",
+      u"(?:a|bc)", u"(?=a)", u"(?=ab?)", u"\\1",    u"\\2",      u"(a*)", u"(b+)?", u"x",         u"(?i)",
+      u"(?-s)",    u"(?m)",  u"(a|)",    u"(\\w+)", u"[\\d\\n]", u"\\n",  u"\\r",   u"(?:x|y|z)",
+  };
+  static const char16_t* const CQuants[] = {u"",      u"",   u"",   u"",   u"*",      u"+",   u"?",
+                                            u"{1,2}", u"*?", u"+?", u"??", u"{0,2}?", u"{2}", u"{1,}"};
+  TKivString p;
+  int pieces = 1 + ARng() % 5;
+  for (int i = 0; i < pieces; ++i) {
+    p += CAtoms[ARng() % std::size(CAtoms)];
+    p += CQuants[ARng() % std::size(CQuants)];
+    if (ARng() % 8 == 0) p += u"|";
+  }
+  return p;
+}
+
+}  // namespace
+
+// Every optimisation on, off, and each alone must give the same matches, captures and need-more.
+TEST(RegexMatcher, OptimisationsNeverChangeResults) {
+  const unsigned seed = 20261210;
+  std::mt19937 rng(seed);
+  int compared = 0;
+  for (int round = 0; round < 3000; ++round) {
+    TKivString pattern = RandomPattern(rng);
+    TKivString subject;
+    int len = rng() % 14;
+    for (int i = 0; i < len; ++i) subject.push_back(u"abcxyz A1\n\r"[rng() % 11]);
+    TKivString mods = (rng() % 3 == 0 ? u"i" : u"");
+    if (rng() % 3 == 0) mods += u"m";
+    if (rng() % 3 == 0) mods += u"-s";
+    const Integer optionSets[] = {roAll,
+                                  0,
+                                  roAll & ~roFirstCharSet,
+                                  roAll & ~roStartNode,
+                                  roAll & ~roMustHave,
+                                  roAll & ~roAnchor,
+                                  roAll & ~roNextLiteral};
+    const Integer opts = optionSets[rng() % std::size(optionSets)];
+    std::string results[2];
+    bool failed = false;
+    for (int k = 0; k < 2 && !failed; ++k) {
+      TKivRegExp re;
+      re.SetStepLimit(50000);
+      if (!mods.empty()) re.SetModifierStr(mods);
+      re.SetOptimizations(k == 0 ? roAll : opts == roAll ? 0 : opts);
+      try {
+        re.SetExpression(pattern);
+        re.SetInputText(subject);
+        for (Integer off = 1; off <= len + 1; ++off) {
+          bool needMore = false;
+          bool r = re.Exec(off, -1, needMore);
+          results[k] += Describe(re, r) + (needMore ? "+" : "") + " ";
+          if (r) {
+            for (int n = 0; n < 3 && re.ExecNext(); ++n) results[k] += Describe(re, true) + " ";
+          }
+        }
+      } catch (const EKivRegExprError&) {
+        failed = true;
+      }
+    }
+    if (failed) continue;
+    ++compared;
+    ASSERT_EQ(results[0], results[1])
+        << "seed " << seed << " round " << round << " pattern " << KivToUtf8(pattern) << " /"
+        << KivToUtf8(mods) << " on \"" << KivToUtf8(subject) << "\"";
+  }
+  EXPECT_GT(compared, 1000);
+}

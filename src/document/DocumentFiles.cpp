@@ -126,6 +126,8 @@ void TKivEditDocument::LoadFromStream(std::istream& AStream, TKivCodePageRef ACo
   CheckCanEdit();
   CheckNotInCompound();
   TKivEncoding check(ACodePage);
+  // A stream that failed before (a file that did not open) must not read as an empty text.
+  if (!AStream) throw EKivEditDocError(u"Stream read error");
   TStreamSource source(AStream);
   LoadFrom([&](char* ABuf, size_t ASize) { return source.Read(ABuf, ASize); }, source.SizeHint(), ACodePage,
            AUnicodeAutodetect);
@@ -137,6 +139,8 @@ void TKivEditDocument::LoadFrom(const std::function<size_t(char*, size_t)>& ARea
                                 TKivCodePageRef ACodePage, bool AUnicodeAutodetect) {
   std::unique_ptr<char[]> buf(new char[CBlockSize]);
   const int64_t size = ASize;
+  // No code page needs more than four bytes for a code unit.
+  if (size / 4 > TKivTextStorage::KivMaxTextLength) RaiseTooLong();
   // The first bytes decide the code page: gather enough for the longest byte-order mark.
   size_t have = 0;
   while (have < 4) {
@@ -225,10 +229,12 @@ void TKivEditDocument::SaveToStream(std::ostream& AStream, TKivCodePageRef ACode
   const TKivEncoding& encoding = own ? *own : *FEncoding;
   // A stream cannot be taken back: make sure every character can be written before the first byte.
   CheckEncodable(encoding);
+  if (!AStream) throw EKivEditDocError(u"Stream write error");
   WriteText(encoding, AUsePreamble, [&](const char* ABytes, size_t ACount) {
     AStream.write(ABytes, static_cast<std::streamsize>(ACount));
     if (!AStream) throw EKivEditDocError(u"Stream write error");
   });
+  if (!AStream.flush()) throw EKivEditDocError(u"Stream write error");
   MarkSaved();
 }
 

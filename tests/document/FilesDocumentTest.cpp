@@ -257,6 +257,28 @@ TEST_F(FilesDocumentTest, AFailedLoadChangesNothing) {
   EXPECT_EQ(ErrorOf([&] { FDoc.LoadFromStream(in); }), u"Stream read error");
   EXPECT_EQ(FDoc.Text(), u"keep\r\nme");
   EXPECT_TRUE(FDoc.CanUndo());
+  // A stream that failed to open is not an empty text.
+  std::ifstream notThere(FDir + "/not-there");
+  EXPECT_EQ(ErrorOf([&] { FDoc.LoadFromStream(notThere); }), u"Stream read error");
+  // A stream larger than any text the document can hold is refused before it is read.
+  struct THugeBuf : std::streambuf {
+    pos_type seekoff(off_type AOff, std::ios::seekdir ADir, std::ios::openmode) override {
+      FPos = ADir == std::ios::end ? (off_type(5) << 30) + AOff : ADir == std::ios::cur ? FPos + AOff : AOff;
+      return pos_type(FPos);
+    }
+    pos_type seekpos(pos_type APos, std::ios::openmode) override { return pos_type(FPos = off_type(APos)); }
+    off_type FPos = 0;
+    int_type underflow() override {
+      ++FReads;
+      return traits_type::eof();
+    }
+    int FReads = 0;
+  } huge;
+  std::istream hugeIn(&huge);
+  EXPECT_EQ(ErrorOf([&] { FDoc.LoadFromStream(hugeIn); }),
+            u"The text is too long for the document: more than 1073741823 characters");
+  EXPECT_EQ(huge.FReads, 0);
+  EXPECT_EQ(FDoc.Text(), u"keep\r\nme");
   // Read-only documents and open compound edits refuse.
   FDoc.SetReadOnly(true);
   EXPECT_EQ(ErrorOf([&] { FDoc.LoadFromFile(Put("x", "data")); }), u"Document is read-only");

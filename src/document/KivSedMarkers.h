@@ -196,8 +196,9 @@ struct TMarkEditInfo {
   Integer LinesDelta = 0;
   // Deletion (before the edit, old line index).
   Integer DocLength = 0;
-  Integer StartLine = 0;       // line of Start
-  Integer StartLineStart = 0;  // its start offset
+  Integer StartOffsetLine = 0;  // line of the offset Start
+  Integer StartLine = 0;        // line the deletion starts in (differs after a lone CR's LF)
+  Integer StartLineStart = 0;   // its start offset
   Integer StartLineLength = 0;
   bool StartIsLineStart = false;
   bool Crosses = false;  // the range holds a line break

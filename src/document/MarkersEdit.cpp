@@ -83,7 +83,7 @@ void TMarkCollection::ContentDeleting(const TMarkEditInfo& AInfo) {
     for (size_t k = lo; k < hi; ++k) {
       TMark& m = *FMarks[k].Mark;
       m.FPos = target;
-      m.FLine = AInfo.StartLine;
+      m.FLine = FLineBound ? AInfo.StartLine : AInfo.StartOffsetLine;
     }
   } else if (lo < hi) {
     std::vector<std::shared_ptr<TMark>> released;
@@ -176,15 +176,19 @@ TMarkEditInfo TMarkManager::DeletionInfo(Integer AStart, Integer ACount) {
   info.Start = AStart;
   info.Count = ACount;
   info.DocLength = FDoc->MarkHostCharsCount();
-  const Integer a = FDoc->MarkHostLineByOffset(AStart);
+  Integer a = FDoc->MarkHostLineByOffset(AStart);
   const Integer b = FDoc->MarkHostLineByOffset(AStart + ACount);
+  info.LinesDelta = a - b;
+  info.StartOffsetLine = a;
+  // Undo may take away the LF of a CR LF pair alone: the deletion then starts at the end of
+  // the line the CR closes, not in the next line (whose start lies after AStart).
+  if (FDoc->MarkHostLineStart(a) > AStart) --a;
   info.StartLine = a;
   info.StartLineStart = FDoc->MarkHostLineStart(a);
   info.StartLineLength = FDoc->MarkHostLineEnd(a) - info.StartLineStart;
   info.StartIsLineStart = info.StartLineStart == AStart;
   info.Crosses = b > a;
   info.EndStartsLine = FDoc->MarkHostLineStart(b) == AStart + ACount;
-  info.LinesDelta = a - b;
   return info;
 }
 

@@ -23,6 +23,8 @@ struct TMoveCase {
   std::vector<Integer> ExpLine;  // ignored for invalid markers
   std::optional<std::vector<Integer>> ExpPosIncremental = std::nullopt;
   std::optional<std::vector<Integer>> ExpLineIncremental = std::nullopt;
+  // Edits only undo makes (inside a CR LF pair); the incremental index models the others.
+  bool RefreshedOnly = false;
 };
 
 TMoveCase Ins(const char* AName, TKivString AText, char AKind, std::vector<Integer> APos, Integer AStart,
@@ -89,6 +91,15 @@ std::vector<TMoveCase> Cases() {
       Del("CR and LF brought together, plain", u"a\rX\nb", 'P', {3, 4}, 2, 1, {2, 3}, {1, 1});
   joinPlain.ExpLineIncremental = std::vector<Integer>{1, 2};
   c.push_back(joinPlain);
+  for (TMoveCase undoCase : {
+           Del("CR LF: undo takes an LF alone, bookmark to the CR's line", T3CrLf, 'M', {4, 8}, 3, 3, {0, 5},
+               {0, 2}),
+           Del("CR LF: undo takes an LF alone, breakpoint goes", T3CrLf, 'B', {4, 8}, 3, 3, {-1, 5}, {0, 2}),
+           Ins("CR LF: undo inserts between CR and LF", T3CrLf, 'M', {4}, 3, u"x", {5}, {2}),
+       }) {
+    undoCase.RefreshedOnly = true;
+    c.push_back(undoCase);
+  }
   return c;
 }
 
@@ -152,6 +163,7 @@ TEST(MarkerMovementTest, TableRefreshedIndex) {
 
 TEST(MarkerMovementTest, TableIncrementalIndex) {
   for (const auto& c : Cases()) {
+    if (c.RefreshedOnly) continue;
     SCOPED_TRACE(c.Name);
     RunCase(c, TMarkerFakeHost::kIncremental);
   }

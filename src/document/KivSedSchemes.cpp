@@ -23,13 +23,53 @@ bool SameTextNoCase(TKivStringView A, TKivStringView B) {
 
 }  // namespace
 
+// ---- TKivEditParserSchemeStrings ----
+
+TKivEditParserSchemeStrings::TKivEditParserSchemeStrings(TKivEditParserSchemeCollectionItem* AItem)
+    : FItem(AItem) {
+  OnChange = [this]() {
+    if (FDeferring) {
+      FDeferredChange = true;
+    } else {
+      FItem->SchemeChanged();
+    }
+  };
+}
+
+template <class F>
+void TKivEditParserSchemeStrings::ReportAfter(F AChange) {
+  if (FDeferring) {
+    AChange();
+    return;
+  }
+  FDeferring = true;
+  FDeferredChange = false;
+  try {
+    AChange();
+  } catch (...) {
+    FDeferring = false;
+    throw;
+  }
+  FDeferring = false;
+  if (FDeferredChange) {
+    FDeferredChange = false;
+    FItem->SchemeChanged();
+  }
+}
+
+void TKivEditParserSchemeStrings::SetText(TKivStringView AText) {
+  ReportAfter([&] { TKivStringList::SetText(AText); });
+}
+
+void TKivEditParserSchemeStrings::Assign(const TKivStrings& ASource) {
+  ReportAfter([&] { TKivStringList::Assign(ASource); });
+}
+
 // ---- TKivEditParserSchemeCollectionItem ----
 
 TKivEditParserSchemeCollectionItem::TKivEditParserSchemeCollectionItem(
     TKivEditParserSchemeCollection* ACollection)
-    : FCollection(ACollection), FScheme(new TKivEditParserSchemeStrings(this)) {
-  FScheme->OnChange = [this]() { SchemeChanged(); };
-}
+    : FCollection(ACollection), FScheme(new TKivEditParserSchemeStrings(this)) {}
 
 Integer TKivEditParserSchemeCollectionItem::Index() const {
   return FCollection->IndexOf(this);

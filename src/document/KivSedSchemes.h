@@ -54,15 +54,24 @@ class TKivSchemeCollectionOwner {
   virtual void SchemeItemChanged(TKivEditParserSchemeCollectionItem& AItem) = 0;
 };
 
-// The XML text of one scheme as a list of lines; any change marks its item changed.
+// The XML text of one scheme as a list of lines; any change marks its item changed, which makes
+// the owning document apply its schemes: a scheme load error then comes out of the change.
 class TKivEditParserSchemeStrings : public TKivStringList {
  public:
   TKivEditParserSchemeCollectionItem* Item() const { return FItem; }
+  void SetText(TKivStringView AText) override;
+  void Assign(const TKivStrings& ASource) override;
 
  private:
   friend class TKivEditParserSchemeCollectionItem;
-  explicit TKivEditParserSchemeStrings(TKivEditParserSchemeCollectionItem* AItem) : FItem(AItem) {}
+  explicit TKivEditParserSchemeStrings(TKivEditParserSchemeCollectionItem* AItem);
+  // Runs a change made inside the list's own update bracket and reports it after the bracket
+  // closed, so that an error of the report is not raised from the bracket's end.
+  template <class F>
+  void ReportAfter(F AChange);
   TKivEditParserSchemeCollectionItem* FItem;
+  bool FDeferring = false;
+  bool FDeferredChange = false;
 };
 
 // One named scheme. Items are created by their collection only (Add, Insert).
@@ -89,6 +98,7 @@ class TKivEditParserSchemeCollectionItem {
 
  private:
   friend class TKivEditParserSchemeCollection;
+  friend class TKivEditParserSchemeStrings;
   explicit TKivEditParserSchemeCollectionItem(TKivEditParserSchemeCollection* ACollection);
   void SchemeChanged();
 

@@ -243,6 +243,7 @@ class TMarkCollection final : public IKivMarkers, public std::enable_shared_from
   // The markers a deletion of [AStart, AStart + ACount) will remove; with AWithKeep, none for a
   // collection that keeps marks. AInfo comes from TMarkManager::DeletionInfo.
   TKivMarkArray GetMarksToDelete(const TMarkEditInfo& AInfo, bool AWithKeep);
+  TKivMarkArray GetMarksToDelete(Integer AStart, Integer ACount, bool AWithKeep);
   void ContentInserted(const TMarkEditInfo& AInfo);
   void ContentDeleting(const TMarkEditInfo& AInfo);
   // After the line index has changed: corrects the lines of markers at or after AStart by

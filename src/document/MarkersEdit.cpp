@@ -57,6 +57,14 @@ TKivMarkArray TMarkCollection::GetMarksToDelete(const TMarkEditInfo& AInfo, bool
   return res;
 }
 
+TKivMarkArray TMarkCollection::GetMarksToDelete(Integer AStart, Integer ACount, bool AWithKeep) {
+  CheckUsable();
+  if (ACount <= 0) return {};
+  CheckInsertOffset(AStart);
+  CheckInsertOffset(static_cast<Integer>(std::min<int64_t>(int64_t(AStart) + ACount, INT32_MAX)));
+  return GetMarksToDelete(FParent->DeletionInfo(AStart, ACount), AWithKeep);
+}
+
 void TMarkCollection::SortWindow(size_t ALo, size_t AHi) {
   if (AHi - ALo < 2) return;
   std::sort(FMarks.begin() + ALo, FMarks.begin() + AHi, [](const TMarkEnd& a, const TMarkEnd& b) {
@@ -231,7 +239,7 @@ void TMarkManager::ContentInserted(Integer AStart, Integer ACount) {
 }
 
 void TMarkManager::ReportMarksToDelete(Integer AStart, Integer ACount, TMarkCollection* AWholeTextWipe) {
-  if (ACount <= 0) return;
+  if (ACount <= 0 || !AnyMarks(FMarks)) return;
   const bool wholeText = AStart == 0 && ACount == FDoc->MarkHostCharsCount();
   const TMarkEditInfo info = DeletionInfo(AStart, ACount);
   // Handlers may create or detach collections meanwhile: walk a copy.

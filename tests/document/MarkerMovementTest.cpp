@@ -193,6 +193,19 @@ TEST(MarkerMovementTest, DeletionReportsLineBoundMarkersBeforeRemovingThem) {
   EXPECT_EQ(quiet->Count(), 0);
 }
 
+TEST(MarkerMovementTest, GetMarksToDeleteHonoursTheKeepRule) {
+  TMarkerFakeHost host(T3);
+  auto books = host.Manager().CreateMarks(true, true, true);
+  auto* impl = static_cast<TMarkCollection*>(books.get());
+  auto b3 = books->CreateMark(3);
+  books->CreateMark(6);
+  EXPECT_EQ(impl->GetMarksToDelete(3, 3, true), TKivMarkArray{});
+  EXPECT_EQ(impl->GetMarksToDelete(3, 3, false), TKivMarkArray{b3});
+  EXPECT_EQ(impl->GetMarksToDelete(3, 0, false), TKivMarkArray{});
+  EXPECT_THROW(impl->GetMarksToDelete(6, 3, false), EKivEditDocError);
+  EXPECT_EQ(books->Count(), 2);
+}
+
 TEST(MarkerMovementTest, WholeTextDeletionReportsEveryBookmark) {
   TMarkerFakeHost host(u"ab\ncd\n");
   auto books = host.Manager().CreateMarks(true, true, true);

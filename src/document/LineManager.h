@@ -15,6 +15,9 @@
 // The offset shift of the last edit is kept pending for the entries after it and applied when
 // a later edit moves that point, so that typing at one place costs no pass over the later
 // entries. Pending entries hold their offset minus the shift modulo 2^30.
+//
+// Lookups may refresh a private search summary, so even reading queries must not run on two
+// threads at once (the editor is single-threaded).
 class TLineManager {
  public:
   static constexpr Cardinal LineEndOffsetMask = 0x3FFFFFFF;

@@ -42,10 +42,27 @@ void XmlReserveOne(std::vector<T>& AItems) {
 inline bool XmlIsBlank(char16_t AChar) {
   return AChar <= 32;
 }
-bool XmlIsNameStart(char16_t AChar);
-bool XmlIsNameChar(char16_t AChar);
+bool XmlIsNameStartSlow(char16_t AChar);
+bool XmlIsNameCharSlow(char16_t AChar);
+char16_t XmlFoldSlow(char16_t AChar);
+inline bool XmlIsAsciiLetter(char16_t AChar) {
+  return (AChar >= u'a' && AChar <= u'z') || (AChar >= u'A' && AChar <= u'Z');
+}
+inline bool XmlIsNameStart(char16_t AChar) {
+  if (AChar < 0x80) return XmlIsAsciiLetter(AChar) || AChar == u'_';
+  return XmlIsNameStartSlow(AChar);
+}
+inline bool XmlIsNameChar(char16_t AChar) {
+  if (AChar < 0x80)
+    return XmlIsAsciiLetter(AChar) || (AChar >= u'0' && AChar <= u'9') || AChar == u'_' || AChar == u'-' ||
+           AChar == u'.' || AChar == u':';
+  return XmlIsNameCharSlow(AChar);
+}
 // Simple case fold of one code unit (upper then lower case), for hashing and comparing names.
-char16_t XmlFold(char16_t AChar);
+inline char16_t XmlFold(char16_t AChar) {
+  if (AChar < 0x80) return (AChar >= u'A' && AChar <= u'Z') ? static_cast<char16_t>(AChar + 32) : AChar;
+  return XmlFoldSlow(AChar);
+}
 bool XmlSameTextIgnoreCase(TKivStringView A, TKivStringView B);
 
 // ---------------------------------------------------------------------------------------------

@@ -2,22 +2,13 @@
 #include "KivUnicode.h"
 #include "XmlInternal.h"
 
-bool XmlIsNameStart(char16_t AChar) {
-  if (AChar < 0x80)
-    return (AChar >= u'a' && AChar <= u'z') || (AChar >= u'A' && AChar <= u'Z') || AChar == u'_';
+bool XmlIsNameStartSlow(char16_t AChar) {
   return KivIsLetter(AChar);
 }
-
-bool XmlIsNameChar(char16_t AChar) {
-  if (AChar < 0x80)
-    return (AChar >= u'a' && AChar <= u'z') || (AChar >= u'A' && AChar <= u'Z') ||
-           (AChar >= u'0' && AChar <= u'9') || AChar == u'_' || AChar == u'-' || AChar == u'.' ||
-           AChar == u':';
+bool XmlIsNameCharSlow(char16_t AChar) {
   return KivIsLetter(AChar) || KivIsDigit(AChar);
 }
-
-char16_t XmlFold(char16_t AChar) {
-  if (AChar < 0x80) return (AChar >= u'A' && AChar <= u'Z') ? static_cast<char16_t>(AChar + 32) : AChar;
+char16_t XmlFoldSlow(char16_t AChar) {
   return KivLowCase(KivUpCase(AChar));
 }
 
@@ -37,16 +28,17 @@ bool KivXmlIsValidName(TKivStringView AName) {
 
 namespace {
 
-Cardinal HashFolded(TKivStringView AFolded) {
+Cardinal FoldedHash(TKivStringView AName) {
   Cardinal h = 0;
-  for (char16_t c : AFolded) h = h * 33 + c;
+  for (char16_t c : AName) h = h * 33 + XmlFold(c);
   return h;
 }
 
-TKivString Folded(TKivStringView AName) {
-  TKivString key(AName);
-  for (auto& c : key) c = XmlFold(c);
-  return key;
+bool EqualsFolded(const TKivString& AFolded, TKivStringView AName) {
+  if (AFolded.size() != AName.size()) return false;
+  for (size_t i = 0; i < AName.size(); ++i)
+    if (AFolded[i] != AName[i] && AFolded[i] != XmlFold(AName[i])) return false;
+  return true;
 }
 
 }  // namespace
@@ -64,24 +56,24 @@ TKivXmlNameTable::TKivXmlNameTable(Integer ABucketCount, bool ACaseSensitive)
 
 Integer TKivXmlNameTable::FindID(TKivStringView AName) const {
   if (AName.empty()) return -1;
-  TKivString key = Folded(AName);
-  const auto& bucket = FHashTable[HashFolded(key) % FHashTable.size()];
+  const auto& bucket = FHashTable[FoldedHash(AName) % FHashTable.size()];
   for (Integer id : bucket) {
-    if (FCaseSensitive ? FNames[id] == AName : FFolded[id] == key) return id;
+    if (FCaseSensitive ? FNames[id] == AName : EqualsFolded(FFolded[id], AName)) return id;
   }
   return -1;
 }
 
 Integer TKivXmlNameTable::NameToID(TKivStringView AName) {
   if (AName.empty()) return -1;
-  TKivString key = Folded(AName);
-  auto& bucket = FHashTable[HashFolded(key) % FHashTable.size()];
+  auto& bucket = FHashTable[FoldedHash(AName) % FHashTable.size()];
   for (Integer id : bucket) {
-    if (FCaseSensitive ? FNames[id] == AName : FFolded[id] == key) return id;
+    if (FCaseSensitive ? FNames[id] == AName : EqualsFolded(FFolded[id], AName)) return id;
   }
   auto id = static_cast<Integer>(FNames.size());
   FNames.emplace_back(AName);
-  FFolded.push_back(std::move(key));
+  TKivString folded(AName);
+  for (auto& c : folded) c = XmlFold(c);
+  FFolded.push_back(std::move(folded));
   FValid.push_back(-1);
   bucket.push_back(id);
   return id;

@@ -74,11 +74,15 @@ Integer TXmlParser::ReadName() {
   int c = Peek();
   if (c < 0 || !XmlIsNameStart(static_cast<char16_t>(c))) Fail(KNameStart);
   FName.clear();
-  do {
-    FName.push_back(static_cast<char16_t>(c));
-    ++S.FCur;
-    c = Peek();
-  } while (c >= 0 && XmlIsNameChar(static_cast<char16_t>(c)));
+  ++S.FCur;
+  FName.push_back(static_cast<char16_t>(c));
+  for (;;) {
+    const char16_t* p = S.FCur;
+    while (p < S.FEnd && XmlIsNameChar(*p)) ++p;
+    FName.append(S.FCur, p);
+    S.FCur = p;
+    if (p < S.FEnd || !S.Fill()) break;
+  }
   return FNames->NameToID(FName);
 }
 

@@ -291,6 +291,9 @@ class TMarkCollection final : public IKivMarkers, public std::enable_shared_from
   };
 
   Integer FEventLock = 0;
+  // The document that accepted the outermost open bracket: it is closed there even when a
+  // handler detaches the collection meanwhile.
+  TKivMarkHost* FBracketHost = nullptr;
   bool FProduceEvents;
   bool FDisposed = false;
   bool FLineBound;

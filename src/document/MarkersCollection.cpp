@@ -113,14 +113,20 @@ void TMarkCollection::CheckUsable() const {
 
 void TMarkCollection::BeginChange() {
   // The document may refuse (markers locked); the depth only counts brackets it accepted.
-  if (FEventLock == 0) Host().MarkHostBeginChange();
+  if (FEventLock == 0) {
+    TKivMarkHost& host = Host();
+    host.MarkHostBeginChange();
+    FBracketHost = &host;
+  }
   ++FEventLock;
 }
 
 void TMarkCollection::EndChange() {
   KIV_ASSERT(FEventLock > 0, "KivSedMarkers");
-  if (--FEventLock == 0 && FParent != nullptr && FParent->Document() != nullptr)
-    FParent->Document()->MarkHostEndChange();
+  if (--FEventLock > 0 || FBracketHost == nullptr) return;
+  TKivMarkHost* host = FBracketHost;
+  FBracketHost = nullptr;
+  host->MarkHostEndChange();
 }
 
 template <class F>

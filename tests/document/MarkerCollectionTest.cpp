@@ -287,6 +287,14 @@ TEST_F(MarkerCollectionTest, ReleasedCollectionsAreUnusable) {
   EXPECT_EQ(Host.Manager().MarksCount(), 1);
 }
 
+TEST_F(MarkerCollectionTest, AHandlerMayReleaseTheCollectionItReportsFor) {
+  Host.OnMarkCreating = [&](const IKivMarkersRef& c, const IKivMarkRef&) { Host.Manager().ReleaseMarks(c); };
+  auto m = Events->CreateMark(3);
+  EXPECT_FALSE(m->IsValid());
+  EXPECT_EQ(Host.Log, (Log{"BeforeMarkChange", "MarksDeleting 3", "MarkCreated 3", "AfterMarkChange"}));
+  EXPECT_FALSE(Host.Manager().HasMarks(Events));
+}
+
 TEST_F(MarkerCollectionTest, ClearAllMarksDisposesEveryCollection) {
   Events->CreateMark(1);
   auto p = Plain->CreateMark(2);

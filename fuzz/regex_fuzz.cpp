@@ -1,7 +1,7 @@
 // Fuzz target of the regex engine: compiles arbitrary patterns in every modifier combination and
 // runs them over a short subject with a bounded step budget, with and without the search
 // optimisations. A compile or match either succeeds or raises EKivRegExprError; both runs must
-// give the same matches.
+// give the same matches, captures and need-more answers.
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -69,6 +69,7 @@ TOutcome Run(const TKivString& APattern, const TKivString& ASubject, const TKivI
     Integer base = AIntCodes ? 0 : 1;
     bool needMore = false;
     bool ok = re.Exec(base + AOffset, -1, needMore);
+    out.Positions.push_back(needMore ? 1 : 0);
     for (int n = 0; ok && n < 8; ++n) {
       for (Integer g = 0; g < re.CompiledSubExpCount(); ++g) {
         out.Positions.push_back(re.GetMatchPos(g));

@@ -638,3 +638,77 @@ TEST(RegexMatcher, OptimisationsNeverChangeResults) {
   }
   EXPECT_GT(compared, 1000);
 }
+
+TEST(RegexMatcher, FirstCodeSets) {
+  auto firstCodes = [](const TKivString& APattern, const TKivString& AMods = u"") {
+    TKivRegExp re;
+    if (!AMods.empty()) re.SetModifierStr(AMods);
+    re.SetExpression(APattern);
+    bool wide = false;
+    TKivSetOfByte set = re.GetFirstCharSetAnsi(wide);
+    EXPECT_TRUE(wide);
+    std::string codes;
+    for (Integer c = 0; c < 256; ++c)
+      if (set.Contains(c)) codes += c < 32 ? '#' : static_cast<char>(c);
+    return set.Bits == TKivSetOfByte{{~0ull, ~0ull, ~0ull, ~0ull}}.Bits ? std::string("all") : codes;
+  };
+  EXPECT_EQ(firstCodes(u"abc|x"), "ax");
+  EXPECT_EQ(firstCodes(u"(?i)ab"), "Aa");
+  EXPECT_EQ(firstCodes(u"a*b"), "ab");
+  EXPECT_EQ(firstCodes(u"a+b"), "a");
+  EXPECT_EQ(firstCodes(u"a{0,2}b"), "ab");
+  EXPECT_EQ(firstCodes(u"(ab){0,2}c"), "ac");
+  EXPECT_EQ(firstCodes(u"\\b[xy]"), "xy");
+  EXPECT_EQ(firstCodes(u"\\d"), "0123456789");
+  EXPECT_EQ(firstCodes(u"(?=a?)b"), "ab");  // a lookahead that can be empty passes on
+  EXPECT_EQ(firstCodes(u"(?=a)b"), "a");
+  EXPECT_EQ(firstCodes(u"x?"), "all");  // END accepts every code
+  EXPECT_EQ(firstCodes(u"(a)\\1"), "a");
+  EXPECT_EQ(firstCodes(u"\\1a"), "all");
+  EXPECT_EQ(firstCodes(u"$"), "###");  // code 0 and the line separators CR, LF
+  // An inverted set contributes exactly what it contains.
+  std::string notAB = firstCodes(u"[^ab]");
+  EXPECT_EQ(notAB.find('a'), std::string::npos);
+  EXPECT_NE(notAB.find('c'), std::string::npos);
+  std::string notLetters = firstCodes(u"\\P{L}");
+  EXPECT_EQ(notLetters.find('a'), std::string::npos);
+  EXPECT_NE(notLetters.find('1'), std::string::npos);
+  // Variables: an empty one passes on.
+  TKivRegExp re;
+  re.SetModifierX(true);
+  re.SetVariablesGetter([](Integer AId, TKivIntArray& ACodes) {
+    if (AId == 1) ACodes = {u'q'};
+  });
+  re.SetExpression(u"$2 $1 z");
+  bool wide;
+  TKivSetOfByte set = re.GetFirstCharSetAnsi(wide);
+  EXPECT_TRUE(set.Contains('q'));
+  EXPECT_FALSE(set.Contains('z'));
+}
+
+TEST(RegexMatcher, CustomPairedSeparator) {
+  // "ab" as the paired separator, with only '|' as a line separator.
+  for (Integer opts : {Integer(roAll), Integer(0)}) {
+    TKivRegExp re;
+    re.SetOptimizations(opts);
+    re.SetLineSeparators(u"|");
+    re.SetLinePairedSeparator(u"ab");
+    re.SetModifierM(true);
+    re.SetExpression(u"x$");
+    re.SetInputText(u"zxab");
+    ASSERT_TRUE(re.Exec()) << opts;  // before a complete pair
+    EXPECT_EQ(re.GetMatchPos(0), 2);
+    re.SetExpression(u"^c");
+    re.SetInputText(u"abc|c");
+    ASSERT_TRUE(re.Exec()) << opts;  // after a complete pair
+    EXPECT_EQ(re.GetMatchPos(0), 3);
+    re.SetExpression(u"^b");
+    re.SetInputText(u"|ab");
+    EXPECT_FALSE(re.Exec()) << opts;  // never inside the pair
+    re.SetModifierS(false);
+    re.SetExpression(u"x.+");
+    re.SetInputText(u"xyzaabq");
+    ASSERT_TRUE(re.Exec()) << opts;  // '.' stops before the pair
+    EXPECT_EQ(re.GetMatchLen(0), 4);
+  }
+}

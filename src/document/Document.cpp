@@ -69,6 +69,8 @@ TKivEditDocument::TKivEditDocument()
       FLines(std::make_unique<TDocumentStringsProxy>(*this)),
       FWordSeparators(DefaultWordSeparators),
       FFullWordSeparators(FullSeparatorsOf(DefaultWordSeparators)) {
+  InitMarkers();
+  InitFilesAndSchemes();
   const auto& factory = DefaultParserFactory();
   SetParser(factory ? factory() : nullptr);
   FModified = false;
@@ -79,7 +81,7 @@ TKivEditDocument::TKivEditDocument()
 
 TKivEditDocument::~TKivEditDocument() {
   try {
-    while (FCompoundEditCnt > 0) CloseCompound(true);
+    while (FCompoundEditCnt > 0) CloseCompound(FCompoundFreeze);
   } catch (...) {
   }
   try {
@@ -104,7 +106,7 @@ void TKivEditDocument::SetParser(std::unique_ptr<TKivEditParserBase> AParser) {
   FParser = std::move(AParser);
   if (maxLength >= 0) FParser->SetMaxLineLengthToParse(maxLength);
   FParser->SetDocument(this);
-  FParser->Refresh();
+  AttachSchemeLoaders();
 }
 
 void TKivEditDocument::Loaded() {
@@ -114,6 +116,7 @@ void TKivEditDocument::Loaded() {
   FUndoManager->MarkSaved();
   FChanges.Clear();
   FModifiedReported = false;
+  SchemesLoaded();
 }
 
 // ---- text and lines ----

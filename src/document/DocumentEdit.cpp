@@ -180,12 +180,12 @@ void TKivEditDocument::RawInsert(Integer AIdx, const TKivSegment& ASeg, Integer 
   }
   const Integer n = seg.Count;
   NotifyPublicFirst([&](TKivDocumentListener& l) { l.BeforeInsert(AIdx, n); });
-  // TODO(markers): MarkersBeforeInsert(AIdx, n);
+  MarkersBeforeInsert(AIdx, n);
   FStorage->Insert(AIdx, seg);
   const TLineManResult res = FLineManager->ContentInserted(AIdx, n);
   EditHappened();
   if (!FInUndo) FUndoManager->ContentInserted(AIdx, n, AAuthorID, std::move(AOldInfo));
-  // TODO(markers): MarkersAfterInsert(AIdx, n);
+  MarkersAfterInsert(AIdx, n);
   LinesChanged(res);
   NotifyViewsFirst([&](TKivDocumentListener& l) { l.AfterInsert(AIdx, n); }, [this] { AddChange(dcInsert); });
   DoUserEventAfterDocChange();
@@ -194,13 +194,13 @@ void TKivEditDocument::RawInsert(Integer AIdx, const TKivSegment& ASeg, Integer 
 void TKivEditDocument::RawDelete(Integer AStart, Integer ACount, Integer AAuthorID,
                                  TKivDocUndoInfoPtr AOldInfo) {
   TUpdateGuard update(*this);
-  // TODO(markers): MarkersReportDeletion(AStart, ACount);
+  MarkersReportDeletion(AStart, ACount);
   NotifyPublicFirst([&](TKivDocumentListener& l) { l.BeforeDelete(AStart, ACount); });
   if (!FInUndo) FUndoManager->ContentDeleting(AStart, ACount, AAuthorID, std::move(AOldInfo));
-  // TODO(markers): MarkersBeforeDelete(AStart, ACount);
+  MarkersBeforeDelete(AStart, ACount);
   const TLineManResult res = FLineManager->ContentDeleting(AStart, ACount);
   FStorage->Delete(AStart, ACount);
-  // TODO(markers): MarkersAfterDelete(AStart, ACount);
+  MarkersAfterDelete(AStart, ACount);
   EditHappened();
   LinesChanged(res);
   NotifyViewsFirst([&](TKivDocumentListener& l) { l.AfterDelete(AStart, ACount); },
@@ -239,6 +239,7 @@ void TKivEditDocument::OpenCompound(Integer AAuthorID, TKivDocUndoInfoPtr AOldIn
   ++FCompoundEditCnt;
   try {
     if (FCompoundEditCnt == 1) {
+      FCompoundFreeze = AFreezeViews;
       NotifyPublicFirst([&](TKivDocumentListener& l) { l.BeforeCompoundEdit(AFreezeViews); });
       if (!FInUndo) FUndoManager->BeginCompoundAction(AAuthorID, std::move(AOldInfo));
     }

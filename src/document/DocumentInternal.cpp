@@ -118,10 +118,11 @@ void TKivEditDocument::LoadReplaceText(TGapStorage& ANewText) {
   const Integer oldCount = CharsCount();
   if (oldCount > 0) {
     // The old text goes as a deletion of everything, as far as markers are concerned.
-    // TODO(markers): MarkersReportDeletion(0, oldCount); MarkersBeforeDelete(0, oldCount);
+    MarkersReportDeletion(0, oldCount);
+    MarkersBeforeDelete(0, oldCount);
     FLineManager->ContentDeleting(0, oldCount);
     FStorage->Delete(0, oldCount);
-    // TODO(markers): MarkersAfterDelete(0, oldCount);
+    MarkersAfterDelete(0, oldCount);
   }
   FUndoManager->Clear();
   NotifyPublicFirst([](TKivDocumentListener& l) { l.BeforeRefresh(); });

@@ -137,3 +137,16 @@ void TDocumentStringsProxy::Assign(const TKivStrings& ASource) {
   FParent.FModified = false;
   FParent.FUndoManager->MarkSaved();
 }
+
+void TDocumentStringsProxy::LoadFromStream(std::istream& AStream) {
+  FParent.LoadFromStream(AStream);
+}
+void TDocumentStringsProxy::SaveToStream(std::ostream& AStream) const {
+  FParent.SaveToStream(AStream);
+}
+void TDocumentStringsProxy::LoadFromFile(const std::string& AFileName) {
+  FParent.LoadFromFile(KivFromUtf8(AFileName));
+}
+void TDocumentStringsProxy::SaveToFile(const std::string& AFileName) const {
+  FParent.SaveToFile(KivFromUtf8(AFileName));
+}

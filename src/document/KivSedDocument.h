@@ -263,6 +263,11 @@ class TDocumentStringsProxy : public TKivStrings {
   void SetText(TKivStringView AText) override;
   // Replaces the text without undo and resets the modified state.
   void Assign(const TKivStrings& ASource) override;
+  // The document's own file and stream operations: raw text in the document's code page.
+  void LoadFromStream(std::istream& AStream) override;
+  void SaveToStream(std::ostream& AStream) const override;
+  void LoadFromFile(const std::string& AFileName) override;
+  void SaveToFile(const std::string& AFileName) const override;
 
  protected:
   // The list's update bracket is a compound edit with view freezing.
@@ -617,6 +622,7 @@ class TKivEditDocument : public TKivLoadable {
   std::vector<TKivDocumentListener*> FCustomListeners;  // public
   std::unique_ptr<TKivEditParserBase> FParser;
   Integer FCompoundEditCnt = 0;
+  bool FCompoundFreeze = false;  // as the outermost compound edit was opened
   bool FInUndo = false;
   bool FReadOnly = false;
   Integer FChangesLockCnt = 0;

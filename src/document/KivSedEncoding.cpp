@@ -142,7 +142,7 @@ class TUtf8Decoder : public TKivDecoder {
     char16_t* out = ADest.data() + ACount;
     const auto* p = reinterpret_cast<const uint8_t*>(ABytes);
     const uint8_t* end = p + ASize;
-    if (FPendingLen > 0) {
+    if (FPendingLen > 0 && ASize > 0) {
       uint8_t tmp[4];
       std::memcpy(tmp, FPending, FPendingLen);
       size_t take = std::min<size_t>(4 - FPendingLen, ASize);

@@ -135,6 +135,14 @@ TEST_F(GapStorageTest, LongGapUsesSpareCapacityBeforeGrowing) {
   EXPECT_EQ(Text(storage),
             u"01234"
             u"0123456789");
+  // An array exactly as long as needed (10 + 7 + 4 = 21) still grows, to 21 * 3 / 2.
+  TGapStorage exact(4);
+  exact.Insert(0, Src(0, 10));
+  exact.Insert(0, Src(0, 7));
+  EXPECT_EQ(exact.Capacity(), 31);
+  EXPECT_EQ(Text(exact),
+            u"0123456"
+            u"0123456789");
 }
 
 TEST_F(GapStorageTest, DeletingGivesMemoryBackOnlyForAHugeGap) {
@@ -143,15 +151,18 @@ TEST_F(GapStorageTest, DeletingGivesMemoryBackOnlyForAHugeGap) {
   FStorage.SetText(big.WholeSegment());
   const Integer grown = FStorage.Capacity();
   EXPECT_EQ(grown, (100000 + 1024) * 3 / 2);
-  // A gap of 90,000 next to 10,000 characters: not 32 times the text, nothing is given back.
-  FStorage.Delete(0, 90000);
+  // Deleting from the start widens the gap (1,024 + deleted). Memory comes back only when the
+  // text is shorter than gap / 32: 3,065 characters beside 97,959 (/ 32 = 3,061) keep it, and
+  // so do 3,061 beside 97,963 (/ 32 = 3,061) ...
+  FStorage.Delete(0, 96935);
   EXPECT_EQ(FStorage.Capacity(), grown);
-  // 3,000 characters left beside a gap of 97,000 (more than 32 times): the array shrinks to
-  // the text plus the gap size.
-  FStorage.Delete(0, 7000);
-  EXPECT_EQ(FStorage.Capacity(), 3000 + 1024);
+  FStorage.Delete(0, 4);
+  EXPECT_EQ(FStorage.Capacity(), grown);
+  // ... but 3,060 beside 97,964 do not: the array shrinks to the text plus the gap size.
+  FStorage.Delete(0, 1);
+  EXPECT_EQ(FStorage.Capacity(), 3060 + 1024);
   EXPECT_EQ(FStorage.GapEnd() - FStorage.GapStart(), 1024);
-  EXPECT_EQ(Text(FStorage), TKivString(3000, u'z'));
+  EXPECT_EQ(Text(FStorage), TKivString(3060, u'z'));
   // Deleting all text of a 100,000-character text leaves an array of the gap size.
   FStorage.SetText(big.WholeSegment());
   FStorage.Delete(0, 100000);
@@ -159,6 +170,15 @@ TEST_F(GapStorageTest, DeletingGivesMemoryBackOnlyForAHugeGap) {
   EXPECT_EQ(FStorage.Capacity(), 1024);
   FStorage.Insert(0, Src(0, 3));
   EXPECT_EQ(Text(FStorage), u"012");
+  // A gap of exactly the gap size is kept however short the text; one more character is not.
+  TGapStorage small(1024);
+  small.Insert(0, Src(0, 10));  // capacity 1551, gap 1024
+  small.Insert(10, Src(0, 5));  // gap 1019
+  small.Delete(10, 5);          // gap 1024
+  EXPECT_EQ(small.Capacity(), 1551);
+  small.Delete(9, 1);  // gap 1025 beside 9 characters
+  EXPECT_EQ(small.Capacity(), 9 + 1024);
+  EXPECT_EQ(Text(small), u"012345678");
 }
 
 TEST_F(GapStorageTest, FailedCallsRaiseAndChangeNothing) {

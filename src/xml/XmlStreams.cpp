@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <istream>
+#include <map>
 #include <ostream>
 #include <sstream>
 
@@ -139,14 +140,21 @@ std::vector<bool> EncodableSet(UConverter* AConverter) {
 std::string EncodeCodePage(const TKivXmlDocument& ADocument, const std::string& AName) {
   TConverter conv(AName.c_str());
   if (!conv.Handle || !IsAsciiCompatible(conv.Handle)) Unsupported();
-  std::vector<bool> encodable = EncodableSet(conv.Handle);
+  UErrorCode status = U_ZERO_ERROR;
+  // Built once per code page: saving a scheme again should not pay for the whole repertoire.
+  static std::map<std::string, std::vector<bool>> cache;
+  auto found = cache.find(ucnv_getName(conv.Handle, &status));
+  if (found == cache.end()) {
+    if (cache.size() >= 16) cache.clear();
+    found = cache.emplace(ucnv_getName(conv.Handle, &status), EncodableSet(conv.Handle)).first;
+  }
+  if (U_FAILURE(status)) Unsupported();
   TXmlWriteContext context;
   context.Preserve = ADocument.PreserveWhiteSpace();
-  context.Encodable = &encodable;
+  context.Encodable = &found->second;
   TKivString textBuffer;
   XmlWrite(ADocument, textBuffer, context, 0);
   TKivStringView AText = textBuffer;
-  UErrorCode status = U_ZERO_ERROR;
   std::string out;
   out.resize(AText.size() * 4 + 16);
   for (;;) {

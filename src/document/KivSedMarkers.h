@@ -269,7 +269,7 @@ class TMarkCollection final : public IKivMarkers, public std::enable_shared_from
   void BeginChange();
   void EndChange();
 
-  // Index range of markers with Pos in [AFrom, ATo).
+  // Index of the first marker with Pos >= APos (LowerIndex) or > APos (UpperIndex).
   size_t LowerIndex(Integer APos) const;
   size_t UpperIndex(Integer APos) const;
   Integer FindIndex(const TMark* AMark) const;

@@ -484,6 +484,7 @@ class TKivRegExp {
   TKivIntArray FStartp;
   TKivIntArray FEndp;
   std::array<Integer, 21> FLoopStack{};
+  std::array<Integer, 21> FLoopIterStart{};  // where each active loop's last iteration began
   Integer FLoopStackIdx = 0;
   Integer FReginput = 0;
   Integer FSavedReginput = -1;

@@ -209,14 +209,16 @@ bool TRegexMatcher::MatchRepeat(TKivRegexNode* AScan) {
 bool TRegexMatcher::MatchLoopEntry(TKivRegexNode* AScan) {
   const Integer idx = E.FLoopStackIdx + 1;
   if (idx >= static_cast<Integer>(E.FLoopStack.size())) E.Error(reeLoopStackExceeded);
-  const Integer savedSlot = E.FLoopStack[idx];
+  const Integer savedSlot = E.FLoopStack[idx], savedIterStart = E.FLoopIterStart[idx];
   const Integer savePos = E.FReginput, savePending = E.FSavedReginput;
   E.FLoopStackIdx = idx;
   E.FLoopStack[idx] = 0;
+  E.FLoopIterStart[idx] = -1;
   bool r = MatchPrim(AScan->NextOp);
   E.FLoopStackIdx = idx - 1;
   if (!r) {
     E.FLoopStack[idx] = savedSlot;
+    E.FLoopIterStart[idx] = savedIterStart;
     E.FReginput = savePos;
     E.FSavedReginput = savePending;
   }
@@ -227,15 +229,18 @@ bool TRegexMatcher::MatchLoop(TKivRegexNode* AScan) {
   const Integer idx = E.FLoopStackIdx;
   if (idx <= 0) E.Error(reeLoopWithoutEntry);
   const Integer cnt = E.FLoopStack[idx];
+  const Integer iterStart = E.FLoopIterStart[idx];
   const Integer savePos = E.FReginput, savePending = E.FSavedReginput;
   auto restore = [&]() {
     E.FLoopStackIdx = idx;
     E.FLoopStack[idx] = cnt;
+    E.FLoopIterStart[idx] = iterStart;
     E.FReginput = savePos;
     E.FSavedReginput = savePending;
   };
   auto body = [&]() {
     E.FLoopStack[idx] = cnt + 1;
+    E.FLoopIterStart[idx] = savePos;
     if (MatchPrim(AScan->LoopTo)) return true;
     restore();
     return false;
@@ -246,6 +251,9 @@ bool TRegexMatcher::MatchLoop(TKivRegexNode* AScan) {
     restore();
     return false;
   };
+  // An iteration that matched nothing (an empty variable or back-reference in the body) would
+  // repeat forever: the loop counts as complete.
+  if (cnt > 0 && iterStart == savePos && E.FSavedReginput == -1) return rest();
   if (cnt < AScan->MinBrace) return body();
   if (AScan->Op == opLOOP) {
     if (cnt < AScan->MaxBrace && body()) return true;

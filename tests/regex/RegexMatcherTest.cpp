@@ -712,3 +712,22 @@ TEST(RegexMatcher, CustomPairedSeparator) {
     EXPECT_EQ(re.GetMatchLen(0), 4);
   }
 }
+
+TEST(RegexMatcher, EmptyIterationsEndCountedLoops) {
+  // A counted loop whose body matches nothing at run time counts as complete instead of looping
+  // to the recursion limit.
+  TKivRegExp re;
+  re.SetModifierX(true);
+  re.SetVariablesGetter([](Integer, TKivIntArray&) {});
+  re.SetExpression(u"a ( $1 ){2,} b");
+  re.SetInputText(u"ab");
+  ASSERT_TRUE(re.Exec());
+  EXPECT_EQ(re.GetMatchLen(0), 2);
+  re.SetExpression(u"a ( $1 | x ){1,}? b");
+  re.SetInputText(u"axxb");
+  ASSERT_TRUE(re.Exec());
+  EXPECT_EQ(re.GetMatchLen(0), 4);
+  re.SetExpression(u"(a)|b(\\1){3,}c");
+  re.SetInputText(u"bc");
+  EXPECT_FALSE(re.Exec());  // \1 is unset: the body fails rather than matching empty
+}

@@ -87,13 +87,6 @@ class TFileSource : public TByteSource {
   int64_t FSize = -1;
 };
 
-// The storage reserves room up front when it can, so a large file is not copied through
-// repeated growth.
-template <class TStorage>
-void ReserveText(TStorage& AText, Integer ACapacity) {
-  if constexpr (requires { AText.Reserve(ACapacity); }) AText.Reserve(ACapacity);
-}
-
 [[noreturn]] void RaiseTooLong() {
   throw EKivEditDocError(u"The text is too long for the document: more than %d characters",
                          {TKivTextStorage::KivMaxTextLength});
@@ -162,12 +155,14 @@ void TKivEditDocument::LoadFrom(const std::function<size_t(char*, size_t)>& ARea
     skip = encoding->Preamble().size();
   }
 
-  TGapStorage text(1024);
-  if (size > 0) {
-    size_t expected = encoding->MaxCharsFor(static_cast<size_t>(size));
-    if (expected <= static_cast<size_t>(TKivTextStorage::KivMaxTextLength))
-      ReserveText(text, static_cast<Integer>(expected) + 1024);
-  }
+  // The text's own storage is given a gap as large as the text can become, so that the first
+  // block reserves room for all of it and a large file is not copied through repeated growth
+  // (untouched room costs no memory).
+  Integer gap = 1024;
+  if (size > 0)
+    gap = static_cast<Integer>(std::min<size_t>(encoding->MaxCharsFor(static_cast<size_t>(size)),
+                                                TKivTextStorage::KivMaxTextLength));
+  TGapStorage text(gap);
   auto decoder = encoding->NewDecoder();
   TKivCharArray chars(CBlockSize + 16);
   auto append = [&](const char* ABytes, size_t ACount, bool AFlush) {

@@ -591,7 +591,7 @@ class TKivXmlDocument : public TKivXmlNode {
   void SetCaseSensitive(bool AValue);
   TKivBOM BOM() const { return FBOM; }
   void SetBOM(TKivBOM AValue) { FBOM = AValue; }
-  // The encoding named by the XML declaration that opens the document (plain ASCII up to its
+  // The encoding named by the XML declaration that opens the document (printable ASCII up to its
   // "?>"), or empty. Raises EInvalidArgument when that declaration cannot be written.
   TKivString DeclaredEncoding() const;
 

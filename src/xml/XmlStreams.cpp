@@ -48,17 +48,28 @@ bool IsUtf8Name(const std::string& AName) {
 
 // Whether the code page writes the characters of markup as ASCII does, so that the declaration
 // names it readably and a reader can find it.
+// Printable ASCII, TAB, CR and LF: the only codes a declaration may hold to be recognised.
+bool IsDeclarationByte(char AByte) {
+  auto b = static_cast<unsigned char>(AByte);
+  return (b >= 0x20 && b < 0x7F) || b == '\t' || b == '\r' || b == '\n';
+}
+
 bool IsAsciiCompatible(UConverter* AConverter) {
-  static const char KProbe[] = "<?xml version=\"1.0\" encoding=\"x\"?><a b='c'>&#10;</a>_-.:0123456789";
-  UChar wide[sizeof KProbe];
-  for (size_t i = 0; i < sizeof KProbe; ++i) wide[i] = static_cast<UChar>(KProbe[i]);
-  char out[sizeof KProbe * 4];
+  // Every code a declaration may hold (see IsDeclarationByte), as the reader will see it.
+  UChar wide[128];
+  char expected[128];
+  int32_t count = 0;
+  for (int i = 0; i < 128; ++i)
+    if (IsDeclarationByte(static_cast<char>(i)))
+      wide[count] = static_cast<UChar>(i), expected[count++] = static_cast<char>(i);
+  char out[128 * 8];
   UErrorCode status = U_ZERO_ERROR;
   ucnv_reset(AConverter);
-  int32_t n = ucnv_fromUChars(AConverter, out, sizeof out, wide, sizeof KProbe - 1, &status);
+  int32_t n = ucnv_fromUChars(AConverter, out, sizeof out, wide, count, &status);
   ucnv_reset(AConverter);
-  return U_SUCCESS(status) && n == static_cast<int32_t>(sizeof KProbe - 1) &&
-         std::string_view(out, static_cast<size_t>(n)) == std::string_view(KProbe, sizeof KProbe - 1);
+  return U_SUCCESS(status) && n == count &&
+         std::string_view(out, static_cast<size_t>(n)) ==
+             std::string_view(expected, static_cast<size_t>(count));
 }
 
 bool IsWideEncoding(const std::string& AName) {
@@ -67,7 +78,7 @@ bool IsWideEncoding(const std::string& AName) {
 }
 
 // The encoding named by an XML declaration at the very start of the text, or empty. The
-// declaration counts only when it is plain ASCII up to its "?>" within the first 1 KB, so that the
+// declaration counts only when it is printable ASCII up to its "?>" within the first 1 KB, so that the
 // writer (on characters) and the reader (on bytes) always agree about it.
 std::string DeclaredEncodingOf(std::string_view AHead) {
   if (AHead.size() < 6 || AHead.substr(0, 5) != "<?xml" || static_cast<unsigned char>(AHead[5]) > 32)
@@ -76,7 +87,7 @@ std::string DeclaredEncodingOf(std::string_view AHead) {
   if (end == std::string_view::npos) return {};
   std::string_view decl = AHead.substr(0, end);
   for (char c : decl)
-    if (static_cast<unsigned char>(c) >= 0x80) return {};
+    if (!IsDeclarationByte(c)) return {};
   for (size_t at = decl.find("encoding"); at != std::string_view::npos; at = decl.find("encoding", at + 1)) {
     if (static_cast<unsigned char>(decl[at - 1]) > 32) continue;
     size_t i = at + 8;

@@ -12,16 +12,14 @@ TKivEditDocument::TKivParserFactory& DefaultParserFactory() {
   return factory;
 }
 
-TKivString FullSeparatorsOf(const TKivString& AWordSeparators) {
-  TKivString full = AWordSeparators;
+TKivString FullSeparatorsOf(TKivStringView AWordSeparators) {
+  TKivString full(AWordSeparators);
   for (Char c : {u'\r', u'\n', u'\f', u' ', u'\t'})
     if (full.find(c) == TKivString::npos) full += c;
   return full;
 }
 
 }  // namespace
-
-const TKivString TKivEditDocument::DefaultWordSeparators = u"[]()<>{};.,'\"#@&*!^:-+=/\\~`%|";
 
 // ---- parser base ----
 

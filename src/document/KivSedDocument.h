@@ -285,7 +285,7 @@ class TDocumentStringsProxy : public TKivStrings {
 class TKivEditDocument : public TKivLoadable {
  public:
   static constexpr Integer DefaultUndoLimit = 1024;
-  static const TKivString DefaultWordSeparators;
+  static constexpr TKivStringView DefaultWordSeparators = u"[]()<>{};.,'\"#@&*!^:-+=/\\~`%|";
 
   TKivEditDocument();
   ~TKivEditDocument() override;

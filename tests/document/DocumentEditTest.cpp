@@ -33,6 +33,7 @@ TEST(DocumentEdit, NewDocument) {
   EXPECT_EQ(doc.UndoLimit(), 1024);
   EXPECT_EQ(doc.LineSeparator(), lsCRLF);
   EXPECT_EQ(doc.LineSeparatorStr(), u"\r\n");
+  EXPECT_EQ(doc.WordSeparators(), u"[]()<>{};.,'\"#@&*!^:-+=/\\~`%|");
   EXPECT_EQ(doc.WordSeparators().size(), 29u);
   EXPECT_EQ(doc.FullWordSeparators(), doc.WordSeparators() + u"\r\n\f \t");
   EXPECT_EQ(doc.MaxLineLengthToParse(), 1000);

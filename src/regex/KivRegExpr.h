@@ -282,7 +282,7 @@ class TKivRegexSource {
   Integer FBufferSize;
   Integer FBoundGap = 5;
   Integer FBufferStart = -1;
-  Integer FBufferEnd = 0;
+  Integer FBufferEnd = -1;  // an empty window: no position reads from it before the first fill
   Integer FIdxStart = 0;
   Integer FIdxEnd = 0;
 

@@ -456,7 +456,10 @@ TEST(RegexMatcher, SourceWindowMovesBothWays) {
   TTokenSource src(codes);
   for (Integer i : {0, 999, 3, 500, 499, 495, 994, 1, 998, 250, 251, 246, 247})
     EXPECT_EQ(src.GetCode(i), i * 7) << i;
+  TTokenSource fresh(codes);
+  EXPECT_THROW(fresh.GetCode(-1), EKivInternalError);  // never a read from the unfilled window
   TKivRegexStringSource text(u"hello");
+  EXPECT_THROW(text.GetCode(0), EKivInternalError);
   EXPECT_EQ(text.BaseIndex, 1);
   EXPECT_EQ(text.Count, 5);
   EXPECT_EQ(text.GetCode(1), u'h');

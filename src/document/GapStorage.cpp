@@ -3,10 +3,17 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+
+#include "LineBreaks.h"
 
 namespace {
 
 constexpr const char* kModule = "KivSedDocument";
+// Copies into a large fresh array go a piece at a time: faster than one huge copy where
+// first-touching memory is slow, and each piece is still in the cache when its line ends are
+// recorded.
+constexpr Integer kPiece = 2048;
 
 void CopyChars(Char* ADest, const Char* ASrc, Integer ACount) {
   if (ACount > 0) std::memcpy(ADest, ASrc, static_cast<size_t>(ACount) * sizeof(Char));
@@ -35,7 +42,30 @@ void TGapStorage::CheckInsert(Integer AIdx, Integer ACount) const {
         {ACount, FCount, KivMaxTextLength});
 }
 
+void TGapStorage::StopRecording() {
+  FRecording = false;
+  TKivIntArray().swap(FLineEnds);
+}
+
+void TGapStorage::BeforeInsert(Integer AIdx) {
+  if (FCount == 0) {
+    FRecording = true;
+    FLineEnds.clear();
+  } else if (AIdx != FCount && FRecording) {
+    StopRecording();
+  }
+}
+
+bool TGapStorage::TakeLineEnds(TKivIntArray& AEnds) {
+  if (!FRecording) return false;
+  AEnds.swap(FLineEnds);
+  StopRecording();
+  return true;
+}
+
 void TGapStorage::ClearStorage() {
+  FRecording = true;
+  FLineEnds.clear();
   FArr.reset();
   FArrLength = 0;
   FCount = 0;
@@ -98,28 +128,51 @@ void TGapStorage::ShrinkGap() {
   InvalidateBuffer();
 }
 
+void TGapStorage::RecordLineEnds(Integer AFrom, Integer ATo) {
+  // Appending: the text before AFrom lies contiguously before it.
+  if (FRecording && AFrom < ATo)
+    KivAppendLineEnds(FArr.get() + AFrom, ATo - AFrom, AFrom, AFrom > 0 && FArr[AFrom - 1] == u'\r',
+                      FLineEnds);
+}
+
+void TGapStorage::CopyIn(Integer AAt, const Char* AChars, Integer ACount) {
+  for (Integer done = 0; done < ACount;) {
+    const Integer n = std::min(kPiece, ACount - done);
+    CopyChars(FArr.get() + AAt + done, AChars + done, n);
+    RecordLineEnds(AAt + done, AAt + done + n);
+    done += n;
+  }
+}
+
 void TGapStorage::CopyIntoGap(const TKivSegment& ASeg) {
-  Char* out = FArr.get() + FGapStart;
+  Integer at = FGapStart;
   Integer i = ASeg.Start;
   const Integer end = ASeg.Start + ASeg.Count;
   if (auto* storage = dynamic_cast<TKivTextStorage*>(ASeg.Source)) {
     while (i < end) {
       const Char* chunk;
       const Integer n = std::min(storage->GetChunk(i, chunk), end - i);
-      CopyChars(out, chunk, n);
-      out += n;
+      CopyIn(at, chunk, n);
+      at += n;
       i += n;
     }
     return;
   }
+  // Through the source's window; the line ends are recorded a few windows at a time.
   TKivCharSeq& src = *ASeg.Source;
+  Integer recorded = at;
   while (i < end) {
     src.AssureIdx(i);
     const Integer n = std::min(end, src.BufferEnd()) - i;
-    CopyChars(out, src.Buffer().data() + (i - src.BufferStart()), n);
-    out += n;
+    CopyChars(FArr.get() + at, src.Buffer().data() + (i - src.BufferStart()), n);
+    at += n;
     i += n;
+    if (at - recorded >= kPiece) {
+      RecordLineEnds(recorded, at);
+      recorded = at;
+    }
   }
+  RecordLineEnds(recorded, at);
 }
 
 void TGapStorage::Inserted(Integer ACount) {
@@ -140,6 +193,7 @@ void TGapStorage::Insert(Integer AIdx, const TKivSegment& ASeg) {
     InsertChars(AIdx, copy);
     return;
   }
+  BeforeInsert(AIdx);
   ReserveGap(AIdx, ASeg.Count);
   CopyIntoGap(ASeg);
   Inserted(ASeg.Count);
@@ -153,8 +207,16 @@ void TGapStorage::InsertChars(Integer AIdx, TKivStringView AChars) {
   const auto n = static_cast<Integer>(AChars.size());
   CheckInsert(AIdx, n);
   if (n == 0) return;
+  if (FArr && !std::less<const Char*>()(AChars.data(), FArr.get()) &&
+      std::less<const Char*>()(AChars.data(), FArr.get() + FArrLength)) {
+    // Characters of this very storage: growing the array would free them.
+    const TKivString copy(AChars);
+    InsertChars(AIdx, copy);
+    return;
+  }
+  BeforeInsert(AIdx);
   ReserveGap(AIdx, n);
-  CopyChars(FArr.get() + FGapStart, AChars.data(), n);
+  CopyIn(FGapStart, AChars.data(), n);
   Inserted(n);
 }
 
@@ -168,6 +230,7 @@ void TGapStorage::Delete(Integer AIdx, Integer ACount) {
   if (last < 0 || last >= FCount)
     throw EKivEditDocError(u"Invalid char index: %d. Valid range: [%d, %d].", {last, 0, FCount - 1});
   if (ACount == 0) return;
+  if (FRecording) StopRecording();
   MoveGap(AIdx);
   FGapEnd += ACount;
   FCount -= ACount;

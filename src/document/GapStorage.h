@@ -21,6 +21,7 @@ class TGapStorage : public TKivTextStorage {
   void InsertChars(Integer AIdx, TKivStringView AChars);
 
   Integer GetChunk(Integer AIdx, const Char*& AChunk) const override;
+  bool TakeLineEnds(TKivIntArray& AEnds) override;
 
   // The layout, for tests and diagnostics.
   Integer Capacity() const { return FArrLength; }
@@ -42,11 +43,21 @@ class TGapStorage : public TKivTextStorage {
   void ShrinkGap();
   // Copies the segment's characters to FArr[FGapStart ..]; the source is not this storage.
   void CopyIntoGap(const TKivSegment& ASeg);
+  // Copies ACount characters to FArr[AAt ..], a piece at a time (recording line ends).
+  void CopyIn(Integer AAt, const Char* AChars, Integer ACount);
+  // Records the line ends of FArr[AFrom, ATo) when recording.
+  void RecordLineEnds(Integer AFrom, Integer ATo);
   void Inserted(Integer ACount);
+  void BeforeInsert(Integer AIdx);
+  void StopRecording();
 
   std::unique_ptr<Char[]> FArr;
   Integer FArrLength = 0;
   Integer FGapStart = 0;
   Integer FGapEnd = 0;
   Integer FGapSize;
+  // While the text has only been appended to since it was empty, the line ends of every piece
+  // copied in are recorded (while the piece is still in the cache) for TakeLineEnds.
+  bool FRecording = true;
+  TKivIntArray FLineEnds;
 };

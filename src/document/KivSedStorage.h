@@ -55,6 +55,15 @@ class TKivTextStorage : public TKivCharSeq {
   // AIdx = Count). AIdx must lie in [0, Count]. The pointer is valid until the next change.
   virtual Integer GetChunk(Integer AIdx, const Char*& AChunk) const = 0;
 
+  // The line ends of the whole text when the storage recorded them while the text was built
+  // by appending only (a new text is then read once, not once more by the line index): the
+  // entries of a line index without the last line's. Hands them over once and returns true;
+  // false when there is no such record.
+  virtual bool TakeLineEnds(TKivIntArray& AEnds) {
+    (void)AEnds;
+    return false;
+  }
+
  protected:
   TKivTextStorageListener* FListener = nullptr;
 };

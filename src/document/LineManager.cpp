@@ -3,28 +3,11 @@
 
 #include <algorithm>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 constexpr const char* kModule = "KivSedDocument";
 constexpr Char kCR = u'\r';
 constexpr Char kLF = u'\n';
-
-#if defined(__SSE2__)
-// One bit per character of the 16 at AAt: set for CR and LF.
-unsigned BreakMask16(const Char* AAt) {
-  const __m128i cr = _mm_set1_epi16(static_cast<short>(kCR));
-  const __m128i lf = _mm_set1_epi16(static_cast<short>(kLF));
-  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(AAt));
-  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(AAt + 8));
-  const __m128i ma = _mm_or_si128(_mm_cmpeq_epi16(a, cr), _mm_cmpeq_epi16(a, lf));
-  const __m128i mb = _mm_or_si128(_mm_cmpeq_epi16(b, cr), _mm_cmpeq_epi16(b, lf));
-  return static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ma, mb)));
-}
-#endif
 
 // Appends the separators of a few characters held in ACh (character i at offset ABase + i)
 // that start at or before ALast.
@@ -59,56 +42,31 @@ Char TLineManager::RawChar(Integer AIdx) const {
 void TLineManager::ScanSeparators(Integer AFrom, Integer ALast, TKivIntArray& AOut) const {
   const Integer n = FChars->Count();
   KIV_ASSERT(AFrom >= 0 && ALast < n, kModule);
-  Integer pos = AFrom;
-  while (pos <= ALast) {
+  // The callers start at a separator's first character or after a character that is not CR.
+  bool prevIsCR = false;
+  for (Integer pos = AFrom; pos <= ALast;) {
     const Char* chunk;
-    const Integer chunkLen = FChars->GetChunk(pos, chunk);
-    KIV_ASSERT(chunkLen > 0, kModule);
-    const Integer len = std::min(chunkLen, ALast + 1 - pos);
-    // Records the separator at chunk[AIdx]; returns its length.
-    auto separator = [&](Integer AIdx) -> Integer {
-      const Integer off = pos + AIdx;
-      if (chunk[AIdx] == kCR &&
-          (AIdx + 1 < chunkLen ? chunk[AIdx + 1] == kLF : off + 1 < n && RawChar(off + 1) == kLF)) {
-        AOut.push_back(static_cast<int32_t>(static_cast<Cardinal>(off) | LineEndFlagCRLF));
-        return 2;
-      }
-      AOut.push_back(off);
-      return 1;
-    };
-    Integer i = 0;
-#if defined(__SSE2__)
-    while (len - i >= 16) {
-      Integer next = i + 16;
-      for (unsigned mask = BreakMask16(chunk + i); mask != 0; mask &= mask - 1) {
-        const auto bit = static_cast<Integer>(__builtin_ctz(mask));
-        if (separator(i + bit) == 2) {
-          // The LF of the pair is not a separator of its own, in this block or the next.
-          mask &= ~(2u << bit);
-          next = std::max(next, i + bit + 2);
-        }
-      }
-      i = next;
-    }
-#endif
-    while (i < len) {
-      if (chunk[i] == kCR || chunk[i] == kLF)
-        i += separator(i);
-      else
-        ++i;
-    }
-    // i passes len by one when the LF of a pair lies beyond it.
-    pos += i;
+    const Integer len = std::min(FChars->GetChunk(pos, chunk), ALast + 1 - pos);
+    KIV_ASSERT(len > 0, kModule);
+    KivAppendLineEnds(chunk, len, pos, prevIsCR, AOut);
+    prevIsCR = chunk[len - 1] == kCR;
+    pos += len;
   }
+  // A CR at the end of the range pairs with an LF just after it.
+  if (prevIsCR && ALast + 1 < n && RawChar(ALast + 1) == kLF)
+    AOut.back() = static_cast<int32_t>(static_cast<Cardinal>(AOut.back()) | LineEndFlagCRLF);
 }
 
 void TLineManager::Refresh() {
   const Integer n = FChars->Count();
   KIV_ASSERT(n <= TKivTextStorage::KivMaxTextLength, kModule);
   TKivIntArray ends;
-  // C text averages a line per few dozen characters; the estimate saves most regrowth.
-  ends.reserve(static_cast<size_t>(n / 32 + 1));
-  if (n > 0) ScanSeparators(0, n - 1, ends);
+  // A text just loaded comes with its line ends, recorded while it was copied in.
+  if (!FChars->TakeLineEnds(ends)) {
+    // C text averages a line per few dozen characters; the estimate saves most regrowth.
+    ends.reserve(static_cast<size_t>(n / 32 + 1));
+    if (n > 0) ScanSeparators(0, n - 1, ends);
+  }
   ends.push_back(n);
   if (GrowCapacity(static_cast<Integer>(ends.size()), static_cast<Integer>(ends.capacity())) != -1)
     ends.shrink_to_fit();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "KivSedStorage.h"
+#include "LineBreaks.h"
 
 // One 32-bit entry per line: bits 0-29 hold the offset where the line's content ends (the
 // offset of its separator; for the last line the text length), bit 30 is set when the
@@ -20,8 +21,8 @@
 // threads at once (the editor is single-threaded).
 class TLineManager {
  public:
-  static constexpr Cardinal LineEndOffsetMask = 0x3FFFFFFF;
-  static constexpr Cardinal LineEndFlagCRLF = 0x40000000;
+  static constexpr Cardinal LineEndOffsetMask = KivLineEndOffsetMask;
+  static constexpr Cardinal LineEndFlagCRLF = KivLineEndFlagCRLF;
 
   // AChars (not owned) is the document's text; the index is built from it at once.
   explicit TLineManager(TKivTextStorage* AChars);

@@ -33,6 +33,20 @@ Integer ReferenceLine(const TKivIntArray& AEntries, Integer AOffset) {
   return line;
 }
 
+// The entries of a text, computed the plainest way.
+TKivIntArray Oracle(const TKivString& AText) {
+  TKivIntArray entries;
+  const auto n = static_cast<Integer>(AText.size());
+  for (Integer i = 0; i < n; ++i) {
+    if (AText[i] == u'\r' && i + 1 < n && AText[i + 1] == u'\n')
+      entries.push_back(i++ | kCRLF);
+    else if (AText[i] == u'\r' || AText[i] == u'\n')
+      entries.push_back(i);
+  }
+  entries.push_back(n);
+  return entries;
+}
+
 // A storage with its index, edited the way the document does it.
 struct TIndexedText {
   explicit TIndexedText(TKivStringView AText = {}, Integer AGapSize = 1024)
@@ -195,6 +209,7 @@ TEST(LineManagerTest, EditsKeepPairsAsARebuildWould) {
     const TLineManResult r = c.IsInsert ? t.Insert(c.At, c.Inserted) : t.Delete(c.At, c.Count);
     EXPECT_EQ(CharSeqToString(t.Storage), c.After);
     EXPECT_EQ(t.Lines.Entries(), c.Entries);
+    EXPECT_EQ(Oracle(c.After), c.Entries);
     EXPECT_EQ(t.Lines.Entries(), t.Fresh());
     EXPECT_EQ(r.FirstChangedLine, c.Result.FirstChangedLine);
     EXPECT_EQ(r.ChangedLinesCount, c.Result.ChangedLinesCount);
@@ -253,6 +268,63 @@ TEST(LineManagerTest, LookupsStayExactWhenAnEditMovesALineEndInPlace) {
   checkAll();
 }
 
+// A text built by appending only comes with its line ends, recorded while it was copied in
+// (pieces from strings, from another storage and from raw characters, split anywhere, also
+// between a CR and its LF); any other edit drops the record.
+TEST(LineManagerTest, AppendedTextComesWithItsLineEnds) {
+  std::mt19937 rnd(7);
+  auto below = [&](int n) { return static_cast<int>(rnd() % static_cast<uint32_t>(n)); };
+  const Char alphabet[] = {u'\r', u'\n', u'x'};
+  for (int round = 0; round < 30; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    TGapStorage storage(round % 2 == 0 ? 1024 : 0);
+    TKivString model;
+    for (int piece = 0; piece < 12; ++piece) {
+      TKivString s;
+      for (int i = below(3) == 0 ? below(6000) : below(20); i > 0; --i) s.push_back(alphabet[below(3)]);
+      const auto at = static_cast<Integer>(model.size());
+      if (piece % 3 == 0) {
+        storage.InsertChars(at, s);
+      } else if (piece % 3 == 1) {
+        TKivSeqFromString src(s);
+        storage.Insert(at, src.WholeSegment());
+      } else {
+        TGapStorage src(16);
+        src.InsertChars(0, s);
+        storage.Insert(at, MakeSegment(0, src.Count(), &src));
+      }
+      model += s;
+    }
+    TLineManager lines(&storage);  // takes the record
+    EXPECT_EQ(lines.Entries(), Oracle(model));
+    TKivIntArray again;
+    EXPECT_FALSE(storage.TakeLineEnds(again));
+    lines.Refresh();  // by scanning
+    EXPECT_EQ(lines.Entries(), Oracle(model));
+  }
+  TGapStorage storage(1024);
+  TKivIntArray ends;
+  storage.InsertChars(0, u"a\r");
+  storage.InsertChars(2, u"\nb\n");
+  storage.InsertChars(0, u"\r");  // not at the end
+  EXPECT_FALSE(storage.TakeLineEnds(ends));
+  storage.Delete(0, 6);  // empty again: the next appends are recorded ...
+  storage.InsertChars(0, u"\n\r");
+  storage.InsertChars(2, u"\n");
+  storage.Delete(0, 1);  // ... until any deletion
+  EXPECT_FALSE(storage.TakeLineEnds(ends));
+  storage.Delete(0, 2);
+  storage.InsertChars(0, u"\n\r");
+  storage.InsertChars(2, u"\n");
+  EXPECT_TRUE(storage.TakeLineEnds(ends));
+  EXPECT_EQ(ends, (TKivIntArray{0, 1 | kCRLF}));
+  EXPECT_FALSE(storage.TakeLineEnds(ends));
+  TKivSeqFromString text(u"a\r\nb");
+  storage.SetText(text.WholeSegment());
+  EXPECT_TRUE(storage.TakeLineEnds(ends));
+  EXPECT_EQ(ends, (TKivIntArray{1 | kCRLF}));
+}
+
 // Random edits over an alphabet rich in CR and LF: after every step the text equals a plain
 // string model and the index equals a fresh rebuild; the results report the line count change.
 void RunRandomEdits(uint32_t ASeed, int ASteps) {
@@ -301,6 +373,7 @@ void RunRandomEdits(uint32_t ASeed, int ASteps) {
     }
     ASSERT_EQ(CharSeqToString(t.Storage), model);
     const TKivIntArray entries = t.Lines.Entries();
+    ASSERT_EQ(entries, Oracle(model));
     ASSERT_EQ(entries, t.Fresh());
     // Lookups agree with the entries (several per step: repeated lookups past an edit switch
     // the search to a rebuilt summary).

@@ -1,6 +1,7 @@
 // TKivStrings and TKivStringList.
 #include "KivStrings.h"
 
+#include <exception>
 #include <fstream>
 #include <istream>
 #include <iterator>
@@ -11,13 +12,27 @@ namespace {
 // Keeps an update bracket balanced when an operation inside it throws.
 class TUpdateBracket {
  public:
-  explicit TUpdateBracket(TKivStrings& AList) : FList(AList) { FList.BeginUpdate(); }
-  ~TUpdateBracket() { FList.EndUpdate(); }
+  explicit TUpdateBracket(TKivStrings& AList) : FList(AList), FUncaught(std::uncaught_exceptions()) {
+    FList.BeginUpdate();
+  }
+  // Closing the bracket fires the list's change events, whose handlers may throw. While an
+  // earlier error is unwinding, the bracket still closes but that first error is the one reported.
+  ~TUpdateBracket() noexcept(false) {
+    if (std::uncaught_exceptions() > FUncaught) {
+      try {
+        FList.EndUpdate();
+      } catch (...) {
+      }
+    } else {
+      FList.EndUpdate();
+    }
+  }
   TUpdateBracket(const TUpdateBracket&) = delete;
   TUpdateBracket& operator=(const TUpdateBracket&) = delete;
 
  private:
   TKivStrings& FList;
+  int FUncaught;
 };
 
 std::vector<TKivString> SplitLines(TKivStringView AText) {

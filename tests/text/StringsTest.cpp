@@ -106,6 +106,17 @@ TEST(Strings, BulkOperationsRunInOneUpdateBracket) {
   EXPECT_EQ(list.IndexOf(u"Y"), -1);
 }
 
+TEST(Strings, ChangeHandlerErrorAtBracketEndReachesTheCaller) {
+  TKivStringList list;
+  list.OnChange = [] { throw EKivError(u"handler failed"); };
+  EXPECT_THROW(list.AddStrings(std::vector<TKivString>{u"a", u"b"}), EKivError);
+  EXPECT_THROW(list.SetText(u"x\ny"), EKivError);
+  EXPECT_EQ(list.UpdateCount(), 0);  // the bracket closed all the same
+  list.OnChange = nullptr;
+  list.Add(u"z");
+  EXPECT_EQ(list.Text(), u"x\r\ny\r\nz\r\n");
+}
+
 TEST(Strings, ListEditsAndChangeEvents) {
   TKivStringList list;
   int changing = 0, changed = 0;

@@ -126,14 +126,8 @@ void TKivEditDocument::LoadReplaceText(TGapStorage& ANewText) {
   }
   FUndoManager->Clear();
   NotifyPublicFirst([](TKivDocumentListener& l) { l.BeforeRefresh(); });
-  // TODO(storage): take the text with a swap once the storage offers one.
-  for (Integer at = 0; at < ANewText.Count();) {
-    const Char* chunk = nullptr;
-    const Integer n = ANewText.GetChunk(at, chunk);
-    KIV_ASSERT(n > 0, kModule);
-    FStorage->InsertChars(at, TKivStringView(chunk, size_t(n)));
-    at += n;
-  }
+  // The loaded text is taken over whole, never copied; ANewText gets the emptied old storage.
+  FStorage->Swap(ANewText);
   FLineManager->Refresh();
   FParser->LinesChangedFrom(0);
   FModified = false;

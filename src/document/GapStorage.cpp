@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <utility>
 
 #include "LineBreaks.h"
 
@@ -72,6 +73,18 @@ void TGapStorage::ClearStorage() {
   FGapStart = 0;
   FGapEnd = 0;
   InvalidateBuffer();
+}
+
+void TGapStorage::Swap(TGapStorage& AOther) noexcept {
+  std::swap(FArr, AOther.FArr);
+  std::swap(FArrLength, AOther.FArrLength);
+  std::swap(FGapStart, AOther.FGapStart);
+  std::swap(FGapEnd, AOther.FGapEnd);
+  std::swap(FCount, AOther.FCount);
+  std::swap(FRecording, AOther.FRecording);
+  FLineEnds.swap(AOther.FLineEnds);
+  InvalidateBuffer();
+  AOther.InvalidateBuffer();
 }
 
 void TGapStorage::MoveGap(Integer AIdx) {

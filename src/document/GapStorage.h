@@ -20,6 +20,9 @@ class TGapStorage : public TKivTextStorage {
   // Insert for characters the caller holds in memory (the document's loader); same checks.
   void InsertChars(Integer AIdx, TKivStringView AChars);
 
+  // Exchanges the whole text (array, gap, line-end record) with AOther; each keeps its own gap
+  // size and listener. A loader fills a fresh storage and swaps it in only once all was read.
+  void Swap(TGapStorage& AOther) noexcept;
   Integer GetChunk(Integer AIdx, const Char*& AChunk) const override;
   bool TakeLineEnds(TKivIntArray& AEnds) override;
 

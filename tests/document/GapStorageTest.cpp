@@ -70,6 +70,26 @@ TEST_F(GapStorageTest, InsertAndDeleteAnywhere) {
   EXPECT_EQ(Text(FStorage), u"234");
 }
 
+TEST_F(GapStorageTest, SwapExchangesWholeTextsButKeepsGapSizes) {
+  FStorage.SetText(Src(0, 10));
+  ASSERT_EQ(FStorage.GetChar(3), u'3');  // fill the window, which must not survive the swap
+  TGapStorage loaded(1 << 20);
+  loaded.InsertChars(0, u"ab\r\ncd\n");
+  FStorage.Swap(loaded);
+  EXPECT_EQ(Text(FStorage), u"ab\r\ncd\n");
+  EXPECT_EQ(Text(loaded), u"0123456789");
+  EXPECT_EQ(FStorage.GapSize(), 1024);
+  EXPECT_EQ(loaded.GapSize(), 1 << 20);
+  TGapStorage same(1024);
+  same.InsertChars(0, u"ab\r\ncd\n");
+  TKivIntArray ends, expected;
+  ASSERT_TRUE(same.TakeLineEnds(expected));
+  ASSERT_TRUE(FStorage.TakeLineEnds(ends));  // the line-end record moves with its text
+  EXPECT_EQ(ends, expected);
+  FStorage.Insert(2, Src(0, 1));
+  EXPECT_EQ(Text(FStorage), u"ab0\r\ncd\n");
+}
+
 TEST_F(GapStorageTest, WindowReadsAcrossTheGap) {
   // 3,000 characters with the gap in the middle: every window that straddles it must join the
   // two halves, reading forwards and backwards.

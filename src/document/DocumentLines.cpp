@@ -1,24 +1,6 @@
 // Whole-line operations and the document as a list of lines (TDocumentStringsProxy).
 #include "DocumentPrivate.h"
-
-namespace {
-
-// Lines split at CR LF, CR or LF; a line break at the very end starts no further line.
-std::vector<TKivString> SplitLines(TKivStringView AText) {
-  std::vector<TKivString> lines;
-  size_t i = 0;
-  const size_t n = AText.size();
-  while (i < n) {
-    size_t j = i;
-    while (j < n && AText[j] != u'\r' && AText[j] != u'\n') ++j;
-    lines.emplace_back(AText.substr(i, j - i));
-    if (j < n) j += (AText[j] == u'\r' && j + 1 < n && AText[j + 1] == u'\n') ? 2 : 1;
-    i = j;
-  }
-  return lines;
-}
-
-}  // namespace
+#include "KivStrings.h"
 
 // ---- line operations ----
 
@@ -119,7 +101,7 @@ void TDocumentStringsProxy::ReplaceAll(const std::vector<TKivString>& ALines) {
 
 void TDocumentStringsProxy::SetText(TKivStringView AText) {
   FParent.CheckCanEdit();
-  ReplaceAll(SplitLines(AText));
+  ReplaceAll(KivSplitLines(AText));
 }
 
 void TDocumentStringsProxy::Assign(const TKivStrings& ASource) {

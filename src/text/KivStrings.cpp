@@ -35,7 +35,9 @@ class TUpdateBracket {
   int FUncaught;
 };
 
-std::vector<TKivString> SplitLines(TKivStringView AText) {
+}  // namespace
+
+std::vector<TKivString> KivSplitLines(TKivStringView AText) {
   std::vector<TKivString> lines;
   size_t i = 0;
   const size_t n = AText.size();
@@ -48,8 +50,6 @@ std::vector<TKivString> SplitLines(TKivStringView AText) {
   }
   return lines;
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // TKivStrings
@@ -107,7 +107,7 @@ TKivString TKivStrings::Text() const {
 }
 
 void TKivStrings::SetText(TKivStringView AText) {
-  const std::vector<TKivString> lines = SplitLines(AText);
+  const std::vector<TKivString> lines = KivSplitLines(AText);
   TUpdateBracket bracket(*this);
   Clear();
   AddStrings(lines);
@@ -197,7 +197,7 @@ void TKivStringList::Clear() {
 }
 
 void TKivStringList::SetText(TKivStringView AText) {
-  std::vector<TKivString> lines = SplitLines(AText);
+  std::vector<TKivString> lines = KivSplitLines(AText);
   TUpdateBracket bracket(*this);
   FItems = std::move(lines);
 }

@@ -16,6 +16,10 @@
 #include "KivObject.h"
 #include "KivTypes.h"
 
+// The lines of a text split at CR LF, CR or LF; a line break at the very end starts no further
+// line, so "a\r\n" is one line and "" none.
+std::vector<TKivString> KivSplitLines(TKivStringView AText);
+
 class TKivStrings {
  public:
   TKivStrings() = default;

@@ -3,20 +3,7 @@
 #include <random>
 
 #include "KivSedUtils.h"
-
-namespace {
-
-template <class F>
-TKivString MessageOf(F AFn) {
-  try {
-    AFn();
-  } catch (const EKivError& e) {
-    return e.Message();
-  }
-  return u"<no error>";
-}
-
-}  // namespace
+#include "TextTestSupport.h"
 
 TEST(Hashes, IntegerMixing) {
   struct Case {

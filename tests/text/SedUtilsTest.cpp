@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "KivSedUtils.h"
+#include "TextTestSupport.h"
 
 namespace {
 
@@ -21,16 +22,6 @@ class TProbeSeq : public TKivCharSeq {
     for (Integer i = AStart; i < AEnd; ++i) FBuffer[static_cast<size_t>(i - AStart)] = CharAt(i);
   }
 };
-
-template <class F>
-TKivString MessageOf(F AFn) {
-  try {
-    AFn();
-  } catch (const EKivError& e) {
-    return e.Message();
-  }
-  return u"<no error>";
-}
 
 }  // namespace
 

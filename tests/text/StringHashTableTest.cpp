@@ -4,6 +4,7 @@
 #include <random>
 
 #include "KivStrings.h"
+#include "TextTestSupport.h"
 
 namespace {
 
@@ -24,16 +25,6 @@ std::vector<std::pair<TKivString, TKivString>> Walk(const TKivStringHashTable& A
   for (bool ok = ATable.IteratorMoveFirst(it); ok; ok = ATable.IteratorMoveNext(it))
     out.emplace_back(it.CurrentNode->Key(), it.CurrentNode->Value());
   return out;
-}
-
-template <class F>
-TKivString MessageOf(F AFn) {
-  try {
-    AFn();
-  } catch (const EKivError& e) {
-    return e.Message();
-  }
-  return u"<no error>";
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "KivStrings.h"
+#include "TextTestSupport.h"
 
 namespace {
 
@@ -33,16 +34,6 @@ class TRecordingStrings : public TKivStrings {
  protected:
   void SetUpdateState(bool AUpdating) override { States.push_back(AUpdating); }
 };
-
-template <class F>
-TKivString MessageOf(F AFn) {
-  try {
-    AFn();
-  } catch (const EKivError& e) {
-    return e.Message();
-  }
-  return u"<no error>";
-}
 
 }  // namespace
 

@@ -26,7 +26,7 @@ void AppendNumber(TKivString& AOut, const TKivFmtArg& AArg, char AConv, int AWid
       std::snprintf(buf, sizeof buf, "%llu", static_cast<unsigned long long>(v) & 0xFFFFFFFFull);
       break;
     default:
-      std::snprintf(buf, sizeof buf, "%lld", v);
+      std::snprintf(buf, sizeof buf, "%0*lld", AWidth, v);
       break;
   }
   AppendAscii(AOut, buf);

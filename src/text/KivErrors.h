@@ -37,10 +37,10 @@ class TKivFmtArg {
   TKivString FStr;
 };
 
-// Fills printf-style placeholders: %d %u (decimal), %x %X (hexadecimal, optional zero-padded
-// width such as %.2x or %02X), %s (string) and %% (a percent sign). A placeholder without a
-// matching argument, or of the wrong kind, is written as the argument's natural text or left
-// as it stands: formatting a message never throws.
+// Fills printf-style placeholders: %d %u (decimal), %x %X (hexadecimal), %s (string) and %%
+// (a percent sign). %d, %x and %X take an optional zero-padded width such as %.4d, %.2x or %02X. A
+// placeholder without a matching argument, or of the wrong kind, is written as the argument's natural text or
+// left as it stands: formatting a message never throws.
 TKivString KivFormat(TKivStringView AFormat, std::initializer_list<TKivFmtArg> AArgs = {});
 
 // UTF-16 <-> UTF-8. A lone surrogate becomes U+FFFD; invalid UTF-8 bytes become U+FFFD.
@@ -77,8 +77,8 @@ class EKivInternalError : public EKivError {
                                      int ALine);
 
 // Checked in every build type: a failure throws EKivInternalError naming the module.
-#define KIV_ASSERT(cond, module)                                      \
-  do {                                                                \
-    if (!(cond)) [[unlikely]]                                         \
-      ::KivAssertionFailed((module), #cond, __FILE__, __LINE__);      \
+#define KIV_ASSERT(cond, module)                                 \
+  do {                                                           \
+    if (!(cond)) [[unlikely]]                                    \
+      ::KivAssertionFailed((module), #cond, __FILE__, __LINE__); \
   } while (0)

@@ -16,6 +16,7 @@ TEST(Conventions, FormatFillsPlaceholders) {
       {u"Waiting \"%s\"", {TKivString(u"</a>")}, u"Waiting \"</a>\""},
       {u"#%.2x%.2x%.2x", {255, 0, 10}, u"#ff000a"},
       {u"#%.2X%.2X%.2X", {255, 0, 10}, u"#FF000A"},
+      {u"%.4d-%.2d-%.2d", {2026, 3, 9}, u"2026-03-09"},
       {u"100%% of %s", {"\xC3\xA9t\xC3\xA9"}, u"100% of \u00e9t\u00e9"},
       {u"missing %d and %s", {}, u"missing %d and %s"},
       {u"trailing %", {}, u"trailing %"},
@@ -37,7 +38,7 @@ TEST(Conventions, Utf8RoundTripAndReplacement) {
   EXPECT_EQ(KivFromUtf8(KivToUtf8(text)), text);
   EXPECT_EQ(KivToUtf8(TKivString(1, char16_t(0xD800))), "\xEF\xBF\xBD");
   EXPECT_EQ(KivFromUtf8("\xC3"), u"\uFFFD");
-  EXPECT_EQ(KivFromUtf8("\xC0\x80x"), u"\uFFFDx");  // overlong form
+  EXPECT_EQ(KivFromUtf8("\xC0\x80x"), u"\uFFFDx");    // overlong form
   EXPECT_EQ(KivFromUtf8("\xED\xA0\x80"), u"\uFFFD");  // encoded surrogate
 }
 

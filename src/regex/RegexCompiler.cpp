@@ -67,7 +67,6 @@ class TRegexCompiler {
   void ParseBraces(Integer& AMin, Integer& AMax);
   void SkipComment();
   Integer ParseHexEscape();
-  Integer SimpleEscapeCode(Integer ACh) const;
   TKivUnicodeCategories ParseCategory();
   TKivString ReadCodeName();
   Integer ResolveCode(const TKivString& AName);
@@ -498,25 +497,6 @@ TKivRegexNode* TRegexCompiler::ParseGroupAtom(int& AFlags) {
   return ret;
 }
 
-Integer TRegexCompiler::SimpleEscapeCode(Integer ACh) const {
-  switch (ACh) {
-    case u'a':
-      return 7;
-    case u'e':
-      return 27;
-    case u'f':
-      return 12;
-    case u'n':
-      return 10;
-    case u'r':
-      return 13;
-    case u't':
-      return 9;
-    default:
-      return ACh;
-  }
-}
-
 // At the letter x, u or U; returns the code and leaves the position after the escape.
 Integer TRegexCompiler::ParseHexEscape() {
   Integer letter = Cur();
@@ -669,7 +649,7 @@ TKivRegexNode* TRegexCompiler::ParseEscape(int& AFlags) {
         SkipIgnored();
         return n;
       }
-      n = EmitExact({SimpleEscapeCode(c)});
+      n = EmitExact({RegexSimpleEscape(c)});
       break;
   }
   Advance();
@@ -819,7 +799,7 @@ TRegexCompiler::TMember TRegexCompiler::ReadSetMember(TKivCharSet& ASet, bool AF
       return {true, ParseHexEscape()};
     default:
       ++E.FParse;
-      return {true, SimpleEscapeCode(e)};
+      return {true, RegexSimpleEscape(e)};
   }
 }
 

@@ -106,3 +106,24 @@ class TKivBoyerMooreSearch {
   Integer FPatEnd = -1;
   TKivInvertCaseFunction FInvertCase;
 };
+
+// The code of a one-letter escape (\a \e \f \n \r \t) in patterns and replacement templates;
+// any other letter stands for itself.
+inline Integer RegexSimpleEscape(Integer ACh) {
+  switch (ACh) {
+    case u'a':
+      return 7;
+    case u'e':
+      return 27;
+    case u'f':
+      return 12;
+    case u'n':
+      return 10;
+    case u'r':
+      return 13;
+    case u't':
+      return 9;
+    default:
+      return ACh;
+  }
+}

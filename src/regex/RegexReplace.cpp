@@ -24,18 +24,6 @@ Integer HexDigit(char16_t ACh) {
 char16_t TemplateEscape(const TKivString& ATemplate, size_t& AIdx) {
   const char16_t e = ATemplate[AIdx];
   switch (e) {
-    case u'a':
-      return 7;
-    case u'e':
-      return 27;
-    case u'f':
-      return 12;
-    case u'n':
-      return 10;
-    case u'r':
-      return 13;
-    case u't':
-      return 9;
     case u'x':
     case u'u':
     case u'U': {
@@ -58,7 +46,7 @@ char16_t TemplateEscape(const TKivString& ATemplate, size_t& AIdx) {
       return static_cast<char16_t>(v);
     }
     default:
-      return e;
+      return static_cast<char16_t>(RegexSimpleEscape(e));
   }
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "DocumentTestSupport.h"
 #include "KivSedDocument.h"
 
 namespace {
@@ -38,15 +39,6 @@ class TLogListener : public TKivDocumentListener {
   std::string FName;
   TLog& FLog;
 };
-
-std::string ChangesText(TKivDocStatusChanges AChanges) {
-  static const char* names[] = {"insert",       "delete",         "compound", "markersCreated",
-                                "markSettings", "markersDeleted", "codePage", "modified"};
-  std::string s;
-  for (int i = 0; i < 8; ++i)
-    if (AChanges.Contains(TKivDocStatusChange(i))) s += (s.empty() ? "" : "+") + std::string(names[i]);
-  return s;
-}
 
 class DocumentEventsTest : public ::testing::Test {
  protected:

@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "DocumentTestSupport.h"
 #include "GapStorage.h"
 
 namespace {
@@ -22,16 +23,6 @@ class TLongSeq : public TKivCharSeq {
     std::fill(FBuffer.begin(), FBuffer.begin() + (AEnd - AStart), u'x');
   }
 };
-
-// The message of the EKivEditDocError that AOp raises, or "no error".
-std::string DocError(const std::function<void()>& AOp) {
-  try {
-    AOp();
-  } catch (const EKivEditDocError& e) {
-    return e.what();
-  }
-  return "no error";
-}
 
 class GapStorageTest : public ::testing::Test {
  protected:
@@ -255,7 +246,7 @@ TEST_F(GapStorageTest, FailedCallsRaiseAndChangeNothing) {
     storage.Delete(4, 1);
     storage.Insert(4, Src(4, 1));  // gap in the middle
     const Integer gapStart = storage.GapStart(), gapEnd = storage.GapEnd(), cap = storage.Capacity();
-    const std::string got = DocError([&] { c.Op(storage); });
+    const std::string got = DocErrorOf([&] { c.Op(storage); });
     EXPECT_EQ(got, c.Message);
     EXPECT_EQ(Text(storage), u"0123456789");
     EXPECT_EQ(storage.GapStart(), gapStart);

@@ -8,21 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "DocumentTestSupport.h"
 #include "GapStorage.h"
 #include "LineManager.h"
 
 namespace {
 
 constexpr int32_t kCRLF = static_cast<int32_t>(TLineManager::LineEndFlagCRLF);
-
-std::string DocError(const std::function<void()>& AOp) {
-  try {
-    AOp();
-  } catch (const EKivEditDocError& e) {
-    return e.what();
-  }
-  return "no error";
-}
 
 // The line of an offset by a linear scan of the entries.
 Integer ReferenceLine(const TKivIntArray& AEntries, Integer AOffset) {
@@ -152,7 +144,7 @@ TEST(LineManagerTest, InvalidArgumentsRaiseExactMessages) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
-    EXPECT_EQ(DocError(c.Op), c.Message);
+    EXPECT_EQ(DocErrorOf(c.Op), c.Message);
     EXPECT_EQ(t.Lines.Entries(), (TKivIntArray{1, 3}));
   }
   EXPECT_EQ(t.Lines.GetLineByOffset(3), 1);
@@ -161,8 +153,8 @@ TEST(LineManagerTest, InvalidArgumentsRaiseExactMessages) {
 TEST(LineManagerTest, FailedStorageEditLeavesTextAndIndexUntouched) {
   TIndexedText t(u"ab\r\ncd");
   const TKivIntArray before = t.Lines.Entries();
-  EXPECT_NE(DocError([&] { t.Insert(7, u"x"); }), "no error");
-  EXPECT_NE(DocError([&] { t.Storage.Delete(5, 2); }), "no error");
+  EXPECT_NE(DocErrorOf([&] { t.Insert(7, u"x"); }), "<no error>");
+  EXPECT_NE(DocErrorOf([&] { t.Storage.Delete(5, 2); }), "<no error>");
   EXPECT_EQ(CharSeqToString(t.Storage), u"ab\r\ncd");
   EXPECT_EQ(t.Lines.Entries(), before);
 }

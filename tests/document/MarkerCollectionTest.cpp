@@ -2,22 +2,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "DocumentTestSupport.h"
 #include "KivErrors.h"
 #include "MarkerFakeHost.h"
 
 namespace {
 
 using Log = std::vector<std::string>;
-
-template <class F>
-std::string ErrorOf(F&& AFn) {
-  try {
-    AFn();
-  } catch (const EKivEditDocError& e) {
-    return e.what();
-  }
-  return "<no error>";
-}
 
 // "ab\ncd\n\nlast": lines start at 0, 3, 6, 7; line 2 is empty.
 class MarkerCollectionTest : public ::testing::Test {
@@ -28,14 +19,14 @@ class MarkerCollectionTest : public ::testing::Test {
 };
 
 TEST_F(MarkerCollectionTest, CreationChecksItsArguments) {
-  EXPECT_EQ(ErrorOf([&] { Plain->CreateMark(12); }),
+  EXPECT_EQ(DocErrorOf([&] { Plain->CreateMark(12); }),
             "Invalid char index for insert: 12. Valid range: [0, 11].");
-  EXPECT_EQ(ErrorOf([&] { Plain->CreateMark(-1); }),
+  EXPECT_EQ(DocErrorOf([&] { Plain->CreateMark(-1); }),
             "Invalid char index for insert: -1. Valid range: [0, 11].");
-  EXPECT_EQ(ErrorOf([&] { Plain->CreateLineMark(4); }), "Invalid line index: 4. Valid range: [0, 3]");
-  EXPECT_EQ(ErrorOf([&] { Plain->CreateLineColumnMark(2, 0); }),
+  EXPECT_EQ(DocErrorOf([&] { Plain->CreateLineMark(4); }), "Invalid line index: 4. Valid range: [0, 3]");
+  EXPECT_EQ(DocErrorOf([&] { Plain->CreateLineColumnMark(2, 0); }),
             "Invalid line column: 0. Valid range: [0, -1]");
-  EXPECT_EQ(ErrorOf([&] { Plain->CreateLineColumnMark(1, 2); }),
+  EXPECT_EQ(DocErrorOf([&] { Plain->CreateLineColumnMark(1, 2); }),
             "Invalid line column: 2. Valid range: [0, 1]");
   EXPECT_EQ(Plain->Count(), 0);
 
@@ -66,7 +57,7 @@ TEST_F(MarkerCollectionTest, EqualPositionsKeepCreationOrder) {
   EXPECT_EQ(Plain->Marks(2), second);
   EXPECT_EQ(Plain->GetLastLineMark(1), second);
   EXPECT_EQ(Plain->GetLastLineMark(2), nullptr);
-  EXPECT_EQ(ErrorOf([&] { Plain->Marks(3); }), "Invalid marker index: 3. Valid range: [0, 2]");
+  EXPECT_EQ(DocErrorOf([&] { Plain->Marks(3); }), "Invalid marker index: 3. Valid range: [0, 2]");
 }
 
 TEST_F(MarkerCollectionTest, LineRangesIncludeTheSeparatorPosition) {
@@ -81,14 +72,14 @@ TEST_F(MarkerCollectionTest, LineRangesIncludeTheSeparatorPosition) {
   EXPECT_EQ(Plain->GetMarksByLines(2, -1), (TKivMarkArray{d, e}));
   EXPECT_EQ(Plain->GetMarksCountByLines(0, 4), 5);
   EXPECT_EQ(Plain->GetLastLineMark(1), c);
-  EXPECT_EQ(ErrorOf([&] { Plain->GetMarksByLines(3, 2); }), "Invalid line index: 4. Valid range: [0, 3]");
-  EXPECT_EQ(ErrorOf([&] { Plain->GetMarksCountByLines(-1, 1); }),
+  EXPECT_EQ(DocErrorOf([&] { Plain->GetMarksByLines(3, 2); }), "Invalid line index: 4. Valid range: [0, 3]");
+  EXPECT_EQ(DocErrorOf([&] { Plain->GetMarksCountByLines(-1, 1); }),
             "Invalid line index: -1. Valid range: [0, 3]");
 
   EXPECT_EQ(Plain->GetMarksBySegment(2, 4), (TKivMarkArray{a, b, c}));
   EXPECT_EQ(Plain->GetMarksBySegment(3, 0), TKivMarkArray{});
   EXPECT_EQ(Plain->GetMarksBySegment(6, -1), TKivMarkArray{d});
-  EXPECT_EQ(ErrorOf([&] { Plain->GetMarksBySegment(10, 2); }),
+  EXPECT_EQ(DocErrorOf([&] { Plain->GetMarksBySegment(10, 2); }),
             "Invalid char index for insert: 12. Valid range: [0, 11].");
 }
 
@@ -140,9 +131,9 @@ TEST_F(MarkerCollectionTest, DeletingMarkers) {
   EXPECT_FALSE(b->IsValid());
   EXPECT_EQ(Plain->Count(), 1);
   Plain->DeleteLastMarkAtLine(1);  // nothing left there
-  EXPECT_EQ(ErrorOf([&] { Plain->DeleteMark(a); }), "Can't delete marker with Valid=false");
-  EXPECT_EQ(ErrorOf([&] { a->DeleteFromCollection(); }), "Can't delete marker with Valid=false");
-  EXPECT_EQ(ErrorOf([&] { Plain->DeleteMark(nullptr); }), "Can't delete marker with Valid=false");
+  EXPECT_EQ(DocErrorOf([&] { Plain->DeleteMark(a); }), "Can't delete marker with Valid=false");
+  EXPECT_EQ(DocErrorOf([&] { a->DeleteFromCollection(); }), "Can't delete marker with Valid=false");
+  EXPECT_EQ(DocErrorOf([&] { Plain->DeleteMark(nullptr); }), "Can't delete marker with Valid=false");
   d->DeleteFromCollection();
   EXPECT_FALSE(d->IsValid());
   EXPECT_EQ(d->Pos(), 8);
@@ -154,9 +145,9 @@ TEST_F(MarkerCollectionTest, DeletingAMarkerOfAnotherCollectionChangesNothing) {
   auto mine = Plain->CreateMark(1);
   auto theirs = Events->CreateMark(3);
   Host.Log.clear();
-  EXPECT_EQ(ErrorOf([&] { Plain->DeleteMark(theirs); }),
+  EXPECT_EQ(DocErrorOf([&] { Plain->DeleteMark(theirs); }),
             "Can't delete marker which belongs to other markers collection");
-  EXPECT_EQ(ErrorOf([&] { Events->DeleteMark(mine); }),
+  EXPECT_EQ(DocErrorOf([&] { Events->DeleteMark(mine); }),
             "Can't delete marker which belongs to other markers collection");
   EXPECT_TRUE(mine->IsValid());
   EXPECT_TRUE(theirs->IsValid());
@@ -171,14 +162,14 @@ TEST_F(MarkerCollectionTest, AttributesOfAnInvalidMarkerRaise) {
   Plain->DeleteMark(m);
   const std::string msg = "Can't get/set attributes for invalid marker. Mark.Valid=false.";
   auto* impl = static_cast<TMark*>(m.get());
-  EXPECT_EQ(ErrorOf([&] { m->SetName(u"n"); }), msg);
+  EXPECT_EQ(DocErrorOf([&] { m->SetName(u"n"); }), msg);
   int data = 0;
-  EXPECT_EQ(ErrorOf([&] { m->SetData(&data); }), msg);
-  EXPECT_EQ(ErrorOf([&] { m->NotifyDataChanged(); }), msg);
-  EXPECT_EQ(ErrorOf([&] { m->Line(); }), msg);
-  EXPECT_EQ(ErrorOf([&] { m->Column(); }), msg);
-  EXPECT_EQ(ErrorOf([&] { impl->SetBreakKind(mkBreakDisabled); }), msg);
-  EXPECT_EQ(ErrorOf([&] { impl->SetStackFrameKind(fkFrameTop); }), msg);
+  EXPECT_EQ(DocErrorOf([&] { m->SetData(&data); }), msg);
+  EXPECT_EQ(DocErrorOf([&] { m->NotifyDataChanged(); }), msg);
+  EXPECT_EQ(DocErrorOf([&] { m->Line(); }), msg);
+  EXPECT_EQ(DocErrorOf([&] { m->Column(); }), msg);
+  EXPECT_EQ(DocErrorOf([&] { impl->SetBreakKind(mkBreakDisabled); }), msg);
+  EXPECT_EQ(DocErrorOf([&] { impl->SetStackFrameKind(fkFrameTop); }), msg);
   EXPECT_EQ(m->Name(), u"");
   EXPECT_EQ(m->Data(), nullptr);
 }
@@ -227,10 +218,10 @@ TEST_F(MarkerCollectionTest, LockedMarkersRefuseChangesBeforeChangingAnything) {
   Host.Log.clear();
   Host.MarkersLock = 1;
   const std::string msg = "Document markers are locked for changes";
-  EXPECT_EQ(ErrorOf([&] { Events->CreateMark(4); }), msg);
-  EXPECT_EQ(ErrorOf([&] { m->SetName(u"n"); }), msg);
-  EXPECT_EQ(ErrorOf([&] { Events->DeleteMark(m); }), msg);
-  EXPECT_EQ(ErrorOf([&] { Events->Clear(); }), msg);
+  EXPECT_EQ(DocErrorOf([&] { Events->CreateMark(4); }), msg);
+  EXPECT_EQ(DocErrorOf([&] { m->SetName(u"n"); }), msg);
+  EXPECT_EQ(DocErrorOf([&] { Events->DeleteMark(m); }), msg);
+  EXPECT_EQ(DocErrorOf([&] { Events->Clear(); }), msg);
   EXPECT_EQ(Events->Count(), 1);
   EXPECT_TRUE(m->IsValid());
   EXPECT_EQ(m->Name(), u"");
@@ -244,10 +235,10 @@ TEST_F(MarkerCollectionTest, LockedMarkersRefuseChangesBeforeChangingAnything) {
 TEST_F(MarkerCollectionTest, EditingFromAMarkerEventIsLocked) {
   std::string creating, deleting;
   Host.OnMarkCreating = [&](const IKivMarkersRef&, const IKivMarkRef&) {
-    creating = ErrorOf([&] { Host.Insert(0, u"x"); });
+    creating = DocErrorOf([&] { Host.Insert(0, u"x"); });
   };
   Host.OnMarkDeleting = [&](const IKivMarkersRef&, const IKivMarkRef&) {
-    deleting = ErrorOf([&] { Host.Delete(0, 1); });
+    deleting = DocErrorOf([&] { Host.Delete(0, 1); });
   };
   auto m = Events->CreateMark(3);
   m->DeleteFromCollection();
@@ -260,7 +251,7 @@ TEST_F(MarkerCollectionTest, AHandlerRaisingStillClosesTheBracket) {
   Host.OnMarkDeleting = [&](const IKivMarkersRef&, const IKivMarkRef&) { throw EKivEditDocError(u"no"); };
   auto m = Events->CreateMark(3);
   Host.Log.clear();
-  EXPECT_EQ(ErrorOf([&] { m->DeleteFromCollection(); }), "no");
+  EXPECT_EQ(DocErrorOf([&] { m->DeleteFromCollection(); }), "no");
   EXPECT_EQ(Host.Log, (Log{"BeforeMarkChange", "AfterMarkChange"}));
   Host.OnMarkDeleting = nullptr;
   Host.Log.clear();
@@ -277,11 +268,11 @@ TEST_F(MarkerCollectionTest, ReleasedCollectionsAreUnusable) {
   EXPECT_FALSE(Host.Manager().HasMarks(Events));
   EXPECT_FALSE(m->IsValid());
   const std::string msg = "This markers collection was deleted from Document. Can't use it.";
-  EXPECT_EQ(ErrorOf([&] { Events->CreateMark(1); }), msg);
-  EXPECT_EQ(ErrorOf([&] { Events->Count(); }), msg);
-  EXPECT_EQ(ErrorOf([&] { Events->GetMarksByLines(0, 1); }), msg);
-  EXPECT_EQ(ErrorOf([&] { Events->Clear(); }), msg);
-  EXPECT_EQ(ErrorOf([&] { Events->DeleteMark(m); }), msg);
+  EXPECT_EQ(DocErrorOf([&] { Events->CreateMark(1); }), msg);
+  EXPECT_EQ(DocErrorOf([&] { Events->Count(); }), msg);
+  EXPECT_EQ(DocErrorOf([&] { Events->GetMarksByLines(0, 1); }), msg);
+  EXPECT_EQ(DocErrorOf([&] { Events->Clear(); }), msg);
+  EXPECT_EQ(DocErrorOf([&] { Events->DeleteMark(m); }), msg);
   // Edits no longer reach it.
   Host.Insert(0, u"x");
   EXPECT_EQ(Host.Manager().MarksCount(), 1);

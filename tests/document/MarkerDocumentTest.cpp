@@ -8,21 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "DocumentTestSupport.h"
 #include "KivSedDocument.h"
 
 namespace {
 
 using TLog = std::vector<std::string>;
-
-template <class F>
-std::string ErrorOf(F&& AFn) {
-  try {
-    AFn();
-  } catch (const EKivEditDocError& e) {
-    return e.what();
-  }
-  return "<no error>";
-}
 
 class TMarkLogListener : public TKivDocumentListener {
  public:
@@ -51,15 +42,6 @@ class TMarkLogListener : public TKivDocumentListener {
   std::string FName;
   TLog& FLog;
 };
-
-std::string ChangesText(TKivDocStatusChanges AChanges) {
-  static const char* names[] = {"insert",       "delete",         "compound", "markersCreated",
-                                "markSettings", "markersDeleted", "codePage", "modified"};
-  std::string s;
-  for (int i = 0; i < 8; ++i)
-    if (AChanges.Contains(TKivDocStatusChange(i))) s += (s.empty() ? "" : "+") + std::string(names[i]);
-  return s;
-}
 
 // Lines "l0" .. "l6" joined by CR LF: line k starts at 4k.
 class MarkerDocumentTest : public ::testing::Test {
@@ -216,10 +198,10 @@ TEST_F(MarkerDocumentTest, TextDeletionReportsMarkersBeforeTheText) {
 TEST_F(MarkerDocumentTest, EditingFromAMarkerEventIsLocked) {
   std::string creating, deleting;
   Doc.OnMarkCreating = [&](TKivEditDocument& d, const IKivMarkersRef&, const IKivMarkRef&) {
-    creating = ErrorOf([&] { d.Insert(0, u"x"); });
+    creating = DocErrorOf([&] { d.Insert(0, u"x"); });
   };
   Doc.OnMarkDeleting = [&](TKivEditDocument& d, const IKivMarkersRef&, const IKivMarkRef&) {
-    deleting = ErrorOf([&] { d.Delete(0, 1); });
+    deleting = DocErrorOf([&] { d.Delete(0, 1); });
   };
   auto bp = Doc.Breakpoints()->CreateLineMark(1);
   EXPECT_EQ(creating, "Document is locked for changes");
@@ -236,8 +218,9 @@ TEST_F(MarkerDocumentTest, LockedMarkersRefuseChangesAndTheEditsThatWouldRemoveT
   auto bp = Doc.Breakpoints()->CreateLineMark(1);
   const TKivString before = Doc.Text();
   Doc.Internal().LockMarkers();
-  EXPECT_EQ(ErrorOf([&] { Doc.Bookmarks()->CreateLineMark(0); }), "Document markers are locked for changes");
-  EXPECT_EQ(ErrorOf([&] { Doc.DeleteLine(1); }), "Document markers are locked for changes");
+  EXPECT_EQ(DocErrorOf([&] { Doc.Bookmarks()->CreateLineMark(0); }),
+            "Document markers are locked for changes");
+  EXPECT_EQ(DocErrorOf([&] { Doc.DeleteLine(1); }), "Document markers are locked for changes");
   EXPECT_EQ(Doc.Text(), before);
   EXPECT_TRUE(bp->IsValid());
   Doc.Insert(0, u"free");  // moving markers is no marker change
@@ -253,18 +236,18 @@ TEST_F(MarkerDocumentTest, KindAccessorsCheckTheCollection) {
   const std::string notBreak = "This method expects passed marker belongs to Breakpoints document collection";
   const std::string notFrame =
       "This method expects passed marker belongs to DebuggerStackLines document collection";
-  EXPECT_EQ(ErrorOf([&] { Doc.GetBreakpointKind(book); }), notBreak);
-  EXPECT_EQ(ErrorOf([&] { Doc.SetBreakpointKind(frame, mkBreakInactive); }), notBreak);
-  EXPECT_EQ(ErrorOf([&] { Doc.GetBreakpointKind(nullptr); }), notBreak);
-  EXPECT_EQ(ErrorOf([&] { Doc.GetDebugFrameKind(bp); }), notFrame);
-  EXPECT_EQ(ErrorOf([&] { Doc.SetDebugFrameKind(book, fkFrameTop); }), notFrame);
+  EXPECT_EQ(DocErrorOf([&] { Doc.GetBreakpointKind(book); }), notBreak);
+  EXPECT_EQ(DocErrorOf([&] { Doc.SetBreakpointKind(frame, mkBreakInactive); }), notBreak);
+  EXPECT_EQ(DocErrorOf([&] { Doc.GetBreakpointKind(nullptr); }), notBreak);
+  EXPECT_EQ(DocErrorOf([&] { Doc.GetDebugFrameKind(bp); }), notFrame);
+  EXPECT_EQ(DocErrorOf([&] { Doc.SetDebugFrameKind(book, fkFrameTop); }), notFrame);
   EXPECT_EQ(Doc.GetBreakpointKind(bp), mkBreakActive);
   Doc.SetBreakpointKind(bp, mkBreakInactive);
   EXPECT_EQ(Doc.GetBreakpointKind(bp), mkBreakInactive);
   Doc.SetDebugFrameKind(frame, fkFrameActive);
   EXPECT_EQ(Doc.GetDebugFrameKind(frame), fkFrameActive);
   bp->DeleteFromCollection();
-  EXPECT_EQ(ErrorOf([&] { Doc.GetBreakpointKind(bp); }), notBreak);
+  EXPECT_EQ(DocErrorOf([&] { Doc.GetBreakpointKind(bp); }), notBreak);
 }
 
 TEST_F(MarkerDocumentTest, CustomCollections) {
@@ -279,11 +262,11 @@ TEST_F(MarkerDocumentTest, CustomCollections) {
 
   TKivEditDocument other;
   auto foreign = other.CreateCustomMarkers(false, false, false);
-  EXPECT_EQ(ErrorOf([&] { Doc.DetachCustomMarkers(foreign); }),
+  EXPECT_EQ(DocErrorOf([&] { Doc.DetachCustomMarkers(foreign); }),
             "Custom markers are nil or not belongs to this document");
-  EXPECT_EQ(ErrorOf([&] { Doc.DetachCustomMarkers(nullptr); }),
+  EXPECT_EQ(DocErrorOf([&] { Doc.DetachCustomMarkers(nullptr); }),
             "Custom markers are nil or not belongs to this document");
-  EXPECT_EQ(ErrorOf([&] { Doc.DetachCustomMarkers(Doc.Bookmarks()); }),
+  EXPECT_EQ(DocErrorOf([&] { Doc.DetachCustomMarkers(Doc.Bookmarks()); }),
             "This markers collection (Bookmarks, Breakpoints etc) can't be detached from Document");
 
   bool docChanged = false;
@@ -291,9 +274,9 @@ TEST_F(MarkerDocumentTest, CustomCollections) {
   Doc.DetachCustomMarkers(sel);
   EXPECT_FALSE(docChanged);
   EXPECT_FALSE(start->IsValid());
-  EXPECT_EQ(ErrorOf([&] { sel->CreateMark(0); }),
+  EXPECT_EQ(DocErrorOf([&] { sel->CreateMark(0); }),
             "This markers collection was deleted from Document. Can't use it.");
-  EXPECT_EQ(ErrorOf([&] { Doc.DetachCustomMarkers(sel); }),
+  EXPECT_EQ(DocErrorOf([&] { Doc.DetachCustomMarkers(sel); }),
             "Custom markers are nil or not belongs to this document");
 }
 

@@ -108,24 +108,22 @@ Integer TKivSedIntConversionCache::Nearest(Integer AKey, bool AByKey2) const {
 
 Integer TKivSedIntConversionCache::FindNearestByKey1(Integer AKey1, Integer& AKey1Res, Integer& AKey2Res,
                                                      Integer& AData) const {
-  const Integer r = Nearest(AKey1, false);
-  if (r >= 0) {
-    AKey1Res = FKeys[r].Key1;
-    AKey2Res = FKeys[r].Key2;
-    AData = FKeys[r].Data;
-  }
-  return r;
+  return ReadEntry(Nearest(AKey1, false), AKey1Res, AKey2Res, AData);
 }
 
 Integer TKivSedIntConversionCache::FindNearestByKey2(Integer AKey2, Integer& AKey1Res, Integer& AKey2Res,
                                                      Integer& AData) const {
-  const Integer r = Nearest(AKey2, true);
-  if (r >= 0) {
-    AKey1Res = FKeys[r].Key1;
-    AKey2Res = FKeys[r].Key2;
-    AData = FKeys[r].Data;
+  return ReadEntry(Nearest(AKey2, true), AKey1Res, AKey2Res, AData);
+}
+
+Integer TKivSedIntConversionCache::ReadEntry(Integer AIdx, Integer& AKey1Res, Integer& AKey2Res,
+                                             Integer& AData) const {
+  if (AIdx >= 0) {
+    AKey1Res = FKeys[AIdx].Key1;
+    AKey2Res = FKeys[AIdx].Key2;
+    AData = FKeys[AIdx].Data;
   }
-  return r;
+  return AIdx;
 }
 
 Integer TKivSedIntConversionCache::Add(Integer AKey1, Integer AKey2, Integer AData, bool AByKey2) {

@@ -217,6 +217,8 @@ class TKivSedIntConversionCache {
 
  private:
   Integer Nearest(Integer AKey, bool AByKey2) const;
+  // Copies entry AIdx to the outputs when AIdx >= 0; returns AIdx.
+  Integer ReadEntry(Integer AIdx, Integer& AKey1Res, Integer& AKey2Res, Integer& AData) const;
   Integer Add(Integer AKey1, Integer AKey2, Integer AData, bool AByKey2);
   Integer CountBelow(Integer AKey, bool AByKey2) const;
 

@@ -235,7 +235,9 @@ void TTextDataCache::Clear() {
 
 // ---- TMeasureCaches ----
 
-TMeasureCaches::TMeasureCaches() : FTextDataCache(this) {}
+TMeasureCaches::TMeasureCaches() : FTextDataCache(this) {
+  std::fill(&FAsciiWidths[0][0], &FAsciiWidths[0][0] + 16 * 128, -1);
+}
 
 void TMeasureCaches::SetCanvas(IKivMeasureSurface* ACanvas) {
   Clear();  // runs still held elsewhere finish measuring on the surface they were made for
@@ -249,7 +251,7 @@ void TMeasureCaches::SetSpaceWidth(Integer AWidth) {
   FSpaceCharW = width;
 }
 
-Integer TMeasureCaches::GetCharWidth(Char AChar, TKivFontStyles AFs, TKivFontCharset ACharSet) {
+Integer TMeasureCaches::MeasureCharWidth(Char AChar, TKivFontStyles AFs, TKivFontCharset ACharSet) {
   Integer width = FCharCache.GetCharWidth(AChar, ACharSet, AFs);
   if (width >= 0) return width;
   width = FCanvas ? std::max<Integer>(0, FCanvas->CharWidth(AChar, AFs, ACharSet)) : FSpaceCharW;
@@ -260,4 +262,5 @@ Integer TMeasureCaches::GetCharWidth(Char AChar, TKivFontStyles AFs, TKivFontCha
 void TMeasureCaches::Clear() {
   FTextDataCache.Clear();
   FCharCache.Clear();
+  std::fill(&FAsciiWidths[0][0], &FAsciiWidths[0][0] + 16 * 128, -1);
 }

@@ -225,7 +225,14 @@ class TMeasureCaches {
   void SetSpaceWidth(Integer AWidth);
 
   // The cached width, or the measured one (the space width without a surface), stored.
-  Integer GetCharWidth(Char AChar, TKivFontStyles AFs, TKivFontCharset ACharSet);
+  Integer GetCharWidth(Char AChar, TKivFontStyles AFs, TKivFontCharset ACharSet) {
+    if (AChar < 128 && ACharSet == kivDefaultCharset && AFs < 16) {
+      Integer& w = FAsciiWidths[AFs][AChar];
+      if (w < 0) w = MeasureCharWidth(AChar, AFs, ACharSet);
+      return w;
+    }
+    return MeasureCharWidth(AChar, AFs, ACharSet);
+  }
   TTextAnalysisRef GetTextAnalysis(TKivStringView AChars, TKivFontStyles AFs, TKivFontCharset ACharSet) {
     return FTextDataCache.GetItem(AChars, ACharSet, AFs);
   }
@@ -235,8 +242,12 @@ class TMeasureCaches {
   TTextDataCache& TextDataCache() { return FTextDataCache; }
 
  private:
+  Integer MeasureCharWidth(Char AChar, TKivFontStyles AFs, TKivFontCharset ACharSet);
+
   IKivMeasureSurface* FCanvas = nullptr;
   Integer FSpaceCharW = 1;
+  // A direct front of the width cache for ASCII in the default charset, by style (-1: not known).
+  Integer FAsciiWidths[16][128];
   TCharWidthCache FCharCache;
   TTextDataCache FTextDataCache;
 };

@@ -1,0 +1,206 @@
+#include "internal/ScreenCache.h"
+
+#include <limits>
+
+TScreenCache::TScreenCache(IKivScreenCacheHost* AHost, TKivViewWrapMode AWrapMode, Integer ATabWidth,
+                           Integer AScreenWidthPixels, Integer AScreenHeightLines, Integer AWrapWidth,
+                           IKivMeasureSurface* ACanvas, const TKivSpecialChars* ASpecChars)
+    : FHost(AHost),
+      FSpecChars(ASpecChars),
+      FWPCache(kWPCacheCount, kWPSeqInterval),
+      FWrapMode(AWrapMode),
+      FTabWidth(ATabWidth),
+      FFixedWrapWidth(std::clamp<Integer>(AWrapWidth, 1, kMaxWrapRulerWidth)),
+      FScreenHeightLines(AScreenHeightLines),
+      FScreenWidthPixels(AScreenWidthPixels) {
+  KIV_ASSERT(AHost != nullptr, "ScreenCache");
+  if (ATabWidth < 1 || ATabWidth > 200)
+    throw EKivEditViewError(u"Bad tab width: %d. It should be in bounds: [%d, %d]", {ATabWidth, 1, 200});
+  if (AScreenWidthPixels <= 0)
+    throw EKivEditViewError(u"Invalid screen width given: [%d]. Valid range: [1..MAXINT]",
+                            {AScreenWidthPixels});
+  if (AScreenHeightLines <= 0)
+    throw EKivEditViewError(u"Invalid screen height given: [%d]. Valid range: [1..MAXINT]",
+                            {AScreenHeightLines});
+  FHighlightAttrs.BackgroundColor = 0x00FFFF;
+  FHighlightAttrs.AttributesSet = asBackgroundColor;
+  FDefaultAttrs.BackgroundColor = 0xFFFFFF;
+  FMeasure.SetCanvas(ACanvas);
+  ResetLayout();
+}
+
+// ---- configuration ----
+
+void TScreenCache::SetWrapMode(TKivViewWrapMode AMode) {
+  if (AMode == FWrapMode) return;
+  FWrapMode = AMode;
+  ResetPreserve();
+}
+
+void TScreenCache::SetWrapWidth(Integer AWidth) {
+  AWidth = std::clamp<Integer>(AWidth, 1, kMaxWrapRulerWidth);
+  if (AWidth == FFixedWrapWidth) return;
+  FFixedWrapWidth = AWidth;
+  if (FWrapMode == wmWrapToRuler) ResetPreserve();
+}
+
+void TScreenCache::SetTabWidth(Integer AWidth) {
+  if (AWidth < 1 || AWidth > 200)
+    throw EKivEditViewError(u"Bad tab width: %d. It should be in bounds: [%d, %d]", {AWidth, 1, 200});
+  if (AWidth == FTabWidth) return;
+  FTabWidth = AWidth;
+  ResetPreserve();
+}
+
+void TScreenCache::SetScreenSize(Integer APixWidth, Integer ALinesHeight) {
+  if (APixWidth <= 0)
+    throw EKivEditViewError(u"Invalid screen width given: [%d]. Valid range: [1..MAXINT]", {APixWidth});
+  if (ALinesHeight <= 0)
+    throw EKivEditViewError(u"Invalid screen height given: [%d]. Valid range: [1..MAXINT]", {ALinesHeight});
+  const bool widthChanged = APixWidth != FScreenWidthPixels;
+  FScreenWidthPixels = APixWidth;
+  FScreenHeightLines = ALinesHeight;
+  if (widthChanged && FWrapMode == wmWrapToWindow) ResetPreserve();
+}
+
+void TScreenCache::SetCanvas(IKivMeasureSurface* ACanvas) {
+  FMeasure.SetCanvas(ACanvas);
+  ResetPreserve();
+}
+
+Integer TScreenCache::EffectiveWrapWidth() const {
+  switch (FWrapMode) {
+    case wmWrapToRuler:
+      return WrapWidthPixels();
+    case wmWrapToWindow:
+      return FScreenWidthPixels;
+    default:
+      return std::numeric_limits<Integer>::max();
+  }
+}
+
+void TScreenCache::ResetPreserve() {
+  ResetLayout();
+}
+
+void TScreenCache::ResetLayout() {
+  IKivMeasureSurface* canvas = FMeasure.Canvas();
+  FMeasure.Clear();
+  FSpaceCharW = std::max<Integer>(canvas ? canvas->SpaceWidth() : 1, 1);
+  FMeasure.SetSpaceWidth(FSpaceCharW);
+  BuildSpecialChars();
+  FSeparators.clear();
+  FAsciiSeparators[0] = FAsciiSeparators[1] = 0;
+  for (Char c : Document().FullWordSeparators()) {
+    if (c == u'(' || c == u'{' || c == u'[') continue;
+    if (c < 128)
+      FAsciiSeparators[c >> 6] |= uint64_t{1} << (c & 63);
+    else
+      FSeparators += c;
+  }
+  FWPCache.Clear();
+  FVisibleCountScroll = -1;
+  FFirstInvalidOffset = 0;
+}
+
+bool TScreenCache::IsShown(TKivSpecialCharKind AKind) const {
+  return FSpecChars && FSpecChars->ShowCharKinds().Contains(AKind);
+}
+
+void TScreenCache::BuildSpecialChars() {
+  const auto glyph = [this](TKivSpecialCharKind AKind) {
+    return IsShown(AKind) ? FSpecChars->ShowChar(AKind) : u' ';
+  };
+  FSpecialCharsSeq.assign(static_cast<size_t>(FTabWidth - 1), glyph(skTabTail));
+  FSpecialCharsSeq += glyph(skTabHead);
+  FSpecialCharsMap[skTabTail] = 0;
+  for (int k = skTabHead; k < kivSpecialCharKindCount; ++k) {
+    const auto kind = TKivSpecialCharKind(k);
+    FSpecialCharsMap[k] = static_cast<Integer>(FSpecialCharsSeq.size());
+    FSpecialCharsSeq += glyph(kind);
+  }
+  FSpecialCharsMap[kivSpecialCharKindCount] = static_cast<Integer>(FSpecialCharsSeq.size());
+  for (int k = 0; k < kivSpecialCharKindCount; ++k) {
+    const auto kind = TKivSpecialCharKind(k);
+    FSpecialCharsCharSetMap[k] =
+        IsShown(kind) && FSpecChars->UseCharset() ? FSpecChars->Charset() : FFontCharset;
+  }
+}
+
+TKivStringView TScreenCache::SpecialCharsSeg(TKivSpecialCharKind AKind) const {
+  return TKivStringView(FSpecialCharsSeq)
+      .substr(FSpecialCharsMap[AKind], FSpecialCharsMap[AKind + 1] - FSpecialCharsMap[AKind]);
+}
+
+// ---- highlights ----
+
+namespace {
+void CheckHighlightRange(TKivEditDocument& ADoc, Integer AStart, Integer ACount) {
+  if (AStart < 0 || ACount < 0 || ACount > ADoc.CharsCount() - AStart)
+    throw EKivEditViewError(
+        u"Bad offset range: [start: %d, count: %d]. Its bounds should be inside some scroll line.",
+        {AStart, ACount});
+}
+}  // namespace
+
+void TScreenCache::AddHighlight(Integer AStart, Integer ACount) {
+  CheckHighlightRange(Document(), AStart, ACount);
+  if (FHighlightUse && (FHighlightAttrs.AttributesSet & asFontStyle)) InvalidateFrom(AStart);
+  FHighlights.AddRange(AStart, ACount);
+  FFirstInvalidOffset = FFirstInvalidOffset < 0 ? AStart : std::min(FFirstInvalidOffset, AStart);
+}
+
+void TScreenCache::RemoveHighlight(Integer AStart, Integer ACount) {
+  CheckHighlightRange(Document(), AStart, ACount);
+  if (FHighlightUse && (FHighlightAttrs.AttributesSet & asFontStyle)) InvalidateFrom(AStart);
+  FHighlights.RemoveRange(AStart, ACount);
+  FFirstInvalidOffset = FFirstInvalidOffset < 0 ? AStart : std::min(FFirstInvalidOffset, AStart);
+}
+
+void TScreenCache::ClearHighlight() {
+  if (FHighlights.RangesCnt() == 0) return;
+  if (FHighlightUse && (FHighlightAttrs.AttributesSet & asFontStyle))
+    InvalidateFrom(FHighlights.GetRanges()[0].Start);
+  FFirstInvalidOffset = 0;
+  FHighlights.Clear();
+}
+
+void TScreenCache::SetHighlightAttrs(const TKivEditAttributes& AAttrs, bool AUse) {
+  FHighlightAttrs = AAttrs;
+  FHighlightAttrs.CustomAttributes = nullptr;
+  FHighlightUse = AUse;
+  if (FHighlights.RangesCnt() > 0) ResetPreserve();
+}
+
+// ---- edits ----
+
+void TScreenCache::InvalidateFrom(Integer AStart) {
+  Integer inv = AStart - 2;
+  if (!NoWrap()) {
+    // Where the row holding AStart begins: the row before it may take text back.
+    const Integer at = std::clamp<Integer>(AStart, 0, Document().CharsCount());
+    inv = std::min(inv, WP_GetStateOverFolds(at).Y_OffsetStart);
+  }
+  inv = std::max<Integer>(inv, 0);
+  FWPCache.Invalidate(inv);
+  FVisibleCountScroll = -1;
+  FFirstInvalidOffset = FFirstInvalidOffset < 0 ? inv : std::min(FFirstInvalidOffset, inv);
+}
+
+void TScreenCache::BeforeInsert(Integer AStart, Integer) {
+  InvalidateFrom(AStart);
+}
+
+void TScreenCache::AfterInsert(Integer AStart, Integer ACount) {
+  FHighlights.AfterInsert(AStart, ACount);
+  FVisibleCountScroll = -1;
+}
+
+void TScreenCache::BeforeDelete(Integer AStart, Integer ACount) {
+  InvalidateFrom(AStart);
+  FHighlights.BeforeDelete(AStart, ACount);
+}
+
+void TScreenCache::AfterDelete(Integer, Integer) {
+  FVisibleCountScroll = -1;
+}

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "KivSedViewParts.h"
+#include "LayoutFakes.h"
 
 namespace {
 
@@ -16,15 +17,6 @@ struct RecordingParent : TKivViewPartParent, TKivLoadable {
   }
   std::string Log;
 };
-
-std::string ViewErrorOf(const std::function<void()>& AFn) {
-  try {
-    AFn();
-  } catch (const EKivEditViewError& e) {
-    return e.what();
-  }
-  return "<no error>";
-}
 
 const std::string kBadChar =
     "Special char should be non-empty string with single char, or Delphi-like encoded char";

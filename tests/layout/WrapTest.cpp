@@ -2,19 +2,6 @@
 
 #include "LayoutHarness.h"
 
-namespace {
-
-std::string ViewErrorOf(const std::function<void()>& AFn) {
-  try {
-    AFn();
-  } catch (const EKivEditViewError& e) {
-    return e.what();
-  }
-  return "<no error>";
-}
-
-}  // namespace
-
 TEST(Wrap, RowSplitsByMode) {
   struct {
     const char16_t* Text;

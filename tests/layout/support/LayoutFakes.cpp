@@ -193,3 +193,12 @@ void FakeViewHost::Invalidate(const TKivRect& ARect) {
 void FakeViewHost::PlaceCaret(Integer AX, Integer AY) {
   Log.push_back("caret(" + std::to_string(AX) + "," + std::to_string(AY) + ")");
 }
+
+std::string ViewErrorOf(const std::function<void()>& AFn) {
+  try {
+    AFn();
+  } catch (const EKivEditViewError& e) {
+    return e.what();
+  }
+  return "<no error>";
+}

@@ -3,6 +3,7 @@
 // it is asked to draw, a parser answering from tables, and a view host that records calls.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -130,3 +131,6 @@ class FakeViewHost : public IKivScreenCacheHost {
  private:
   TKivEditDocument& FDoc;
 };
+
+// The message of the EKivEditViewError that AFn raises, or "<no error>".
+std::string ViewErrorOf(const std::function<void()>& AFn);

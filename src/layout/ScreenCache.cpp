@@ -175,11 +175,18 @@ void TScreenCache::SetHighlightAttrs(const TKivEditAttributes& AAttrs, bool AUse
 // ---- edits ----
 
 void TScreenCache::InvalidateFrom(Integer AStart) {
+  TKivEditDocument& doc = Document();
+  const Integer at = std::clamp<Integer>(AStart, 0, doc.CharsCount());
   Integer inv = AStart - 2;
-  if (!NoWrap()) {
+  const Integer line = doc.GetLineByOffset(at);
+  Integer foldStart = -1;
+  for (const auto& [start, end] : FHiddenStarts)
+    if (start <= line && line <= end) foldStart = start;
+  if (foldStart >= 0) {
+    inv = std::min(inv, doc.GetLineStart(foldStart));  // the collapsed row shows the fold
+  } else if (!NoWrap()) {
     // Where the row holding AStart begins: the row before it may take text back.
-    const Integer at = std::clamp<Integer>(AStart, 0, Document().CharsCount());
-    inv = std::min(inv, WP_GetStateOverFolds(at).Y_OffsetStart);
+    inv = std::min(inv, GetState(at, true).Y_OffsetStart);
   }
   inv = std::max<Integer>(inv, 0);
   FWPCache.Invalidate(inv);
@@ -187,20 +194,75 @@ void TScreenCache::InvalidateFrom(Integer AStart) {
   FFirstInvalidOffset = FFirstInvalidOffset < 0 ? inv : std::min(FFirstInvalidOffset, inv);
 }
 
+void TScreenCache::NoteEditStart(Integer AStart) {
+  TKivEditDocument& doc = Document();
+  FEditLine = doc.GetLineByOffset(std::clamp<Integer>(AStart, 0, doc.CharsCount()));
+  FEditLinesCount = doc.LinesCount();
+  FEditAtLineStart = AStart == doc.GetLineStart(FEditLine);
+}
+
+void TScreenCache::ShiftFolds() {
+  const Integer delta = Document().LinesCount() - FEditLinesCount;
+  if (delta == 0 || FHiddenStarts.empty() || FEditLine < 0) return;
+  std::map<Integer, Integer> moved;
+  for (const auto& fold : FHiddenStarts) {
+    Integer start = fold.first, end = fold.second;
+    if (start > FEditLine || (start == FEditLine && FEditAtLineStart && delta > 0)) {
+      start += delta;
+      end += delta;
+      if (start < FEditLine || (start == FEditLine && delta < 0)) continue;  // its first line went away
+    } else if (end >= FEditLine) {
+      end = std::max(end + delta, start);
+    }
+    if (end > start) moved[start] = end;
+  }
+  FHiddenStarts = std::move(moved);
+  FEditLine = -1;
+}
+
 void TScreenCache::BeforeInsert(Integer AStart, Integer) {
   InvalidateFrom(AStart);
+  NoteEditStart(AStart);
 }
 
 void TScreenCache::AfterInsert(Integer AStart, Integer ACount) {
   FHighlights.AfterInsert(AStart, ACount);
+  ShiftFolds();
   FVisibleCountScroll = -1;
 }
 
 void TScreenCache::BeforeDelete(Integer AStart, Integer ACount) {
   InvalidateFrom(AStart);
+  NoteEditStart(AStart);
   FHighlights.BeforeDelete(AStart, ACount);
 }
 
 void TScreenCache::AfterDelete(Integer, Integer) {
+  ShiftFolds();
   FVisibleCountScroll = -1;
+}
+
+// ---- collapsed lines ----
+
+void TScreenCache::CollapseLines(Integer AStartLine, Integer AEndLine) {
+  const Integer lines = Document().LinesCount();
+  if (AStartLine < 0 || AEndLine <= AStartLine || AEndLine >= lines)
+    throw EKivEditViewError(u"Invalid physical line on screen index: %d. Valid range: [%d, %d]",
+                            {AStartLine < 0 || AStartLine >= lines ? AStartLine : AEndLine, 0, lines - 1});
+  for (const auto& [start, end] : FHiddenStarts)
+    if (start <= AEndLine && AStartLine <= end && !(AStartLine < start && end <= AEndLine) &&
+        !(start < AStartLine && AEndLine <= end))
+      throw EKivEditViewError(u"Invalid physical line on screen index: %d. Valid range: [%d, %d]",
+                              {AStartLine, 0, lines - 1});
+  InvalidateFrom(Document().GetLineStart(AStartLine));
+  // Folds inside the new one are covered by it; the new one inside another stays hidden.
+  std::erase_if(FHiddenStarts,
+                [&](const auto& AFold) { return AStartLine < AFold.first && AFold.second <= AEndLine; });
+  FHiddenStarts[AStartLine] = AEndLine;
+}
+
+void TScreenCache::ExpandLines(Integer AStartLine) {
+  if (!FHiddenStarts.count(AStartLine)) return;
+  InvalidateFrom(Document().GetLineStart(AStartLine));
+  FHiddenStarts.erase(AStartLine);
 }

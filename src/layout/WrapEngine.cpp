@@ -171,6 +171,8 @@ class TWrapRun {
 
   // The row start after a row that started at AStart and ended as AEnd says.
   TWrapParserState NextRowStart(const TWrapParserState& AStart, const TRowEnd& AEnd) const {
+    const Integer foldEnd = C.CollapsedEnd(AStart.PhysLine);
+    if (foldEnd >= 0) return LineStartState(foldEnd + 1, AStart.Y + 1);  // one row shows the fold
     if (AEnd.EndsLine) return LineStartState(AStart.PhysLine + 1, AStart.Y + 1);
     TWrapParserState s;
     s.Offset = AEnd.Next;
@@ -201,6 +203,8 @@ class TWrapRun {
 
   TKivStringView EndGlyphs() const { return FEndGlyphs; }
   TKivFontCharset EndCharset() const { return FEndCharset; }
+  // The folded-line-end glyph of the current line (none unless it is collapsed and the kind shown).
+  TKivStringView FoldGlyphs() const { return FFoldGlyphs; }
   TKivCharSeq& Chars() { return FChars; }
 
  private:
@@ -241,7 +245,12 @@ class TWrapRun {
         FEndCharset = C.SpecialCharsCharset(kind);
       }
     }
-    FEndW = std::max(GlyphsWidth(FEndGlyphs, 0, FEndCharset), C.FSpaceCharW);
+    FFoldGlyphs = {};
+    if (C.CollapsedEnd(ALine) >= 0 && C.IsShown(skFoldedLineEnd))
+      FFoldGlyphs = C.SpecialCharsSeg(skFoldedLineEnd);
+    FEndW = std::max(KivSatAdd(GlyphsWidth(FEndGlyphs, 0, FEndCharset),
+                               GlyphsWidth(FFoldGlyphs, 0, C.SpecialCharsCharset(skFoldedLineEnd))),
+                     C.FSpaceCharW);
     FTokens.clear();
     TTokenCollector collector(FTokens, C.FDefaultAttrs);
     if (TKivEditParserBase* parser = FDoc.GetParser()) parser->MarkTokens(ALine, collector);
@@ -306,6 +315,7 @@ class TWrapRun {
   Integer FLineStart = 0;
   Integer FLineEnd = 0;
   TKivStringView FEndGlyphs;
+  TKivStringView FFoldGlyphs;
   TKivFontCharset FEndCharset = 0;
   Integer FEndW = 0;
   std::vector<TLineToken> FTokens;
@@ -354,26 +364,48 @@ Integer RowStop(const TWrapRun::TRowEnd& AEnd) {
 }  // namespace
 
 TWrapParserState TScreenCache::WP_GetState(Integer AOffset) {
+  return GetState(AOffset, false);
+}
+
+TWrapParserState TScreenCache::WP_GetStateOverFolds(Integer AOffset) {
+  return GetState(AOffset, true);
+}
+
+TWrapParserState TScreenCache::GetState(Integer AOffset, bool AOverFolds) {
   TKivEditDocument& doc = Document();
   if (AOffset < 0 || AOffset > doc.CharsCount())
     throw EKivEditViewError(u"Invalid offset given to WP_GetState: %d", {AOffset});
   TWrapRun run(*this);
   TWrapParserState start;
   TWrapRun::TRowEnd end;
-  if (NoWrap()) {
+  if (UseLineShortcut()) {
     const Integer line = doc.GetLineByOffset(AOffset);
     if (!FWPCache.GetNearestState(AOffset, 0, 0, wpByOffset, start) || start.PhysLine != line)
       start = run.LineStartState(line, line);
     if (start.Offset == AOffset) return start;
   } else {
     if (!FWPCache.GetNearestState(AOffset, 0, 0, wpByOffset, start)) start = WP_InitialState();
+    const auto onRow = [&](const TWrapRun::TRowEnd& E) {
+      return AOffset < E.Next || (E.EndsLine && AOffset == E.Next);
+    };
     start =
         AdvanceRows(run, FWPCache, start, end, [&](const TWrapParserState& S, const TWrapRun::TRowEnd& E) {
-          (void)S;
-          return AOffset < E.Next || (E.EndsLine && AOffset == E.Next);
+          if (onRow(E)) return true;
+          if (CollapsedEnd(S.PhysLine) < 0) return false;
+          // Behind a collapsed row up to the next visible row start: hidden.
+          const TWrapParserState next = run.NextRowStart(S, E);
+          return AOffset < next.Offset || (next.PhysLine >= run.LinesCount() && AOffset <= next.Offset);
         });
     KIV_ASSERT(start.PhysLine < run.LinesCount(), "WrapEngine");
     FWPCache.PutState(start);
+    if (!onRow(end)) {  // hidden behind the collapsed row
+      if (!AOverFolds)
+        throw TWP_InvisibleOffsetError(u"Invisible offset given to WP_GetState: %d", {AOffset});
+      start = run.NextRowStart(start, end);
+      if (start.PhysLine >= run.LinesCount()) return start;
+      end = run.FindRowEnd(start);
+      AOffset = start.Offset;
+    }
   }
   TWrapParserState res;
   run.Walk(start, RowStop(end), [&](const TWrapParserState& S) {
@@ -381,12 +413,8 @@ TWrapParserState TScreenCache::WP_GetState(Integer AOffset) {
     res = S;
     return true;
   });
-  if (NoWrap()) FWPCache.PutState(res);
+  if (UseLineShortcut()) FWPCache.PutState(res);
   return res;
-}
-
-TWrapParserState TScreenCache::WP_GetStateOverFolds(Integer AOffset) {
-  return WP_GetState(AOffset);
 }
 
 TWrapParserState TScreenCache::WP_GetStateByXY(Integer AX, Integer AY, bool ACheckRow, bool AByPixels) {
@@ -399,7 +427,7 @@ TWrapParserState TScreenCache::WP_GetStateByXY(Integer AX, Integer AY, bool AChe
   TWrapRun::TRowEnd end;
   const Integer y = std::max<Integer>(AY, 0);
   if (AY < 0) badRow(CalkVisibleCountScroll());
-  if (NoWrap()) {
+  if (UseLineShortcut()) {
     if (y >= run.LinesCount()) {
       badRow(run.LinesCount());
       return run.LineStartState(run.LinesCount(), run.LinesCount());
@@ -426,7 +454,7 @@ TWrapParserState TScreenCache::WP_GetStateByXY(Integer AX, Integer AY, bool AChe
 }
 
 Integer TScreenCache::CalkVisibleCountScroll() {
-  if (NoWrap()) return Document().LinesCount();
+  if (UseLineShortcut()) return Document().LinesCount();
   if (FVisibleCountScroll >= 0) return FVisibleCountScroll;
   TWrapRun run(*this);
   TWrapParserState start;
@@ -471,6 +499,11 @@ void TScreenCache::BuildLineChunks(const TWrapParserState& AStart, TScreenLineIn
         c.Chars.assign(run.EndGlyphs());
         c.StateOffsetCount = 1;
       }
+      if (!run.FoldGlyphs().empty()) {
+        TChunk& c = newChunk(S, SpecialCharsCharset(skFoldedLineEnd), false, true);
+        c.Chars.assign(run.FoldGlyphs());
+        c.StateOffsetCount = run.EndGlyphs().empty() ? 1 : 0;
+      }
       AInfo.Offsets.push_back(
           {S.VisWidth, S.PixWidth, S.X, S.XPix, uint8_t(soTail | (S.IsStable ? soStable : 0))});
       return true;
@@ -492,13 +525,16 @@ void TScreenCache::BuildLineChunks(const TWrapParserState& AStart, TScreenLineIn
   const Integer stop = end.EndsLine ? walked.Next : end.Next;
   if (!end.EndsLine) {
     AInfo.Offsets.push_back({0, 0, walked.EndX, walked.EndXPix, 0});
-    if (IsShown(skLineWrap)) {
+    // A cut row ends with the wrap glyph; the one row of a long collapsed line with the fold's.
+    const bool collapsed = CollapsedEnd(AStart.PhysLine) >= 0;
+    const TKivSpecialCharKind kind = collapsed ? skFoldedLineEnd : skLineWrap;
+    if (IsShown(kind)) {
       TWrapParserState ws = last;
       ws.Offset = stop;
-      TChunk& c = newChunk(ws, SpecialCharsCharset(skLineWrap), false, true);
+      TChunk& c = newChunk(ws, SpecialCharsCharset(kind), false, true);
       c.Attrs = FDefaultAttrs;
       c.AttrsWeight = 0;
-      c.Chars.assign(SpecialCharsSeg(skLineWrap));
+      c.Chars.assign(SpecialCharsSeg(kind));
     }
   }
   AInfo.ScrollInfo.ContentSegment = MakeSegment(AStart.Offset, stop - AStart.Offset, &run.Chars());

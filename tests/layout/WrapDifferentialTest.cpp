@@ -22,7 +22,7 @@ std::string Layout(LayoutHarness& AH, TScreenCache& ACache) {
   std::string s;
   const Integer count = AH.Doc.CharsCount();
   for (Integer o = 0; o <= count; ++o) {
-    const TWrapParserState st = ACache.WP_GetState(o);
+    const TWrapParserState st = ACache.WP_GetStateOverFolds(o);
     s += std::to_string(o) + "=" + std::to_string(st.X) + "," + std::to_string(st.XPix) + "," +
          std::to_string(st.Y) + (st.IsStable ? "s " : " ");
   }
@@ -54,7 +54,7 @@ TEST(WrapDifferential, CachedLayoutEqualsAFreshOneThroughEdits) {
     for (int step = 0; step < 25; ++step) {
       const Integer count = h.Doc.CharsCount();
       std::string what;
-      switch (rng() % 8) {
+      switch (rng() % 9) {
         case 0:
         case 1: {  // anywhere
           const Integer at = Integer(rng() % (count + 1));
@@ -94,9 +94,26 @@ TEST(WrapDifferential, CachedLayoutEqualsAFreshOneThroughEdits) {
           what = "highlight " + std::to_string(at) + "+" + std::to_string(n);
           break;
         }
+        case 6: {  // collapse or expand a fold
+          const Integer lines = h.Doc.LinesCount();
+          if (lines < 2) break;
+          const Integer start = Integer(rng() % (lines - 1));
+          if (h.Cache->CollapsedEnd(start) >= 0) {
+            h.Cache->ExpandLines(start);
+            what = "expand " + std::to_string(start);
+          } else {
+            try {
+              h.Cache->CollapseLines(start,
+                                     start + 1 + Integer(rng() % std::min<Integer>(3, lines - 1 - start)));
+              what = "collapse " + std::to_string(start);
+            } catch (const EKivEditViewError&) {  // overlaps another fold
+            }
+          }
+          break;
+        }
         default: {  // queries only: states of random offsets and rows get cached
           for (int q = 0; q < 5; ++q) {
-            h.Cache->WP_GetState(Integer(rng() % (count + 1)));
+            h.Cache->WP_GetStateOverFolds(Integer(rng() % (count + 1)));
             h.Cache->WP_GetStateByXY(Integer(rng() % 20), Integer(rng() % 6), false, rng() % 2);
           }
           what = "queries";

@@ -185,3 +185,34 @@ TEST(WrapCache, KeepsOneStatePerOffsetEvictsTheOldestAndForgetsFromAnOffset) {
   ASSERT_TRUE(cache.GetNearestState(15, 0, 0, wpByOffset, res));
   EXPECT_EQ(res.Offset, 5);
 }
+
+TEST(Wrap, CollapsedLinesShowOneRowAndHideTheRest) {
+  for (TKivViewWrapMode mode : {wmNoWrap, wmWrapToRuler}) {
+    LayoutHarness h(u"ab{\r\nx\r\n}\r\nz", mode, 80);
+    h.Cache->CollapseLines(0, 2);
+    EXPECT_EQ(h.Cache->CalkVisibleCountScroll(), 2);
+    EXPECT_EQ(h.RowStarts(), "0,11");
+    EXPECT_EQ(h.RowChunks(0).rfind("\"ab{\"@0+3 \"\u2026\"@3+1 | 0:0/1:10s 1:10/1:10", 0), 0u);
+    EXPECT_EQ(ViewErrorOf([&] { h.Cache->WP_GetState(5); }), "Invisible offset given to WP_GetState: 5");
+    EXPECT_EQ(h.Cache->WP_GetStateOverFolds(5).Offset, 11);
+    EXPECT_EQ(h.Cache->WP_GetStateOverFolds(10).Offset, 11);
+    EXPECT_EQ(h.Pos(3), "(3,0)");
+    EXPECT_EQ(h.Pos(11), "(0,1)");
+    // Lines added above move the fold with its lines.
+    h.Doc.Insert(0, u"q\r\n");
+    EXPECT_EQ(h.Cache->CollapsedEnd(1), 3);
+    EXPECT_EQ(h.RowStarts(), "0,3,14");
+    h.Cache->ExpandLines(1);
+    EXPECT_EQ(h.Cache->CalkVisibleCountScroll(), 5);
+  }
+  // A long collapsed line: its one row is cut and ends with the folded-line-end glyph.
+  LayoutHarness h(u"abcdefgh{\r\nx\r\n}", wmWrapToRuler, 5);
+  h.Cache->CollapseLines(0, 2);
+  EXPECT_EQ(h.RowStarts(), "0");
+  EXPECT_EQ(h.RowChunks(0),
+            "\"abcd\"@0+4 \"\u2026\"@4+0 | 0:0/1:10s 1:10/1:10s 2:20/1:10s 3:30/1:10s 4:40/0:0");
+  EXPECT_EQ(ViewErrorOf([&] { h.Cache->WP_GetState(4); }), "Invisible offset given to WP_GetState: 4");
+  EXPECT_EQ(h.Cache->WP_GetStateOverFolds(4).PhysLine, 3);
+  EXPECT_EQ(ViewErrorOf([&] { h.Cache->CollapseLines(1, 5); }),
+            "Invalid physical line on screen index: 5. Valid range: [0, 2]");
+}

@@ -7,6 +7,7 @@
 // in the document.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -91,6 +92,20 @@ class TScreenCache {
   const TKivEditAttributes& HighlightAttrs() const { return FHighlightAttrs; }
   bool HighlightUse() const { return FHighlightUse; }
 
+  // ---- collapsed lines ----
+  // Shows lines AStartLine .. AEndLine as one row of line AStartLine ended by the folded-line-end
+  // glyph; the offsets behind that row are invisible. Raises EKivEditViewError for a bad range.
+  void CollapseLines(Integer AStartLine, Integer AEndLine);
+  void ExpandLines(Integer AStartLine);
+  // The last line of the collapsed fold starting at ALine, or -1.
+  Integer CollapsedEnd(Integer ALine) const {
+    const auto it = FHiddenStarts.find(ALine);
+    return it == FHiddenStarts.end() ? -1 : it->second;
+  }
+  const std::map<Integer, Integer>& CollapsedFolds() const { return FHiddenStarts; }
+  // Rows are lines and every line is visible: lines are found through the line index.
+  bool UseLineShortcut() const { return NoWrap() && FHiddenStarts.empty(); }
+
   // ---- edits (before: the old text is still there; after: it changed) ----
   void BeforeInsert(Integer AStart, Integer ACount);
   void AfterInsert(Integer AStart, Integer ACount);
@@ -131,6 +146,10 @@ class TScreenCache {
   void BuildSpecialChars();
   // Lowers the first invalid offset for a change at AStart, from the layout before the change.
   void InvalidateFrom(Integer AStart);
+  TWrapParserState GetState(Integer AOffset, bool AOverFolds);
+  // Collapsed folds follow the lines an edit adds or removes.
+  void NoteEditStart(Integer AStart);
+  void ShiftFolds();
 
   IKivScreenCacheHost* FHost;
   const TKivSpecialChars* FSpecChars;
@@ -154,4 +173,8 @@ class TScreenCache {
   TKivFontCharset FSpecialCharsCharSetMap[kivSpecialCharKindCount] = {};
   TKivString FSeparators;  // the document's word separators that end rows
   uint64_t FAsciiSeparators[2] = {0, 0};
+  std::map<Integer, Integer> FHiddenStarts;  // collapsed folds: start line -> end line
+  Integer FEditLine = -1;                    // line of the edit in progress
+  Integer FEditLinesCount = 0;               // line count before it
+  bool FEditAtLineStart = false;             // it starts at its line's first offset
 };

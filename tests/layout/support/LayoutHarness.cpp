@@ -20,6 +20,7 @@ std::unique_ptr<TScreenCache> LayoutHarness::FreshCache() {
   if (Cache) {
     cache->SetHighlightAttrs(Cache->HighlightAttrs(), Cache->HighlightUse());
     for (const TSARange& r : Cache->Highlights().GetRanges()) cache->AddHighlight(r.Start, r.Count);
+    for (const auto& [start, end] : Cache->CollapsedFolds()) cache->CollapseLines(start, end);
   }
   return cache;
 }

@@ -21,6 +21,14 @@ class TWP_InvisibleOffsetError : public EKivEditViewError {
   using EKivEditViewError::EKivEditViewError;
 };
 
+// The canonical form of a position: a character and the cells to the right of its first cell
+// (inside a tab, or past the end of a row).
+struct TOffsetPoint {
+  Integer Offset = 0;
+  Integer InCharOffset = 0;
+  friend auto operator<=>(const TOffsetPoint&, const TOffsetPoint&) = default;
+};
+
 // One row of the laid-out text.
 struct TScrollLineInfo {
   Integer PhysicalLine = 0;
@@ -127,6 +135,21 @@ class TScreenCache {
   Integer CalkVisibleCountScroll();
   // Lays out the row that starts at AStart (a row-start state) with output into AInfo.
   void BuildLineChunks(const TWrapParserState& AStart, TScreenLineInfo& AInfo);
+
+  // ---- conversions ----
+  // Column and row of the first cell of a visible offset; a hidden one raises "This operation
+  // requires given offset to be visible. Offset: %d".
+  TKivPoint OffsetToScroll(Integer AOffset);
+  TKivPoint OffsetPtToScroll(const TOffsetPoint& APoint);
+  // The character whose cells hold the column (the row's last position past its end).
+  TOffsetPoint ScrollPtToOffsetPt(const TKivPoint& AScrollPoint);
+  Integer ScrollToNearestOffset(const TKivPoint& AScroll) { return ScrollPtToOffsetPt(AScroll).Offset; }
+  // Row of a visible line's first row; the line count gives the row count.
+  Integer PhysicalToScroll(Integer APhys);
+  Integer ScrollToPhysical(Integer AScroll);
+  Integer ScrollXToPixelsFixed(Integer ACol) const { return KivSatMul(ACol, FSpaceCharW); }
+  // Rounding to bigger adds one, with the sign of the quotient, when there is a remainder.
+  Integer PixelsToScrollXFixed(Integer AXPix, bool ARoundToBigger) const;
 
   // Glyphs of a special-character kind (the tab segment for skTabTail) and their charset.
   TKivStringView SpecialCharsSeg(TKivSpecialCharKind AKind) const;

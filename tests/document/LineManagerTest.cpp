@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "DocumentTestSupport.h"
+#include "KivTestSeed.h"
 #include "internal/GapStorage.h"
 #include "internal/LineManager.h"
 
@@ -264,7 +265,8 @@ TEST(LineManagerTest, LookupsStayExactWhenAnEditMovesALineEndInPlace) {
 // (pieces from strings, from another storage and from raw characters, split anywhere, also
 // between a CR and its LF); any other edit drops the record.
 TEST(LineManagerTest, AppendedTextComesWithItsLineEnds) {
-  std::mt19937 rnd(7);
+  KIV_TEST_SEED(seed);
+  std::mt19937 rnd(seed);
   auto below = [&](int n) { return static_cast<int>(rnd() % static_cast<uint32_t>(n)); };
   const Char alphabet[] = {u'\r', u'\n', u'x'};
   for (int round = 0; round < 30; ++round) {
@@ -320,7 +322,7 @@ TEST(LineManagerTest, AppendedTextComesWithItsLineEnds) {
 // Random edits over an alphabet rich in CR and LF: after every step the text equals a plain
 // string model and the index equals a fresh rebuild; the results report the line count change.
 void RunRandomEdits(uint32_t ASeed, int ASteps) {
-  SCOPED_TRACE("seed " + std::to_string(ASeed) + " (rerun with KIV_SEED=" + std::to_string(ASeed) + ")");
+  SCOPED_TRACE("run seed " + std::to_string(ASeed));
   std::mt19937 rnd(ASeed);
   auto below = [&](int n) { return static_cast<int>(rnd() % static_cast<uint32_t>(n)); };
   const Char alphabet[] = {u'\r', u'\n', u'\r', u'\n', u'a', u'b'};
@@ -377,11 +379,8 @@ void RunRandomEdits(uint32_t ASeed, int ASteps) {
 }
 
 TEST(LineManagerTest, RandomEditsMatchARebuildAndAStringModel) {
-  if (const char* seed = std::getenv("KIV_SEED")) {
-    RunRandomEdits(static_cast<uint32_t>(std::strtoul(seed, nullptr, 10)), 5000);
-    return;
-  }
-  for (uint32_t seed : {1u, 2u, 3u, 20261210u}) RunRandomEdits(seed, 2500);
+  KIV_TEST_SEED(seed);
+  for (uint32_t k = 0; k < 4; ++k) RunRandomEdits(seed + k, 2500);
 }
 
 }  // namespace

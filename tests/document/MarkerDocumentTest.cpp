@@ -2,7 +2,6 @@
 // custom collections and lifetime.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <map>
 #include <random>
 #include <string>
@@ -10,6 +9,7 @@
 
 #include "DocumentTestSupport.h"
 #include "KivSedDocument.h"
+#include "KivTestSeed.h"
 #include "internal/Markers.h"
 
 namespace {
@@ -302,11 +302,7 @@ TEST(MarkerDocumentLifetimeTest, MarkersOutliveTheDocument) {
 // Random edits through the document (with its CR LF rule, compound edits and undo) with
 // markers in every kind of collection; the seed is printed.
 TEST(MarkerDocumentModelTest, RandomEditsWithMarkersEverywhere) {
-  uint32_t seed = static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  if (const char* env = std::getenv("KIV_MARKER_SEED"))
-    seed = static_cast<uint32_t>(std::strtoul(env, nullptr, 10));
-  std::printf("MarkerDocumentModelTest seed %u (set KIV_MARKER_SEED to repeat)\n", seed);
-  SCOPED_TRACE("seed " + std::to_string(seed));
+  KIV_TEST_SEED(seed);
   std::mt19937 rng(seed);
   auto rnd = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   static const char16_t kAlphabet[] = {u'a', u'b', u'\r', u'\n', u'c', u' '};

@@ -1,6 +1,9 @@
 // The writer: the exact output form, escaping, refusals, and ToXml -> LoadXml -> ToXml fixed points.
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "KivTestSeed.h"
 #include "XmlTestUtils.h"
 
 namespace {
@@ -171,20 +174,21 @@ TEST(XmlWriter, ToXmlIsAFixedPointOnBuiltDocuments) {
 TEST(XmlWriter, RandomTreesAreFixedPoints) {
   const char16_t* names[] = {u"a", u"B", u"long-name.x", u"_u", u"\u0436"};
   const char16_t* texts[] = {u"", u" ", u"x", u"a b", u" lead", u"trail ", u"<&>\"'", u"\r\n", u"]]>", u"\t"};
-  for (unsigned seed = 1; seed <= 200; ++seed) {
-    SCOPED_TRACE("seed " + std::to_string(seed));
-    std::srand(seed);
-    bool preserve = seed % 2 == 0;
+  KIV_TEST_SEED(base);
+  for (unsigned k = 0; k < 200; ++k) {
+    SCOPED_TRACE("tree " + std::to_string(k));
+    std::mt19937 rng(base + k);
+    bool preserve = k % 2 == 0;
     IKivXmlDocument doc = NewTestDoc(preserve);
     std::vector<IKivXmlNode> containers{doc->AppendNewElement(u"root")};
     for (int i = 0; i < 30; ++i) {
-      IKivXmlNode parent = containers[static_cast<size_t>(std::rand()) % containers.size()];
-      const char16_t* text = texts[std::rand() % 10];
-      switch (std::rand() % 6) {
+      IKivXmlNode parent = containers[rng() % containers.size()];
+      const char16_t* text = texts[rng() % 10];
+      switch (rng() % 6) {
         case 0:
         case 1: {
-          auto e = parent->AppendNewElement(names[std::rand() % 5]);
-          if (std::rand() % 2) e->WriteAttrText(names[std::rand() % 5], text);
+          auto e = parent->AppendNewElement(names[rng() % 5]);
+          if (rng() % 2) e->WriteAttrText(names[rng() % 5], text);
           containers.push_back(e);
           break;
         }

@@ -2,6 +2,7 @@
 // undo and redo, and the modified state.
 #include <algorithm>
 
+#include "internal/DocumentErrors.h"
 #include "internal/DocumentPrivate.h"
 
 namespace {
@@ -24,8 +25,7 @@ void TKivEditDocument::CheckNotInCompound() const {
 
 void TKivEditDocument::CheckInsertOffset(Integer AOffset) const {
   if (AOffset < 0 || AOffset > CharsCount())
-    throw EKivEditDocError(u"Invalid char index for insert: %d. Valid range: [%d, %d].",
-                           {AOffset, 0, CharsCount()});
+    RaiseInsertIndexError(AOffset, CharsCount());
 }
 
 void TKivEditDocument::CheckDeleteRange(Integer AStart, Integer ACount) const {
@@ -51,9 +51,7 @@ namespace {
 
 void CheckGrowth(Integer ACount, long long AGrowth) {
   if (AGrowth > 0 && ACount + AGrowth > TKivTextStorage::KivMaxTextLength)
-    throw EKivEditDocError(
-        u"Document text too long: inserting %d characters into %d would exceed the limit of %d characters.",
-        {AGrowth, ACount, TKivTextStorage::KivMaxTextLength});
+    RaiseTextTooLong(AGrowth, ACount);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <functional>
 #include <utility>
 
+#include "internal/DocumentErrors.h"
 #include "internal/LineBreaks.h"
 
 namespace {
@@ -15,6 +16,8 @@ constexpr const char* kModule = "KivSedDocument";
 // first-touching memory is slow, and each piece is still in the cache when its line ends are
 // recorded.
 constexpr Integer kPiece = 2048;
+// The window (in characters) through which the storage is read as a character sequence.
+constexpr Integer kWindowSize = 512;
 
 void CopyChars(Char* ADest, const Char* ASrc, Integer ACount) {
   if (ACount > 0) std::memcpy(ADest, ASrc, static_cast<size_t>(ACount) * sizeof(Char));
@@ -30,17 +33,15 @@ void MoveChars(Char* ADest, const Char* ASrc, Integer ACount) {
 
 }  // namespace
 
-TGapStorage::TGapStorage(Integer AGapSize) : TKivTextStorage(512), FGapSize(AGapSize) {
+TGapStorage::TGapStorage(Integer AGapSize) : TKivTextStorage(kWindowSize), FGapSize(AGapSize) {
   KIV_ASSERT(AGapSize >= 0, kModule);
 }
 
 void TGapStorage::CheckInsert(Integer AIdx, Integer ACount) const {
   if (AIdx < 0 || AIdx > FCount)
-    throw EKivEditDocError(u"Invalid char index for insert: %d. Valid range: [%d, %d].", {AIdx, 0, FCount});
+    RaiseInsertIndexError(AIdx, FCount);
   if (int64_t{FCount} + ACount > KivMaxTextLength)
-    throw EKivEditDocError(
-        u"Document text too long: inserting %d characters into %d would exceed the limit of %d characters.",
-        {ACount, FCount, KivMaxTextLength});
+    RaiseTextTooLong(ACount, FCount);
 }
 
 void TGapStorage::StopRecording() {
@@ -196,7 +197,7 @@ void TGapStorage::Inserted(Integer ACount) {
 
 void TGapStorage::Insert(Integer AIdx, const TKivSegment& ASeg) {
   if (AIdx < 0 || AIdx > FCount)
-    throw EKivEditDocError(u"Invalid char index for insert: %d. Valid range: [%d, %d].", {AIdx, 0, FCount});
+    RaiseInsertIndexError(AIdx, FCount);
   if (!IsValidSegment(ASeg)) RaiseBadSegment();
   CheckInsert(AIdx, ASeg.Count);
   if (ASeg.Count == 0) return;
@@ -214,9 +215,7 @@ void TGapStorage::Insert(Integer AIdx, const TKivSegment& ASeg) {
 
 void TGapStorage::InsertChars(Integer AIdx, TKivStringView AChars) {
   if (AChars.size() > static_cast<size_t>(KivMaxTextLength))
-    throw EKivEditDocError(
-        u"Document text too long: inserting %d characters into %d would exceed the limit of %d characters.",
-        {AChars.size(), FCount, KivMaxTextLength});
+    RaiseTextTooLong(static_cast<long long>(AChars.size()), FCount);
   const auto n = static_cast<Integer>(AChars.size());
   CheckInsert(AIdx, n);
   if (n == 0) return;
@@ -255,9 +254,7 @@ void TGapStorage::SetText(const TKivSegment& ASeg) {
   // Validated before the old text is dropped, so that a failed call keeps it.
   if (!IsValidSegment(ASeg)) RaiseBadSegment();
   if (ASeg.Count > KivMaxTextLength)
-    throw EKivEditDocError(
-        u"Document text too long: inserting %d characters into %d would exceed the limit of %d characters.",
-        {ASeg.Count, 0, KivMaxTextLength});
+    RaiseTextTooLong(ASeg.Count, 0);
   if (ASeg.Source == this) {
     const TKivString copy = SegmentToString(ASeg);
     ClearStorage();

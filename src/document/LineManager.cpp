@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "internal/DocumentErrors.h"
+
 namespace {
 
 constexpr const char* kModule = "KivSedDocument";
@@ -35,7 +37,8 @@ void TLineManager::RaiseLineIdxError(Integer ALine, Integer ACount) const {
 
 Char TLineManager::RawChar(Integer AIdx) const {
   const Char* c;
-  KIV_ASSERT(FChars->GetChunk(AIdx, c) > 0, kModule);
+  const Integer available = FChars->GetChunk(AIdx, c);
+  KIV_ASSERT(available > 0, kModule);
   return *c;
 }
 
@@ -129,7 +132,7 @@ void TLineManager::SyncSummary(Integer AFrom, Integer ATo) {
 Integer TLineManager::GetLineByOffset(Integer AOffset) const {
   const Integer n = FChars->Count();
   if (AOffset < 0 || AOffset > n)
-    throw EKivEditDocError(u"Invalid char index for insert: %d. Valid range: [%d, %d].", {AOffset, 0, n});
+    RaiseInsertIndexError(AOffset, n);
   return LowerBound(AOffset, true);
 }
 

@@ -443,15 +443,29 @@ class TIcuDecoder : public TKivDecoder {
     const size_t start = ACount;
     const char* src = ABytes;
     const char* srcEnd = ABytes + ASize;
-    FCallStart = ABytes;
+    // Bytes of an incomplete character held from earlier calls: an invalid sequence that ICU
+    // cannot place in this call's bytes starts with them.
+    UErrorCode pendingErr = U_ZERO_ERROR;
+    const int64_t held = std::max<int32_t>(0, ucnv_toUCountPending(FConv.get(), &pendingErr));
     EnsureRoom(ADest, ACount + ASize + 8);
     for (;;) {
       UChar* target = reinterpret_cast<UChar*>(ADest.data() + ACount);
       UChar* targetEnd = reinterpret_cast<UChar*>(ADest.data() + ADest.size());
       UChar* before = target;
+      const char* srcBefore = src;
+      FOffsets.resize(static_cast<size_t>(targetEnd - target));
+      FFirstInvalid = nullptr;
       UErrorCode err = U_ZERO_ERROR;
-      ucnv_toUnicode(FConv.get(), &target, targetEnd, &src, srcEnd, nullptr, AFlush, &err);
+      ucnv_toUnicode(FConv.get(), &target, targetEnd, &src, srcEnd, FOffsets.data(), AFlush, &err);
       ACount += static_cast<size_t>(target - before);
+      if (FFirstInvalid) {
+        // ICU gives each character the offset of its first byte in this call's input, or -1
+        // when it began before.
+        const int64_t base = FBytesBefore + (srcBefore - ABytes);
+        int32_t at =
+            FFirstInvalid >= before && FFirstInvalid < target ? FOffsets[FFirstInvalid - before] : -1;
+        NoteInvalid(at >= 0 ? base + at : FBytesBefore - held);
+      }
       if (err == U_BUFFER_OVERFLOW_ERROR) {
         EnsureRoom(ADest, ADest.size() + ASize + 64);
         continue;
@@ -468,20 +482,20 @@ class TIcuDecoder : public TKivDecoder {
   }
 
  private:
-  // ICU reports the bad bytes, which end where it is reading now.
+  // Remembers where the first replacement of a call goes, to look up its offset afterwards.
   static void U_CALLCONV SubstituteInvalid(const void* AContext, UConverterToUnicodeArgs* AArgs, const char*,
-                                           int32_t ALength, UConverterCallbackReason AReason,
-                                           UErrorCode* AErr) {
+                                           int32_t, UConverterCallbackReason AReason, UErrorCode* AErr) {
     if (AReason > UCNV_IRREGULAR) return;  // reset, close, clone
     auto* self = static_cast<TIcuDecoder*>(const_cast<void*>(AContext));
-    self->NoteInvalid(self->FBytesBefore + (AArgs->source - self->FCallStart) - ALength);
+    if (!self->FFirstInvalid) self->FFirstInvalid = AArgs->target;
     *AErr = U_ZERO_ERROR;
     static const UChar sub = 0xFFFD;
     ucnv_cbToUWriteUChars(AArgs, &sub, 1, 0, AErr);
   }
   TConverterPtr FConv;
   std::shared_ptr<const TLowBytes> FLowBytes;
-  const char* FCallStart = nullptr;
+  std::vector<int32_t> FOffsets;
+  const UChar* FFirstInvalid = nullptr;
 };
 
 class TIcuEncoder : public TKivEncoder {

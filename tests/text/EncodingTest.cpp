@@ -315,8 +315,10 @@ TEST(EncodingTest, InvalidBytesInOtherCodePages) {
       {1200, Bytes({'a', 0, 'b'}), u"a\uFFFD", 2},               // an odd byte is half a character
       {1200, Bytes({'a', 0, 0, 0xD8, 'b', 0}), u"a\uFFFDb", 2},  // a lone surrogate
       {1201, Bytes({0xDC, 0, 0, 0x62}), u"\uFFFDb", 0},
-      {20127, Bytes({'a', 0x98, 'b'}), u"a\uFFFDb", 1},  // not ASCII
-      {932, Bytes({'a', 'b', 0x82}), u"ab\uFFFD", 2},    // a lead byte without its trail byte
+      {20127, Bytes({'a', 0x98, 'b'}), u"a\uFFFDb", 1},         // not ASCII
+      {932, Bytes({'a', 'b', 0x82}), u"ab\uFFFD", 2},           // a lead byte without its trail byte
+      {932, Bytes({'a', 'b', 0x82, '<'}), u"ab\uFFFD<", 2},     // a trail byte that is not one
+      {54936, Bytes({'a', 0xC6, 0x31, 'b'}), u"a\uFFFD1b", 1},  // a four-byte form cut short
   };
   for (const Case& c : cases) {
     for (size_t block : {1, 2, 100}) {

@@ -6,7 +6,7 @@
 #include <ostream>
 #include <sstream>
 
-#include "XmlInternal.h"
+#include "internal/XmlInternal.h"
 
 namespace {
 

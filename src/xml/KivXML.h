@@ -612,7 +612,8 @@ class TKivXmlDocument : public TKivXmlNode {
   IKivXmlProcessingInstruction CreateProcessingInstructionID(Integer ATargetID, const TKivString& AData);
 
   // Loading clears the document first; a parse stops at the first error, leaving the nodes
-  // created so far.
+  // created so far. Bytes that are not valid in the stream's encoding raise "Malformed %s text
+  // at byte offset %d" (the encoding's name, the offset from the start of the stream).
   void LoadXml(const TKivString& AText);
   void LoadBinaryXml(std::string_view AData);
   void LoadFromStream(std::istream& AStream);

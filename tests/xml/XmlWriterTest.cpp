@@ -36,7 +36,7 @@ TEST(XmlWriter, DefaultDeclarationAndTextWithLineBreaks) {
   root->AppendNewElement(u"ends")->AppendNewText(u"x");
   EXPECT_EQ(doc->BOM(), bomNone);
   EXPECT_EQ(U8(doc->ToXml()),
-            "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<r>\r\n\t<multi>a\r\nb\r\n\t</multi>"
+            "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<r>\r\n\t<multi>a&#13;\nb\r\n\t</multi>"
             "\r\n\t<ends>x</ends>\r\n</r>");
   ExpectFixedPoint(doc);
 }
@@ -52,6 +52,23 @@ TEST(XmlWriter, Escaping) {
   EXPECT_EQ(U8(doc->ToXml()), "<e v=\"&lt;'&quot;&gt;&amp;\">x \t&#55296;</e>");
   e->SetText(u"x  ");
   EXPECT_EQ(U8(e->ToXml()), "<e v=\"&lt;'&quot;&gt;&amp;\">x&#32;&#32;</e>");
+}
+
+// Any XML reader turns CR LF and a lone CR into LF, and TAB, LF and CR in attribute values into
+// spaces: written as references they read back as they were, here and elsewhere.
+TEST(XmlWriter, LineBreaksAndTabsThatReadersWouldNormaliseAreReferences) {
+  for (bool preserve : {true, false}) {
+    IKivXmlDocument doc = NewTestDoc(preserve);
+    auto e = doc->AppendNewElement(u"e");
+    e->WriteAttrText(u"v", u"a\tb\nc\rd\r\ne f");
+    e->SetText(u"1\r2\r\n3\n4\t5");
+    EXPECT_EQ(U8(e->ToXml()).substr(preserve ? 0 : 2),
+              "<e v=\"a&#9;b&#10;c&#13;d&#13;&#10;e f\">1&#13;2&#13;\n3\n4\t5" +
+                  std::string(preserve ? "" : "\r\n") + "</e>");
+    IKivXmlDocument back = ParseXml(doc->ToXml(), preserve);
+    EXPECT_EQ(back->DocumentElement()->ReadAttrText(u"v"), u"a\tb\nc\rd\r\ne f");
+    EXPECT_EQ(back->DocumentElement()->Text(), u"1\r2\r\n3\n4\t5");
+  }
 }
 
 TEST(XmlWriter, CDATAHoldingTheTerminatorIsSplit) {

@@ -96,17 +96,21 @@ void TLineManager::Refresh() {
   FPendDelta = 0;
   FSummary.assign(FEnds.size() >> kBlockShift, 0);
   SyncSummary(0, FGap0);
+  SyncGapBlock();
 }
 
 Integer TLineManager::BlockKey(Integer ABlock) const {
   const Integer last = (ABlock << kBlockShift) + kBlockSize - 1;
-  if (last >= FGap1)
-    return static_cast<Integer>((static_cast<Cardinal>(FSummary[static_cast<size_t>(ABlock)]) + FPendDelta) &
-                                LineEndOffsetMask);
-  if (last < FGap0) return static_cast<Integer>(static_cast<Cardinal>(FSummary[static_cast<size_t>(ABlock)]) &
-                                                LineEndOffsetMask);
-  // The block ends in the gap: its last entry is the one before the gap.
-  return static_cast<Integer>(static_cast<Cardinal>(FEnds[static_cast<size_t>(FGap0 - 1)]) & LineEndOffsetMask);
+  const Cardinal shift = last >= FGap1 ? FPendDelta : 0;
+  return static_cast<Integer>((static_cast<Cardinal>(FSummary[static_cast<size_t>(ABlock)]) + shift) &
+                              LineEndOffsetMask);
+}
+
+void TLineManager::SyncGapBlock() {
+  if (FGap0 == 0) return;
+  const Integer j = (FGap0 - 1) >> kBlockShift;
+  const Integer last = (j << kBlockShift) + kBlockSize - 1;
+  if (last >= FGap0 && last < FGap1) FSummary[static_cast<size_t>(j)] = FEnds[static_cast<size_t>(FGap0 - 1)];
 }
 
 Integer TLineManager::LowerBound(Integer AOffset) const {
@@ -201,6 +205,7 @@ void TLineManager::MoveGap(Integer AIdx) {
     FGap0 = AIdx;
     FGap1 = dst;
     SyncSummary(dst, dst + n);
+    SyncGapBlock();
   } else if (AIdx > FGap0) {
     // The first entries after the gap come before it, with the pending shift applied.
     const Integer n = AIdx - FGap0, src = FGap1, dst = FGap0;
@@ -211,6 +216,7 @@ void TLineManager::MoveGap(Integer AIdx) {
     FGap0 = AIdx;
     FGap1 = src + n;
     SyncSummary(dst, dst + n);
+    SyncGapBlock();
   }
 }
 
@@ -225,6 +231,7 @@ void TLineManager::Reallocate(Integer AGap) {
   FSummary.assign(FEnds.size() >> kBlockShift, 0);
   SyncSummary(0, FGap0);
   SyncSummary(FGap1, static_cast<Integer>(FEnds.size()));
+  SyncGapBlock();
 }
 
 void TLineManager::ReplaceEntries(Integer AFrom, Integer ATo, const TKivIntArray& ANew, Integer ADelta) {
@@ -240,6 +247,7 @@ void TLineManager::ReplaceEntries(Integer AFrom, Integer ATo, const TKivIntArray
   std::copy(ANew.begin(), ANew.end(), FEnds.begin() + FGap0);
   FGap0 += k;
   SyncSummary(AFrom, FGap0);
+  SyncGapBlock();
   FPendDelta = (FPendDelta + static_cast<Cardinal>(ADelta)) & LineEndOffsetMask;
 }
 

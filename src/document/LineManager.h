@@ -71,8 +71,11 @@ class TLineManager {
     if (AIdx < 0 || AIdx >= Count()) RaiseLineIdxError(AIdx, Count());
   }
   // The offset of the last entry at or before the end of block ABlock (a block holding at
-  // least one entry, or the one just before the gap).
+  // least one entry after the gap, or one ending before or in the gap).
   Integer BlockKey(Integer ABlock) const;
+  // The block whose last slot lies in the gap and that holds the entry before the gap gets
+  // that entry in the summary.
+  void SyncGapBlock();
   // First entry whose offset is >= AOffset (the last entry when there is none).
   Integer LowerBound(Integer AOffset) const;
   // Copies the stored words of block ends in the physical range [AFrom, ATo) into the summary.
@@ -105,6 +108,6 @@ class TLineManager {
   // FSummary[j] is the stored word of FEnds[16j + 15] wherever that slot is not in the gap: a
   // table 16 times smaller than the index, which stays in the cache, so that a lookup touches
   // memory of the index itself only in one block of 16 slots. Blocks wholly inside the gap
-  // are skipped, and the block ending in the gap is read through the entry before the gap.
+  // are skipped; for the block ending in the gap it holds the entry before the gap.
   TKivIntArray FSummary;
 };

@@ -116,7 +116,7 @@ void TLineManager::SyncGapBlock() {
 Integer TLineManager::LowerBound(Integer AOffset) const {
   Integer base = 0, len = Count();
   if (len >= kSummaryMinLines) {
-    // Blocks (skipFrom, skipTo] hold only gap slots: the search skips them.
+    // Blocks [skipFrom, skipTo) hold only gap slots: the search skips them.
     const Integer skipFrom = FGap0 == 0 ? 0 : ((FGap0 - 1) >> kBlockShift) + 1;
     const Integer skipTo = std::max(skipFrom, FGap1 >> kBlockShift);
     const Integer skipped = skipTo - skipFrom;

@@ -18,6 +18,9 @@ constexpr const char* kModule = "KivSedDocument";
 constexpr Integer kPiece = 2048;
 // The window (in characters) through which the storage is read as a character sequence.
 constexpr Integer kWindowSize = 512;
+// Texts from this many characters on keep a gap of 1/kGapShare of their length.
+constexpr int64_t kProportionalGapFrom = 1 << 20;
+constexpr int64_t kGapShare = 64;
 
 void CopyChars(Char* ADest, const Char* ASrc, Integer ACount) {
   if (ACount > 0) std::memcpy(ADest, ASrc, static_cast<size_t>(ACount) * sizeof(Char));
@@ -117,12 +120,35 @@ void TGapStorage::Reallocate(Integer ALength, Integer ATailStart) {
   FGapEnd = ATailStart;
 }
 
+Integer TGapStorage::GapFor(int64_t ACount) const {
+  if (ACount < kProportionalGapFrom) return FGapSize;
+  return static_cast<Integer>(std::max<int64_t>(FGapSize, ACount / kGapShare));
+}
+
+void TGapStorage::ReserveText(Integer ACount) {
+  KIV_ASSERT(FCount == 0 && ACount >= 0 && ACount <= KivMaxTextLength, kModule);
+  const int64_t length = int64_t{ACount} + GapFor(ACount);
+  if (length > FArrLength) Reallocate(static_cast<Integer>(length), static_cast<Integer>(length));
+}
+
+void TGapStorage::TrimGap() {
+  const Integer keep = GapFor(FCount);
+  if (FArrLength - FCount <= 2 * int64_t{keep}) return;
+  if (FCount == 0) {
+    ClearStorage();
+    return;
+  }
+  Reallocate(FCount + keep, FGapStart + keep);
+  InvalidateBuffer();
+}
+
 void TGapStorage::ReserveGap(Integer AIdx, Integer ACount) {
   MoveGap(AIdx);
   if (FGapEnd - FGapStart >= ACount) return;
-  // The gap is left exactly FGapSize long after the insertion.
-  const int64_t needed = int64_t{FCount} + ACount + FGapSize;
-  const Integer tailStart = static_cast<Integer>(int64_t{AIdx} + ACount + FGapSize);
+  // The gap is left exactly GapFor(the new length) long after the insertion.
+  const Integer gap = GapFor(int64_t{FCount} + ACount);
+  const int64_t needed = int64_t{FCount} + ACount + gap;
+  const Integer tailStart = static_cast<Integer>(int64_t{AIdx} + ACount + gap);
   if (FArrLength <= needed || FArrLength / (needed + 1) > 4)
     Reallocate(static_cast<Integer>(needed * 3 / 2), tailStart);
   else
@@ -132,8 +158,9 @@ void TGapStorage::ReserveGap(Integer AIdx, Integer ACount) {
 void TGapStorage::ShrinkGap() {
   const Integer gap = FGapEnd - FGapStart;
   if (gap <= FGapSize || FCount >= gap / 32) return;
-  const Integer tailStart = FGapStart + FGapSize;
-  const Integer length = FCount + FGapSize;
+  const Integer keep = GapFor(FCount);
+  const Integer tailStart = FGapStart + keep;
+  const Integer length = FCount + keep;
   if (length == 0) {
     ClearStorage();
     return;

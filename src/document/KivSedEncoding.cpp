@@ -25,6 +25,32 @@ std::string ParentDir(const std::string& APath) {
   return APath.substr(0, slash);
 }
 
+// The file a path names once symbolic links are followed, also when the last link dangles (its
+// target is then to be created); 0 or the errno of the failure in AErr.
+std::string FollowLinks(std::string APath, int& AErr) {
+  AErr = 0;
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat lst {};
+    if (lstat(APath.c_str(), &lst) != 0 || !S_ISLNK(lst.st_mode)) return APath;
+    std::string link(static_cast<size_t>(lst.st_size > 0 ? lst.st_size : PATH_MAX) + 1, '\0');
+    const ssize_t n = readlink(APath.c_str(), link.data(), link.size());
+    if (n < 0) {
+      AErr = errno;
+      return APath;
+    }
+    link.resize(static_cast<size_t>(n));
+    APath = !link.empty() && link[0] == '/' ? link : ParentDir(APath) + "/" + link;
+  }
+  AErr = ELOOP;
+  return APath;
+}
+
+// Whether an existing file may be replaced. The permission bits are checked as well as the
+// access rights, so that a file nobody may write stays untouched even for the superuser.
+bool MayReplace(const std::string& APath, const struct stat& ASt) {
+  return (ASt.st_mode & 0222) != 0 && access(APath.c_str(), W_OK) == 0;
+}
+
 mode_t CurrentUmask() {
   mode_t m = umask(0);
   umask(m);
@@ -38,16 +64,16 @@ TKivAtomicFileWriter::TKivAtomicFileWriter(const TKivString& AFileName) : FFileN
   };
   FTarget = KivToUtf8(AFileName);
   if (FTarget.empty() || FTarget.back() == '/') fail(FTarget.empty() ? ENOENT : EISDIR);
-  struct stat lst {};
-  if (lstat(FTarget.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
-    if (char* real = realpath(FTarget.c_str(), nullptr)) {
-      FTarget = real;
-      std::free(real);
-    }
-  }
+  // A symbolic link stays: the file it points to is replaced, or created when it is missing.
+  int linkErr = 0;
+  FTarget = FollowLinks(FTarget, linkErr);
+  if (linkErr != 0) fail(linkErr);
   struct stat st {};
   bool exists = stat(FTarget.c_str(), &st) == 0;
   if (exists && S_ISDIR(st.st_mode)) fail(EISDIR);
+  // The rename would replace a read-only file as long as its directory is writable.
+  if (exists && !MayReplace(FTarget, st))
+    throw EKivEditDocError(u"Cannot write file \"%s\". %s", {FFileName, KivSysErrorMessage(EACCES)});
   std::string base = FTarget.substr(FTarget.find_last_of('/') + 1);
   FTempName = ParentDir(FTarget) + "/." + base + ".kivsave-XXXXXX";
   FFd = mkostemp(FTempName.data(), O_CLOEXEC);

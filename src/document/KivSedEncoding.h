@@ -19,14 +19,16 @@ TKivString KivReadTextFile(const TKivString& AFileName, TKivCodePageRef ADefault
 
 // Writes a file so that the previous content survives any failure: the bytes go to a new
 // temporary file in the target's directory, which is flushed to disk and then renamed over the
-// target. A symbolic link is followed, so the file it points to is replaced; an existing
-// target's permission bits are kept. Until Commit succeeds the target is untouched; destroying
-// an uncommitted writer removes the temporary file.
+// target. A symbolic link is followed, so the file it points to is replaced (or created, when
+// the link dangles); an existing target's permission bits are kept, and a target without write
+// permission is refused. Until Commit succeeds the target is untouched; destroying an
+// uncommitted writer removes the temporary file.
 class TKivAtomicFileWriter {
  public:
   // Raises EKivEditDocError "Cannot create file \"%s\". %s" when the temporary file cannot be
-  // made (missing or unwritable directory, a path component that is not a directory) or the
-  // target is a directory.
+  // made (missing or unwritable directory, a path component that is not a directory, a loop
+  // of links) or the target is a directory; "Cannot write file \"%s\". Permission denied"
+  // when the target exists without write permission (also for the superuser).
   explicit TKivAtomicFileWriter(const TKivString& AFileName);
   ~TKivAtomicFileWriter();
   TKivAtomicFileWriter(const TKivAtomicFileWriter&) = delete;

@@ -1,5 +1,6 @@
 // Loading and saving documents: bytes in equal bytes out, failures that change nothing.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -308,6 +309,17 @@ TEST_F(FilesDocumentTest, SaveFailuresKeepTheOldFileAndTheModifiedState) {
       {[&] { FDoc.SaveToFile(adir); }, u"Cannot create file \"" + adir + u"\". Is a directory"},
       {[&] { FDoc.SaveToFile(under); }, u"Cannot create file \"" + under + u"\". Not a directory"},
       {[&] { FDoc.SaveToFile(target, 777); }, u"Unknown code page: 777"},
+      // A file nobody may write (checked by its permission bits, so also when run as root).
+      {[&] {
+         chmod((FDir + "/target.txt").c_str(), 0444);
+         try {
+           FDoc.SaveToFile(target);
+         } catch (...) {
+           chmod((FDir + "/target.txt").c_str(), 0644);
+           throw;
+         }
+       },
+       u"Cannot write file \"" + target + u"\". Permission denied"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ErrorOf(c.Save), c.Message);

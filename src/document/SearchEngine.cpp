@@ -36,6 +36,9 @@ class TRestoreOnError {
 // ---------------------------------------------------------------------------------------------
 // States
 
+TSearchEngine::TSearchEngine(TKivEditDocument& ADoc)
+    : FDoc(ADoc), FStorage(dynamic_cast<TKivTextStorage*>(&ADoc.Chars())) {}
+
 TKivEditFindReplaceStatePtr TSearchEngine::NewState(Integer AOffset, Integer AMaxCount,
                                                     const TKivString& APattern, TKivEditSearchOptions AOpts,
                                                     TKivEditSearchDirection ADirection) {
@@ -103,7 +106,7 @@ bool TSearchEngine::IsWholeWord(const TMatch& AMatch) {
   return seps.find(before) != TKivString::npos && seps.find(after) != TKivString::npos;
 }
 
-bool TSearchEngine::FindPlain(const TKivEditFindReplaceState& AState, Integer AP, Integer AE, TMatch& AMatch) {
+bool TSearchEngine::FindPlain(TKivEditFindReplaceState& AState, Integer AP, Integer AE, TMatch& AMatch) {
   const TKivString& pat = AState.Pattern;
   const Integer len = static_cast<Integer>(pat.size());
   const bool cs = AState.Options.Contains(soCaseSensitive);
@@ -111,7 +114,13 @@ bool TSearchEngine::FindPlain(const TKivEditFindReplaceState& AState, Integer AP
   Integer pos;
   if (AState.Direction == sdForward) {
     if (int64_t{AE} - AP < len) return false;
-    pos = cs ? SeqFind(pat, chars, AP, AE - AP) : SeqFindNoCase(pat, chars, AP, AE - AP);
+    std::unique_ptr<TPlainSearcher>& plain = AState.Internal->Plain;
+    if (!FStorage) {
+      pos = cs ? SeqFind(pat, chars, AP, AE - AP) : SeqFindNoCase(pat, chars, AP, AE - AP);
+    } else {
+      if (!plain || !plain->PreparedFor(pat, cs)) plain = std::make_unique<TPlainSearcher>(pat, cs);
+      pos = plain->Find(*FStorage, AP, AE);
+    }
   } else {
     // Occurrences inside [E, P): the last character at P - 1 at the latest, the first at E at
     // the earliest.

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "KivSedSearch.h"
+#include "internal/PlainSearch.h"
 
 // What a state owns beside its public fields: the document it searches, the regex input over the
 // document's characters and the marker collection that holds the bound. The collection keeps its
@@ -18,6 +19,8 @@ struct TSearchInternal {
   TKivEditDocument* Doc = nullptr;
   std::unique_ptr<TKivRegexCharSeqSource> ReSrc;
   IKivMarkersRef Markers;
+  // The forward plain searcher of the current pattern, made on first use.
+  std::unique_ptr<TPlainSearcher> Plain;
 
   TSearchInternal() = default;
   ~TSearchInternal();
@@ -30,7 +33,7 @@ struct TSearchInternal {
 
 class TSearchEngine {
  public:
-  explicit TSearchEngine(TKivEditDocument& ADoc) : FDoc(ADoc) {}
+  explicit TSearchEngine(TKivEditDocument& ADoc);
 
   // A state positioned before the run (FoundSegment = (AOffset, 0)). AOffset must lie in
   // [0, CharsCount] and AMaxCount be -1 or more ("Index out of bounds: %d", "Invalid Count
@@ -59,10 +62,12 @@ class TSearchEngine {
   // One attempt from P towards E without the whole-word test; P0 is where the step began.
   bool FindRegexForward(TKivRegExp& ARe, Integer AP, Integer AE, Integer AP0, bool AFirst, TMatch& AMatch);
   bool FindRegexBackward(TKivRegExp& ARe, Integer AP, Integer AE, Integer AP0, bool AFirst, TMatch& AMatch);
-  bool FindPlain(const TKivEditFindReplaceState& AState, Integer AP, Integer AE, TMatch& AMatch);
+  bool FindPlain(TKivEditFindReplaceState& AState, Integer AP, Integer AE, TMatch& AMatch);
   bool IsWholeWord(const TMatch& AMatch);
   // 2 at a CR LF pair, else 1.
   Integer StepOver(Integer AP);
 
   TKivEditDocument& FDoc;
+  // The document's characters as a storage (read by chunks), or none.
+  TKivTextStorage* FStorage;
 };

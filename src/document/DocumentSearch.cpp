@@ -1,5 +1,5 @@
 // The document's search and replace operations; the engine is in SearchEngine.cpp.
-#include "DocumentPrivate.h"
+#include "internal/DocumentPrivate.h"
 #include "internal/SearchEngine.h"
 
 TKivEditFindReplaceStatePtr TKivEditDocument::FindPatternFirst(Integer AOffset, Integer AMaxCount,

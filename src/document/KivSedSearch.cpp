@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "KivSedDocument.h"
+#include "internal/Markers.h"
 #include "internal/SearchEngine.h"
 
 // ---------------------------------------------------------------------------------------------

@@ -6,10 +6,7 @@ TKivEditFindReplaceStatePtr TKivEditDocument::FindPatternFirst(Integer AOffset, 
                                                                const TKivString& APattern,
                                                                TKivEditSearchOptions AOpts,
                                                                TKivEditSearchDirection ADirection) {
-  TSearchEngine engine(*this);
-  TKivEditFindReplaceStatePtr st = engine.NewState(AOffset, AMaxCount, APattern, AOpts, ADirection);
-  if (!engine.FindStep(-1, *st, true)) return nullptr;
-  return st;
+  return TSearchEngine(*this).First(AOffset, AMaxCount, APattern, AOpts, ADirection, nullptr, nullptr);
 }
 
 TKivEditFindReplaceStatePtr TKivEditDocument::FindPatternFirst(Integer AOffset, const TKivString& APattern,
@@ -23,10 +20,7 @@ bool TKivEditDocument::FindPatternNext(TKivEditFindReplaceState* AState) {
 }
 
 bool TKivEditDocument::FindPatternNext(Integer ANewStart, TKivEditFindReplaceState* AState) {
-  if (AState == nullptr) return false;
-  TSearchEngine engine(*this);
-  engine.CheckState(*AState);
-  return engine.FindStep(ANewStart, *AState, false);
+  return TSearchEngine(*this).Next(ANewStart, AState, false);
 }
 
 void TKivEditDocument::FindPatternClose(TKivEditFindReplaceStatePtr& AState) {
@@ -40,12 +34,8 @@ TKivEditFindReplaceStatePtr TKivEditDocument::ReplacePatternFirst(Integer AOffse
                                                                   TKivEditSearchDirection ADirection,
                                                                   TKivEditReplaceEvent AReplaceCallback) {
   CheckCanEdit();
-  TSearchEngine engine(*this);
-  TKivEditFindReplaceStatePtr st = engine.NewState(AOffset, AMaxCount, APattern, AOpts, ADirection);
-  st->Replacement = AReplacement;
-  st->OnReplace = std::move(AReplaceCallback);
-  if (!engine.ReplaceStep(-1, *st, true)) return nullptr;
-  return st;
+  return TSearchEngine(*this).First(AOffset, AMaxCount, APattern, AOpts, ADirection, &AReplacement,
+                                    std::move(AReplaceCallback));
 }
 
 TKivEditFindReplaceStatePtr TKivEditDocument::ReplacePatternFirst(Integer AOffset, const TKivString& APattern,
@@ -61,15 +51,12 @@ bool TKivEditDocument::ReplacePatternNext(TKivEditFindReplaceState* AState) {
 }
 
 bool TKivEditDocument::ReplacePatternNext(Integer ANewStart, TKivEditFindReplaceState* AState) {
-  if (AState == nullptr) return false;
-  CheckCanEdit();
-  TSearchEngine engine(*this);
-  engine.CheckState(*AState);
-  return engine.ReplaceStep(ANewStart, *AState, false);
+  if (AState != nullptr) CheckCanEdit();
+  return TSearchEngine(*this).Next(ANewStart, AState, true);
 }
 
 void TKivEditDocument::ReplacePatternClose(TKivEditFindReplaceStatePtr& AState) {
-  AState.reset();
+  FindPatternClose(AState);
 }
 
 TKivEditFindReplaceStatePtr TKivEditDocument::ReplacePatternAll(Integer AOffset, Integer AMaxCount,

@@ -71,6 +71,25 @@ void TSearchEngine::CheckState(const TKivEditFindReplaceState& AState) const {
     throw EKivEditDocError(u"The search state does not belong to this document");
 }
 
+TKivEditFindReplaceStatePtr TSearchEngine::First(Integer AOffset, Integer AMaxCount, const TKivString& APattern,
+                                                 TKivEditSearchOptions AOpts, TKivEditSearchDirection ADirection,
+                                                 const TKivString* AReplacement,
+                                                 TKivEditReplaceEvent AReplaceCallback) {
+  TKivEditFindReplaceStatePtr st = NewState(AOffset, AMaxCount, APattern, AOpts, ADirection);
+  if (AReplacement) {
+    st->Replacement = *AReplacement;
+    st->OnReplace = std::move(AReplaceCallback);
+  }
+  const bool found = AReplacement ? ReplaceStep(-1, *st, true) : FindStep(-1, *st, true);
+  return found ? std::move(st) : nullptr;
+}
+
+bool TSearchEngine::Next(Integer ANewStart, TKivEditFindReplaceState* AState, bool AReplace) {
+  if (AState == nullptr) return false;
+  CheckState(*AState);
+  return AReplace ? ReplaceStep(ANewStart, *AState, false) : FindStep(ANewStart, *AState, false);
+}
+
 TKivRegExp& TSearchEngine::PrepareRegex(TKivEditFindReplaceState& AState) {
   TSearchInternal& in = *AState.Internal;
   if (!in.ReSrc) in.ReSrc = std::make_unique<TKivRegexCharSeqSource>(FDoc.Chars());

@@ -1,7 +1,10 @@
 // Shared by the document tests.
 #pragma once
 
+#include <cstdlib>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "KivSedDocument.h"
 
@@ -24,4 +27,11 @@ inline std::string ChangesText(TKivDocStatusChanges AChanges) {
   for (int i = 0; i < 8; ++i)
     if (AChanges.Contains(TKivDocStatusChange(i))) s += (s.empty() ? "" : "+") + std::string(names[i]);
   return s;
+}
+
+// The seeds of a random model test: 1, 2 and a fresh one, or only KIV_SEED when it is set.
+inline std::vector<uint32_t> ModelSeeds() {
+  if (const char* s = std::getenv("KIV_SEED")) return {uint32_t(std::strtoul(s, nullptr, 10))};
+  std::random_device rd;
+  return {1, 2, rd()};
 }

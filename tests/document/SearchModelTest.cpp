@@ -7,6 +7,7 @@
 #include <random>
 #include <sstream>
 
+#include "DocumentTestSupport.h"
 #include "KivSedDocument.h"
 
 namespace {
@@ -290,14 +291,8 @@ TMatchList FindAllInDocument(TKivEditDocument& ADoc, const TRunArgs& A) {
   return out;
 }
 
-std::vector<uint32_t> Seeds() {
-  if (const char* s = std::getenv("KIV_SEED")) return {uint32_t(std::strtoul(s, nullptr, 10))};
-  std::random_device rd;
-  return {1, 2, rd()};
-}
-
 TEST(SearchModel, FindAllAgreesWithTheModel) {
-  for (uint32_t seed : Seeds()) {
+  for (uint32_t seed : ModelSeeds()) {
     SCOPED_TRACE("seed " + std::to_string(seed) + " (replay with KIV_SEED)");
     TRunner runner(seed);
     for (int i = 0; i < 3000; ++i) {
@@ -311,7 +306,7 @@ TEST(SearchModel, FindAllAgreesWithTheModel) {
 }
 
 TEST(SearchModel, ReplaceAllAgreesWithTheModelAndUndoesInOneStep) {
-  for (uint32_t seed : Seeds()) {
+  for (uint32_t seed : ModelSeeds()) {
     SCOPED_TRACE("seed " + std::to_string(seed) + " (replay with KIV_SEED)");
     TRunner runner(seed + 1000);
     for (int i = 0; i < 3000; ++i) {

@@ -44,6 +44,14 @@ class TSearchEngine {
   // Raises unless AState was made by this document and is still attached to it.
   void CheckState(const TKivEditFindReplaceState& AState) const;
 
+  // The first step of a find run (AReplacement none) or of a replace run: the state, or none
+  // when nothing was found or the first replace step was cancelled.
+  TKivEditFindReplaceStatePtr First(Integer AOffset, Integer AMaxCount, const TKivString& APattern,
+                                    TKivEditSearchOptions AOpts, TKivEditSearchDirection ADirection,
+                                    const TKivString* AReplacement, TKivEditReplaceEvent AReplaceCallback);
+  // A later step of a run (false without a state).
+  bool Next(Integer ANewStart, TKivEditFindReplaceState* AState, bool AReplace);
+
   // Moves the state to the next match; ANewStart -1 continues after (forwards) or before
   // (backwards) the last match, any other value restarts from it (clamped to the text).
   bool FindStep(Integer ANewStart, TKivEditFindReplaceState& AState, bool AFirst);

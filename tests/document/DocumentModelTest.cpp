@@ -6,6 +6,7 @@
 #include <random>
 #include <sstream>
 
+#include "DocumentTestSupport.h"
 #include "KivSedDocument.h"
 #include "KivTestSeed.h"
 
@@ -358,13 +359,9 @@ class TRun {
   std::ostringstream FWhat;
 };
 
-// Three runs, derived from the test seed.
-std::vector<uint32_t> Seeds(uint32_t ABase) { return {ABase, ABase + 1, ABase + 2}; }
-
 TEST(DocumentModel, RandomEditsAndUndoAgreeWithAStringModel) {
-  KIV_TEST_SEED(base);
-  for (uint32_t seed : Seeds(base)) {
-    SCOPED_TRACE("run seed " + std::to_string(seed));
+  for (uint32_t seed : ModelSeeds()) {
+    SCOPED_TRACE("seed " + std::to_string(seed) + " (replay with KIV_SEED)");
     TRun run(seed, 100000);
     for (int i = 0; i < 3000 && !run.Failed(); ++i) run.Step(i);
     if (run.Failed()) return;
@@ -374,9 +371,8 @@ TEST(DocumentModel, RandomEditsAndUndoAgreeWithAStringModel) {
 }
 
 TEST(DocumentModel, SmallUndoLimitKeepsModifiedHonest) {
-  KIV_TEST_SEED(base);
-  for (uint32_t seed : Seeds(base)) {
-    SCOPED_TRACE("run seed " + std::to_string(seed));
+  for (uint32_t seed : ModelSeeds()) {
+    SCOPED_TRACE("seed " + std::to_string(seed) + " (replay with KIV_SEED)");
     TRun run(seed + 1000, 6);
     for (int i = 0; i < 2000 && !run.Failed(); ++i) run.Step(i);
     if (run.Failed()) return;

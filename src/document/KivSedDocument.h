@@ -20,6 +20,7 @@
 #include "KivSedMarkers.h"
 #include "KivSedParserBase.h"
 #include "KivSedSchemes.h"
+#include "KivSedSearch.h"
 #include "KivSedStorage.h"
 #include "KivSedUndo.h"
 #include "KivSedUtils.h"
@@ -288,6 +289,44 @@ class TKivEditDocument : public TKivLoadable {
   TKivSegment FindNextWord(Integer AOffset, Integer AMaxCount = -1, TKivStringView ASeparators = {});
   TKivSegment FindPrevWord(Integer AOffset, Integer AMaxCount = -1, TKivStringView ASeparators = {});
   TKivSegment FindNearWord(Integer AOffset, Integer AMaxCount, TKivStringView ASeparators, bool ABackward);
+
+  // ---- search and replace (KivSedSearch.h) ----
+  // A run searches from AOffset (in [0, CharsCount], else EInvalidArgument "Index out of bounds:
+  // %d") over AMaxCount characters (-1: to the end, backwards to the start) and returns its state,
+  // or none when nothing was found. "Next" calls continue the run (ANewStart restarts it there)
+  // and return false when nothing more is found; a failed call leaves the state as it was.
+  TKivEditFindReplaceStatePtr FindPatternFirst(Integer AOffset, Integer AMaxCount, const TKivString& APattern,
+                                               TKivEditSearchOptions AOpts = {},
+                                               TKivEditSearchDirection ADirection = sdForward);
+  TKivEditFindReplaceStatePtr FindPatternFirst(Integer AOffset, const TKivString& APattern,
+                                               TKivEditSearchOptions AOpts = {},
+                                               TKivEditSearchDirection ADirection = sdForward);
+  bool FindPatternNext(TKivEditFindReplaceState* AState);
+  bool FindPatternNext(Integer ANewStart, TKivEditFindReplaceState* AState);
+  void FindPatternClose(TKivEditFindReplaceStatePtr& AState);
+  // Each step replaces one match (as its own undo step) after asking the callback; none / false
+  // also when the callback cancelled.
+  TKivEditFindReplaceStatePtr ReplacePatternFirst(Integer AOffset, Integer AMaxCount, const TKivString& APattern,
+                                                  const TKivString& AReplacement, TKivEditSearchOptions AOpts,
+                                                  TKivEditSearchDirection ADirection = sdForward,
+                                                  TKivEditReplaceEvent AReplaceCallback = nullptr);
+  TKivEditFindReplaceStatePtr ReplacePatternFirst(Integer AOffset, const TKivString& APattern,
+                                                  const TKivString& AReplacement, TKivEditSearchOptions AOpts,
+                                                  TKivEditSearchDirection ADirection = sdForward,
+                                                  TKivEditReplaceEvent AReplaceCallback = nullptr);
+  bool ReplacePatternNext(TKivEditFindReplaceState* AState);
+  bool ReplacePatternNext(Integer ANewStart, TKivEditFindReplaceState* AState);
+  void ReplacePatternClose(TKivEditFindReplaceStatePtr& AState);
+  // Replaces every match as one undo step; the state of the run, or none when nothing was found.
+  // Without an offset the whole text (from its end, backwards).
+  TKivEditFindReplaceStatePtr ReplacePatternAll(Integer AOffset, Integer AMaxCount, const TKivString& APattern,
+                                                const TKivString& AReplacement, TKivEditSearchOptions AOpts = {},
+                                                TKivEditSearchDirection ADirection = sdForward,
+                                                TKivEditReplaceEvent AReplaceCallback = nullptr);
+  TKivEditFindReplaceStatePtr ReplacePatternAll(const TKivString& APattern, const TKivString& AReplacement,
+                                                TKivEditSearchOptions AOpts = {},
+                                                TKivEditSearchDirection ADirection = sdForward,
+                                                TKivEditReplaceEvent AReplaceCallback = nullptr);
 
   // ---- listeners, parser, views ----
   // Public listeners (not owned); adding is not allowed inside a compound edit.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "KivErrors.h"
+#include "KivTestSeed.h"
 #include "internal/HighlightsSparse.h"
 
 namespace {
@@ -128,7 +129,8 @@ TEST(HighlightsSparse, FindRangeIdxAndBadArguments) {
 }
 
 TEST(HighlightsSparse, RandomOperationsMatchALabelModel) {
-  std::mt19937 rng(20);
+  KIV_TEST_SEED(seed);
+  std::mt19937 rng(seed);
   for (int round = 0; round < 200; ++round) {
     THighlightsSparse hl;
     LabelModel model;

@@ -8,7 +8,9 @@
 
 // Typing at one place costs no reallocation: a growth reserves half as much again plus a gap of
 // FGapSize, and memory is given back only when the gap is longer than FGapSize and more than
-// 32 times the text. Invariants: 0 <= FGapStart <= FGapEnd <= FGapEnd + Count - FGapStart <=
+// 32 times the text. From a million characters on, the gap left is a share of the text
+// instead (GapFor), so that typing at one place moves the text after it only once per that
+// many characters: amortised constant cost per character. Invariants: 0 <= FGapStart <= FGapEnd <= FGapEnd + Count - FGapStart <=
 // FArrLength; character i is FArr[i] for i < FGapStart, else FArr[i + FGapEnd - FGapStart].
 class TGapStorage : public TKivTextStorage {
  public:
@@ -19,6 +21,13 @@ class TGapStorage : public TKivTextStorage {
   void Delete(Integer AIdx, Integer ACount) override;
   // Insert for characters the caller holds in memory (the document's loader); same checks.
   void InsertChars(Integer AIdx, TKivStringView AChars);
+  // For a loader about to append up to ACount characters to this empty storage: one array
+  // for all of them and the gap such a text keeps, so that appending never grows it.
+  void ReserveText(Integer ACount);
+  // Gives back what an over-estimated ReserveText left beyond the gap the text keeps.
+  void TrimGap();
+  // The gap left after a growth for a text of ACount characters.
+  Integer GapFor(int64_t ACount) const;
 
   // Exchanges the whole text (array, gap, line-end record) with AOther; each keeps its own gap
   // size and listener. A loader fills a fresh storage and swaps it in only once all was read.

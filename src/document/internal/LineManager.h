@@ -13,12 +13,14 @@
 // followed by an LF is one separator wherever an edit brings the two together, and an edit
 // between the two splits them.
 //
-// The offset shift of the last edit is kept pending for the entries after it and applied when
-// a later edit moves that point, so that typing at one place costs no pass over the later
-// entries. Pending entries hold their offset minus the shift modulo 2^30.
+// The entries live in an array with a gap at the place of the last edit, so that edits near
+// one place insert and remove entries at amortised constant cost; the gap moves when the edit
+// point does (a cost proportional to the distance). The offset shift of the last edit is kept
+// pending for the entries after the gap and applied to the entries the gap passes, so that
+// typing at one place costs no pass over the later entries either. Entries after the gap hold
+// their offset minus the shift modulo 2^30.
 //
-// Lookups may refresh a private search summary, so even reading queries must not run on two
-// threads at once (the editor is single-threaded).
+// Lookups do not change the index; two threads may read it at once while nobody edits.
 class TLineManager {
  public:
   static constexpr Cardinal LineEndOffsetMask = KivLineEndOffsetMask;
@@ -29,7 +31,7 @@ class TLineManager {
 
   TKivTextStorage* Chars() const { return FChars; }
   // Number of lines, always >= 1.
-  Integer Count() const { return static_cast<Integer>(FEnds.size()); }
+  Integer Count() const { return static_cast<Integer>(FEnds.size()) - (FGap1 - FGap0); }
 
   // Rebuilds the index from the whole text.
   void Refresh();
@@ -55,34 +57,37 @@ class TLineManager {
   TKivIntArray Entries() const;
 
  private:
+  Integer Phys(Integer AIdx) const { return AIdx < FGap0 ? AIdx : AIdx + (FGap1 - FGap0); }
   Integer EndOf(Integer AIdx) const {
-    const Cardinal shift = AIdx >= FPendFrom ? FPendDelta : 0;
-    return static_cast<Integer>((static_cast<Cardinal>(FEnds[AIdx]) + shift) & LineEndOffsetMask);
+    const Cardinal shift = AIdx >= FGap0 ? FPendDelta : 0;
+    return static_cast<Integer>((static_cast<Cardinal>(FEnds[static_cast<size_t>(Phys(AIdx))]) + shift) &
+                                LineEndOffsetMask);
   }
   Cardinal WordOf(Integer AIdx) const {
-    const auto w = static_cast<Cardinal>(FEnds[AIdx]);
+    const auto w = static_cast<Cardinal>(FEnds[static_cast<size_t>(Phys(AIdx))]);
     return (w & LineEndFlagCRLF) | static_cast<Cardinal>(EndOf(AIdx));
   }
   void CheckLine(Integer AIdx) const {
     if (AIdx < 0 || AIdx >= Count()) RaiseLineIdxError(AIdx, Count());
   }
-  Integer SummaryEnd(Integer ABlock) const {
-    const Integer last = (ABlock << kBlockShift) + kBlockSize - 1;
-    const Cardinal shift = last >= FPendFrom ? FPendDelta : 0;
-    return static_cast<Integer>((static_cast<Cardinal>(FSummary[ABlock]) + shift) & LineEndOffsetMask);
-  }
-  // First entry whose offset is >= AOffset (the last entry when there is none). Lookups of
-  // callers (ACountMiss) that find the summary cut short rebuild it after a while.
-  Integer LowerBound(Integer AOffset, bool ACountMiss = false) const;
-  void RebuildSummary() const;
-  // Copies the stored words of block ends in [AFrom, ATo) into the valid part of the summary.
+  // The offset of the last entry at or before the end of block ABlock (a block holding at
+  // least one entry after the gap, or one ending before or in the gap).
+  Integer BlockKey(Integer ABlock) const;
+  // The block whose last slot lies in the gap and that holds the entry before the gap gets
+  // that entry in the summary.
+  void SyncGapBlock();
+  // First entry whose offset is >= AOffset (the last entry when there is none).
+  Integer LowerBound(Integer AOffset) const;
+  // Copies the stored words of block ends in the physical range [AFrom, ATo) into the summary.
   void SyncSummary(Integer AFrom, Integer ATo);
   Char RawChar(Integer AIdx) const;
   // Appends the separators that start in [AFrom, ALast] of the current text (ALast < Count).
   void ScanSeparators(Integer AFrom, Integer ALast, TKivIntArray& AOut) const;
-  // Makes the entries before AIdx exact and the entries from AIdx on pending; entries in
-  // [ASkipFrom, AIdx) are about to be removed and need no update.
-  void MovePendingPoint(Integer ASkipFrom, Integer AIdx);
+  // Moves the gap before entry AIdx: the entries it passes take on or give back the pending
+  // shift.
+  void MoveGap(Integer AIdx);
+  // A new array holding the entries with a gap of AGap at the gap's place.
+  void Reallocate(Integer AGap);
   // Replaces entries [AFrom, ATo) by ANew (exact offsets in the new text) and shifts the
   // entries after them by ADelta.
   void ReplaceEntries(Integer AFrom, Integer ATo, const TKivIntArray& ANew, Integer ADelta);
@@ -91,18 +96,18 @@ class TLineManager {
   static constexpr Integer kBlockSize = 1 << kBlockShift;
   // Below this many lines a plain search is as fast as any.
   static constexpr Integer kSummaryMinLines = 4 * kBlockSize;
-  static constexpr Integer kMissesBeforeRebuild = 16;
 
   TKivTextStorage* FChars;
+  // Entries [0, FGap0) and [FGap1, size), the gap between; the size is a multiple of
+  // kBlockSize. Entry i is FEnds[i] for i < FGap0, else FEnds[i + FGap1 - FGap0] read with the
+  // pending shift.
   TKivIntArray FEnds;
-  // FSummary[j] is the stored word of entry 16j + 15 for j < FSummaryValid (read with the same
-  // pending shift as that entry): a table 16 times smaller than the index, which stays in the
-  // cache, so that a lookup touches memory of the index itself only in one block of 16 entries.
-  // An edit that inserts or removes entries cuts the valid part at its block; the rest is
-  // rebuilt once lookups keep needing it.
-  mutable TKivIntArray FSummary;
-  mutable Integer FSummaryValid = 0;
-  mutable Integer FSummaryMisses = 0;
-  Integer FPendFrom = 0;
+  Integer FGap0 = 0;
+  Integer FGap1 = 0;
   Cardinal FPendDelta = 0;  // modulo 2^30
+  // FSummary[j] is the stored word of FEnds[16j + 15] wherever that slot is not in the gap: a
+  // table 16 times smaller than the index, which stays in the cache, so that a lookup touches
+  // memory of the index itself only in one block of 16 slots. Blocks wholly inside the gap
+  // are skipped; for the block ending in the gap it holds the entry before the gap.
+  TKivIntArray FSummary;
 };

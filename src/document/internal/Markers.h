@@ -81,6 +81,12 @@ struct TMarkEditInfo {
   Integer StartLineLength = 0;
   bool StartIsLineStart = false;
   bool Crosses = false;  // the range holds a line break
+  // 1 when the deletion starts on the LF of a CR LF pair: the CR alone then ends the line
+  // before, and the rest of the deletion starts at the next line's start (StartLine).
+  Integer Lead = 0;
+  // The deletion takes everything from the end of StartLine's content to the end of the text:
+  // StartLine stays whole, every later line goes.
+  bool CutsTail = false;
 };
 
 class TMarkCollection final : public IKivMarkers, public std::enable_shared_from_this<TMarkCollection> {

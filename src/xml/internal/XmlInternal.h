@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "KivEncoding.h"
 #include "KivXML.h"
 
 // Opens the private state of the node classes to the parser, writer and binary form.
@@ -86,32 +87,30 @@ class TKivXmlStrSource : public TKivXmlSource {
   bool Fill() override { return false; }
 };
 
-// Decodes an 8-bit stream (UTF-8 or a code page) in blocks of 64 KB, starting with the bytes
-// already read in APrefix. A character split between blocks decodes correctly.
+// Decodes a byte stream in a code page, in blocks of 64 KB, starting with the bytes already read
+// in APrefix. A character split between blocks decodes correctly; a byte sequence that is not
+// valid in the code page raises "Malformed %s text at byte offset %d", the offset counted from
+// the start of the stream (AOffset is the number of bytes before APrefix, such as a byte-order
+// mark).
 class TKivXmlStmSource : public TKivXmlSource {
  public:
-  TKivXmlStmSource(std::istream& AStream, std::string APrefix, const char* AConverterName);
-  ~TKivXmlStmSource() override;
+  TKivXmlStmSource(std::istream& AStream, std::string APrefix, const TKivEncoding& AEncoding, size_t AOffset);
   bool Fill() override;
 
  private:
   std::istream& FStream;
   std::string FPending;
   bool FFlushed = false;
-  struct UConverter* FConverter = nullptr;
-  std::u16string FBuffer;
+  TKivString FName;
+  size_t FOffset;
+  std::unique_ptr<TKivDecoder> FDecoder;
+  TKivCharArray FBuffer;
 };
 
-// Reads a UTF-16LE stream in blocks of 64 KB.
-class TKivXmlUnicodeStmSource : public TKivXmlSource {
+// Reads a UTF-16LE stream.
+class TKivXmlUnicodeStmSource : public TKivXmlStmSource {
  public:
-  TKivXmlUnicodeStmSource(std::istream& AStream, std::string APrefix);
-  bool Fill() override;
-
- private:
-  std::istream& FStream;
-  std::string FPending;
-  std::u16string FBuffer;
+  TKivXmlUnicodeStmSource(std::istream& AStream, std::string APrefix, size_t AOffset);
 };
 
 // Parses nodes from ASource into ATarget (a document or element) until the end of input.

@@ -2,14 +2,15 @@
 #include <gtest/gtest.h>
 #include <unicode/ucnv.h>
 
+#include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "KivSedEncoding.h"
+#include "KivEncoding.h"
+#include "KivTestSeed.h"
 
 namespace {
 
@@ -21,7 +22,8 @@ std::string Bytes(std::initializer_list<int> AList) {
 
 // Decodes ABytes in blocks of the given sizes (cycled), flushing at the end.
 TKivString DecodeInBlocks(const TKivEncoding& AEnc, const std::string& ABytes,
-                          const std::vector<size_t>& ASizes, bool* AInvalid = nullptr) {
+                          const std::vector<size_t>& ASizes, bool* AInvalid = nullptr,
+                          int64_t* AInvalidOffset = nullptr) {
   auto dec = AEnc.NewDecoder();
   TKivCharArray out;
   size_t count = 0, pos = 0, k = 0;
@@ -32,6 +34,7 @@ TKivString DecodeInBlocks(const TKivEncoding& AEnc, const std::string& ABytes,
   }
   dec->Decode(nullptr, 0, true, out, count);
   if (AInvalid) *AInvalid = dec->HadInvalidBytes();
+  if (AInvalidOffset) *AInvalidOffset = dec->InvalidOffset();
   return TKivString(out.data(), count);
 }
 
@@ -184,9 +187,8 @@ TEST(EncodingTest, RoundTripAcrossBlockBoundaries) {
 }
 
 TEST(EncodingTest, RandomTextsRandomBlocks) {
-  const unsigned seed = std::random_device{}();
+  KIV_TEST_SEED(seed);
   std::mt19937 rng(seed);
-  SCOPED_TRACE("seed " + std::to_string(seed));
   const char32_t pool[] = {'a',     '\r',     '\n', 0xE9, 0x436, 0x4E2D, 0xFEFF,
                            0x1F600, 0x10FFFF, 0x7F, 0x80, 0x7FF, 0x800};
   for (Integer cp : {65001, 1200, 1201, 12000, 12001, 54936}) {
@@ -238,72 +240,121 @@ TEST(EncodingTest, InvalidUtf8BecomesReplacementCharacters) {
   struct Case {
     std::string Bytes;
     TKivString Text;
+    int64_t Offset;  // of the first invalid byte, after the two valid ones put in front
   };
   const Case cases[] = {
-      {Bytes({0x80}), u"\uFFFD"},
-      {Bytes({'a', 0xC3}), u"a\uFFFD"},                                // cut at the end
-      {Bytes({0xE0, 0x80, 'b'}), u"\uFFFD\uFFFDb"},                    // overlong start
-      {Bytes({0xED, 0xA0, 0x80}), u"\uFFFD\uFFFD\uFFFD"},              // encoded surrogate
-      {Bytes({0xF0, 0x9F, 0x98, 'x'}), u"\uFFFDx"},                    // truncated four-byte form
-      {Bytes({0xF4, 0x90, 0x80, 0x80}), u"\uFFFD\uFFFD\uFFFD\uFFFD"},  // beyond U+10FFFF
-      {Bytes({0xC0, 0xAF}), u"\uFFFD\uFFFD"},
-      {Bytes({0xFF, 'a'}), u"\uFFFDa"},
+      {Bytes({0x80}), u"\uFFFD", 2},
+      {Bytes({'a', 0xC3}), u"a\uFFFD", 3},                                // cut at the end
+      {Bytes({0xE0, 0x80, 'b'}), u"\uFFFD\uFFFDb", 2},                    // overlong start
+      {Bytes({0xED, 0xA0, 0x80}), u"\uFFFD\uFFFD\uFFFD", 2},              // encoded surrogate
+      {Bytes({0xF0, 0x9F, 0x98, 'x'}), u"\uFFFDx", 2},                    // truncated four-byte form
+      {Bytes({0xF4, 0x90, 0x80, 0x80}), u"\uFFFD\uFFFD\uFFFD\uFFFD", 2},  // beyond U+10FFFF
+      {Bytes({0xC0, 0xAF}), u"\uFFFD\uFFFD", 2},
+      {Bytes({'b', 0xC3, 0xA9, 0xFF, 'a'}), u"b\u00E9\uFFFDa", 5},
   };
   TKivEncoding enc(65001);
   for (const Case& c : cases) {
-    for (size_t block : {1, 2, 100}) {
+    for (size_t block : {1, 2, 3, 100}) {
+      SCOPED_TRACE(block);
       bool invalid = false;
-      EXPECT_EQ(DecodeInBlocks(enc, c.Bytes, {block}, &invalid), c.Text);
+      int64_t offset = -1;
+      EXPECT_EQ(DecodeInBlocks(enc, "\xD0\x96" + c.Bytes, {block}, &invalid, &offset), u"\u0416" + c.Text);
       EXPECT_TRUE(invalid);
+      EXPECT_EQ(offset, c.Offset);
     }
   }
   bool invalid = true;
   EXPECT_EQ(Decode(enc, "plain"), u"plain");
   Decode(enc, "plain", &invalid);
   EXPECT_FALSE(invalid);
+  EXPECT_EQ(enc.NewDecoder()->InvalidOffset(), -1);
 }
 
-// The UTF-8 decoder replaces exactly as ICU does (maximal subparts), for random byte soup cut
-// into random blocks.
-TEST(EncodingTest, Utf8DecoderAgreesWithIcuOnRandomBytes) {
-  const unsigned seed = std::random_device{}();
+// The UTF-8 and UTF-16 decoders replace exactly as ICU does (maximal subparts, lone
+// surrogates), for random byte soup cut into random blocks.
+TEST(EncodingTest, UnicodeDecodersAgreeWithIcuOnRandomBytes) {
+  KIV_TEST_SEED(seed);
   std::mt19937 rng(seed);
-  SCOPED_TRACE("seed " + std::to_string(seed));
-  const int interesting[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC1, 0xC2, 0xDF,
-                             0xE0, 0xE1, 0xEC, 0xED, 0xEE, 0xEF, 0xF0, 0xF1, 0xF3, 0xF4, 0xF5, 0xFF};
-  TKivEncoding enc(65001);
-  UErrorCode err = U_ZERO_ERROR;
-  UConverter* icu = ucnv_open("UTF-8", &err);
-  ASSERT_TRUE(U_SUCCESS(err));
-  for (int round = 0; round < 2000; ++round) {
-    std::string bytes;
-    size_t len = rng() % 24;
-    for (size_t i = 0; i < len; ++i)
-      bytes.push_back(static_cast<char>(interesting[rng() % std::size(interesting)]));
-    std::vector<UChar> expected(bytes.size() * 2 + 4);
-    err = U_ZERO_ERROR;
-    ucnv_reset(icu);
-    int32_t n = ucnv_toUChars(icu, expected.data(), static_cast<int32_t>(expected.size()), bytes.data(),
-                              static_cast<int32_t>(bytes.size()), &err);
+  const int interesting[] = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0,
+                             0xC1, 0xC2, 0xDF, 0xD8, 0xDB, 0xDC, 0xE0, 0xE1, 0xEC, 0xED,
+                             0xEE, 0xEF, 0xF0, 0xF1, 0xF3, 0xF4, 0xF5, 0xFF};
+  for (auto [cp, name] :
+       {std::pair<Integer, const char*>{65001, "UTF-8"}, {1200, "UTF-16LE"}, {1201, "UTF-16BE"}}) {
+    SCOPED_TRACE(name);
+    TKivEncoding enc(cp);
+    UErrorCode err = U_ZERO_ERROR;
+    UConverter* icu = ucnv_open(name, &err);
     ASSERT_TRUE(U_SUCCESS(err));
-    TKivString want(reinterpret_cast<const char16_t*>(expected.data()), static_cast<size_t>(n));
-    ASSERT_EQ(DecodeInBlocks(enc, bytes, {1 + rng() % 5, 1 + rng() % 7}), want) << "round " << round;
+    for (int round = 0; round < 2000; ++round) {
+      std::string bytes;
+      size_t len = rng() % 24;
+      for (size_t i = 0; i < len; ++i)
+        bytes.push_back(static_cast<char>(interesting[rng() % std::size(interesting)]));
+      std::vector<UChar> expected(bytes.size() * 2 + 4);
+      err = U_ZERO_ERROR;
+      ucnv_reset(icu);
+      int32_t n = ucnv_toUChars(icu, expected.data(), static_cast<int32_t>(expected.size()), bytes.data(),
+                                static_cast<int32_t>(bytes.size()), &err);
+      ASSERT_TRUE(U_SUCCESS(err));
+      TKivString want(reinterpret_cast<const char16_t*>(expected.data()), static_cast<size_t>(n));
+      ASSERT_EQ(DecodeInBlocks(enc, bytes, {1 + rng() % 5, 1 + rng() % 7}), want) << "round " << round;
+    }
+    ucnv_close(icu);
   }
-  ucnv_close(icu);
 }
 
 TEST(EncodingTest, InvalidBytesInOtherCodePages) {
-  bool invalid = false;
-  // Odd byte count in UTF-16: the last byte is half a character.
-  EXPECT_EQ(DecodeInBlocks(TKivEncoding(1200), Bytes({'a', 0, 'b'}), {1}, &invalid), u"a\uFFFD");
-  EXPECT_TRUE(invalid);
-  // Bytes above 0x7F are not ASCII; a lead byte without its trail byte is not Shift_JIS.
-  invalid = false;
-  EXPECT_EQ(Decode(TKivEncoding(20127), Bytes({'a', 0x98, 'b'}), &invalid), u"a\uFFFDb");
-  EXPECT_TRUE(invalid);
-  invalid = false;
-  EXPECT_EQ(DecodeInBlocks(TKivEncoding(932), Bytes({'a', 0x82}), {1}, &invalid), u"a\uFFFD");
-  EXPECT_TRUE(invalid);
+  struct Case {
+    Integer CodePage;
+    std::string Bytes;
+    TKivString Text;
+    int64_t Offset;
+  };
+  const Case cases[] = {
+      {1200, Bytes({'a', 0, 'b'}), u"a\uFFFD", 2},               // an odd byte is half a character
+      {1200, Bytes({'a', 0, 0, 0xD8, 'b', 0}), u"a\uFFFDb", 2},  // a lone surrogate
+      {1201, Bytes({0xDC, 0, 0, 0x62}), u"\uFFFDb", 0},
+      {20127, Bytes({'a', 0x98, 'b'}), u"a\uFFFDb", 1},         // not ASCII
+      {932, Bytes({'a', 'b', 0x82}), u"ab\uFFFD", 2},           // a lead byte without its trail byte
+      {932, Bytes({'a', 'b', 0x82, '<'}), u"ab\uFFFD<", 2},     // a trail byte that is not one
+      {54936, Bytes({'a', 0xC6, 0x31, 'b'}), u"a\uFFFD1b", 1},  // a four-byte form cut short
+  };
+  for (const Case& c : cases) {
+    for (size_t block : {1, 2, 100}) {
+      SCOPED_TRACE(std::to_string(c.CodePage) + " in blocks of " + std::to_string(block));
+      int64_t offset = -1;
+      EXPECT_EQ(DecodeInBlocks(TKivEncoding(c.CodePage), c.Bytes, {block}, nullptr, &offset), c.Text);
+      EXPECT_EQ(offset, c.Offset);
+    }
+  }
+}
+
+// The PC code pages and 932 read and write the bytes 0x00-0x7F as ASCII: a file holding the
+// control codes 0x1A, 0x1C and 0x7F loads and saves as it is.
+TEST(EncodingTest, PcCodePagesKeepTheLowBytesAscii) {
+  std::string low;
+  TKivString ascii;
+  for (int b = 0; b < 0x80; ++b) {
+    low.push_back(static_cast<char>(b));
+    ascii.push_back(static_cast<char16_t>(b));
+  }
+  for (Integer cp : {437, 850, 852, 855, 857, 860, 861, 862, 863, 864, 865, 866, 869, 932}) {
+    SCOPED_TRACE(cp);
+    ASSERT_TRUE(TKivEncoding::IsKnownCodePage(cp));
+    TKivEncoding enc(cp);
+    bool invalid = true;
+    EXPECT_EQ(DecodeInBlocks(enc, low, {1, 7}, &invalid), ascii);
+    EXPECT_FALSE(invalid);
+    EXPECT_EQ(Encode(enc, ascii), low);
+    const TKivCodePointSet& set = *enc.RoundTripSet();
+    EXPECT_EQ(std::count(set.begin(), set.begin() + 0x80, true), 0x80);
+    EXPECT_TRUE(enc.IsAsciiCompatible());
+  }
+  // The reported case, and the characters of the upper half stay as they were.
+  EXPECT_EQ(Decode(TKivEncoding(866), Bytes({0x1A, 0x1C, 0x7F, 0x8F})), u"\x1A\x1C\x7F\u041F");
+  EXPECT_EQ(Encode(TKivEncoding(866), u"\x7F\u041F"), Bytes({0x7F, 0x8F}));
+  EXPECT_EQ(Decode(TKivEncoding(932), Bytes({0x1A, 0x82, 0xA0, 0x7F})), u"\x1A\u3042\x7F");
+  EXPECT_EQ(Encode(TKivEncoding(932), u"\x1C\u3042\x1A"), Bytes({0x1C, 0x82, 0xA0, 0x1A}));
 }
 
 TEST(EncodingTest, UnencodableCharactersAreErrorsNotQuestionMarks) {
@@ -328,25 +379,4 @@ TEST(EncodingTest, UnencodableCharactersAreErrorsNotQuestionMarks) {
   // UTF-16 writes every code unit as it is, lone surrogates included.
   EXPECT_EQ(Encode(TKivEncoding(1200), u"a\xD800"), Bytes({'a', 0, 0x00, 0xD8}));
   EXPECT_EQ(Encode(TKivEncoding(1201), u"a\xD800"), Bytes({0, 'a', 0xD8, 0x00}));
-}
-
-TEST(EncodingTest, ReadTextFileDetectsMarks) {
-  std::string dir = ::testing::TempDir() + "kiv-enc-XXXXXX";
-  ASSERT_NE(mkdtemp(dir.data()), nullptr);
-  auto write = [&](const std::string& name, const std::string& bytes) {
-    FILE* f = fopen((dir + "/" + name).c_str(), "wb");
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-    return KivFromUtf8(dir + "/" + name);
-  };
-  EXPECT_EQ(KivReadTextFile(write("a", Bytes({0xEF, 0xBB, 0xBF, 'h', 'i'}))), u"hi");
-  EXPECT_EQ(KivReadTextFile(write("b", Bytes({0xFE, 0xFF, 0, 'h', 0x04, 0x36}))), u"h\u0436");
-  EXPECT_EQ(KivReadTextFile(write("c", "h\xC3\xA9")), u"h\u00e9");
-  EXPECT_EQ(KivReadTextFile(write("d", "\xCF"), 1251), u"\u041f");
-  TKivString missing = KivFromUtf8(dir + "/none");
-  EXPECT_EQ(ErrorOf([&] { KivReadTextFile(missing); }),
-            u"Cannot open file \"" + missing + u"\". No such file or directory");
-  EXPECT_EQ(ErrorOf([&] { KivReadTextFile(KivFromUtf8(dir)); }),
-            u"Cannot open file \"" + KivFromUtf8(dir) + u"\". Is a directory");
-  std::filesystem::remove_all(dir);
 }

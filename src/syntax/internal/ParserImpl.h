@@ -1,0 +1,104 @@
+// The parser behind TKivEditParser: loaded schemes and token types, and (in the tokenizer's
+// sources) the incremental tokenizer with its caches.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <set>
+#include <unordered_map>
+#include <vector>
+
+#include "internal/SchemeModel.h"
+
+class TParserImpl {
+ public:
+  TParserImpl(Integer ATokenCacheSize, Integer AContextSaveInterval);
+  ~TParserImpl();
+  TParserImpl(const TParserImpl&) = delete;
+  TParserImpl& operator=(const TParserImpl&) = delete;
+
+  // ---- loading ----
+  void SetSchemeLoaders(TKivEditParserSchemeLoader ASyntaxLoader, TKivEditParserSchemeLoader AColorLoader);
+  void LoadSchemeDoc(const TKivString& ADocName, const TKivString& AAttrsDocName);
+  void UnloadSchemes();
+  bool IsSchemeLoaded() const { return FSchemeLoaded; }
+  TKivString FSchemesDir;
+  TKivString FAttrsDir;
+
+  // ---- token registry ----
+  // The token registered under AName, else under Doc.AName for the current document, else a new
+  // token Doc.AName without attributes.
+  TTokenProps* GetTokenProps(const TKivString& AName);
+  // The int code of "token" or "token:content" ("kw" = keyword, "sym" = symbol).
+  Integer ResolveIntCode(const TKivString& AName);
+  TKivIntArray GetAllTokenIDs(const TKivString& ATokenName) const;
+  Integer TokenCount() const { return static_cast<Integer>(FTokenProps.size()); }
+  TTokenProps* Token(Integer AID) const { return FTokenProps[static_cast<size_t>(AID)].get(); }
+  TTokenProps* FindToken(const TKivString& AName) const;
+
+  // ---- schemes ----
+  TScheme* RootScheme() const { return FRootSc; }
+  TScheme* FindScheme(const TKivString& AQualifiedName) const;
+  TTokenProps* KeywordToken() const { return FTokenKeyword; }
+  TTokenProps* DefaultTokenProps() const { return FTokenDefault; }
+
+  // The character source every token rule reads.
+  TLineRegexSource& CharsInput() { return FCharsInput; }
+
+  // The budget of one token-rule match in matcher steps: a pattern that runs away gives up
+  // (and counts as no match) instead of stalling the line.
+  static constexpr int64_t RuleStepLimit = 200000;
+
+ private:
+  friend class TSchemeReader;
+
+  // Colour scheme
+  void LoadColorScheme(const TKivString& AName);
+  [[noreturn]] void ColorError(const TKivString& AMsg) const;
+  // Syntax documents
+  void LoadDocument(const TKivString& ADocName);
+  void ReadScheme(const IKivXmlElement& ANode);
+  void ApplyTokenAlias(const IKivXmlElement& ANode);
+  TScheme* ResolveScheme(const TKivString& ARef, const TKivString& ADocName);
+  void LinkScheme(TScheme* AScheme);
+  void AddRulesOf(TScheme* ATarget, TScheme* AFrom, std::set<TScheme*>& AVisited);
+  void CollectSkipped(TScheme* AFrom, std::vector<bool>& ASkip, std::set<TScheme*>& AVisited);
+  TKivString LoadText(const TKivString& AName, bool AColor, TKivString& APath);
+  TTokenProps* AddToken(const TKivString& AName, std::unique_ptr<TTokenProps> AProps);
+
+ public:
+  // Errors in their two layouts, filled from the current document, scheme and rule.
+  [[noreturn]] void SchemeError(const TKivString& AMsg) const;
+  [[noreturn]] void DocError(const TKivString& AMsg) const;
+
+ private:
+  TKivEditParserSchemeLoader FSyntaxLoader;
+  TKivEditParserSchemeLoader FColorLoader;
+  bool FSchemeLoaded = false;
+
+  std::vector<std::unique_ptr<TTokenProps>> FTokenProps;
+  std::unordered_map<TKivString, Integer> FTokenIndex;  // lower-case name -> first ID
+  Integer FTokenID = -1;                                // the int-code counter
+  TTokenProps* FTokenKeyword = nullptr;
+  TTokenProps* FTokenDefault = nullptr;
+
+  std::vector<std::unique_ptr<TScheme>> FSchemes;
+  std::unordered_map<TKivString, TScheme*> FSchemeIndex;
+  std::set<TKivString> FLoadedDocs;
+  std::map<TKivString, TKivString> FDocPaths;
+  TScheme* FRootSc = nullptr;
+  std::vector<TKivString> FInheritPath;
+
+  // Current items for messages.
+  TKivString FCurDocName;
+  TKivString FCurDocPath;
+  TKivString FCurSchemeName;
+  TKivString FCurRuleXml;
+  TKivString FCurBlockXml;
+
+  TLineRegexSource FCharsInput;
+
+ public:
+  Integer FTokenCacheSize;
+  Integer FContextSaveInterval;
+};

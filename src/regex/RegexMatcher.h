@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 
 #include "RegexNode.h"
 
@@ -22,6 +23,12 @@ class TRegexMatcher {
   Integer CountWhile(Integer ALimit, TPred APred) {
     const Integer from = E.FReginput;
     Integer n = 0;
+    if (const char16_t* raw = In.RawUnits()) {
+      const char16_t* p = raw + (from - In.IdxStart());
+      while (n < ALimit && APred(Integer(p[n]))) ++n;
+      E.Spend(n + 1);
+      return n;
+    }
     while (n < ALimit) {
       Integer avail;
       const Integer* w = In.Window(from + n, avail);
@@ -29,6 +36,7 @@ class TRegexMatcher {
       Integer j = 0;
       while (j < k && APred(w[j])) ++j;
       n += j;
+      E.Spend(j + 1);
       if (j < k) break;
     }
     return n;
@@ -39,6 +47,10 @@ class TRegexMatcher {
   bool IsBoundary(Integer APos);
   bool BlocksAnyML(Integer APos);
   bool SameCI(Integer AInput, Integer APattern);
+  // The extent of group AGroup when it can be referred to: set, closed and not reversed.
+  bool GroupExtent(Integer AGroup, Integer& AStart, Integer& ALen) const;
+  // How many of the ALen codes from APos equal those from AGroup on (or their other case).
+  Integer SameCodes(Integer AGroup, Integer APos, Integer ALen, bool ACI);
   Integer RegRepeat(const TKivRegexNode* AP, Integer AMax, Integer& AUnit);
   bool MatchRepeat(TKivRegexNode* AScan);
   bool MatchLoopEntry(TKivRegexNode* AScan);

@@ -45,7 +45,6 @@ enum : TKivREOp {
   opOPEN = 40,   // OPEN[n] = opOPEN + n, n = 0 for a non-capturing group
   opCLOSE = 56,  // CLOSE[n] = opCLOSE + n
 };
-constexpr Integer KivRegMaxSubExp = 16;
 
 inline bool IsOpen(TKivREOp AOp) {
   return AOp >= opOPEN && AOp < opOPEN + KivRegMaxSubExp;

@@ -253,7 +253,7 @@ constexpr Integer KivRegStringWindow = 256;
 // Work units one Exec may spend by default (see StepLimit). A linear search spends about one unit
 // per code it scans, so a search over hundreds of millions of codes stays far below it, while
 // a pattern that backtracks exponentially or quadratically reaches it in well under a second.
-constexpr int64_t KivRegDefaultStepLimit = 1'000'000'000;
+constexpr int64_t KivRegDefaultStepLimit = 2'000'000'000;
 
 // ---------------------------------------------------------------------------------------------
 // Input of the matcher: a windowed random-access sequence of integer codes. Subclasses fill the

@@ -1,5 +1,6 @@
 // The backtracking matcher: runs a compiled program from one position of the input.
 #include "RegexMatcher.h"
+#include "RegexScan.h"
 
 namespace {
 
@@ -7,14 +8,16 @@ constexpr Integer CMaxMatchDepth = 1000;
 // Work units: scanning, counting or comparing one code costs one unit; one recursive step of the
 // matcher costs about as much as scanning CStepCost codes, one node CNodeCost, and each count a
 // repeat tries (or rules out by the next literal) CTryCost.
-constexpr int64_t CStepCost = 16;
+constexpr int64_t CStepCost = 32;
 constexpr int64_t CNodeCost = 2;
 constexpr int64_t CTryCost = 2;
 // Codes of a back-reference compared at a time, from a copy of the group's codes, so that the
 // group and the input do not pull the source's window back and forth.
 constexpr Integer CCompareChunk = 256;
-// A code compared that way costs a few window fills as well.
-constexpr int64_t CWindowCompareCost = 4;
+// A code compared costs CCompareCost units over a string's units, and CWindowCompareCost
+// through the window (with its fills).
+constexpr int64_t CCompareCost = 2;
+constexpr int64_t CWindowCompareCost = 8;
 
 // Nodes before which a pending lookahead position is not yet applied.
 bool KeepsPendingLookahead(TKivREOp AOp) {
@@ -101,7 +104,7 @@ Integer TRegexMatcher::SameCodes(Integer AGroup, Integer APos, Integer ALen, boo
     } else {
       while (i < ALen && p[i] == g[i]) ++i;
     }
-    E.Spend(i + 1);
+    E.Spend(CCompareCost * (i + 1));
     return i;
   }
   std::array<Integer, CCompareChunk> chunk;
@@ -173,6 +176,12 @@ Integer TRegexMatcher::RegRepeat(const TKivRegexNode* AP, Integer AMax, Integer&
         return n;
       }
       const Integer ch = AP->ExactChar, inv = ci ? AP->ExactCharInvC : AP->ExactChar;
+      if (In.RawUnits() && ch >= 0 && ch <= 0xFFFF && inv >= 0 && inv <= 0xFFFF) {
+        const Integer n = KivSkipUnits(In.RawUnits() + (pos - In.IdxStart()), limit, static_cast<char16_t>(ch),
+                                       static_cast<char16_t>(inv));
+        E.Spend(n + 1);
+        return n;
+      }
       return CountWhile(limit, [ch, inv](Integer c) { return c == ch || c == inv; });
     }
     case opANYDIGIT: {
@@ -257,8 +266,17 @@ bool TRegexMatcher::MatchRepeat(TKivRegexNode* AScan) {
     return false;
   };
   if (greedy) {
-    for (Integer c = count; c >= bmin; --c)
+    for (Integer c = count; c >= bmin; --c) {
+      if (nextLit >= 0 && nextLit <= 0xFFFF && raw && unit == 1 && start + c < E.FInputEnd) {
+        // The largest count followed by the literal, in one backward scan over the units.
+        const Integer from = c;
+        const Integer k = KivFindLastUnit(raw + start + bmin, c - bmin + 1, static_cast<char16_t>(nextLit));
+        c = k < 0 ? bmin - 1 : bmin + k;
+        E.Spend(from - c);
+        if (c < bmin) break;
+      }
       if (attempt(c)) return true;
+    }
   } else {
     for (Integer c = bmin; c <= count; ++c)
       if (attempt(c)) return true;

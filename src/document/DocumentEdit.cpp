@@ -2,7 +2,7 @@
 // undo and redo, and the modified state.
 #include <algorithm>
 
-#include "DocumentPrivate.h"
+#include "internal/DocumentPrivate.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <istream>
 #include <ostream>
 
-#include "DocumentPrivate.h"
 #include "KivSedEncoding.h"
+#include "internal/DocumentPrivate.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // The gap buffer behind the document's text.
-#include "GapStorage.h"
+#include "internal/GapStorage.h"
 
 #include <algorithm>
 #include <cstring>
 #include <functional>
 #include <utility>
 
-#include "LineBreaks.h"
+#include "internal/LineBreaks.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The line index of the document.
-#include "LineManager.h"
+#include "internal/LineManager.h"
 
 #include <algorithm>
 

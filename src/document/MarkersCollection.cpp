@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "KivSedMarkers.h"
+#include "internal/Markers.h"
 
 namespace {
 

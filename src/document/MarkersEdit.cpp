@@ -5,7 +5,7 @@
 // edit brings together; markers at the edit's start have their line looked up again.
 #include <algorithm>
 
-#include "KivSedMarkers.h"
+#include "internal/Markers.h"
 
 // ---- TMarkCollection: movement ----
 

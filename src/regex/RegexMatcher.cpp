@@ -1,6 +1,6 @@
 // The backtracking matcher: runs a compiled program from one position of the input.
-#include "RegexMatcher.h"
-#include "RegexScan.h"
+#include "internal/RegexMatcher.h"
+#include "internal/RegexScan.h"
 
 namespace {
 

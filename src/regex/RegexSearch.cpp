@@ -1,7 +1,7 @@
 // The search loop, the Exec family, captures and input; the Boyer-Moore searcher.
 #include <cstdint>
 
-#include "RegexMatcher.h"
+#include "internal/RegexMatcher.h"
 
 // ----- Boyer-Moore ----------------------------------------------------------------------------
 

@@ -1,6 +1,6 @@
 // The name table and the character classes of names.
 #include "KivUnicode.h"
-#include "XmlInternal.h"
+#include "internal/XmlInternal.h"
 
 bool XmlIsNameStartSlow(char16_t AChar) {
   return KivIsLetter(AChar);

@@ -1,5 +1,5 @@
 // The XML parser: reads nodes from a character source into a document or element.
-#include "XmlInternal.h"
+#include "internal/XmlInternal.h"
 
 namespace {
 

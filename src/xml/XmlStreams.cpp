@@ -10,7 +10,7 @@
 #include <ostream>
 #include <sstream>
 
-#include "XmlInternal.h"
+#include "internal/XmlInternal.h"
 
 namespace {
 

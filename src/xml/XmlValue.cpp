@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "XmlInternal.h"
+#include "internal/XmlInternal.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The writer: the XML text of nodes, indented or as stored, and escaping.
 #include <cstdio>
 
-#include "XmlInternal.h"
+#include "internal/XmlInternal.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "DocumentTestSupport.h"
-#include "GapStorage.h"
+#include "internal/GapStorage.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "DocumentTestSupport.h"
-#include "GapStorage.h"
-#include "LineManager.h"
+#include "internal/GapStorage.h"
+#include "internal/LineManager.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 
 #include "DocumentTestSupport.h"
 #include "KivSedDocument.h"
+#include "internal/Markers.h"
 
 namespace {
 

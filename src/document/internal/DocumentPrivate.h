@@ -6,6 +6,7 @@
 #include "GapStorage.h"
 #include "KivSedDocument.h"
 #include "LineManager.h"
+#include "Markers.h"
 #include "UndoManager.h"
 
 // Every bracket closes what it opened. When an exception passes, the closing runs without

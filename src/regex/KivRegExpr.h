@@ -226,10 +226,10 @@ enum : Integer {
 // prove it.
 enum : Integer {
   roFirstCharSet = 1,  // skip start positions whose first code cannot begin a match
-  roStartNode = 2,     // scan (or Boyer-Moore search) for the node every match starts with
+  roStartNode = 2,     // scan or search for the node every match starts with (or its literal)
   roMustHave = 4,      // fail early when the literal every match contains does not occur
   roAnchor = 8,        // a pattern that starts with ^ is tried at the start offset only
-  roNextLiteral = 16,  // simple repeats skip counts not followed by the next literal's code
+  roNextLiteral = 16,  // repeats and counted loops skip counts not followed by the next literal's code
   roAll = 31,
 };
 
@@ -454,6 +454,7 @@ class TKivRegExp {
   bool TryAt(Integer APos);
   Integer FindStart(Integer APos);
   Integer SearchLiteral(Integer APos);
+  void PrepareLiteral(const TKivRegexNode* ANode, bool AIgnoreCase);
   template <class TPred>
   Integer ScanFor(Integer APos, Integer AEnd, TPred APred);
   bool GroupSet(Integer AIdx) const;
@@ -505,6 +506,16 @@ class TKivRegExp {
   bool FFirstCharSetHasUnicode = true;
   bool FVarsOptsOk = false;
   std::unique_ptr<TKivBoyerMooreSearch> FBMSearch;
+  // The literal FBMSearch holds, as units with their other-case forms (the same units when case
+  // matters), for a direct search over a string's units; FLitRaw when every code is a unit.
+  std::u16string FLitUnits;
+  std::u16string FLitAlt;
+  bool FLitRaw = false;
+  // The node the start scan looks for: FRegStart, or a literal that only zero-width word
+  // boundaries precede.
+  TKivRegexNode* FScanStart = nullptr;
+  bool FLiteralOnly = false;  // the program is one literal that FBMSearch finds exactly
+  bool FHasLoops = true;      // the program has counted loops (a loop stack to save)
   Integer FOptimizations = roAll;
   int64_t FStepLimit = KivRegDefaultStepLimit;
 

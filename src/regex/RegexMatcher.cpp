@@ -249,7 +249,9 @@ bool TRegexMatcher::MatchRepeat(TKivRegexNode* AScan) {
   Integer nextLit = -1;
   if ((E.FOptimizations & roNextLiteral) && next && next->Op == opEXACTLY && !next->ExactStr.empty())
     nextLit = next->ExactChar;
-  const std::array<Integer, KivRegLoopStackSize> savedStack = E.FLoopStack;
+  // Without counted loops the loop stack is never touched.
+  std::array<Integer, KivRegLoopStackSize> savedStack;
+  if (E.FHasLoops) savedStack = E.FLoopStack;
   const Integer savedIdx = E.FLoopStackIdx;
   const char16_t* const raw = In.RawUnits() ? In.RawUnits() - In.IdxStart() : nullptr;
   auto attempt = [&](Integer ACount) {
@@ -261,7 +263,7 @@ bool TRegexMatcher::MatchRepeat(TKivRegexNode* AScan) {
     E.Spend(CTryCost);
     E.FSavedReginput = -1;
     if (MatchPrim(next)) return true;
-    E.FLoopStack = savedStack;
+    if (E.FHasLoops) E.FLoopStack = savedStack;
     E.FLoopStackIdx = savedIdx;
     return false;
   };
@@ -312,6 +314,11 @@ bool TRegexMatcher::MatchLoop(TKivRegexNode* AScan) {
   const Integer cnt = E.FLoopStack[idx];
   const Integer iterStart = E.FLoopIterStart[idx];
   const Integer savePos = E.FReginput, savePending = E.FSavedReginput;
+  const TKivRegexNode* const after = AScan->NextOp;
+  const Integer nextLit = (E.FOptimizations & roNextLiteral) && after && after->Op == opEXACTLY &&
+                                  !after->ExactStr.empty()
+                              ? after->ExactChar
+                              : -1;
   auto restore = [&]() {
     E.FLoopStackIdx = idx;
     E.FLoopStack[idx] = cnt;
@@ -327,6 +334,11 @@ bool TRegexMatcher::MatchLoop(TKivRegexNode* AScan) {
     return false;
   };
   auto rest = [&]() {
+    // A literal after the loop that cannot start here fails at once (as in simple repeats).
+    if (nextLit >= 0 && savePending == -1 && savePos < E.FInputEnd && Code(savePos) != nextLit) {
+      E.Spend(1);
+      return false;
+    }
     E.FLoopStackIdx = idx - 1;  // the enclosing loop's counter is current again
     if (MatchPrim(AScan->NextOp)) return true;
     restore();

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "internal/RegexMatcher.h"
+#include "internal/RegexScan.h"
 
 // ----- Boyer-Moore ----------------------------------------------------------------------------
 
@@ -205,6 +206,16 @@ bool TKivRegExp::TryAt(Integer APos) {
 template <class TPred>
 Integer TKivRegExp::ScanFor(Integer APos, Integer AEnd, TPred APred) {
   TKivRegexSource& in = *FInput;
+  if (const char16_t* raw = in.RawUnits()) {
+    const char16_t* p = raw - in.IdxStart();
+    for (Integer i = APos; i < AEnd; ++i)
+      if (APred(Integer(p[i]))) {
+        Spend(i - APos + 1);
+        return i;
+      }
+    Spend(AEnd - APos);
+    return -1;
+  }
   while (APos < AEnd) {
     Integer avail;
     const Integer* w = in.Window(APos, avail);
@@ -221,13 +232,21 @@ Integer TKivRegExp::ScanFor(Integer APos, Integer AEnd, TPred APred) {
 }
 
 Integer TKivRegExp::SearchLiteral(Integer APos) {
-  const Integer found = FBMSearch->Search(*FInput, APos, FInputEnd - APos);
+  Integer found;
+  const Integer len = static_cast<Integer>(FLitUnits.size());
+  if (const char16_t* raw = FInput->RawUnits(); raw && FLitRaw && len > 0) {
+    const Integer k = KivFindLiteral(raw + (APos - FInput->IdxStart()), FInputEnd - APos, FLitUnits.data(),
+                                     FLitAlt.data(), len);
+    found = k < 0 ? -1 : APos + k;
+  } else {
+    found = FBMSearch->Search(*FInput, APos, FInputEnd - APos);
+  }
   Spend(int64_t(found < 0 ? FInputEnd : found) - APos + 1);
   return found;
 }
 
 Integer TKivRegExp::FindStart(Integer APos) {
-  TKivRegexNode* s = FRegStart;
+  TKivRegexNode* s = FScanStart;
   switch (s->Op) {
     case opEXACTLY:
     case opEXACTLYCI:
@@ -270,12 +289,19 @@ bool TKivRegExp::SearchFrom(Integer AOffset, bool AWantNeedMore) {
     if (useFirst && AOffset < end && !firstOk(FInput->GetCode(AOffset))) return false;
     return TryAt(AOffset);
   }
-  if (useMust && !FRegStart && SearchLiteral(AOffset) < 0) return false;
-  if ((opt & roStartNode) && FRegStart) {
+  if (useMust && !FScanStart && SearchLiteral(AOffset) < 0) return false;
+  if ((opt & roStartNode) && FScanStart) {
+    const bool literalOnly = FLiteralOnly && FScanStart == FRegStart;
     for (Integer p = AOffset; p < end; ++p) {
       p = FindStart(p);
       if (p < 0) return false;
       Spend(1);
+      if (literalOnly) {  // the literal found is the whole match
+        FStartp[0] = p;
+        FEndp[0] = p + static_cast<Integer>(FRegStart->ExactStr.size());
+        if (FEndp[0] == FInputEnd) FNeedMore = true;
+        return true;
+      }
       if (TryAt(p)) return true;
     }
     return false;

@@ -755,6 +755,77 @@ TEST(RegexMatcher, OptimisationsNeverChangeResults) {
   EXPECT_GT(budgetEnded, 20);
 }
 
+namespace {
+
+// UTF-16 units through a window of a chosen size, with positions from 0 and no direct access to
+// the units: the way a document's text reaches the engine.
+class TWindowedUnits : public TKivRegexSource {
+ public:
+  TWindowedUnits(const TKivString& AText, Integer AWindow)
+      : TKivRegexSource(AWindow, static_cast<Integer>(AText.size())), FText(AText) {}
+
+ protected:
+  void FillBuffer() override {
+    for (Integer i = FBufferStart; i < FBufferEnd; ++i) FBuffer[i - FBufferStart] = FText[i];
+  }
+
+ private:
+  TKivString FText;
+};
+
+}  // namespace
+
+// The direct searches over a string's units (literals with and without case, the start after
+// word boundaries, the literal-only quick path, the start and first-code scans) against the
+// plain search through a small window, with need-more, for random literals and texts with
+// letters whose other case lies outside ASCII.
+TEST(RegexMatcher, DirectScansMatchWindowedPlainSearch) {
+  const unsigned seed = 20261211;
+  std::mt19937 rng(seed);
+  const char16_t alphabet[] = u"abAB\u0416\u0436\u212Akst \nK\u0131I";
+  const size_t letters = std::size(alphabet) - 1;
+  for (int round = 0; round < 1500; ++round) {
+    TKivString text;
+    const int len = rng() % 700;
+    for (int i = 0; i < len; ++i) text.push_back(alphabet[rng() % letters]);
+    TKivString literal;
+    const int m = 1 + rng() % 6;
+    for (int i = 0; i < m; ++i) literal.push_back(alphabet[rng() % letters]);
+    TKivString pattern = RegExprQuoteMetaChars(literal);
+    const int shape = rng() % 6;
+    if (shape == 1) pattern = u"\\b" + pattern;
+    if (shape == 2) pattern = u"\\b" + pattern + u"\\b";
+    if (shape == 3) pattern = u"\\B" + pattern + u"\\w*";
+    if (shape == 4) pattern = u"[" + pattern.substr(0, 1) + u"k]" + pattern;
+    if (shape == 5) pattern = u"\\w+" + pattern;
+    const bool ci = rng() % 2;
+    const Integer window = 6 + rng() % 40;
+    std::string results[2];
+    for (int k = 0; k < 2; ++k) {
+      TKivRegExp re;
+      re.SetModifierI(ci);
+      re.SetOptimizations(k == 0 ? roAll : 0);
+      re.SetExpression(pattern);
+      TWindowedUnits windowed(text, window);
+      if (k == 0)
+        re.SetInputText(text);
+      else
+        re.SetInputSource(&windowed);
+      const Integer base = k == 0 ? 1 : 0;
+      std::string& out = results[k];
+      for (bool ok = re.Exec(); ok; ok = re.ExecNext())
+        out += std::to_string(re.GetMatchPos(0) - base) + "," + std::to_string(re.GetMatchLen(0)) + " ";
+      for (Integer off : {Integer(0), Integer(len / 2), Integer(len > 0 ? len - 1 : 0)}) {
+        bool needMore = false;
+        const bool ok = re.Exec(off + base, -1, needMore);
+        out += "|" + std::string(ok ? std::to_string(re.GetMatchPos(0) - base) : "-") + (needMore ? "+" : "");
+      }
+    }
+    ASSERT_EQ(results[0], results[1]) << "seed " << seed << " round " << round << " pattern "
+                                      << KivToUtf8(pattern) << (ci ? " /i" : "") << " window " << window;
+  }
+}
+
 TEST(RegexMatcher, FirstCodeSets) {
   auto firstCodes = [](const TKivString& APattern, const TKivString& AMods = u"") {
     TKivRegExp re;

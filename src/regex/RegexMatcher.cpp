@@ -262,6 +262,11 @@ bool TRegexMatcher::MatchRepeat(TKivRegexNode* AScan) {
     }
     E.Spend(CTryCost);
     E.FSavedReginput = -1;
+    if (next && next->Op == opEND) {  // the program ends here: the step MatchPrim would take
+      E.Spend(CStepCost + CNodeCost);
+      if (E.FMatchPrimDepth >= CMaxMatchDepth) E.Error(reeRecursionLimit);
+      return true;
+    }
     if (MatchPrim(next)) return true;
     if (E.FHasLoops) E.FLoopStack = savedStack;
     E.FLoopStackIdx = savedIdx;

@@ -10,21 +10,22 @@
 // in the engine; the matcher only adds the recursion.
 class TRegexMatcher {
  public:
-  explicit TRegexMatcher(TKivRegExp& AEngine) : E(AEngine), In(*AEngine.FInput) {}
+  explicit TRegexMatcher(TKivRegExp& AEngine)
+      : E(AEngine), In(*AEngine.FInput), Raw(In.RawUnits() ? In.RawUnits() - In.IdxStart() : nullptr) {}
 
   bool MatchPrim(TKivRegexNode* AScan);
 
  private:
   class TDepthGuard;
 
-  Integer Code(Integer APos) { return In.GetCode(APos); }
+  Integer Code(Integer APos) { return Raw ? Integer(Raw[APos]) : In.GetCode(APos); }
   // Counts the codes from the current position, at most ALimit, while APred holds.
   template <class TPred>
   Integer CountWhile(Integer ALimit, TPred APred) {
     const Integer from = E.FReginput;
     Integer n = 0;
-    if (const char16_t* raw = In.RawUnits()) {
-      const char16_t* p = raw + (from - In.IdxStart());
+    if (Raw) {
+      const char16_t* p = Raw + from;
       while (n < ALimit && APred(Integer(p[n]))) ++n;
       E.Spend(n + 1);
       return n;
@@ -59,4 +60,5 @@ class TRegexMatcher {
 
   TKivRegExp& E;
   TKivRegexSource& In;
+  const char16_t* const Raw;  // a string source's units, indexed by position; else nullptr
 };

@@ -200,10 +200,8 @@ Integer TRegexMatcher::RegRepeat(const TKivRegexNode* AP, Integer AMax, Integer&
       const auto t = AP->TinySet;
       return CountWhile(limit, [t](Integer c) { return c != t[0] && c != t[1] && c != t[2]; });
     }
-    case opANYOFFULLSET: {
-      const TKivCharSet& s = AP->SetHash;
-      return CountWhile(limit, [&s](Integer c) { return s.Contains(c); });
-    }
+    case opANYOFFULLSET:
+      return CountWhile(limit, [AP](Integer c) { return AP->InSet(c); });
     case opBSUBEXP:
     case opBSUBEXPCI: {
       Integer gs, len;
@@ -464,7 +462,7 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
           E.FNeedMore = true;
           return false;
         }
-        if (!scan->SetHash.Contains(Code(pos))) return false;
+        if (!scan->InSet(Code(pos))) return false;
         ++pos;
         break;
       case opBSUBEXP:

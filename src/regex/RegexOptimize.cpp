@@ -139,8 +139,11 @@ void TKivRegExp::ComputeOptimisation() {
   TKivRegexNode* first = FProgrammFirst;
   if (!first) return;
   FHasLoops = false;
-  for (const auto& n : FNodes)
+  for (const auto& n : FNodes) {
     if (n->Op == opLOOPENTRY) FHasLoops = true;
+    if (n->Op == opANYOFFULLSET)
+      for (Integer c = 0; c < 256; ++c) n->SetTable[c] = n->SetHash.Contains(c) ? 1 : 0;
+  }
 
   if (first->NextOp && first->NextOp->Op == opEND) {
     // Must-have literal: the longest literal of the top-level chain.

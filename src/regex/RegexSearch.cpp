@@ -264,10 +264,8 @@ Integer TKivRegExp::FindStart(Integer APos) {
       return ScanFor(APos, FInputEnd,
                      [t, want](Integer c) { return (c == t[0] || c == t[1] || c == t[2]) == want; });
     }
-    default: {
-      const TKivCharSet& set = s->SetHash;
-      return ScanFor(APos, FInputEnd, [&set](Integer c) { return set.Contains(c); });
-    }
+    default:
+      return ScanFor(APos, FInputEnd, [s](Integer c) { return s->InSet(c); });
   }
 }
 

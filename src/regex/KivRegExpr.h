@@ -454,6 +454,7 @@ class TKivRegExp {
   bool TryAt(Integer APos);
   Integer FindStart(Integer APos);
   Integer SearchLiteral(Integer APos);
+  Integer RunEnd(Integer APos);
   void PrepareLiteral(const TKivRegexNode* ANode, bool AIgnoreCase);
   template <class TPred>
   Integer ScanFor(Integer APos, Integer AEnd, TPred APred);
@@ -516,6 +517,9 @@ class TKivRegExp {
   TKivRegexNode* FScanStart = nullptr;
   bool FLiteralOnly = false;  // the program is one literal that FBMSearch finds exactly
   bool FHasLoops = true;      // the program has counted loops (a loop stack to save)
+  // The program starts with an unbounded simple repeat of FScanStart and has no groups: an
+  // attempt that failed from a position fails from every later position of the same run.
+  bool FRunStart = false;
   Integer FOptimizations = roAll;
   int64_t FStepLimit = KivRegDefaultStepLimit;
 

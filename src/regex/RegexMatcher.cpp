@@ -8,7 +8,7 @@ constexpr Integer CMaxMatchDepth = 1000;
 // Work units: scanning, counting or comparing one code costs one unit; one recursive step of the
 // matcher costs about as much as scanning CStepCost codes, one node CNodeCost, and each count a
 // repeat tries (or rules out by the next literal) CTryCost.
-constexpr int64_t CStepCost = 32;
+constexpr int64_t CStepCost = 48;
 constexpr int64_t CNodeCost = 2;
 constexpr int64_t CTryCost = 2;
 // Codes of a back-reference compared at a time, from a copy of the group's codes, so that the

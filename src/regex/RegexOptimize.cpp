@@ -195,6 +195,16 @@ void TKivRegExp::ComputeOptimisation() {
     }
   }
 
+  // An unbounded repeat of a one-code class first, without groups: what follows the repeat is
+  // tried at positions that only depend on where the run of the class ends.
+  FRunStart = false;
+  if (FRegStart && FSubexpCount == 1 && first->Op == opBRANCH && first->NextOp && first->NextOp->Op == opEND) {
+    const TKivRegexNode* r = first->NextNode;
+    const bool unbounded = r->Op == opPLUS || r->Op == opPLUSNG ||
+                           ((r->Op == opBRACES || r->Op == opBRACESNG) && r->MaxBrace == RegExprInfinity);
+    FRunStart = unbounded && r->NextNode == FRegStart && FRegStart->Op != opEXACTLY && FRegStart->Op != opEXACTLYCI;
+  }
+
   // The start scan: the start node, or else a literal that only word boundaries precede (they
   // are zero-width, so every match starts where the literal does).
   FScanStart = FRegStart;

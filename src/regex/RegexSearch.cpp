@@ -269,6 +269,30 @@ Integer TKivRegExp::FindStart(Integer APos) {
   }
 }
 
+Integer TKivRegExp::RunEnd(Integer APos) {
+  TKivRegexNode* s = FScanStart;
+  Integer e;
+  switch (s->Op) {
+    case opANYDIGIT:
+    case opNOTDIGIT: {
+      const TKivCharSet& d = FDigitsSet;
+      const bool want = s->Op == opANYDIGIT;
+      e = ScanFor(APos, FInputEnd, [&d, want](Integer c) { return d.Contains(c) != want; });
+      break;
+    }
+    case opANYOFTINYSET:
+    case opANYBUTTINYSET: {
+      const auto t = s->TinySet;
+      const bool want = s->Op == opANYOFTINYSET;
+      e = ScanFor(APos, FInputEnd, [t, want](Integer c) { return (c == t[0] || c == t[1] || c == t[2]) != want; });
+      break;
+    }
+    default:
+      e = ScanFor(APos, FInputEnd, [s](Integer c) { return !s->InSet(c); });
+  }
+  return e < 0 ? FInputEnd : e;
+}
+
 bool TKivRegExp::SearchFrom(Integer AOffset, bool AWantNeedMore) {
   // The start-node scan and the must-have filter skip attempts that could touch the input end;
   // a caller that asks whether more input could change the result gets every attempt.
@@ -301,6 +325,8 @@ bool TKivRegExp::SearchFrom(Integer AOffset, bool AWantNeedMore) {
         return true;
       }
       if (TryAt(p)) return true;
+      // Every later start in the same run tries the rest at a subset of the same positions.
+      if (FRunStart && (opt & roNextLiteral)) p = RunEnd(p);
     }
     return false;
   }

@@ -16,7 +16,7 @@ constexpr int64_t CTryCost = 2;
 constexpr Integer CCompareChunk = 256;
 // A code compared costs CCompareCost units over a string's units, and CWindowCompareCost
 // through the window (with its fills).
-constexpr int64_t CCompareCost = 2;
+constexpr int64_t CCompareCost = 3;
 constexpr int64_t CWindowCompareCost = 8;
 
 // Nodes before which a pending lookahead position is not yet applied.

@@ -1,52 +1,47 @@
-// Regex search throughput over a 16 MB C corpus: the system's C headers under /usr/include,
-// concatenated in sorted order (bytes taken as code units), as the storage benchmark builds it.
+// Regex search throughput on the 16 MB C corpus (bench/corpus/c_16mb.txt, built by
+// bench/make_corpus; KIV_CORPUS_DIR names another folder), counting every match of a pattern,
+// next to the plain SeqFind of a literal; and the work budget: how long patterns that run away
+// take to end in error 1006, and what linear searches spend of it on the 100 MB corpus.
+// Throughput is reported as bytes_per_second over the corpus (one code unit per byte).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <vector>
 
 #include "KivRegExpr.h"
+#include "KivSedUtils.h"
 
 namespace {
 
-constexpr size_t CCorpusSize = 16u << 20;
+std::string CorpusPath(const char* AName) {
+  std::filesystem::path dir = std::filesystem::path(__FILE__).parent_path() / "corpus";
+  if (const char* d = std::getenv("KIV_CORPUS_DIR")) dir = d;
+  return (dir / AName).string();
+}
 
-const TKivString& Corpus() {
-  static const TKivString corpus = [] {
-    std::vector<std::filesystem::path> headers;
-    std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(
-             "/usr/include", std::filesystem::directory_options::skip_permission_denied, ec);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-      if (ec) break;
-      if (it->is_regular_file(ec) && it->path().extension() == ".h") headers.push_back(it->path());
-    }
-    std::sort(headers.begin(), headers.end());
-    TKivString text;
-    text.reserve(CCorpusSize);
-    while (text.size() < CCorpusSize && !headers.empty()) {
-      for (const auto& h : headers) {
-        std::ifstream in(h, std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        for (unsigned char b : bytes) {
-          if (text.size() >= CCorpusSize) break;
-          text.push_back(b);
-        }
-        if (text.size() >= CCorpusSize) break;
-      }
-    }
-    return text;
-  }();
-  return corpus;
+// The corpus file's bytes as code units, or empty when it is missing.
+TKivString LoadCorpus(const char* AName) {
+  std::ifstream in(CorpusPath(AName), std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return TKivString(bytes.begin(), bytes.end());
+}
+
+const TKivString& Corpus16() {
+  static const TKivString text = LoadCorpus("c_16mb.txt");
+  return text;
 }
 
 // Counts every match of the pattern over the whole corpus.
 void SearchAll(benchmark::State& AState, const char16_t* APattern) {
-  const TKivString& text = Corpus();
+  const TKivString& text = Corpus16();
+  if (text.empty()) {
+    AState.SkipWithError("bench/corpus/c_16mb.txt missing: run bench/make_corpus");
+    return;
+  }
   TKivRegExp re;
   re.SetExpression(APattern);
   re.SetInputText(text);
@@ -63,23 +58,95 @@ void SearchAll(benchmark::State& AState, const char16_t* APattern) {
 void BM_Literal(benchmark::State& AState) {
   SearchAll(AState, u"volatile");
 }
-void BM_CaseInsensitiveWord(benchmark::State& AState) {
+void BM_CaseInsensitiveLiteral(benchmark::State& AState) {
   SearchAll(AState, u"(?i)volatile");
+}
+void BM_WordBounded(benchmark::State& AState) {
+  SearchAll(AState, u"\\bstruct\\b");
 }
 void BM_StructDecl(benchmark::State& AState) {
   SearchAll(AState, u"\\bstruct\\s+\\w+");
+}
+void BM_Identifier(benchmark::State& AState) {
+  SearchAll(AState, u"[A-Za-z_][A-Za-z0-9_]*");
+}
+void BM_BlockComment(benchmark::State& AState) {
+  SearchAll(AState, u"(?-s)/\\*.*?\\*/");
 }
 void BM_UpperCaseCall(benchmark::State& AState) {
   SearchAll(AState, u"[A-Z_]{8,}\\(");
 }
 
+// The document's plain search of the same literal, every occurrence, for comparison.
+void SeqFindAll(benchmark::State& AState, bool ANoCase) {
+  const TKivString& text = Corpus16();
+  if (text.empty()) {
+    AState.SkipWithError("bench/corpus/c_16mb.txt missing: run bench/make_corpus");
+    return;
+  }
+  TKivSeqFromString seq(text);
+  int64_t matches = 0;
+  for (auto _ : AState) {
+    matches = 0;
+    for (Integer p = 0;; ++p) {
+      p = ANoCase ? SeqFindNoCase(u"volatile", seq, p) : SeqFind(u"volatile", seq, p);
+      if (p < 0) break;
+      ++matches;
+    }
+    benchmark::DoNotOptimize(matches);
+  }
+  AState.counters["matches"] = static_cast<double>(matches);
+  AState.SetBytesProcessed(static_cast<int64_t>(AState.iterations()) * static_cast<int64_t>(text.size()));
+}
+void BM_SeqFindLiteral(benchmark::State& AState) {
+  SeqFindAll(AState, false);
+}
+void BM_SeqFindNoCaseLiteral(benchmark::State& AState) {
+  SeqFindAll(AState, true);
+}
+
+// Runs the pattern once with the default budget; reports whether it ended in 1006 and the work
+// units spent.
+void RunToBudget(benchmark::State& AState, const char16_t* APattern, const TKivString& ASubject) {
+  TKivRegExp re;
+  re.SetExpression(APattern);
+  re.SetInputText(ASubject);
+  int64_t limitErrors = 0;
+  for (auto _ : AState) {
+    try {
+      re.Exec();
+    } catch (const EKivRegExprError& e) {
+      if (e.ErrorCode == reeStepLimit) ++limitErrors;
+    }
+  }
+  AState.counters["limit_errors"] = static_cast<double>(limitErrors);
+  AState.counters["units"] = static_cast<double>(re.StepsUsed());
+}
+
+// The next-literal skip from every start position.
+void BM_BudgetRepeatSkip(benchmark::State& AState) {
+  RunToBudget(AState, u"a{0,65535}b", std::u16string(100000, u'a') + u"cb");
+}
+// Quadratic: a repeat that gives back one code at a time from every start position.
+void BM_BudgetQuadratic(benchmark::State& AState) {
+  RunToBudget(AState, u"\\w+$", std::u16string(100000, u'w') + u"!");
+}
+// Exponential backtracking.
+void BM_BudgetExponential(benchmark::State& AState) {
+  RunToBudget(AState, u"(x+x+)+y", std::u16string(64, u'x'));
+}
+// Back-references compared over and over.
+void BM_BudgetBackReference(benchmark::State& AState) {
+  RunToBudget(AState, u"(\\w+)\\s*\\1x", std::u16string(100000, u'w'));
+}
+
 // A greedy complex star over the whole text: the first attempt recurses once per code and must
 // end with the recursion-limit error, quickly.
 void BM_PathologicalRecursion(benchmark::State& AState) {
-  const TKivString& text = Corpus();
+  const TKivString& text = Corpus16();
   TKivRegExp re;
   re.SetExpression(u"(.|\\s)*;");
-  re.SetInputText(text);
+  re.SetInputText(text.empty() ? std::u16string(20000, u'a') : text);
   int64_t errors = 0;
   for (auto _ : AState) {
     try {
@@ -91,28 +158,71 @@ void BM_PathologicalRecursion(benchmark::State& AState) {
   AState.counters["limit_errors"] = static_cast<double>(errors);
 }
 
-// Exponential backtracking on one line of x's, cut by the step limit.
-void BM_PathologicalBacktracking(benchmark::State& AState) {
-  TKivRegExp re;
-  re.SetExpression(u"(x+x+)+y");
-  re.SetInputText(std::u16string(64, u'x'));
-  re.SetStepLimit(10000000);
-  int64_t errors = 0;
+// Linear searches over the 100 MB corpus with the default budget: every match counted; "units"
+// is the most one Exec spent, "no_match_units" what one Exec spends on the whole corpus when
+// the pattern is made to match nowhere. Neither may reach the budget.
+void LinearOver100MB(benchmark::State& AState, const char16_t* APattern, const char16_t* ANoMatch) {
+  static const TKivString text = LoadCorpus("c_100mb.txt");
+  if (text.empty()) {
+    AState.SkipWithError("bench/corpus/c_100mb.txt missing: run bench/make_corpus");
+    return;
+  }
+  TKivRegExp re, none;
+  re.SetExpression(APattern);
+  re.SetInputText(text);
+  none.SetExpression(ANoMatch);
+  none.SetInputText(text);
+  int64_t most = 0, matches = 0, noMatchUnits = 0, errors = 0;
   for (auto _ : AState) {
     try {
-      re.Exec();
-    } catch (const EKivRegExprError& e) {
-      if (e.ErrorCode == reeStepLimit) ++errors;
+      matches = 0;
+      for (bool ok = re.Exec(); ok; ok = re.ExecNext()) {
+        ++matches;
+        most = std::max(most, re.StepsUsed());
+      }
+      most = std::max(most, re.StepsUsed());
+      benchmark::DoNotOptimize(none.Exec());
+      noMatchUnits = none.StepsUsed();
+    } catch (const EKivRegExprError&) {
+      ++errors;
     }
   }
+  AState.counters["matches"] = static_cast<double>(matches);
+  AState.counters["units"] = static_cast<double>(most);
+  AState.counters["no_match_units"] = static_cast<double>(noMatchUnits);
+  AState.counters["budget_fraction"] = static_cast<double>(std::max(most, noMatchUnits)) / KivRegDefaultStepLimit;
   AState.counters["limit_errors"] = static_cast<double>(errors);
+}
+void BM_Budget100MBLiteral(benchmark::State& AState) {
+  LinearOver100MB(AState, u"volatile", u"volatileq");
+}
+void BM_Budget100MBClass(benchmark::State& AState) {
+  LinearOver100MB(AState, u"[0-9]+", u"[0-9]+q{3}");
+}
+void BM_Budget100MBStructDecl(benchmark::State& AState) {
+  LinearOver100MB(AState, u"\\bstruct\\s+\\w+", u"\\bstruct\\s+\\w+q{3}");
+}
+void BM_Budget100MBUpperCaseCall(benchmark::State& AState) {
+  LinearOver100MB(AState, u"[A-Z_]{8,}\\(", u"[A-Z_]{8,}\\(q{3}");
 }
 
 }  // namespace
 
 BENCHMARK(BM_Literal)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CaseInsensitiveWord)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SeqFindLiteral)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CaseInsensitiveLiteral)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SeqFindNoCaseLiteral)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WordBounded)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StructDecl)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Identifier)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BlockComment)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UpperCaseCall)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BudgetRepeatSkip)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_BudgetQuadratic)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_BudgetExponential)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_BudgetBackReference)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_PathologicalRecursion)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PathologicalBacktracking)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Budget100MBLiteral)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_Budget100MBClass)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_Budget100MBStructDecl)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_Budget100MBUpperCaseCall)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -226,10 +226,10 @@ enum : Integer {
 // prove it.
 enum : Integer {
   roFirstCharSet = 1,  // skip start positions whose first code cannot begin a match
-  roStartNode = 2,     // scan (or Boyer-Moore search) for the node every match starts with
+  roStartNode = 2,     // scan or search for the node every match starts with (or its literal)
   roMustHave = 4,      // fail early when the literal every match contains does not occur
   roAnchor = 8,        // a pattern that starts with ^ is tried at the start offset only
-  roNextLiteral = 16,  // simple repeats skip counts not followed by the next literal's code
+  roNextLiteral = 16,  // repeats and counted loops skip counts not followed by the next literal's code
   roAll = 31,
 };
 
@@ -242,6 +242,18 @@ inline TKivString RegExprWordSeparators = u"";
 inline const TKivString RegExprMetaChars = u"^$.[()|?+*{\\";
 inline const TKivString RegExprQuantifierChars = u"*+?{";
 constexpr Integer RegExprInfinity = 2147483646;
+
+// Groups of a program, group 0 (the whole match) included.
+constexpr Integer KivRegMaxSubExp = 16;
+// Slots of the loop stack: slot 0 stays unused, so at most KivRegLoopStackSize - 1 counted loops
+// are active at once.
+constexpr Integer KivRegLoopStackSize = 21;
+// Window of a string source, in codes.
+constexpr Integer KivRegStringWindow = 256;
+// Work units one Exec may spend by default (see StepLimit). A linear search spends about one unit
+// per code it scans, so a search over hundreds of millions of codes stays far below it, while
+// a pattern that backtracks exponentially or quadratically reaches it in well under a second.
+constexpr int64_t KivRegDefaultStepLimit = 2'000'000'000;
 
 // ---------------------------------------------------------------------------------------------
 // Input of the matcher: a windowed random-access sequence of integer codes. Subclasses fill the
@@ -270,6 +282,9 @@ class TKivRegexSource {
 
   Integer IdxStart() const { return FIdxStart; }
   Integer IdxEnd() const { return FIdxEnd; }
+  // The codes of every valid position as UTF-16 units in one array (the code of FIdxStart
+  // first), when the source keeps them so; nullptr otherwise. The engine reads them directly.
+  const char16_t* RawUnits() const { return FRawUnits; }
 
   Integer Count = 0;      // number of codes
   Integer BaseIndex = 0;  // the first position
@@ -285,6 +300,7 @@ class TKivRegexSource {
   Integer FBufferEnd = -1;  // an empty window: no position reads from it before the first fill
   Integer FIdxStart = 0;
   Integer FIdxEnd = 0;
+  const char16_t* FRawUnits = nullptr;
 
  private:
   Integer MoveWindow(Integer AIdx);
@@ -370,14 +386,18 @@ class TKivRegExp {
   // Optimisations in force (ro... bits, all by default).
   Integer Optimizations() const { return FOptimizations; }
   void SetOptimizations(Integer AValue) { FOptimizations = AValue & roAll; }
-  // At most this many matcher steps per Exec (-1: no limit); beyond it Exec raises 1006.
+  // The work budget of every Exec: the matcher and the search loop count one unit per code they
+  // scan, compare or count and a few units per step of the backtracking matcher; an Exec that
+  // would spend more raises 1006. A negative value switches the budget off.
   int64_t StepLimit() const { return FStepLimit; }
   void SetStepLimit(int64_t AValue) { FStepLimit = AValue; }
+  // The work units the last Exec (or ExecNext) spent.
+  int64_t StepsUsed() const { return FSteps; }
 
   // Compilation and inspection.
   void Compile();
   Integer CompiledSubExpCount();
-  static Integer SubExpMaxCount() { return 16; }
+  static Integer SubExpMaxCount() { return KivRegMaxSubExp; }
   Integer LastError();
   bool HasVariables();
   Integer MaxVariableId() { return CompiledSubExpCount() - 1; }
@@ -416,6 +436,12 @@ class TKivRegExp {
   friend class TRegexMatcher;
 
   [[noreturn]] void Error(Integer AErrorID, Integer APos = -1);
+  // Counts work against the budget of the running Exec.
+  void Spend(int64_t AUnits) {
+    if ((FSteps += AUnits) > FStepBudget) [[unlikely]]
+      StepLimitExceeded();
+  }
+  [[noreturn]] void StepLimitExceeded();
   void SetModifier(Integer AMask, bool AValue);
   void CheckCompiled();
   void BuildClassSets();
@@ -427,6 +453,12 @@ class TKivRegExp {
   bool SearchFrom(Integer AOffset, bool AWantNeedMore);
   bool TryAt(Integer APos);
   Integer FindStart(Integer APos);
+  Integer SearchLiteral(Integer APos);
+  Integer RunEnd(Integer APos);
+  void PrepareLiteral(const TKivRegexNode* ANode, bool AIgnoreCase);
+  template <class TPred>
+  Integer ScanFor(Integer APos, Integer AEnd, TPred APred);
+  bool GroupSet(Integer AIdx) const;
   TKivRegexStringSource& StringInput();
   void CheckNotIntCodes();
 
@@ -475,16 +507,29 @@ class TKivRegExp {
   bool FFirstCharSetHasUnicode = true;
   bool FVarsOptsOk = false;
   std::unique_ptr<TKivBoyerMooreSearch> FBMSearch;
+  // The literal FBMSearch holds, as units with their other-case forms (the same units when case
+  // matters), for a direct search over a string's units; FLitRaw when every code is a unit.
+  std::u16string FLitUnits;
+  std::u16string FLitAlt;
+  bool FLitRaw = false;
+  // The node the start scan looks for: FRegStart, or a literal that only zero-width word
+  // boundaries precede.
+  TKivRegexNode* FScanStart = nullptr;
+  bool FLiteralOnly = false;  // the program is one literal that FBMSearch finds exactly
+  bool FHasLoops = true;      // the program has counted loops (a loop stack to save)
+  // The program starts with an unbounded simple repeat of FScanStart and has no groups: an
+  // attempt that failed from a position fails from every later position of the same run.
+  bool FRunStart = false;
   Integer FOptimizations = roAll;
-  int64_t FStepLimit = -1;
+  int64_t FStepLimit = KivRegDefaultStepLimit;
 
   // Match state.
   TKivRegexSource* FInput = nullptr;
   bool FOwnsInput = false;
   TKivIntArray FStartp;
   TKivIntArray FEndp;
-  std::array<Integer, 21> FLoopStack{};
-  std::array<Integer, 21> FLoopIterStart{};  // where each active loop's last iteration began
+  std::array<Integer, KivRegLoopStackSize> FLoopStack{};
+  std::array<Integer, KivRegLoopStackSize> FLoopIterStart{};  // where each active loop's last iteration began
   Integer FLoopStackIdx = 0;
   Integer FReginput = 0;
   Integer FSavedReginput = -1;
@@ -493,6 +538,7 @@ class TKivRegExp {
   bool FNeedMore = false;
   Integer FMatchPrimDepth = 0;
   int64_t FSteps = 0;
+  int64_t FStepBudget = 0;  // the limit in force during an Exec
   bool FHaveMatch = false;
 };
 

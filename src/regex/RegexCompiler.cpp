@@ -865,7 +865,7 @@ TKivRegexNode* TRegexCompiler::ParseSet(int& AFlags) {
   }
   if (singles.empty() && !other) {
     // Only possible in extended mode ("[ ]"); a set without members has no meaning.
-    throw EKivRegExprError(KivFormat(u"TKivRegExpr(comp): Empty set [] (pos: %d)", {E.FParse}), 0, E.FParse);
+    Error(reeRarseAtomInternalDisaster);
   }
   Advance();
   AFlags = HASWIDTH | SIMPLE;

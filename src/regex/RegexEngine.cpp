@@ -122,6 +122,9 @@ constexpr TOpName COpNames[] = {
     {opLOOKAHEAD, u"LOOKAHEAD"},
 };
 
+// Bad-character table of the Boyer-Moore searcher, hashed by the low bits of a code.
+constexpr Integer CBMSkipTableSize = 256;
+
 void AppendCode(TKivString& AOut, Integer ACode) {
   AOut.push_back(static_cast<char16_t>(ACode));
 }
@@ -154,7 +157,8 @@ TKivRegExp::TKivRegExp()
       FLineSeparators(RegExprLineSeparators),
       FLinePairedSeparator(u"\r\n"),
       FInvertCase(&TKivRegExp::InvertCaseFunction),
-      FBMSearch(std::make_unique<TKivBoyerMooreSearch>(256, 255, &TKivRegExp::InvertCaseFunction)) {
+      FBMSearch(std::make_unique<TKivBoyerMooreSearch>(CBMSkipTableSize, CBMSkipTableSize - 1,
+                                                       &TKivRegExp::InvertCaseFunction)) {
   FStartp.assign(1, -1);
   FEndp.assign(1, -1);
   BuildClassSets();
@@ -194,6 +198,10 @@ void TKivRegExp::Error(Integer AErrorID, Integer APos) {
   TKivString msg =
       AErrorID < 1000 ? KivFormat(u"%s (pos: %d)", {ErrorMsg(AErrorID), pos}) : ErrorMsg(AErrorID);
   throw EKivRegExprError(std::move(msg), AErrorID, pos);
+}
+
+void TKivRegExp::StepLimitExceeded() {
+  Error(reeStepLimit);
 }
 
 Integer TKivRegExp::LastError() {
@@ -394,9 +402,7 @@ void TKivRegExp::InvalidateVariables() {
 }
 
 bool TKivRegExp::GetVarByID(Integer AId, Integer& AStart, Integer& ACount) const {
-  if (AId < 0 || AId >= static_cast<Integer>(FStartp.size()) || AId >= FSubexpCount || FStartp[AId] < 0 ||
-      FEndp[AId] < 0)
-    return false;
+  if (AId >= FSubexpCount || !GroupSet(AId)) return false;
   AStart = FStartp[AId];
   ACount = FEndp[AId] - FStartp[AId];
   return true;

@@ -1,9 +1,23 @@
 // The backtracking matcher: runs a compiled program from one position of the input.
 #include "internal/RegexMatcher.h"
+#include "internal/RegexScan.h"
 
 namespace {
 
 constexpr Integer CMaxMatchDepth = 1000;
+// Work units: scanning, counting or comparing one code costs one unit; one recursive step of the
+// matcher costs about as much as scanning CStepCost codes, one node CNodeCost, and each count a
+// repeat tries (or rules out by the next literal) CTryCost.
+constexpr int64_t CStepCost = 48;
+constexpr int64_t CNodeCost = 2;
+constexpr int64_t CTryCost = 2;
+// Codes of a back-reference compared at a time, from a copy of the group's codes, so that the
+// group and the input do not pull the source's window back and forth.
+constexpr Integer CCompareChunk = 256;
+// A code compared costs CCompareCost units over a string's units, and CWindowCompareCost
+// through the window (with its fills).
+constexpr int64_t CCompareCost = 3;
+constexpr int64_t CWindowCompareCost = 8;
 
 // Nodes before which a pending lookahead position is not yet applied.
 bool KeepsPendingLookahead(TKivREOp AOp) {
@@ -16,7 +30,7 @@ bool KeepsPendingLookahead(TKivREOp AOp) {
 class TRegexMatcher::TDepthGuard {
  public:
   explicit TDepthGuard(TKivRegExp& AE) : E(AE) {
-    if (E.FStepLimit >= 0 && ++E.FSteps > E.FStepLimit) E.Error(reeStepLimit);
+    E.Spend(CStepCost);
     if (E.FMatchPrimDepth >= CMaxMatchDepth) E.Error(reeRecursionLimit);
     ++E.FMatchPrimDepth;
   }
@@ -70,6 +84,57 @@ bool TRegexMatcher::SameCI(Integer AInput, Integer APattern) {
   return AInput == APattern || AInput == E.FInvertCase(APattern);
 }
 
+bool TRegexMatcher::GroupExtent(Integer AGroup, Integer& AStart, Integer& ALen) const {
+  if (AGroup < 0 || AGroup >= E.FSubexpCount) return false;
+  const Integer s = E.FStartp[AGroup], e = E.FEndp[AGroup];
+  // A group being entered again has no end yet; a reversed one is never referred to.
+  if (s < 0 || e < s) return false;
+  AStart = s;
+  ALen = e - s;
+  return true;
+}
+
+Integer TRegexMatcher::SameCodes(Integer AGroup, Integer APos, Integer ALen, bool ACI) {
+  if (const char16_t* raw = In.RawUnits()) {
+    const char16_t* g = raw + (AGroup - In.IdxStart());
+    const char16_t* p = raw + (APos - In.IdxStart());
+    Integer i = 0;
+    if (ACI) {
+      while (i < ALen && (p[i] == g[i] || SameCI(p[i], g[i]))) ++i;
+    } else {
+      while (i < ALen && p[i] == g[i]) ++i;
+    }
+    E.Spend(CCompareCost * (i + 1));
+    return i;
+  }
+  std::array<Integer, CCompareChunk> chunk;
+  Integer i = 0;
+  while (i < ALen) {
+    const Integer k = std::min(ALen - i, CCompareChunk);
+    Integer avail;
+    for (Integer j = 0; j < k;) {  // a window reached backwards may hold only a few codes
+      const Integer* g = In.Window(AGroup + i + j, avail);
+      const Integer n = std::min(avail, k - j);
+      std::copy(g, g + n, chunk.begin() + j);
+      j += n;
+    }
+    for (Integer j = 0; j < k;) {
+      const Integer* w = In.Window(APos + i + j, avail);
+      const Integer n = std::min(avail, k - j);
+      for (Integer t = 0; t < n; ++t, ++j) {
+        const Integer c = w[t], g0 = chunk[j];
+        if (c != g0 && !(ACI && SameCI(c, g0))) {
+          E.Spend(CWindowCompareCost * (i + j + 1));
+          return i + j;
+        }
+      }
+    }
+    i += k;
+  }
+  E.Spend(CWindowCompareCost * ALen);
+  return ALen;
+}
+
 Integer TRegexMatcher::RegRepeat(const TKivRegexNode* AP, Integer AMax, Integer& AUnit) {
   Integer& pos = E.FReginput;
   const Integer avail = E.FInputEnd - pos;
@@ -81,6 +146,7 @@ Integer TRegexMatcher::RegRepeat(const TKivRegexNode* AP, Integer AMax, Integer&
     case opANYML: {
       Integer n = 0;
       while (n < limit && !BlocksAnyML(pos + n)) ++n;
+      E.Spend(n + 1);
       return n;
     }
     case opEXACTLY:
@@ -102,6 +168,7 @@ Integer TRegexMatcher::RegRepeat(const TKivRegexNode* AP, Integer AMax, Integer&
             Integer c = Code(p + i);
             if (c != AP->ExactStr[i] && !(ci && c == AP->ExactStrInvC[i])) break;
           }
+          E.Spend(i + 1);
           if (i < len) break;
           p += len;
           ++n;
@@ -109,6 +176,12 @@ Integer TRegexMatcher::RegRepeat(const TKivRegexNode* AP, Integer AMax, Integer&
         return n;
       }
       const Integer ch = AP->ExactChar, inv = ci ? AP->ExactCharInvC : AP->ExactChar;
+      if (In.RawUnits() && ch >= 0 && ch <= 0xFFFF && inv >= 0 && inv <= 0xFFFF) {
+        const Integer n = KivSkipUnits(In.RawUnits() + (pos - In.IdxStart()), limit, static_cast<char16_t>(ch),
+                                       static_cast<char16_t>(inv));
+        E.Spend(n + 1);
+        return n;
+      }
       return CountWhile(limit, [ch, inv](Integer c) { return c == ch || c == inv; });
     }
     case opANYDIGIT: {
@@ -127,16 +200,13 @@ Integer TRegexMatcher::RegRepeat(const TKivRegexNode* AP, Integer AMax, Integer&
       const auto t = AP->TinySet;
       return CountWhile(limit, [t](Integer c) { return c != t[0] && c != t[1] && c != t[2]; });
     }
-    case opANYOFFULLSET: {
-      const TKivCharSet& s = AP->SetHash;
-      return CountWhile(limit, [&s](Integer c) { return s.Contains(c); });
-    }
+    case opANYOFFULLSET:
+      return CountWhile(limit, [AP](Integer c) { return AP->InSet(c); });
     case opBSUBEXP:
     case opBSUBEXPCI: {
-      const Integer g = AP->BackRef;
-      if (g < 0 || g >= E.FSubexpCount || E.FStartp[g] < 0 || E.FEndp[g] < 0) return 0;
-      const Integer gs = E.FStartp[g], len = E.FEndp[g] - gs;
-      if (len <= 0) {
+      Integer gs, len;
+      if (!GroupExtent(AP->BackRef, gs, len)) return 0;
+      if (len == 0) {
         AUnit = 0;
         return 0;
       }
@@ -144,12 +214,7 @@ Integer TRegexMatcher::RegRepeat(const TKivRegexNode* AP, Integer AMax, Integer&
       Integer n = 0;
       Integer p = pos;
       while (n < AMax && E.FInputEnd - p >= len) {
-        Integer i = 0;
-        for (; i < len; ++i) {
-          Integer c = Code(p + i), g0 = Code(gs + i);
-          if (c != g0 && !(AP->Op == opBSUBEXPCI && SameCI(c, g0))) break;
-        }
-        if (i < len) break;
+        if (SameCodes(gs, p, len, AP->Op == opBSUBEXPCI) < len) break;
         p += len;
         ++n;
       }
@@ -182,20 +247,41 @@ bool TRegexMatcher::MatchRepeat(TKivRegexNode* AScan) {
   Integer nextLit = -1;
   if ((E.FOptimizations & roNextLiteral) && next && next->Op == opEXACTLY && !next->ExactStr.empty())
     nextLit = next->ExactChar;
-  const std::array<Integer, 21> savedStack = E.FLoopStack;
+  // Without counted loops the loop stack is never touched.
+  std::array<Integer, KivRegLoopStackSize> savedStack;
+  if (E.FHasLoops) savedStack = E.FLoopStack;
   const Integer savedIdx = E.FLoopStackIdx;
+  const char16_t* const raw = In.RawUnits() ? In.RawUnits() - In.IdxStart() : nullptr;
   auto attempt = [&](Integer ACount) {
     pos = start + ACount * unit;
-    if (nextLit >= 0 && pos < E.FInputEnd && Code(pos) != nextLit) return false;
+    if (nextLit >= 0 && pos < E.FInputEnd && (raw ? raw[pos] : Code(pos)) != nextLit) {
+      E.Spend(1);  // a count the next literal rules out costs as much as a scanned code
+      return false;
+    }
+    E.Spend(CTryCost);
     E.FSavedReginput = -1;
+    if (next && next->Op == opEND) {  // the program ends here: the step MatchPrim would take
+      E.Spend(CStepCost + CNodeCost);
+      if (E.FMatchPrimDepth >= CMaxMatchDepth) E.Error(reeRecursionLimit);
+      return true;
+    }
     if (MatchPrim(next)) return true;
-    E.FLoopStack = savedStack;
+    if (E.FHasLoops) E.FLoopStack = savedStack;
     E.FLoopStackIdx = savedIdx;
     return false;
   };
   if (greedy) {
-    for (Integer c = count; c >= bmin; --c)
+    for (Integer c = count; c >= bmin; --c) {
+      if (nextLit >= 0 && nextLit <= 0xFFFF && raw && unit == 1 && start + c < E.FInputEnd) {
+        // The largest count followed by the literal, in one backward scan over the units.
+        const Integer from = c;
+        const Integer k = KivFindLastUnit(raw + start + bmin, c - bmin + 1, static_cast<char16_t>(nextLit));
+        c = k < 0 ? bmin - 1 : bmin + k;
+        E.Spend(from - c);
+        if (c < bmin) break;
+      }
       if (attempt(c)) return true;
+    }
   } else {
     for (Integer c = bmin; c <= count; ++c)
       if (attempt(c)) return true;
@@ -231,6 +317,11 @@ bool TRegexMatcher::MatchLoop(TKivRegexNode* AScan) {
   const Integer cnt = E.FLoopStack[idx];
   const Integer iterStart = E.FLoopIterStart[idx];
   const Integer savePos = E.FReginput, savePending = E.FSavedReginput;
+  const TKivRegexNode* const after = AScan->NextOp;
+  const Integer nextLit = (E.FOptimizations & roNextLiteral) && after && after->Op == opEXACTLY &&
+                                  !after->ExactStr.empty()
+                              ? after->ExactChar
+                              : -1;
   auto restore = [&]() {
     E.FLoopStackIdx = idx;
     E.FLoopStack[idx] = cnt;
@@ -246,6 +337,11 @@ bool TRegexMatcher::MatchLoop(TKivRegexNode* AScan) {
     return false;
   };
   auto rest = [&]() {
+    // A literal after the loop that cannot start here fails at once (as in simple repeats).
+    if (nextLit >= 0 && savePending == -1 && savePos < E.FInputEnd && Code(savePos) != nextLit) {
+      E.Spend(1);
+      return false;
+    }
     E.FLoopStackIdx = idx - 1;  // the enclosing loop's counter is current again
     if (MatchPrim(AScan->NextOp)) return true;
     restore();
@@ -278,6 +374,7 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
   Integer& pos = E.FReginput;
   TKivRegexNode* scan = AScan;
   while (scan) {
+    E.Spend(CNodeCost);
     const TKivREOp op = scan->Op;
     if (E.FSavedReginput != -1 && !KeepsPendingLookahead(op)) {
       pos = E.FSavedReginput;
@@ -319,6 +416,7 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
       case opEXACTLY: {
         const TKivIntArray& s = scan->ExactStr;
         const Integer len = static_cast<Integer>(s.size());
+        E.Spend(len);
         for (Integer i = 0; i < len; ++i) {
           if (pos + i >= E.FInputEnd) {
             E.FNeedMore = true;
@@ -333,6 +431,7 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
         const TKivIntArray& s = scan->ExactStr;
         const TKivIntArray& inv = scan->ExactStrInvC;
         const Integer len = static_cast<Integer>(s.size());
+        E.Spend(len);
         if (E.FInputEnd - pos < len) return false;
         for (Integer i = 0; i < len; ++i) {
           Integer c = Code(pos + i);
@@ -363,22 +462,18 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
           E.FNeedMore = true;
           return false;
         }
-        if (!scan->SetHash.Contains(Code(pos))) return false;
+        if (!scan->InSet(Code(pos))) return false;
         ++pos;
         break;
       case opBSUBEXP:
       case opBSUBEXPCI: {
-        const Integer g = scan->BackRef;
-        if (g < 0 || g >= E.FSubexpCount || E.FStartp[g] < 0 || E.FEndp[g] < 0) return false;
-        const Integer gs = E.FStartp[g], len = E.FEndp[g] - gs;
+        Integer gs, len;
+        if (!GroupExtent(scan->BackRef, gs, len)) return false;
         if (E.FInputEnd - pos < len) {
           if (op == opBSUBEXP) E.FNeedMore = true;
           return false;
         }
-        for (Integer i = 0; i < len; ++i) {
-          Integer c = Code(pos + i), g0 = Code(gs + i);
-          if (c != g0 && !(op == opBSUBEXPCI && SameCI(c, g0))) return false;
-        }
+        if (SameCodes(gs, pos, len, op == opBSUBEXPCI) < len) return false;
         pos += len;
         break;
       }
@@ -413,10 +508,14 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
         if (IsOpen(op)) {
           const Integer n = op - opOPEN;
           if (n > 0) {
-            const Integer save = E.FStartp[n];
+            // Until its CLOSE the group has no end: a back-reference to it inside (a group
+            // entered again by a repeat) finds it unset instead of a start after its old end.
+            const Integer saveStart = E.FStartp[n], saveEnd = E.FEndp[n];
             E.FStartp[n] = pos;
+            E.FEndp[n] = -1;
             if (MatchPrim(next)) return true;
-            E.FStartp[n] = save;
+            E.FStartp[n] = saveStart;
+            E.FEndp[n] = saveEnd;
             return false;
           }
           break;

@@ -105,6 +105,19 @@ bool CanFallOffEmpty(TKivRegexNode* AStart, size_t ANodeCount) {
 
 }  // namespace
 
+void TKivRegExp::PrepareLiteral(const TKivRegexNode* ANode, bool AIgnoreCase) {
+  FBMSearch->Prepare(ANode->ExactStr, AIgnoreCase);
+  FLitUnits.clear();
+  FLitAlt.clear();
+  FLitRaw = true;
+  for (Integer c : ANode->ExactStr) {
+    const Integer alt = AIgnoreCase ? (FInvertCase ? FInvertCase(c) : InvertCaseFunction(c)) : c;
+    if (c < 0 || c > 0xFFFF || alt < 0 || alt > 0xFFFF) FLitRaw = false;
+    FLitUnits.push_back(static_cast<char16_t>(c));
+    FLitAlt.push_back(static_cast<char16_t>(alt));
+  }
+}
+
 void TKivRegExp::FillVariables() {
   TKivIntArray codes;
   for (TKivRegexNode* n : FVariablesList) {
@@ -118,11 +131,19 @@ void TKivRegExp::ComputeOptimisation() {
   FRegStart = nullptr;
   FRegAnch = false;
   FRegmustExact = nullptr;
+  FScanStart = nullptr;
+  FLiteralOnly = false;
   FFirstCharSet.Clear();
   FFirstCharSetHasUnicode = true;
   FVarsOptsOk = true;
   TKivRegexNode* first = FProgrammFirst;
   if (!first) return;
+  FHasLoops = false;
+  for (const auto& n : FNodes) {
+    if (n->Op == opLOOPENTRY) FHasLoops = true;
+    if (n->Op == opANYOFFULLSET)
+      for (Integer c = 0; c < 256; ++c) n->SetTable[c] = n->SetHash.Contains(c) ? 1 : 0;
+  }
 
   if (first->NextOp && first->NextOp->Op == opEND) {
     // Must-have literal: the longest literal of the top-level chain.
@@ -135,8 +156,7 @@ void TKivRegExp::ComputeOptimisation() {
           FRegmustExact = n;
         }
       if (FRegmustExact)
-        FBMSearch->Prepare(FRegmustExact->ExactStr,
-                           (FModifiers & KivRegModI) || FRegmustExact->Op == opEXACTLYCI);
+        PrepareLiteral(FRegmustExact, (FModifiers & KivRegModI) || FRegmustExact->Op == opEXACTLYCI);
     }
     // Start node.
     TKivRegexNode* scan = first;
@@ -161,7 +181,10 @@ void TKivRegExp::ComputeOptimisation() {
         } else if (op == opEXACTLY || op == opEXACTLYCI) {
           if (!scan->ExactStr.empty()) {
             FRegStart = scan;
-            FBMSearch->Prepare(scan->ExactStr, (FModifiers & KivRegModI) || op == opEXACTLYCI);
+            PrepareLiteral(scan, (FModifiers & KivRegModI) || op == opEXACTLYCI);
+            // A pattern that is nothing but this literal: a found occurrence is the match.
+            FLiteralOnly = first->Op == opBRANCH && first->NextNode == scan && scan->NextOp &&
+                           scan->NextOp->Op == opEND && ((FModifiers & KivRegModI) != 0) == (op == opEXACTLYCI);
           }
         } else if (op == opANYDIGIT || op == opNOTDIGIT || op == opANYOFTINYSET || op == opANYBUTTINYSET ||
                    op == opANYOFFULLSET) {
@@ -169,6 +192,32 @@ void TKivRegExp::ComputeOptimisation() {
         }
         break;
       }
+    }
+  }
+
+  // An unbounded repeat of a one-code class first, without groups: what follows the repeat is
+  // tried at positions that only depend on where the run of the class ends.
+  FRunStart = false;
+  if (FRegStart && FSubexpCount == 1 && first->Op == opBRANCH && first->NextOp && first->NextOp->Op == opEND) {
+    const TKivRegexNode* r = first->NextNode;
+    const bool unbounded = r->Op == opPLUS || r->Op == opPLUSNG ||
+                           ((r->Op == opBRACES || r->Op == opBRACESNG) && r->MaxBrace == RegExprInfinity);
+    FRunStart = unbounded && r->NextNode == FRegStart && FRegStart->Op != opEXACTLY && FRegStart->Op != opEXACTLYCI;
+  }
+
+  // The start scan: the start node, or else a literal that only word boundaries precede (they
+  // are zero-width, so every match starts where the literal does).
+  FScanStart = FRegStart;
+  if (!FScanStart && !FRegAnch && first->NextOp && first->NextOp->Op == opEND && first->Op == opBRANCH) {
+    TKivRegexNode* scan = first->NextNode;
+    bool bounds = false;
+    while (scan && (scan->Op == opBOUND || scan->Op == opNOTBOUND)) {
+      bounds = true;
+      scan = scan->NextOp;
+    }
+    if (bounds && scan && (scan->Op == opEXACTLY || scan->Op == opEXACTLYCI) && !scan->ExactStr.empty()) {
+      FScanStart = scan;
+      PrepareLiteral(scan, (FModifiers & KivRegModI) || scan->Op == opEXACTLYCI);
     }
   }
 

@@ -1,5 +1,8 @@
 // The search loop, the Exec family, captures and input; the Boyer-Moore searcher.
+#include <cstdint>
+
 #include "internal/RegexMatcher.h"
+#include "internal/RegexScan.h"
 
 // ----- Boyer-Moore ----------------------------------------------------------------------------
 
@@ -169,6 +172,7 @@ bool TKivRegExp::ExecPrim(Integer AOffset, Integer AEnd, bool AWantNeedMore) {
   FLoopStackIdx = 0;
   FMatchPrimDepth = 0;
   FSteps = 0;
+  FStepBudget = FStepLimit < 0 ? INT64_MAX : FStepLimit;
   bool r;
   try {
     r = SearchFrom(AOffset, AWantNeedMore);
@@ -197,49 +201,96 @@ bool TKivRegExp::TryAt(Integer APos) {
   return true;
 }
 
-namespace {
-
-// The first position in APos .. AEnd - 1 whose code satisfies APred, or -1.
+// The first position in APos .. AEnd - 1 whose code satisfies APred, or -1; one unit of work per
+// code scanned.
 template <class TPred>
-Integer ScanFor(TKivRegexSource& AIn, Integer APos, Integer AEnd, TPred APred) {
+Integer TKivRegExp::ScanFor(Integer APos, Integer AEnd, TPred APred) {
+  TKivRegexSource& in = *FInput;
+  if (const char16_t* raw = in.RawUnits()) {
+    const char16_t* p = raw - in.IdxStart();
+    for (Integer i = APos; i < AEnd; ++i)
+      if (APred(Integer(p[i]))) {
+        Spend(i - APos + 1);
+        return i;
+      }
+    Spend(AEnd - APos);
+    return -1;
+  }
   while (APos < AEnd) {
     Integer avail;
-    const Integer* w = AIn.Window(APos, avail);
+    const Integer* w = in.Window(APos, avail);
     const Integer k = std::min(avail, AEnd - APos);
     for (Integer j = 0; j < k; ++j)
-      if (APred(w[j])) return APos + j;
+      if (APred(w[j])) {
+        Spend(j + 1);
+        return APos + j;
+      }
+    Spend(k);
     APos += k;
   }
   return -1;
 }
 
-}  // namespace
+Integer TKivRegExp::SearchLiteral(Integer APos) {
+  Integer found;
+  const Integer len = static_cast<Integer>(FLitUnits.size());
+  if (const char16_t* raw = FInput->RawUnits(); raw && FLitRaw && len > 0) {
+    const Integer k = KivFindLiteral(raw + (APos - FInput->IdxStart()), FInputEnd - APos, FLitUnits.data(),
+                                     FLitAlt.data(), len);
+    found = k < 0 ? -1 : APos + k;
+  } else {
+    found = FBMSearch->Search(*FInput, APos, FInputEnd - APos);
+  }
+  Spend(int64_t(found < 0 ? FInputEnd : found) - APos + 1);
+  return found;
+}
 
 Integer TKivRegExp::FindStart(Integer APos) {
-  TKivRegexNode* s = FRegStart;
-  TKivRegexSource& in = *FInput;
+  TKivRegexNode* s = FScanStart;
   switch (s->Op) {
     case opEXACTLY:
     case opEXACTLYCI:
-      return FBMSearch->Search(in, APos, FInputEnd - APos);
+      return SearchLiteral(APos);
     case opANYDIGIT:
     case opNOTDIGIT: {
       const TKivCharSet& d = FDigitsSet;
       const bool want = s->Op == opANYDIGIT;
-      return ScanFor(in, APos, FInputEnd, [&d, want](Integer c) { return d.Contains(c) == want; });
+      return ScanFor(APos, FInputEnd, [&d, want](Integer c) { return d.Contains(c) == want; });
     }
     case opANYOFTINYSET:
     case opANYBUTTINYSET: {
       const auto t = s->TinySet;
       const bool want = s->Op == opANYOFTINYSET;
-      return ScanFor(in, APos, FInputEnd,
+      return ScanFor(APos, FInputEnd,
                      [t, want](Integer c) { return (c == t[0] || c == t[1] || c == t[2]) == want; });
     }
-    default: {
-      const TKivCharSet& set = s->SetHash;
-      return ScanFor(in, APos, FInputEnd, [&set](Integer c) { return set.Contains(c); });
-    }
+    default:
+      return ScanFor(APos, FInputEnd, [s](Integer c) { return s->InSet(c); });
   }
+}
+
+Integer TKivRegExp::RunEnd(Integer APos) {
+  TKivRegexNode* s = FScanStart;
+  Integer e;
+  switch (s->Op) {
+    case opANYDIGIT:
+    case opNOTDIGIT: {
+      const TKivCharSet& d = FDigitsSet;
+      const bool want = s->Op == opANYDIGIT;
+      e = ScanFor(APos, FInputEnd, [&d, want](Integer c) { return d.Contains(c) != want; });
+      break;
+    }
+    case opANYOFTINYSET:
+    case opANYBUTTINYSET: {
+      const auto t = s->TinySet;
+      const bool want = s->Op == opANYOFTINYSET;
+      e = ScanFor(APos, FInputEnd, [t, want](Integer c) { return (c == t[0] || c == t[1] || c == t[2]) != want; });
+      break;
+    }
+    default:
+      e = ScanFor(APos, FInputEnd, [s](Integer c) { return !s->InSet(c); });
+  }
+  return e < 0 ? FInputEnd : e;
 }
 
 bool TKivRegExp::SearchFrom(Integer AOffset, bool AWantNeedMore) {
@@ -260,20 +311,31 @@ bool TKivRegExp::SearchFrom(Integer AOffset, bool AWantNeedMore) {
     if (useFirst && AOffset < end && !firstOk(FInput->GetCode(AOffset))) return false;
     return TryAt(AOffset);
   }
-  if (useMust && !FRegStart && FBMSearch->Search(*FInput, AOffset, end - AOffset) < 0) return false;
-  if ((opt & roStartNode) && FRegStart) {
+  if (useMust && !FScanStart && SearchLiteral(AOffset) < 0) return false;
+  if ((opt & roStartNode) && FScanStart) {
+    const bool literalOnly = FLiteralOnly && FScanStart == FRegStart;
     for (Integer p = AOffset; p < end; ++p) {
       p = FindStart(p);
       if (p < 0) return false;
+      Spend(1);
+      if (literalOnly) {  // the literal found is the whole match
+        FStartp[0] = p;
+        FEndp[0] = p + static_cast<Integer>(FRegStart->ExactStr.size());
+        if (FEndp[0] == FInputEnd) FNeedMore = true;
+        return true;
+      }
       if (TryAt(p)) return true;
+      // Every later start in the same run tries the rest at a subset of the same positions.
+      if (FRunStart && (opt & roNextLiteral)) p = RunEnd(p);
     }
     return false;
   }
   for (Integer p = AOffset; p <= end; ++p) {
     if (useFirst && p < end) {
-      p = ScanFor(*FInput, p, end, firstOk);
+      p = ScanFor(p, end, firstOk);
       if (p < 0) p = end;
     }
+    Spend(1);
     if (TryAt(p)) return true;
   }
   return false;
@@ -281,16 +343,17 @@ bool TKivRegExp::SearchFrom(Integer AOffset, bool AWantNeedMore) {
 
 // ----- captures -------------------------------------------------------------------------------
 
+bool TKivRegExp::GroupSet(Integer AIdx) const {
+  return AIdx >= 0 && AIdx < static_cast<Integer>(FStartp.size()) && FStartp[AIdx] >= 0 &&
+         FEndp[AIdx] >= FStartp[AIdx];
+}
+
 Integer TKivRegExp::GetMatchPos(Integer AIdx) const {
-  if (AIdx < 0 || AIdx >= static_cast<Integer>(FStartp.size()) || FStartp[AIdx] < 0 || FEndp[AIdx] < 0)
-    return -1;
-  return FStartp[AIdx];
+  return GroupSet(AIdx) ? FStartp[AIdx] : -1;
 }
 
 Integer TKivRegExp::GetMatchLen(Integer AIdx) const {
-  if (AIdx < 0 || AIdx >= static_cast<Integer>(FStartp.size()) || FStartp[AIdx] < 0 || FEndp[AIdx] < 0)
-    return -1;
-  return FEndp[AIdx] - FStartp[AIdx];
+  return GroupSet(AIdx) ? FEndp[AIdx] - FStartp[AIdx] : -1;
 }
 
 TKivString TKivRegExp::GetMatch(Integer AIdx) {
@@ -307,6 +370,6 @@ TKivString TKivRegExp::GetMatch(Integer AIdx) {
 Integer TKivRegExp::MatchCount() const {
   Integer n = 0;
   for (Integer i = 1; i < static_cast<Integer>(FStartp.size()); ++i)
-    if (FStartp[i] >= 0 && FEndp[i] >= 0) ++n;
+    if (GroupSet(i)) ++n;
   return n;
 }

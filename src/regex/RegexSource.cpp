@@ -51,10 +51,11 @@ Integer TKivRegexSource::MoveWindow(Integer AIdx) {
 }
 
 TKivRegexStringSource::TKivRegexStringSource(TKivString AStr)
-    : TKivRegexSource(256, static_cast<Integer>(AStr.size())), FStr(std::move(AStr)) {
+    : TKivRegexSource(KivRegStringWindow, static_cast<Integer>(AStr.size())), FStr(std::move(AStr)) {
   BaseIndex = 1;
   FIdxStart = 1;
   FIdxEnd = Count + 1;
+  FRawUnits = FStr.data();
 }
 
 void TKivRegexStringSource::FillBuffer() {

@@ -326,15 +326,30 @@ TEST(RegexCompiler, ErrorMessagesKeepTheirTexts) {
   EXPECT_EQ(re.CompilerErrorPos(), 6);
 }
 
-TEST(RegexCompiler, EmptySetInExtendedModeIsRefused) {
-  TKivRegExp re;
-  re.SetModifierX(true);
-  try {
-    re.SetExpression(u"[ ]");
-    FAIL() << "compiled";
-  } catch (const EKivRegExprError& e) {
-    EXPECT_EQ(e.ErrorCode, 0);
+namespace {
+
+// Records every code that goes through the engine's error path.
+class TRecordingRegExp : public TKivRegExp {
+ public:
+  void RaiseError(Integer AErrorID, Integer APos) override {
+    Raised.push_back(AErrorID);
+    TKivRegExp::RaiseError(AErrorID, APos);
   }
+  std::vector<Integer> Raised;
+};
+
+}  // namespace
+
+TEST(RegexCompiler, EmptySetInExtendedModeIsRefused) {
+  // A set without members is an internal parse failure with its own code, raised through the
+  // engine's error path like every other compile error.
+  TRecordingRegExp re;
+  re.SetModifierX(true);
+  ExpectRegexError([&] { re.SetExpression(u"[ ]"); }, reeRarseAtomInternalDisaster,
+                   u"TKivRegExpr(comp): RarseAtom Internal Disaster (pos: 3)", 3);
+  EXPECT_EQ(re.Raised, std::vector<Integer>{reeRarseAtomInternalDisaster});
+  EXPECT_EQ(re.LastError(), reeRarseAtomInternalDisaster);
+  EXPECT_EQ(re.SubExpMaxCount(), 16);
 }
 
 TEST(RegexCompiler, SettingsDiscardTheProgram) {

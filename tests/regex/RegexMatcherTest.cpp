@@ -2,6 +2,8 @@
 // need-more reporting, limits, and optimised against unoptimised searches.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <ctime>
 #include <map>
 #include <random>
 
@@ -104,6 +106,11 @@ const TMatchCase CMatchCases[] = {
     {u"(a)\\1*", u"", u"aaaa", 0, "1,4;1,1"},
     {u"(ab)\\1+?", u"", u"ababab", 0, "1,4;1,2"},
     {u"(a)\\12", u"", u"aa2", 0, "none"},  // \12 is group 12
+    // a group entered again by a repeat is unset for a back-reference inside it
+    {u"((a|b\\2)b)+$", u"", u"abb", 0, "none"},
+    {u"((a|b\\2)x*){2}", u"", u"axxxxb", 0, "none"},
+    {u"((a)|b\\2)+", u"", u"aba", 0, "1,3;2,2;1,1"},  // a group closed before is still referred to
+    {u"(a*)b\\1c", u"", u"bc", 0, "1,2;1,0"},       // an empty group matches empty
     // boundaries
     {u"\\bfoo\\b", u"", u"a foo b", 0, "3,3"},
     {u"\\bfoo", u"", u"afoo", 0, "none"},
@@ -340,6 +347,110 @@ TEST(RegexMatcher, LimitsRaiseCodedErrors) {
   slow.SetInputText(std::u16string(40, u'x'));
   slow.SetStepLimit(100000);
   ExpectRegexError([&] { slow.Exec(); }, 1006, u"TKivRegExpr(exec): Step Limit Exceeded");
+}
+
+TEST(RegexMatcher, GroupsEnteredAgainNeverLeaveForeignErrors) {
+  // Before, the back-reference saw the new start with the old end: the input position moved
+  // backwards and the group got a negative length that broke GetMatch, Substitute and Replace.
+  const std::pair<const char16_t*, const char16_t*> cases[] = {
+      {u"((a|b\\2)b)+$", u"abb"},
+      {u"((a|b\\2)x*){2}", u"axxxxb"},
+      {u"((a|b\\2)x*){2}", u"axxxxbaxbxb"},
+      {u"(?i)((a|b\\2)x*)+", u"axxxxbAXBX"},
+      {u"((a|b\\2*)x*)+", u"axxbbxab"},
+  };
+  for (const auto& [pattern, subject] : cases) {
+    SCOPED_TRACE(KivToUtf8(pattern));
+    for (Integer opts : {Integer(roAll), Integer(0)}) {
+      TKivRegExp re;
+      re.SetOptimizations(opts);
+      re.SetExpression(pattern);
+      re.SetInputText(subject);
+      for (bool ok = re.Exec(); ok; ok = re.ExecNext()) {
+        for (Integer g = 0; g < re.CompiledSubExpCount(); ++g) {
+          EXPECT_GE(re.GetMatchLen(g), -1);
+          EXPECT_EQ(static_cast<Integer>(re.GetMatch(g).size()), std::max<Integer>(re.GetMatchLen(g), 0));
+        }
+        EXPECT_GE(re.GetMatchPos(0), 1);
+        EXPECT_LE(re.GetMatchPos(0) + re.GetMatchLen(0), static_cast<Integer>(std::u16string(subject).size()) + 1);
+        (void)re.Substitute(u"<$1|$2>");
+      }
+      (void)re.Replace(u"[$2]", true);
+      std::vector<TKivString> pieces;
+      re.Split(pieces);
+    }
+  }
+}
+
+TEST(RegexMatcher, DefaultWorkBudgetEndsRunawaySearches) {
+  TKivRegExp probe;
+  EXPECT_EQ(probe.StepLimit(), KivRegDefaultStepLimit);
+  struct Case {
+    const char16_t* Pattern;
+    TKivString Subject;
+    int64_t Limit;
+  };
+  const Case runaway[] = {
+      // the next-literal skip of a simple repeat, from every start position
+      {u"a{0,65535}b", std::u16string(100000, u'a') + u"cb", KivRegDefaultStepLimit},
+      // a repeat that gives back one code at a time from every start position
+      {u"w\\w*$", std::u16string(100000, u'w') + u"!", KivRegDefaultStepLimit},
+      // exponential backtracking; back-references compared over and over
+      {u"(x+x+)+y", std::u16string(64, u'x'), 10000000},
+      {u"(\\w+)\\s*\\1x", std::u16string(100000, u'w'), 10000000},
+  };
+  for (const auto& c : runaway) {
+    SCOPED_TRACE(KivToUtf8(c.Pattern));
+    TKivRegExp re;
+    re.SetStepLimit(c.Limit);
+    re.SetExpression(c.Pattern);
+    re.SetInputText(c.Subject);
+    const std::clock_t started = std::clock();
+    ExpectRegexError([&] { re.Exec(); }, 1006, u"TKivRegExpr(exec): Step Limit Exceeded");
+    const double seconds = double(std::clock() - started) / CLOCKS_PER_SEC;
+#ifdef NDEBUG
+    // About half a second on an idle machine (see the regex benchmark); a loop that does not
+    // count would run for many seconds.
+    EXPECT_LT(seconds, 5.0);
+#endif
+    EXPECT_GT(re.StepsUsed(), c.Limit);
+    EXPECT_EQ(re.GetMatchPos(0), -1);
+    (void)seconds;
+  }
+  // \w+$ is quadratic without the optimisations and reaches the budget; with them, a start that
+  // failed skips the rest of its run and the search ends at once.
+  TKivRegExp line;
+  line.SetExpression(u"\\w+$");
+  line.SetInputText(std::u16string(100000, u'w') + u"!");
+  EXPECT_FALSE(line.Exec());
+  EXPECT_LT(line.StepsUsed(), 10000000);
+  line.SetOptimizations(0);
+  ExpectRegexError([&] { line.Exec(); }, 1006, {});
+
+  // A negative limit switches the budget off.
+  TKivRegExp unlimited;
+  unlimited.SetExpression(u"(x+x+)+y");
+  unlimited.SetInputText(std::u16string(16, u'x'));
+  unlimited.SetStepLimit(1000);
+  ExpectRegexError([&] { unlimited.Exec(); }, 1006, {});
+  unlimited.SetStepLimit(-1);
+  EXPECT_FALSE(unlimited.Exec());
+  EXPECT_GT(unlimited.StepsUsed(), 1000000);
+  // Every loop counts: a scan for the first code, the start-node scan, the literal search and
+  // the repeat counting each spend about a unit per code, so a small budget stops them too.
+  const std::u16string longText = std::u16string(5000, u'.') + u"needle";
+  for (const char16_t* pattern : {u"needle", u"[n]eedle", u"(?:n|m)eedle", u"\\d*needle", u".*z"}) {
+    SCOPED_TRACE(KivToUtf8(pattern));
+    TKivRegExp re;
+    re.SetExpression(pattern);
+    re.SetInputText(longText);
+    re.SetStepLimit(1000);
+    ExpectRegexError([&] { re.Exec(); }, 1006, {});
+    re.SetStepLimit(KivRegDefaultStepLimit);
+    (void)re.Exec();
+    EXPECT_GT(re.StepsUsed(), 1000);
+    EXPECT_LT(re.StepsUsed(), 100000);
+  }
 }
 
 TEST(RegexMatcher, Variables) {
@@ -596,7 +707,7 @@ TKivString RandomPattern(std::mt19937& ARng) {
 TEST(RegexMatcher, OptimisationsNeverChangeResults) {
   KIV_TEST_SEED(seed);
   std::mt19937 rng(seed);
-  int compared = 0;
+  int compared = 0, budgetEnded = 0;
   for (int round = 0; round < 3000; ++round) {
     TKivString pattern = RandomPattern(rng);
     TKivString subject;
@@ -613,11 +724,14 @@ TEST(RegexMatcher, OptimisationsNeverChangeResults) {
                                   roAll & ~roAnchor,
                                   roAll & ~roNextLiteral};
     const Integer opts = optionSets[rng() % std::size(optionSets)];
+    // The default budget, or one small enough to end some of these searches.
+    const int64_t budgets[] = {KivRegDefaultStepLimit, 400, 2000};
+    const int64_t budget = budgets[rng() % std::size(budgets)];
     std::string results[2];
-    bool failed = false;
-    for (int k = 0; k < 2 && !failed; ++k) {
+    Integer errors[2] = {0, 0};
+    for (int k = 0; k < 2; ++k) {
       TKivRegExp re;
-      re.SetStepLimit(50000);
+      re.SetStepLimit(budget);
       if (!mods.empty()) re.SetModifierStr(mods);
       re.SetOptimizations(k == 0 ? roAll : opts == roAll ? 0 : opts);
       try {
@@ -631,17 +745,97 @@ TEST(RegexMatcher, OptimisationsNeverChangeResults) {
             for (int n = 0; n < 3 && re.ExecNext(); ++n) results[k] += Describe(re, true) + " ";
           }
         }
-      } catch (const EKivRegExprError&) {
-        failed = true;
+      } catch (const EKivRegExprError& e) {
+        errors[k] = e.ErrorCode;
       }
     }
-    if (failed) continue;
+    const std::string where = "seed " + std::to_string(seed) + " round " + std::to_string(round) +
+                              " pattern " + KivToUtf8(pattern) + " /" + KivToUtf8(mods) + " on \"" +
+                              KivToUtf8(subject) + "\" budget " + std::to_string(budget);
+    // Optimisations only save work: where the plain search keeps within the budget, so does
+    // the optimised one.
+    if (errors[0] == reeStepLimit) {
+      ASSERT_EQ(errors[1], reeStepLimit) << where;
+      ++budgetEnded;
+      continue;
+    }
+    if (errors[0] || errors[1]) continue;  // an invalid pattern, or the plain search ran out
     ++compared;
-    ASSERT_EQ(results[0], results[1])
-        << "seed " << seed << " round " << round << " pattern " << KivToUtf8(pattern) << " /"
-        << KivToUtf8(mods) << " on \"" << KivToUtf8(subject) << "\"";
+    ASSERT_EQ(results[0], results[1]) << where;
   }
   EXPECT_GT(compared, 1000);
+  EXPECT_GT(budgetEnded, 20);
+}
+
+namespace {
+
+// UTF-16 units through a window of a chosen size, with positions from 0 and no direct access to
+// the units: the way a document's text reaches the engine.
+class TWindowedUnits : public TKivRegexSource {
+ public:
+  TWindowedUnits(const TKivString& AText, Integer AWindow)
+      : TKivRegexSource(AWindow, static_cast<Integer>(AText.size())), FText(AText) {}
+
+ protected:
+  void FillBuffer() override {
+    for (Integer i = FBufferStart; i < FBufferEnd; ++i) FBuffer[i - FBufferStart] = FText[i];
+  }
+
+ private:
+  TKivString FText;
+};
+
+}  // namespace
+
+// The direct searches over a string's units (literals with and without case, the start after
+// word boundaries, the literal-only quick path, the start and first-code scans) against the
+// plain search through a small window, with need-more, for random literals and texts with
+// letters whose other case lies outside ASCII.
+TEST(RegexMatcher, DirectScansMatchWindowedPlainSearch) {
+  const unsigned seed = 20261211;
+  std::mt19937 rng(seed);
+  const char16_t alphabet[] = u"abAB\u0416\u0436\u212Akst \nK\u0131I";
+  const size_t letters = std::size(alphabet) - 1;
+  for (int round = 0; round < 1500; ++round) {
+    TKivString text;
+    const int len = rng() % 700;
+    for (int i = 0; i < len; ++i) text.push_back(alphabet[rng() % letters]);
+    TKivString literal;
+    const int m = 1 + rng() % 6;
+    for (int i = 0; i < m; ++i) literal.push_back(alphabet[rng() % letters]);
+    TKivString pattern = RegExprQuoteMetaChars(literal);
+    const int shape = rng() % 6;
+    if (shape == 1) pattern = u"\\b" + pattern;
+    if (shape == 2) pattern = u"\\b" + pattern + u"\\b";
+    if (shape == 3) pattern = u"\\B" + pattern + u"\\w*";
+    if (shape == 4) pattern = u"[" + pattern.substr(0, 1) + u"k]" + pattern;
+    if (shape == 5) pattern = u"\\w+" + pattern;
+    const bool ci = rng() % 2;
+    const Integer window = 6 + rng() % 40;
+    std::string results[2];
+    for (int k = 0; k < 2; ++k) {
+      TKivRegExp re;
+      re.SetModifierI(ci);
+      re.SetOptimizations(k == 0 ? roAll : 0);
+      re.SetExpression(pattern);
+      TWindowedUnits windowed(text, window);
+      if (k == 0)
+        re.SetInputText(text);
+      else
+        re.SetInputSource(&windowed);
+      const Integer base = k == 0 ? 1 : 0;
+      std::string& out = results[k];
+      for (bool ok = re.Exec(); ok; ok = re.ExecNext())
+        out += std::to_string(re.GetMatchPos(0) - base) + "," + std::to_string(re.GetMatchLen(0)) + " ";
+      for (Integer off : {Integer(0), Integer(len / 2), Integer(len > 0 ? len - 1 : 0)}) {
+        bool needMore = false;
+        const bool ok = re.Exec(off + base, -1, needMore);
+        out += "|" + std::string(ok ? std::to_string(re.GetMatchPos(0) - base) : "-") + (needMore ? "+" : "");
+      }
+    }
+    ASSERT_EQ(results[0], results[1]) << "seed " << seed << " round " << round << " pattern "
+                                      << KivToUtf8(pattern) << (ci ? " /i" : "") << " window " << window;
+  }
 }
 
 TEST(RegexMatcher, FirstCodeSets) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 
 #include "RegexNode.h"
 
@@ -9,19 +10,26 @@
 // in the engine; the matcher only adds the recursion.
 class TRegexMatcher {
  public:
-  explicit TRegexMatcher(TKivRegExp& AEngine) : E(AEngine), In(*AEngine.FInput) {}
+  explicit TRegexMatcher(TKivRegExp& AEngine)
+      : E(AEngine), In(*AEngine.FInput), Raw(In.RawUnits() ? In.RawUnits() - In.IdxStart() : nullptr) {}
 
   bool MatchPrim(TKivRegexNode* AScan);
 
  private:
   class TDepthGuard;
 
-  Integer Code(Integer APos) { return In.GetCode(APos); }
+  Integer Code(Integer APos) { return Raw ? Integer(Raw[APos]) : In.GetCode(APos); }
   // Counts the codes from the current position, at most ALimit, while APred holds.
   template <class TPred>
   Integer CountWhile(Integer ALimit, TPred APred) {
     const Integer from = E.FReginput;
     Integer n = 0;
+    if (Raw) {
+      const char16_t* p = Raw + from;
+      while (n < ALimit && APred(Integer(p[n]))) ++n;
+      E.Spend(n + 1);
+      return n;
+    }
     while (n < ALimit) {
       Integer avail;
       const Integer* w = In.Window(from + n, avail);
@@ -29,6 +37,7 @@ class TRegexMatcher {
       Integer j = 0;
       while (j < k && APred(w[j])) ++j;
       n += j;
+      E.Spend(j + 1);
       if (j < k) break;
     }
     return n;
@@ -39,6 +48,10 @@ class TRegexMatcher {
   bool IsBoundary(Integer APos);
   bool BlocksAnyML(Integer APos);
   bool SameCI(Integer AInput, Integer APattern);
+  // The extent of group AGroup when it can be referred to: set, closed and not reversed.
+  bool GroupExtent(Integer AGroup, Integer& AStart, Integer& ALen) const;
+  // How many of the ALen codes from APos equal those from AGroup on (or their other case).
+  Integer SameCodes(Integer AGroup, Integer APos, Integer ALen, bool ACI);
   Integer RegRepeat(const TKivRegexNode* AP, Integer AMax, Integer& AUnit);
   bool MatchRepeat(TKivRegexNode* AScan);
   bool MatchLoopEntry(TKivRegexNode* AScan);
@@ -47,4 +60,5 @@ class TRegexMatcher {
 
   TKivRegExp& E;
   TKivRegexSource& In;
+  const char16_t* const Raw;  // a string source's units, indexed by position; else nullptr
 };

@@ -45,7 +45,6 @@ enum : TKivREOp {
   opOPEN = 40,   // OPEN[n] = opOPEN + n, n = 0 for a non-capturing group
   opCLOSE = 56,  // CLOSE[n] = opCLOSE + n
 };
-constexpr Integer KivRegMaxSubExp = 16;
 
 inline bool IsOpen(TKivREOp AOp) {
   return AOp >= opOPEN && AOp < opOPEN + KivRegMaxSubExp;
@@ -67,6 +66,12 @@ class TKivRegexNode {
   Integer ExactCharInvC = -1;
   Integer ExactVarId = -1;
   TKivCharSet SetHash;
+  // SetHash's answers for the codes 0..255 of an ANYOFFULLSET node, one byte each (filled with
+  // the optimisation data).
+  std::array<uint8_t, 256> SetTable{};
+  bool InSet(Integer ACode) const {
+    return static_cast<uint32_t>(ACode) <= 255 ? SetTable[static_cast<uint32_t>(ACode)] != 0 : SetHash.Contains(ACode);
+  }
   Integer BackRef = -1;
   Integer MinBrace = -1;
   Integer MaxBrace = -1;

@@ -1,12 +1,15 @@
 // The document's edit pipeline on real C text (run bench/make_corpus first; without it the text
 // is built in memory from the /usr/include headers the same way): typing in the middle of the
-// 100 MB corpus through the public API, undoing 10,000 separate steps, and the memory the undo
-// history takes for replace-all-sized edits.
+// 100 MB corpus through the public API, the memory a loaded corpus file takes, undoing 10,000
+// separate steps, and the memory the undo history takes for replace-all-sized edits.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <ctime>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -77,14 +80,40 @@ size_t HeapInUse() {
   return mallinfo2().uordblks;
 }
 
+// Bytes allocated and not freed, including the blocks malloc maps on their own (large arrays):
+// what was asked for, whether touched or not.
+size_t HeapAllocated() {
+  const struct mallinfo2 mi = mallinfo2();
+  return mi.uordblks + mi.hblkhd;
+}
+
+double ThreadCpuMicros() {
+  timespec ts{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) * 1e6 + double(ts.tv_nsec) / 1e3;
+}
+
+// Resident set size in bytes.
+size_t Resident() {
+  long pages = 0, resident = 0;
+  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return size_t(resident) * size_t(sysconf(_SC_PAGESIZE));
+}
+
 class TViewListener : public TKivDocumentListener {
  public:
   void AfterInsert(Integer, Integer ALength) override { Inserted += ALength; }
   long long Inserted = 0;
 };
 
-// 10,000 characters typed one by one in the middle of the document, by a view (author id,
-// undo merging, a view listener, OnDocChanged and OnLinesChanged assigned).
+// 10,000 characters typed one by one in the middle of the document, a line break every 40, by
+// a view (author id, undo merging, a view listener, OnDocChanged and OnLinesChanged assigned).
+// Wall time per keystroke. The first keystroke at the place moves the gaps of the text and of
+// the line index there (a cost proportional to the distance, once per place): it is reported
+// on its own as first_key_ms, and the statistics are over the 10,000 keystrokes after it.
 void BM_TypeMidDocument(benchmark::State& AState) {
   TKivEditDocument& doc = CorpusDocument(int(AState.range(0)));
   TViewListener view;
@@ -93,20 +122,33 @@ void BM_TypeMidDocument(benchmark::State& AState) {
   doc.OnDocChanged = [&](TKivEditDocument&, TKivDocStatusChanges) { ++docChanged; };
   doc.OnLinesChanged = [](TKivEditDocument&, Integer, Integer) {};
   const Integer author = doc.Internal().GetNextAuthorID();
-  const Integer mid = doc.GetLineStart(doc.LinesCount() / 2);
-  std::vector<double> perChar;
-  const TKivString typed = u"int main(void) { return 0; }\r\n";
+  const Integer linesBefore = doc.LinesCount();
+  Integer at = doc.GetLineStart(doc.LinesCount() / 2);
+  std::vector<double> perChar, perCharCpu;
+  double firstKey = 0;
+  // 39 characters and a line break.
+  const TKivString typed = u"  if (x > 0) return compute(x, y + 10);\n";
+  static_assert(sizeof(u"  if (x > 0) return compute(x, y + 10);\n") / sizeof(char16_t) == 41);
+  long long keys = 0;
   for (auto _ : AState) {
+    const auto t00 = TClock::now();
+    doc.Internal().InsertStr(at++, u"/", author, nullptr);
+    firstKey = std::chrono::duration<double, std::milli>(TClock::now() - t00).count();
+    ++keys;
     const auto start = TClock::now();
     for (Integer i = 0; i < 10000; ++i) {
+      const double c0 = ThreadCpuMicros();
       const auto t0 = TClock::now();
-      doc.Internal().InsertStr(mid + i, TKivStringView(&typed[size_t(i) % typed.size()], 1), author, nullptr);
+      doc.Internal().InsertStr(at++, TKivStringView(&typed[size_t(i) % typed.size()], 1), author, nullptr);
       perChar.push_back(std::chrono::duration<double, std::micro>(TClock::now() - t0).count());
+      perCharCpu.push_back(ThreadCpuMicros() - c0);
     }
+    keys += 10000;
     AState.SetIterationTime(std::chrono::duration<double>(TClock::now() - start).count());
   }
   doc.Internal().RemoveListener(&view);
-  if (view.Inserted != 10000 * AState.iterations() || docChanged != view.Inserted || doc.CanUndo() != true)
+  if (view.Inserted != keys || docChanged != view.Inserted || doc.CanUndo() != true ||
+      doc.LinesCount() != linesBefore + 250 * AState.iterations())
     AState.SkipWithError("pipeline did not run as expected");
   std::sort(perChar.begin(), perChar.end());
   AState.counters["median_us"] = perChar[perChar.size() / 2];
@@ -117,7 +159,45 @@ void BM_TypeMidDocument(benchmark::State& AState) {
   AState.counters["mean_us"] = total / double(perChar.size());
   AState.counters["over_1ms"] =
       double(perChar.end() - std::upper_bound(perChar.begin(), perChar.end(), 1000.0));
+  AState.counters["first_key_ms"] = firstKey;
+  // The same for the thread's CPU time: on a loaded machine the wall-time maximum is the
+  // longest time the thread was not scheduled.
+  std::sort(perCharCpu.begin(), perCharCpu.end());
+  // What reading the CPU clock itself adds to each figure (a system call).
+  std::vector<double> overhead;
+  for (int i = 0; i < 1001; ++i) {
+    const double c0 = ThreadCpuMicros();
+    overhead.push_back(ThreadCpuMicros() - c0);
+  }
+  std::sort(overhead.begin(), overhead.end());
+  AState.counters["cpu_clock_overhead_us"] = overhead[overhead.size() / 2];
+  AState.counters["cpu_median_us"] = perCharCpu[perCharCpu.size() / 2];
+  AState.counters["cpu_p99_us"] = perCharCpu[perCharCpu.size() * 99 / 100];
+  AState.counters["cpu_max_us"] = perCharCpu.back();
   AState.counters["chars_MB"] = AState.range(0);
+}
+
+// The heap a document takes for the corpus file loaded into it: bytes allocated (asked of
+// malloc, touched or not) and resident, each per byte of the file.
+void BM_LoadMemory(benchmark::State& AState) {
+  const std::string file = CorpusFile(int(AState.range(0)));
+  if (!std::filesystem::exists(file)) {
+    AState.SkipWithError("corpus missing: run bench/make_corpus");
+    return;
+  }
+  const double bytes = double(std::filesystem::file_size(file));
+  for (auto _ : AState) {
+    malloc_trim(0);
+    const size_t allocated0 = HeapAllocated(), resident0 = Resident();
+    auto doc = std::make_unique<TKivEditDocument>();
+    const auto t0 = TClock::now();
+    doc->LoadFromFile(KivFromUtf8(file));
+    AState.SetIterationTime(std::chrono::duration<double>(TClock::now() - t0).count());
+    malloc_trim(0);
+    AState.counters["allocated_per_byte"] = double(HeapAllocated() - allocated0) / bytes;
+    AState.counters["resident_per_byte"] = double(Resident() - resident0) / bytes;
+    AState.counters["lines"] = doc->LinesCount();
+  }
 }
 
 // Undo of 10,000 separate steps (insertions that do not merge), after typing them.
@@ -194,6 +274,7 @@ BENCHMARK(BM_TypeMidDocument)
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadMemory)->Arg(100)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Undo10000Steps)->Arg(16)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UndoMemoryOfReplaceAll)
     ->Args({1, 1})

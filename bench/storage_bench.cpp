@@ -15,8 +15,8 @@
 #include <sstream>
 #include <string>
 
-#include "GapStorage.h"
-#include "LineManager.h"
+#include "internal/GapStorage.h"
+#include "internal/LineManager.h"
 
 namespace {
 

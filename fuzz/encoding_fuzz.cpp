@@ -1,21 +1,26 @@
-// Document files are outside input: decoding any bytes in any code page must never crash,
-// must give the same text whatever the block size, and a text that decoded cleanly must encode
-// and decode back to itself.
+// Document files and XML streams are outside input: decoding any bytes in any code page must
+// never crash, must give the same text and the same first invalid byte whatever the block size,
+// and a text that decoded cleanly must encode and decode back to itself. The PC code pages read
+// and write the bytes below 0x80 as ASCII.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
-#include "KivSedEncoding.h"
+#include "KivEncoding.h"
 
 namespace {
 
-const TKivCodePageRef KCodePages[] = {0,   65001, 1200, 1201, 12000, 12001, 1250,  1251, 1252,
-                                      1253, 1254, 1255, 1256,  1257,  1258,  866,  437,  874,
-                                      932, 936,  949,  950,   54936, 28591, 51932, 50220};
+const TKivCodePageRef KCodePages[] = {0,    65001, 1200, 1201,  12000, 12001, 1250, 1251, 1252, 1253,
+                                      1254, 1255,  1256, 1257,  1258,  866,   437,  850,  852,  855,
+                                      857,  860,   861,  862,   863,   864,   865,  869,  874,  932,
+                                      936,  949,   950,  54936, 28591, 51932, 50220};
+// Single-byte code pages whose bytes below 0x80 are ASCII.
+const TKivCodePageRef KPcCodePages[] = {866, 437, 850, 852, 855, 857, 860, 861, 862, 863, 864, 865, 869};
 
 TKivCharArray DecodeInBlocks(const TKivEncoding& AEncoding, const char* ABytes, size_t ASize, size_t ABlock,
-                             bool& AInvalid) {
+                             int64_t& AInvalid) {
   auto decoder = AEncoding.NewDecoder();
   TKivCharArray chars;
   size_t count = 0;
@@ -26,7 +31,8 @@ TKivCharArray DecodeInBlocks(const TKivEncoding& AEncoding, const char* ABytes, 
     pos += n;
   } while (pos < ASize);
   chars.resize(count);
-  AInvalid = decoder->HadInvalidBytes();
+  AInvalid = decoder->InvalidOffset();
+  if (decoder->HadInvalidBytes() != (AInvalid >= 0) || AInvalid >= static_cast<int64_t>(ASize)) std::abort();
   return chars;
 }
 
@@ -40,11 +46,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   const size_t size = ASize - 2;
 
   TKivEncoding encoding(codePage);
-  bool invalidWhole = false, invalidBlocks = false;
+  int64_t invalidWhole = -1, invalidBlocks = -1;
   const TKivCharArray whole = DecodeInBlocks(encoding, bytes, size, size + 1, invalidWhole);
   const TKivCharArray blocks = DecodeInBlocks(encoding, bytes, size, block, invalidBlocks);
   if (whole != blocks || invalidWhole != invalidBlocks) std::abort();
-  if (invalidWhole) return 0;
+  if (std::find(std::begin(KPcCodePages), std::end(KPcCodePages), codePage) != std::end(KPcCodePages)) {
+    if (whole.size() != size) std::abort();
+    for (size_t i = 0; i < size; ++i)
+      if (static_cast<unsigned char>(bytes[i]) < 0x80 && whole[i] != static_cast<unsigned char>(bytes[i]))
+        std::abort();
+  }
+  if (invalidWhole >= 0) return 0;
 
   std::string encoded;
   try {
@@ -53,8 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   } catch (const EKivEditDocError&) {
     return 0;  // a character without a way back into the code page: refused, never substituted
   }
-  bool invalidAgain = false;
+  int64_t invalidAgain = -1;
   const TKivCharArray again = DecodeInBlocks(encoding, encoded.data(), encoded.size(), block, invalidAgain);
-  if (invalidAgain || again != whole) std::abort();
+  if (invalidAgain >= 0 || again != whole) std::abort();
   return 0;
 }

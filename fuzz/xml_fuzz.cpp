@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "KivEncoding.h"
 #include "KivXML.h"
 
 namespace {
@@ -56,15 +57,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   std::string bytes(reinterpret_cast<const char*>(AData + 1), ASize - 1);
 
   // As text.
+  TKivString textXml;
+  bool textParsed = false;
   {
     IKivXmlDocument doc = NewDoc(mode);
-    bool parsed = false;
     try {
       doc->LoadXml(KivFromUtf8(bytes));
-      parsed = true;
+      textParsed = true;
     } catch (const EKivXmlError&) {
     }
-    if (parsed) CheckRoundTrip(doc, mode);
+    if (textParsed) {
+      CheckRoundTrip(doc, mode);
+      textXml = doc->ToXml();
+    }
   }
   // As a byte stream.
   {
@@ -77,6 +82,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
     } catch (const EKivXmlError&) {
     }
     if (parsed) CheckRoundTrip(doc, mode);
+    // Bytes without a mark or a declaration are UTF-8: only valid UTF-8 loads, and it loads as
+    // the same text does.
+    const bool plainUtf8 = !bytes.starts_with("\xEF\xBB\xBF") && !bytes.starts_with("\xFF\xFE") &&
+                           !bytes.starts_with("\xFE\xFF") && !bytes.starts_with("<?xml") &&
+                           !bytes.starts_with("< binary-xml >") &&
+                           !(bytes.size() >= 2 && (bytes[0] == '\0' || bytes[1] == '\0'));
+    if (parsed && plainUtf8) {
+      auto decoder = TKivEncoding(65001).NewDecoder();
+      TKivCharArray chars;
+      size_t count = 0;
+      decoder->Decode(bytes.data(), bytes.size(), true, chars, count);
+      if (decoder->HadInvalidBytes()) Mismatch("invalid UTF-8 loaded from a stream");
+      if (!textParsed || doc->ToXml() != textXml) Mismatch("stream and text read differently");
+    }
   }
   // As binary XML: anything that loads must write to the same binary form.
   {

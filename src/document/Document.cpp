@@ -1,7 +1,7 @@
 // The document's construction, properties, listeners, update brackets and parser.
 #include <algorithm>
 
-#include "DocumentPrivate.h"
+#include "internal/DocumentPrivate.h"
 
 namespace {
 

@@ -2,7 +2,8 @@
 // undo and redo, and the modified state.
 #include <algorithm>
 
-#include "DocumentPrivate.h"
+#include "internal/DocumentErrors.h"
+#include "internal/DocumentPrivate.h"
 
 namespace {
 
@@ -24,8 +25,7 @@ void TKivEditDocument::CheckNotInCompound() const {
 
 void TKivEditDocument::CheckInsertOffset(Integer AOffset) const {
   if (AOffset < 0 || AOffset > CharsCount())
-    throw EKivEditDocError(u"Invalid char index for insert: %d. Valid range: [%d, %d].",
-                           {AOffset, 0, CharsCount()});
+    RaiseInsertIndexError(AOffset, CharsCount());
 }
 
 void TKivEditDocument::CheckDeleteRange(Integer AStart, Integer ACount) const {
@@ -51,9 +51,7 @@ namespace {
 
 void CheckGrowth(Integer ACount, long long AGrowth) {
   if (AGrowth > 0 && ACount + AGrowth > TKivTextStorage::KivMaxTextLength)
-    throw EKivEditDocError(
-        u"Document text too long: inserting %d characters into %d would exceed the limit of %d characters.",
-        {AGrowth, ACount, TKivTextStorage::KivMaxTextLength});
+    RaiseTextTooLong(AGrowth, ACount);
 }
 
 }  // namespace
@@ -110,14 +108,12 @@ void TKivEditDocument::DoInsert(Integer AIdx, const TKivSegment& ASeg, Integer A
   if (ASeg.Count == 0) return;
   if (AIdx > 0 && AIdx < CharsCount() && FStorage->GetChar(AIdx - 1) == u'\r' &&
       FStorage->GetChar(AIdx) == u'\n') {
-    // Never split a CR LF pair: it becomes a lone CR and a lone LF around the new text.
-    const TKivString text = SegmentToString(ASeg);
+    // Text put between the CR and the LF of a pair leaves a lone CR and a lone LF around it.
+    // One compound step, which later typing does not merge into; the line index and the
+    // markers take the split as it is, so that markers stay on their lines.
     TUpdateGuard update(*this);
     TCompoundGuard compound(*this, AAuthorID, std::move(AOldInfo), true);
-    RawDelete(AIdx - 1, 2, -1, nullptr);
-    RawInsertStr(AIdx - 1, u"\r");
-    RawInsertStr(AIdx, text);
-    RawInsertStr(AIdx + Integer(text.size()), u"\n");
+    RawInsert(AIdx, ASeg, -1, nullptr);
     return;
   }
   RawInsert(AIdx, ASeg, AAuthorID, std::move(AOldInfo));
@@ -128,8 +124,7 @@ void TKivEditDocument::DoDelete(Integer AStart, Integer ACount, Integer AAuthorI
   CheckCanEdit();
   CheckDeleteRange(AStart, ACount);
   if (ACount == 0) return;
-  // A range that starts on the LF or ends on the CR of a pair takes the whole pair and puts
-  // back its other half, so that no pair is cut.
+  // A range that starts on the LF or ends on the CR of a pair cuts the pair.
   const Integer n = CharsCount();
   const bool startsOnLf =
       AStart > 0 && FStorage->GetChar(AStart) == u'\n' && FStorage->GetChar(AStart - 1) == u'\r';
@@ -140,13 +135,11 @@ void TKivEditDocument::DoDelete(Integer AStart, Integer ACount, Integer AAuthorI
     RawDelete(AStart, ACount, AAuthorID, std::move(AOldInfo));
     return;
   }
-  const Integer start = startsOnLf ? AStart - 1 : AStart;
-  const Integer end = endsOnCr ? last + 2 : last + 1;
+  // The other half of a cut pair stays as a lone separator; as with insertions, one compound
+  // step that keeps the markers on their lines.
   TUpdateGuard update(*this);
   TCompoundGuard compound(*this, AAuthorID, std::move(AOldInfo), true);
-  RawDelete(start, end - start, -1, nullptr);
-  if (endsOnCr) RawInsertStr(start, u"\n");
-  if (startsOnLf) RawInsertStr(start, u"\r");
+  RawDelete(AStart, ACount, -1, nullptr);
 }
 
 void TKivEditDocument::DoReplace(Integer AStart, Integer ACount, const TKivSegment& ASeg, Integer AAuthorID,

@@ -9,8 +9,8 @@
 #include <istream>
 #include <ostream>
 
-#include "DocumentPrivate.h"
 #include "KivSedEncoding.h"
+#include "internal/DocumentPrivate.h"
 
 namespace {
 
@@ -155,14 +155,13 @@ void TKivEditDocument::LoadFrom(const std::function<size_t(char*, size_t)>& ARea
     skip = encoding->Preamble().size();
   }
 
-  // The text's own storage is given a gap as large as the text can become, so that the first
-  // block reserves room for all of it and a large file is not copied through repeated growth
-  // (untouched room costs no memory).
-  Integer gap = 1024;
+  // The text's own storage reserves room for as many characters as the bytes can make, plus
+  // the gap the text keeps, so that a large file is not copied through repeated growth; what
+  // the estimate left over is given back at the end.
+  TGapStorage text(1024);
   if (size > 0)
-    gap = static_cast<Integer>(std::min<size_t>(encoding->MaxCharsFor(static_cast<size_t>(size)),
-                                                TKivTextStorage::KivMaxTextLength));
-  TGapStorage text(gap);
+    text.ReserveText(static_cast<Integer>(std::min<size_t>(encoding->MaxCharsFor(static_cast<size_t>(size)),
+                                                           TKivTextStorage::KivMaxTextLength)));
   auto decoder = encoding->NewDecoder();
   TKivCharArray chars(CBlockSize + 16);
   auto append = [&](const char* ABytes, size_t ACount, bool AFlush) {
@@ -178,6 +177,7 @@ void TKivEditDocument::LoadFrom(const std::function<size_t(char*, size_t)>& ARea
     append(buf.get(), n, false);
   }
   append(nullptr, 0, true);
+  text.TrimGap();
 
   TUpdateGuard update(*this);
   LoadReplaceText(text);

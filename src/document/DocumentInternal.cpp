@@ -2,7 +2,7 @@
 // that loading uses.
 #include <algorithm>
 
-#include "DocumentPrivate.h"
+#include "internal/DocumentPrivate.h"
 
 namespace {
 

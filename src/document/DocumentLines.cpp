@@ -1,6 +1,6 @@
 // Whole-line operations and the document as a list of lines (TDocumentStringsProxy).
-#include "DocumentPrivate.h"
 #include "KivStrings.h"
+#include "internal/DocumentPrivate.h"
 
 // ---- line operations ----
 

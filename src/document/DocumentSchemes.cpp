@@ -1,6 +1,6 @@
 // The document's scheme collections, the active schemes and how they reach the parser.
-#include "DocumentPrivate.h"
 #include "KivSedEncoding.h"
+#include "internal/DocumentPrivate.h"
 
 // ---- the collections' owner ----
 

@@ -1,12 +1,13 @@
 // The gap buffer behind the document's text.
-#include "GapStorage.h"
+#include "internal/GapStorage.h"
 
 #include <algorithm>
 #include <cstring>
 #include <functional>
 #include <utility>
 
-#include "LineBreaks.h"
+#include "internal/DocumentErrors.h"
+#include "internal/LineBreaks.h"
 
 namespace {
 
@@ -15,6 +16,11 @@ constexpr const char* kModule = "KivSedDocument";
 // first-touching memory is slow, and each piece is still in the cache when its line ends are
 // recorded.
 constexpr Integer kPiece = 2048;
+// The window (in characters) through which the storage is read as a character sequence.
+constexpr Integer kWindowSize = 512;
+// Texts from this many characters on keep a gap of 1/kGapShare of their length.
+constexpr int64_t kProportionalGapFrom = 1 << 20;
+constexpr int64_t kGapShare = 64;
 
 void CopyChars(Char* ADest, const Char* ASrc, Integer ACount) {
   if (ACount > 0) std::memcpy(ADest, ASrc, static_cast<size_t>(ACount) * sizeof(Char));
@@ -30,17 +36,15 @@ void MoveChars(Char* ADest, const Char* ASrc, Integer ACount) {
 
 }  // namespace
 
-TGapStorage::TGapStorage(Integer AGapSize) : TKivTextStorage(512), FGapSize(AGapSize) {
+TGapStorage::TGapStorage(Integer AGapSize) : TKivTextStorage(kWindowSize), FGapSize(AGapSize) {
   KIV_ASSERT(AGapSize >= 0, kModule);
 }
 
 void TGapStorage::CheckInsert(Integer AIdx, Integer ACount) const {
   if (AIdx < 0 || AIdx > FCount)
-    throw EKivEditDocError(u"Invalid char index for insert: %d. Valid range: [%d, %d].", {AIdx, 0, FCount});
+    RaiseInsertIndexError(AIdx, FCount);
   if (int64_t{FCount} + ACount > KivMaxTextLength)
-    throw EKivEditDocError(
-        u"Document text too long: inserting %d characters into %d would exceed the limit of %d characters.",
-        {ACount, FCount, KivMaxTextLength});
+    RaiseTextTooLong(ACount, FCount);
 }
 
 void TGapStorage::StopRecording() {
@@ -116,12 +120,35 @@ void TGapStorage::Reallocate(Integer ALength, Integer ATailStart) {
   FGapEnd = ATailStart;
 }
 
+Integer TGapStorage::GapFor(int64_t ACount) const {
+  if (ACount < kProportionalGapFrom) return FGapSize;
+  return static_cast<Integer>(std::max<int64_t>(FGapSize, ACount / kGapShare));
+}
+
+void TGapStorage::ReserveText(Integer ACount) {
+  KIV_ASSERT(FCount == 0 && ACount >= 0 && ACount <= KivMaxTextLength, kModule);
+  const int64_t length = int64_t{ACount} + GapFor(ACount);
+  if (length > FArrLength) Reallocate(static_cast<Integer>(length), static_cast<Integer>(length));
+}
+
+void TGapStorage::TrimGap() {
+  const Integer keep = GapFor(FCount);
+  if (FArrLength - FCount <= 2 * int64_t{keep}) return;
+  if (FCount == 0) {
+    ClearStorage();
+    return;
+  }
+  Reallocate(FCount + keep, FGapStart + keep);
+  InvalidateBuffer();
+}
+
 void TGapStorage::ReserveGap(Integer AIdx, Integer ACount) {
   MoveGap(AIdx);
   if (FGapEnd - FGapStart >= ACount) return;
-  // The gap is left exactly FGapSize long after the insertion.
-  const int64_t needed = int64_t{FCount} + ACount + FGapSize;
-  const Integer tailStart = static_cast<Integer>(int64_t{AIdx} + ACount + FGapSize);
+  // The gap is left exactly GapFor(the new length) long after the insertion.
+  const Integer gap = GapFor(int64_t{FCount} + ACount);
+  const int64_t needed = int64_t{FCount} + ACount + gap;
+  const Integer tailStart = static_cast<Integer>(int64_t{AIdx} + ACount + gap);
   if (FArrLength <= needed || FArrLength / (needed + 1) > 4)
     Reallocate(static_cast<Integer>(needed * 3 / 2), tailStart);
   else
@@ -131,8 +158,9 @@ void TGapStorage::ReserveGap(Integer AIdx, Integer ACount) {
 void TGapStorage::ShrinkGap() {
   const Integer gap = FGapEnd - FGapStart;
   if (gap <= FGapSize || FCount >= gap / 32) return;
-  const Integer tailStart = FGapStart + FGapSize;
-  const Integer length = FCount + FGapSize;
+  const Integer keep = GapFor(FCount);
+  const Integer tailStart = FGapStart + keep;
+  const Integer length = FCount + keep;
   if (length == 0) {
     ClearStorage();
     return;
@@ -196,7 +224,7 @@ void TGapStorage::Inserted(Integer ACount) {
 
 void TGapStorage::Insert(Integer AIdx, const TKivSegment& ASeg) {
   if (AIdx < 0 || AIdx > FCount)
-    throw EKivEditDocError(u"Invalid char index for insert: %d. Valid range: [%d, %d].", {AIdx, 0, FCount});
+    RaiseInsertIndexError(AIdx, FCount);
   if (!IsValidSegment(ASeg)) RaiseBadSegment();
   CheckInsert(AIdx, ASeg.Count);
   if (ASeg.Count == 0) return;
@@ -214,9 +242,7 @@ void TGapStorage::Insert(Integer AIdx, const TKivSegment& ASeg) {
 
 void TGapStorage::InsertChars(Integer AIdx, TKivStringView AChars) {
   if (AChars.size() > static_cast<size_t>(KivMaxTextLength))
-    throw EKivEditDocError(
-        u"Document text too long: inserting %d characters into %d would exceed the limit of %d characters.",
-        {AChars.size(), FCount, KivMaxTextLength});
+    RaiseTextTooLong(static_cast<long long>(AChars.size()), FCount);
   const auto n = static_cast<Integer>(AChars.size());
   CheckInsert(AIdx, n);
   if (n == 0) return;
@@ -255,9 +281,7 @@ void TGapStorage::SetText(const TKivSegment& ASeg) {
   // Validated before the old text is dropped, so that a failed call keeps it.
   if (!IsValidSegment(ASeg)) RaiseBadSegment();
   if (ASeg.Count > KivMaxTextLength)
-    throw EKivEditDocError(
-        u"Document text too long: inserting %d characters into %d would exceed the limit of %d characters.",
-        {ASeg.Count, 0, KivMaxTextLength});
+    RaiseTextTooLong(ASeg.Count, 0);
   if (ASeg.Source == this) {
     const TKivString copy = SegmentToString(ASeg);
     ClearStorage();

@@ -18,7 +18,9 @@
 #include "KivComponent.h"
 #include "KivEditDocError.h"
 #include "KivSedMarkers.h"
+#include "KivSedParserBase.h"
 #include "KivSedSchemes.h"
+#include "KivSedSearch.h"
 #include "KivSedStorage.h"
 #include "KivSedUndo.h"
 #include "KivSedUtils.h"
@@ -28,99 +30,6 @@ class TKivEditDocument;
 class TGapStorage;
 class TLineManager;
 class TUndoManager;
-
-// ---------------------------------------------------------------------------------------------
-// Parser contract
-
-enum TKivFontStyle : uint8_t { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
-using TKivFontStyles = uint8_t;  // a set of TKivFontStyle bits
-
-enum TKivEditAttributesSetEnum : uint8_t {
-  asBackgroundColor = 1,
-  asTextColor = 2,
-  asFontStyle = 4,
-  asCustomAttributes = 8
-};
-using TKivEditAttributesSet = uint8_t;  // the attributes that are defined
-
-// A token's display attributes; undefined ones are left to whoever draws. The custom
-// attribute table is not owned by the record: its holder keeps an ownership flag beside it.
-struct TKivEditAttributes {
-  TKivStringHashTable* CustomAttributes = nullptr;
-  TKivColor BackgroundColor = 0;
-  TKivColor TextColor = 0;
-  TKivFontStyles FontStyle = 0;
-  TKivEditAttributesSet AttributesSet = 0;
-};
-
-struct TKivEditParsedToken {
-  TKivSegment Seg;
-  TKivEditAttributes Attrs;
-  Integer TokenID = 0;
-};
-using TKivEditParsedTokenArray = std::vector<TKivEditParsedToken>;
-
-// Receives the tokens of a line in order.
-class TKivTokenHandler {
- public:
-  virtual ~TKivTokenHandler() = default;
-  virtual void HandleToken(const TKivSegment& ASeg, Integer ATokenID,
-                           const TKivEditAttributes& Attributes) = 0;
-};
-
-class TKivEditParsedLine {
- public:
-  virtual ~TKivEditParsedLine() = default;
-  virtual Integer TokenCount() = 0;
-  virtual Integer GetTokenIdx(Integer ACol) = 0;
-  // Fills at most Arr.size() entries from token AStart on; returns the number filled.
-  virtual Integer GetTokens(Integer AStart, Integer ACount, TKivEditParsedTokenArray& Arr) = 0;
-};
-
-// The parser a document owns. This base parses nothing: no folds, every line one token.
-// The syntax engine's parser overrides it; the document tells it about every edit.
-class TKivEditParserBase {
- public:
-  TKivEditParserBase() = default;
-  TKivEditParserBase(const TKivEditParserBase&) = delete;
-  TKivEditParserBase& operator=(const TKivEditParserBase&) = delete;
-  virtual ~TKivEditParserBase() = default;
-
-  virtual void SetDocument(TKivEditDocument* ADoc) { FDoc = ADoc; }
-  virtual TKivEditDocument* GetDocument() const { return FDoc; }
-  virtual Integer GetFoldLevel(Integer ALine);
-  virtual Integer GetParentLine(Integer ALine);
-  virtual Integer GetFoldEnd(Integer ALineStart);
-  virtual Integer GetFoldStart(Integer ALineEnd);
-  virtual bool IsFoldStart(Integer ALine);
-  virtual bool IsFoldEnd(Integer ALine);
-  virtual void EnsureLineParsed(Integer ALine);
-  virtual void SetMaxLineLengthToParse(Integer AValue) { FMaxLineLengthToParse = AValue; }
-  Integer MaxLineLengthToParse() const { return FMaxLineLengthToParse; }
-  // Hands the whole line to AHandler as one token with ID 0 and empty attributes.
-  virtual void MarkTokens(Integer ALine, TKivTokenHandler& AHandler);
-  // None in the base.
-  virtual TKivEditParsedLine* GetParsedLine(Integer ALine);
-  virtual void LineChanged(Integer ALine);
-  virtual void LinesChangedFrom(Integer AStart);
-  virtual void Refresh() {}
-  virtual TKivIntArray GetAllTokenIDs(const TKivString& ATokenName);
-  // Scheme loading (the syntax engine's parser implements them).
-  virtual void SetSchemeLoaders(TKivEditParserSchemeLoader ASyntaxLoader,
-                                TKivEditParserSchemeLoader AColorLoader) {
-    (void)ASyntaxLoader;
-    (void)AColorLoader;
-  }
-  virtual void LoadSchemeDoc(const TKivString& ASyntaxName, const TKivString& AColorName) {
-    (void)ASyntaxName;
-    (void)AColorName;
-  }
-  virtual void UnloadSchemes() {}
-
- protected:
-  TKivEditDocument* FDoc = nullptr;
-  Integer FMaxLineLengthToParse = 1000;
-};
 
 // ---------------------------------------------------------------------------------------------
 // Change notifications
@@ -380,6 +289,44 @@ class TKivEditDocument : public TKivLoadable {
   TKivSegment FindNextWord(Integer AOffset, Integer AMaxCount = -1, TKivStringView ASeparators = {});
   TKivSegment FindPrevWord(Integer AOffset, Integer AMaxCount = -1, TKivStringView ASeparators = {});
   TKivSegment FindNearWord(Integer AOffset, Integer AMaxCount, TKivStringView ASeparators, bool ABackward);
+
+  // ---- search and replace (KivSedSearch.h) ----
+  // A run searches from AOffset (in [0, CharsCount], else EInvalidArgument "Index out of bounds:
+  // %d") over AMaxCount characters (-1: to the end, backwards to the start) and returns its state,
+  // or none when nothing was found. "Next" calls continue the run (ANewStart restarts it there)
+  // and return false when nothing more is found; a failed call leaves the state as it was.
+  TKivEditFindReplaceStatePtr FindPatternFirst(Integer AOffset, Integer AMaxCount, const TKivString& APattern,
+                                               TKivEditSearchOptions AOpts = {},
+                                               TKivEditSearchDirection ADirection = sdForward);
+  TKivEditFindReplaceStatePtr FindPatternFirst(Integer AOffset, const TKivString& APattern,
+                                               TKivEditSearchOptions AOpts = {},
+                                               TKivEditSearchDirection ADirection = sdForward);
+  bool FindPatternNext(TKivEditFindReplaceState* AState);
+  bool FindPatternNext(Integer ANewStart, TKivEditFindReplaceState* AState);
+  void FindPatternClose(TKivEditFindReplaceStatePtr& AState);
+  // Each step replaces one match (as its own undo step) after asking the callback; none / false
+  // also when the callback cancelled.
+  TKivEditFindReplaceStatePtr ReplacePatternFirst(Integer AOffset, Integer AMaxCount, const TKivString& APattern,
+                                                  const TKivString& AReplacement, TKivEditSearchOptions AOpts,
+                                                  TKivEditSearchDirection ADirection = sdForward,
+                                                  TKivEditReplaceEvent AReplaceCallback = nullptr);
+  TKivEditFindReplaceStatePtr ReplacePatternFirst(Integer AOffset, const TKivString& APattern,
+                                                  const TKivString& AReplacement, TKivEditSearchOptions AOpts,
+                                                  TKivEditSearchDirection ADirection = sdForward,
+                                                  TKivEditReplaceEvent AReplaceCallback = nullptr);
+  bool ReplacePatternNext(TKivEditFindReplaceState* AState);
+  bool ReplacePatternNext(Integer ANewStart, TKivEditFindReplaceState* AState);
+  void ReplacePatternClose(TKivEditFindReplaceStatePtr& AState);
+  // Replaces every match as one undo step; the state of the run, or none when nothing was found.
+  // Without an offset the whole text (from its end, backwards).
+  TKivEditFindReplaceStatePtr ReplacePatternAll(Integer AOffset, Integer AMaxCount, const TKivString& APattern,
+                                                const TKivString& AReplacement, TKivEditSearchOptions AOpts = {},
+                                                TKivEditSearchDirection ADirection = sdForward,
+                                                TKivEditReplaceEvent AReplaceCallback = nullptr);
+  TKivEditFindReplaceStatePtr ReplacePatternAll(const TKivString& APattern, const TKivString& AReplacement,
+                                                TKivEditSearchOptions AOpts = {},
+                                                TKivEditSearchDirection ADirection = sdForward,
+                                                TKivEditReplaceEvent AReplaceCallback = nullptr);
 
   // ---- listeners, parser, views ----
   // Public listeners (not owned); adding is not allowed inside a compound edit.

@@ -1,7 +1,9 @@
 // The line index of the document.
-#include "LineManager.h"
+#include "internal/LineManager.h"
 
 #include <algorithm>
+
+#include "internal/DocumentErrors.h"
 
 namespace {
 
@@ -35,7 +37,8 @@ void TLineManager::RaiseLineIdxError(Integer ALine, Integer ACount) const {
 
 Char TLineManager::RawChar(Integer AIdx) const {
   const Char* c;
-  KIV_ASSERT(FChars->GetChunk(AIdx, c) > 0, kModule);
+  const Integer available = FChars->GetChunk(AIdx, c);
+  KIV_ASSERT(available > 0, kModule);
   return *c;
 }
 
@@ -57,6 +60,20 @@ void TLineManager::ScanSeparators(Integer AFrom, Integer ALast, TKivIntArray& AO
     AOut.back() = static_cast<int32_t>(static_cast<Cardinal>(AOut.back()) | LineEndFlagCRLF);
 }
 
+namespace {
+
+// The room an index of ACount entries keeps for more: a share of it, at least one block.
+Integer GapFor(Integer ACount) {
+  return std::max(16, ACount / 16);
+}
+
+// The size of an array of ACount entries and a gap of at least AGap, in whole blocks.
+Integer BlockedSize(Integer ACount, Integer AGap) {
+  return (ACount + AGap + 15) & ~15;
+}
+
+}  // namespace
+
 void TLineManager::Refresh() {
   const Integer n = FChars->Count();
   KIV_ASSERT(n <= TKivTextStorage::KivMaxTextLength, kModule);
@@ -68,39 +85,58 @@ void TLineManager::Refresh() {
     if (n > 0) ScanSeparators(0, n - 1, ends);
   }
   ends.push_back(n);
-  if (GrowCapacity(static_cast<Integer>(ends.size()), static_cast<Integer>(ends.capacity())) != -1)
-    ends.shrink_to_fit();
-  FEnds = std::move(ends);
-  FPendFrom = Count();
+  const auto count = static_cast<Integer>(ends.size());
+  // An array of exactly the entries and the gap (the gathered one may have spare capacity).
+  const auto size = static_cast<size_t>(BlockedSize(count, GapFor(count)));
+  TKivIntArray arr;
+  arr.reserve(size);
+  arr.assign(ends.begin(), ends.end());
+  TKivIntArray().swap(ends);
+  arr.resize(size);
+  FEnds = std::move(arr);
+  FGap0 = count;
+  FGap1 = static_cast<Integer>(FEnds.size());
   FPendDelta = 0;
-  FSummary.clear();
-  FSummaryValid = 0;
-  FSummaryMisses = 0;
+  FSummary.assign(FEnds.size() >> kBlockShift, 0);
+  SyncSummary(0, FGap0);
+  SyncGapBlock();
 }
 
-Integer TLineManager::LowerBound(Integer AOffset, bool ACountMiss) const {
+Integer TLineManager::BlockKey(Integer ABlock) const {
+  const Integer last = (ABlock << kBlockShift) + kBlockSize - 1;
+  const Cardinal shift = last >= FGap1 ? FPendDelta : 0;
+  return static_cast<Integer>((static_cast<Cardinal>(FSummary[static_cast<size_t>(ABlock)]) + shift) &
+                              LineEndOffsetMask);
+}
+
+void TLineManager::SyncGapBlock() {
+  if (FGap0 == 0) return;
+  const Integer j = (FGap0 - 1) >> kBlockShift;
+  const Integer last = (j << kBlockShift) + kBlockSize - 1;
+  if (last >= FGap0 && last < FGap1) FSummary[static_cast<size_t>(j)] = FEnds[static_cast<size_t>(FGap0 - 1)];
+}
+
+Integer TLineManager::LowerBound(Integer AOffset) const {
   Integer base = 0, len = Count();
   if (len >= kSummaryMinLines) {
-    const Integer blocks = len >> kBlockShift;
-    if (FSummaryValid < blocks && ACountMiss &&
-        (FSummaryValid == 0 || SummaryEnd(FSummaryValid - 1) < AOffset) &&
-        ++FSummaryMisses >= kMissesBeforeRebuild)
-      RebuildSummary();
-    const Integer valid = FSummaryValid;
-    if (valid > 0 && SummaryEnd(valid - 1) >= AOffset) {
-      Integer b = 0, l = valid;
-      while (l > 1) {
-        const Integer half = l / 2;
-        b = SummaryEnd(b + half - 1) < AOffset ? b + half : b;
-        l -= half;
-      }
-      // The block's last entry is >= AOffset: the answer lies in the block.
-      base = b << kBlockShift;
-      len = kBlockSize;
-    } else {
-      base = valid << kBlockShift;
-      len = Count() - base;
+    // Blocks [skipFrom, skipTo) hold only gap slots: the search skips them.
+    const Integer skipFrom = FGap0 == 0 ? 0 : ((FGap0 - 1) >> kBlockShift) + 1;
+    const Integer skipTo = std::max(skipFrom, FGap1 >> kBlockShift);
+    const Integer skipped = skipTo - skipFrom;
+    auto block = [&](Integer AVirtual) { return AVirtual < skipFrom ? AVirtual : AVirtual + skipped; };
+    Integer b = 0, l = static_cast<Integer>(FSummary.size()) - skipped;
+    while (l > 1) {
+      const Integer half = l / 2;
+      b = BlockKey(block(b + half - 1)) < AOffset ? b + half : b;
+      l -= half;
     }
+    // The block's last entry is >= AOffset, every entry before the block is not: the answer
+    // lies among the block's entries.
+    const Integer first = block(b) << kBlockShift, end = first + kBlockSize;
+    const Integer gap = FGap1 - FGap0;
+    base = first < FGap0 ? first : std::max(first, FGap1) - gap;
+    const Integer hi = end <= FGap0 ? end : (end > FGap1 ? end - gap : FGap0);
+    len = hi - base;
   }
   // Branch-free halving over [base, base + len), whose last entry is >= AOffset.
   while (len > 1) {
@@ -111,26 +147,17 @@ Integer TLineManager::LowerBound(Integer AOffset, bool ACountMiss) const {
   return base;
 }
 
-void TLineManager::RebuildSummary() const {
-  const Integer blocks = Count() >> kBlockShift;
-  FSummary.resize(static_cast<size_t>(blocks));
-  for (Integer j = FSummaryValid; j < blocks; ++j)
-    FSummary[static_cast<size_t>(j)] = FEnds[static_cast<size_t>((j << kBlockShift) + kBlockSize - 1)];
-  FSummaryValid = blocks;
-  FSummaryMisses = 0;
-}
-
 void TLineManager::SyncSummary(Integer AFrom, Integer ATo) {
-  const Integer end = std::min(ATo >> kBlockShift, FSummaryValid);
-  for (Integer j = AFrom >> kBlockShift; j < end; ++j)
+  // Blocks whose last slot lies in [AFrom, ATo).
+  for (Integer j = AFrom >> kBlockShift; (j << kBlockShift) + kBlockSize - 1 < ATo; ++j)
     FSummary[static_cast<size_t>(j)] = FEnds[static_cast<size_t>((j << kBlockShift) + kBlockSize - 1)];
 }
 
 Integer TLineManager::GetLineByOffset(Integer AOffset) const {
   const Integer n = FChars->Count();
   if (AOffset < 0 || AOffset > n)
-    throw EKivEditDocError(u"Invalid char index for insert: %d. Valid range: [%d, %d].", {AOffset, 0, n});
-  return LowerBound(AOffset, true);
+    RaiseInsertIndexError(AOffset, n);
+  return LowerBound(AOffset);
 }
 
 Integer TLineManager::GetLineStart(Integer AIdx) const {
@@ -162,55 +189,68 @@ bool TLineManager::GetLineEndKind(Integer ALine, TKivLineSeparator& Res) const {
 }
 
 TKivIntArray TLineManager::Entries() const {
-  TKivIntArray out(FEnds.size());
+  TKivIntArray out(static_cast<size_t>(Count()));
   for (Integer i = 0; i < Count(); ++i) out[static_cast<size_t>(i)] = static_cast<int32_t>(WordOf(i));
   return out;
 }
 
-void TLineManager::MovePendingPoint(Integer ASkipFrom, Integer AIdx) {
-  if (FPendDelta != 0) {
-    if (FPendFrom < ASkipFrom) {
-      for (Integer i = FPendFrom; i < ASkipFrom; ++i)
-        FEnds[static_cast<size_t>(i)] = static_cast<int32_t>(WordOf(i));
-      SyncSummary(FPendFrom, ASkipFrom);
-    } else if (FPendFrom > AIdx) {
-      const Cardinal undo = (0u - FPendDelta) & LineEndOffsetMask;
-      for (Integer i = AIdx; i < FPendFrom; ++i) {
-        const auto w = static_cast<Cardinal>(FEnds[static_cast<size_t>(i)]);
-        FEnds[static_cast<size_t>(i)] =
-            static_cast<int32_t>((w & LineEndFlagCRLF) | ((w + undo) & LineEndOffsetMask));
-      }
-      SyncSummary(AIdx, FPendFrom);
+void TLineManager::MoveGap(Integer AIdx) {
+  KIV_ASSERT(AIdx >= 0 && AIdx <= Count(), kModule);
+  int32_t* arr = FEnds.data();
+  if (AIdx < FGap0) {
+    // Entries [AIdx, FGap0) go to the end of the gap and become pending.
+    const Integer n = FGap0 - AIdx, dst = FGap1 - n;
+    const Cardinal undo = (0u - FPendDelta) & LineEndOffsetMask;
+    for (Integer k = n - 1; k >= 0; --k) {
+      const auto w = static_cast<Cardinal>(arr[AIdx + k]);
+      arr[dst + k] = static_cast<int32_t>((w & LineEndFlagCRLF) | ((w + undo) & LineEndOffsetMask));
     }
+    FGap0 = AIdx;
+    FGap1 = dst;
+    SyncSummary(dst, dst + n);
+    SyncGapBlock();
+  } else if (AIdx > FGap0) {
+    // The first entries after the gap come before it, with the pending shift applied.
+    const Integer n = AIdx - FGap0, src = FGap1, dst = FGap0;
+    for (Integer k = 0; k < n; ++k) {
+      const auto w = static_cast<Cardinal>(arr[src + k]);
+      arr[dst + k] = static_cast<int32_t>((w & LineEndFlagCRLF) | ((w + FPendDelta) & LineEndOffsetMask));
+    }
+    FGap0 = AIdx;
+    FGap1 = src + n;
+    SyncSummary(dst, dst + n);
+    SyncGapBlock();
   }
-  FPendFrom = AIdx;
+}
+
+void TLineManager::Reallocate(Integer AGap) {
+  const Integer count = Count();
+  const Integer tail = static_cast<Integer>(FEnds.size()) - FGap1;
+  TKivIntArray arr(static_cast<size_t>(BlockedSize(count, AGap)));
+  std::copy(FEnds.begin(), FEnds.begin() + FGap0, arr.begin());
+  std::copy(FEnds.begin() + FGap1, FEnds.end(), arr.end() - tail);
+  FEnds = std::move(arr);
+  FGap1 = static_cast<Integer>(FEnds.size()) - tail;
+  FSummary.assign(FEnds.size() >> kBlockShift, 0);
+  SyncSummary(0, FGap0);
+  SyncSummary(FGap1, static_cast<Integer>(FEnds.size()));
+  SyncGapBlock();
 }
 
 void TLineManager::ReplaceEntries(Integer AFrom, Integer ATo, const TKivIntArray& ANew, Integer ADelta) {
-  MovePendingPoint(AFrom, ATo);
+  MoveGap(ATo);
+  // Entries [AFrom, ATo) now end at the gap: dropping them widens it.
+  FGap0 = AFrom;
   const auto k = static_cast<Integer>(ANew.size());
-  const Integer removed = ATo - AFrom;
-  auto pos = FEnds.begin() + AFrom;
-  if (k > removed) {
-    const Integer needed = Count() + k - removed;
-    if (needed > static_cast<Integer>(FEnds.capacity())) {
-      const Integer cap = GrowCapacity(needed, static_cast<Integer>(FEnds.capacity()));
-      FEnds.reserve(static_cast<size_t>(std::max(cap, needed)));
-      pos = FEnds.begin() + AFrom;
-    }
-    FEnds.insert(pos + removed, static_cast<size_t>(k - removed), 0);
-  } else if (k < removed) {
-    FEnds.erase(pos + k, pos + removed);
-    if (GrowCapacity(Count(), static_cast<Integer>(FEnds.capacity())) != -1) FEnds.shrink_to_fit();
-  }
-  std::copy(ANew.begin(), ANew.end(), FEnds.begin() + AFrom);
-  if (k != removed) {
-    FSummaryValid = std::min(FSummaryValid, AFrom >> kBlockShift);
-    FSummaryMisses = 0;
-  } else {
-    SyncSummary(AFrom, AFrom + k);
-  }
-  FPendFrom = AFrom + k;
+  const Integer after = Count() + k;
+  if (FGap1 - FGap0 < k)
+    Reallocate(k + GapFor(after));
+  else if (FGap1 - FGap0 - k > 4 * (after + GapFor(after)))
+    Reallocate(k + GapFor(after));  // most entries were deleted: give the room back
+  std::copy(ANew.begin(), ANew.end(), FEnds.begin() + FGap0);
+  FGap0 += k;
+  SyncSummary(AFrom, FGap0);
+  SyncGapBlock();
   FPendDelta = (FPendDelta + static_cast<Cardinal>(ADelta)) & LineEndOffsetMask;
 }
 

@@ -2,7 +2,8 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "KivSedMarkers.h"
+#include "internal/DocumentErrors.h"
+#include "internal/Markers.h"
 
 namespace {
 
@@ -180,7 +181,7 @@ Integer TMarkCollection::FindIndex(const TMark* AMark) const {
 void TMarkCollection::CheckInsertOffset(Integer APos) {
   const Integer count = Host().MarkHostCharsCount();
   if (APos < 0 || APos > count)
-    throw EKivEditDocError(u"Invalid char index for insert: %d. Valid range: [%d, %d].", {APos, 0, count});
+    RaiseInsertIndexError(APos, count);
 }
 
 void TMarkCollection::CheckLine(Integer ALine) {

@@ -1,7 +1,7 @@
 // The document's side of the markers: its built-in and custom collections, its marker events
 // and the marker steps of its edit pipeline.
-#include "DocumentPrivate.h"
 #include "KivSedDocument.h"
+#include "internal/DocumentPrivate.h"
 
 void TKivEditDocument::TMarkHostImpl::MarkHostCreated(const IKivMarkersRef& ACollection,
                                                       const IKivMarkRef& AMark) {

@@ -5,7 +5,7 @@
 // edit brings together; markers at the edit's start have their line looked up again.
 #include <algorithm>
 
-#include "KivSedMarkers.h"
+#include "internal/Markers.h"
 
 // ---- TMarkCollection: movement ----
 
@@ -43,8 +43,17 @@ void TMarkCollection::AffectedRange(const TMarkEditInfo& AInfo, size_t& ALo, siz
   const Integer w = joinsNextLine ? n + 1 : n;
   ALo = LowerIndex(s);
   AHi = LowerIndex(s + w);
-  if (!FLineBound || n >= AInfo.DocLength || ALo >= AHi) return;
-  if (AInfo.StartLineLength >= n) ALo = std::min(UpperIndex(s), AHi);
+  if (!FLineBound) return;
+  if (n >= AInfo.DocLength || AInfo.CutsTail) {
+    // No line after the deletion's start survives, not even one at the very end of the text.
+    AHi = FMarks.size();
+    if (AInfo.CutsTail) ALo = UpperIndex(s);
+    return;
+  }
+  if (ALo >= AHi) return;
+  // Markers at the start of the line the deletion begins in stay while the line is not
+  // deleted whole (a lone LF taken with it does not count: it leaves the line in place).
+  if (AInfo.StartLineLength >= n - AInfo.Lead) ALo = std::min(UpperIndex(s + AInfo.Lead), AHi);
   if (joinsNextLine && AInfo.Crosses && AInfo.StartLineLength == 0) AHi = std::max(LowerIndex(s + n), ALo);
 }
 
@@ -86,6 +95,15 @@ void TMarkCollection::ContentDeleting(const TMarkEditInfo& AInfo) {
     TMark& m = *FMarks[k].Mark;
     m.FPos -= n;
     if (m.FLine >= 0) m.FLine += AInfo.LinesDelta;
+  }
+  // Markers kept at the start of the deletion's line: after a deleted LF that line starts at
+  // the deletion's start.
+  for (size_t k = LowerIndex(s); k < lo; ++k) {
+    TMark& m = *FMarks[k].Mark;
+    if (m.FPos > s) {
+      m.FPos = target;
+      m.FLine = AInfo.StartLine;
+    }
   }
   if (FKeepMarks) {
     for (size_t k = lo; k < hi; ++k) {
@@ -184,19 +202,22 @@ TMarkEditInfo TMarkManager::DeletionInfo(Integer AStart, Integer ACount) {
   info.Start = AStart;
   info.Count = ACount;
   info.DocLength = FDoc->MarkHostCharsCount();
-  Integer a = FDoc->MarkHostLineByOffset(AStart);
+  const Integer a = FDoc->MarkHostLineByOffset(AStart);
   const Integer b = FDoc->MarkHostLineByOffset(AStart + ACount);
   info.LinesDelta = a - b;
   info.StartOffsetLine = a;
-  // Undo may take away the LF of a CR LF pair alone: the deletion then starts at the end of
-  // the line the CR closes, not in the next line (whose start lies after AStart).
-  if (FDoc->MarkHostLineStart(a) > AStart) --a;
+  const Integer lineStart = FDoc->MarkHostLineStart(a);
+  const Integer lineEnd = FDoc->MarkHostLineEnd(a);
+  // A deletion that starts on the LF of a CR LF pair leaves the CR as the separator of the line
+  // before: line a then starts at AStart, and the deletion in effect starts there.
+  info.Lead = lineStart > AStart ? 1 : 0;
   info.StartLine = a;
-  info.StartLineStart = FDoc->MarkHostLineStart(a);
-  info.StartLineLength = FDoc->MarkHostLineEnd(a) - info.StartLineStart;
+  info.StartLineStart = lineStart - info.Lead;
+  info.StartLineLength = lineEnd - lineStart;
   info.StartIsLineStart = info.StartLineStart == AStart;
   info.Crosses = b > a;
   info.EndStartsLine = FDoc->MarkHostLineStart(b) == AStart + ACount;
+  info.CutsTail = info.Crosses && AStart == lineEnd && AStart + ACount == info.DocLength;
   return info;
 }
 

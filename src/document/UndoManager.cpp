@@ -1,4 +1,4 @@
-#include "UndoManager.h"
+#include "internal/UndoManager.h"
 
 #include <climits>
 

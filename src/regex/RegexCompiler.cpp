@@ -1,7 +1,7 @@
 // The regex compiler: pattern text to a linked program of nodes.
 #include <algorithm>
 
-#include "RegexNode.h"
+#include "internal/RegexNode.h"
 
 // Parser of one pattern into the engine's program. Recursive descent: group, branch, piece, atom.
 class TRegexCompiler {

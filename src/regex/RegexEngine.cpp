@@ -1,6 +1,6 @@
 // TKivRegExp: construction, settings, errors, program lifetime and Dump; the global helpers.
 #include "KivUnicode.h"
-#include "RegexNode.h"
+#include "internal/RegexNode.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The backtracking matcher: runs a compiled program from one position of the input.
-#include "RegexMatcher.h"
+#include "internal/RegexMatcher.h"
 
 namespace {
 

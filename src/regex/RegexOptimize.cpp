@@ -1,6 +1,6 @@
 // Optimisation data of a compiled program: variable values, must-have literal, start node,
 // anchoring and the first-code set.
-#include "RegexNode.h"
+#include "internal/RegexNode.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Substitution templates, Split, Replace and ReplaceEx.
-#include "RegexNode.h"
+#include "internal/RegexNode.h"
 
 void TKivRegExp::CheckNotIntCodes() {
   CheckCompiled();

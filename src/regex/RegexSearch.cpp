@@ -1,5 +1,5 @@
 // The search loop, the Exec family, captures and input; the Boyer-Moore searcher.
-#include "RegexMatcher.h"
+#include "internal/RegexMatcher.h"
 
 // ----- Boyer-Moore ----------------------------------------------------------------------------
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "KivSeparatorSet.h"
 #include "KivUnicode.h"
+#include "internal/KivSeparatorSet.h"
 
 namespace {
 

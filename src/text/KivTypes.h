@@ -12,7 +12,7 @@ using TKivString = std::u16string;
 using TKivStringView = std::u16string_view;
 using Char = char16_t;
 
-// Pascal-sized integers. "Wrapping" 32-bit arithmetic is done in Cardinal.
+// 32-bit integers, signed and unsigned. "Wrapping" 32-bit arithmetic is done in Cardinal.
 using Integer = int32_t;
 using Cardinal = uint32_t;
 

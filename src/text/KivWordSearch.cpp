@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "KivSedUtils.h"
-#include "KivSeparatorSet.h"
+#include "internal/KivSeparatorSet.h"
 
 namespace {
 

@@ -215,6 +215,15 @@ class TKivVariant {
 // ---------------------------------------------------------------------------------------------
 // Name table
 
+// The names every table interns first, at fixed IDs; other names get IDs from
+// KivXmlFirstFreeNameID on.
+inline constexpr Integer KivXmlTextNameID = 0;          // "#text"
+inline constexpr Integer KivXmlCDATASectionNameID = 1;  // "#cdata-section"
+inline constexpr Integer KivXmlCommentNameID = 2;       // "#comment"
+inline constexpr Integer KivXmlDocumentNameID = 3;      // "#document"
+inline constexpr Integer KivXmlXmlNameID = 4;           // "xml", the declaration's target
+inline constexpr Integer KivXmlFirstFreeNameID = 5;
+
 // Interns names as integer IDs. The hash is always taken over the case-folded name, and names
 // are compared according to the current mode, so switching the mode of a shared table never
 // makes an interned name unfindable or interns it twice.
@@ -236,22 +245,17 @@ class TKivXmlNameTable : public TKivXmlBase {
   // digits, "-", ".", ":" or "_"). Cached per ID.
   bool IsValidNameID(Integer AID) const;
 
-  Integer XmlTextNameID() const { return FXmlTextNameID; }
-  Integer XmlCDATASectionNameID() const { return FXmlCDATASectionNameID; }
-  Integer XmlCommentNameID() const { return FXmlCommentNameID; }
-  Integer XmlDocumentNameID() const { return FXmlDocumentNameID; }
-  Integer XmlID() const { return FXmlID; }
+  Integer XmlTextNameID() const { return KivXmlTextNameID; }
+  Integer XmlCDATASectionNameID() const { return KivXmlCDATASectionNameID; }
+  Integer XmlCommentNameID() const { return KivXmlCommentNameID; }
+  Integer XmlDocumentNameID() const { return KivXmlDocumentNameID; }
+  Integer XmlID() const { return KivXmlXmlNameID; }
 
  private:
   std::vector<TKivString> FNames;
   std::vector<TKivString> FFolded;
   mutable std::vector<int8_t> FValid;  // -1 unknown, 0 invalid, 1 valid
   std::vector<std::vector<Integer>> FHashTable;
-  Integer FXmlTextNameID = -1;
-  Integer FXmlCDATASectionNameID = -1;
-  Integer FXmlCommentNameID = -1;
-  Integer FXmlDocumentNameID = -1;
-  Integer FXmlID = -1;
   bool FCaseSensitive = true;
 };
 
@@ -608,7 +612,8 @@ class TKivXmlDocument : public TKivXmlNode {
   IKivXmlProcessingInstruction CreateProcessingInstructionID(Integer ATargetID, const TKivString& AData);
 
   // Loading clears the document first; a parse stops at the first error, leaving the nodes
-  // created so far.
+  // created so far. Bytes that are not valid in the stream's encoding raise "Malformed %s text
+  // at byte offset %d" (the encoding's name, the offset from the start of the stream).
   void LoadXml(const TKivString& AText);
   void LoadBinaryXml(std::string_view AData);
   void LoadFromStream(std::istream& AStream);

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "XmlInternal.h"
+#include "internal/XmlInternal.h"
 
 namespace {
 

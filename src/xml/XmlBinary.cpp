@@ -10,7 +10,7 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "XmlInternal.h"
+#include "internal/XmlInternal.h"
 
 namespace {
 

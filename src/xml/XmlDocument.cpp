@@ -1,6 +1,6 @@
 // The document node: creation of nodes, the declaration, loading from text and the global
 // entry points.
-#include "XmlInternal.h"
+#include "internal/XmlInternal.h"
 
 namespace {
 

@@ -1,6 +1,8 @@
 // The name table and the character classes of names.
+#include <utility>
+
 #include "KivUnicode.h"
-#include "XmlInternal.h"
+#include "internal/XmlInternal.h"
 
 bool XmlIsNameStartSlow(char16_t AChar) {
   return KivIsLetter(AChar);
@@ -47,11 +49,15 @@ TKivXmlNameTable::TKivXmlNameTable(Integer ABucketCount, bool ACaseSensitive)
     : FCaseSensitive(ACaseSensitive) {
   if (ABucketCount <= 0) throw EInvalidArgument(u"The bucket count of a name table must be positive");
   FHashTable.resize(static_cast<size_t>(ABucketCount));
-  FXmlTextNameID = NameToID(u"#text");
-  FXmlCDATASectionNameID = NameToID(u"#cdata-section");
-  FXmlCommentNameID = NameToID(u"#comment");
-  FXmlDocumentNameID = NameToID(u"#document");
-  FXmlID = NameToID(u"xml");
+  static constexpr std::pair<Integer, TKivStringView> KFixedNames[] = {
+      {KivXmlTextNameID, u"#text"},         {KivXmlCDATASectionNameID, u"#cdata-section"},
+      {KivXmlCommentNameID, u"#comment"},   {KivXmlDocumentNameID, u"#document"},
+      {KivXmlXmlNameID, u"xml"},
+  };
+  for (const auto& [id, name] : KFixedNames) {
+    const Integer interned = NameToID(name);
+    KIV_ASSERT(interned == id, "KivXML");
+  }
 }
 
 Integer TKivXmlNameTable::FindID(TKivStringView AName) const {

@@ -1,5 +1,5 @@
 // Node lists, the tree operations shared by every node, and the node classes.
-#include "XmlInternal.h"
+#include "internal/XmlInternal.h"
 
 namespace {
 

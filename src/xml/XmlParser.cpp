@@ -1,5 +1,5 @@
 // The XML parser: reads nodes from a character source into a document or element.
-#include "XmlInternal.h"
+#include "internal/XmlInternal.h"
 
 namespace {
 
@@ -302,7 +302,9 @@ void TXmlParser::ParseBang(TKivXmlNode& AParent) {
 }
 
 void TXmlParser::SkipDoctype() {
-  // The internal subset in brackets may hold ">" inside declarations, strings and comments.
+  // The internal subset in brackets is skipped as a unit: "]" and ">" may stand inside the
+  // strings of its declarations, its comments and its processing instructions, and an
+  // apostrophe in a comment or instruction opens no string.
   int quote = 0, depth = 0;
   for (;;) {
     int c = Next();
@@ -317,6 +319,9 @@ void TXmlParser::SkipDoctype() {
       if (depth > 0) --depth;
     } else if (c == u'>') {
       if (depth == 0) return;
+    } else if (c == u'<' && depth > 0 && Peek() == u'?') {
+      ++S.FCur;
+      ScanTo(u"?>", u"?>");
     } else if (c == u'<' && depth > 0 && Peek() == u'!') {
       ++S.FCur;
       if (Peek() == u'-') {

@@ -1,16 +1,12 @@
 // Byte streams: character sources over 8-bit and UTF-16LE streams, byte-order marks, the
 // encoding of the XML declaration, saving, files and resources.
-#include <unicode/ucnv.h>
-#include <unicode/uset.h>
-
 #include <filesystem>
 #include <fstream>
 #include <istream>
-#include <map>
 #include <ostream>
 #include <sstream>
 
-#include "XmlInternal.h"
+#include "internal/XmlInternal.h"
 
 namespace {
 
@@ -27,54 +23,10 @@ std::string ReadBlock(std::istream& AStream) {
   return block;
 }
 
-struct TConverter {
-  UConverter* Handle = nullptr;
-  explicit TConverter(const char* AName) {
-    UErrorCode status = U_ZERO_ERROR;
-    Handle = ucnv_open(AName, &status);
-    if (U_FAILURE(status)) Handle = nullptr;
-  }
-  ~TConverter() {
-    if (Handle) ucnv_close(Handle);
-  }
-  TConverter(const TConverter&) = delete;
-  TConverter& operator=(const TConverter&) = delete;
-};
-
-bool IsUtf8Name(const std::string& AName) {
-  TKivString name(AName.begin(), AName.end());
-  return XmlSameTextIgnoreCase(name, u"utf-8") || XmlSameTextIgnoreCase(name, u"utf8");
-}
-
-// Whether the code page writes the characters of markup as ASCII does, so that the declaration
-// names it readably and a reader can find it.
 // Printable ASCII, TAB, CR and LF: the only codes a declaration may hold to be recognised.
 bool IsDeclarationByte(char AByte) {
   auto b = static_cast<unsigned char>(AByte);
   return (b >= 0x20 && b < 0x7F) || b == '\t' || b == '\r' || b == '\n';
-}
-
-bool IsAsciiCompatible(UConverter* AConverter) {
-  // Every code a declaration may hold (see IsDeclarationByte), as the reader will see it.
-  UChar wide[128];
-  char expected[128];
-  int32_t count = 0;
-  for (int i = 0; i < 128; ++i)
-    if (IsDeclarationByte(static_cast<char>(i)))
-      wide[count] = static_cast<UChar>(i), expected[count++] = static_cast<char>(i);
-  char out[128 * 8];
-  UErrorCode status = U_ZERO_ERROR;
-  ucnv_reset(AConverter);
-  int32_t n = ucnv_fromUChars(AConverter, out, sizeof out, wide, count, &status);
-  ucnv_reset(AConverter);
-  return U_SUCCESS(status) && n == count &&
-         std::string_view(out, static_cast<size_t>(n)) ==
-             std::string_view(expected, static_cast<size_t>(count));
-}
-
-bool IsWideEncoding(const std::string& AName) {
-  TConverter conv(AName.c_str());
-  return conv.Handle && ucnv_getMinCharSize(conv.Handle) > 1;
 }
 
 // The encoding named by an XML declaration at the very start of the text, or empty. The
@@ -103,103 +55,42 @@ std::string DeclaredEncodingOf(std::string_view AHead) {
   return {};
 }
 
-// The ICU converter to read 8-bit input declared in AName.
-std::string ReadConverterName(const std::string& AName) {
-  if (AName.empty() || IsUtf8Name(AName)) return "UTF-8";
-  TConverter conv(AName.c_str());
-  if (!conv.Handle) Unsupported();
+std::unique_ptr<TKivEncoding> EncodingNamed(const std::string& AName) {
+  std::unique_ptr<TKivEncoding> encoding = TKivEncoding::TryFromName(KivFromUtf8(AName));
+  if (!encoding) Unsupported();
+  return encoding;
+}
+
+// The code page to read 8-bit input declared in AName.
+std::unique_ptr<TKivEncoding> ReadEncodingOf(const std::string& AName) {
+  if (AName.empty()) return std::make_unique<TKivEncoding>(65001);
+  std::unique_ptr<TKivEncoding> encoding = EncodingNamed(AName);
   // A declaration of UTF-16 or UTF-32 read from 8-bit text was not updated when the text was
   // converted: the bytes are the system code page.
-  if (ucnv_getMinCharSize(conv.Handle) > 1) return "UTF-8";
-  if (!IsAsciiCompatible(conv.Handle)) Unsupported();
-  return AName;
+  if (encoding->IsWide()) return std::make_unique<TKivEncoding>(65001);
+  // The declaration must read as it was found.
+  if (!encoding->IsAsciiCompatible()) Unsupported();
+  return encoding;
 }
 
-std::string EncodeUtf16LE(TKivStringView AText, bool ABOM) {
-  std::string out;
-  out.reserve(AText.size() * 2 + 2);
-  if (ABOM) out += "\xFF\xFE";
-  for (char16_t c : AText) {
-    out.push_back(static_cast<char>(c & 0xFF));
-    out.push_back(static_cast<char>(c >> 8));
-  }
-  return out;
-}
-
-// The code points a code page holds both ways.
-std::vector<bool> EncodableSet(UConverter* AConverter) {
-  std::vector<bool> result(0x110000, false);
-  UErrorCode status = U_ZERO_ERROR;
-  USet* set = uset_openEmpty();
-  ucnv_getUnicodeSet(AConverter, set, UCNV_ROUNDTRIP_SET, &status);
-  if (U_FAILURE(status)) {
-    uset_close(set);
-    Unsupported();
-  }
-  for (int32_t r = 0, n = uset_getItemCount(set); r < n; ++r) {
-    UChar32 start, end;
-    status = U_ZERO_ERROR;
-    if (uset_getItem(set, r, &start, &end, nullptr, 0, &status) != 0) continue;  // strings
-    for (UChar32 c = start; c <= end && c < 0x110000; ++c) result[static_cast<size_t>(c)] = true;
-  }
-  uset_close(set);
-  return result;
-}
-
-// The document in a code page: characters it lacks become character references where the
-// syntax allows one; elsewhere the writer refuses them.
-std::string EncodeCodePage(const TKivXmlDocument& ADocument, const std::string& AName) {
-  TConverter conv(AName.c_str());
-  if (!conv.Handle || !IsAsciiCompatible(conv.Handle)) Unsupported();
-  UErrorCode status = U_ZERO_ERROR;
-  // Built once per code page: saving a scheme again should not pay for the whole repertoire.
-  static std::map<std::string, std::vector<bool>> cache;
-  auto found = cache.find(ucnv_getName(conv.Handle, &status));
-  if (found == cache.end()) {
-    if (cache.size() >= 16) cache.clear();
-    found = cache.emplace(ucnv_getName(conv.Handle, &status), EncodableSet(conv.Handle)).first;
-  }
-  if (U_FAILURE(status)) Unsupported();
+// The document in a code page, after APreamble: characters it lacks become character references
+// where the syntax allows one; elsewhere the writer refuses them.
+std::string Encode(const TKivXmlDocument& ADocument, const TKivEncoding& AEncoding, std::string APreamble) {
+  const std::shared_ptr<const TKivCodePointSet> encodable = AEncoding.RoundTripSet();
   TXmlWriteContext context;
   context.Preserve = ADocument.PreserveWhiteSpace();
-  context.Encodable = &found->second;
-  TKivString textBuffer;
-  XmlWrite(ADocument, textBuffer, context, 0);
-  TKivStringView AText = textBuffer;
-  std::string out;
-  out.resize(AText.size() * 4 + 16);
-  for (;;) {
-    status = U_ZERO_ERROR;
-    int32_t n = ucnv_fromUChars(conv.Handle, out.data(), static_cast<int32_t>(out.size()),
-                                reinterpret_cast<const UChar*>(AText.data()),
-                                static_cast<int32_t>(AText.size()), &status);
-    if (status == U_BUFFER_OVERFLOW_ERROR) {
-      out.resize(static_cast<size_t>(n) + 16);
-      ucnv_reset(conv.Handle);
-      continue;
-    }
-    if (U_FAILURE(status)) Unsupported();
-    out.resize(static_cast<size_t>(n));
-    return out;
-  }
-}
-
-// UTF-8 holds every code point but the surrogates: a lone one is written as a reference, or
-// refused in markup.
-std::string EncodeUtf8(const TKivXmlDocument& ADocument) {
-  static const std::vector<bool> encodable = [] {
-    std::vector<bool> set(0x110000, true);
-    for (size_t c = 0xD800; c <= 0xDFFF; ++c) set[c] = false;
-    return set;
-  }();
-  TXmlWriteContext context;
-  context.Preserve = ADocument.PreserveWhiteSpace();
-  context.Encodable = &encodable;
+  context.Encodable = encodable.get();
   TKivString text;
   XmlWrite(ADocument, text, context, 0);
   // A leading U+FEFF would read back as the byte-order mark.
   if (!text.empty() && text[0] == 0xFEFF) text.replace(0, 1, u"&#65279;");
-  return KivToUtf8(text);
+  std::string out = std::move(APreamble);
+  try {
+    AEncoding.NewEncoder()->Encode(text.data(), text.size(), true, out);
+  } catch (const EKivEditDocError& e) {
+    throw EKivXmlError(e.Message());
+  }
+  return out;
 }
 
 std::filesystem::path PathOf(const TKivString& AFileName) {
@@ -216,68 +107,37 @@ TKivXmlResourceReader& ResourceReader() {
 // ---------------------------------------------------------------------------------------------
 // Sources
 
-TKivXmlStmSource::TKivXmlStmSource(std::istream& AStream, std::string APrefix, const char* AConverterName)
-    : FStream(AStream), FPending(std::move(APrefix)) {
-  UErrorCode status = U_ZERO_ERROR;
-  FConverter = ucnv_open(AConverterName, &status);
-  if (U_FAILURE(status)) Unsupported();
-}
-
-TKivXmlStmSource::~TKivXmlStmSource() {
-  if (FConverter) ucnv_close(FConverter);
-}
+TKivXmlStmSource::TKivXmlStmSource(std::istream& AStream, std::string APrefix, const TKivEncoding& AEncoding,
+                                   size_t AOffset)
+    : FStream(AStream),
+      FPending(std::move(APrefix)),
+      FName(AEncoding.Name()),
+      FOffset(AOffset),
+      FDecoder(AEncoding.NewDecoder()) {}
 
 bool TKivXmlStmSource::Fill() {
   while (!FFlushed) {
     if (FPending.empty()) FPending = ReadBlock(FStream);
     const bool last = FPending.empty();
-    FBuffer.resize(FPending.size() + 64);
-    UChar* target = reinterpret_cast<UChar*>(FBuffer.data());
-    UChar* const targetStart = target;
-    const char* source = FPending.data();
-    UErrorCode status = U_ZERO_ERROR;
-    ucnv_toUnicode(FConverter, &target, targetStart + FBuffer.size(), &source,
-                   FPending.data() + FPending.size(), nullptr, last, &status);
-    if (U_FAILURE(status) && status != U_BUFFER_OVERFLOW_ERROR) throw EKivXmlError(u"Read data error");
-    FPending.erase(0, static_cast<size_t>(source - FPending.data()));
-    if (last && status != U_BUFFER_OVERFLOW_ERROR) FFlushed = true;
-    if (target > targetStart) {
+    size_t count = 0;
+    FDecoder->Decode(FPending.data(), FPending.size(), last, FBuffer, count);
+    FPending.clear();
+    // A damaged file must not load as something else.
+    if (FDecoder->HadInvalidBytes())
+      throw EKivXmlError(u"Malformed %s text at byte offset %d",
+                         {FName, static_cast<long long>(FOffset) + FDecoder->InvalidOffset()});
+    FFlushed = last;
+    if (count > 0) {
       FCur = FBuffer.data();
-      FEnd = FBuffer.data() + (target - targetStart);
+      FEnd = FCur + count;
       return true;
     }
   }
   return false;
 }
 
-TKivXmlUnicodeStmSource::TKivXmlUnicodeStmSource(std::istream& AStream, std::string APrefix)
-    : FStream(AStream), FPending(std::move(APrefix)) {}
-
-bool TKivXmlUnicodeStmSource::Fill() {
-  for (;;) {
-    std::string block = ReadBlock(FStream);
-    if (block.empty() && FPending.size() < 2) {
-      if (FPending.empty()) return false;
-      // An odd byte at the end cannot be a character.
-      FPending.clear();
-      FBuffer.assign(1, u'\xFFFD');
-      FCur = FBuffer.data();
-      FEnd = FCur + 1;
-      return true;
-    }
-    FPending += block;
-    size_t pairs = FPending.size() / 2;
-    if (pairs == 0) continue;
-    FBuffer.resize(pairs);
-    for (size_t i = 0; i < pairs; ++i)
-      FBuffer[i] = static_cast<char16_t>(static_cast<unsigned char>(FPending[2 * i]) |
-                                         static_cast<unsigned char>(FPending[2 * i + 1]) << 8);
-    FPending.erase(0, pairs * 2);
-    FCur = FBuffer.data();
-    FEnd = FCur + pairs;
-    return true;
-  }
-}
+TKivXmlUnicodeStmSource::TKivXmlUnicodeStmSource(std::istream& AStream, std::string APrefix, size_t AOffset)
+    : TKivXmlStmSource(AStream, std::move(APrefix), TKivEncoding(1200), AOffset) {}
 
 // ---------------------------------------------------------------------------------------------
 // Loading and saving
@@ -297,13 +157,13 @@ void TKivXmlDocument::LoadFromStream(std::istream& AStream) {
   if (starts("\xFF\xFE\x00\x00"sv) || starts("\x00\x00\xFE\xFF"sv) || starts("\xFE\xFF"sv)) Unsupported();
   if (starts("\xEF\xBB\xBF")) {
     FBOM = bomUTF8;
-    TKivXmlStmSource source(AStream, head.substr(3), "UTF-8");
+    TKivXmlStmSource source(AStream, head.substr(3), TKivEncoding(65001), 3);
     XmlParse(*this, source, FPreserveWhiteSpace);
     return;
   }
   if (starts("\xFF\xFE")) {
     FBOM = bomUTF16LE;
-    TKivXmlUnicodeStmSource source(AStream, head.substr(2));
+    TKivXmlUnicodeStmSource source(AStream, head.substr(2), 2);
     XmlParse(*this, source, FPreserveWhiteSpace);
     return;
   }
@@ -313,13 +173,13 @@ void TKivXmlDocument::LoadFromStream(std::istream& AStream) {
                                                            : bomNone;
   if (head.size() >= 2 && head[0] == '<' && head[1] == '\0') {
     // UTF-16LE without a mark, as written for a declaration of UTF-16.
-    TKivXmlUnicodeStmSource source(AStream, std::move(head));
+    TKivXmlUnicodeStmSource source(AStream, std::move(head), 0);
     XmlParse(*this, source, FPreserveWhiteSpace);
     return;
   }
   if (head.size() >= 2 && head[0] == '\0' && head[1] == '<') Unsupported();
-  std::string converter = ReadConverterName(DeclaredEncodingOf(head));
-  TKivXmlStmSource source(AStream, std::move(head), converter.c_str());
+  std::unique_ptr<TKivEncoding> encoding = ReadEncodingOf(DeclaredEncodingOf(head));
+  TKivXmlStmSource source(AStream, std::move(head), *encoding, 0);
   XmlParse(*this, source, FPreserveWhiteSpace);
 }
 
@@ -345,20 +205,23 @@ void TKivXmlDocument::SaveToStream(std::ostream& AStream) const {
   switch (FBOM) {
     case bomNone: {
       std::string name = KivToUtf8(DeclaredEncoding());  // throws when the text cannot be written
-      if (name.empty() || IsUtf8Name(name))
-        bytes = EncodeUtf8(*this);
-      else if (IsWideEncoding(name))
-        bytes = EncodeUtf16LE(ToXml(), true);
-      else
-        bytes = EncodeCodePage(*this, name);
+      std::unique_ptr<TKivEncoding> encoding = std::make_unique<TKivEncoding>(65001);
+      if (!name.empty()) encoding = EncodingNamed(name);
+      if (encoding->IsWide()) {
+        TKivEncoding utf16(1200);
+        bytes = Encode(*this, utf16, utf16.Preamble());
+      } else {
+        if (!encoding->IsAsciiCompatible()) Unsupported();
+        bytes = Encode(*this, *encoding, {});
+      }
       break;
     }
     case bomUTF8:
-      bytes = "\xEF\xBB\xBF" + EncodeUtf8(*this);
+    case bomUTF16LE: {
+      TKivEncoding encoding(FBOM == bomUTF8 ? 65001 : 1200);
+      bytes = Encode(*this, encoding, encoding.Preamble());
       break;
-    case bomUTF16LE:
-      bytes = EncodeUtf16LE(ToXml(), true);
-      break;
+    }
     default:
       Unsupported();
   }

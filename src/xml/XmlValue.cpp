@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "XmlInternal.h"
+#include "internal/XmlInternal.h"
 
 namespace {
 
@@ -34,8 +34,8 @@ void CivilFromDays(int64_t z, int& AYear, int& AMonth, int& ADay) {
   AYear = static_cast<int>(y + (AMonth <= 2));
 }
 
-// 1899-12-30 counted from 1970-01-01.
-const int64_t KDelphiEpoch = DaysFromCivil(1899, 12, 30);
+// The date epoch (day 0 of a date-time value), 1899-12-30, counted from 1970-01-01.
+const int64_t KDateEpoch = DaysFromCivil(1899, 12, 30);
 
 std::string Ascii(TKivStringView AText) {
   std::string out;
@@ -148,7 +148,7 @@ const char KBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123
 
 TKivDateTime KivEncodeDateTime(int AYear, int AMonth, int ADay, int AHour, int AMinute, int ASecond) {
   double days = static_cast<double>(
-      DaysFromCivil(AYear, static_cast<unsigned>(AMonth), static_cast<unsigned>(ADay)) - KDelphiEpoch);
+      DaysFromCivil(AYear, static_cast<unsigned>(AMonth), static_cast<unsigned>(ADay)) - KDateEpoch);
   double time = (AHour * 3600.0 + AMinute * 60.0 + ASecond) / 86400.0;
   // Before the epoch the fraction still counts forward within the day: -1.25 is 29 Dec, 06:00.
   return TKivDateTime{days < 0 ? days - time : days + time};
@@ -161,7 +161,7 @@ bool KivDecodeDateTime(TKivDateTime AValue, int& AYear, int& AMonth, int& ADay, 
   double whole = std::trunc(v);
   auto secs = static_cast<int64_t>(std::llround(std::fabs(v - whole) * 86400.0));
   if (secs >= 86400) secs = 86399;
-  CivilFromDays(static_cast<int64_t>(whole) + KDelphiEpoch, AYear, AMonth, ADay);
+  CivilFromDays(static_cast<int64_t>(whole) + KDateEpoch, AYear, AMonth, ADay);
   if (AYear < 1 || AYear > 9999) return false;
   AHour = static_cast<int>(secs / 3600);
   AMinute = static_cast<int>(secs / 60 % 60);

@@ -1,7 +1,7 @@
 // The writer: the XML text of nodes, indented or as stored, and escaping.
 #include <cstdio>
 
-#include "XmlInternal.h"
+#include "internal/XmlInternal.h"
 
 namespace {
 
@@ -46,9 +46,15 @@ void CheckEncodable(const TXmlWriteContext& AContext, TKivStringView AText, cons
           {AKind, AText});
 }
 
+// Where escaped text goes. Every XML reader turns CR LF and a lone CR into LF, and white space
+// in an attribute value into spaces: such characters are written as references so that they
+// read back as they are.
+enum class TEscapeIn { Text, Attribute };
+
 // Escapes AText; with ATrailingRefs the trailing white space is written as character
 // references, because the parser trims literal trailing white space from text.
-void Escape(TKivString& AOut, TKivStringView AText, bool ATrailingRefs, const TXmlWriteContext& AContext) {
+void Escape(TKivString& AOut, TKivStringView AText, bool ATrailingRefs, const TXmlWriteContext& AContext,
+            TEscapeIn AWhere) {
   size_t end = AText.size();
   if (ATrailingRefs)
     while (end > 0 && XmlIsBlank(AText[end - 1])) --end;
@@ -66,6 +72,16 @@ void Escape(TKivString& AOut, TKivStringView AText, bool ATrailingRefs, const TX
         break;
       case u'>':
         AOut += u"&gt;";
+        break;
+      case u'\r':
+        AOut += u"&#13;";
+        break;
+      case u'\t':
+      case u'\n':
+        if (AWhere == TEscapeIn::Attribute)
+          AppendCharRef(AOut, c);
+        else
+          AOut.push_back(c);
         break;
       default:
         // A lone surrogate cannot be encoded in a byte stream; a reference to it can.
@@ -88,11 +104,11 @@ void Escape(TKivString& AOut, TKivStringView AText, bool ATrailingRefs, const TX
 }
 
 void EscapeValue(TKivString& AOut, const TKivVariant& AValue, bool ATrailingRefs,
-                 const TXmlWriteContext& AContext) {
+                 const TXmlWriteContext& AContext, TEscapeIn AWhere = TEscapeIn::Text) {
   if (AValue.Type() == vtString)
-    Escape(AOut, AValue.StringValue(), ATrailingRefs, AContext);
+    Escape(AOut, AValue.StringValue(), ATrailingRefs, AContext, AWhere);
   else if (!AValue.IsEmpty())
-    Escape(AOut, AValue.ToText(), ATrailingRefs, AContext);
+    Escape(AOut, AValue.ToText(), ATrailingRefs, AContext, AWhere);
 }
 
 const TKivString& CheckedName(const TKivXmlNode& ANode, Integer AID, const char16_t* AKind,
@@ -110,7 +126,7 @@ void WriteAttrs(const TKivXmlNode& ANode, TKivString& AOut, const TXmlWriteConte
     AOut.push_back(u' ');
     AOut += CheckedName(ANode, attr.NameID, u"attribute", AContext);
     AOut += u"=\"";
-    EscapeValue(AOut, attr.Value, false, AContext);
+    EscapeValue(AOut, attr.Value, false, AContext, TEscapeIn::Attribute);
     AOut.push_back(u'"');
   }
 }
@@ -224,7 +240,7 @@ void WriteInstruction(const TKivXmlProcessingInstruction& API, TKivString& AOut,
 }  // namespace
 
 void XmlEscapeTo(TKivString& AOut, TKivStringView AText) {
-  Escape(AOut, AText, false, TXmlWriteContext());
+  Escape(AOut, AText, false, TXmlWriteContext(), TEscapeIn::Text);
 }
 
 void XmlWrite(const TKivXmlNode& ANode, TKivString& AOut, const TXmlWriteContext& AContext, Integer ADepth) {

@@ -211,7 +211,7 @@ TEST_F(DocumentEventsTest, UndoAndCrLfRuleRunAsCompoundEdits) {
   Log.clear();
   Doc.Undo();
   EXPECT_EQ(Log[0], "public:BeforeCompoundEdit(freeze)");
-  EXPECT_EQ(Log.back(), "DocChanged:insert+delete+compound+modified");
+  EXPECT_EQ(Log.back(), "DocChanged:delete+compound+modified");
   EXPECT_EQ(Doc.Text(), u"l0\r\nl1\r\nl2\r\nl3\r\nl4\r\nl5\r\nl6");
 }
 

@@ -6,7 +6,9 @@
 #include <random>
 #include <sstream>
 
+#include "DocumentTestSupport.h"
 #include "KivSedDocument.h"
+#include "KivTestSeed.h"
 
 namespace {
 
@@ -357,14 +359,8 @@ class TRun {
   std::ostringstream FWhat;
 };
 
-std::vector<uint32_t> Seeds() {
-  if (const char* s = std::getenv("KIV_SEED")) return {uint32_t(std::strtoul(s, nullptr, 10))};
-  std::random_device rd;
-  return {1, 2, rd()};
-}
-
 TEST(DocumentModel, RandomEditsAndUndoAgreeWithAStringModel) {
-  for (uint32_t seed : Seeds()) {
+  for (uint32_t seed : ModelSeeds()) {
     SCOPED_TRACE("seed " + std::to_string(seed) + " (replay with KIV_SEED)");
     TRun run(seed, 100000);
     for (int i = 0; i < 3000 && !run.Failed(); ++i) run.Step(i);
@@ -375,7 +371,7 @@ TEST(DocumentModel, RandomEditsAndUndoAgreeWithAStringModel) {
 }
 
 TEST(DocumentModel, SmallUndoLimitKeepsModifiedHonest) {
-  for (uint32_t seed : Seeds()) {
+  for (uint32_t seed : ModelSeeds()) {
     SCOPED_TRACE("seed " + std::to_string(seed) + " (replay with KIV_SEED)");
     TRun run(seed + 1000, 6);
     for (int i = 0; i < 2000 && !run.Failed(); ++i) run.Step(i);

@@ -1,7 +1,11 @@
 // Shared by the document tests.
 #pragma once
 
+#include "KivTestSeed.h"
+
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "KivSedDocument.h"
 
@@ -24,4 +28,11 @@ inline std::string ChangesText(TKivDocStatusChanges AChanges) {
   for (int i = 0; i < 8; ++i)
     if (AChanges.Contains(TKivDocStatusChange(i))) s += (s.empty() ? "" : "+") + std::string(names[i]);
   return s;
+}
+
+// The seeds of a random model test: three runs derived from the test seed, so that KIV_SEED
+// set to any of them replays it first.
+inline std::vector<uint32_t> ModelSeeds() {
+  const uint32_t base = KivTestSeed();
+  return {base, base + 1, base + 2};
 }

@@ -1,5 +1,6 @@
 // Loading and saving documents: bytes in equal bytes out, failures that change nothing.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "KivSedDocument.h"
+#include "KivTestSeed.h"
 
 namespace fs = std::filesystem;
 
@@ -168,7 +170,7 @@ TEST_F(FilesDocumentTest, LineIndexFollowsTheLoadedSeparators) {
 // Multi-byte characters at every offset around the block boundaries of the reader, through a
 // file (sized, seekable) and a pipe-like stream (unsized, small uneven reads).
 TEST_F(FilesDocumentTest, MultiByteCharactersAcrossBlockBoundaries) {
-  const unsigned seed = std::random_device{}();
+  KIV_TEST_SEED(seed);
   std::mt19937 rng(seed);
   SCOPED_TRACE("seed " + std::to_string(seed));
   const TKivString pieces[] = {u"a", u"\r\n", u"\u00e9", u"\u4e2d", u"\U0001F600", u"\r", u"\n", u"\uFEFF"};
@@ -307,6 +309,17 @@ TEST_F(FilesDocumentTest, SaveFailuresKeepTheOldFileAndTheModifiedState) {
       {[&] { FDoc.SaveToFile(adir); }, u"Cannot create file \"" + adir + u"\". Is a directory"},
       {[&] { FDoc.SaveToFile(under); }, u"Cannot create file \"" + under + u"\". Not a directory"},
       {[&] { FDoc.SaveToFile(target, 777); }, u"Unknown code page: 777"},
+      // A file nobody may write (checked by its permission bits, so also when run as root).
+      {[&] {
+         chmod((FDir + "/target.txt").c_str(), 0444);
+         try {
+           FDoc.SaveToFile(target);
+         } catch (...) {
+           chmod((FDir + "/target.txt").c_str(), 0644);
+           throw;
+         }
+       },
+       u"Cannot write file \"" + target + u"\". Permission denied"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ErrorOf(c.Save), c.Message);

@@ -89,6 +89,47 @@ TEST_F(FilesWriterTest, KeepsPermissionsAndFollowsLinks) {
   EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
+// A dangling link gets its target created and stays a link; so does each link of a chain.
+TEST_F(FilesWriterTest, DanglingLinkCreatesItsTarget) {
+  fs::create_directory(Path("sub"));
+  ASSERT_EQ(symlink("sub/new.txt", Path("link").c_str()), 0);
+  ASSERT_EQ(symlink("link", Path("chain").c_str()), 0);
+  EXPECT_EQ(SaveError(Path("chain"), "made"), u"<no error>");
+  EXPECT_TRUE(fs::is_symlink(Path("link")));
+  EXPECT_TRUE(fs::is_symlink(Path("chain")));
+  EXPECT_EQ(Read(Path("sub/new.txt")), "made");
+  EXPECT_EQ(SaveError(Path("link"), "again"), u"<no error>");
+  EXPECT_EQ(Read(Path("sub/new.txt")), "again");
+  EXPECT_EQ(EntryCount(), 3u);
+  ASSERT_EQ(symlink("loop", Path("loop").c_str()), 0);
+  EXPECT_EQ(SaveError(Path("loop"), "x"),
+            u"Cannot create file \"" + KivFromUtf8(Path("loop")) + u"\". Too many levels of symbolic links");
+  ASSERT_EQ(symlink("nowhere/x", Path("lost").c_str()), 0);
+  EXPECT_EQ(SaveError(Path("lost"), "x"),
+            u"Cannot create file \"" + KivFromUtf8(Path("lost")) + u"\". No such file or directory");
+  EXPECT_TRUE(fs::is_symlink(Path("lost")));
+}
+
+// A file without write permission is not replaced, for the superuser neither (whom the system
+// would let write it): the check reads the permission bits.
+TEST_F(FilesWriterTest, ReadOnlyFileIsRefused) {
+  Put(Path("ro"), "keep");
+  ASSERT_EQ(chmod(Path("ro").c_str(), 0444), 0);
+  ASSERT_EQ(symlink("ro", Path("to-ro").c_str()), 0);
+  for (const char* name : {"ro", "to-ro"})
+    EXPECT_EQ(SaveError(Path(name), "lost"),
+              u"Cannot write file \"" + KivFromUtf8(Path(name)) + u"\". Permission denied");
+  EXPECT_EQ(Read(Path("ro")), "keep");
+  struct stat st {};
+  ASSERT_EQ(stat(Path("ro").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
+  EXPECT_EQ(EntryCount(), 2u);
+  // Writable again, it is replaced.
+  ASSERT_EQ(chmod(Path("ro").c_str(), 0644), 0);
+  EXPECT_EQ(SaveError(Path("to-ro"), "new"), u"<no error>");
+  EXPECT_EQ(Read(Path("ro")), "new");
+}
+
 // The cases where saving must fail even for root: the old content stays and no temporary file
 // is left behind.
 TEST_F(FilesWriterTest, FailuresLeaveTheTargetAlone) {

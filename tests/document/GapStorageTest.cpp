@@ -5,7 +5,7 @@
 #include <string>
 
 #include "DocumentTestSupport.h"
-#include "GapStorage.h"
+#include "internal/GapStorage.h"
 
 namespace {
 
@@ -154,6 +154,51 @@ TEST_F(GapStorageTest, LongGapUsesSpareCapacityBeforeGrowing) {
   EXPECT_EQ(Text(exact),
             u"0123456"
             u"0123456789");
+}
+
+// From a million characters on, the gap is a 64th of the text: typing at one place moves the
+// text after it once per that many characters, whatever the text's size.
+TEST_F(GapStorageTest, LargeTextsKeepAGapInProportion) {
+  EXPECT_EQ(FStorage.GapFor((1 << 20) - 1), 1024);
+  EXPECT_EQ(FStorage.GapFor(1 << 20), (1 << 20) / 64);
+  EXPECT_EQ(FStorage.GapFor(100000000), 100000000 / 64);
+  const Integer n = 2 << 20, gap = n / 64;
+  TKivSeqFromString big;
+  big.Reset(u'z', n);
+  FStorage.SetText(big.WholeSegment());
+  EXPECT_EQ(FStorage.GapEnd() - FStorage.GapStart(), gap);
+  EXPECT_EQ(FStorage.Capacity(), (n + gap) * 3 / 2);
+  // Typing a gap's worth at the middle: the gap is used up, the text after it moves only
+  // with the gap, on the first character ...
+  FStorage.InsertChars(n / 2, u"y");
+  const Integer tail = FStorage.GapEnd();
+  for (Integer i = 1; i < gap; ++i) FStorage.InsertChars(n / 2 + i, u"y");
+  EXPECT_EQ(FStorage.GapEnd(), tail);
+  // ... and the next character leaves a gap in proportion to the longer text again.
+  FStorage.InsertChars(n / 2, u"y");
+  EXPECT_EQ(FStorage.GapEnd() - FStorage.GapStart(), (n + gap + 1) / 64);
+  EXPECT_EQ(FStorage.Count(), n + gap + 1);
+}
+
+// A loader reserves the text and its gap at once, and gives back what an estimate left over.
+TEST_F(GapStorageTest, ReservedTextIsAppendedWithoutGrowth) {
+  const Integer n = 3 << 20;
+  for (const Integer estimate : {n, 3 * n}) {
+    TGapStorage loaded(1024);
+    loaded.ReserveText(estimate);
+    EXPECT_EQ(loaded.Capacity(), estimate + estimate / 64);
+    const TKivString piece(4096, u'q');
+    for (Integer done = 0; done < n; done += 4096) loaded.InsertChars(done, piece);
+    EXPECT_EQ(loaded.Capacity(), estimate + estimate / 64);
+    loaded.TrimGap();
+    EXPECT_EQ(loaded.Capacity(), n + n / 64);
+    EXPECT_EQ(loaded.Count(), n);
+    EXPECT_EQ(loaded.GetChar(n - 1), u'q');
+  }
+  // A small text keeps the plain gap.
+  TGapStorage small(1024);
+  small.ReserveText(10);
+  EXPECT_EQ(small.Capacity(), 1034);
 }
 
 TEST_F(GapStorageTest, DeletingGivesMemoryBackOnlyForAHugeGap) {

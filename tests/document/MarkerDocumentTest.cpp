@@ -2,7 +2,6 @@
 // custom collections and lifetime.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <map>
 #include <random>
 #include <string>
@@ -10,6 +9,8 @@
 
 #include "DocumentTestSupport.h"
 #include "KivSedDocument.h"
+#include "KivTestSeed.h"
+#include "internal/Markers.h"
 
 namespace {
 
@@ -298,14 +299,118 @@ TEST(MarkerDocumentLifetimeTest, MarkersOutliveTheDocument) {
   EXPECT_THROW(coll->Count(), EKivEditDocError);
 }
 
+// A whole-text deletion takes line markers at the very end of the text too, however it is made.
+TEST(MarkerDocumentRegressionTest, WholeTextDeletionTakesMarkersAtTheEnd) {
+  for (int how = 0; how < 2; ++how) {
+    SCOPED_TRACE(how);
+    TKivEditDocument doc;
+    doc.Insert(0, u"ab\n");
+    auto bp = doc.Breakpoints()->CreateLineMark(1);
+    auto frame = doc.DebugFrameLines()->CreateLineMark(1);
+    auto book = doc.Bookmarks()->CreateLineMark(1);
+    auto cursor = doc.CreateCustomMarkers(false, false, false)->CreateMark(3);
+    TKivMarkArray reported;
+    doc.OnMarkDeleting = [&](TKivEditDocument&, const IKivMarkersRef&, const IKivMarkRef& m) {
+      reported.push_back(m);
+    };
+    if (how == 0) doc.Clear();
+    if (how == 1) doc.Delete(0, doc.CharsCount());
+    EXPECT_EQ(doc.Text(), u"");
+    EXPECT_FALSE(bp->IsValid());
+    EXPECT_FALSE(frame->IsValid());
+    EXPECT_FALSE(book->IsValid());
+    EXPECT_EQ(reported.size(), 3u);
+    // A plain marker is not bound to a line: it stays at the (new) end.
+    ASSERT_TRUE(cursor->IsValid());
+    EXPECT_EQ(cursor->Pos(), 0);
+  }
+}
+
+// Keeping a CR LF pair whole never moves or removes markers of the lines around it.
+TEST(MarkerDocumentRegressionTest, PairRuleKeepsMarkersOnTheirLines) {
+  struct TCase {
+    const char* Name;
+    TKivString Text;
+    Integer Line;  // where a bookmark and a breakpoint are
+    bool Insert;
+    Integer At, Count;
+    TKivString Str;
+    TKivString After;
+    Integer LineAfter;
+  };
+  const TCase cases[] = {
+      {"insertion between CR and LF", u"a\r\nb", 1, true, 2, 0, u"x", u"a\rx\nb", 2},
+      {"line break typed between CR and LF", u"a\r\nb", 1, true, 2, 0, u"\n", u"a\r\n\nb", 2},
+      {"line before keeps its markers", u"a\r\nb", 0, true, 2, 0, u"x", u"a\rx\nb", 0},
+      {"deleting just the LF", u"a\r\nb", 1, false, 2, 1, u"", u"a\rb", 1},
+      {"deleting just the CR", u"a\r\nb", 1, false, 1, 1, u"", u"a\nb", 1},
+      {"deleting the line content and its CR", u"a\r\nbc\r\nd", 2, false, 3, 3, u"", u"a\r\n\nd", 2},
+      {"deleting from the LF to a line start", u"a\r\nb\nc", 2, false, 2, 3, u"", u"a\rc", 1},
+      {"deleting from the LF into a line", u"a\r\nbc\nd", 2, false, 2, 2, u"", u"a\rc\nd", 2},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TKivEditDocument doc;
+    doc.Insert(0, c.Text);
+    auto book = doc.Bookmarks()->CreateLineMark(c.Line);
+    auto bp = doc.Breakpoints()->CreateLineMark(c.Line);
+    if (c.Insert)
+      doc.Insert(c.At, c.Str);
+    else
+      doc.Delete(c.At, c.Count);
+    EXPECT_EQ(doc.Text(), c.After);
+    for (const auto& m : {book, bp}) {
+      ASSERT_TRUE(m->IsValid());
+      EXPECT_EQ(m->Line(), c.LineAfter);
+      EXPECT_EQ(m->Pos(), doc.GetLineStart(c.LineAfter));
+    }
+    // One undo step brings back the text and leaves the markers on their lines.
+    doc.Undo();
+    EXPECT_EQ(doc.Text(), c.Text);
+    for (const auto& m : {book, bp}) {
+      ASSERT_TRUE(m->IsValid());
+      EXPECT_EQ(m->Line(), c.Line);
+    }
+  }
+}
+
+TEST(MarkerDocumentRegressionTest, InsertionInsideTheOnlyPairKeepsEveryBookmark) {
+  TKivEditDocument doc;
+  doc.Insert(0, u"\r\n");
+  auto first = doc.Bookmarks()->CreateLineMark(0);
+  auto second = doc.Bookmarks()->CreateLineMark(1);
+  auto bp = doc.Breakpoints()->CreateLineMark(1);
+  doc.Insert(1, u"x");
+  EXPECT_EQ(doc.Text(), u"\rx\n");
+  EXPECT_EQ(doc.Bookmarks()->Count(), 2);
+  ASSERT_TRUE(first->IsValid() && second->IsValid() && bp->IsValid());
+  EXPECT_EQ(first->Line(), 0);
+  EXPECT_EQ(second->Line(), 2);
+  EXPECT_EQ(bp->Line(), 2);
+}
+
+// Deleting the last line keeps the markers of the line before it, even an empty one.
+TEST(MarkerDocumentRegressionTest, DeleteLastLineKeepsTheLineBefore) {
+  for (const TKivString text : {u"a\n\nb", u"a\r\n\r\nb", u"a\n\n", u"a\nc\nb"}) {
+    SCOPED_TRACE(KivToUtf8(text));
+    TKivEditDocument doc;
+    doc.Insert(0, text);
+    auto before = doc.Breakpoints()->CreateLineMark(1);
+    auto book = doc.Bookmarks()->CreateLineMark(1);
+    auto last = doc.Breakpoints()->CreateLineMark(2);
+    doc.DeleteLine(2);
+    EXPECT_EQ(doc.LinesCount(), 2);
+    ASSERT_TRUE(before->IsValid());
+    EXPECT_EQ(before->Line(), 1);
+    EXPECT_EQ(book->Line(), 1);
+    EXPECT_FALSE(last->IsValid());
+  }
+}
+
 // Random edits through the document (with its CR LF rule, compound edits and undo) with
 // markers in every kind of collection; the seed is printed.
 TEST(MarkerDocumentModelTest, RandomEditsWithMarkersEverywhere) {
-  uint32_t seed = static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  if (const char* env = std::getenv("KIV_MARKER_SEED"))
-    seed = static_cast<uint32_t>(std::strtoul(env, nullptr, 10));
-  std::printf("MarkerDocumentModelTest seed %u (set KIV_MARKER_SEED to repeat)\n", seed);
-  SCOPED_TRACE("seed " + std::to_string(seed));
+  KIV_TEST_SEED(seed);
   std::mt19937 rng(seed);
   auto rnd = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   static const char16_t kAlphabet[] = {u'a', u'b', u'\r', u'\n', u'c', u' '};

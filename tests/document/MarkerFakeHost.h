@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "KivSedMarkers.h"
+#include "internal/Markers.h"
 
 class TMarkerFakeHost : public TKivMarkHost {
  public:

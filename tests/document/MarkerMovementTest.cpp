@@ -23,7 +23,7 @@ struct TMoveCase {
   std::vector<Integer> ExpLine;  // ignored for invalid markers
   std::optional<std::vector<Integer>> ExpPosIncremental = std::nullopt;
   std::optional<std::vector<Integer>> ExpLineIncremental = std::nullopt;
-  // Edits only undo makes (inside a CR LF pair); the incremental index models the others.
+  // Edits that cut a CR LF pair; the incremental index models the others.
   bool RefreshedOnly = false;
 };
 
@@ -77,7 +77,7 @@ std::vector<TMoveCase> Cases() {
       Del("CR LF: breakpoint of the joined line goes", T3CrLf, 'B', {4, 8}, 2, 2, {-1, 6}, {0, 1}),
       Del("whole text: bookmarks are removed", u"ab\ncd\n", 'M', {0, 3, 6}, 0, 6, {-1, -1, -1}, {0, 0, 0}),
       Del("whole text: breakpoints in the text are removed", u"ab\ncd", 'B', {0, 3}, 0, 5, {-1, -1}, {0, 0}),
-      Del("whole text: breakpoint on the empty last line stays", u"ab\n", 'B', {3}, 0, 3, {0}, {0}),
+      Del("whole text: breakpoint on the empty last line goes too", u"ab\n", 'B', {3}, 0, 3, {-1}, {0}),
       Del("whole text: keep markers gather at 0", u"ab\ncd", 'K', {1, 5}, 0, 5, {0, 0}, {0, 0}),
       Del("whole text: plain marker at the end survives", u"ab\ncd", 'P', {2, 5}, 0, 5, {-1, 0}, {0, 0}),
   };
@@ -92,9 +92,13 @@ std::vector<TMoveCase> Cases() {
   joinPlain.ExpLineIncremental = std::vector<Integer>{1, 2};
   c.push_back(joinPlain);
   for (TMoveCase undoCase : {
-           Del("CR LF: undo takes an LF alone, bookmark to the CR's line", T3CrLf, 'M', {4, 8}, 3, 3, {0, 5},
-               {0, 2}),
-           Del("CR LF: undo takes an LF alone, breakpoint goes", T3CrLf, 'B', {4, 8}, 3, 3, {-1, 5}, {0, 2}),
+           // The CR then ends line 0 alone: line 1 stays, emptied, with its markers.
+           Del("CR LF: deletion from the LF keeps the next line's bookmark", T3CrLf, 'M', {4, 8}, 3, 3, {3, 5},
+               {1, 2}),
+           Del("CR LF: deletion from the LF keeps the next line's breakpoint", T3CrLf, 'B', {4, 8}, 3, 3, {3, 5},
+               {1, 2}),
+           Del("CR LF: deleting just the LF keeps the markers", T3CrLf, 'B', {4, 8}, 3, 1, {3, 7}, {1, 2}),
+           Del("CR LF: from the LF through the next line", T3CrLf, 'B', {4, 8}, 3, 5, {-1, 3}, {1, 1}),
            Ins("CR LF: undo inserts between CR and LF", T3CrLf, 'M', {4}, 3, u"x", {5}, {2}),
        }) {
     undoCase.RefreshedOnly = true;

@@ -8,10 +8,10 @@
 // models the document's own edits).
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <map>
 #include <random>
 
+#include "KivTestSeed.h"
 #include "MarkerFakeHost.h"
 
 namespace {
@@ -149,15 +149,8 @@ void RunSeed(uint32_t ASeed, TMarkerFakeHost::TIndexMode AMode, int AEdits) {
   }
 }
 
-uint32_t BaseSeed() {
-  if (const char* env = std::getenv("KIV_MARKER_SEED"))
-    return static_cast<uint32_t>(std::strtoul(env, nullptr, 10));
-  return static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-}
-
 TEST(MarkerPropertyTest, RandomEditsKeepMarkersConsistent) {
-  const uint32_t base = BaseSeed();
-  std::printf("MarkerPropertyTest base seed %u (set KIV_MARKER_SEED to repeat)\n", base);
+  KIV_TEST_SEED(base);
   for (uint32_t k = 0; k < 40; ++k) {
     RunSeed(base + k, TMarkerFakeHost::kRefresh, 150);
     RunSeed(base + k, TMarkerFakeHost::kIncremental, 150);

@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "KivErrors.h"
-#include "UndoManager.h"
+#include "internal/UndoManager.h"
 
 namespace {
 

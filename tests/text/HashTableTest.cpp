@@ -7,6 +7,7 @@
 
 #include "KivHashTable.h"
 #include "KivSedUtils.h"
+#include "KivTestSeed.h"
 
 namespace {
 
@@ -141,7 +142,7 @@ TEST(HashTable, EqualKeysStayNewestFirstThroughGrowth) {
 }
 
 TEST(HashTable, RandomUseAgreesWithModel) {
-  const unsigned seed = std::random_device{}();
+  KIV_TEST_SEED(seed);
   std::mt19937 rng(seed);
   for (bool constant : {false, true}) {
     TLineTraits traits;

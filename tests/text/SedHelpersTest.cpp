@@ -3,6 +3,7 @@
 #include <random>
 
 #include "KivSedUtils.h"
+#include "KivTestSeed.h"
 #include "TextTestSupport.h"
 
 TEST(Hashes, IntegerMixing) {
@@ -151,7 +152,7 @@ TEST(ConversionCache, NearestAddAndInvalidate) {
 }
 
 TEST(ConversionCache, StaysSortedAndFindsTheNearestUnderRandomUse) {
-  const unsigned seed = std::random_device{}();
+  KIV_TEST_SEED(seed);
   std::mt19937 rng(seed);
   TKivSedIntConversionCache cache(50);
   for (int op = 0; op < 5000; ++op) {
@@ -238,7 +239,8 @@ TEST(Colors, ColorToTextAndSystemColors) {
   KivSetSysColorResolver(nullptr);
   EXPECT_EQ(ColorToText(KivSystemColor(scWindow)), u"#FFFFFF");
 
-  std::mt19937 rng(7);
+  KIV_TEST_SEED(seed);
+  std::mt19937 rng(seed);
   for (int i = 0; i < 1000; ++i) {
     const TKivColor c = rng() & 0xFFFFFF;
     TKivColor back = 0;

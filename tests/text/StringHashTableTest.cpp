@@ -4,6 +4,7 @@
 #include <random>
 
 #include "KivStrings.h"
+#include "KivTestSeed.h"
 #include "TextTestSupport.h"
 
 namespace {
@@ -61,7 +62,7 @@ TEST(StringHashTable, DuplicateKeysNewestFirstThroughGrowth) {
 }
 
 TEST(StringHashTable, RandomUseAgreesWithModel) {
-  const unsigned seed = std::random_device{}();
+  KIV_TEST_SEED(seed);
   std::mt19937 rng(seed);
   TKivStringHashTable table;
   std::map<TKivString, std::vector<TKivString>> model;  // values per key, oldest first

@@ -7,15 +7,15 @@ namespace {
 
 TEST(XmlNameTable, InternsNamesAsIDs) {
   IKivXmlNameTable names(new TKivXmlNameTable(4));
-  EXPECT_EQ(names->IDToName(0), u"#text");
-  EXPECT_EQ(names->IDToName(1), u"#cdata-section");
-  EXPECT_EQ(names->IDToName(2), u"#comment");
-  EXPECT_EQ(names->IDToName(3), u"#document");
-  EXPECT_EQ(names->IDToName(4), u"xml");
-  EXPECT_EQ(names->XmlID(), 4);
+  EXPECT_EQ(names->IDToName(KivXmlTextNameID), u"#text");
+  EXPECT_EQ(names->IDToName(KivXmlCDATASectionNameID), u"#cdata-section");
+  EXPECT_EQ(names->IDToName(KivXmlCommentNameID), u"#comment");
+  EXPECT_EQ(names->IDToName(KivXmlDocumentNameID), u"#document");
+  EXPECT_EQ(names->IDToName(KivXmlXmlNameID), u"xml");
+  EXPECT_EQ(names->XmlID(), KivXmlXmlNameID);
   EXPECT_EQ(names->NameToID(u""), -1);
   Integer a = names->NameToID(u"alpha");
-  EXPECT_EQ(a, 5);
+  EXPECT_EQ(a, KivXmlFirstFreeNameID);
   EXPECT_EQ(names->NameToID(u"alpha"), a);
   EXPECT_EQ(names->FindID(u"beta"), -1);
   EXPECT_EQ(names->Count(), 6);  // FindID never interns

@@ -30,6 +30,10 @@ TEST(XmlParser, BuildsTheExpectedTree) {
       {u"<r><![cdata[x]]></r>", "D\n  E r\n    C \"x\"\n"},  // fixed texts ignore case
       {u"<!DOCTYPE r SYSTEM \"r.dtd\"><r/>", "D\n  E r\n"},
       {u"<!DOCTYPE r [ <!ELEMENT r (#PCDATA)> <!-- > ] --> <!ATTLIST r a CDATA '>'> ]><r/>", "D\n  E r\n"},
+      // The internal subset is skipped as a unit, instructions and their apostrophes included.
+      {u"<!DOCTYPE r [ <?p ] ?> ]><r>t</r>", "D\n  E r\n    T \"t\"\n"},
+      {u"<!DOCTYPE r [ <?p don't ?> ]><r>t</r>", "D\n  E r\n    T \"t\"\n"},
+      {u"<!DOCTYPE r [ <!-- don't --> <!ENTITY e \"]>\"> ]><r/>", "D\n  E r\n"},
       {u"<_a.b-c:d/>", "D\n  E _a.b-c:d\n"},
       {u"<\u0436\u0436/>", "D\n  E \u0436\u0436\n"},
       {u"<r>a<b/>c</r>", "D\n  E r\n    T \"a\"\n    E b\n    T \"c\"\n"},
@@ -101,6 +105,7 @@ TEST(XmlParser, MalformedInputRaisesTheExactMessage) {
       {u"<![CDATA[x]>", "Waiting \"]]>\""},
       {u"<!DOCTYP r>", "Waiting \"E\""},
       {u"<!DOCTYPE r", "Waiting \">\""},
+      {u"<!DOCTYPE r [ <?p ]><r/>", "Waiting \"?>\""},
       {u"<!", "Waiting \"DOCTYPE\""},
   };
   for (const auto& c : cases) {

@@ -38,7 +38,8 @@ TEST(XmlStreams, ByteOrderMarksAndDeclaredEncodings) {
       {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><r>\xC3\xA9</r>", bomNone, u"\u00E9"},
       // A declaration of UTF-16 on 8-bit text was not updated when the text was converted.
       {"<?xml version=\"1.0\" encoding=\"UTF-16\"?><r>\xC3\xA9</r>", bomNone, u"\u00E9"},
-      {"<r>\xFF</r>", bomNone, u"\uFFFD"},  // invalid UTF-8
+      // The PC code pages keep the control codes of ASCII.
+      {"<?xml version=\"1.0\" encoding=\"IBM866\"?><r>\x1C\x8F\x7F</r>", bomNone, u"\x1C\u041F\x7F"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Bytes);
@@ -59,6 +60,36 @@ TEST(XmlStreams, UnsupportedEncodings) {
   };
   for (const auto& bytes : cases)
     EXPECT_EQ(ErrorOf([&] { LoadBytes(bytes); }), "This encoding isn't supported");
+}
+
+// A damaged file must not load as something else: bytes that are not valid in the encoding
+// raise an error naming the first of them, counted from the start of the stream.
+TEST(XmlStreams, MalformedBytesRaiseAnErrorWithTheirOffset) {
+  const std::string declared = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
+  const std::string sjis = "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>";
+  struct TCase {
+    std::string Bytes;
+    std::string Message;
+  };
+  const TCase cases[] = {
+      {"<r>a\xC3</r>", "Malformed UTF-8 text at byte offset 4"},         // truncated
+      {"<r/>\xE2\x82", "Malformed UTF-8 text at byte offset 4"},         // truncated by the end
+      {"<r>\xC0\xAF</r>", "Malformed UTF-8 text at byte offset 3"},      // overlong
+      {"<r>\xE0\x80\xAF</r>", "Malformed UTF-8 text at byte offset 3"},  // overlong
+      {"<r>\xED\xA0\x80</r>", "Malformed UTF-8 text at byte offset 3"},  // an encoded surrogate
+      {"<r a='\xFF'/>", "Malformed UTF-8 text at byte offset 6"},
+      {declared + "<r>caf\xE9</r>",
+       "Malformed UTF-8 text at byte offset " + std::to_string(declared.size() + 6)},
+      {"\xEF\xBB\xBF<r>\xE9</r>", "Malformed UTF-8 text at byte offset 6"},  // after the mark
+      {"<r>" + std::string(70000, 'a') + "\xE9</r>", "Malformed UTF-8 text at byte offset 70003"},
+      {std::string("\xFF\xFE<\0r\0/\0>\0x", 11), "Malformed UTF-16LE text at byte offset 10"},  // an odd byte
+      {std::string("<\0r\0/\0>\0x", 9), "Malformed UTF-16LE text at byte offset 8"},
+      {sjis + "<r>\x82</r>", "Malformed Shift_JIS text at byte offset " + std::to_string(sjis.size() + 3)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Bytes.substr(0, 80));
+    EXPECT_EQ(ErrorOf([&] { LoadBytes(c.Bytes); }), c.Message);
+  }
 }
 
 TEST(XmlStreams, CharactersSplitAcrossReadBlocksDecode) {

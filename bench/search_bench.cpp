@@ -1,0 +1,134 @@
+// Search and replace over the 100 MB C corpus document (bench/corpus/c_100mb.txt, built by
+// bench/make_corpus): find-all runs of a word (plain, without case, whole words, regex) and a
+// replace-all of "int" by "long" with its undo. Throughput (bytes_per_second) is over CPU time and
+// counts one character of the document as one byte of the corpus file; the replace counters give
+// wall and CPU time (the machine may be shared).
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "KivSedDocument.h"
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+double CpuSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+// bench/corpus beside this source, or $KIV_CORPUS_DIR.
+std::string CorpusPath() {
+  if (const char* dir = std::getenv("KIV_CORPUS_DIR")) return (std::filesystem::path(dir) / "c_100mb.txt").string();
+  return (std::filesystem::path(__FILE__).parent_path() / "corpus" / "c_100mb.txt").string();
+}
+
+// Loaded once; every benchmark leaves it as it found it.
+TKivEditDocument* CorpusDocument(benchmark::State& AState) {
+  static std::unique_ptr<TKivEditDocument> doc;
+  if (!doc) {
+    if (!std::filesystem::exists(CorpusPath())) {
+      AState.SkipWithError("bench/corpus/c_100mb.txt missing: run bench/make_corpus");
+      return nullptr;
+    }
+    doc = std::make_unique<TKivEditDocument>();
+    doc->LoadFromFile(KivFromUtf8(CorpusPath()));
+  }
+  return doc.get();
+}
+
+struct TFindCase {
+  const char16_t* Pattern;
+  TKivEditSearchOptions Opts;
+};
+
+const TFindCase kFindCases[] = {
+    {u"struct", {soCaseSensitive}},
+    {u"struct", {}},
+    {u"struct", {soCaseSensitive, soWholeWords}},
+    {u"\\bstruct\\s+\\w+", {soRegexp, soCaseSensitive}},
+    {u"\\bstruct\\s+\\w+", {soRegexp}},
+};
+
+// Every match of the word in the whole document, first to last.
+void BM_FindAll(benchmark::State& AState) {
+  TKivEditDocument* doc = CorpusDocument(AState);
+  if (!doc) return;
+  const TFindCase& c = kFindCases[AState.range(0)];
+  long long matches = 0;
+  for (auto _ : AState) {
+    matches = 0;
+    TKivEditFindReplaceStatePtr st = doc->FindPatternFirst(0, c.Pattern, c.Opts);
+    if (st) {
+      do ++matches;
+      while (doc->FindPatternNext(st.get()));
+    }
+    doc->FindPatternClose(st);
+  }
+  AState.SetBytesProcessed(int64_t(AState.iterations()) * doc->CharsCount());
+  AState.counters["matches"] = double(matches);
+}
+
+// Replace-all of "int" by "long" over the range holding the first AState.range(0) matches (0: the
+// whole document), then one undo.
+void BM_ReplaceAllIntByLong(benchmark::State& AState) {
+  TKivEditDocument* doc = CorpusDocument(AState);
+  if (!doc) return;
+  const Integer wanted = Integer(AState.range(0));
+  Integer count = -1;
+  if (wanted > 0) {
+    TKivEditFindReplaceStatePtr st = doc->FindPatternFirst(0, u"int", {soCaseSensitive});
+    for (Integer i = 1; st && i < wanted; ++i) doc->FindPatternNext(st.get());
+    count = st->FoundSegment.Start + st->FoundSegment.Count;
+  }
+  const Integer length = doc->CharsCount();
+  double replaceSeconds = 0, undoSeconds = 0, replaceCpu = 0, undoCpu = 0;
+  long long replaced = 0;
+  for (auto _ : AState) {
+    replaced = 0;
+    auto callback = [&](TKivEditDocument&, TKivEditFindReplaceState&, Integer&, TKivEditReplaceAction&) {
+      ++replaced;
+    };
+    const auto t0 = TClock::now();
+    const double c0 = CpuSeconds();
+    TKivEditFindReplaceStatePtr st =
+        doc->ReplacePatternAll(0, count, u"int", u"long", {soCaseSensitive}, sdForward, callback);
+    const auto t1 = TClock::now();
+    const double c1 = CpuSeconds();
+    doc->Undo();
+    const auto t2 = TClock::now();
+    replaceCpu += c1 - c0;
+    undoCpu += CpuSeconds() - c1;
+    const double r = std::chrono::duration<double>(t1 - t0).count();
+    const double u = std::chrono::duration<double>(t2 - t1).count();
+    replaceSeconds += r;
+    undoSeconds += u;
+    AState.SetIterationTime(r + u);
+    doc->ReplacePatternClose(st);
+    if (doc->CharsCount() != length || doc->CanUndo()) AState.SkipWithError("undo did not restore the text");
+  }
+  const double n = double(AState.iterations());
+  AState.counters["replacements"] = double(replaced);
+  AState.counters["replace_ms"] = replaceSeconds * 1e3 / n;
+  AState.counters["undo_ms"] = undoSeconds * 1e3 / n;
+  AState.counters["replace_ms_per_100k"] = replaceSeconds * 1e3 / n / double(replaced) * 1e5;
+  AState.counters["replace_cpu_ms"] = replaceCpu * 1e3 / n;
+  AState.counters["undo_cpu_ms"] = undoCpu * 1e3 / n;
+}
+
+}  // namespace
+
+BENCHMARK(BM_FindAll)->DenseRange(0, 4)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReplaceAllIntByLong)
+    ->Arg(100000)
+    ->Arg(0)
+    ->Iterations(2)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);

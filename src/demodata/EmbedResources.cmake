@@ -1,0 +1,37 @@
+# Writes OUTPUT: a C++ source holding the bytes of the demo's resource files.
+# -DRESOURCES=<resources dir> -DSCHEMES=<comma-separated scheme names, in collection order>
+string(REPLACE "," ";" schemes "${SCHEMES}")
+
+function(embed var path)
+  file(READ "${path}" hex HEX)
+  string(LENGTH "${hex}" len)
+  if(len EQUAL 0)
+    message(FATAL_ERROR "Empty resource file: ${path}")
+  endif()
+  # Sixteen bytes a line.
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+  string(REGEX REPLACE "((0x..,){16})" "\\1\n  " bytes "${bytes}")
+  set(${var} "{\n  ${bytes}\n}" PARENT_SCOPE)
+endfunction()
+
+set(out "// Generated from resources/ by EmbedResources.cmake: do not edit.\n")
+string(APPEND out "#include \"internal/DemoEmbedded.h\"\n\nnamespace {\n")
+set(table "")
+set(i 0)
+foreach(name IN LISTS schemes)
+  embed(bytes "${RESOURCES}/schemes/${name}.xml")
+  string(APPEND out "const unsigned char kScheme${i}[] = ${bytes};\n")
+  string(APPEND table "  {\"${name}\", kScheme${i}, sizeof kScheme${i}},\n")
+  math(EXPR i "${i} + 1")
+endforeach()
+embed(bytes "${RESOURCES}/colors/default.xml")
+string(APPEND out "const unsigned char kColors[] = ${bytes};\n")
+embed(bytes "${RESOURCES}/sample.c")
+string(APPEND out "const unsigned char kSample[] = ${bytes};\n")
+string(APPEND out "}  // namespace\n\n")
+string(APPEND out "const TDemoEmbeddedText KivDemoEmbeddedSchemes[] = {\n${table}};\n")
+string(APPEND out "const std::size_t KivDemoEmbeddedSchemeCount = ${i};\n")
+string(APPEND out "const TDemoEmbeddedText KivDemoEmbeddedColorScheme = {\"default\", kColors, sizeof kColors};\n")
+string(APPEND out "const TDemoEmbeddedText KivDemoEmbeddedSample = {\"sample.c\", kSample, sizeof kSample};\n")
+
+file(WRITE "${OUTPUT}" "${out}")

@@ -1,0 +1,268 @@
+#include "internal/ScreenCache.h"
+
+#include <limits>
+
+TScreenCache::TScreenCache(IKivScreenCacheHost* AHost, TKivViewWrapMode AWrapMode, Integer ATabWidth,
+                           Integer AScreenWidthPixels, Integer AScreenHeightLines, Integer AWrapWidth,
+                           IKivMeasureSurface* ACanvas, const TKivSpecialChars* ASpecChars)
+    : FHost(AHost),
+      FSpecChars(ASpecChars),
+      FWPCache(kWPCacheCount, kWPSeqInterval),
+      FWrapMode(AWrapMode),
+      FTabWidth(ATabWidth),
+      FFixedWrapWidth(std::clamp<Integer>(AWrapWidth, 1, kMaxWrapRulerWidth)),
+      FScreenHeightLines(AScreenHeightLines),
+      FScreenWidthPixels(AScreenWidthPixels) {
+  KIV_ASSERT(AHost != nullptr, "ScreenCache");
+  if (ATabWidth < 1 || ATabWidth > 200)
+    throw EKivEditViewError(u"Bad tab width: %d. It should be in bounds: [%d, %d]", {ATabWidth, 1, 200});
+  if (AScreenWidthPixels <= 0)
+    throw EKivEditViewError(u"Invalid screen width given: [%d]. Valid range: [1..MAXINT]",
+                            {AScreenWidthPixels});
+  if (AScreenHeightLines <= 0)
+    throw EKivEditViewError(u"Invalid screen height given: [%d]. Valid range: [1..MAXINT]",
+                            {AScreenHeightLines});
+  FHighlightAttrs.BackgroundColor = 0x00FFFF;
+  FHighlightAttrs.AttributesSet = asBackgroundColor;
+  FDefaultAttrs.BackgroundColor = 0xFFFFFF;
+  FMeasure.SetCanvas(ACanvas);
+  ResetLayout();
+}
+
+// ---- configuration ----
+
+void TScreenCache::SetWrapMode(TKivViewWrapMode AMode) {
+  if (AMode == FWrapMode) return;
+  FWrapMode = AMode;
+  ResetPreserve();
+}
+
+void TScreenCache::SetWrapWidth(Integer AWidth) {
+  AWidth = std::clamp<Integer>(AWidth, 1, kMaxWrapRulerWidth);
+  if (AWidth == FFixedWrapWidth) return;
+  FFixedWrapWidth = AWidth;
+  if (FWrapMode == wmWrapToRuler) ResetPreserve();
+}
+
+void TScreenCache::SetTabWidth(Integer AWidth) {
+  if (AWidth < 1 || AWidth > 200)
+    throw EKivEditViewError(u"Bad tab width: %d. It should be in bounds: [%d, %d]", {AWidth, 1, 200});
+  if (AWidth == FTabWidth) return;
+  FTabWidth = AWidth;
+  ResetPreserve();
+}
+
+void TScreenCache::SetScreenSize(Integer APixWidth, Integer ALinesHeight) {
+  if (APixWidth <= 0)
+    throw EKivEditViewError(u"Invalid screen width given: [%d]. Valid range: [1..MAXINT]", {APixWidth});
+  if (ALinesHeight <= 0)
+    throw EKivEditViewError(u"Invalid screen height given: [%d]. Valid range: [1..MAXINT]", {ALinesHeight});
+  const bool widthChanged = APixWidth != FScreenWidthPixels;
+  FScreenWidthPixels = APixWidth;
+  FScreenHeightLines = ALinesHeight;
+  if (widthChanged && FWrapMode == wmWrapToWindow) ResetPreserve();
+}
+
+void TScreenCache::SetCanvas(IKivMeasureSurface* ACanvas) {
+  FMeasure.SetCanvas(ACanvas);
+  ResetPreserve();
+}
+
+Integer TScreenCache::EffectiveWrapWidth() const {
+  switch (FWrapMode) {
+    case wmWrapToRuler:
+      return WrapWidthPixels();
+    case wmWrapToWindow:
+      return FScreenWidthPixels;
+    default:
+      return std::numeric_limits<Integer>::max();
+  }
+}
+
+void TScreenCache::ResetPreserve() {
+  ResetLayout();
+}
+
+void TScreenCache::ResetLayout() {
+  IKivMeasureSurface* canvas = FMeasure.Canvas();
+  FMeasure.Clear();
+  FSpaceCharW = std::max<Integer>(canvas ? canvas->SpaceWidth() : 1, 1);
+  FMeasure.SetSpaceWidth(FSpaceCharW);
+  BuildSpecialChars();
+  FSeparators.clear();
+  FAsciiSeparators[0] = FAsciiSeparators[1] = 0;
+  for (Char c : Document().FullWordSeparators()) {
+    if (c == u'(' || c == u'{' || c == u'[') continue;
+    if (c < 128)
+      FAsciiSeparators[c >> 6] |= uint64_t{1} << (c & 63);
+    else
+      FSeparators += c;
+  }
+  FWPCache.Clear();
+  FVisibleCountScroll = -1;
+  FFirstInvalidOffset = 0;
+}
+
+bool TScreenCache::IsShown(TKivSpecialCharKind AKind) const {
+  return FSpecChars && FSpecChars->ShowCharKinds().Contains(AKind);
+}
+
+void TScreenCache::BuildSpecialChars() {
+  const auto glyph = [this](TKivSpecialCharKind AKind) {
+    return IsShown(AKind) ? FSpecChars->ShowChar(AKind) : u' ';
+  };
+  FSpecialCharsSeq.assign(static_cast<size_t>(FTabWidth - 1), glyph(skTabTail));
+  FSpecialCharsSeq += glyph(skTabHead);
+  FSpecialCharsMap[skTabTail] = 0;
+  for (int k = skTabHead; k < kivSpecialCharKindCount; ++k) {
+    const auto kind = TKivSpecialCharKind(k);
+    FSpecialCharsMap[k] = static_cast<Integer>(FSpecialCharsSeq.size());
+    FSpecialCharsSeq += glyph(kind);
+  }
+  FSpecialCharsMap[kivSpecialCharKindCount] = static_cast<Integer>(FSpecialCharsSeq.size());
+  for (int k = 0; k < kivSpecialCharKindCount; ++k) {
+    const auto kind = TKivSpecialCharKind(k);
+    FSpecialCharsCharSetMap[k] =
+        IsShown(kind) && FSpecChars->UseCharset() ? FSpecChars->Charset() : FFontCharset;
+  }
+}
+
+TKivStringView TScreenCache::SpecialCharsSeg(TKivSpecialCharKind AKind) const {
+  return TKivStringView(FSpecialCharsSeq)
+      .substr(FSpecialCharsMap[AKind], FSpecialCharsMap[AKind + 1] - FSpecialCharsMap[AKind]);
+}
+
+// ---- highlights ----
+
+namespace {
+void CheckHighlightRange(TKivEditDocument& ADoc, Integer AStart, Integer ACount) {
+  if (AStart < 0 || ACount < 0 || ACount > ADoc.CharsCount() - AStart)
+    throw EKivEditViewError(
+        u"Bad offset range: [start: %d, count: %d]. Its bounds should be inside some scroll line.",
+        {AStart, ACount});
+}
+}  // namespace
+
+void TScreenCache::AddHighlight(Integer AStart, Integer ACount) {
+  CheckHighlightRange(Document(), AStart, ACount);
+  if (FHighlightUse && (FHighlightAttrs.AttributesSet & asFontStyle)) InvalidateFrom(AStart);
+  FHighlights.AddRange(AStart, ACount);
+  FFirstInvalidOffset = FFirstInvalidOffset < 0 ? AStart : std::min(FFirstInvalidOffset, AStart);
+}
+
+void TScreenCache::RemoveHighlight(Integer AStart, Integer ACount) {
+  CheckHighlightRange(Document(), AStart, ACount);
+  if (FHighlightUse && (FHighlightAttrs.AttributesSet & asFontStyle)) InvalidateFrom(AStart);
+  FHighlights.RemoveRange(AStart, ACount);
+  FFirstInvalidOffset = FFirstInvalidOffset < 0 ? AStart : std::min(FFirstInvalidOffset, AStart);
+}
+
+void TScreenCache::ClearHighlight() {
+  if (FHighlights.RangesCnt() == 0) return;
+  if (FHighlightUse && (FHighlightAttrs.AttributesSet & asFontStyle))
+    InvalidateFrom(FHighlights.GetRanges()[0].Start);
+  FFirstInvalidOffset = 0;
+  FHighlights.Clear();
+}
+
+void TScreenCache::SetHighlightAttrs(const TKivEditAttributes& AAttrs, bool AUse) {
+  FHighlightAttrs = AAttrs;
+  FHighlightAttrs.CustomAttributes = nullptr;
+  FHighlightUse = AUse;
+  if (FHighlights.RangesCnt() > 0) ResetPreserve();
+}
+
+// ---- edits ----
+
+void TScreenCache::InvalidateFrom(Integer AStart) {
+  TKivEditDocument& doc = Document();
+  const Integer at = std::clamp<Integer>(AStart, 0, doc.CharsCount());
+  Integer inv = AStart - 2;
+  const Integer line = doc.GetLineByOffset(at);
+  Integer foldStart = -1;
+  for (const auto& [start, end] : FHiddenStarts)
+    if (start <= line && line <= end) foldStart = start;
+  if (foldStart >= 0) {
+    inv = std::min(inv, doc.GetLineStart(foldStart));  // the collapsed row shows the fold
+  } else if (!NoWrap()) {
+    // Where the row holding AStart begins: the row before it may take text back.
+    inv = std::min(inv, GetState(at, true).Y_OffsetStart);
+  }
+  inv = std::max<Integer>(inv, 0);
+  FWPCache.Invalidate(inv);
+  FVisibleCountScroll = -1;
+  FFirstInvalidOffset = FFirstInvalidOffset < 0 ? inv : std::min(FFirstInvalidOffset, inv);
+}
+
+void TScreenCache::NoteEditStart(Integer AStart) {
+  TKivEditDocument& doc = Document();
+  FEditLine = doc.GetLineByOffset(std::clamp<Integer>(AStart, 0, doc.CharsCount()));
+  FEditLinesCount = doc.LinesCount();
+  FEditAtLineStart = AStart == doc.GetLineStart(FEditLine);
+}
+
+void TScreenCache::ShiftFolds() {
+  const Integer delta = Document().LinesCount() - FEditLinesCount;
+  if (delta == 0 || FHiddenStarts.empty() || FEditLine < 0) return;
+  std::map<Integer, Integer> moved;
+  for (const auto& fold : FHiddenStarts) {
+    Integer start = fold.first, end = fold.second;
+    if (start > FEditLine || (start == FEditLine && FEditAtLineStart && delta > 0)) {
+      start += delta;
+      end += delta;
+      if (start < FEditLine || (start == FEditLine && delta < 0)) continue;  // its first line went away
+    } else if (end >= FEditLine) {
+      end = std::max(end + delta, start);
+    }
+    if (end > start) moved[start] = end;
+  }
+  FHiddenStarts = std::move(moved);
+  FEditLine = -1;
+}
+
+void TScreenCache::BeforeInsert(Integer AStart, Integer) {
+  InvalidateFrom(AStart);
+  NoteEditStart(AStart);
+}
+
+void TScreenCache::AfterInsert(Integer AStart, Integer ACount) {
+  FHighlights.AfterInsert(AStart, ACount);
+  ShiftFolds();
+  FVisibleCountScroll = -1;
+}
+
+void TScreenCache::BeforeDelete(Integer AStart, Integer ACount) {
+  InvalidateFrom(AStart);
+  NoteEditStart(AStart);
+  FHighlights.BeforeDelete(AStart, ACount);
+}
+
+void TScreenCache::AfterDelete(Integer, Integer) {
+  ShiftFolds();
+  FVisibleCountScroll = -1;
+}
+
+// ---- collapsed lines ----
+
+void TScreenCache::CollapseLines(Integer AStartLine, Integer AEndLine) {
+  const Integer lines = Document().LinesCount();
+  if (AStartLine < 0 || AEndLine <= AStartLine || AEndLine >= lines)
+    throw EKivEditViewError(u"Invalid physical line on screen index: %d. Valid range: [%d, %d]",
+                            {AStartLine < 0 || AStartLine >= lines ? AStartLine : AEndLine, 0, lines - 1});
+  for (const auto& [start, end] : FHiddenStarts)
+    if (start <= AEndLine && AStartLine <= end && !(AStartLine < start && end <= AEndLine) &&
+        !(start < AStartLine && AEndLine <= end))
+      throw EKivEditViewError(u"Invalid physical line on screen index: %d. Valid range: [%d, %d]",
+                              {AStartLine, 0, lines - 1});
+  InvalidateFrom(Document().GetLineStart(AStartLine));
+  // Folds inside the new one are covered by it; the new one inside another stays hidden.
+  std::erase_if(FHiddenStarts,
+                [&](const auto& AFold) { return AStartLine < AFold.first && AFold.second <= AEndLine; });
+  FHiddenStarts[AStartLine] = AEndLine;
+}
+
+void TScreenCache::ExpandLines(Integer AStartLine) {
+  if (!FHiddenStarts.count(AStartLine)) return;
+  InvalidateFrom(Document().GetLineStart(AStartLine));
+  FHiddenStarts.erase(AStartLine);
+}

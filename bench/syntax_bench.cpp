@@ -6,6 +6,7 @@
 
 #include "../tests/syntax/SyntaxSamples.h"
 #include "KivSedParser.h"
+#include "internal/ParserImpl.h"
 
 namespace {
 
@@ -68,5 +69,68 @@ void BM_LoadLargeSchemeSet(benchmark::State& AState) {
   LoadBench(AState, LargeSchemeSet());
 }
 BENCHMARK(BM_LoadLargeSchemeSet)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+namespace {
+
+// A document with the C scheme attached through its own parser.
+struct TCDocument {
+  TKivEditDocument Doc;
+  TKivEditParser* Parser;
+
+  explicit TCDocument(const char* AFile) {
+    Doc.LoadFromFile(KivFromUtf8(AFile));
+    Parser = dynamic_cast<TKivEditParser*>(Doc.GetParser());
+    Parser->SetSchemeLoaders([](const TKivString&) { return kCScheme; },
+                             [](const TKivString&) { return kDefaultColors; });
+    Parser->LoadSchemeDoc(u"C", u"default");
+  }
+};
+
+// Full tokenizing of the 16 MB C corpus from scratch: bytes_per_second is the figure.
+void BM_TokenizeC16MB(benchmark::State& AState) {
+  TCDocument c("bench/corpus/c_16mb.txt");
+  const Integer last = c.Doc.LinesCount() - 1;
+  for (auto _ : AState) {
+    c.Parser->Refresh();
+    c.Parser->Impl().ParseTo(last);
+  }
+  AState.SetBytesProcessed(int64_t(AState.iterations()) * int64_t(c.Doc.CharsCount()));
+}
+BENCHMARK(BM_TokenizeC16MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A one-character edit in the middle, then the edited line is asked for: lines re-parsed.
+void BM_EditMidFile(benchmark::State& AState) {
+  TCDocument c("bench/corpus/c_16mb.txt");
+  const Integer mid = c.Doc.LinesCount() / 2;
+  c.Parser->Impl().ParseTo(c.Doc.LinesCount() - 1);
+  int64_t lines = 0;
+  for (auto _ : AState) {
+    c.Doc.Insert(c.Doc.GetLineStart(mid), u" ");
+    const int64_t before = c.Parser->Impl().FStatLinesParsed;
+    c.Parser->GetParsedLine(mid);
+    lines = c.Parser->Impl().FStatLinesParsed - before;
+  }
+  AState.counters["lines_reparsed"] = double(lines);
+}
+BENCHMARK(BM_EditMidFile)->Unit(benchmark::kMicrosecond);
+
+// A 1 MB single line: its cost is bounded by the first MaxLineLengthToParse characters.
+void BM_OneMegabyteLine(benchmark::State& AState) {
+  TKivEditDocument doc;
+  TKivString line;
+  while (line.size() < 1024 * 1024) line += u"int x = f(a, \"s\"); /* c */ ";
+  doc.Lines().SetText(line);
+  auto* parser = dynamic_cast<TKivEditParser*>(doc.GetParser());
+  parser->SetSchemeLoaders([](const TKivString&) { return kCScheme; },
+                           [](const TKivString&) { return kDefaultColors; });
+  parser->LoadSchemeDoc(u"C", u"default");
+  for (auto _ : AState) {
+    parser->Refresh();
+    benchmark::DoNotOptimize(parser->GetParsedLine(0)->TokenCount());
+  }
+}
+BENCHMARK(BM_OneMegabyteLine)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

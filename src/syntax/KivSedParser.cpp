@@ -9,54 +9,64 @@ TKivEditParser::~TKivEditParser() = default;
 
 void TKivEditParser::SetDocument(TKivEditDocument* ADoc) {
   TKivEditParserBase::SetDocument(ADoc);
+  FImpl->SetDocument(ADoc);
 }
 
 Integer TKivEditParser::GetParentLine(Integer ALine) {
-  return TKivEditParserBase::GetParentLine(ALine);
+  if (!FImpl->IsSchemeLoaded()) return TKivEditParserBase::GetParentLine(ALine);
+  return FImpl->GetParentLine(ALine);
 }
 
 Integer TKivEditParser::GetFoldEnd(Integer ALineStart) {
-  return TKivEditParserBase::GetFoldEnd(ALineStart);
+  if (!FImpl->IsSchemeLoaded()) return TKivEditParserBase::GetFoldEnd(ALineStart);
+  return FImpl->GetFoldEnd(ALineStart);
 }
 
 Integer TKivEditParser::GetFoldStart(Integer ALineEnd) {
-  return TKivEditParserBase::GetFoldStart(ALineEnd);
+  if (!FImpl->IsSchemeLoaded()) return TKivEditParserBase::GetFoldStart(ALineEnd);
+  return FImpl->GetFoldStart(ALineEnd);
 }
 
 bool TKivEditParser::IsFoldStart(Integer ALine) {
-  return TKivEditParserBase::IsFoldStart(ALine);
+  if (!FImpl->IsSchemeLoaded()) return TKivEditParserBase::IsFoldStart(ALine);
+  return FImpl->IsFoldStart(ALine);
 }
 
 bool TKivEditParser::IsFoldEnd(Integer ALine) {
-  return TKivEditParserBase::IsFoldEnd(ALine);
+  if (!FImpl->IsSchemeLoaded()) return TKivEditParserBase::IsFoldEnd(ALine);
+  return FImpl->IsFoldEnd(ALine);
 }
 
 void TKivEditParser::EnsureLineParsed(Integer ALine) {
-  TKivEditParserBase::EnsureLineParsed(ALine);
+  if (FImpl->IsSchemeLoaded()) FImpl->EnsureLineParsed(ALine);
 }
 
 void TKivEditParser::SetMaxLineLengthToParse(Integer AValue) {
   if (AValue == FMaxLineLengthToParse) return;
   TKivEditParserBase::SetMaxLineLengthToParse(AValue);
+  FImpl->SetMaxLineLengthToParse(AValue);
 }
 
 void TKivEditParser::MarkTokens(Integer ALine, TKivTokenHandler& AHandler) {
-  TKivEditParserBase::MarkTokens(ALine, AHandler);
+  if (!FImpl->IsSchemeLoaded()) return TKivEditParserBase::MarkTokens(ALine, AHandler);
+  FImpl->MarkTokens(ALine, AHandler);
 }
 
 TKivEditParsedLine* TKivEditParser::GetParsedLine(Integer ALine) {
-  return TKivEditParserBase::GetParsedLine(ALine);
+  return FImpl->GetParsedLine(ALine);
 }
 
 void TKivEditParser::LineChanged(Integer ALine) {
-  TKivEditParserBase::LineChanged(ALine);
+  if (FImpl->IsSchemeLoaded()) FImpl->InvalidateFrom(ALine);
 }
 
 void TKivEditParser::LinesChangedFrom(Integer AStart) {
-  TKivEditParserBase::LinesChangedFrom(AStart);
+  if (FImpl->IsSchemeLoaded()) FImpl->InvalidateFrom(AStart);
 }
 
-void TKivEditParser::Refresh() {}
+void TKivEditParser::Refresh() {
+  FImpl->Refresh();
+}
 
 TKivIntArray TKivEditParser::GetAllTokenIDs(const TKivString& ATokenName) {
   if (!FImpl->IsSchemeLoaded()) return TKivEditParserBase::GetAllTokenIDs(ATokenName);
@@ -92,3 +102,12 @@ const TKivString& TKivEditParser::AttrsDir() const {
 void TKivEditParser::SetAttrsDir(const TKivString& AValue) {
   FImpl->FAttrsDir = AValue;
 }
+
+void KivSedParserRegister() {
+  TKivEditDocument::SetDefaultParserFactory([] { return std::make_unique<TKivEditParser>(); });
+}
+
+namespace {
+// Installs the parser when the library is linked.
+const bool kRegistered = (KivSedParserRegister(), true);
+}  // namespace

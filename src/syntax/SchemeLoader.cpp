@@ -425,7 +425,13 @@ class TSchemeReader {
 // ---------------------------------------------------------------------------------------------
 
 TParserImpl::TParserImpl(Integer ATokenCacheSize, Integer AContextSaveInterval)
-    : FTokenCacheSize(ATokenCacheSize), FContextSaveInterval(AContextSaveInterval) {}
+    : FTokenCache(ATokenCacheSize),
+      FTokenCacheSize(ATokenCacheSize),
+      FContextSaveInterval(AContextSaveInterval) {
+  FIgnoredChars.IncludeRange(0, 32);
+  FIgnoredChars.IncludeCats(KivCat(ukZl) | KivCat(ukZp) | KivCat(ukZs) | KivCat(ukCc) | KivCat(ukCs) |
+                            KivCat(ukCo) | KivCat(ukCf));
+}
 
 TParserImpl::~TParserImpl() = default;
 
@@ -515,6 +521,9 @@ TScheme* TParserImpl::FindScheme(const TKivString& AQualifiedName) const {
 // ---- loading ----
 
 void TParserImpl::UnloadSchemes() {
+  InvalidateFrom(0);
+  FContextCache.KillFrom(0);
+  FWork.reset();
   FSchemeLoaded = false;
   FRootSc = nullptr;
   FTokenKeyword = nullptr;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "internal/SchemeModel.h"
+#include "internal/Tokenizer.h"
 
 class TParserImpl {
  public:
@@ -45,9 +46,36 @@ class TParserImpl {
   // The character source every token rule reads.
   TLineRegexSource& CharsInput() { return FCharsInput; }
 
+  // ---- tokenizer ----
+  void SetDocument(TKivEditDocument* ADoc);
+  TKivEditDocument* Document() const { return FDoc; }
+  void SetMaxLineLengthToParse(Integer AValue);
+  Integer MaxLineLengthToParse() const { return FMaxLineLengthToParse; }
+  // Forgets everything from ALine on: the next request re-parses from the last context saved
+  // before it.
+  void InvalidateFrom(Integer ALine);
+  void Refresh() { InvalidateFrom(0); }
+  // Raises EKivEditParserError for a line outside the document.
+  TKivEditParsedLine* GetParsedLine(Integer ALine);
+  void MarkTokens(Integer ALine, TKivTokenHandler& AHandler);
+  void EnsureLineParsed(Integer ALine);
+  void ParseTo(Integer ALine);
+  Integer LastValidLine() const { return FLastValidLine; }
+  // Fold queries (answer -1 or false for lines outside the document).
+  Integer GetParentLine(Integer ALine);
+  Integer GetFoldEnd(Integer ALineStart);
+  Integer GetFoldStart(Integer ALineEnd);
+  bool IsFoldStart(Integer ALine);
+  bool IsFoldEnd(Integer ALine);
+  const TContextCache& ContextCache() const { return FContextCache; }
+  // Counters for tests and benchmarks: lines parsed in all, and the first line of the last
+  // ParseTo.
+  int64_t FStatLinesParsed = 0;
+  Integer FStatFirstParsedLine = -1;
+
   // The budget of one token-rule match in matcher steps: a pattern that runs away gives up
   // (and counts as no match) instead of stalling the line.
-  static constexpr int64_t RuleStepLimit = 200000;
+  static constexpr int64_t RuleStepLimit = 20000;
 
  private:
   friend class TSchemeReader;
@@ -97,6 +125,43 @@ class TParserImpl {
   TKivString FCurBlockXml;
 
   TLineRegexSource FCharsInput;
+
+  // ---- tokenizer state ----
+  void CheckLine(Integer ALine) const;
+  void ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine);
+  bool TryEnd(Integer& APos, Integer AEnd);
+  void EndContext(Integer APos);
+  void PushContext(TRule* ARule, const TMatchRec& AMatch);
+  void BindEndRule(TContextItem& AItem);
+  void EmitMatch(TRule* ARule, Integer APart, const TMatchRec& AMatch);
+  void EmitDefault(Integer AStart, Integer AEnd);
+  void EmitToken(TTokenProps* AToken, Integer AStart, Integer AEnd, bool ACode);
+  void AppendCode(TContextItem& AItem, TTokenProps* AToken, Integer AStart, Integer AEnd);
+  void AppendCodeValue(TContextItem& AItem, Integer ACode);
+  std::unique_ptr<TContextItem> NewItem();
+  // Syntax-block hooks of the fold structure.
+  void ProcessSyntaxTail(bool AClosing);
+  void MarkPendingNodes();
+  void KillTreeFrom(Integer ALine);
+  Integer TreeLastKnownLine() const;
+
+  TKivEditDocument* FDoc = nullptr;
+  Integer FMaxLineLengthToParse = 1000;
+  TContextCache FContextCache;
+  TTokenCache FTokenCache;
+  Integer FLastValidLine = -1;
+  TKivCharSet FIgnoredChars;
+  TTokenLine FDummyTokLine;
+  std::vector<Char> FLineBuf;
+  uint64_t FSerial = 0;
+  // Per-line state
+  std::unique_ptr<TParserContext> FWork;
+  TTokenLine* FCurTokens = nullptr;
+  bool FSyntaxOn = false;
+  bool FCodesAppended = false;
+  Integer FPending = 0;
+  Integer FCurLine = 0;
+  Integer FLineStart = 0;
 
  public:
   Integer FTokenCacheSize;

@@ -131,6 +131,8 @@ class TRule : public TRuleBase {
   TRule* ChainedBlockRule = nullptr;
   TKivString ChainedBlockRuleName;
   bool IsBlockRule = false;
+  // The context whose variables the end pattern is bound to (its serial).
+  uint64_t FBoundSerial = 0;
 };
 
 class TRegexRule : public TRule {

@@ -1,0 +1,602 @@
+// The incremental tokenizer: contexts, saved contexts, token lines and their cache, ParseTo and
+// ParseLine.
+#include <algorithm>
+
+#include "internal/ParserImpl.h"
+
+namespace {
+
+constexpr const char* kModule = "KivSedParser";
+
+bool SameAttributes(const TKivAttributesHolder& A, const TKivAttributesHolder& B) {
+  return A.Attrs.BackgroundColor == B.Attrs.BackgroundColor && A.Attrs.TextColor == B.Attrs.TextColor &&
+         A.Attrs.FontStyle == B.Attrs.FontStyle && A.Attrs.AttributesSet == B.Attrs.AttributesSet &&
+         A.Custom == B.Custom;
+}
+
+}  // namespace
+
+// ---- contexts ----
+
+void TContextItem::GetVariable(Integer AId, TKivIntArray& ARes) const {
+  ARes.clear();
+  if (AId < 0 || static_cast<size_t>(AId) >= Variables.size() || !VariableSet[static_cast<size_t>(AId)])
+    return;
+  for (Char c : Variables[static_cast<size_t>(AId)]) ARes.push_back(c);
+}
+
+std::unique_ptr<TParserContext> TParserContext::Clone() const {
+  auto res = std::make_unique<TParserContext>();
+  res->Line = Line;
+  res->LastTreeLine = LastTreeLine;
+  res->Items.reserve(Items.size());
+  for (auto& item : Items) res->Items.push_back(std::make_unique<TContextItem>(*item));
+  return res;
+}
+
+TParserContext* TContextCache::GetContext(Integer ALine) const {
+  auto it = std::upper_bound(
+      FItems.begin(), FItems.end(), ALine,
+      [](Integer ALineArg, const std::unique_ptr<TParserContext>& c) { return ALineArg < c->Line; });
+  return it == FItems.begin() ? nullptr : std::prev(it)->get();
+}
+
+void TContextCache::AddContext(std::unique_ptr<TParserContext> AContext) {
+  KIV_ASSERT(FItems.empty() || FItems.back()->Line < AContext->Line, kModule);
+  FItems.push_back(std::move(AContext));
+}
+
+void TContextCache::KillFrom(Integer ALine) {
+  while (!FItems.empty() && FItems.back()->Line >= ALine) FItems.pop_back();
+}
+
+// ---- token lines ----
+
+Integer TTokenLine::GetTokenIdx(Integer ACol) {
+  if (FTokens.empty()) throw EKivEditParserError(u"This line does not have any tokens");
+  const Integer pos = FTokens.front().Start + ACol;
+  if (ACol < 0 || pos >= FTokens.back().Start + FTokens.back().Count) return -1;
+  auto it = std::upper_bound(FTokens.begin(), FTokens.end(), pos,
+                             [](Integer APos, const TTokenLineItem& t) { return APos < t.Start; });
+  return static_cast<Integer>(std::prev(it) - FTokens.begin());
+}
+
+Integer TTokenLine::GetTokens(Integer AStart, Integer ACount, TKivEditParsedTokenArray& Arr) {
+  const Integer n = TokenCount();
+  if (AStart < 0 || AStart >= n)
+    throw EKivEditParserError(u"Bad index for token: %d. Valid range: [%d, %d]", {AStart, 0, n - 1});
+  Integer count = std::min<Integer>(n - AStart, static_cast<Integer>(Arr.size()));
+  if (ACount >= 0) count = std::min(count, ACount);
+  for (Integer i = 0; i < count; ++i) {
+    const TTokenLineItem& t = FTokens[static_cast<size_t>(AStart + i)];
+    TKivEditParsedToken& out = Arr[static_cast<size_t>(i)];
+    out.Seg = MakeSegment(t.Start, t.Count, FChars);
+    out.Attrs = t.RuntimeAttributes.Attrs;
+    out.TokenID = t.Token->ID;
+  }
+  return count;
+}
+
+void TTokenLine::AddItem(TTokenProps* AToken, const TKivAttributesHolder& AAttrs, Integer AStart,
+                         Integer ACount) {
+  if (ACount <= 0) return;
+  if (!FTokens.empty()) {
+    TTokenLineItem& last = FTokens.back();
+    KIV_ASSERT(last.Start + last.Count == AStart, kModule);
+    if (last.Token == AToken && SameAttributes(last.RuntimeAttributes, AAttrs)) {
+      last.Count += ACount;
+      return;
+    }
+  }
+  FTokens.push_back(TTokenLineItem{AToken, AAttrs, AStart, ACount});
+}
+
+TTokenLine* TTokenCache::GetLine(Integer ALine) {
+  auto it = FIndex.find(ALine);
+  if (it == FIndex.end()) return nullptr;
+  FList.splice(FList.begin(), FList, it->second);
+  return FList.front().get();
+}
+
+TTokenLine* TTokenCache::CreateLine(Integer ALine, TKivCharSeq* AChars) {
+  KIV_ASSERT(!FIndex.count(ALine), kModule);
+  if (static_cast<Integer>(FList.size()) < MaxCount) {
+    FList.push_front(std::make_unique<TTokenLine>());
+  } else {
+    FIndex.erase(FList.back()->Line);
+    FList.splice(FList.begin(), FList, std::prev(FList.end()));
+  }
+  TTokenLine* line = FList.front().get();
+  line->Clear();
+  line->Line = ALine;
+  line->FChars = AChars;
+  FIndex[ALine] = FList.begin();
+  return line;
+}
+
+void TTokenCache::KillFrom(Integer ALine) {
+  for (auto it = FList.begin(); it != FList.end();) {
+    if ((*it)->Line >= ALine) {
+      FIndex.erase((*it)->Line);
+      it = FList.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void TTokenCache::Clear() {
+  FList.clear();
+  FIndex.clear();
+}
+
+// ---- parser operations ----
+
+void TParserImpl::SetDocument(TKivEditDocument* ADoc) {
+  Refresh();
+  FDoc = ADoc;
+}
+
+void TParserImpl::SetMaxLineLengthToParse(Integer AValue) {
+  Refresh();
+  FMaxLineLengthToParse = std::max<Integer>(AValue, 0);
+}
+
+void TParserImpl::InvalidateFrom(Integer ALine) {
+  FContextCache.KillFrom(std::max<Integer>(ALine, 0));
+  TParserContext* last = FContextCache.GetLastContext();
+  const Integer l = last ? last->Line : 0;
+  const Integer t = last ? last->LastTreeLine : -1;
+  FTokenCache.KillFrom(l);
+  KillTreeFrom(t + 1);
+  FLastValidLine = l - 1;
+}
+
+void TParserImpl::CheckLine(Integer ALine) const {
+  const Integer n = FDoc ? FDoc->LinesCount() : 0;
+  if (ALine < 0 || ALine >= n)
+    throw EKivEditParserError(u"Invalid line index: %d. Valid range: [%d, %d]", {ALine, 0, n - 1});
+}
+
+TKivEditParsedLine* TParserImpl::GetParsedLine(Integer ALine) {
+  CheckLine(ALine);
+  if (!FSchemeLoaded) return &FDummyTokLine;
+  if (TTokenLine* line = FTokenCache.GetLine(ALine)) return line;
+  ParseTo(ALine);
+  TTokenLine* line = FTokenCache.GetLine(ALine);
+  return line ? line : &FDummyTokLine;
+}
+
+void TParserImpl::MarkTokens(Integer ALine, TKivTokenHandler& AHandler) {
+  CheckLine(ALine);
+  TKivEditParsedLine* parsed = GetParsedLine(ALine);
+  if (!FSchemeLoaded) {
+    TKivEditAttributes attrs;
+    attrs.BackgroundColor = KivSystemColor(scWindow);
+    attrs.TextColor = KivSystemColor(scWindowText);
+    attrs.AttributesSet = asBackgroundColor | asTextColor;
+    AHandler.HandleToken(FDoc->GetLine(ALine), 0, attrs);
+    return;
+  }
+  auto* line = static_cast<TTokenLine*>(parsed);
+  // Copied first: a handler may call the parser, which may recycle the line.
+  const std::vector<TTokenLineItem> items = line->Items();
+  TKivCharSeq* chars = line->FChars;
+  for (const TTokenLineItem& t : items)
+    AHandler.HandleToken(MakeSegment(t.Start, t.Count, chars), t.Token->ID, t.RuntimeAttributes.Attrs);
+}
+
+void TParserImpl::EnsureLineParsed(Integer ALine) {
+  CheckLine(ALine);
+  if (FSchemeLoaded && ALine > FLastValidLine) ParseTo(ALine);
+}
+
+std::unique_ptr<TContextItem> TParserImpl::NewItem() {
+  auto item = std::make_unique<TContextItem>();
+  item->Serial = ++FSerial;
+  return item;
+}
+
+void TParserImpl::ParseTo(Integer ALine) {
+  if (!FSchemeLoaded || !FDoc || !FRootSc) return;
+  const Integer lineCount = FDoc->LinesCount();
+  const Integer lookAhead = FTokenCache.MaxCount / 2 + 1;
+  const Integer keepBehind = FTokenCache.MaxCount / 3;
+  TParserContext* start = FContextCache.GetContext(ALine);
+  if (!start) {
+    auto first = std::make_unique<TParserContext>();
+    auto item = NewItem();
+    item->Scheme = FRootSc;
+    AssignAttributes(item->DefaultAttributes, FRootSc->DefaultToken->Attributes, false);
+    first->Items.push_back(std::move(item));
+    first->Line = 0;
+    first->LastTreeLine = -1;
+    FContextCache.AddContext(std::move(first));
+    start = FContextCache.GetLastContext();
+    FLastValidLine = -1;
+  }
+  const Integer oldLastValid = FLastValidLine;
+  FWork = start->Clone();
+  for (auto& item : FWork->Items) item->Serial = ++FSerial;
+  const Integer first = FWork->Line;
+  const Integer end = std::min<Integer>(lineCount, ALine + lookAhead);
+  FStatFirstParsedLine = first;
+  for (Integer line = first; line < end; ++line) {
+    if (line == oldLastValid + 1 && line > first) {
+      TParserContext* last = FContextCache.GetLastContext();
+      KIV_ASSERT(last && last->Line == line, kModule);
+      FWork = last->Clone();
+      for (auto& item : FWork->Items) item->Serial = ++FSerial;
+    }
+    FSyntaxOn = line > oldLastValid;
+    TTokenLine* tokens = nullptr;
+    if (line >= ALine - keepBehind && !FTokenCache.HasLine(line))
+      tokens = FTokenCache.CreateLine(line, &FDoc->Chars());
+    ParseLine(line, tokens, line == lineCount - 1);
+    ++FStatLinesParsed;
+    const Integer next = line + 1;
+    if (next > oldLastValid + 1) {
+      TParserContext* last = FContextCache.GetLastContext();
+      if (next < lineCount && (next - last->Line > FContextSaveInterval || next == end)) {
+        auto saved = FWork->Clone();
+        saved->Line = next;
+        saved->LastTreeLine = TreeLastKnownLine();
+        FContextCache.AddContext(std::move(saved));
+      }
+    }
+    FLastValidLine = std::max(FLastValidLine, line);
+  }
+  FWork.reset();
+  FCurTokens = nullptr;
+}
+
+// ---- one line ----
+
+void TParserImpl::AppendCodeValue(TContextItem& AItem, Integer ACode) {
+  AItem.SyntaxTail.push_back(ACode);
+  FCodesAppended = true;
+}
+
+void TParserImpl::AppendCode(TContextItem& AItem, TTokenProps* AToken, Integer AStart, Integer AEnd) {
+  if (!FSyntaxOn || AItem.Scheme->SynBlocksHash.Count == 0) return;
+  if (AItem.Scheme->IsSkipped(AToken->ID)) return;
+  const bool ci =
+      AItem.Scheme->AllIgnoreCase || (AToken == FTokenKeyword && AItem.Scheme->KeywordsIgnoreCase);
+  const TKeywordMap& map = ci ? AToken->ContentMapCI : AToken->ContentMap;
+  Integer code = AToken->DefaultContentID;
+  if (map.Count() > 0 && AStart >= FLineStart && AEnd <= FLineStart + static_cast<Integer>(FLineBuf.size())) {
+    if (const TKeywordMap::TKeyword* k =
+            map.GetKeyword(FLineBuf.data() + (AStart - FLineStart), AEnd - AStart))
+      code = k->ID;
+  }
+  AppendCodeValue(AItem, code);
+}
+
+void TParserImpl::EmitToken(TTokenProps* AToken, Integer AStart, Integer AEnd, bool ACode) {
+  if (AEnd <= AStart) return;
+  TContextItem& item = FWork->LastItem();
+  if (FCurTokens)
+    FCurTokens->AddItem(AToken, MergeAttributes(item.DefaultAttributes, false, AToken->Attributes), AStart,
+                        AEnd - AStart);
+  if (ACode) AppendCode(item, AToken, AStart, AEnd);
+}
+
+void TParserImpl::EmitDefault(Integer AStart, Integer AEnd) {
+  if (AEnd <= AStart) return;
+  TContextItem& item = FWork->LastItem();
+  TTokenProps* token = item.Scheme->DefaultToken;
+  if (FCurTokens) FCurTokens->AddItem(token, item.DefaultAttributes, AStart, AEnd - AStart);
+  if (!FSyntaxOn) return;
+  for (Integer i = AStart; i < AEnd; ++i) {
+    const Integer k = i - FLineStart;
+    if (k < 0 || k >= static_cast<Integer>(FLineBuf.size())) break;
+    if (!FIgnoredChars.Contains(FLineBuf[static_cast<size_t>(k)])) {
+      AppendCode(item, token, AStart, AEnd);
+      break;
+    }
+  }
+}
+
+void TParserImpl::EmitMatch(TRule* ARule, Integer APart, const TMatchRec& AMatch) {
+  const Integer s = AMatch.Starts[0], e = AMatch.Ends[0];
+  EmitDefault(FPending, s);
+  FPending = std::max(FPending, s);
+  const TRuleTokens& tokens = ARule->Tokens[static_cast<size_t>(APart)];
+  TContextItem& item = FWork->LastItem();
+  if (e == s) {
+    // An empty match only adds a code.
+    TTokenProps* code = nullptr;
+    for (Integer g = 0; g < AMatch.Count && !code; ++g) code = tokens[static_cast<size_t>(g)];
+    if (!code) code = item.Scheme->DefaultToken;
+    if (FSyntaxOn && !item.Scheme->IsSkipped(code->ID) && item.Scheme->SynBlocksHash.Count > 0)
+      AppendCodeValue(item, code->DefaultContentID);
+    return;
+  }
+  if (tokens[0]) {
+    EmitToken(tokens[0], s, e, true);
+  } else {
+    Integer pos = s;
+    for (Integer g = 1; g < AMatch.Count; ++g) {
+      const size_t sg = static_cast<size_t>(g);
+      if (!tokens[sg] || AMatch.Starts[sg] < pos || AMatch.Ends[sg] > e) continue;
+      EmitDefault(pos, AMatch.Starts[sg]);
+      EmitToken(tokens[sg], AMatch.Starts[sg], AMatch.Ends[sg], true);
+      pos = AMatch.Ends[sg];
+    }
+    EmitDefault(pos, e);
+  }
+  FPending = e;
+}
+
+void TParserImpl::BindEndRule(TContextItem& AItem) {
+  TRule* rule = AItem.SchemeEndRule;
+  if (!rule || rule->FBoundSerial == AItem.Serial || !rule->NeedVariables()) return;
+  rule->FBoundSerial = AItem.Serial;
+  TContextItem* item = &AItem;
+  rule->BindVariables([item](Integer AId, TKivIntArray& ACodes) { item->GetVariable(AId, ACodes); });
+}
+
+void TParserImpl::PushContext(TRule* ARule, const TMatchRec& AMatch) {
+  TContextItem& prev = FWork->LastItem();
+  auto item = NewItem();
+  item->Scheme = ARule->InnerScheme;
+  item->SchemeEndRule = ARule;
+  item->CheckEndParentContext =
+      prev.CheckEndParentContext || (prev.SchemeEndRule && prev.SchemeEndRule->CloseInnerSchemesOnMatchEnd);
+  item->EndOfScheme = ARule->IsBlockRule ? -1 : AMatch.Ends[0];
+  item->Limit = prev.Limit;
+  if (item->EndOfScheme >= 0 && (item->Limit < 0 || item->EndOfScheme < item->Limit))
+    item->Limit = item->EndOfScheme;
+  item->DefaultAttributes =
+      MergeAttributes(prev.DefaultAttributes, false, ARule->InnerScheme->DefaultToken->Attributes);
+  if (ARule->NeedVariables()) {
+    const Integer n = ARule->MaxVarId() + 1;
+    item->Variables.assign(static_cast<size_t>(std::max<Integer>(n, 0)), TKivString());
+    item->VariableSet.assign(item->Variables.size(), false);
+    for (Integer id = 0; id < n; ++id) {
+      Integer s, c;
+      if (!ARule->GetVariable(id, s, c)) continue;
+      TKivString text;
+      for (Integer k = s; k < s + c; ++k) {
+        const Integer off = k - FLineStart;
+        if (off >= 0 && off < static_cast<Integer>(FLineBuf.size()))
+          text += FLineBuf[static_cast<size_t>(off)];
+      }
+      item->Variables[static_cast<size_t>(id)] = std::move(text);
+      item->VariableSet[static_cast<size_t>(id)] = true;
+    }
+  }
+  FWork->Items.push_back(std::move(item));
+  BindEndRule(FWork->LastItem());
+}
+
+void TParserImpl::EndContext(Integer APos) {
+  ProcessSyntaxTail(true);
+  if (FWork->Count() > 1) FWork->Items.pop_back();
+  while (FWork->Count() > 1 && FWork->LastItem().EndOfScheme >= 0 && APos >= FWork->LastItem().EndOfScheme) {
+    EmitDefault(FPending, APos);
+    FPending = std::max(FPending, APos);
+    ProcessSyntaxTail(true);
+    FWork->Items.pop_back();
+  }
+}
+
+// The end test at APos: the current context ends (or an enclosing block ends it).
+bool TParserImpl::TryEnd(Integer& APos, Integer AEnd) {
+  TContextItem& top = FWork->LastItem();
+  if (FWork->Count() <= 1) return false;
+  if (top.EndOfScheme >= 0) {
+    if (APos < top.EndOfScheme) return false;
+    EmitDefault(FPending, APos);
+    FPending = std::max(FPending, APos);
+    EndContext(APos);
+    BindEndRule(FWork->LastItem());
+    return true;
+  }
+  TRule* rule = top.SchemeEndRule;
+  const Integer count = (top.Limit >= 0 ? std::min(top.Limit, AEnd) : AEnd) - APos;
+  TMatchRec match;
+  if (rule && rule->MatchEnd(APos, std::max<Integer>(count, 0), 0, match)) {
+    EmitMatch(rule, 1, match);
+    APos = std::max(APos, match.Ends[0]);
+    std::vector<TKivString> vars = top.Variables;
+    std::vector<bool> varSet = top.VariableSet;
+    EndContext(APos);
+    if (rule->ChainedBlockRule && rule->ChainedBlockRule->InnerScheme) {
+      TRule* chain = rule->ChainedBlockRule;
+      TMatchRec none;
+      none.Ends[0] = APos;
+      PushContext(chain, none);
+      TContextItem& item = FWork->LastItem();
+      item.Variables = std::move(vars);
+      item.VariableSet = std::move(varSet);
+      item.Serial = ++FSerial;
+      BindEndRule(item);
+    } else {
+      BindEndRule(FWork->LastItem());
+    }
+    return true;
+  }
+  if (!top.CheckEndParentContext) return false;
+  for (Integer k = FWork->Count() - 2; k >= 1; --k) {
+    TContextItem& outer = *FWork->Items[static_cast<size_t>(k)];
+    if (outer.EndOfScheme >= 0 || !outer.SchemeEndRule) continue;
+    BindEndRule(outer);
+    const Integer c = (outer.Limit >= 0 ? std::min(outer.Limit, AEnd) : AEnd) - APos;
+    const bool ends = outer.SchemeEndRule->MatchEnd(APos, std::max<Integer>(c, 0), 0, match);
+    BindEndRule(top);
+    if (ends) {
+      EmitDefault(FPending, APos);
+      FPending = std::max(FPending, APos);
+      EndContext(APos);
+      BindEndRule(FWork->LastItem());
+      return true;
+    }
+  }
+  return false;
+}
+
+void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) {
+  FCurTokens = ATokens;
+  FCurLine = ALine;
+  const Integer s = FDoc->GetLineStart(ALine);
+  const Integer e = FDoc->GetLineEnd(ALine);
+  const Integer lim =
+      FMaxLineLengthToParse >= 0 && e - s > FMaxLineLengthToParse ? s + FMaxLineLengthToParse : e;
+  FLineStart = s;
+  FLineBuf.resize(static_cast<size_t>(lim - s));
+  if (lim > s) FDoc->CopyChars(s, lim - s, FLineBuf.data());
+  FCharsInput.Bind(FLineBuf.data(), s, lim);
+  FPending = s;
+  Integer state = psLineStart;
+  MarkPendingNodes();
+  BindEndRule(FWork->LastItem());
+
+  // Progress guard: a rule (or end test) that left the position where it was is not tried
+  // again at that position while the context stack looks as it did before it (same depth,
+  // scheme and opening rule); and after kMaxStalls such steps the scan moves on regardless.
+  constexpr Integer kMaxStalls = 64;
+  // Deeper nesting than this is refused: rules that would open another context are skipped.
+  constexpr Integer kMaxContextDepth = 100;
+  struct TTried {
+    const void* Rule;
+    bool End;
+    Integer Depth;
+    const TScheme* Scheme;
+    const TRule* EndRule;
+  };
+  std::vector<TTried> tried;
+  Integer triedPos = -1;
+  Integer stalls = 0;
+  auto key = [this](const void* ARule, bool AEnd) {
+    const TContextItem& top = FWork->LastItem();
+    return TTried{ARule, AEnd, FWork->Count(), top.Scheme, top.SchemeEndRule};
+  };
+  auto wasTried = [&](const void* ARule, bool AEnd) {
+    const TTried k = key(ARule, AEnd);
+    for (const TTried& t : tried)
+      if (t.Rule == k.Rule && t.End == k.End && t.Depth == k.Depth && t.Scheme == k.Scheme &&
+          t.EndRule == k.EndRule)
+        return true;
+    return false;
+  };
+  TMatchRec match;
+  Integer i = s;
+  while (i <= lim) {
+    if (triedPos != i) {
+      tried.clear();
+      triedPos = i;
+      stalls = 0;
+    }
+    const bool stalled = stalls >= kMaxStalls;
+    // a. end test
+    if (!stalled && FWork->Count() > 1 && !wasTried(FWork->LastItem().SchemeEndRule, true)) {
+      const TTried k = key(FWork->LastItem().SchemeEndRule, true);
+      const Integer before = i;
+      if (TryEnd(i, lim)) {
+        if (i == before) {
+          tried.push_back(k);
+          ++stalls;
+        } else {
+          state &= ~psLineStart;
+        }
+        continue;
+      }
+    }
+    if (i == lim && lim < e) break;  // the rest of an over-long line is not tokenized
+    TRuleRef* chain =
+        stalled ? nullptr
+                : FWork->LastItem().Scheme->RulesHash.GetRuleChain(i == lim ? 0 : FCharsInput.GetCode(i));
+    bool matched = false;
+    for (TRuleRef* ref = chain; ref; ref = ref->Next) {
+      TRule* rule = ref->Rule;
+      if (wasTried(rule, false)) continue;
+      const TContextItem& top = FWork->LastItem();
+      const Integer limit = top.Limit >= 0 ? std::min(top.Limit, lim) : lim;
+      if (limit < i) continue;
+      if (rule->InnerScheme && FWork->Count() >= kMaxContextDepth) continue;
+      if (!rule->Match(i, limit - i, state, match)) continue;
+      const TTried k = key(rule, false);
+      const Integer before = i;
+      if (rule->InnerScheme) {
+        EmitDefault(FPending, i);
+        FPending = std::max(FPending, i);
+        TContextItem& outer = FWork->LastItem();
+        if (match.InnerStart >= 0 && FSyntaxOn && outer.Scheme->SynBlocksHash.Count > 0)
+          AppendCode(outer, rule->InnerScheme->DefaultToken, match.InnerStart,
+                     match.InnerStart + match.InnerCount);
+        ProcessSyntaxTail(false);
+        PushContext(rule, match);
+        if (rule->HasTokens[0]) {
+          EmitMatch(rule, 0, match);
+          i = std::max(i, match.Ends[0]);
+        }
+      } else {
+        EmitMatch(rule, 0, match);
+        i = std::max(i, match.Ends[0]);
+      }
+      if (i == before) {
+        tried.push_back(k);
+        ++stalls;
+      }
+      matched = true;
+      break;
+    }
+    if (matched) {
+      if (i != triedPos) state &= ~psLineStart;
+      continue;
+    }
+    if (i == lim) break;
+    ++i;
+    state &= ~psLineStart;
+  }
+  // 3. the line's end
+  EmitDefault(FPending, lim);
+  if (lim < e && FCurTokens)
+    FCurTokens->AddItem(FTokenDefault, FWork->LastItem().DefaultAttributes, lim, e - lim);
+  ProcessSyntaxTail(ALastLine);
+  while (FWork->Count() > 1 && FWork->LastItem().EndOfScheme >= 0 && e >= FWork->LastItem().EndOfScheme) {
+    ProcessSyntaxTail(true);
+    FWork->Items.pop_back();
+  }
+  MarkPendingNodes();
+}
+
+// ---- syntax-block hooks ----
+
+void TParserImpl::ProcessSyntaxTail(bool AClosing) {
+  (void)AClosing;
+  TContextItem& item = FWork->LastItem();
+  if (static_cast<Integer>(item.SyntaxTail.size()) > item.Scheme->SyntaxTailMaxLength) {
+    item.SyntaxTail.clear();
+    item.SyntaxTailPos = 0;
+    item.PartBlockKind = pbNothing;
+  }
+  FCodesAppended = false;
+}
+
+void TParserImpl::MarkPendingNodes() {}
+
+void TParserImpl::KillTreeFrom(Integer ALine) {
+  (void)ALine;
+}
+
+Integer TParserImpl::TreeLastKnownLine() const {
+  return -1;
+}
+
+Integer TParserImpl::GetParentLine(Integer) {
+  return -1;
+}
+Integer TParserImpl::GetFoldEnd(Integer) {
+  return -1;
+}
+Integer TParserImpl::GetFoldStart(Integer) {
+  return -1;
+}
+bool TParserImpl::IsFoldStart(Integer) {
+  return false;
+}
+bool TParserImpl::IsFoldEnd(Integer) {
+  return false;
+}

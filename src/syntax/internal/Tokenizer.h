@@ -1,0 +1,128 @@
+// The tokenizer's state: scheme contexts and their stack, saved contexts, token lines and the
+// token-line cache.
+#pragma once
+
+#include <list>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "internal/SchemeModel.h"
+
+class TParserNode;
+
+enum TPartBlockKind : uint8_t { pbStart, pbEnd, pbNothing };
+
+// A syntax block open in a context.
+struct TOpenBlock {
+  TSyntaxBlock* Block = nullptr;
+  Integer StartLine = -1;
+  Integer EndLine = -1;
+  bool HasNode = false;
+  bool DontCreateNode = false;
+  std::vector<TKivIntArray> Variables;  // codes of the start match's groups
+};
+
+// One scheme context: the scheme in force, the rule that opened it and its syntax state.
+class TContextItem {
+ public:
+  bool CheckEndParentContext = false;
+  Integer EndOfScheme = -1;  // where a Regex-opened scheme ends; -1 for block-opened ones
+  Integer Limit = -1;        // the nearest EndOfScheme of this item and the enclosing ones
+  TScheme* Scheme = nullptr;
+  TRule* SchemeEndRule = nullptr;
+  TParserNode* CurrentOpenNode = nullptr;
+  TParserNode* ParentNode = nullptr;
+  TKivIntArray SyntaxTail;
+  Integer SyntaxTailPos = 0;
+  TSyntaxBlock* PartBlock = nullptr;
+  TRuleRef* PartRef = nullptr;
+  TPartBlockKind PartBlockKind = pbNothing;
+  Integer PartBlockFirstLine = -1;
+  Integer PartBlockLastLine = -1;
+  TKivAttributesHolder DefaultAttributes;
+  std::vector<TOpenBlock> OpenSyntaxBlocks;
+  // Texts of the start match's groups of the block that opened the context (a group that did
+  // not take part is unset).
+  std::vector<TKivString> Variables;
+  std::vector<bool> VariableSet;
+  // Identity of this state for the rules' variable binding: renewed by every copy.
+  uint64_t Serial = 0;
+
+  void GetVariable(Integer AId, TKivIntArray& ARes) const;
+};
+
+// The stack of contexts before a line.
+class TParserContext {
+ public:
+  std::vector<std::unique_ptr<TContextItem>> Items;  // [0] is the root scheme's
+  Integer Line = 0;
+  Integer LastTreeLine = -1;
+
+  TContextItem& LastItem() { return *Items.back(); }
+  Integer Count() const { return static_cast<Integer>(Items.size()); }
+  std::unique_ptr<TParserContext> Clone() const;
+};
+
+// Saved contexts, sorted by line.
+class TContextCache {
+ public:
+  // The context with the largest Line <= ALine, or none.
+  TParserContext* GetContext(Integer ALine) const;
+  TParserContext* GetLastContext() const { return FItems.empty() ? nullptr : FItems.back().get(); }
+  void AddContext(std::unique_ptr<TParserContext> AContext);
+  void KillFrom(Integer ALine);
+  const std::vector<std::unique_ptr<TParserContext>>& Items() const { return FItems; }
+
+ private:
+  std::vector<std::unique_ptr<TParserContext>> FItems;
+};
+
+struct TTokenLineItem {
+  TTokenProps* Token = nullptr;
+  TKivAttributesHolder RuntimeAttributes;
+  Integer Start = 0;
+  Integer Count = 0;
+};
+
+// The tokens of one line. Valid only until the next parser call.
+class TTokenLine : public TKivEditParsedLine {
+ public:
+  Integer TokenCount() override { return static_cast<Integer>(FTokens.size()); }
+  // The token containing column ACol (0 = the line's first token's start); -1 beyond the last
+  // token or before the first.
+  Integer GetTokenIdx(Integer ACol) override;
+  Integer GetTokens(Integer AStart, Integer ACount, TKivEditParsedTokenArray& Arr) override;
+
+  // Appends a token starting where the previous one ends; a token of the same type with equal
+  // runtime attributes extends the previous one instead.
+  void AddItem(TTokenProps* AToken, const TKivAttributesHolder& AAttrs, Integer AStart, Integer ACount);
+  void Clear() { FTokens.clear(); }
+  const std::vector<TTokenLineItem>& Items() const { return FTokens; }
+
+  TKivCharSeq* FChars = nullptr;
+  Integer Line = -1;
+
+ private:
+  std::vector<TTokenLineItem> FTokens;
+};
+
+// The most recently used token lines, at most MaxCount of them.
+class TTokenCache {
+ public:
+  explicit TTokenCache(Integer AMaxCount) : MaxCount(AMaxCount) {}
+  TTokenLine* GetLine(Integer ALine);
+  bool HasLine(Integer ALine) const { return FIndex.count(ALine) != 0; }
+  // A cleared line for ALine: a free one, a new one while fewer than MaxCount exist, or the least
+  // recently used one.
+  TTokenLine* CreateLine(Integer ALine, TKivCharSeq* AChars);
+  void KillFrom(Integer ALine);
+  void Clear();
+  Integer Count() const { return static_cast<Integer>(FList.size()); }
+
+  const Integer MaxCount;
+
+ private:
+  std::list<std::unique_ptr<TTokenLine>> FList;  // most recently used first
+  std::unordered_map<Integer, std::list<std::unique_ptr<TTokenLine>>::iterator> FIndex;
+};

@@ -1,0 +1,341 @@
+// The incremental tokenizer: tokens of the Mini and C schemes, errors, saved contexts, bounded
+// work on hostile schemes, document integration and a differential test against fresh parsers.
+#include <chrono>
+#include <random>
+
+#include "SyntaxTestSupport.h"
+
+namespace {
+
+using ::testing::HasSubstr;
+
+const TKivString kMini =
+    uR"xml(<SchemeList root="Main">
+ <Scheme name="Comment" defaultToken="comment"/>
+ <Scheme name="Base"><Regex regex="ab" token0="keyword"/></Scheme>
+ <Scheme name="Main" inherit="Base">
+  <Keywords>int return function if else</Keywords>
+  <KeywordRegex>\b[a-zA-Z_]\w*\b</KeywordRegex>
+  <Regex regex="[;(){}]" token0="symbol"/>
+  <Regex regex="ab" token0="string"/>
+  <Regex regex="@@\w+" innerScheme="Comment"/>
+  <RegexBlock start="/\*" end="\*/" innerScheme="Comment" start_token0="comment" end_token0="comment"/>
+ </Scheme>
+</SchemeList>)xml";
+
+using TTok = std::tuple<std::string, Integer, Integer>;
+
+struct TokenizerTest : ::testing::Test {
+  TKivEditDocument Doc;
+  TSchemeTexts Texts;
+  TKivEditParser* Parser = nullptr;
+
+  void SetUp() override {
+    Parser = dynamic_cast<TKivEditParser*>(Doc.GetParser());
+    ASSERT_TRUE(Parser) << "linking the syntax library installs its parser";
+    Texts.Syntax[u"Mini"] = kMini;
+    Texts.Syntax[u"C"] = kCScheme;
+    Parser->SetSchemeLoaders(Texts.SyntaxLoader(), Texts.ColorLoader());
+  }
+  void Load(const TKivString& AName) {
+    Parser->LoadSchemeDoc(AName, u"default");
+    Parser->Refresh();
+  }
+  std::vector<TTok> Tokens(Integer ALine) {
+    TKivEditParsedLine* line = Parser->GetParsedLine(ALine);
+    std::vector<TTok> res;
+    if (line->TokenCount() == 0) return res;
+    TKivEditParsedTokenArray arr(static_cast<size_t>(line->TokenCount()));
+    const Integer n = line->GetTokens(0, -1, arr);
+    for (Integer i = 0; i < n; ++i) {
+      const TKivString& name = Parser->Impl().Token(arr[i].TokenID)->Name;
+      res.emplace_back(U8(name), arr[i].Seg.Start, arr[i].Seg.Count);
+    }
+    return res;
+  }
+};
+
+TEST_F(TokenizerTest, WithoutSchemeALineIsOneToken) {
+  Doc.Lines().SetText(u"hello world\r\nx");
+  struct Handler : TKivTokenHandler {
+    std::vector<std::tuple<Integer, Integer, Integer>> Got;
+    void HandleToken(const TKivSegment& ASeg, Integer AID, const TKivEditAttributes&) override {
+      Got.emplace_back(ASeg.Start, ASeg.Count, AID);
+    }
+  } h;
+  Parser->MarkTokens(0, h);
+  EXPECT_EQ(h.Got, (std::vector<std::tuple<Integer, Integer, Integer>>{{0, 11, 0}}));
+  EXPECT_EQ(Parser->GetParsedLine(0)->TokenCount(), 0);
+  EXPECT_EQ(Parser->GetFoldEnd(0), -1);
+}
+
+TEST_F(TokenizerTest, CommentContextSurvivesTheLineBreakAndEdits) {
+  Doc.Lines().SetText(u"int x; /* note\r\nstill */ y;");
+  Load(u"Mini");
+  EXPECT_EQ(Tokens(0), (std::vector<TTok>{{"keyword", 0, 3},
+                                          {"default", 3, 1},
+                                          {"Mini.id", 4, 1},
+                                          {"symbol", 5, 1},
+                                          {"default", 6, 1},
+                                          {"comment", 7, 7}}));
+  EXPECT_EQ(Tokens(1), (std::vector<TTok>{
+                           {"comment", 16, 8}, {"default", 24, 1}, {"Mini.id", 25, 1}, {"symbol", 26, 1}}));
+  Doc.Delete(7, 2);  // the document tells the parser
+  EXPECT_EQ(Tokens(1), (std::vector<TTok>{
+                           {"Mini.id", 14, 5}, {"default", 19, 4}, {"Mini.id", 23, 1}, {"symbol", 24, 1}}));
+  // Runtime attributes: the comment's colour over the scheme's default.
+  TKivEditParsedTokenArray arr(8);
+  Parser->GetParsedLine(0)->GetTokens(0, 8, arr);
+  EXPECT_EQ(arr[0].Attrs.FontStyle, fsBold);
+  EXPECT_EQ(arr[0].Attrs.AttributesSet, asTextColor | asFontStyle);
+}
+
+TEST_F(TokenizerTest, PriorityAndInnerSchemes) {
+  Doc.Lines().SetText(u"ab @@note ab");
+  Load(u"Mini");
+  // The scheme's own "ab" wins over the inherited one; "@@note" is tokenized by Comment, which
+  // ends with the match.
+  EXPECT_EQ(
+      Tokens(0),
+      (std::vector<TTok>{
+          {"string", 0, 2}, {"default", 2, 1}, {"comment", 3, 6}, {"default", 9, 1}, {"string", 10, 2}}));
+}
+
+TEST_F(TokenizerTest, OverLongLineIsCutAtTheParseLimit) {
+  TKivString text;
+  for (int i = 0; i < 2500; ++i) text += u"x;";
+  Doc.Lines().SetText(text);
+  Load(u"Mini");
+  TKivEditParsedLine* line = Parser->GetParsedLine(0);
+  ASSERT_EQ(line->TokenCount(), 1001);
+  TKivEditParsedTokenArray arr(1);
+  line->GetTokens(1000, 1, arr);
+  EXPECT_EQ(arr[0].Seg.Start, 1000);
+  EXPECT_EQ(arr[0].Seg.Count, 4000);
+  EXPECT_EQ(arr[0].TokenID, 0);
+  line->GetTokens(999, 1, arr);
+  EXPECT_EQ(Parser->Impl().Token(arr[0].TokenID)->Name, u"symbol");
+  EXPECT_EQ(line->GetTokenIdx(999), 999);
+  EXPECT_EQ(line->GetTokenIdx(4999), 1000);
+  EXPECT_EQ(line->GetTokenIdx(5000), -1);
+  Doc.SetMaxLineLengthToParse(10);
+  EXPECT_EQ(Parser->GetParsedLine(0)->TokenCount(), 11);
+}
+
+TEST_F(TokenizerTest, ErrorsOnAThreeLineDocument) {
+  Doc.Lines().SetText(u"a;b;c;\r\n\r\nx");
+  Load(u"Mini");
+  for (Integer bad : {3, -1})
+    EXPECT_EQ(U8(ErrorOf<EKivEditParserError>([&] { Parser->GetParsedLine(bad); })),
+              "Invalid line index: " + std::to_string(bad) + ". Valid range: [0, 2]");
+  TKivEditParsedLine* line = Parser->GetParsedLine(0);
+  ASSERT_EQ(line->TokenCount(), 6);
+  TKivEditParsedTokenArray arr(2);
+  for (Integer bad : {6, -1})
+    EXPECT_EQ(U8(ErrorOf<EKivEditParserError>([&] { line->GetTokens(bad, 1, arr); })),
+              "Bad index for token: " + std::to_string(bad) + ". Valid range: [0, 5]");
+  EXPECT_EQ(line->GetTokens(4, 5, arr), 2);  // no more than the array holds
+  EXPECT_EQ(U8(ErrorOf<EKivEditParserError>([&] { Parser->GetParsedLine(1)->GetTokenIdx(0); })),
+            "This line does not have any tokens");
+}
+
+TEST_F(TokenizerTest, SavedContextsAndRestartAfterAnEdit) {
+  TKivString text;
+  for (int i = 0; i < 500; ++i) text += u"int x; /* c */ y;\r\n";
+  Doc.Lines().SetText(text);
+  Load(u"Mini");
+  TParserImpl& impl = Parser->Impl();
+  Parser->GetParsedLine(499);
+  std::vector<Integer> lines;
+  for (auto& c : impl.ContextCache().Items()) lines.push_back(c->Line);
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(std::vector<Integer>(lines.begin(), lines.begin() + 4), (std::vector<Integer>{0, 51, 102, 153}));
+  Doc.Insert(Doc.GetLineStart(130), u"/");
+  const int64_t before = impl.FStatLinesParsed;
+  Parser->GetParsedLine(130);
+  EXPECT_EQ(impl.FStatFirstParsedLine, 102);
+  EXPECT_LE(impl.FStatLinesParsed - before, 101 + 50);
+  // A far line is evicted from the 201-line cache and re-parsed from its nearest context.
+  Parser->GetParsedLine(0);
+  EXPECT_EQ(impl.FStatFirstParsedLine, 0);
+  const Integer nearest = impl.ContextCache().GetContext(400)->Line;
+  EXPECT_GT(nearest, 130);
+  Parser->GetParsedLine(400);
+  EXPECT_EQ(impl.FStatFirstParsedLine, nearest);
+}
+
+TEST_F(TokenizerTest, HostileSchemesTokenizeInBoundedTime) {
+  Texts.Syntax[u"Hang"] =
+      uR"xml(<SchemeList root="Main">
+ <Scheme name="Inner">
+  <Regex regex="q*" innerScheme="Main"/>
+  <Regex regex="(?=.)" token0="string"/>
+ </Scheme>
+ <Scheme name="Main">
+  <Regex regex="x*" token0="string"/>
+  <Regex regex="y?" innerScheme="Inner"/>
+  <Regex regex="$" token0="symbol"/>
+  <RegexBlock start="z?" end="w?" innerScheme="Inner" start_token0="string" chainBlock="C"/>
+  <RegexBlock start="(a*)" end="$1" innerScheme="Main" closeInnerSchemes="true"/>
+  <ChainBlock name="C" end="v?" innerScheme="Main" chainBlock="C"/>
+  <Regex regex="(a|aa)*b" token0="keyword"/>
+  <KeywordRegex>\w*</KeywordRegex>
+ </Scheme>
+</SchemeList>)xml";
+  TKivString text;
+  std::mt19937 rng(7);
+  for (int l = 0; l < 300; ++l) {
+    for (int k = 0; k < 60; ++k) text += u"xyzwvqa b;\t"[rng() % 11];
+    if (l % 50 == 0) text += TKivString(200, u'a');
+    text += u"\r\n";
+  }
+  Doc.Lines().SetText(text);
+  Load(u"Hang");
+  const auto t0 = std::chrono::steady_clock::now();
+  for (Integer l = 0; l < Doc.LinesCount(); ++l) {
+    TKivEditParsedLine* line = Parser->GetParsedLine(l);
+    // The tokens cover the line without gaps.
+    if (line->TokenCount() == 0) continue;
+    TKivEditParsedTokenArray arr(static_cast<size_t>(line->TokenCount()));
+    line->GetTokens(0, -1, arr);
+    Integer pos = Doc.GetLineStart(l);
+    for (auto& t : arr) {
+      EXPECT_EQ(t.Seg.Start, pos);
+      pos += t.Seg.Count;
+    }
+    EXPECT_EQ(pos, Doc.GetLineEnd(l));
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(20));
+}
+
+TEST_F(TokenizerTest, BrokenSchemeLeavesTheDocumentUsable) {
+  Doc.SetParser(std::make_unique<TKivEditParser>());  // with the document's own loaders
+  Parser = dynamic_cast<TKivEditParser*>(Doc.GetParser());
+  Doc.Lines().SetText(u"int x;");
+  TKivEditParserSchemeCollectionItem& colors = Doc.ColorSchemes().Add();
+  colors.SetName(u"default");
+  colors.Scheme().SetText(kDefaultColors);
+  TKivEditParserSchemeCollectionItem& good = Doc.SyntaxSchemes().Add();
+  good.SetName(u"C");
+  good.Scheme().SetText(kCScheme);
+  TKivEditParserSchemeCollectionItem& bad = Doc.SyntaxSchemes().Add();
+  bad.SetName(u"Bad");
+  bad.Scheme().SetText(
+      u"<SchemeList root='Main'><Scheme name='Main'><Regex regex='(' token0='x'/></Scheme></SchemeList>");
+  Doc.SetActiveColorScheme(u"default");
+  Doc.SetActiveSyntaxScheme(u"C");
+  EXPECT_TRUE(Parser->IsSchemeLoaded());
+  EXPECT_EQ(Tokens(0)[0], (TTok{"keyword", 0, 3}));
+  EXPECT_THAT(U8(ErrorOf<EKivSyntaxSchemeLoadError>([&] { Doc.SetActiveSyntaxScheme(u"Bad"); })),
+              HasSubstr("Error in 'regex' attribute in Regex node: regex: (, error: "));
+  EXPECT_FALSE(Parser->IsSchemeLoaded());
+  Doc.Insert(0, u"long ");
+  EXPECT_EQ(U8(Doc.Text()), "long int x;");
+  EXPECT_EQ(Parser->GetParsedLine(0)->TokenCount(), 0);
+}
+
+// ---- differential: incremental parsing against a fresh parser ----
+
+const TKivString kHtml =
+    uR"xml(<SchemeList root="Main">
+ <Scheme name="Comment" defaultToken="comment"/>
+ <Scheme name="Main">
+  <RegexBlock start="&lt;script&gt;" end="&lt;/script&gt;" innerScheme="C.Main" start_token0="tagOpen" end_token0="tagClose"/>
+  <RegexBlock start="&lt;\?php" end="\?&gt;" innerScheme="C.Main" closeInnerSchemes="true" start_token0="tagOpen" end_token0="tagClose"/>
+  <RegexBlock start="&lt;!--" end="--&gt;" innerScheme="Comment" start_token0="comment" end_token0="comment"/>
+  <Regex regex="&lt;/?\w+" token0="tagOpen"/>
+  <Regex regex="/?&gt;" token0="tagClose"/>
+  <Regex regex="&amp;\w+;" token0="entity"/>
+ </Scheme>
+</SchemeList>)xml";
+
+const char16_t* const kSnippets[] = {
+    u"int main(int argc, char** argv) {",
+    u"  if (argc > 1) { return 0; }",
+    u"  /* a comment",
+    u"     still in it */ x = 0x1F;",
+    u"  s = \"str\\\"ing /* not a comment\";",
+    u"#include <stdio.h>",
+    u"#define M(a) \\",
+    u"   ((a) + 1)",
+    u"}",
+    u"<html><body>&amp; text <!-- note",
+    u"--> <script> var x = \"</script>\"; /* c",
+    u"*/ } </script>",
+    u"<?php if ($a) { echo \"?>\"; } ?> tail",
+    u"<?php /* open comment ?> after",
+    u"",
+    u"  while (x) { y(); }",
+};
+
+std::vector<std::tuple<Integer, Integer, Integer, TKivColor, TKivColor, int, int>> Snapshot(
+    TKivEditParsedLine* ALine) {
+  std::vector<std::tuple<Integer, Integer, Integer, TKivColor, TKivColor, int, int>> res;
+  if (ALine->TokenCount() == 0) return res;
+  TKivEditParsedTokenArray arr(static_cast<size_t>(ALine->TokenCount()));
+  ALine->GetTokens(0, -1, arr);
+  for (auto& t : arr)
+    res.emplace_back(t.Seg.Start, t.Seg.Count, t.TokenID, t.Attrs.TextColor, t.Attrs.BackgroundColor,
+                     t.Attrs.FontStyle, t.Attrs.AttributesSet);
+  return res;
+}
+
+TEST_F(TokenizerTest, IncrementalEqualsFresh) {
+  Texts.Syntax[u"H"] = kHtml;
+  std::mt19937 rng(12345);
+  TKivString text;
+  for (int l = 0; l < 400; ++l) text += TKivString(kSnippets[rng() % std::size(kSnippets)]) + u"\r\n";
+  Doc.Lines().SetText(text);
+  Doc.ClearUndo();
+  Load(u"H");
+  for (int step = 0; step < 60; ++step) {
+    const Integer lines = Doc.LinesCount();
+    switch (rng() % 6) {
+      case 0:
+        Doc.Insert(static_cast<Integer>(rng() % (Doc.CharsCount() + 1)),
+                   kSnippets[rng() % std::size(kSnippets)]);
+        break;
+      case 1: {
+        const Integer n = Doc.CharsCount();
+        if (n > 10) Doc.Delete(static_cast<Integer>(rng() % (n - 10)), static_cast<Integer>(1 + rng() % 8));
+        break;
+      }
+      case 2:
+        Doc.InsertLine(static_cast<Integer>(rng() % lines), kSnippets[rng() % std::size(kSnippets)]);
+        break;
+      case 3:
+        if (lines > 2) Doc.DeleteLine(static_cast<Integer>(rng() % lines));
+        break;
+      case 4:
+        if (Doc.CanUndo()) Doc.Undo();
+        break;
+      default:
+        Doc.Insert(static_cast<Integer>(rng() % (Doc.CharsCount() + 1)), u"/*");
+    }
+    // Random-order requests, a few of them each step.
+    for (int q = 0; q < 12; ++q) {
+      const Integer l = static_cast<Integer>(rng() % Doc.LinesCount());
+      auto got = Snapshot(Parser->GetParsedLine(l));
+      TParserImpl fresh(201, 50);
+      fresh.SetSchemeLoaders(Texts.SyntaxLoader(), Texts.ColorLoader());
+      fresh.LoadSchemeDoc(u"H", u"default");
+      fresh.SetDocument(&Doc);
+      ASSERT_EQ(got, Snapshot(fresh.GetParsedLine(l))) << "step " << step << " line " << l;
+    }
+  }
+  // Whole-document requests in order against requests in random order.
+  TParserImpl ordered(201, 50), shuffled(201, 50);
+  for (TParserImpl* p : {&ordered, &shuffled}) {
+    p->SetSchemeLoaders(Texts.SyntaxLoader(), Texts.ColorLoader());
+    p->LoadSchemeDoc(u"H", u"default");
+    p->SetDocument(&Doc);
+  }
+  std::vector<Integer> order(static_cast<size_t>(Doc.LinesCount()));
+  for (size_t i = 0; i < order.size(); ++i) order[i] = static_cast<Integer>(i);
+  std::vector<decltype(Snapshot(nullptr))> byLine(order.size());
+  for (Integer l : order) byLine[static_cast<size_t>(l)] = Snapshot(ordered.GetParsedLine(l));
+  std::shuffle(order.begin(), order.end(), rng);
+  for (Integer l : order) ASSERT_EQ(Snapshot(shuffled.GetParsedLine(l)), byLine[static_cast<size_t>(l)]) << l;
+}
+
+}  // namespace

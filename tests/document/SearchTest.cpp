@@ -362,6 +362,8 @@ TEST(Search, RegexWorkBudgetLeavesDocumentAndStateUnchanged) {
   TKivEditFindReplaceStatePtr st = doc.FindPatternFirst(0, u"(a|aa)*b", {soRegexp});
   ASSERT_NE(st, nullptr);
   EXPECT_EQ(st->FoundSegment.Start, 0);
+  // Searches run under the engine's default budget; a smaller one shows what exceeding it does.
+  EXPECT_EQ(st->FoundRegex->StepLimit(), KivRegDefaultStepLimit);
   st->FoundRegex->SetStepLimit(10000);
   try {
     doc.FindPatternNext(st.get());

@@ -516,6 +516,9 @@ class TKivRegExp {
   // boundaries precede.
   TKivRegexNode* FScanStart = nullptr;
   bool FLiteralOnly = false;  // the program is one literal that FBMSearch finds exactly
+  // The program is a one-code set (FRegStart), a greedy unbounded repeat of a one-code set and
+  // the end, without groups: a match is the start code and the whole run after it.
+  bool FSetRunOnly = false;
   bool FHasLoops = true;      // the program has counted loops (a loop stack to save)
   // The program starts with an unbounded simple repeat of FScanStart and has no groups: an
   // attempt that failed from a position fails from every later position of the same run.

@@ -205,6 +205,16 @@ void TKivRegExp::ComputeOptimisation() {
     FRunStart = unbounded && r->NextNode == FRegStart && FRegStart->Op != opEXACTLY && FRegStart->Op != opEXACTLYCI;
   }
 
+  // A one-code set, a greedy unbounded repeat of a one-code set, the end (an identifier search).
+  FSetRunOnly = false;
+  if (FRegStart && FRegStart->Op == opANYOFFULLSET && FSubexpCount == 1 && first->Op == opBRANCH &&
+      first->NextNode == FRegStart && first->NextOp && first->NextOp->Op == opEND) {
+    const TKivRegexNode* r = FRegStart->NextOp;
+    FSetRunOnly =
+        r && (r->Op == opSTAR || r->Op == opPLUS || (r->Op == opBRACES && r->MaxBrace == RegExprInfinity)) &&
+        r->NextNode && r->NextNode->Op == opANYOFFULLSET && r->NextOp && r->NextOp->Op == opEND;
+  }
+
   // The start scan: the start node, or else a literal that only word boundaries precede (they
   // are zero-width, so every match starts where the literal does).
   FScanStart = FRegStart;

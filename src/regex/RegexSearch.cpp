@@ -314,6 +314,7 @@ bool TKivRegExp::SearchFrom(Integer AOffset, bool AWantNeedMore) {
   if (useMust && !FScanStart && SearchLiteral(AOffset) < 0) return false;
   if ((opt & roStartNode) && FScanStart) {
     const bool literalOnly = FLiteralOnly && FScanStart == FRegStart;
+    const char16_t* const units = FSetRunOnly ? FInput->RawUnits() : nullptr;
     for (Integer p = AOffset; p < end; ++p) {
       p = FindStart(p);
       if (p < 0) return false;
@@ -322,6 +323,21 @@ bool TKivRegExp::SearchFrom(Integer AOffset, bool AWantNeedMore) {
         FStartp[0] = p;
         FEndp[0] = p + static_cast<Integer>(FRegStart->ExactStr.size());
         if (FEndp[0] == FInputEnd) FNeedMore = true;
+        return true;
+      }
+      if (units) {  // the start code, then as long a run of the repeated set as there is
+        const TKivRegexNode* rep = FRegStart->NextOp;
+        const TKivRegexNode* set = rep->NextNode;
+        const char16_t* u = units - FInput->IdxStart();
+        Integer e = p + 1;
+        while (e < end && set->InSet(Integer(u[e]))) ++e;
+        Spend(e - p);  // the codes of the run and the one that ends it
+        if (e == end) FNeedMore = true;
+        if (e - p - 1 < (rep->Op == opSTAR ? 0 : rep->Op == opPLUS ? 1 : rep->MinBrace)) continue;
+        FSavedReginput = -1;
+        FReginput = e;
+        FStartp[0] = p;
+        FEndp[0] = e;
         return true;
       }
       if (TryAt(p)) return true;

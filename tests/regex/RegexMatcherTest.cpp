@@ -691,6 +691,13 @@ TKivString RandomPattern(std::mt19937& ARng) {
   };
   static const char16_t* const CQuants[] = {u"",      u"",   u"",   u"",   u"*",      u"+",   u"?",
                                             u"{1,2}", u"*?", u"+?", u"??", u"{0,2}?", u"{2}", u"{1,}"};
+  // A code of a set, then a greedy or lazy repeat of a set: the shape of an identifier search.
+  if (ARng() % 6 == 0) {
+    static const char16_t* const CSets[] = {u"[a-y]", u"[A-Za-z_]", u"[a-z1 ]", u"\\w", u"[^\\n]", u"[^abx]"};
+    static const char16_t* const CRepeats[] = {u"*", u"+", u"{2,}", u"{0,}", u"*?", u"{1,2}"};
+    return TKivString(CSets[ARng() % std::size(CSets)]) + CSets[ARng() % std::size(CSets)] +
+           CRepeats[ARng() % std::size(CRepeats)];
+  }
   TKivString p;
   int pieces = 1 + ARng() % 5;
   for (int i = 0; i < pieces; ++i) {
@@ -804,12 +811,14 @@ TEST(RegexMatcher, DirectScansMatchWindowedPlainSearch) {
     const int m = 1 + rng() % 6;
     for (int i = 0; i < m; ++i) literal.push_back(alphabet[rng() % letters]);
     TKivString pattern = RegExprQuoteMetaChars(literal);
-    const int shape = rng() % 6;
+    const int shape = rng() % 8;
     if (shape == 1) pattern = u"\\b" + pattern;
     if (shape == 2) pattern = u"\\b" + pattern + u"\\b";
     if (shape == 3) pattern = u"\\B" + pattern + u"\\w*";
     if (shape == 4) pattern = u"[" + pattern.substr(0, 1) + u"k]" + pattern;
     if (shape == 5) pattern = u"\\w+" + pattern;
+    if (shape == 6) pattern = u"[A-Za-z\u0416_][\\w\u0131]*";
+    if (shape == 7) pattern = u"[ab\u212A ][k\\nbI]{2,}";
     const bool ci = rng() % 2;
     const Integer window = 6 + rng() % 40;
     std::string results[2];

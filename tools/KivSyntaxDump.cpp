@@ -21,7 +21,11 @@ TKivEditParser& ParserOf(TKivEditDocument& ADoc) {
 
 std::string TokenName(TKivEditParser& AParser, Integer AID) {
   TParserImpl& impl = AParser.Impl();
-  if (AID < 0 || AID >= impl.TokenCount()) return "#" + std::to_string(AID);
+  if (AID < 0 || AID >= impl.TokenCount()) {
+    std::string text = "#";  // appended, not "#" + ...: GCC 12 at -O3 warns falsely on the latter
+    text += std::to_string(AID);
+    return text;
+  }
   return KivToUtf8(impl.Token(AID)->Name);
 }
 

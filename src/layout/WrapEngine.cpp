@@ -382,7 +382,9 @@ TWrapParserState TScreenCache::GetState(Integer AOffset, bool AOverFolds) {
     const Integer line = doc.GetLineByOffset(AOffset);
     if (!FWPCache.GetNearestState(AOffset, 0, 0, wpByOffset, start) || start.PhysLine != line)
       start = run.LineStartState(line, line);
-    if (start.Offset == AOffset) return start;
+    // A state a run measured (every one is a break point without wrapping); row starts kept by
+    // other queries are not measured and run again.
+    if (start.Offset == AOffset && start.VisWidth >= 0 && start.IsStable) return start;
   } else {
     if (!FWPCache.GetNearestState(AOffset, 0, 0, wpByOffset, start)) start = WP_InitialState();
     const auto onRow = [&](const TWrapRun::TRowEnd& E) {

@@ -273,14 +273,24 @@ class TScreenCache {
   Integer GetPrevVisibleLine(Integer ALine);
 
   // ---- cursor and selection ----
-  TOffsetPoint CursorOffset() const { return FCursorPos.Point(); }
-  TOffsetPoint SelStartOffset() const { return FSelStart.Point(); }
-  TOffsetPoint SelEndOffset() const { return FSelEnd.Point(); }
+  // The points after the layout pass (collapsed lines may have moved them).
+  TOffsetPoint CursorOffset() {
+    UpdateLayout();
+    return FCursorPos.Point();
+  }
+  TOffsetPoint SelStartOffset() {
+    UpdateLayout();
+    return FSelStart.Point();
+  }
+  TOffsetPoint SelEndOffset() {
+    UpdateLayout();
+    return FSelEnd.Point();
+  }
   TKivPoint CursorPos();
   TKivPoint SelStart();
   TKivPoint SelEnd();
   bool SelBlockMode() const { return FSelBlock; }
-  bool SelAvail() const { return SelStartOffset() != SelEndOffset(); }
+  bool SelAvail() { return SelStartOffset() != SelEndOffset(); }
   // The selection ends ordered by row, then column.
   TKivPoint SelStartN();
   TKivPoint SelEndN();

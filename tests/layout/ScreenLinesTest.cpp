@@ -278,3 +278,26 @@ TEST(ScreenLines, FixedColumnArithmetic) {
     EXPECT_EQ(trailing, c.Trailing) << c.Pix;
   }
 }
+
+TEST(ScreenLines, SettingsKeepTheTopLine) {
+  LayoutHarness h(WrappingLines(40), wmNoWrap, 6);
+  h.Cache->SetFirstLineAsScroll(12);
+  h.Cache->SetHorizScroll(3);
+  h.Cache->SetTabWidth(4);
+  EXPECT_EQ(h.Cache->FirstLinePhysical(), 12);
+  EXPECT_EQ(h.Cache->HorizScroll(), 3);
+  h.Cache->SetWrapMode(wmWrapToRuler);
+  EXPECT_EQ(h.Cache->FirstLinePhysical(), 12);
+  EXPECT_EQ(h.Cache->FirstLineScroll(), 24);
+  EXPECT_EQ(h.Cache->HorizScroll(), 3);
+  h.Cache->SetScreenSize(60, 5);  // not wrapped to the window: only the screen changes
+  EXPECT_EQ(h.Cache->FirstLineScroll(), 24);
+  EXPECT_EQ(h.Cache->LinesOnScreenScroll(), 5);
+  h.Cache->SetWrapMode(wmWrapToWindow);
+  EXPECT_EQ(h.Cache->FirstLinePhysical(), 12);
+  EXPECT_EQ(h.Cache->HorizScroll(), 0);
+  // A top line inside collapsed lines shows their first line.
+  h.Cache->CollapseLines(10, 14);
+  EXPECT_EQ(h.Cache->FirstLinePhysical(), 10);
+  EXPECT_EQ(h.Cache->FirstLineScroll(), h.Cache->PhysicalToScroll(10));
+}

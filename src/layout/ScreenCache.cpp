@@ -219,8 +219,10 @@ void TScreenCache::InvalidateFrom(Integer AStart) {
   if (foldStart >= 0) {
     inv = std::min(inv, doc.GetLineStart(foldStart));  // the collapsed row shows the fold
   } else if (!NoWrap()) {
-    // Where the row holding AStart begins: the row before it may take text back.
-    inv = std::min(inv, GetState(at, true).Y_OffsetStart);
+    // Any earlier row of the line may change: a row ends at its last break point, but whether it
+    // overflowed was decided by characters up to the first one that did not fit, which can lie
+    // several rows further on (and a moved line end can let the whole line fit).
+    inv = std::min(inv, doc.GetLineStart(line));
   }
   inv = std::max<Integer>(inv, 0);
   FWPCache.Invalidate(inv);

@@ -31,7 +31,9 @@ Integer TScreenCache::CollapsedStartHiding(Integer ALine) const {
 bool TScreenCache::IsOffsetVisible(Integer AOffset) {
   if (AOffset < 0 || AOffset > Document().CharsCount()) return false;
   if (FHiddenStarts.empty()) return true;
-  return WP_GetStateOverFolds(AOffset).Offset == AOffset;
+  // Past the last visible row lies only the state after the text: not a visible position.
+  const TWrapParserState s = WP_GetStateOverFolds(AOffset);
+  return s.Offset == AOffset && s.PhysLine < Document().LinesCount();
 }
 
 bool TScreenCache::IsLineStartVisible(Integer ALine) {

@@ -301,3 +301,27 @@ TEST(ScreenLines, SettingsKeepTheTopLine) {
   EXPECT_EQ(h.Cache->FirstLinePhysical(), 10);
   EXPECT_EQ(h.Cache->FirstLineScroll(), h.Cache->PhysicalToScroll(10));
 }
+
+TEST(ScreenLines, ShapedPixelsFollowRightToLeftRuns) {
+  // "ab", two Hebrew letters laid out right to left, "c": one run of glyphs.
+  LayoutHarness h(u"ab\u05D0\u05D1c\tx", wmNoWrap);
+  struct {
+    Integer Col, Leading, Trailing;
+  } cells[] = {{0, 0, 10}, {2, 40, 30}, {3, 30, 20}, {4, 40, 50}, {6, 60, 70}, {9, 90, 100}, {12, 120, 130}};
+  for (const auto& c : cells) {
+    Integer leading, trailing;
+    EXPECT_TRUE(h.Cache->ScreenPosToScreenPixNew({c.Col, 0}, leading, trailing)) << c.Col;
+    EXPECT_EQ(leading, c.Leading) << c.Col;
+    EXPECT_EQ(trailing, c.Trailing) << c.Col;
+  }
+  struct {
+    Integer Pix, Col;
+    bool Trailing;
+  } pix[] = {{3, 0, false}, {8, 0, true}, {22, 3, true}, {28, 3, false}, {33, 2, true},
+             {45, 4, false}, {57, 5, true}, {83, 8, false}, {118, 11, true}};
+  for (const auto& p : pix) {
+    bool trailing = !p.Trailing;
+    EXPECT_EQ(h.Cache->ScreenPixToScreenPosNew(p.Pix, 0, trailing), p.Col) << p.Pix;
+    EXPECT_EQ(trailing, p.Trailing) << p.Pix;
+  }
+}

@@ -121,22 +121,9 @@ void BM_EditMiddleThenScreen(benchmark::State& AState) {
 
 // A view's screen cache over the corpus: attached (cursor markers in the document), a window of
 // 50 rows, following the document's edits as the view's listener makes it.
-struct View : IKivScreenCacheHost, TKivDocumentListener {
-  explicit View(TKivViewWrapMode AMode) : Cache(this, AMode, 8, 800, 50, 80, &Surface, nullptr) {
-    Cache.AttachToDocument();
-    Corpus().AddListener(this);
-  }
-  ~View() override {
-    Corpus().RemoveListener(this);
-    Cache.DetachFromDocument();
-  }
-  TKivEditDocument& Document() override { return Corpus(); }
-  bool CursorBoundToChars() const override { return false; }
-  void InvalidateConversionCache(Integer) override {}
-  void BeforeInsert(Integer AStart, Integer ALength) override { Cache.BeforeInsert(AStart, ALength); }
-  void AfterInsert(Integer AStart, Integer ALength) override { Cache.AfterInsert(AStart, ALength); }
-  void BeforeDelete(Integer AStart, Integer ALength) override { Cache.BeforeDelete(AStart, ALength); }
-  void AfterDelete(Integer AStart, Integer ALength) override { Cache.AfterDelete(AStart, ALength); }
+struct View : Wrapped {
+  explicit View(TKivViewWrapMode AMode) : Wrapped(AMode) { Cache.AttachToDocument(); }
+  ~View() override { Cache.DetachFromDocument(); }
 
   // What closing the view's change bracket costs: lay out, take the status, repaint.
   void CloseBracket() {
@@ -145,9 +132,6 @@ struct View : IKivScreenCacheHost, TKivDocumentListener {
     Cache.ResetStatusChanges();
     Cache.ClearDirtyLines();
   }
-
-  BenchSurface Surface;
-  TScreenCache Cache;
 };
 
 // The row where a run starts: 0 = the start, 1 = the middle, 2 = near the end.

@@ -121,7 +121,8 @@ Integer TScreenCache::CellColumn(const TCell& ACell, Integer APix, Integer* ACel
 
 TScreenCache::TCell TScreenCache::RowItemCell(const TScreenLineInfo& AInfo, size_t AIdx) {
   const TScreenOffsetItem& item = AInfo.Offsets[AIdx];
-  TCell cell{item.VisX, item.PixX, item.VisW, item.PixW, (item.Flags & soTab) != 0, (item.Flags & soTail) != 0, 0};
+  TCell cell{
+      item.VisX, item.PixX, item.VisW, item.PixW, (item.Flags & soTab) != 0, (item.Flags & soTail) != 0, 0};
   if (cell.IsTab) {
     const Integer offset = AInfo.StartState.Offset + static_cast<Integer>(AIdx);
     for (const TChunk& c : AInfo.Chunks)
@@ -202,7 +203,8 @@ bool TScreenCache::ScreenPosToScreenPixNew(const TKivPoint& AScreen, Integer& AL
   // Inside a run of one glyph per offset the shaper knows the edges; tabs, line ends and the
   // space past them are fixed cells.
   if (chunk && chunk->CanMerge && chunk->TextData && AScreen.X < cell.X + cell.VisW && !cell.IsTail) {
-    const Integer chunkLeft = info.Offsets[static_cast<size_t>(chunk->StateOffset - info.StartState.Offset)].PixX;
+    const Integer chunkLeft =
+        info.Offsets[static_cast<size_t>(chunk->StateOffset - info.StartState.Offset)].PixX;
     const TKivTextArea area = chunk->TextData->GetCharArea(offset - chunk->StateOffset);
     ALeading = KivSatAdd(chunkLeft, area.Leading) - FHorizScrollPixels;
     ATrailing = KivSatAdd(chunkLeft, area.Trailing) - FHorizScrollPixels;

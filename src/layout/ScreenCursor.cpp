@@ -97,9 +97,7 @@ TOffsetPoint TScreenCache::CorrectScrollPoint(TOffsetPoint APoint, TScrollCorrec
       APoint.InCharOffset = 0;  // snaps to the line end
     } else if (!NoWrap() && APoint.InCharOffset > 0) {
       const Integer wrapW = EffectiveWrapWidth();
-      const auto cellEnd = [&](Integer AIn) {
-        return int64_t(s.XPix) + int64_t(AIn + 1) * FSpaceCharW;
-      };
+      const auto cellEnd = [&](Integer AIn) { return int64_t(s.XPix) + int64_t(AIn + 1) * FSpaceCharW; };
       if (cellEnd(APoint.InCharOffset) > wrapW) {
         const Integer nextLine = GetNextVisibleLine(s.PhysLine);
         const Integer next =
@@ -158,7 +156,8 @@ void TScreenCache::SetMarkPoint(TOffsetPointMark& AMark, const TOffsetPoint& APo
 void TScreenCache::RecorrectCursor() {
   TKivEditDocument& doc = Document();
   const auto fix = [&](const TOffsetPoint& APoint, TScrollCorrectFor AWhatFor) {
-    TOffsetPoint p{std::clamp<Integer>(APoint.Offset, 0, doc.CharsCount()), std::max<Integer>(APoint.InCharOffset, 0)};
+    TOffsetPoint p{std::clamp<Integer>(APoint.Offset, 0, doc.CharsCount()),
+                   std::max<Integer>(APoint.InCharOffset, 0)};
     p = CorrectOffsetToLine(p);
     if (!IsOffsetVisible(p.Offset)) p = {GetNearestValidOffset(p.Offset), 0};
     return CorrectScrollPoint(p, AWhatFor, scBackward, true, FSelBlock);

@@ -147,37 +147,22 @@ void TScreenCache::FillLineMarks(TScreenLineInfo& AInfo) {
   const Integer line = AInfo.ScrollInfo.PhysicalLine;
   TKivScreenLineProps& props = AInfo.ScrollInfo.VisProps;
   if (doc.Bookmarks()->GetLastLineMark(line)) props |= KivLineProp(lpBookmark);
-  if (const IKivMarkRef brk = doc.Breakpoints()->GetLastLineMark(line)) {
-    switch (doc.GetBreakpointKind(brk)) {
-      case mkBreakActive:
-        props |= KivLineProp(lpBreakpointActive);
-        break;
-      case mkBreakInactive:
-        props |= KivLineProp(lpBreakpointInactive);
-        break;
-      default:
-        props |= KivLineProp(lpBreakpointDisabled);
-        break;
-    }
-  }
-  if (doc.DebugFrameLines()->GetMarksCountByLines(line, 1) > 0) {
+  // Flags by breakpoint kind (active, disabled, inactive) and by frame kind (frame, top, active).
+  static constexpr TKivScreenLineProp breakFlags[] = {lpBreakpointActive, lpBreakpointDisabled,
+                                                      lpBreakpointInactive};
+  static constexpr TKivScreenLineProp frameFlags[] = {lpFrame, lpFrameTop, lpFrameActive};
+  const auto flag = [](const TKivScreenLineProp(&AFlags)[3], Integer AKind) {
+    return KivLineProp(AFlags[std::clamp<Integer>(AKind, 0, 2)]);
+  };
+  if (const IKivMarkRef brk = doc.Breakpoints()->GetLastLineMark(line))
+    props |= flag(breakFlags, doc.GetBreakpointKind(brk));
+  if (doc.DebugFrameLines()->GetMarksCountByLines(line, 1) > 0)
     doc.DebugFrameLines()->EnumMarkersByLines(
         line, 1,
         [&](const IKivMarkRef& AMark, void*, bool&) {
-          switch (doc.GetDebugFrameKind(AMark)) {
-            case fkFrameTop:
-              props |= KivLineProp(lpFrameTop);
-              break;
-            case fkFrameActive:
-              props |= KivLineProp(lpFrameActive);
-              break;
-            default:
-              props |= KivLineProp(lpFrame);
-              break;
-          }
+          props |= flag(frameFlags, doc.GetDebugFrameKind(AMark));
         },
         nullptr);
-  }
 }
 
 void TScreenCache::FillXBounds(TScreenLineInfo& AInfo) {

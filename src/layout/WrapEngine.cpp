@@ -471,8 +471,8 @@ Integer TScreenCache::CalkVisibleCountScroll() {
 namespace {
 
 // The content, flags and next row start of the row from AStart to AEnd.
-void FillRowInfo(TScreenCache& C, TWrapRun& ARun, const TWrapParserState& AStart, const TWrapRun::TRowEnd& AEnd,
-                               TScrollLineInfo& AInfo, TWrapParserState* ANext) {
+void FillRowInfo(TScreenCache& C, TWrapRun& ARun, const TWrapParserState& AStart,
+                 const TWrapRun::TRowEnd& AEnd, TScrollLineInfo& AInfo, TWrapParserState* ANext) {
   TKivEditDocument& doc = C.Document();
   const Integer line = AStart.PhysLine;
   const bool collapsed = C.CollapsedEnd(line) >= 0;

@@ -24,13 +24,13 @@ TEST(ScreenCursor, SnappingOnTabsAndPastLineEnds) {
     const char* Offset;
     const char* Scroll;
   } cases[] = {
-      {true, {12, 0}, scForward, false, "{3,0}", "(9,0)"},   // past the line end: onto it
-      {true, {12, 0}, scForward, true, "{3,3}", "(12,0)"},   // block mode keeps the empty space
-      {true, {4, 0}, scForward, false, "{2,0}", "(8,0)"},    // inside a tab moving forward: behind it
-      {true, {4, 0}, scBackward, false, "{1,0}", "(1,0)"},   // moving backward: before it
+      {true, {12, 0}, scForward, false, "{3,0}", "(9,0)"},  // past the line end: onto it
+      {true, {12, 0}, scForward, true, "{3,3}", "(12,0)"},  // block mode keeps the empty space
+      {true, {4, 0}, scForward, false, "{2,0}", "(8,0)"},   // inside a tab moving forward: behind it
+      {true, {4, 0}, scBackward, false, "{1,0}", "(1,0)"},  // moving backward: before it
       {false, {12, 0}, scForward, false, "{3,3}", "(12,0)"},
       {false, {4, 0}, scForward, false, "{1,3}", "(4,0)"},
-      {true, {20, 5}, scForward, false, "{8,0}", "(3,1)"},   // clamped to the last row
+      {true, {20, 5}, scForward, false, "{8,0}", "(3,1)"},  // clamped to the last row
   };
   for (const auto& c : cases) {
     LayoutHarness h(u"a\tb\r\nxyz", wmNoWrap);
@@ -78,7 +78,8 @@ TEST(ScreenCursor, CorrectionAfterTheWrapWidth) {
   LayoutHarness h(u"aaaa bbbb cc\r\nx", wmWrapToRuler, 10);
   EXPECT_EQ(OffText(h.Cache->CorrectScrollPoint({12, 5}, scForCursor, scBackward, false, false)), "{12,2}");
   EXPECT_EQ(OffText(h.Cache->CorrectScrollPoint({4, 3}, scForCursor, scBackward, false, false)), "{4,0}");
-  EXPECT_EQ(PointText(h.Cache->CorrectScrollPoint(TKivPoint{12, 1}, scForCursor, scBackward, false)), "(0,2)");
+  EXPECT_EQ(PointText(h.Cache->CorrectScrollPoint(TKivPoint{12, 1}, scForCursor, scBackward, false)),
+            "(0,2)");
 }
 
 TEST(ScreenCursor, PointsInsideSeparatorsAndFolds) {
@@ -173,18 +174,37 @@ TEST(ScreenCursor, ErrorsLeaveTheStateUnchanged) {
       {[&] { h.Cache->ScrollToPhysical(-1); }, "Bad scroll line index: [y < 0]."},
       {[&] { h.Cache->GetScrollLineInfo(2); }, "Bad scroll line index: 2. Valid index: [0, 1]"},
       {[&] { h.Cache->OffsetToScroll(5); }, "This operation requires given offset to be visible. Offset: 5"},
-      {[&] { h.Cache->PhysicalToScroll(1); }, "This operation requires given physical line to be visible. Line: 1"},
-      {[&] { h.Cache->PhysicalToScroll(9); }, "Invalid physical line on screen index: 9. Valid range: [0, 3]"},
+      {[&] { h.Cache->PhysicalToScroll(1); },
+       "This operation requires given physical line to be visible. Line: 1"},
+      {[&] { h.Cache->PhysicalToScroll(9); },
+       "Invalid physical line on screen index: 9. Valid range: [0, 3]"},
       {[&] { h.Cache->SetTabWidth(0); }, "Bad tab width: 0. It should be in bounds: [1, 200]"},
-      {[&] { h.Cache->SetCursorPos({-1, 0}); }, "Bad scroll position: [x < 0]."},
-      {[&] { h.Cache->SetCursorPos({0, -1}); }, "Bad scroll position: [y < 0]."},
-      {[&] { h.Cache->SetCursorOffset({99, 0}); }, "Bad offset: 99. Valid range: [0, 12]"},
-      {[&] { h.Cache->SetSelection(TOffsetPoint{0, 0}, TOffsetPoint{-2, 0}); }, "Bad offset: -2. Valid range: [0, 12]"},
-      {[&] { h.Cache->ScrollPtToOffsetPt({0, 2}); }, "Bad scroll position: [y=2]. Valid range: [y=0]-[y=1]"},
+      {[&] {
+         h.Cache->SetCursorPos({-1, 0});
+       },
+       "Bad scroll position: [x < 0]."},
+      {[&] {
+         h.Cache->SetCursorPos({0, -1});
+       },
+       "Bad scroll position: [y < 0]."},
+      {[&] {
+         h.Cache->SetCursorOffset({99, 0});
+       },
+       "Bad offset: 99. Valid range: [0, 12]"},
+      {[&] {
+         h.Cache->SetSelection(TOffsetPoint{0, 0}, TOffsetPoint{-2, 0});
+       },
+       "Bad offset: -2. Valid range: [0, 12]"},
+      {[&] {
+         h.Cache->ScrollPtToOffsetPt({0, 2});
+       },
+       "Bad scroll position: [y=2]. Valid range: [y=0]-[y=1]"},
       {[&] { h.Cache->GetScreenLine(2); }, "Bad screen line index: 2. Valid index: [0, 1]"},
-      {[&] { h.Cache->ScrollToScreen(3, true); }, "Bad scroll line index to convert to screen: 3. Valid index: [0, 1]"},
+      {[&] { h.Cache->ScrollToScreen(3, true); },
+       "Bad scroll line index to convert to screen: 3. Valid index: [0, 1]"},
       {[&] { h.Cache->ScreenToScroll(-1, true); }, "Bad screen line index: -1. Valid index: [0, 1]"},
-      {[&] { h.Cache->AddHighlight(5, 99); }, "Bad offset range: [start: 5, count: 99]. Its bounds should be inside some scroll line."},
+      {[&] { h.Cache->AddHighlight(5, 99); },
+       "Bad offset range: [start: 5, count: 99]. Its bounds should be inside some scroll line."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ViewErrorOf(c.Call), c.Message);

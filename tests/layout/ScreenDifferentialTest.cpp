@@ -11,8 +11,8 @@
 namespace {
 
 TKivString Snippet(std::mt19937& ARng, int AMaxLen) {
-  static const char16_t* pieces[] = {u"a", u"bc", u"def", u" ", u" ", u"\t", u".", u"(", u"\r\n", u"\n",
-                                     u"hijkl", u"mnopqrstu", u"W"};
+  static const char16_t* pieces[] = {u"a", u"bc",   u"def", u" ",     u" ",         u"\t", u".",
+                                     u"(", u"\r\n", u"\n",  u"hijkl", u"mnopqrstu", u"W"};
   TKivString s;
   const int n = 1 + int(ARng() % AMaxLen);
   for (int i = 0; i < n; ++i) s += pieces[ARng() % std::size(pieces)];
@@ -31,8 +31,8 @@ std::string Answers(LayoutHarness& AH, TScreenCache& C) {
   for (Integer y = 0; y < rows; ++y) {
     const TScrollLineInfo info = C.GetScrollLineInfo(y);
     s += std::to_string(y) + ": line " + std::to_string(info.PhysicalLine) + " seg " +
-         std::to_string(info.ContentSegment.Start) + "+" + std::to_string(info.ContentSegment.Count) + " props " +
-         std::to_string(info.VisProps) + " last " + O(C.GetScrollLineOffLast(y)) + " w " +
+         std::to_string(info.ContentSegment.Start) + "+" + std::to_string(info.ContentSegment.Count) +
+         " props " + std::to_string(info.VisProps) + " last " + O(C.GetScrollLineOffLast(y)) + " w " +
          std::to_string(C.GetScrollLineVisWidth(y)) + " |";
     for (Integer x : {0, 1, 3, 6, 9, 14, 30}) {
       Integer left, width;
@@ -46,14 +46,14 @@ std::string Answers(LayoutHarness& AH, TScreenCache& C) {
     if (C.IsLineStartVisible(line))
       s += "L" + std::to_string(line) + "@" + std::to_string(C.PhysicalToScroll(line)) + "x" +
            std::to_string(C.ScreenCount(line)) + " ";
-  s += "\nscreen from " + std::to_string(C.FirstLineScroll()) + " line " + std::to_string(C.FirstLinePhysical()) +
-       "\n";
+  s += "\nscreen from " + std::to_string(C.FirstLineScroll()) + " line " +
+       std::to_string(C.FirstLinePhysical()) + "\n";
   for (Integer i = 0; i < C.LinesOnScreenScroll(); ++i) {
     const TScreenLineInfo& l = C.GetScreenLine(i);
-    s += std::to_string(l.ScrollInfo.ContentSegment.Start) + "+" + std::to_string(l.ScrollInfo.ContentSegment.Count) +
-         " p" + std::to_string(l.ScrollInfo.VisProps) + " xb" + std::to_string(l.XBoundStart) + "," +
-         std::to_string(l.XBoundCount) + " w" + std::to_string(l.StartWordOff) + "-" + std::to_string(l.EndWordOff) +
-         " chunks";
+    s += std::to_string(l.ScrollInfo.ContentSegment.Start) + "+" +
+         std::to_string(l.ScrollInfo.ContentSegment.Count) + " p" + std::to_string(l.ScrollInfo.VisProps) +
+         " xb" + std::to_string(l.XBoundStart) + "," + std::to_string(l.XBoundCount) + " w" +
+         std::to_string(l.StartWordOff) + "-" + std::to_string(l.EndWordOff) + " chunks";
     for (const TChunk& c : l.Chunks) s += " \"" + KivToUtf8(c.Chars) + "\"";
     for (Integer x : {0, 2, 8, 20}) {
       Integer left, width;
@@ -105,8 +105,8 @@ TEST(ScreenDifferential, CacheThroughEditsScrollsAndMovesAnswersAsAFreshOne) {
           what = "scroll";
           break;
         case 4:
-          h.Cache->SetCursorPos({Integer(rng() % 20), Integer(rng() % 12)}, rng() % 2 ? scForward : scBackward,
-                                rng() % 4 == 0);
+          h.Cache->SetCursorPos({Integer(rng() % 20), Integer(rng() % 12)},
+                                rng() % 2 ? scForward : scBackward, rng() % 4 == 0);
           what = "cursor";
           break;
         case 5:
@@ -130,7 +130,8 @@ TEST(ScreenDifferential, CacheThroughEditsScrollsAndMovesAnswersAsAFreshOne) {
             h.Cache->ExpandLines(start);
           } else {
             try {
-              h.Cache->CollapseLines(start, start + 1 + Integer(rng() % std::min<Integer>(3, lines - 1 - start)));
+              h.Cache->CollapseLines(start,
+                                     start + 1 + Integer(rng() % std::min<Integer>(3, lines - 1 - start)));
             } catch (const EKivEditViewError&) {  // overlaps another
             }
           }
@@ -142,8 +143,8 @@ TEST(ScreenDifferential, CacheThroughEditsScrollsAndMovesAnswersAsAFreshOne) {
           what = "cursor offset";
           break;
       }
-      const std::string context = "round " + std::to_string(round) + " step " + std::to_string(step) + " after " +
-                                  what + "\ntext: " + KivToUtf8(h.Doc.Text());
+      const std::string context = "round " + std::to_string(round) + " step " + std::to_string(step) +
+                                  " after " + what + "\ntext: " + KivToUtf8(h.Doc.Text());
       // An edit on a line below the top one leaves the top where it was.
       if (editLine > topBefore) {
         ASSERT_EQ(h.Cache->FirstLinePhysical(), topBefore) << context;
@@ -152,7 +153,8 @@ TEST(ScreenDifferential, CacheThroughEditsScrollsAndMovesAnswersAsAFreshOne) {
       // The cursor and the selection stay where the layout can show them.
       const TOffsetPoint cursor = h.Cache->CursorOffset();
       ASSERT_TRUE(h.Cache->IsOffsetVisible(cursor.Offset)) << context;
-      ASSERT_EQ(h.Cache->CorrectScrollPoint(cursor, scForCursor, scBackward, true, h.Cache->SelBlockMode()), cursor)
+      ASSERT_EQ(h.Cache->CorrectScrollPoint(cursor, scForCursor, scBackward, true, h.Cache->SelBlockMode()),
+                cursor)
           << context;
       if (step % 3 != 2) continue;
       auto fresh = h.FreshCache();

@@ -153,7 +153,8 @@ TEST(ScreenLines, ScrollingSaturatesAndStopsAtTheEnds) {
     h.Cache->SetFirstLineAsScroll(7);
     EXPECT_EQ(h.Cache->FirstLineScroll(), 7);
     EXPECT_EQ(h.Cache->FirstLinePhysical(), mode == wmNoWrap ? 7 : 3);
-    EXPECT_EQ(h.Cache->GetScreenLineStart(0), mode == wmNoWrap ? h.Doc.GetLineStart(7) : h.Doc.GetLineStart(3) + 5);
+    EXPECT_EQ(h.Cache->GetScreenLineStart(0),
+              mode == wmNoWrap ? h.Doc.GetLineStart(7) : h.Doc.GetLineStart(3) + 5);
     EXPECT_EQ(h.Cache->ScrollToScreen(9, true), 2);
     EXPECT_EQ(h.Cache->ScreenToScroll(2, true), 9);
     EXPECT_EQ(h.Cache->CorrectToLastScroll(1000), rows - 1);
@@ -220,7 +221,7 @@ TEST(ScreenLines, PixelsOfCellsTabsAndTheSpacePastTheEnd) {
   struct {
     TKivPoint Scroll;
     Integer Left, Width;
-  } cells[] = {{{0, 0}, 0, 10}, {{4, 0}, 40, 10}, {{7, 0}, 70, 10}, {{8, 0}, 80, 10},
+  } cells[] = {{{0, 0}, 0, 10},  {{4, 0}, 40, 10},   {{7, 0}, 70, 10}, {{8, 0}, 80, 10},
                {{9, 0}, 90, 10}, {{12, 0}, 120, 10}, {{3, 1}, 30, 10}, {{5, 1}, 50, 10}};
   for (const auto& c : cells) {
     Integer left, width;
@@ -317,7 +318,7 @@ TEST(ScreenLines, ShapedPixelsFollowRightToLeftRuns) {
   struct {
     Integer Pix, Col;
     bool Trailing;
-  } pix[] = {{3, 0, false}, {8, 0, true}, {22, 3, true}, {28, 3, false}, {33, 2, true},
+  } pix[] = {{3, 0, false},  {8, 0, true},  {22, 3, true},  {28, 3, false}, {33, 2, true},
              {45, 4, false}, {57, 5, true}, {83, 8, false}, {118, 11, true}};
   for (const auto& p : pix) {
     bool trailing = !p.Trailing;

@@ -224,8 +224,12 @@ class TScreenCache {
   // Screen line <-> row; with ADoCheck the line must be on screen.
   Integer ScreenToScroll(Integer AScreen, bool ADoCheck);
   Integer ScrollToScreen(Integer AScrollLine, bool ADoCheck);
-  TKivPoint ScreenPosToScroll(const TKivPoint& AScreen) { return {AScreen.X, ScreenToScroll(AScreen.Y, false)}; }
-  TKivPoint ScrollPosToScreen(const TKivPoint& AScroll) { return {AScroll.X, ScrollToScreen(AScroll.Y, false)}; }
+  TKivPoint ScreenPosToScroll(const TKivPoint& AScreen) {
+    return {AScreen.X, ScreenToScroll(AScreen.Y, false)};
+  }
+  TKivPoint ScrollPosToScreen(const TKivPoint& AScroll) {
+    return {AScroll.X, ScrollToScreen(AScroll.Y, false)};
+  }
   Integer ScreenToPhysical(Integer AScreen);
   // Rows of a visible physical line.
   Integer ScreenCount(Integer ALine);
@@ -301,10 +305,10 @@ class TScreenCache {
   void SetSelection(const TOffsetPoint& AStart, const TOffsetPoint& AEnd, bool ABlock = false);
   void SetSelection(const TKivPoint& AStart, const TKivPoint& AEnd, bool ABlock = false);
   // Moves a point to a position the layout can show, as the cursor or a selection end.
-  TOffsetPoint CorrectScrollPoint(TOffsetPoint APoint, TScrollCorrectFor AWhatFor, TScrollCorrectDir ADirection,
-                                  bool ACorrectAfterWrapFwd, bool ABlock);
-  TKivPoint CorrectScrollPoint(const TKivPoint& APoint, TScrollCorrectFor AWhatFor, TScrollCorrectDir ADirection,
-                               bool ABlock);
+  TOffsetPoint CorrectScrollPoint(TOffsetPoint APoint, TScrollCorrectFor AWhatFor,
+                                  TScrollCorrectDir ADirection, bool ACorrectAfterWrapFwd, bool ABlock);
+  TKivPoint CorrectScrollPoint(const TKivPoint& APoint, TScrollCorrectFor AWhatFor,
+                               TScrollCorrectDir ADirection, bool ABlock);
 
   // ---- status ----
   void ResetStatusChanges();
@@ -404,8 +408,8 @@ class TScreenCache {
     TKivFontStyles Style;
   };
   static TCell CellOf(const TWrapParserState& AState) {
-    return {AState.X, AState.XPix, AState.VisWidth, AState.PixWidth, AState.IsTab, AState.IsTail,
-            AState.Attrs.FontStyle};
+    return {AState.X,     AState.XPix,   AState.VisWidth,       AState.PixWidth,
+            AState.IsTab, AState.IsTail, AState.Attrs.FontStyle};
   }
   TCell RowItemCell(const TScreenLineInfo& AInfo, size_t AIdx);
   // The offset item of a built row holding a column (or a pixel).

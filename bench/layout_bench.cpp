@@ -101,6 +101,15 @@ void BM_JumpToMiddleScreen(benchmark::State& AState) {
   for (auto _ : AState) w.Screen(rows / 2 + (i++ * 7919) % 100000);
 }
 
+// Types a character at AAt, or takes back the one typed there.
+void ToggleChar(Integer AAt, bool& AInserted) {
+  if (AInserted)
+    Corpus().Delete(AAt, 1);
+  else
+    Corpus().Insert(AAt, u"x");
+  AInserted = !AInserted;
+}
+
 void BM_EditMiddleThenScreen(benchmark::State& AState) {
   if (!HaveCorpus(AState)) return;
   Wrapped w;
@@ -109,11 +118,7 @@ void BM_EditMiddleThenScreen(benchmark::State& AState) {
   const Integer mid = doc.CharsCount() / 2;
   bool inserted = false;
   for (auto _ : AState) {
-    if (inserted)
-      doc.Delete(mid, 1);
-    else
-      doc.Insert(mid, u"x");
-    inserted = !inserted;
+    ToggleChar(mid, inserted);
     w.Screen(std::max<Integer>(w.Cache.WP_GetState(mid).Y - 10, 0));
   }
   if (inserted) doc.Delete(mid, 1);
@@ -173,11 +178,7 @@ void BM_InsertMiddleThenRebuild(benchmark::State& AState) {
   v.CloseBracket();
   bool inserted = false;
   for (auto _ : AState) {
-    if (inserted)
-      doc.Delete(mid, 1);
-    else
-      doc.Insert(mid, u"x");
-    inserted = !inserted;
+    ToggleChar(mid, inserted);
     v.CloseBracket();
   }
   if (inserted) doc.Delete(mid, 1);

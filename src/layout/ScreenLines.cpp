@@ -44,7 +44,8 @@ void TScreenCache::AttachToDocument() {
 void TScreenCache::DetachFromDocument(bool) {
   FHighlights.Clear();
   FHiddenStarts.clear();
-  const TOffsetPoint cursor = CursorOffset(), selStart = SelStartOffset(), selEnd = SelEndOffset();
+  // As they are (no layout pass over a document that may be going away).
+  const TOffsetPoint cursor = FCursorPos.Point(), selStart = FSelStart.Point(), selEnd = FSelEnd.Point();
   FCursorPos = {nullptr, cursor.InCharOffset, cursor.Offset};
   FSelStart = {nullptr, selStart.InCharOffset, selStart.Offset};
   FSelEnd = {nullptr, selEnd.InCharOffset, selEnd.Offset};

@@ -110,18 +110,20 @@ void TDialogsForm::PlaceView() {
   if (View) View->setGeometry(0, height() - KViewHeight, width(), KViewHeight);
 }
 
+QSize TDialogsForm::MinimumClientSize(int AFrameWidth, int AFrameHeight) {
+  // A frame thinner than the design's never makes the window taller than it starts.
+  return {std::max(0, KMinWidth - std::max(0, AFrameWidth)),
+          std::clamp(KMinHeight - std::max(0, AFrameHeight), 0, KMinClientHeight)};
+}
+
 void TDialogsForm::UpdateMinimumSize() {
-  // The smallest size is that of the outer frame; the client area is what is left inside it. The
-  // offscreen platform reports a frame that is drawn nowhere: there the client area itself has the
-  // smallest width. A frame thinner than the design's never makes the window taller than it starts.
-  int frameWidth = 0;
-  int frameHeight = 0;
-  if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
-    frameWidth = std::max(0, frameGeometry().width() - geometry().width());
-    frameHeight = std::max(0, frameGeometry().height() - geometry().height());
-  }
-  setMinimumSize(std::max(0, KMinWidth - frameWidth),
-                 std::clamp(KMinHeight - frameHeight, 0, KMinClientHeight));
+  // The smallest size is that of the outer frame. The offscreen platform reports a frame that is
+  // drawn nowhere: there the client area itself has the smallest width.
+  if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+    setMinimumSize(MinimumClientSize(0, 0));
+  else
+    setMinimumSize(MinimumClientSize(frameGeometry().width() - geometry().width(),
+                                     frameGeometry().height() - geometry().height()));
 }
 
 void TDialogsForm::resizeEvent(QResizeEvent* AEvent) {

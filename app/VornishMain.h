@@ -2,6 +2,7 @@
 // schemes, the editor view on it, and two rows of buttons for the editor's dialogs and printing.
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <QWidget>
 #include <memory>
@@ -28,6 +29,10 @@ class TDialogsForm : public QWidget {
   static constexpr int KMinHeight = 476;
   // The view keeps this height at the bottom edge, spanning the width.
   static constexpr int KViewHeight = 385;
+
+  // The smallest client area inside a frame of the given total width and height (the frame's
+  // left and right parts together, its caption, top and bottom parts together).
+  static QSize MinimumClientSize(int AFrameWidth, int AFrameHeight);
 
   // Created first and freed last: the view refers to it.
   const std::unique_ptr<TKivEditDocument> Doc;

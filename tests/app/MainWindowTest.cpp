@@ -126,6 +126,19 @@ TEST(MainWindow, MinimumSize) {
   EXPECT_EQ(form.View->geometry(), QRect(0, 72, 591, 385));
 }
 
+// The outer frame is at least 591 x 476, but the client area never has to grow past its start.
+TEST(MainWindow, MinimumClientSizeInsideAFrame) {
+  struct TCase {
+    int FrameWidth, FrameHeight;
+    QSize Client;
+  };
+  const std::vector<TCase> cases{
+      {0, 0, {591, 457}}, {8, 31, {583, 445}}, {4, 4, {587, 457}}, {-3, -3, {591, 457}}, {700, 600, {0, 0}}};
+  for (const auto& c : cases)
+    EXPECT_EQ(TDialogsForm::MinimumClientSize(c.FrameWidth, c.FrameHeight), c.Client)
+        << c.FrameWidth << " x " << c.FrameHeight;
+}
+
 TEST(MainWindow, DocumentAtStartUp) {
   TDialogsForm form;
   TKivEditDocument& doc = *form.Doc;

@@ -185,6 +185,9 @@ void TKivQtPaintSurface::SetClipRects(const std::vector<TKivRect>& ARects) {
   QRegion region;
   for (const TKivRect& rect : ARects)
     if (!rect.IsEmpty()) region += ToQRect(rect);
+  // QPainter takes an empty region for no clip at all; an empty union must paint nothing, so it
+  // becomes a pixel off the device.
+  if (region.isEmpty()) region = QRegion(-2, -2, 1, 1);
   FPainter.setClipRegion(region);
 }
 

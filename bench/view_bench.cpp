@@ -92,7 +92,8 @@ struct Screen : IKivScreenCacheHost {
         const TKivEditAttributes& a = chunk.Attrs;
         const Integer w = chunk.TextData ? chunk.TextData->Width() : 0;
         const TKivRect cell{x, top, x + w, bottom};
-        surface.FillRect(cell, (a.AttributesSet & asBackgroundColor) ? a.BackgroundColor : KivRGB(255, 255, 255));
+        surface.FillRect(cell,
+                         (a.AttributesSet & asBackgroundColor) ? a.BackgroundColor : KivRGB(255, 255, 255));
         if (chunk.TextData && !chunk.Chars.empty())
           surface.DrawText({x, top}, chunk.Chars, chunk.TextData->SSA(),
                            (a.AttributesSet & asTextColor) ? a.TextColor : 0,

@@ -23,7 +23,7 @@ bool KivIsComplexText(TKivStringView AText);
 class TKivQtMeasureSurface : public IKivMeasureSurface {
  public:
   // Measures in AFont (the base font of every style) for ADevice: a printer, an image, or none
-  // for the screen. The device is not owned and must outlive the surface.
+  // for the screen. The device is not owned and must outlive the surface and the runs it shaped.
   explicit TKivQtMeasureSurface(const QFont& AFont, QPaintDevice* ADevice = nullptr);
   TKivQtMeasureSurface(const TKivQtMeasureSurface&) = delete;
   TKivQtMeasureSurface& operator=(const TKivQtMeasureSurface&) = delete;

@@ -46,7 +46,8 @@ class TKivQtPaintSurface : public IKivPaintSurface {
   void Restore() override;
 
  private:
-  void DrawSimple(qreal AX, qreal ABaseline, TKivStringView AText, TKivFontStyles AFs, TKivFontCharset ACharset);
+  void DrawSimple(qreal AX, qreal ABaseline, TKivStringView AText, TKivFontStyles AFs,
+                  TKivFontCharset ACharset);
   QImage Image(TKivGutterImage AKind);
 
   QPainter& FPainter;

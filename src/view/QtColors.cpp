@@ -10,25 +10,55 @@ namespace {
 bool PaletteRole(unsigned AIndex, QPalette::ColorGroup& AGroup, QPalette::ColorRole& ARole) {
   AGroup = QPalette::Active;
   switch (AIndex) {
-    case scWindow: ARole = QPalette::Base; return true;
-    case scWindowText: ARole = QPalette::Text; return true;
+    case scWindow:
+      ARole = QPalette::Base;
+      return true;
+    case scWindowText:
+      ARole = QPalette::Text;
+      return true;
     case scHighlight:
-    case scMenuHighlight: ARole = QPalette::Highlight; return true;
-    case scHighlightText: ARole = QPalette::HighlightedText; return true;
+    case scMenuHighlight:
+      ARole = QPalette::Highlight;
+      return true;
+    case scHighlightText:
+      ARole = QPalette::HighlightedText;
+      return true;
     case scBtnFace:
     case scMenu:
-    case scMenuBar: ARole = QPalette::Window; return true;
+    case scMenuBar:
+      ARole = QPalette::Window;
+      return true;
     case scBtnText:
-    case scMenuText: ARole = QPalette::WindowText; return true;
-    case scGrayText: AGroup = QPalette::Disabled; ARole = QPalette::Text; return true;
-    case scBtnShadow: ARole = QPalette::Dark; return true;
-    case scBtnHighlight: ARole = QPalette::Light; return true;
-    case sc3DDkShadow: ARole = QPalette::Shadow; return true;
-    case sc3DLight: ARole = QPalette::Midlight; return true;
-    case scInfoText: ARole = QPalette::ToolTipText; return true;
-    case scInfoBk: ARole = QPalette::ToolTipBase; return true;
-    case scHotLight: ARole = QPalette::Link; return true;
-    default: return false;
+    case scMenuText:
+      ARole = QPalette::WindowText;
+      return true;
+    case scGrayText:
+      AGroup = QPalette::Disabled;
+      ARole = QPalette::Text;
+      return true;
+    case scBtnShadow:
+      ARole = QPalette::Dark;
+      return true;
+    case scBtnHighlight:
+      ARole = QPalette::Light;
+      return true;
+    case sc3DDkShadow:
+      ARole = QPalette::Shadow;
+      return true;
+    case sc3DLight:
+      ARole = QPalette::Midlight;
+      return true;
+    case scInfoText:
+      ARole = QPalette::ToolTipText;
+      return true;
+    case scInfoBk:
+      ARole = QPalette::ToolTipBase;
+      return true;
+    case scHotLight:
+      ARole = QPalette::Link;
+      return true;
+    default:
+      return false;
   }
 }
 

@@ -4,6 +4,7 @@
 #include <QTextOption>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "KivSedQtMeasure.h"
 #include "internal/QtFonts.h"
@@ -73,7 +74,8 @@ bool IsComplexChar(Char AChar) {
   if (AChar < 0x0300) return false;
   const QChar c(AChar);
   if (c.isSurrogate()) return true;
-  if (AChar == 0x200C || AChar == 0x200D || AChar == 0x200E || AChar == 0x200F) return true;  // ZWNJ ZWJ LRM RLM
+  if (AChar == 0x200C || AChar == 0x200D || AChar == 0x200E || AChar == 0x200F)
+    return true;  // ZWNJ ZWJ LRM RLM
   switch (c.category()) {
     case QChar::Mark_NonSpacing:
     case QChar::Mark_SpacingCombining:
@@ -114,8 +116,8 @@ bool KivIsComplexText(TKivStringView AText) {
 
 // ---- TQtShapedRun ----
 
-TQtShapedRun::TQtShapedRun(TKivStringView AText, const QFont& AFont, QPaintDevice* ADevice, TKivFontStyles AFs,
-                           TKivFontCharset ACharset)
+TQtShapedRun::TQtShapedRun(TKivStringView AText, const QFont& AFont, QPaintDevice* ADevice,
+                           TKivFontStyles AFs, TKivFontCharset ACharset)
     : FText(AText), FFs(AFs), FCharset(ACharset) {
   if (FText.empty()) return;
   FLayout = std::make_unique<QTextLayout>(ToQString(FText), AFont, ADevice);
@@ -195,7 +197,8 @@ void TQtShapedRun::MeasureAreas() {
   // first begins at 0 and the last ends at the run's width.
   std::vector<TCluster*> visual;
   for (TCluster& cluster : clusters) visual.push_back(&cluster);
-  std::stable_sort(visual.begin(), visual.end(), [](const TCluster* A, const TCluster* B) { return A->Left < B->Left; });
+  std::stable_sort(visual.begin(), visual.end(),
+                   [](const TCluster* A, const TCluster* B) { return A->Left < B->Left; });
   for (size_t k = 0; k < visual.size(); ++k) {
     visual[k]->Lo = k == 0 ? 0 : std::clamp<Integer>(qRound(visual[k]->Left), visual[k - 1]->Lo, FWidth);
     if (k > 0) visual[k - 1]->Hi = visual[k]->Lo;
@@ -205,9 +208,11 @@ void TQtShapedRun::MeasureAreas() {
   for (const TCluster& cluster : clusters) {
     const Integer width = cluster.Hi - cluster.Lo;
     for (Integer k = 0; k < cluster.Count; ++k) {
-      const Integer a = cluster.Lo + width * k / cluster.Count, b = cluster.Lo + width * (k + 1) / cluster.Count;
+      const Integer a = cluster.Lo + width * k / cluster.Count,
+                    b = cluster.Lo + width * (k + 1) / cluster.Count;
       FAreas[size_t(cluster.First + k)] =
-          cluster.Rtl ? TKivTextArea{cluster.Hi - (a - cluster.Lo), cluster.Hi - (b - cluster.Lo)} : TKivTextArea{a, b};
+          cluster.Rtl ? TKivTextArea{cluster.Hi - (a - cluster.Lo), cluster.Hi - (b - cluster.Lo)}
+                      : TKivTextArea{a, b};
     }
   }
 }

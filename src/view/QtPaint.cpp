@@ -214,7 +214,8 @@ void TKivQtPaintSurface::DrawImage(TKivGutterImage AKind, const TKivRect& ARect)
   if (image.isNull()) return;
   const QSizeF size = image.deviceIndependentSize();
   const int w = int(std::lround(size.width())), h = int(std::lround(size.height()));
-  FPainter.drawImage(QPointF(ARect.Left + (ARect.Width() - w) / 2, ARect.Top + (ARect.Height() - h) / 2), image);
+  FPainter.drawImage(QPointF(ARect.Left + (ARect.Width() - w) / 2, ARect.Top + (ARect.Height() - h) / 2),
+                     image);
 }
 
 void TKivQtPaintSurface::Save() {

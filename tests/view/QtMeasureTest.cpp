@@ -50,23 +50,23 @@ TEST(QtMeasure, ComplexTextTable) {
   };
   const Case cases[] = {
       {u"Hello, world! 123", false},
-      {u"caf\u00E9 na\u00EFve \u00DF", false},     // precomposed Latin
+      {u"caf\u00E9 na\u00EFve \u00DF", false},           // precomposed Latin
       {u"\u041F\u0440\u0438\u0432\u0435\u0442", false},  // Cyrillic
       {u"\u4E2D\u6587", false},                          // CJK ideographs
       {u"\uAC00\uAC01", false},                          // precomposed Hangul syllables
       {u"", false},
-      {u"e\u0301", true},                                // combining acute
-      {u"a\u05D0", true},                                // Hebrew letter
-      {u"\u0645\u0631\u062D\u0628\u0627", true},         // Arabic
-      {u"x\u0661", true},                                // Arabic-Indic digit
-      {u"a\u202Eb", true},                               // right-to-left override
-      {u"a\u2067b\u2069", true},                         // isolates
-      {u"a\u200Db", true},                               // zero-width joiner
-      {u"a\u200Cb", true},                               // zero-width non-joiner
-      {u"\u0928\u092E\u0938\u094D\u0924\u0947", true},   // Devanagari
-      {u"\u0E2A\u0E27\u0E31\u0E2A", true},               // Thai
-      {u"a\U0001F600", true},                            // surrogate pair
-      {u"\u1100\u1161", true},                           // conjoining jamo
+      {u"e\u0301", true},                               // combining acute
+      {u"a\u05D0", true},                               // Hebrew letter
+      {u"\u0645\u0631\u062D\u0628\u0627", true},        // Arabic
+      {u"x\u0661", true},                               // Arabic-Indic digit
+      {u"a\u202Eb", true},                              // right-to-left override
+      {u"a\u2067b\u2069", true},                        // isolates
+      {u"a\u200Db", true},                              // zero-width joiner
+      {u"a\u200Cb", true},                              // zero-width non-joiner
+      {u"\u0928\u092E\u0938\u094D\u0924\u0947", true},  // Devanagari
+      {u"\u0E2A\u0E27\u0E31\u0E2A", true},              // Thai
+      {u"a\U0001F600", true},                           // surrogate pair
+      {u"\u1100\u1161", true},                          // conjoining jamo
   };
   TKivQtMeasureSurface m(Proportional());
   for (const Case& c : cases) EXPECT_EQ(m.IsComplex(c.Text), c.Complex) << KivToUtf8(c.Text);
@@ -132,7 +132,8 @@ TEST(QtMeasure, ShapedRunsAnswerConsistently) {
     ASSERT_GT(run->Width(), 0);
     for (Integer i = 0; i < Integer(view.size()); ++i) {
       const TKivTextArea a = run->CharArea(i);
-      EXPECT_TRUE(a.Leading >= 0 && a.Leading <= run->Width() && a.Trailing >= 0 && a.Trailing <= run->Width());
+      EXPECT_TRUE(a.Leading >= 0 && a.Leading <= run->Width() && a.Trailing >= 0 &&
+                  a.Trailing <= run->Width());
     }
     for (Integer x = 0; x < run->Width(); ++x) {
       bool trailing = false;

@@ -75,6 +75,16 @@ bool RectHasColor(const QImage& AImage, const QRect& ARect, const QColor& AColor
       if (Near(AImage.pixel(x, y), AColor, ATolerance)) return true;
   return false;
 }
+// Expected colours at points of an image.
+struct Probe {
+  int X, Y;
+  QRgb Color;
+};
+constexpr QRgb kBlank = 0xFFFFFFFF;  // opaque white
+void ExpectPixels(const QImage& AImage, std::initializer_list<Probe> AProbes) {
+  for (const Probe& p : AProbes) EXPECT_EQ(AImage.pixel(p.X, p.Y), p.Color) << "at " << p.X << "," << p.Y;
+}
+
 // Bounding box of the pixels that are not white.
 QRect PaintedBox(const QImage& AImage) {
   QRect box;
@@ -128,7 +138,8 @@ TEST(QtPaint, ComplexRunIsDrawnFromItsShapingResult) {
   // The Hebrew word's first letter is drawn at its measured place, at the word's right end.
   const TKivTextArea shin = shaped->CharArea(4);
   bool ink = false;
-  for (int x = 10 + shin.Trailing + 1; x < 10 + shin.Leading - 1; ++x) ink = ink || ColumnHasInk(image, x, 0, 40);
+  for (int x = 10 + shin.Trailing + 1; x < 10 + shin.Leading - 1; ++x)
+    ink = ink || ColumnHasInk(image, x, 0, 40);
   EXPECT_TRUE(ink);
 }
 
@@ -138,7 +149,8 @@ TEST(QtPaint, FallbackGlyphInASimpleRun) {
   const QRawFont raw = QRawFont::fromFont(font);
   Char missing = 0;
   for (Char c : {u'\u2318', u'\u263A', u'\u2602', u'\u2665', u'\u25C6'})
-    if (!raw.supportsCharacter(QChar(c)) && QRawFont::fromFont(Font("DejaVu Sans", 20)).supportsCharacter(QChar(c))) {
+    if (!raw.supportsCharacter(QChar(c)) &&
+        QRawFont::fromFont(Font("DejaVu Sans", 20)).supportsCharacter(QChar(c))) {
       missing = c;
       break;
     }
@@ -175,7 +187,8 @@ TEST(QtPaint, PaintedRow) {
   // "int x = 42;" with "x = 4" selected (columns 4..8).
   s.FillRect({0, row.Top, gutter, row.Bottom}, kLinesBg);
   const Integer numW = m.CharWidth(u'1', 0, 0) + m.CharWidth(u'2', 0, 0);
-  s.DrawText({gutter - 2 - numW, row.Top}, u"12", nullptr, kLinesText, 0, 0, {0, row.Top, gutter, row.Bottom});
+  s.DrawText({gutter - 2 - numW, row.Top}, u"12", nullptr, kLinesText, 0, 0,
+             {0, row.Top, gutter, row.Bottom});
   auto cell = [&](Integer ACol, Integer ACount) {
     return TKivRect{gutter + ACol * cw, row.Top, gutter + (ACol + ACount) * cw, row.Bottom};
   };
@@ -232,17 +245,17 @@ TEST(QtPaint, LinesAreOnePixelAndEndExclusive) {
   canvas.Surface->VLine(5, 2, 8, KivRGB(0, 0, 255));
   canvas.Surface->HLine(10, 15, 12, KivRGB(0, 128, 0));
   canvas.Surface->VLine(1, 5, 5, kBlack);  // empty
-  const QImage& image = canvas.Done();
-  EXPECT_EQ(image.pixel(5, 2), qRgb(0, 0, 255));
-  EXPECT_EQ(image.pixel(5, 7), qRgb(0, 0, 255));
-  EXPECT_EQ(image.pixel(5, 8), qRgb(255, 255, 255));
-  EXPECT_EQ(image.pixel(4, 5), qRgb(255, 255, 255));
-  EXPECT_EQ(image.pixel(6, 5), qRgb(255, 255, 255));
-  EXPECT_EQ(image.pixel(10, 12), qRgb(0, 128, 0));
-  EXPECT_EQ(image.pixel(14, 12), qRgb(0, 128, 0));
-  EXPECT_EQ(image.pixel(15, 12), qRgb(255, 255, 255));
-  EXPECT_EQ(image.pixel(12, 11), qRgb(255, 255, 255));
-  EXPECT_EQ(image.pixel(1, 5), qRgb(255, 255, 255));
+  const QRgb blue = qRgb(0, 0, 255), green = qRgb(0, 128, 0);
+  ExpectPixels(canvas.Done(), {{5, 2, blue},
+                               {5, 7, blue},
+                               {5, 8, kBlank},
+                               {4, 5, kBlank},
+                               {6, 5, kBlank},
+                               {10, 12, green},
+                               {14, 12, green},
+                               {15, 12, kBlank},
+                               {12, 11, kBlank},
+                               {1, 5, kBlank}});
 }
 
 // Every built-in image is drawn centred in the rectangle, at its own size, also on a device of
@@ -261,10 +274,11 @@ TEST(QtPaint, GutterImages) {
         EXPECT_TRUE(box.isNull());
         continue;
       }
-      const QRect expected(int((2 + (20 - size.width()) / 2) * ratio), int((2 + (20 - size.height()) / 2) * ratio),
-                           int(size.width() * ratio), int(size.height() * ratio));
-      EXPECT_TRUE(expected.contains(box)) << "painted " << box.x() << "," << box.y() << " " << box.width() << "x"
-                                          << box.height();
+      const QRect expected(int((2 + (20 - size.width()) / 2) * ratio),
+                           int((2 + (20 - size.height()) / 2) * ratio), int(size.width() * ratio),
+                           int(size.height() * ratio));
+      EXPECT_TRUE(expected.contains(box))
+          << "painted " << box.x() << "," << box.y() << " " << box.width() << "x" << box.height();
       EXPECT_GE(box.width(), expected.width() * 2 / 3);
       EXPECT_GE(box.height(), expected.height() * 2 / 3);
     }
@@ -291,12 +305,9 @@ TEST(QtPaint, HighDensityDeviceWorksInLogicalPixels) {
   Canvas canvas(20, 20, Font("DejaVu Sans", 12), 2);
   canvas.Surface->FillRect({0, 0, 10, 10}, kBlack);
   canvas.Surface->VLine(15, 0, 5, kBlack);
-  const QImage& image = canvas.Done();
-  EXPECT_EQ(image.pixel(19, 19), qRgb(0, 0, 0));
-  EXPECT_EQ(image.pixel(20, 20), qRgb(255, 255, 255));
-  EXPECT_EQ(image.pixel(30, 2), qRgb(0, 0, 0));
-  EXPECT_EQ(image.pixel(31, 2), qRgb(0, 0, 0));
-  EXPECT_EQ(image.pixel(32, 2), qRgb(255, 255, 255));
+  const QRgb black = qRgb(0, 0, 0);
+  ExpectPixels(canvas.Done(),
+               {{19, 19, black}, {20, 20, kBlank}, {30, 2, black}, {31, 2, black}, {32, 2, kBlank}});
 }
 
 TEST(QtPaint, SaveRestoreAndRefusals) {

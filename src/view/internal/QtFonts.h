@@ -56,7 +56,7 @@ class TQtFontSet {
   // What a character is drawn as: a glyph of one of the raw fonts (FontIdx >= 0), or, for a
   // character no raw font can give (a lone surrogate, a box drawn by the fallback), its text.
   struct TCharEntry {
-    Integer Width = -1;  // rounded advance; -1 until measured
+    Integer Width = -1;    // rounded advance; -1 until measured
     int32_t FontIdx = -2;  // -2 until the glyph was looked up, -1 for text
     quint32 Glyph = 0;
   };

@@ -117,8 +117,6 @@ void TKivQtPaintSurface::DrawSimple(qreal AX, qreal ABaseline, TKivStringView AT
     run.setRawFont(fonts.RawFont(runFont));
     run.setGlyphIndexes(glyphs);
     run.setPositions(positions);
-    run.setUnderline((AFs & fsUnderline) != 0);
-    run.setStrikeOut((AFs & fsStrikeOut) != 0);
     FPainter.drawGlyphRun(QPointF(0, 0), run);
     glyphs.clear();
     positions.clear();
@@ -136,12 +134,27 @@ void TKivQtPaintSurface::DrawSimple(qreal AX, qreal ABaseline, TKivStringView AT
     } else if (c > u' ') {
       // No usable glyph: Qt draws the character its own way, at the same place.
       flush();
-      FPainter.setFont(fonts.Style(AFs, ACharset).Font);
+      QFont font = fonts.Style(AFs, ACharset).Font;
+      font.setUnderline(false);  // the run's lines are drawn below, once
+      font.setStrikeOut(false);
+      FPainter.setFont(font);
       FPainter.drawText(QPointF(x, ABaseline), QString(QChar(c)));
     }
     x += entry.Width;
   }
   flush();
+  // Lines along the whole measured run, spaces included. (A glyph run's own decorations end at
+  // its last glyph's origin.)
+  if (AFs & (fsUnderline | fsStrikeOut)) {
+    const QFontMetricsF& metrics = fonts.Style(AFs, ACharset).Metrics;
+    const qreal thickness = std::max<qreal>(1, std::round(metrics.lineWidth()));
+    const QColor color = FPainter.pen().color();
+    auto line = [&](qreal AY) {
+      FPainter.fillRect(QRectF(AX, std::round(AY - thickness / 2), x - AX, thickness), color);
+    };
+    if (AFs & fsUnderline) line(ABaseline + metrics.underlinePos());
+    if (AFs & fsStrikeOut) line(ABaseline - metrics.strikeOutPos());
+  }
 }
 
 void TKivQtPaintSurface::DrawText(const TKivPoint& APos, TKivStringView AText, const IKivShapedRun* AShaped,

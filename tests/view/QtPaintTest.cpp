@@ -329,3 +329,29 @@ TEST(QtPaint, SaveRestoreAndRefusals) {
   TKivQtMeasureSurface m(Font("DejaVu Sans", 12));
   EXPECT_THROW(TKivQtPaintSurface(idle, m), EKivEditViewError);
 }
+
+// Underline and strike-out are drawn along the run; a shaping result of other text is not used.
+TEST(QtPaint, DecorationsAndForeignShapingResult) {
+  Canvas canvas(200, 60, Font("DejaVu Sans", 20));
+  const TKivStringView text = u"ab cd";
+  Integer width = 0;
+  for (Char c : text) width += canvas.Measure->CharWidth(c, fsUnderline | fsStrikeOut, 0);
+  canvas.Surface->DrawText({10, 0}, text, nullptr, kBlack, fsUnderline | fsStrikeOut, 0, {0, 0, 200, 30});
+  const auto other = canvas.Measure->Shape(u"\u05D0\u05D1\u05D2\u05D3\u05D4\u05D5\u05D6\u05D7", 0, 0);
+  canvas.Surface->DrawText({10, 30}, u"ab", other.get(), kBlack, 0, 0, {0, 30, 200, 60});
+  const QImage& image = canvas.Done();
+  // Two separate bands of rows inked across the whole run, spaces included: the strike-out and
+  // the underline.
+  int bands = 0;
+  bool inBand = false;
+  for (int y = 0; y < 30; ++y) {
+    int inked = 0;
+    for (int x = 10; x < 10 + width; ++x) inked += IsInk(image.pixel(x, y));
+    const bool full = inked >= width - 2;
+    bands += full && !inBand;
+    inBand = full;
+  }
+  EXPECT_EQ(bands, 2);
+  EXPECT_NEAR(LastInkColumn(image, 30, 60) + 1,
+              10 + canvas.Measure->CharWidth(u'a', 0, 0) + canvas.Measure->CharWidth(u'b', 0, 0), 2);
+}

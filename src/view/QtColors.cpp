@@ -6,69 +6,42 @@
 
 namespace {
 
-// The palette role standing for a system colour, or false when none does.
-bool PaletteRole(unsigned AIndex, QPalette::ColorGroup& AGroup, QPalette::ColorRole& ARole) {
-  AGroup = QPalette::Active;
-  switch (AIndex) {
-    case scWindow:
-      ARole = QPalette::Base;
-      return true;
-    case scWindowText:
-      ARole = QPalette::Text;
-      return true;
-    case scHighlight:
-    case scMenuHighlight:
-      ARole = QPalette::Highlight;
-      return true;
-    case scHighlightText:
-      ARole = QPalette::HighlightedText;
-      return true;
-    case scBtnFace:
-    case scMenu:
-    case scMenuBar:
-      ARole = QPalette::Window;
-      return true;
-    case scBtnText:
-    case scMenuText:
-      ARole = QPalette::WindowText;
-      return true;
-    case scGrayText:
-      AGroup = QPalette::Disabled;
-      ARole = QPalette::Text;
-      return true;
-    case scBtnShadow:
-      ARole = QPalette::Dark;
-      return true;
-    case scBtnHighlight:
-      ARole = QPalette::Light;
-      return true;
-    case sc3DDkShadow:
-      ARole = QPalette::Shadow;
-      return true;
-    case sc3DLight:
-      ARole = QPalette::Midlight;
-      return true;
-    case scInfoText:
-      ARole = QPalette::ToolTipText;
-      return true;
-    case scInfoBk:
-      ARole = QPalette::ToolTipBase;
-      return true;
-    case scHotLight:
-      ARole = QPalette::Link;
-      return true;
-    default:
-      return false;
-  }
-}
+// The palette role standing for each system colour that has one.
+struct TPaletteRole {
+  unsigned Index;
+  QPalette::ColorGroup Group;
+  QPalette::ColorRole Role;
+};
+
+constexpr TPaletteRole kPaletteRoles[] = {
+    {scWindow, QPalette::Active, QPalette::Base},
+    {scWindowText, QPalette::Active, QPalette::Text},
+    {scHighlight, QPalette::Active, QPalette::Highlight},
+    {scMenuHighlight, QPalette::Active, QPalette::Highlight},
+    {scHighlightText, QPalette::Active, QPalette::HighlightedText},
+    {scBtnFace, QPalette::Active, QPalette::Window},
+    {scMenu, QPalette::Active, QPalette::Window},
+    {scMenuBar, QPalette::Active, QPalette::Window},
+    {scBtnText, QPalette::Active, QPalette::WindowText},
+    {scMenuText, QPalette::Active, QPalette::WindowText},
+    {scGrayText, QPalette::Disabled, QPalette::Text},
+    {scBtnShadow, QPalette::Active, QPalette::Dark},
+    {scBtnHighlight, QPalette::Active, QPalette::Light},
+    {sc3DDkShadow, QPalette::Active, QPalette::Shadow},
+    {sc3DLight, QPalette::Active, QPalette::Midlight},
+    {scInfoText, QPalette::Active, QPalette::ToolTipText},
+    {scInfoBk, QPalette::Active, QPalette::ToolTipBase},
+    {scHotLight, QPalette::Active, QPalette::Link},
+};
 
 }  // namespace
 
 Integer KivPaletteSysColor(unsigned AIndex) {
-  QPalette::ColorGroup group;
-  QPalette::ColorRole role;
-  if (!qGuiApp || !PaletteRole(AIndex, group, role)) return -1;
-  return Integer(KivFromQColor(QGuiApplication::palette().color(group, role)));
+  if (!qGuiApp) return -1;
+  for (const TPaletteRole& role : kPaletteRoles)
+    if (role.Index == AIndex)
+      return Integer(KivFromQColor(QGuiApplication::palette().color(role.Group, role.Role)));
+  return -1;
 }
 
 void KivInstallPaletteColors() {

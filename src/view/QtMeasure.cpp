@@ -116,30 +116,68 @@ bool KivIsComplexText(TKivStringView AText) {
 
 // ---- TQtShapedRun ----
 
+namespace {
+
+bool IsJoiner(Char AChar) {
+  return AChar == 0x200C || AChar == 0x200D;
+}
+
+// Whether a run may be cut before AText[AIdx] without splitting a cluster.
+bool ClusterBoundary(TKivStringView AText, size_t AIdx) {
+  const QChar c(AText[AIdx]);
+  if (c.isLowSurrogate() || IsJoiner(AText[AIdx]) || IsJoiner(AText[AIdx - 1])) return false;
+  const QChar::Category category = c.category();
+  return category != QChar::Mark_NonSpacing && category != QChar::Mark_SpacingCombining &&
+         category != QChar::Mark_Enclosing;
+}
+
+// The end of the piece that starts at AStart.
+size_t PieceEnd(TKivStringView AText, size_t AStart) {
+  const size_t limit = AStart + size_t(TQtShapedRun::kPieceLength);
+  if (AText.size() <= limit) return AText.size();
+  for (size_t end = limit; end > AStart + TQtShapedRun::kPieceLength / 2; --end)
+    if (AText[end - 1] == u' ') return end;
+  for (size_t end = limit; end > AStart + 1; --end)
+    if (ClusterBoundary(AText, end)) return end;
+  return limit;
+}
+
+}  // namespace
+
 TQtShapedRun::TQtShapedRun(TKivStringView AText, const QFont& AFont, QPaintDevice* ADevice,
                            TKivFontStyles AFs, TKivFontCharset ACharset)
-    : FText(AText), FFs(AFs), FCharset(ACharset) {
-  if (FText.empty()) return;
-  FLayout = std::make_unique<QTextLayout>(ToQString(FText), AFont, ADevice);
-  // One line, read left to right as a whole (right-to-left stretches are reordered inside it),
-  // trailing spaces counted in the width.
+    : FText(AText), FFs(AFs), FCharset(ACharset), FAreas(AText.size()) {
+  // Each piece is one line, read left to right as a whole (right-to-left stretches are reordered
+  // inside it), trailing spaces counted in the width.
   QTextOption option;
   option.setTextDirection(Qt::LeftToRight);
   option.setWrapMode(QTextOption::NoWrap);
   option.setFlags(QTextOption::IncludeTrailingSpaces);
-  FLayout->setTextOption(option);
-  FLayout->setCacheEnabled(true);
-  FLayout->beginLayout();
-  QTextLine line = FLayout->createLine();
-  line.setLineWidth(std::numeric_limits<int>::max() / 4);
-  FLayout->endLayout();
-  FWidth = std::max<Integer>(0, qRound(line.naturalTextWidth()));
-  MeasureAreas();
+  for (size_t start = 0; start < FText.size();) {
+    const size_t end = PieceEnd(FText, start);
+    TPiece piece;
+    piece.Start = Integer(start);
+    piece.Count = Integer(end - start);
+    piece.Left = FWidth;
+    piece.Layout = std::make_unique<QTextLayout>(ToQString(TKivStringView(FText).substr(start, end - start)),
+                                                 AFont, ADevice);
+    piece.Layout->setTextOption(option);
+    piece.Layout->setCacheEnabled(true);
+    piece.Layout->beginLayout();
+    QTextLine line = piece.Layout->createLine();
+    line.setLineWidth(std::numeric_limits<int>::max() / 4);
+    piece.Layout->endLayout();
+    piece.Width = std::max<Integer>(0, qRound(line.naturalTextWidth()));
+    FWidth = KivSatAdd(FWidth, piece.Width);
+    MeasureAreas(piece);
+    FPieces.push_back(std::move(piece));
+    start = end;
+  }
 }
 
-void TQtShapedRun::MeasureAreas() {
+void TQtShapedRun::MeasureAreas(const TPiece& APiece) {
   // The span of each character from its glyphs: a character's glyphs are those its cluster maps to.
-  const Integer count = Integer(FText.size());
+  const Integer count = APiece.Count;
   struct TSpan {
     qreal Left, Right;
     bool Rtl, HasGlyph;
@@ -147,7 +185,7 @@ void TQtShapedRun::MeasureAreas() {
   std::vector<TSpan> spans(size_t(count), TSpan{0, 0, false, false});
   for (Integer i = 0; i < count; ++i) {
     TSpan& span = spans[size_t(i)];
-    for (const QGlyphRun& run : FLayout->glyphRuns(i, 1)) {
+    for (const QGlyphRun& run : APiece.Layout->glyphRuns(i, 1)) {
       const QList<quint32> glyphs = run.glyphIndexes();
       const QList<QPointF> positions = run.positions();
       const QList<QPointF> advances = run.rawFont().advancesForGlyphIndexes(glyphs);
@@ -166,7 +204,6 @@ void TQtShapedRun::MeasureAreas() {
       span.Rtl = run.isRightToLeft();
     }
   }
-  FAreas.assign(size_t(count), TKivTextArea{});
   // Clusters: a character with glyphs and the following ones with the same glyphs.
   struct TCluster {
     Integer First, Count;
@@ -175,14 +212,16 @@ void TQtShapedRun::MeasureAreas() {
     Integer Lo = 0, Hi = 0;
   };
   std::vector<TCluster> clusters;
-  const QTextLine line = FLayout->lineAt(0);
+  const QTextLine line = APiece.Layout->lineAt(0);
+  TKivTextArea* areas = FAreas.data() + APiece.Start;
   for (Integer i = 0; i < count;) {
     const TSpan& span = spans[size_t(i)];
     if (!span.HasGlyph) {
       // Nothing drawn (a control, a joiner): an empty area where the cursor stands.
       int pos = i;
-      const Integer x = std::clamp<Integer>(qRound(line.cursorToX(&pos, QTextLine::Leading)), 0, FWidth);
-      FAreas[size_t(i)] = TKivTextArea{x, x};
+      const Integer x = APiece.Left + std::clamp<Integer>(qRound(line.cursorToX(&pos, QTextLine::Leading)), 0,
+                                                          APiece.Width);
+      areas[i] = TKivTextArea{x, x};
       ++i;
       continue;
     }
@@ -193,26 +232,24 @@ void TQtShapedRun::MeasureAreas() {
     clusters.push_back(TCluster{i, end - i, span.Left, span.Rtl});
     i = end;
   }
-  // In visual order the clusters tile the run without gaps: each ends where the next begins, the
-  // first begins at 0 and the last ends at the run's width.
+  // In visual order the clusters tile the piece without gaps: each ends where the next begins,
+  // the first begins at the piece's left edge and the last ends at its right edge.
   std::vector<TCluster*> visual;
   for (TCluster& cluster : clusters) visual.push_back(&cluster);
   std::stable_sort(visual.begin(), visual.end(),
                    [](const TCluster* A, const TCluster* B) { return A->Left < B->Left; });
   for (size_t k = 0; k < visual.size(); ++k) {
-    visual[k]->Lo = k == 0 ? 0 : std::clamp<Integer>(qRound(visual[k]->Left), visual[k - 1]->Lo, FWidth);
+    visual[k]->Lo =
+        k == 0 ? 0 : std::clamp<Integer>(qRound(visual[k]->Left), visual[k - 1]->Lo, APiece.Width);
     if (k > 0) visual[k - 1]->Hi = visual[k]->Lo;
   }
-  if (!visual.empty()) visual.back()->Hi = FWidth;
+  if (!visual.empty()) visual.back()->Hi = APiece.Width;
   // The characters of a cluster share its span in equal parts, in reading order.
   for (const TCluster& cluster : clusters) {
-    const Integer width = cluster.Hi - cluster.Lo;
+    const Integer lo = APiece.Left + cluster.Lo, hi = APiece.Left + cluster.Hi, width = hi - lo;
     for (Integer k = 0; k < cluster.Count; ++k) {
-      const Integer a = cluster.Lo + width * k / cluster.Count,
-                    b = cluster.Lo + width * (k + 1) / cluster.Count;
-      FAreas[size_t(cluster.First + k)] =
-          cluster.Rtl ? TKivTextArea{cluster.Hi - (a - cluster.Lo), cluster.Hi - (b - cluster.Lo)}
-                      : TKivTextArea{a, b};
+      const Integer a = width * k / cluster.Count, b = width * (k + 1) / cluster.Count;
+      areas[cluster.First + k] = cluster.Rtl ? TKivTextArea{hi - a, hi - b} : TKivTextArea{lo + a, lo + b};
     }
   }
 }
@@ -231,11 +268,13 @@ Integer TQtShapedRun::CharAt(Integer AX, bool& ATrailing) const {
     ATrailing = true;
     return count - 1;
   }
-  // The character whose span holds AX; between spans (never in a shaped line, but rounding may
-  // leave a pixel) the nearest one.
-  Integer best = 0;
+  // The piece under AX, then its character whose span holds AX (the spans tile the piece; the
+  // nearest one should a piece hold only characters that draw nothing).
+  const auto piece = std::prev(std::upper_bound(FPieces.begin(), FPieces.end(), AX,
+                                                [](Integer X, const TPiece& P) { return X < P.Left; }));
+  Integer best = piece->Start;
   Integer bestDistance = std::numeric_limits<Integer>::max();
-  for (Integer i = 0; i < count; ++i) {
+  for (Integer i = piece->Start; i < piece->Start + piece->Count; ++i) {
     const TKivTextArea& area = FAreas[size_t(i)];
     const Integer left = std::min(area.Leading, area.Trailing), right = std::max(area.Leading, area.Trailing);
     if (left <= AX && AX < right) {
@@ -259,9 +298,10 @@ bool TQtShapedRun::Matches(TKivStringView AText, TKivFontStyles AFs, TKivFontCha
 }
 
 void TQtShapedRun::Draw(QPainter& APainter, qreal AX, qreal ABaseline) const {
-  if (!FLayout) return;
-  const QTextLine line = FLayout->lineAt(0);
-  line.draw(&APainter, QPointF(AX, ABaseline - line.ascent()));
+  for (const TPiece& piece : FPieces) {
+    const QTextLine line = piece.Layout->lineAt(0);
+    line.draw(&APainter, QPointF(AX + piece.Left, ABaseline - line.ascent()));
+  }
 }
 
 // ---- TQtFontSet ----

@@ -7,6 +7,7 @@
 
 #include "KivSedQtMeasure.h"
 #include "internal/MeasureCaches.h"
+#include "internal/QtFonts.h"
 
 namespace {
 
@@ -192,4 +193,38 @@ TEST(QtMeasure, FontsPerStyleCharsetAndDevice) {
   const Integer small = grow.CharWidth(u'W', 0, 0);
   grow.SetFont(Proportional(40));
   EXPECT_GT(grow.CharWidth(u'W', 0, 0), 3 * small);
+}
+
+// A complex line of many thousands of characters is shaped in pieces, quickly, and still answers
+// consistently: edges tile the run and every sampled pixel hits a character that holds it.
+TEST(QtMeasure, LongComplexRunInPieces) {
+  TKivString text;
+  while (text.size() < 20000) text += u"\u0645\u0631\u062D\u0628\u0627 abc \u05D0\u05D1 e\u0301 ";
+  TKivQtMeasureSurface m(Proportional(14));
+  const auto run = m.Shape(text, 0, 0);
+  const auto* pieces = dynamic_cast<const TQtShapedRun*>(run.get());
+  ASSERT_NE(pieces, nullptr);
+  EXPECT_GE(pieces->PieceCount(), Integer(text.size()) / TQtShapedRun::kPieceLength);
+  // Whole-pixel pieces stay within half a pixel a piece of Qt's width of the whole text.
+  const qreal qtWidth =
+      QFontMetricsF(m.StyledFont(0, 0))
+          .horizontalAdvance(QString(reinterpret_cast<const QChar*>(text.data()), text.size()));
+  EXPECT_NEAR(run->Width(), qtWidth, pieces->PieceCount());
+  for (Integer x = 0; x < run->Width(); x += 97) {
+    bool trailing = false;
+    const Integer i = run->CharAt(x, trailing);
+    const TKivTextArea a = run->CharArea(i);
+    EXPECT_TRUE(std::min(a.Leading, a.Trailing) <= x && x < std::max(a.Leading, a.Trailing)) << x;
+  }
+  // With no space to cut after, no piece splits a letter from its accent: the two share the
+  // cluster's span in halves.
+  TKivString accents;
+  while (accents.size() < 3000) accents += u"e\u0301x";
+  const auto accented = m.Shape(accents, 0, 0);
+  for (Integer i = 0; i < Integer(accents.size()); i += 3) {
+    const TKivTextArea e = accented->CharArea(i), acute = accented->CharArea(i + 1);
+    ASSERT_EQ(e.Trailing, acute.Leading) << i;
+    ASSERT_GT(e.Trailing - e.Leading, 0) << i;
+    ASSERT_NEAR(e.Trailing - e.Leading, acute.Trailing - acute.Leading, 1) << i;
+  }
 }

@@ -18,8 +18,16 @@ class QPaintDevice;
 // A run shaped by QTextLayout in one font. Widths and edges are whole pixels from the run's left
 // edge; the edges of the characters of one cluster (a ligature, a base with its marks) share the
 // cluster's span in equal parts, in reading order.
+//
+// A long run is shaped in pieces of at most kPieceLength code units, cut after a space where
+// possible and never inside a cluster, laid side by side from left to right: the cost of finding
+// each character's glyphs grows with the length of the layout, and a line of many thousands of
+// complex characters would otherwise take seconds. Right-to-left text longer than a piece so
+// keeps its order inside each piece only.
 class TQtShapedRun : public IKivShapedRun {
  public:
+  static constexpr Integer kPieceLength = 256;
+
   TQtShapedRun(TKivStringView AText, const QFont& AFont, QPaintDevice* ADevice, TKivFontStyles AFs,
                TKivFontCharset ACharset);
 
@@ -29,17 +37,25 @@ class TQtShapedRun : public IKivShapedRun {
 
   // What the run was shaped from, so that a painter can tell that it draws the same run.
   bool Matches(TKivStringView AText, TKivFontStyles AFs, TKivFontCharset ACharset) const;
-  // Draws the run with its left edge at AX and its first line's baseline at ABaseline, in the
-  // painter's pen.
+  // Draws the run with its left edge at AX and its baseline at ABaseline, in the painter's pen.
   void Draw(QPainter& APainter, qreal AX, qreal ABaseline) const;
+  Integer PieceCount() const { return Integer(FPieces.size()); }
 
  private:
-  void MeasureAreas();
+  struct TPiece {
+    Integer Start = 0;  // first code unit
+    Integer Count = 0;
+    Integer Left = 0;  // x of the piece's left edge in the run
+    Integer Width = 0;
+    std::unique_ptr<QTextLayout> Layout;
+  };
+  // Fills the areas of the piece's characters.
+  void MeasureAreas(const TPiece& APiece);
 
   TKivString FText;
   TKivFontStyles FFs;
   TKivFontCharset FCharset;
-  std::unique_ptr<QTextLayout> FLayout;
+  std::vector<TPiece> FPieces;
   Integer FWidth = 0;
   std::vector<TKivTextArea> FAreas;
 };

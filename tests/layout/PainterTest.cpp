@@ -266,3 +266,58 @@ TEST(Painter, InvalidatesDirtyRowsAfterAChange) {
 }
 
 }  // namespace
+
+// ---- the golden screen ----
+//
+// A small document with tokens, a selection, a breakpoint, a numbered bookmark, an open and a
+// collapsed fold and shown special characters, painted with the default gutter. After an
+// intended change of the painting, write the file again with
+//   KIV_WRITE_GOLDEN=1 build/default/tests/layout_tests --gtest_filter='PainterGolden.*'
+// and review its diff.
+namespace {
+
+const std::string kGoldenFile = std::string(KIV_TEST_DATA_DIR) + "/painter_screen.golden";
+
+std::string GoldenScreen() {
+  PaintFixture f(
+      u"int main() {\r\n\treturn f(1);\r\n}\r\nvoid f(int x) {\r\n  x++;\r\n}\r\n// end", wmNoWrap);
+  f.P.Gutter = TKivGutterPaintSettings();
+  f.P.SpecialChars = &f.H.SpecChars;
+  f.P.Settings.HighlightSelectedLine = true;
+  f.P.Settings.ShowWrapRuler = true;
+  f.H.SpecChars.SetShowCharKinds({skTabHead, skSpace, skCRLF, skFoldedLineEnd});
+  f.H.Cache->SpecialCharsChanged();
+  f.H.Cache->SetScreenSize(300, 8);
+  f.H.Cache->SetWrapWidth(24);
+  f.H.Parser->SetTokens(0, {{0, 3, Attrs(asTextColor | asFontStyle, 0xFF0000, 0, fsBold), 2}});
+  f.H.Parser->SetTokens(6, {{0, 6, Attrs(asTextColor | asBackgroundColor, 0x008000, 0xF0F0F0), 3}});
+  f.H.Parser->AddFold(0, 2);
+  f.H.Parser->AddFold(3, 5);
+  f.H.Cache->CollapseLines(3, 5);
+  f.H.Doc.Breakpoints()->CreateLineMark(1);
+  f.H.Doc.Bookmarks()->CreateLineMark(6)->SetName(u"3");
+  f.H.Cache->ScreenMarkersChanged();
+  f.H.Cache->SetSelection(TOffsetPoint{4, 0}, TOffsetPoint{20, 0});
+  f.H.Cache->SetCursorOffset(TOffsetPoint{f.H.Doc.GetLineStart(6) + 2, 0});
+  RecordingPainter r;
+  const TKivRect client{0, 0, 300 + f.P.Gutter.Width(), 5 * 16};
+  f.P.Paint(*f.H.Cache, r, client, client);
+  std::string s;
+  for (const std::string& op : r.Ops) s += op + "\n";
+  return s;
+}
+
+TEST(PainterGolden, SmallScreenMatchesItsFile) {
+  const std::string actual = GoldenScreen();
+  if (std::getenv("KIV_WRITE_GOLDEN")) {
+    std::ofstream(kGoldenFile, std::ios::binary) << actual;
+    GTEST_SKIP() << "wrote " << kGoldenFile;
+  }
+  std::ifstream in(kGoldenFile, std::ios::binary);
+  ASSERT_TRUE(in) << kGoldenFile << " is missing";
+  std::stringstream expected;
+  expected << in.rdbuf();
+  EXPECT_EQ(actual, expected.str());
+}
+
+}  // namespace

@@ -92,8 +92,9 @@ void TKivEditPainter::PrepareLine(TScreenCache& ACache, Integer AScreenLine, con
       {lpBreakpointActive, {Colors.BreakpointLineBg, Colors.BreakpointLineColor}},
       {lpFrameTop, {Colors.DebugFrameTopLineBg, Colors.DebugFrameTopLineColor}},
       {lpFrameActive, {Colors.DebugFrameActiveLineBg, Colors.DebugFrameActiveLineColor}}};
+  // A printed page shows no breakpoint or debugger colours.
   for (const auto& [prop, colors] : markers)
-    if (Has(props, prop)) {
+    if (!printing && Has(props, prop)) {
       lc.Marker = true;
       lc.MarkerBg = colors.first;
       lc.MarkerText = colors.second;

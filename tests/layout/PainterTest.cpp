@@ -321,3 +321,63 @@ TEST(PainterGolden, SmallScreenMatchesItsFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// Breakpoint and debugger-frame lines: the later of breakpoint, top frame and active frame
+// colours the line; a plain frame only gives runs without colours of their own its colours.
+TEST(Painter, MarkerLineColours) {
+  struct TCase {
+    bool Breakpoint;
+    std::vector<TKivDebugFrameKind> Frames;
+    std::string Expected;  // the text op and the rest fill
+  } cases[] = {
+      {true, {}, "text(0,0,\"ab\",#000001,b0) fill(20,0,800,16,#0000B1)"},
+      {true, {fkFrameTop}, "text(0,0,\"ab\",#000002,b0) fill(20,0,800,16,#0000B2)"},
+      {true, {fkFrameTop, fkFrameActive}, "text(0,0,\"ab\",#000003,b0) fill(20,0,800,16,#0000B3)"},
+      {false, {fkFrame}, "text(0,0,\"ab\",#000004,b0) fill(20,0,800,16,#0000B4)"},
+      {false, {}, "text(0,0,\"ab\",#000000,b0) fill(20,0,800,16,#FFFFFF)"},
+  };
+  for (const TCase& c : cases) {
+    PaintFixture f(u"ab");
+    f.P.Colors.BreakpointLineColor = 1;
+    f.P.Colors.BreakpointLineBg = 0xB1;
+    f.P.Colors.DebugFrameTopLineColor = 2;
+    f.P.Colors.DebugFrameTopLineBg = 0xB2;
+    f.P.Colors.DebugFrameActiveLineColor = 3;
+    f.P.Colors.DebugFrameActiveLineBg = 0xB3;
+    f.P.Colors.DebugFrameLineColor = 4;
+    f.P.Colors.DebugFrameLineBg = 0xB4;
+    if (c.Breakpoint) f.H.Doc.Breakpoints()->CreateLineMark(0);
+    for (TKivDebugFrameKind k : c.Frames) f.H.Doc.SetDebugFrameKind(f.H.Doc.DebugFrameLines()->CreateLineMark(0), k);
+    f.H.Cache->ScreenMarkersChanged();
+    const std::string row = f.Row(0);
+    EXPECT_NE(row.find(c.Expected.substr(0, c.Expected.find(" fill"))), std::string::npos) << row;
+    EXPECT_NE(row.find(c.Expected.substr(c.Expected.find(" fill") + 1)), std::string::npos) << row;
+  }
+}
+
+// A printed row: no selection, no cursor line, no breakpoint colours, no event, and a token's own
+// background is kept even when it equals the page colour.
+TEST(Painter, PrintingDrawsOnlyTheText) {
+  PaintFixture f(u"abcd");
+  f.H.Parser->SetTokens(0, {{0, 2, Attrs(asBackgroundColor, 0, 0xFFFFFF)}});
+  f.H.Cache->ResetPreserve();
+  f.P.Colors.Color = 0xEEEEEE;
+  f.H.Cache->SetSelection(TOffsetPoint{1, 0}, TOffsetPoint{3, 0});
+  f.H.Doc.Breakpoints()->CreateLineMark(0);
+  f.H.Cache->ScreenMarkersChanged();
+  f.P.Settings.Printing = true;
+  f.P.Settings.HighlightSelectedLine = true;
+  f.P.Settings.ReadOnly = true;
+  bool asked = false;
+  f.P.OnGetLineAttributes = [&](Integer, TKivEditAttributes&, bool&) { asked = true; };
+  RecordingPainter r;
+  f.P.PaintLine(*f.H.Cache, r, 0, {0, 0, 800, 16}, {0, 0, 800, 16});
+  EXPECT_FALSE(asked);
+  EXPECT_EQ(r.Text(),
+            "fill(0,0,20,16,#FFFFFF) fill(20,0,40,16,#EEEEEE) fill(40,0,800,16,#EEEEEE) "
+            "text(0,0,\"ab\",#000000,b0) text(20,0,\"cd\",#000000,b0)");
+}
+
+}  // namespace

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "BenchSurface.h"
 #include "KivDemoData.h"
 #include "KivSedDocument.h"
 #include "KivSedPainter.h"
@@ -21,18 +22,6 @@ std::string CorpusFile() {
   const std::string src = __FILE__;
   return src.substr(0, src.find_last_of('/') + 1) + "corpus/c_16mb.txt";
 }
-
-// Every character 8 px wide; rows of 16 px.
-class BenchSurface : public IKivMeasureSurface {
- public:
-  Integer CharWidth(Char, TKivFontStyles, TKivFontCharset) override { return 8; }
-  Integer SpaceWidth() override { return 8; }
-  TKivFontMetrics Metrics(TKivFontStyles) override { return {16, 13, 3, 0, 8}; }
-  bool IsComplex(TKivStringView) override { return false; }
-  std::unique_ptr<IKivShapedRun> Shape(TKivStringView, TKivFontStyles, TKivFontCharset) override {
-    return nullptr;
-  }
-};
 
 // Draws nothing; counts the calls so that they are not optimised away.
 class NullPainter : public IKivPaintSurface {
@@ -87,12 +76,14 @@ void BM_PaintScreen(benchmark::State& AState) {
     AState.SkipWithError("corpus missing: run bench/make_corpus");
     return;
   }
-  if (AState.range(0)) v.Cache.SetSelection(TKivPoint{10, v.Cache.FirstLineScroll() + 5},
-                                            TKivPoint{20, v.Cache.FirstLineScroll() + 40});
+  if (AState.range(0))
+    v.Cache.SetSelection(TKivPoint{10, v.Cache.FirstLineScroll() + 5},
+                         TKivPoint{20, v.Cache.FirstLineScroll() + 40});
   const TKivRect client{0, 0, 1000 + v.Painter.Gutter.Width(), 60 * 16};
   NullPainter p;
   int64_t chunks = 0;
-  for (Integer i = 0; i < v.Cache.LinesOnScreenScroll(); ++i) chunks += static_cast<int64_t>(v.Cache.GetScreenLine(i).Chunks.size());
+  for (Integer i = 0; i < v.Cache.LinesOnScreenScroll(); ++i)
+    chunks += static_cast<int64_t>(v.Cache.GetScreenLine(i).Chunks.size());
   for (auto _ : AState) v.Painter.Paint(v.Cache, p, client, client);
   benchmark::DoNotOptimize(p.Calls);
   AState.counters["rows"] = v.Cache.LinesOnScreenScroll();

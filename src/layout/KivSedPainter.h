@@ -51,7 +51,14 @@ struct TKivViewPaintSettings {
   bool Printing = false;               // a printed page: no selection, no ruler, no line colours
 };
 
-enum TKivGutterBarKind : uint8_t { gbBookmarkBar, gbBreakpointBar, gbLineNumberBar, gbFoldBar, gbWrapBar, gbCustom };
+enum TKivGutterBarKind : uint8_t {
+  gbBookmarkBar,
+  gbBreakpointBar,
+  gbLineNumberBar,
+  gbFoldBar,
+  gbWrapBar,
+  gbCustom
+};
 
 // One bar of the gutter as it is painted. Width is the bar's effective width (for the line
 // numbers already widened to the widest number by the gutter).
@@ -170,15 +177,16 @@ class TKivEditPainter {
   // Paints the rows of the cache meeting AClipBox into AClient: the gutter at its left, the text
   // area right of it. Rows past the text are filled with the backgrounds. Raises
   // EKivEditViewError for a line height below 1.
-  void Paint(TScreenCache& ACache, IKivPaintSurface& ACanvas, const TKivRect& AClient, const TKivRect& AClipBox);
+  void Paint(TScreenCache& ACache, IKivPaintSurface& ACanvas, const TKivRect& AClient,
+             const TKivRect& AClipBox);
 
   // The line painter: prepares and draws screen line AScreenLine into its text rectangle, then
   // the wrap ruler. Also used by printing.
-  void PaintLine(TScreenCache& ACache, IKivPaintSurface& ACanvas, Integer AScreenLine, const TKivRect& ATextRect,
-                 const TKivRect& AClip);
+  void PaintLine(TScreenCache& ACache, IKivPaintSurface& ACanvas, Integer AScreenLine,
+                 const TKivRect& ATextRect, const TKivRect& AClip);
   // The items and selections of a row in final colours; items left or right of AClip are dropped.
-  void PrepareLine(TScreenCache& ACache, Integer AScreenLine, const TKivRect& ATextRect, const TKivRect& AClip,
-                   TKivPreparedText& AOut);
+  void PrepareLine(TScreenCache& ACache, Integer AScreenLine, const TKivRect& ATextRect,
+                   const TKivRect& AClip, TKivPreparedText& AOut);
   // The two passes over a prepared row, clipped to ATextRect.
   void DrawPrepared(IKivPaintSurface& ACanvas, const TKivPreparedText& AText, const TKivRect& ATextRect);
 

@@ -1,9 +1,8 @@
-#include "KivSedPainter.h"
-
 #include <algorithm>
 #include <string>
 
 #include "KivSedMarkers.h"
+#include "KivSedPainter.h"
 #include "internal/ScreenCache.h"
 
 namespace {
@@ -42,7 +41,8 @@ bool IsIntegerName(const TKivString& AName) {
 
 TKivRect Inner(const TKivGutterBarInfo& ABar, const TKivRect& ARect) {
   return {KivSatAdd(ARect.Left, ABar.LeftPadding), ARect.Top,
-          std::max(KivSatAdd(ARect.Left, ABar.LeftPadding), KivSatAdd(ARect.Right, -ABar.RightPadding)), ARect.Bottom};
+          std::max(KivSatAdd(ARect.Left, ABar.LeftPadding), KivSatAdd(ARect.Right, -ABar.RightPadding)),
+          ARect.Bottom};
 }
 
 // The row's colours that do not depend on the chunk.
@@ -122,7 +122,8 @@ void TKivEditPainter::PrepareLine(TScreenCache& ACache, Integer AScreenLine, con
     }
   }
   const bool inSelRows = selAvail && scrollLine >= selS.Y && scrollLine <= selE.Y;
-  lc.SelectedLine = !printing && Settings.HighlightSelectedLine && scrollLine == ACache.CursorPos().Y && !inSelRows;
+  lc.SelectedLine =
+      !printing && Settings.HighlightSelectedLine && scrollLine == ACache.CursorPos().Y && !inSelRows;
 
   // The background of a run without its own (true when there is one).
   const auto lineBg = [&](TKivColor& AColor) {
@@ -200,8 +201,9 @@ void TKivEditPainter::PrepareLine(TScreenCache& ACache, Integer AScreenLine, con
     }
     // Step 3: the line's attributes where the run has none, or over tokens when asked.
     const bool overrideRun = lc.OverrideTokens && chunk.AttrsWeight == 0;
-    const TKivFontStyles fs =
-        (ca.AttributesSet & asFontStyle) ? TKivFontStyles(ca.FontStyle | lc.LineAttrs.FontStyle) : lc.LineAttrs.FontStyle;
+    const TKivFontStyles fs = (ca.AttributesSet & asFontStyle)
+                                  ? TKivFontStyles(ca.FontStyle | lc.LineAttrs.FontStyle)
+                                  : lc.LineAttrs.FontStyle;
     const TKivColor finalText = ((overrideRun && lineHasText) || !hasText) ? lc.LineAttrs.TextColor : text;
     const TKivColor finalBg = ((overrideRun && lineHasBg) || !hasBg) ? lc.LineAttrs.BackgroundColor : bg;
     item.Attrs = MakeAttrs(finalBg, finalText, fs);
@@ -236,7 +238,8 @@ void TKivEditPainter::PrepareLine(TScreenCache& ACache, Integer AScreenLine, con
     ACache.ScreenPosToScreenPixNew({blockL, AScreenLine}, leftLead, leftTrail);
     ACache.ScreenPosToScreenPixNew({blockR, AScreenLine}, rightLead, rightTrail);
     const Integer blockLeft = std::max(x, KivSatAdd(ATextRect.Left, std::min(leftLead, leftTrail)));
-    const Integer blockRight = std::max(blockLeft, KivSatAdd(ATextRect.Left, std::min(rightLead, rightTrail)));
+    const Integer blockRight =
+        std::max(blockLeft, KivSatAdd(ATextRect.Left, std::min(rightLead, rightTrail)));
     addFill(x, blockLeft, false);
     addFill(blockLeft, blockRight, true);
     x = blockRight;
@@ -294,7 +297,8 @@ void TKivEditPainter::DrawPrepared(IKivPaintSurface& ACanvas, const TKivPrepared
   ACanvas.ClearClip();
 }
 
-void TKivEditPainter::PaintWrapRuler(TScreenCache& ACache, IKivPaintSurface& ACanvas, const TKivRect& ATextRect) {
+void TKivEditPainter::PaintWrapRuler(TScreenCache& ACache, IKivPaintSurface& ACanvas,
+                                     const TKivRect& ATextRect) {
   if (Settings.Printing || !Settings.ShowWrapRuler) return;
   const Integer column = ACache.WrapWidth() - ACache.HorizScroll();
   if (column <= 0) return;
@@ -371,8 +375,8 @@ void TKivEditPainter::PaintGutterBar(TScreenCache& ACache, IKivPaintSurface& ACa
       TKivEditDocument& doc = ACache.Document();
       const IKivMarkRef mark = doc.Bookmarks()->GetLastLineMark(info.ScrollInfo.PhysicalLine);
       if (mark && IsIntegerName(mark->Name()))
-        ACanvas.DrawText({inner.Left + 2, inner.Top + 1}, mark->Name(), nullptr, Gutter.BookmarksBarTextColor, 0,
-                         kivDefaultCharset, ARect);
+        ACanvas.DrawText({inner.Left + 2, inner.Top + 1}, mark->Name(), nullptr, Gutter.BookmarksBarTextColor,
+                         0, kivDefaultCharset, ARect);
       break;
     }
     case gbBreakpointBar: {

@@ -63,14 +63,16 @@ TEST(Painter, BreakpointLineSwapsColoursInTheSelectionAndClipsPassTwo) {
   f.H.Doc.Breakpoints()->CreateLineMark(0);
   f.H.Cache->ScreenMarkersChanged();
   f.H.Cache->SetSelection(TOffsetPoint{1, 0}, TOffsetPoint{3, 0});
-  EXPECT_EQ(f.Row(0),
-            "fill(0,0,40,16,#FFC7C7) fill(40,0,800,16,#FFC7C7) text(0,0,\"abcd\",#000000,b0) clip[(10,0,30,16)] "
-            "fill(0,0,40,16,#000000) text(0,0,\"abcd\",#FFC7C7,b0) noclip");
+  EXPECT_EQ(
+      f.Row(0),
+      "fill(0,0,40,16,#FFC7C7) fill(40,0,800,16,#FFC7C7) text(0,0,\"abcd\",#000000,b0) clip[(10,0,30,16)] "
+      "fill(0,0,40,16,#000000) text(0,0,\"abcd\",#FFC7C7,b0) noclip");
 }
 
 TEST(Painter, ReadOnlyBackgroundReplacesTheViewColourOnly) {
   PaintFixture f(u"abcd");
-  f.H.Parser->SetTokens(0, {{0, 2, Attrs(asBackgroundColor, 0, 0xFFFFFF)}, {2, 2, Attrs(asBackgroundColor, 0, 0xFF0000)}});
+  f.H.Parser->SetTokens(
+      0, {{0, 2, Attrs(asBackgroundColor, 0, 0xFFFFFF)}, {2, 2, Attrs(asBackgroundColor, 0, 0xFF0000)}});
   f.H.Cache->ResetPreserve();
   f.H.Doc.SetReadOnly(true);
   EXPECT_EQ(f.Row(0),
@@ -84,7 +86,8 @@ TEST(Painter, ReadOnlyBackgroundReplacesTheViewColourOnly) {
     A.BackgroundColor = 0x123456;
     A.AttributesSet |= asBackgroundColor;
   };
-  EXPECT_EQ(f.Row(0).rfind("fill(0,0,20,16,#123456) fill(20,0,40,16,#FF0000) fill(40,0,800,16,#123456)", 0), 0u);
+  EXPECT_EQ(f.Row(0).rfind("fill(0,0,20,16,#123456) fill(20,0,40,16,#FF0000) fill(40,0,800,16,#123456)", 0),
+            0u);
 }
 
 TEST(Painter, OverrideTokensLeavesHighlightsAlone) {
@@ -205,12 +208,15 @@ TEST(Painter, CustomBarsAskTheHandlerUnderTheChangeLock) {
       APaintOk = true;
     }
   };
-  EXPECT_EQ(f.Row(1).rfind("save fill(0,16,10,32,#111111) restore save restore fill(10,16,20,32,#F4F4F4) ", 0), 0u)
+  EXPECT_EQ(
+      f.Row(1).rfind("save fill(0,16,10,32,#111111) restore save restore fill(10,16,20,32,#F4F4F4) ", 0), 0u)
       << "the second bar painted by default";
   EXPECT_EQ(calls, (std::vector<std::string>{"1:0:0", "1:2:10"}));
   EXPECT_EQ(lock, 0);
   // A raising handler leaves the lock and the surface as they were.
-  f.P.OnGutterPaint = [](const TKivGutterPaintParams&, bool&) { throw EKivEditViewError(u"View is locked for changes"); };
+  f.P.OnGutterPaint = [](const TKivGutterPaintParams&, bool&) {
+    throw EKivEditViewError(u"View is locked for changes");
+  };
   RecordingPainter r;
   EXPECT_THROW(f.P.Paint(*f.H.Cache, r, f.Client(), f.Client()), EKivEditViewError);
   EXPECT_EQ(lock, 0);
@@ -252,12 +258,17 @@ TEST(Painter, InvalidatesDirtyRowsAfterAChange) {
   change([] {});
   f.H.Cache->SetCursorPos({0, 2});
   change([] {});
-  EXPECT_EQ(change([&] { f.H.Cache->SetCursorPos({0, 5}); }), "invalidate(0,32,800,48) invalidate(0,80,800,96)");
+  EXPECT_EQ(change([&] {
+              f.H.Cache->SetCursorPos({0, 5});
+            }),
+            "invalidate(0,32,800,48) invalidate(0,80,800,96)");
   EXPECT_EQ(change([&] { f.H.Doc.Insert(f.H.Doc.GetLineStart(3) + 1, u"x"); }), "invalidate(0,48,800,64)");
   EXPECT_EQ(change([] {}), "");
   EXPECT_EQ(change([&] { f.P.Gutter.Bars = {{gbFoldBar}}; }), "invalidateAll");
   // Rows gone from the screen are repainted as empty space.
-  EXPECT_EQ(change([&] { f.H.Doc.Delete(f.H.Doc.GetLineStart(7), f.H.Doc.CharsCount() - f.H.Doc.GetLineStart(7)); }),
+  EXPECT_EQ(change([&] {
+              f.H.Doc.Delete(f.H.Doc.GetLineStart(7), f.H.Doc.CharsCount() - f.H.Doc.GetLineStart(7));
+            }),
             "invalidate(0,112,800,144)");
   host.Log.clear();
   f.P.InvalidateScrollLine(*f.H.Cache, host, client, 4);
@@ -279,8 +290,8 @@ namespace {
 const std::string kGoldenFile = std::string(KIV_TEST_DATA_DIR) + "/painter_screen.golden";
 
 std::string GoldenScreen() {
-  PaintFixture f(
-      u"int main() {\r\n\treturn f(1);\r\n}\r\nvoid f(int x) {\r\n  x++;\r\n}\r\n// end", wmNoWrap);
+  PaintFixture f(u"int main() {\r\n\treturn f(1);\r\n}\r\nvoid f(int x) {\r\n  x++;\r\n}\r\n// end",
+                 wmNoWrap);
   f.P.Gutter = TKivGutterPaintSettings();
   f.P.SpecialChars = &f.H.SpecChars;
   f.P.Settings.HighlightSelectedLine = true;
@@ -349,7 +360,8 @@ TEST(Painter, MarkerLineColours) {
     f.P.Colors.DebugFrameLineColor = 4;
     f.P.Colors.DebugFrameLineBg = 0xB4;
     if (c.Breakpoint) f.H.Doc.Breakpoints()->CreateLineMark(0);
-    for (TKivDebugFrameKind k : c.Frames) f.H.Doc.SetDebugFrameKind(f.H.Doc.DebugFrameLines()->CreateLineMark(0), k);
+    for (TKivDebugFrameKind k : c.Frames)
+      f.H.Doc.SetDebugFrameKind(f.H.Doc.DebugFrameLines()->CreateLineMark(0), k);
     f.H.Cache->ScreenMarkersChanged();
     const std::string row = f.Row(0);
     EXPECT_NE(row.find(c.Expected.substr(0, c.Expected.find(" fill"))), std::string::npos) << row;

@@ -198,8 +198,9 @@ class TKivEditPainter {
                       const TKivGutterBarInfo& ABar, const TKivRect& ARect);
 
   // After the view's change bracket: asks ATarget to repaint the whole client area (AFullRepaint,
-  // or the gutter's width differs from the last call), else each run of dirty rows among the old
-  // and new rows on screen. Then the cache's rows are clean.
+  // or the gutter's width differs from the last Paint or call), else each run of dirty rows
+  // among the old and new rows on screen (the cache's rows at its last ResetStatusChanges and
+  // now). Then the cache's rows are clean.
   void InvalidateAfterChange(TScreenCache& ACache, IKivInvalidateTarget& ATarget, const TKivRect& AClient,
                              bool AFullRepaint);
   // The rectangle of a scroll line on screen, or nothing when it is not on screen.

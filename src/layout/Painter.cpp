@@ -430,7 +430,8 @@ void TKivEditPainter::Paint(TScreenCache& ACache, IKivPaintSurface& ACanvas, con
     throw EKivEditViewError(u"Bad line height: %d. It should be greater than zero", {Settings.LineHeight});
   const Integer lh = Settings.LineHeight;
   const TKivPreparedGutter gutter = PrepareGutter(AClient.Left);
-  const Integer textLeft = KivSatAdd(AClient.Left, Gutter.Width());
+  FLastGutterWidth = Gutter.Width();
+  const Integer textLeft = KivSatAdd(AClient.Left, FLastGutterWidth);
   const Integer rows = ACache.LinesOnScreenScroll();
   const int64_t rowCount = (int64_t(AClient.Height()) + lh - 1) / lh;
   for (int64_t i = 0; i < rowCount; ++i) {
@@ -477,6 +478,7 @@ void TKivEditPainter::Paint(TScreenCache& ACache, IKivPaintSurface& ACanvas, con
 
 void TKivEditPainter::InvalidateAfterChange(TScreenCache& ACache, IKivInvalidateTarget& ATarget,
                                             const TKivRect& AClient, bool AFullRepaint) {
+  // The width last painted or invalidated with (none before the first).
   const Integer gutterWidth = Gutter.Width();
   const bool gutterChanged = FLastGutterWidth >= 0 && gutterWidth != FLastGutterWidth;
   FLastGutterWidth = gutterWidth;

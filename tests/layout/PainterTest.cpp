@@ -274,6 +274,14 @@ TEST(Painter, InvalidatesDirtyRowsAfterAChange) {
   f.P.InvalidateScrollLine(*f.H.Cache, host, client, 4);
   f.P.InvalidateScrollLine(*f.H.Cache, host, client, 40);
   EXPECT_EQ(host.Log, std::vector<std::string>{"invalidate(0,64,800,80)"});
+  // A painter that has only painted so far knows its gutter's width too.
+  TKivEditPainter fresh;
+  RecordingPainter r;
+  fresh.Paint(*f.H.Cache, r, client, {0, 0, 1, 1});
+  fresh.Gutter.Bars.pop_back();
+  host.Log.clear();
+  fresh.InvalidateAfterChange(*f.H.Cache, host, client, false);
+  EXPECT_EQ(host.Log, std::vector<std::string>{"invalidateAll"});
 }
 
 }  // namespace

@@ -75,9 +75,9 @@ Integer TKivGutterPaintSettings::Width() const {
 
 void TKivEditPainter::PrepareLine(TScreenCache& ACache, Integer AScreenLine, const TKivRect& ATextRect,
                                   const TKivRect& AClip, TKivPreparedText& AOut) {
-  const TScreenLineInfo& info = ACache.GetScreenLine(AScreenLine);
+  const TScreenLineInfo* info = &ACache.GetScreenLine(AScreenLine);
   const Integer scrollLine = ACache.ScreenToScroll(AScreenLine, false);
-  const TKivScreenLineProps props = info.ScrollInfo.VisProps;
+  const TKivScreenLineProps props = info->ScrollInfo.VisProps;
   const bool printing = Settings.Printing;
   AOut.Cache = &ACache;
   AOut.ScreenLine = AScreenLine;
@@ -103,7 +103,10 @@ void TKivEditPainter::PrepareLine(TScreenCache& ACache, Integer AScreenLine, con
   lc.LineAttrs.BackgroundColor = Colors.Color;
   lc.LineAttrs.TextColor = Colors.FontColor;
   lc.LineAttrs.FontStyle = Settings.FontStyle;
-  if (!printing && OnGetLineAttributes) OnGetLineAttributes(scrollLine, lc.LineAttrs, lc.OverrideTokens);
+  if (!printing && OnGetLineAttributes) {
+    OnGetLineAttributes(scrollLine, lc.LineAttrs, lc.OverrideTokens);
+    info = &ACache.GetScreenLine(AScreenLine);  // the handler may have made the screen lay out again
+  }
   const bool lineHasBg = (lc.LineAttrs.AttributesSet & asBackgroundColor) != 0;
   const bool lineHasText = (lc.LineAttrs.AttributesSet & asTextColor) != 0;
   lc.ReadOnly = Settings.ReadOnly || ACache.Document().ReadOnly();
@@ -162,9 +165,9 @@ void TKivEditPainter::PrepareLine(TScreenCache& ACache, Integer AScreenLine, con
   };
   const auto visible = [&](const TKivRect& R) { return R.Right > AClip.Left && R.Left < AClip.Right; };
 
-  Integer x = KivSaturate(int64_t(ATextRect.Left) + info.StartState.XPix - ACache.HorizScrollPixels());
-  Integer column = info.StartState.X;
-  for (const TChunk& chunk : info.Chunks) {
+  Integer x = KivSaturate(int64_t(ATextRect.Left) + info->StartState.XPix - ACache.HorizScrollPixels());
+  Integer column = info->StartState.X;
+  for (const TChunk& chunk : info->Chunks) {
     const Integer glyphs = chunk.CharsCount();
     const Integer width = chunk.TextData ? chunk.TextData->Width() : 0;
     TKivPrepTextItem item;

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 
+#include "BenchSurface.h"
 #include "KivSedDocument.h"
 #include "internal/ScreenCache.h"
 
@@ -31,18 +32,6 @@ TKivEditDocument& Corpus() {
   }
   return *doc;
 }
-
-// Every character 8 px wide.
-class BenchSurface : public IKivMeasureSurface {
- public:
-  Integer CharWidth(Char, TKivFontStyles, TKivFontCharset) override { return 8; }
-  Integer SpaceWidth() override { return 8; }
-  TKivFontMetrics Metrics(TKivFontStyles) override { return {16, 13, 3, 0, 8}; }
-  bool IsComplex(TKivStringView) override { return false; }
-  std::unique_ptr<IKivShapedRun> Shape(TKivStringView, TKivFontStyles, TKivFontCharset) override {
-    return nullptr;
-  }
-};
 
 // A screen cache over the corpus that follows its edits.
 struct Wrapped : IKivScreenCacheHost, TKivDocumentListener {

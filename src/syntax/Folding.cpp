@@ -416,9 +416,34 @@ bool InDocument(const TKivEditDocument* ADoc, Integer ALine) {
 
 }  // namespace
 
+void TParserImpl::EnsureFoldsKnown(Integer ALine) {
+  if (FFoldLookAhead < 0) {
+    FFoldLookAhead = 0;
+    for (const auto& scheme : FSchemes)
+      for (const auto& block : scheme->FSyntaxBlocks)
+        if (block->Capture) FFoldLookAhead = std::max(FFoldLookAhead, block->MinLines);
+  }
+  const Integer lastLine = FDoc->LinesCount() - 1;
+  EnsureLineParsed(std::min<Integer>(lastLine, ALine + FFoldLookAhead));
+  // A start match that began at or before the line and is still undecided where parsing stopped
+  // may yet open a fold there (or hold back an inner one): parse on until it is decided. The
+  // stream's length limit bounds this.
+  while (FLastValidLine < lastLine) {
+    const TParserContext* saved = FContextCache.GetLastContext();
+    if (!saved || saved->Line != FLastValidLine + 1) break;
+    bool undecided = false;
+    for (const auto& item : saved->Items)
+      undecided = undecided || (item->PartBlockKind != pbNothing && item->PartBlockFirstLine <= ALine);
+    if (!undecided) break;
+    const Integer before = FLastValidLine;
+    ParseTo(FLastValidLine + 1);
+    if (FLastValidLine <= before) break;
+  }
+}
+
 bool TParserImpl::IsFoldStart(Integer ALine) {
   if (!InDocument(FDoc, ALine)) return false;
-  EnsureLineParsed(ALine);
+  EnsureFoldsKnown(ALine);
   return FParseTree.LineStartToNode(ALine) != nullptr;
 }
 
@@ -430,7 +455,7 @@ bool TParserImpl::IsFoldEnd(Integer ALine) {
 
 Integer TParserImpl::GetFoldEnd(Integer ALineStart) {
   if (!InDocument(FDoc, ALineStart)) return -1;
-  EnsureLineParsed(ALineStart);
+  EnsureFoldsKnown(ALineStart);
   TParserNode* node = FParseTree.LineStartToNode(ALineStart);
   if (!node) return -1;
   const Integer lastLine = FDoc->LinesCount() - 1;
@@ -452,7 +477,7 @@ Integer TParserImpl::GetFoldStart(Integer ALineEnd) {
 
 Integer TParserImpl::GetParentLine(Integer ALine) {
   if (!InDocument(FDoc, ALine)) return -1;
-  EnsureLineParsed(ALine);
+  EnsureFoldsKnown(ALine);
   TParserNode* node = FParseTree.FindParent(ALine);
   return node == FParseTree.Root() ? -1 : node->StartLine;
 }

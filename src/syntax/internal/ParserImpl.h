@@ -64,9 +64,10 @@ class TParserImpl {
   Integer LastValidLine() const { return FLastValidLine; }
   // Fold queries; they parse as far as they need and answer -1 or false for a line outside the
   // document, GetFoldEnd for a line that is not a fold start and GetFoldStart for a line that
-  // is not a fold end. A block with a MinLines larger than the parse look-ahead (101 lines with
-  // the default cache) gets its fold only once parsing reaches StartLine + MinLines, so
-  // IsFoldStart of its line may turn true after requests further down.
+  // is not a fold end. A capturing block gets its fold once parsing reaches StartLine +
+  // MinLines, or later when its start match spans lines, so the queries about a line parse that
+  // far past it (the largest MinLines of the loaded blocks) and on while a start match that
+  // began at or before the line is undecided.
   Integer GetParentLine(Integer ALine);
   Integer GetFoldEnd(Integer ALineStart);
   Integer GetFoldStart(Integer ALineEnd);
@@ -156,6 +157,9 @@ class TParserImpl {
   void CloseSyntaxBlock(TContextItem& AItem);
   bool CreateBlockNodes(Integer AItem, Integer AIndex, bool AForce);
   void MarkPendingNodes();
+  // Parses far enough that the folds starting at or before ALine are known.
+  void EnsureFoldsKnown(Integer ALine);
+  Integer FFoldLookAhead = -1;  // the largest MinLines of the loaded blocks; -1 until computed
   void KillTreeFrom(Integer ALine);
   Integer TreeLastKnownLine() const;
 

@@ -113,18 +113,20 @@ TParserNode* TParserTree::FindParent(Integer ALine) const {
   }
 }
 
-void TParserTree::KillFrom(Integer ALine) {
+void TParserTree::KillFrom(Integer ALine, Integer AMadeFrom) {
   FLastKnownLine = -1;
-  Cut(FRoot.get(), ALine);
+  Cut(FRoot.get(), ALine, AMadeFrom);
 }
 
 // ANode starts before ALine (the root always does).
-void TParserTree::Cut(TParserNode* ANode, Integer ALine) {
+void TParserTree::Cut(TParserNode* ANode, Integer ALine, Integer AMadeFrom) {
   if (ANode != FRoot.get() && ANode->EndLine >= 0 && ANode->EndLine < ALine) {
     FLastKnownLine = ANode->EndLine;
     return;
   }
-  const size_t keep = FirstChildFrom(*ANode, ALine);
+  // Children are appended as they are made, so the ones made late are the last ones.
+  size_t keep = FirstChildFrom(*ANode, ALine);
+  while (keep > 0 && ANode->Childs[keep - 1]->MadeOnLine >= AMadeFrom) --keep;
   while (ANode->Childs.size() > keep) {
     std::unique_ptr<TParserNode> child = std::move(ANode->Childs.back());
     ANode->Childs.pop_back();
@@ -133,7 +135,7 @@ void TParserTree::Cut(TParserNode* ANode, Integer ALine) {
   if (ANode->Childs.empty())
     FLastKnownLine = ANode->StartLine;
   else
-    Cut(ANode->Childs.back().get(), ALine);
+    Cut(ANode->Childs.back().get(), ALine, AMadeFrom);
   if (ANode->EndLine >= 0) {
     if (LineEndToNode(ANode->EndLine) == ANode) FEndsHash.Remove(ANode->EndLine);
     ANode->EndLine = -1;
@@ -378,6 +380,7 @@ bool TParserImpl::CreateBlockNodes(Integer AItem, Integer AIndex, bool AForce) {
     open->DontCreateNode = true;  // it would come before what the tree already holds
     return outer;
   }
+  node->MadeOnLine = FCurLine;
   node->SchemeParent = item.CurrentOpenNode;
   item.CurrentOpenNode = node;
   item.ParentNode = node;
@@ -398,8 +401,13 @@ void TParserImpl::MarkPendingNodes() {
   }
 }
 
+// Called when the saved contexts from some line on were dropped: brings the tree back to its
+// state when the last remaining context was saved. ALine is one past the tree's last line then;
+// a node made after that save may still start on that last line, so nodes made while parsing
+// the context's line or later go as well.
 void TParserImpl::KillTreeFrom(Integer ALine) {
-  FParseTree.KillFrom(ALine);
+  const TParserContext* last = FContextCache.GetLastContext();
+  FParseTree.KillFrom(ALine, last ? last->Line : 0);
 }
 
 Integer TParserImpl::TreeLastKnownLine() const {

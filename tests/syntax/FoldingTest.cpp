@@ -257,6 +257,28 @@ TEST_F(FoldingTest, TreeCutKeepsWhatEndsBeforeTheLine) {
   EXPECT_EQ(tree.LineStartToNode(0), nullptr);
 }
 
+TEST_F(FoldingTest, ANodeMadeAfterTheLastSaveIsForgottenWithIt) {
+  // The if block folds only after six lines: its node is made at the start of line 8, after
+  // the context saved before line 6, though it starts on line 2 where the function's node
+  // (the tree's last line at that save) starts as well.
+  TKivString late = kScript;
+  late.replace(late.find(u"priority=\"10\""), 13, u"priority=\"10\" minLines=\"6\"");
+  Texts.Syntax[u"T"] = late;
+  Open(u"function g() {\r\nx();\r\nfunction f() { if (a) {\r\nx();\r\nx();\r\nx();\r\nx();\r\nx();\r\n"
+       u"x();\r\nx();\r\n}\r\n}\r\n}\r\n}",
+       u"T");
+  auto parser = Fresh(u"T", 21, 2);
+  parser->EnsureLineParsed(Doc.LinesCount() - 1);
+  ASSERT_EQ(parser->ParseTree().NodeCount(), 3);
+  // Closing the if block on line 7 leaves it without a fold.
+  Doc.DeleteLine(7);
+  Doc.InsertLine(7, u"}");
+  parser->InvalidateFrom(7);
+  EXPECT_TRUE(SameFolds(AllQueries(*parser, Doc.LinesCount()), FreshQueries(u"T")));
+  EXPECT_FALSE(parser->IsFoldStart(7));
+  EXPECT_EQ(parser->ParseTree().NodeCount(), 2);  // g and f, no node left over from the if block
+}
+
 const std::vector<const char16_t*> kScriptSnippets = {
     u"function f(a) {", u"  if (a) {",      u"    x();",       u"  }",         u"  y();",
     u"}",               u"} else {",        u"  while (b) {",  u"  /* } */",   u"  // {",

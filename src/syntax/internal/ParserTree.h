@@ -2,6 +2,7 @@
 // the blocks' int-code patterns read a context's token-code stream.
 #pragma once
 
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -19,6 +20,8 @@ class TParserNode : public TKivObject {
   // nodes of one context form a stack through this link.
   TParserNode* SchemeParent = nullptr;
   std::vector<std::unique_ptr<TParserNode>> Childs;  // ordered by StartLine
+  // The line whose parse made the node: a node can be made some lines after its start.
+  Integer MadeOnLine = -1;
 
   Integer ChildCount() const { return static_cast<Integer>(Childs.size()); }
 };
@@ -48,14 +51,15 @@ class TParserTree {
   // The innermost node that starts before ALine and does not end before it (the root when
   // none): a fold's start line belongs to the enclosing fold, its end line to the fold itself.
   TParserNode* FindParent(Integer ALine) const;
-  // Forgets everything from ALine on: nodes starting at or after it are freed, nodes ending at
-  // or after it are open again, and LastKnownLine becomes the last line still recorded.
-  void KillFrom(Integer ALine);
+  // Forgets everything from ALine on: nodes starting at or after it, or made while parsing
+  // AMadeFrom or a later line, are freed, nodes ending at or after ALine are open again, and
+  // LastKnownLine becomes the last line still recorded.
+  void KillFrom(Integer ALine, Integer AMadeFrom = std::numeric_limits<Integer>::max());
   // Number of nodes below the root (for tests).
   Integer NodeCount() const { return FNodeCount; }
 
  private:
-  void Cut(TParserNode* ANode, Integer ALine);
+  void Cut(TParserNode* ANode, Integer ALine, Integer AMadeFrom);
   void FreeSubtree(std::unique_ptr<TParserNode> ANode);
 
   TKivHashTable FStartsHash;

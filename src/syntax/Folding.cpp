@@ -8,32 +8,22 @@ namespace {
 
 constexpr const char* kModule = "KivSedParser";
 
-// Nodes keyed by start line or by end line.
-class TParserNodeStartTraits : public TKivHashTableTraits {
+// Nodes keyed by a line of theirs: the start line or the end line.
+template <Integer TParserNode::*ALine>
+class TParserNodeLineTraits : public TKivHashTableTraits {
  public:
   Integer MakeHashI(const TKivObject* AItem) const override {
-    return TKivHashTable::IntHash(static_cast<const TParserNode*>(AItem)->StartLine);
+    return TKivHashTable::IntHash(static_cast<const TParserNode*>(AItem)->*ALine);
   }
   Integer MakeHashK(TKivHashKey AKey) const override {
     return TKivHashTable::IntHash(static_cast<Integer>(AKey));
   }
   bool Compare(TKivHashKey AKey, const TKivObject* AItem) const override {
-    return static_cast<const TParserNode*>(AItem)->StartLine == AKey;
+    return static_cast<const TParserNode*>(AItem)->*ALine == AKey;
   }
 };
-
-class TParserNodeEndTraits : public TKivHashTableTraits {
- public:
-  Integer MakeHashI(const TKivObject* AItem) const override {
-    return TKivHashTable::IntHash(static_cast<const TParserNode*>(AItem)->EndLine);
-  }
-  Integer MakeHashK(TKivHashKey AKey) const override {
-    return TKivHashTable::IntHash(static_cast<Integer>(AKey));
-  }
-  bool Compare(TKivHashKey AKey, const TKivObject* AItem) const override {
-    return static_cast<const TParserNode*>(AItem)->EndLine == AKey;
-  }
-};
+using TParserNodeStartTraits = TParserNodeLineTraits<&TParserNode::StartLine>;
+using TParserNodeEndTraits = TParserNodeLineTraits<&TParserNode::EndLine>;
 
 const TParserNodeStartTraits kStartTraits;
 const TParserNodeEndTraits kEndTraits;

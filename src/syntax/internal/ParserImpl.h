@@ -66,8 +66,9 @@ class TParserImpl {
   // document, GetFoldEnd for a line that is not a fold start and GetFoldStart for a line that
   // is not a fold end. A capturing block gets its fold once parsing reaches StartLine +
   // MinLines, or later when its start match spans lines, so the queries about a line parse that
-  // far past it (the largest MinLines of the loaded blocks) and on while a start match that
-  // began at or before the line is undecided.
+  // far past it (the largest MinLines of the loaded blocks) and on while a match that began at
+  // or before the line is undecided. A fold held back by an enclosing context's attempt that
+  // began after the line may still show only once parsing gets past that attempt.
   Integer GetParentLine(Integer ALine);
   Integer GetFoldEnd(Integer ALineStart);
   Integer GetFoldStart(Integer ALineEnd);

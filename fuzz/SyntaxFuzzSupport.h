@@ -1,4 +1,4 @@
-// Shared by the syntax fuzz targets: a reader of the fuzzer's bytes, a parser's tokens of a line,
+// For the syntax fuzz targets: a reader of the fuzzer's bytes, a parser's tokens of a line,
 // and attaching one scheme text to a document.
 #pragma once
 

@@ -87,11 +87,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
     const Integer pos = static_cast<Integer>(in.Next() % (doc.CharsCount() + 1));
     if (in.Next() & 1)
       doc.Insert(pos, KivFromUtf8(Pick(in, kWords)));
-    else if (doc.CharsCount() > 0)
-      doc.Delete(std::min(pos, doc.CharsCount() - 1), 1 + in.Next() % 3);
+    else if (doc.CharsCount() > 0) {
+      const Integer at = std::min(pos, doc.CharsCount() - 1);
+      doc.Delete(at, std::min<Integer>(1 + in.Next() % 3, doc.CharsCount() - at));
+    }
   }
+  // The fresh document gets the edited text as it is (setting it through Lines() would rewrite
+  // the lone CRs and LFs the edits left).
   TKivEditDocument fresh;
-  fresh.Lines().SetText(doc.Text());
+  fresh.Insert(0, doc.Text());
   FuzzAttachScheme(fresh, scheme);
   const Integer lines = doc.LinesCount();
   for (Integer l = 0; l < lines; ++l)

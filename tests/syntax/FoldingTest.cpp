@@ -92,7 +92,6 @@ struct FoldingTest : ::testing::Test {
     ASSERT_TRUE(Parser);
     Texts.Syntax[u"S"] = kScript;
     Texts.Syntax[u"M"] = kMarkup;
-    Texts.Syntax[u"C"] = kCScheme;
     Parser->SetSchemeLoaders(Texts.SyntaxLoader(), Texts.ColorLoader());
   }
   void Open(const TKivString& AText, const TKivString& AScheme = u"S") {
@@ -130,7 +129,7 @@ TEST_F(FoldingTest, FunctionWithNestedIf) {
   // A fold's start line belongs to the enclosing fold, its end line to the fold itself.
   const std::vector<Integer> parents{-1, 0, 1, 1, 0, 0};
   for (Integer l = 0; l < 6; ++l) EXPECT_EQ(Parser->GetParentLine(l), parents[static_cast<size_t>(l)]) << l;
-  // The same answers whatever the order of the requests.
+  // After these requests in no particular order, the answers of a fresh parser asked line by line.
   EXPECT_EQ(AllQueries(*Parser, 6), FreshQueries());
   const TParserTree& tree = Parser->Impl().ParseTree();
   EXPECT_EQ(tree.NodeCount(), 2);

@@ -1,6 +1,8 @@
 // The wrapping engine on the 100 MB C corpus wrapped to 80 columns with a fixed-width surface
 // (run bench/make_corpus first): the first row count (the scroll bar's range), a jump to the
 // middle with a screen of queries, and a one-character edit in the middle followed by the same.
+// The screen cache as a view uses it: cursor down through the text at its start, middle and end,
+// unwrapped and wrapped; a character typed in the middle followed by the screen's rebuild.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -99,6 +101,15 @@ void BM_JumpToMiddleScreen(benchmark::State& AState) {
   for (auto _ : AState) w.Screen(rows / 2 + (i++ * 7919) % 100000);
 }
 
+// Types a character at AAt, or takes back the one typed there.
+void ToggleChar(Integer AAt, bool& AInserted) {
+  if (AInserted)
+    Corpus().Delete(AAt, 1);
+  else
+    Corpus().Insert(AAt, u"x");
+  AInserted = !AInserted;
+}
+
 void BM_EditMiddleThenScreen(benchmark::State& AState) {
   if (!HaveCorpus(AState)) return;
   Wrapped w;
@@ -107,18 +118,84 @@ void BM_EditMiddleThenScreen(benchmark::State& AState) {
   const Integer mid = doc.CharsCount() / 2;
   bool inserted = false;
   for (auto _ : AState) {
-    if (inserted)
-      doc.Delete(mid, 1);
-    else
-      doc.Insert(mid, u"x");
-    inserted = !inserted;
+    ToggleChar(mid, inserted);
     w.Screen(std::max<Integer>(w.Cache.WP_GetState(mid).Y - 10, 0));
+  }
+  if (inserted) doc.Delete(mid, 1);
+}
+
+// A view's screen cache over the corpus: attached (cursor markers in the document), a window of
+// 50 rows, following the document's edits as the view's listener makes it.
+struct View : Wrapped {
+  explicit View(TKivViewWrapMode AMode) : Wrapped(AMode) { Cache.AttachToDocument(); }
+  ~View() override { Cache.DetachFromDocument(); }
+
+  // What closing the view's change bracket costs: lay out, take the status, repaint.
+  void CloseBracket() {
+    Cache.UpdateLayout();
+    benchmark::DoNotOptimize(Cache.StatusChanges());
+    Cache.ResetStatusChanges();
+    Cache.ClearDirtyLines();
+  }
+};
+
+// The row where a run starts: 0 = the start, 1 = the middle, 2 = near the end.
+Integer StartRow(TScreenCache& ACache, int64_t AWhere) {
+  const Integer rows = ACache.CalkVisibleCountScroll();
+  return AWhere == 0 ? 0 : AWhere == 1 ? rows / 2 : rows - 60000;
+}
+
+// One keystroke of "cursor down" as the view runs it: move the cursor a row down, scroll when
+// it leaves the window, close the change bracket.
+void BM_CursorDown(benchmark::State& AState) {
+  if (!HaveCorpus(AState)) return;
+  View v(AState.range(0) ? wmWrapToRuler : wmNoWrap);
+  const Integer row = StartRow(v.Cache, AState.range(1));  // wrapped: lays the whole text out once
+  v.Cache.SetFirstLineAsScroll(row);
+  v.Cache.SetCursorPos({5, row});
+  v.CloseBracket();
+  for (auto _ : AState) {
+    const TKivPoint p = v.Cache.CursorPos();
+    v.Cache.SetCursorPos({5, p.Y + 1}, scForward);
+    if (!v.Cache.IsCursorInScreenYBounds()) v.Cache.Scroll(1);
+    v.CloseBracket();
+  }
+  AState.counters["row"] = v.Cache.CursorPos().Y;
+}
+
+// One character typed in the middle of the text with the screen around it rebuilt, and taken
+// back the same way (each iteration is one edit).
+void BM_InsertMiddleThenRebuild(benchmark::State& AState) {
+  if (!HaveCorpus(AState)) return;
+  View v(AState.range(0) ? wmWrapToRuler : wmNoWrap);
+  TKivEditDocument& doc = Corpus();
+  const Integer mid = doc.GetLineStart(doc.LinesCount() / 2) + 3;
+  v.Cache.CalkVisibleCountScroll();
+  v.Cache.SetFirstLineAsScroll(v.Cache.OffsetToScroll(mid).Y - 20);
+  v.Cache.SetCursorOffset({mid, 0});
+  doc.Insert(mid, u"x");  // the gap moves here once
+  doc.Delete(mid, 1);
+  v.CloseBracket();
+  bool inserted = false;
+  for (auto _ : AState) {
+    ToggleChar(mid, inserted);
+    v.CloseBracket();
   }
   if (inserted) doc.Delete(mid, 1);
 }
 
 }  // namespace
 
+BENCHMARK(BM_CursorDown)
+    ->ArgsProduct({{0, 1}, {0, 1, 2}})
+    ->ArgNames({"wrapped", "where"})
+    ->Iterations(20000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InsertMiddleThenRebuild)
+    ->ArgsProduct({{0, 1}})
+    ->ArgNames({"wrapped"})
+    ->Iterations(2000)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FirstRowCount)->Iterations(2)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_JumpToMiddleScreen)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_EditMiddleThenScreen)->Unit(benchmark::kMicrosecond);

@@ -72,3 +72,38 @@ class EKivEditViewError : public EKivError {
  public:
   using EKivError::EKivError;
 };
+
+// What changed in a view since the last report (a set of bits).
+enum TKivViewStatusChange : uint16_t {
+  scCursor = 1 << 0,
+  scSelection = 1 << 1,
+  scFont = 1 << 2,
+  scViewSettings = 1 << 3,
+  scGutterSettings = 1 << 4,
+  scHScroll = 1 << 5,
+  scVScroll = 1 << 6,
+  scScreenSize = 1 << 7,
+  scWrapSettings = 1 << 8,
+  scFolds = 1 << 9
+};
+using TKivViewStatusChanges = uint16_t;
+
+// Flags of one row: where it lies in its line, the markers and folds of the line.
+enum TKivScreenLineProp : uint8_t {
+  lpFirstWrap,
+  lpLastWrap,
+  lpBookmark,
+  lpBreakpointActive,
+  lpBreakpointInactive,
+  lpBreakpointDisabled,
+  lpFrame,
+  lpFrameTop,
+  lpFrameActive,
+  lpFoldStart,
+  lpCollapsedFold,
+  lpFoldEnd
+};
+using TKivScreenLineProps = uint16_t;  // a set of TKivScreenLineProp bits
+inline constexpr TKivScreenLineProps KivLineProp(TKivScreenLineProp AProp) {
+  return TKivScreenLineProps(1u << AProp);
+}

@@ -57,10 +57,16 @@ void TScreenCache::SetScreenSize(Integer APixWidth, Integer ALinesHeight) {
     throw EKivEditViewError(u"Invalid screen width given: [%d]. Valid range: [1..MAXINT]", {APixWidth});
   if (ALinesHeight <= 0)
     throw EKivEditViewError(u"Invalid screen height given: [%d]. Valid range: [1..MAXINT]", {ALinesHeight});
+  if (APixWidth == FScreenWidthPixels && ALinesHeight == FScreenHeightLines) return;
   const bool widthChanged = APixWidth != FScreenWidthPixels;
   FScreenWidthPixels = APixWidth;
   FScreenHeightLines = ALinesHeight;
-  if (widthChanged && FWrapMode == wmWrapToWindow) ResetPreserve();
+  if (widthChanged && FWrapMode == wmWrapToWindow) {
+    ResetPreserve();
+  } else {
+    Invalidate(csScreen);
+    FScreenRowsReusable = false;  // the column bounds of the rows changed
+  }
 }
 
 void TScreenCache::SetCanvas(IKivMeasureSurface* ACanvas) {
@@ -80,7 +86,13 @@ Integer TScreenCache::EffectiveWrapWidth() const {
 }
 
 void TScreenCache::ResetPreserve() {
+  const Integer top = FFirstLinePhysical;
+  const Integer horiz = FHorizScroll;
   ResetLayout();
+  const Integer line = std::clamp<Integer>(top, 0, Document().LinesCount() - 1);
+  EnsureOffsetIsVisible(Document().GetLineStart(line));
+  SetTop(line, 0);
+  if (FWrapMode != wmWrapToWindow) SetHorizScroll(horiz);
 }
 
 void TScreenCache::ResetLayout() {
@@ -100,7 +112,26 @@ void TScreenCache::ResetLayout() {
   }
   FWPCache.Clear();
   FVisibleCountScroll = -1;
+  FVisibleCountScrollBar = -1;
+  FFirstLinePhysical = 0;
+  FFirstLineScroll = -1;
+  FFirstLineSkew = 0;
+  FValidState = 0;
+  FScreenRowsReusable = false;
   FFirstInvalidOffset = 0;
+  FHorizScroll = 0;
+  FHorizScrollPixels = 0;
+  FScreenLines.clear();
+}
+
+void TScreenCache::ResetLayoutFull() {
+  ResetLayout();
+  SetMarkPoint(FCursorPos, {0, 0});
+  SetMarkPoint(FSelStart, {0, 0});
+  SetMarkPoint(FSelEnd, {0, 0});
+  FSelBlock = false;
+  FHiddenStarts.clear();
+  UpdateLayout();
 }
 
 bool TScreenCache::IsShown(TKivSpecialCharKind AKind) const {
@@ -148,6 +179,7 @@ void TScreenCache::AddHighlight(Integer AStart, Integer ACount) {
   if (FHighlightUse && (FHighlightAttrs.AttributesSet & asFontStyle)) InvalidateFrom(AStart);
   FHighlights.AddRange(AStart, ACount);
   FFirstInvalidOffset = FFirstInvalidOffset < 0 ? AStart : std::min(FFirstInvalidOffset, AStart);
+  Invalidate(csScreen | csConversionCaches);
 }
 
 void TScreenCache::RemoveHighlight(Integer AStart, Integer ACount) {
@@ -155,6 +187,7 @@ void TScreenCache::RemoveHighlight(Integer AStart, Integer ACount) {
   if (FHighlightUse && (FHighlightAttrs.AttributesSet & asFontStyle)) InvalidateFrom(AStart);
   FHighlights.RemoveRange(AStart, ACount);
   FFirstInvalidOffset = FFirstInvalidOffset < 0 ? AStart : std::min(FFirstInvalidOffset, AStart);
+  Invalidate(csScreen | csConversionCaches);
 }
 
 void TScreenCache::ClearHighlight() {
@@ -163,6 +196,7 @@ void TScreenCache::ClearHighlight() {
     InvalidateFrom(FHighlights.GetRanges()[0].Start);
   FFirstInvalidOffset = 0;
   FHighlights.Clear();
+  Invalidate(csScreen | csConversionCaches);
 }
 
 void TScreenCache::SetHighlightAttrs(const TKivEditAttributes& AAttrs, bool AUse) {
@@ -185,8 +219,10 @@ void TScreenCache::InvalidateFrom(Integer AStart) {
   if (foldStart >= 0) {
     inv = std::min(inv, doc.GetLineStart(foldStart));  // the collapsed row shows the fold
   } else if (!NoWrap()) {
-    // Where the row holding AStart begins: the row before it may take text back.
-    inv = std::min(inv, GetState(at, true).Y_OffsetStart);
+    // Any earlier row of the line may change: a row ends at its last break point, but whether it
+    // overflowed was decided by characters up to the first one that did not fit, which can lie
+    // several rows further on (and a moved line end can let the whole line fit).
+    inv = std::min(inv, doc.GetLineStart(line));
   }
   inv = std::max<Integer>(inv, 0);
   FWPCache.Invalidate(inv);
@@ -203,43 +239,65 @@ void TScreenCache::NoteEditStart(Integer AStart) {
 
 void TScreenCache::ShiftFolds() {
   const Integer delta = Document().LinesCount() - FEditLinesCount;
-  if (delta == 0 || FHiddenStarts.empty() || FEditLine < 0) return;
+  const Integer editLine = FEditLine;
+  FEditLine = -1;
+  if (delta == 0 || FHiddenStarts.empty() || editLine < 0) return;
   std::map<Integer, Integer> moved;
   for (const auto& fold : FHiddenStarts) {
     Integer start = fold.first, end = fold.second;
-    if (start > FEditLine || (start == FEditLine && FEditAtLineStart && delta > 0)) {
+    if (start > editLine || (start == editLine && FEditAtLineStart && delta > 0)) {
       start += delta;
       end += delta;
-      if (start < FEditLine || (start == FEditLine && delta < 0)) continue;  // its first line went away
-    } else if (end >= FEditLine) {
+      if (start < editLine || (start == editLine && delta < 0)) continue;  // its first line went away
+    } else if (end >= editLine) {
       end = std::max(end + delta, start);
     }
     if (end > start) moved[start] = end;
   }
   FHiddenStarts = std::move(moved);
-  FEditLine = -1;
 }
 
 void TScreenCache::BeforeInsert(Integer AStart, Integer) {
   InvalidateFrom(AStart);
   NoteEditStart(AStart);
+  Invalidate(csAll);
 }
 
 void TScreenCache::AfterInsert(Integer AStart, Integer ACount) {
+  const Integer added = Document().LinesCount() - FEditLinesCount;
+  // Lines inserted above the top push its text down; the top follows the text.
+  if (added > 0 && FEditLine < FFirstLinePhysical) FFirstLinePhysical += added;
+  if (added != 0) FVisibleCountScrollBar = -1;
   FHighlights.AfterInsert(AStart, ACount);
   ShiftFolds();
   FVisibleCountScroll = -1;
+  Invalidate(csAll);
 }
 
 void TScreenCache::BeforeDelete(Integer AStart, Integer ACount) {
+  if (ACount <= 0) return;
   InvalidateFrom(AStart);
   NoteEditStart(AStart);
+  TKivEditDocument& doc = Document();
+  const Integer endLine = doc.GetLineByOffset(std::clamp<Integer>(AStart + ACount, 0, doc.CharsCount()));
+  const Integer removed = endLine - FEditLine;
+  if (removed > 0) {
+    FVisibleCountScrollBar = -1;
+    if (FFirstLinePhysical > endLine) {
+      FFirstLinePhysical -= removed;
+    } else if (FFirstLinePhysical > FEditLine) {
+      FFirstLinePhysical = FEditLine;  // the top's text goes: the first line of the range shows
+      FFirstLineSkew = 0;
+    }
+  }
   FHighlights.BeforeDelete(AStart, ACount);
+  Invalidate(csAll);
 }
 
 void TScreenCache::AfterDelete(Integer, Integer) {
   ShiftFolds();
   FVisibleCountScroll = -1;
+  Invalidate(csAll);
 }
 
 // ---- collapsed lines ----
@@ -259,10 +317,19 @@ void TScreenCache::CollapseLines(Integer AStartLine, Integer AEndLine) {
   std::erase_if(FHiddenStarts,
                 [&](const auto& AFold) { return AStartLine < AFold.first && AFold.second <= AEndLine; });
   FHiddenStarts[AStartLine] = AEndLine;
+  Invalidate(csScreen | csCursor | csConversionCaches);
+  FVisibleCountScrollBar = -1;
+  // A top line inside the collapsed lines moves to the visible first one.
+  if (FFirstLinePhysical > AStartLine && FFirstLinePhysical <= AEndLine) {
+    FFirstLinePhysical = AStartLine;
+    FFirstLineSkew = 0;
+  }
 }
 
 void TScreenCache::ExpandLines(Integer AStartLine) {
   if (!FHiddenStarts.count(AStartLine)) return;
   InvalidateFrom(Document().GetLineStart(AStartLine));
   FHiddenStarts.erase(AStartLine);
+  Invalidate(csScreen | csConversionCaches);
+  FVisibleCountScrollBar = -1;
 }

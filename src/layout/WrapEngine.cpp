@@ -382,7 +382,9 @@ TWrapParserState TScreenCache::GetState(Integer AOffset, bool AOverFolds) {
     const Integer line = doc.GetLineByOffset(AOffset);
     if (!FWPCache.GetNearestState(AOffset, 0, 0, wpByOffset, start) || start.PhysLine != line)
       start = run.LineStartState(line, line);
-    if (start.Offset == AOffset) return start;
+    // A state a run measured (every one is a break point without wrapping); row starts kept by
+    // other queries are not measured and run again.
+    if (start.Offset == AOffset && start.VisWidth >= 0 && start.IsStable) return start;
   } else {
     if (!FWPCache.GetNearestState(AOffset, 0, 0, wpByOffset, start)) start = WP_InitialState();
     const auto onRow = [&](const TWrapRun::TRowEnd& E) {
@@ -466,7 +468,48 @@ Integer TScreenCache::CalkVisibleCountScroll() {
   return start.Y;
 }
 
-void TScreenCache::BuildLineChunks(const TWrapParserState& AStart, TScreenLineInfo& AInfo) {
+namespace {
+
+// The content, flags and next row start of the row from AStart to AEnd.
+void FillRowInfo(TScreenCache& C, TWrapRun& ARun, const TWrapParserState& AStart,
+                 const TWrapRun::TRowEnd& AEnd, TScrollLineInfo& AInfo, TWrapParserState* ANext) {
+  TKivEditDocument& doc = C.Document();
+  const Integer line = AStart.PhysLine;
+  const bool collapsed = C.CollapsedEnd(line) >= 0;
+  const Integer stop = AEnd.EndsLine ? doc.GetLineEnd(line) : AEnd.Next;
+  AInfo.ContentSegment = MakeSegment(AStart.Offset, stop - AStart.Offset, &ARun.Chars());
+  TKivScreenLineProps props = 0;
+  if (AStart.Offset == doc.GetLineStart(line)) props |= KivLineProp(lpFirstWrap);
+  if (AEnd.EndsLine || collapsed) props |= KivLineProp(lpLastWrap);
+  if (collapsed) props |= KivLineProp(lpCollapsedFold);
+  if (TKivEditParserBase* parser = doc.GetParser()) {
+    if (parser->IsFoldStart(line)) props |= KivLineProp(lpFoldStart);
+    if (parser->IsFoldEnd(line)) props |= KivLineProp(lpFoldEnd);
+  }
+  AInfo.VisProps = props;
+  if (ANext) {
+    *ANext = ARun.NextRowStart(AStart, AEnd);
+    if (ANext->PhysLine < ARun.LinesCount()) C.WPCache().AddStateSeq(*ANext, true);
+  }
+}
+
+}  // namespace
+
+TScrollLineInfo TScreenCache::RowInfo(const TWrapParserState& AStart, TWrapParserState* ANext) {
+  TWrapRun run(*this);
+  TScrollLineInfo info;
+  info.PhysicalLine = AStart.PhysLine;
+  if (AStart.PhysLine >= run.LinesCount()) {
+    if (ANext) *ANext = AStart;
+    return info;
+  }
+  const TWrapRun::TRowEnd end = run.FindRowEnd(AStart);
+  FillRowInfo(*this, run, AStart, end, info, ANext);
+  return info;
+}
+
+void TScreenCache::BuildLineChunks(const TWrapParserState& AStart, TScreenLineInfo& AInfo,
+                                   TWrapParserState* ANext) {
   TWrapRun run(*this);
   AInfo.StartState = AStart;
   AInfo.Chunks.clear();
@@ -475,6 +518,7 @@ void TScreenCache::BuildLineChunks(const TWrapParserState& AStart, TScreenLineIn
   AInfo.ScrollInfo.VisProps = 0;
   if (AStart.PhysLine >= run.LinesCount()) {
     AInfo.ScrollInfo.ContentSegment = TKivSegment{};
+    if (ANext) *ANext = AStart;
     return;
   }
   const TWrapRun::TRowEnd end = run.FindRowEnd(AStart);
@@ -537,6 +581,6 @@ void TScreenCache::BuildLineChunks(const TWrapParserState& AStart, TScreenLineIn
       c.Chars.assign(SpecialCharsSeg(kind));
     }
   }
-  AInfo.ScrollInfo.ContentSegment = MakeSegment(AStart.Offset, stop - AStart.Offset, &run.Chars());
+  FillRowInfo(*this, run, AStart, end, AInfo.ScrollInfo, ANext);
   for (TChunk& c : chunks) c.TextData = FMeasure.GetTextAnalysis(c.Chars, c.Attrs.FontStyle, c.CharSet);
 }

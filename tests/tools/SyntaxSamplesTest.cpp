@@ -43,24 +43,6 @@ std::vector<fs::path> Samples() {
 
 std::string U8(TKivStringView AText) { return KivToUtf8(AText); }
 
-// Whether the parser splits lines into tokens yet (a parser without its tokenizer hands out
-// each line as one token); the tests that need tokens skip without it.
-bool TokenizerPresent() {
-  static const bool present = [] {
-    auto doc = KivDumpOpenDocument(u"int x;", u"C");
-    class TCounter : public TKivTokenHandler {
-     public:
-      int Count = 0;
-      void HandleToken(const TKivSegment&, Integer, const TKivEditAttributes&) override { ++Count; }
-    } counter;
-    doc->GetParser()->MarkTokens(0, counter);
-    return counter.Count > 1;
-  }();
-  return present;
-}
-
-#define KIV_NEED_TOKENIZER() \
-  if (!TokenizerPresent()) GTEST_SKIP() << "the parser does not tokenize yet"
 
 // The first line where two texts differ, for a readable failure.
 std::string FirstDifference(const std::string& AExpected, const std::string& AActual) {
@@ -111,7 +93,6 @@ class DemoSampleColours : public ::testing::Test {
     }
   };
   DemoSampleColours() : FDoc(KivDumpOpenDocument(KivDemoSampleText(), TKivString(KivDemoActiveSyntaxScheme))) {}
-  void SetUp() override { KIV_NEED_TOKENIZER(); }
   // The tokens of the first line that contains AText.
   std::vector<TTok> TokensOfLineWith(TKivStringView AText) {
     for (Integer line = 0; line < FDoc->LinesCount(); ++line)
@@ -176,7 +157,6 @@ TEST_F(DemoSampleColours, MisplacedDefineIsNotPreprocessor) {
 
 // The HTML page shows the text unchanged, escaped, with each coloured token in a span.
 TEST(SyntaxHtml, PageColoursTheText) {
-  KIV_NEED_TOKENIZER();
   auto doc = KivDumpOpenDocument(u"int a = 1; /* <b>&amp; */\r\nchar *s = \"x\";", u"C");
   const std::string html = KivDumpHtml(*doc, "t<1>.c");
   EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
@@ -203,7 +183,6 @@ TEST(SyntaxHtml, PageColoursTheText) {
 class SyntaxGolden : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(SyntaxGolden, MatchesByteForByte) {
-  KIV_NEED_TOKENIZER();
   const fs::path sample = GetParam();
   const TKivString scheme = KivDumpSchemeForFile(sample.string());
   auto doc = KivDumpOpenDocument(KivFromUtf8(ReadFile(sample)), scheme);

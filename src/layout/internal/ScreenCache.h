@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "KivSedMarkers.h"
 #include "KivSedViewParts.h"
 #include "internal/HighlightsSparse.h"
 #include "internal/MeasureCaches.h"
@@ -29,11 +30,22 @@ struct TOffsetPoint {
   friend auto operator<=>(const TOffsetPoint&, const TOffsetPoint&) = default;
 };
 
+// An offset point that follows edits: the character is a marker of the cache's cursor
+// collection (keeping, so it survives the deletion of its text). Without a document attached
+// the offset is kept as a plain number.
+struct TOffsetPointMark {
+  IKivMarkRef CharMark;
+  Integer InCharOffset = 0;
+  Integer PlainOffset = 0;
+  Integer Offset() const { return CharMark ? CharMark->Pos() : PlainOffset; }
+  TOffsetPoint Point() const { return {Offset(), InCharOffset}; }
+};
+
 // One row of the laid-out text.
 struct TScrollLineInfo {
   Integer PhysicalLine = 0;
   TKivSegment ContentSegment;
-  uint16_t VisProps = 0;
+  TKivScreenLineProps VisProps = 0;
 };
 
 // One row on screen with its drawing runs and per-offset cells.
@@ -41,9 +53,21 @@ struct TScreenLineInfo {
   TScrollLineInfo ScrollInfo;
   bool Dirty = true;
   TWrapParserState StartState;
+  Integer StartWordOff = 0;  // start of the word crossing into the row (spell checking)
+  Integer EndWordOff = 0;    // end of the word crossing out of it
+  Integer XBoundStart = 0;   // first fully visible column after horizontal scrolling
+  Integer XBoundCount = 0;   // columns from there to the window's right edge
   std::vector<TChunk> Chunks;
   std::vector<TScreenOffsetItem> Offsets;  // one per offset of the row, plus the end state
 };
+
+// Which derived data of a screen cache is up to date (a set of bits).
+enum TScreenCacheValidItem : uint8_t { csScreen = 1, csCursor = 2, csFolds = 4, csConversionCaches = 8 };
+using TScreenCacheValid = uint8_t;
+inline constexpr TScreenCacheValid csAll = csScreen | csCursor | csFolds | csConversionCaches;
+
+enum TScrollCorrectFor : uint8_t { scForCursor, scForSelection };
+enum TScrollCorrectDir : uint8_t { scForward, scBackward };
 
 class TScreenCache {
  public:
@@ -120,6 +144,176 @@ class TScreenCache {
   void BeforeDelete(Integer AStart, Integer ACount);
   void AfterDelete(Integer AStart, Integer ACount);
 
+  // ---- document attachment ----
+  // Creates the cursor markers in the document, puts cursor and selection at 0 and lays out
+  // from scratch (collapsed lines are dropped).
+  void AttachToDocument();
+  // Clears the highlights and collapsed lines and lets go of the document's markers.
+  // AStoreDoc is for saved view states and is not used yet.
+  void DetachFromDocument(bool AStoreDoc = false);
+  bool Attached() const { return FCursorMarks != nullptr; }
+  // The whole text was replaced: highlights go, the layout is redone keeping the top line.
+  void DocumentRefresh();
+
+  // ---- derived data ----
+  // Brings back what edits, folds and settings made stale: folds, conversion caches and the top
+  // line, the screen lines, the cursor. The view runs it when its outermost change bracket
+  // closes; every query below runs it first.
+  void UpdateLayout();
+  TScreenCacheValid ValidState() const { return FValidState; }
+
+  // ---- the window ----
+  Integer LinesOnScreenScroll();
+  Integer OldLinesOnScreenScroll() const { return FOldLinesOnScreen; }
+  // The row at the top of the window, the last row on screen, and the top physical line.
+  Integer FirstLineScroll();
+  Integer LastLineScroll();
+  Integer FirstLinePhysical();
+  Integer FirstCharOnScreen();
+  const TScreenLineInfo& GetScreenLine(Integer ALine);
+  Integer GetScreenLineStart(Integer ALine) { return GetScreenLine(ALine).ScrollInfo.ContentSegment.Start; }
+  Integer GetScreenLineWordStart(Integer ALine) { return GetScreenLine(ALine).StartWordOff; }
+  Integer GetScreenLineWordEnd(Integer ALine) { return GetScreenLine(ALine).EndWordOff; }
+  TKivScreenLineProps GetScreenLineProps(Integer ALine) { return GetScreenLine(ALine).ScrollInfo.VisProps; }
+  // The chunks of a screen line (none when ACnt comes back 0).
+  const TChunk* GetScreenLineChunks(Integer ALine, Integer& ACnt);
+  void GetScreenLineXBounds(Integer ALine, Integer& AStart, Integer& ACount);
+  // Column of the row's first character and column after its end.
+  Integer GetScreenLineFirstX(Integer ALine);
+  Integer GetScreenLineLastX(Integer ALine);
+  // The screen line whose row holds AOffset; -1 before the first row or at or after the last
+  // row's end.
+  Integer FindOffsetInVisibleScreen(Integer AOffset);
+  bool IsScrollInScreenYBounds(Integer AScrollY);
+  bool IsScrollInScreenBounds(const TKivPoint& AScroll);
+  bool IsCursorInScreenYBounds() { return IsScrollInScreenYBounds(CursorPos().Y); }
+  bool IsCursorInScreenBounds() { return IsScrollInScreenBounds(CursorPos()); }
+  // The ordered selection in screen coordinates with Y clamped to the screen; false when there
+  // is no selection or it lies wholly above or below the screen.
+  bool SelectionToScreen(TKivPoint& AStartScr, TKivPoint& AEndScr);
+
+  // ---- repaint tracking ----
+  bool IsScreenLineDirty(Integer ALine);
+  void MarkScreenLineDirty(Integer ALine);
+  void MarkAllScreenLinesDirty();
+  // The painter drew the screen: nothing is dirty.
+  void ClearDirtyLines();
+  // The document's markers changed: rows with marker or fold flags are redrawn.
+  void ScreenMarkersChanged();
+  // When the window shows fewer than min(5, last row) rows, moves the top up so that the last
+  // row ends the window (AFullyVisible: the rows that fit wholly). True when the top moved.
+  bool ClampBottom(Integer AFullyVisible);
+
+  // ---- rows and scrolling ----
+  // Y clamped to [0, last row]; computed without laying out the text after Y.
+  Integer CorrectToLastScroll(Integer AY);
+  bool AfterLastScroll(Integer AY) { return CorrectToLastScroll(AY) < AY; }
+  // The row count the scroll bar shows: kept across edits that add or remove no line break.
+  Integer CalkVisibleCountScrollBar(bool AForceRecalk);
+  TKivPoint CorrectCursorSelPos(TKivPoint APoint);
+  Integer CorrectPhysY(Integer AY);
+  // Scrolls by AOffset rows (saturating; the end of the text stops it).
+  void Scroll(Integer AOffset);
+  void SetFirstLineAsScroll(Integer ALine);
+  Integer HorizScroll() const { return FHorizScroll; }
+  Integer HorizScrollPixels() const { return FHorizScrollPixels; }
+  // Columns, >= 0.
+  void SetHorizScroll(Integer AColumns);
+
+  // ---- rows, screen lines and physical lines ----
+  // Screen line <-> row; with ADoCheck the line must be on screen.
+  Integer ScreenToScroll(Integer AScreen, bool ADoCheck);
+  Integer ScrollToScreen(Integer AScrollLine, bool ADoCheck);
+  TKivPoint ScreenPosToScroll(const TKivPoint& AScreen) {
+    return {AScreen.X, ScreenToScroll(AScreen.Y, false)};
+  }
+  TKivPoint ScrollPosToScreen(const TKivPoint& AScroll) {
+    return {AScroll.X, ScrollToScreen(AScroll.Y, false)};
+  }
+  Integer ScreenToPhysical(Integer AScreen);
+  // Rows of a visible physical line.
+  Integer ScreenCount(Integer ALine);
+  TScrollLineInfo GetScrollLineInfo(Integer ALine);
+  Integer GetScrollLineOffStart(Integer ALine);
+  // Without wrapping the line's end with 0 cells; with wrapping the row's last character with
+  // its width - 1 cells (the line end when the row holds it).
+  TOffsetPoint GetScrollLineOffLast(Integer ALine);
+  Integer GetScrollLineVisWidth(Integer ALine);
+  // The first and last visible positions of a physical line (the collapsed row's end for a
+  // collapsed line).
+  void GetPhysLineVisibleBounds(Integer ALine, TOffsetPoint& AFirst, TOffsetPoint& ALast);
+  // The first column of the character under the column, and max(column, its end).
+  void GetScrollCharScrollBounds(const TKivPoint& AScroll, Integer& ALeft, Integer& ARight);
+  // Column from the line start with tabs expanded (no wrapping, no folds).
+  Integer CalkPointVisWidth(Integer AOffset);
+  Integer CalkPointVisWidth(const TOffsetPoint& AOffPt);
+
+  // ---- pixels ----
+  // Left pixel (after horizontal scrolling) and width of the cell at a scroll position.
+  void ScrollPosToScreenPix(const TKivPoint& AScroll, Integer& AStart, Integer& ACount);
+  // The same for a screen position; false when it lies outside the screen (with AScreenOnly
+  // nothing is computed then).
+  bool ScreenPosToScreenPix(const TKivPoint& AScreen, Integer& AStart, Integer& ACount, bool AScreenOnly);
+  // Leading and trailing pixel of a cell through the shaped runs of its row; false when the
+  // leading pixel lies outside the text area.
+  bool ScreenPosToScreenPixNew(const TKivPoint& AScreen, Integer& ALeading, Integer& ATrailing);
+  // The column under a pixel of the text area (horizontal scrolling added).
+  Integer ScreenPixToScrollPos(Integer APixW, Integer AScrollLine);
+  Integer ScreenPixToScreenPos(Integer APixW, Integer AScreenLine);
+  // The same through the shaped runs; ATrailing tells that the pixel is in the cell's later half.
+  Integer ScreenPixToScreenPosNew(Integer APixW, Integer AScreenLine, bool& ATrailing);
+  // ATrailing when the remainder is at least half a column.
+  Integer PixelsToScrollXFixedNew(Integer AXPix, bool& ATrailing) const;
+
+  // ---- visibility ----
+  bool IsOffsetVisible(Integer AOffset);
+  bool IsLineStartVisible(Integer ALine);
+  // Expands the collapsed lines that hide AOffset.
+  void EnsureOffsetIsVisible(Integer AOffset);
+  Integer GetNearestValidOffset(Integer AOffset);
+  // An offset inside a line separator becomes its line's start with 0 cells.
+  TOffsetPoint CorrectOffsetToLine(const TOffsetPoint& APoint);
+  Integer GetNextVisibleLine(Integer ALine);
+  Integer GetPrevVisibleLine(Integer ALine);
+
+  // ---- cursor and selection ----
+  // The points after the layout pass (collapsed lines may have moved them).
+  TOffsetPoint CursorOffset() {
+    UpdateLayout();
+    return FCursorPos.Point();
+  }
+  TOffsetPoint SelStartOffset() {
+    UpdateLayout();
+    return FSelStart.Point();
+  }
+  TOffsetPoint SelEndOffset() {
+    UpdateLayout();
+    return FSelEnd.Point();
+  }
+  TKivPoint CursorPos();
+  TKivPoint SelStart();
+  TKivPoint SelEnd();
+  bool SelBlockMode() const { return FSelBlock; }
+  bool SelAvail() { return SelStartOffset() != SelEndOffset(); }
+  // The selection ends ordered by row, then column.
+  TKivPoint SelStartN();
+  TKivPoint SelEndN();
+  void SelectionN(TKivPoint& AStart, TKivPoint& AEnd);
+  void SetCursorOffset(const TOffsetPoint& AOffPt, TScrollCorrectDir ACorrectDir = scBackward,
+                       bool ABlock = false);
+  void SetCursorPos(const TKivPoint& APoint, TScrollCorrectDir ACorrectDir = scBackward, bool ABlock = false);
+  void SetSelection(const TOffsetPoint& AStart, const TOffsetPoint& AEnd, bool ABlock = false);
+  void SetSelection(const TKivPoint& AStart, const TKivPoint& AEnd, bool ABlock = false);
+  // Moves a point to a position the layout can show, as the cursor or a selection end.
+  TOffsetPoint CorrectScrollPoint(TOffsetPoint APoint, TScrollCorrectFor AWhatFor,
+                                  TScrollCorrectDir ADirection, bool ACorrectAfterWrapFwd, bool ABlock);
+  TKivPoint CorrectScrollPoint(const TKivPoint& APoint, TScrollCorrectFor AWhatFor,
+                               TScrollCorrectDir ADirection, bool ABlock);
+
+  // ---- status ----
+  void ResetStatusChanges();
+  TKivViewStatusChanges StatusChanges();
+
   // ---- the wrapping engine ----
   static TWrapParserState WP_InitialState();
   // The state of offset AOffset in [0, CharsCount]; raises TWP_InvisibleOffsetError
@@ -133,8 +327,12 @@ class TScreenCache {
   TWrapParserState WP_GetStateByXY(Integer AX, Integer AY, bool ACheckRow, bool AByPixels = false);
   // Number of rows.
   Integer CalkVisibleCountScroll();
-  // Lays out the row that starts at AStart (a row-start state) with output into AInfo.
-  void BuildLineChunks(const TWrapParserState& AStart, TScreenLineInfo& AInfo);
+  // Lays out the row that starts at AStart (a row-start state) with output into AInfo; ANext
+  // receives the next row's start.
+  void BuildLineChunks(const TWrapParserState& AStart, TScreenLineInfo& AInfo,
+                       TWrapParserState* ANext = nullptr);
+  // The row that starts at AStart without its drawing runs.
+  TScrollLineInfo RowInfo(const TWrapParserState& AStart, TWrapParserState* ANext = nullptr);
 
   // ---- conversions ----
   // Column and row of the first cell of a visible offset; a hidden one raises "This operation
@@ -173,6 +371,55 @@ class TScreenCache {
   // Collapsed folds follow the lines an edit adds or removes.
   void NoteEditStart(Integer AStart);
   void ShiftFolds();
+  // A reset that also puts the cursor at the start and drops the collapsed lines.
+  void ResetLayoutFull();
+  void Invalidate(TScreenCacheValid AFlags) {
+    FValidState &= TScreenCacheValid(~AFlags);
+    if (AFlags & csConversionCaches) FScreenRowsReusable = false;
+  }
+  void EnsureValid(TScreenCacheValid AFlags) {
+    if ((FValidState & AFlags) != AFlags) UpdateLayout();
+  }
+  void UpdateTopLine();
+  void BuildScreen(std::vector<TScreenLineInfo>& ALines);
+  void RebuildScreen();
+  void FillLineMarks(TScreenLineInfo& AInfo);
+  void FillWordBounds(TScreenLineInfo& AInfo);
+  void FillXBounds(TScreenLineInfo& AInfo);
+  // The column under pixel APix (no horizontal scroll) of a built row; ACellLeft receives the
+  // left pixel of its cell.
+  Integer RowColumnAtPixel(const TScreenLineInfo& AInfo, Integer APix, Integer* ACellLeft);
+  // Widths of the tail and head glyphs of a tab in a style.
+  void TabGlyphWidths(TKivFontStyles AFs, Integer& ATail, Integer& AHead);
+  void CheckScreenLine(Integer ALine);
+  void RecorrectCursor();
+  void SetMarkPoint(TOffsetPointMark& AMark, const TOffsetPoint& APoint);
+  TOffsetPoint MakeVisiblePoint(TOffsetPoint APoint);
+  void MarkScrollRangeDirty(Integer AFromY, Integer AToY);
+  void SetTop(Integer APhysLine, Integer ASkew);
+  // The row state after the last line when ALine is past the end.
+  TWrapParserState RowStart(Integer AScrollLine) { return WP_GetStateByXY(0, AScrollLine, false); }
+  // A row that must exist: "Bad scroll line index" otherwise.
+  void CheckScrollLine(Integer ALine, bool AAllowAfterLast);
+  // One character's cells on its row, as a state or an offset item gives them.
+  struct TCell {
+    Integer X, XPix, VisW, PixW;
+    bool IsTab, IsTail;
+    TKivFontStyles Style;
+  };
+  static TCell CellOf(const TWrapParserState& AState) {
+    return {AState.X,     AState.XPix,   AState.VisWidth,       AState.PixWidth,
+            AState.IsTab, AState.IsTail, AState.Attrs.FontStyle};
+  }
+  TCell RowItemCell(const TScreenLineInfo& AInfo, size_t AIdx);
+  // The offset item of a built row holding a column (or a pixel).
+  size_t RowItemAt(const TScreenLineInfo& AInfo, Integer AValue, bool AByPixels);
+  // The pixels of column AX in or after the cell (no horizontal scroll).
+  void CellPixels(const TCell& ACell, Integer AX, Integer& AStart, Integer& ACount);
+  // The column under pixel APix in or after the cell (no horizontal scroll); ACellLeft receives
+  // the left pixel of that column.
+  Integer CellColumn(const TCell& ACell, Integer APix, Integer* ACellLeft);
+  Integer CollapsedStartHiding(Integer ALine) const;
 
   IKivScreenCacheHost* FHost;
   const TKivSpecialChars* FSpecChars;
@@ -200,4 +447,29 @@ class TScreenCache {
   Integer FEditLine = -1;                    // line of the edit in progress
   Integer FEditLinesCount = 0;               // line count before it
   bool FEditAtLineStart = false;             // it starts at its line's first offset
+  Integer FEditEndLine = -1;                 // last line touched by a deletion in progress
+
+  TScreenCacheValid FValidState = 0;
+  bool FScreenIsBuilding = false;
+  bool FAllDirty = false;  // the next screen rebuild marks every line dirty
+  bool FUpdating = false;  // inside UpdateLayout
+  // The rows of FScreenLines are still laid out right (only the window moved): a rebuild may
+  // take them over.
+  bool FScreenRowsReusable = false;
+  Integer FScreenFirstRow = 0;  // the row of FScreenLines[0]
+  std::vector<TScreenLineInfo> FScreenLines;
+  Integer FVisibleCountScrollBar = -1;
+  Integer FFirstLineScroll = -1;  // first row of the top physical line
+  Integer FFirstLineSkew = 0;     // rows of the top physical line above the window
+  Integer FFirstLinePhysical = 0;
+  Integer FHorizScroll = 0;
+  Integer FHorizScrollPixels = 0;
+  IKivMarkersRef FCursorMarks;
+  TOffsetPointMark FCursorPos, FSelStart, FSelEnd;
+  bool FSelBlock = false;
+  // Snapshot for StatusChanges.
+  Integer FOldScreenHeightLines = 0, FOldScreenWidthPixels = 0, FOldLinesOnScreen = 0;
+  Integer FOldHorizScrollPixels = 0, FOldFirstLineScroll = 0;
+  TOffsetPoint FOldCursor, FOldSelStart, FOldSelEnd;
+  bool FOldSelBlock = false;
 };

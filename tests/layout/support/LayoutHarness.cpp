@@ -8,11 +8,13 @@ LayoutHarness::LayoutHarness(TKivStringView AText, TKivViewWrapMode AMode, Integ
   Doc.Insert(0, AText);
   CacheOwner = FreshCache();
   Cache = CacheOwner.get();
+  Cache->AttachToDocument();
   Doc.AddListener(&Forwarder);
 }
 
 LayoutHarness::~LayoutHarness() {
   Doc.RemoveListener(&Forwarder);
+  Cache->DetachFromDocument();
 }
 
 std::unique_ptr<TScreenCache> LayoutHarness::FreshCache() {

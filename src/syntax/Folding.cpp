@@ -36,12 +36,16 @@ size_t FirstChildFrom(const TParserNode& ANode, Integer ALine) {
   return static_cast<size_t>(it - ANode.Childs.begin());
 }
 
+// A pending attempt: an end of ABlock, or a start of ARef's block, begun on ALine.
+void SetAttempt(TContextItem& AItem, TPartBlockKind AKind, TSyntaxBlock* ABlock, TRuleRef* ARef, Integer ALine) {
+  AItem.PartBlockKind = AKind;
+  AItem.PartBlock = ABlock;
+  AItem.PartRef = ARef;
+  AItem.PartBlockFirstLine = AItem.PartBlockLastLine = ALine;
+}
+
 void ResetAttempt(TContextItem& AItem) {
-  AItem.PartBlockKind = pbNothing;
-  AItem.PartRef = nullptr;
-  AItem.PartBlock = nullptr;
-  AItem.PartBlockFirstLine = -1;
-  AItem.PartBlockLastLine = -1;
+  SetAttempt(AItem, pbNothing, nullptr, nullptr, -1);
 }
 
 // The codes group AId of the innermost open block's start match captured.
@@ -211,10 +215,7 @@ bool TParserImpl::SyntaxAttempt(TContextItem& AItem, Integer ACount, TKivRegExp*
       ARegex = block->EndRegex.get();
       const bool matched = RunCodes(*ARegex, pos, rest, ANeedMore);
       if (matched || ANeedMore) {
-        AItem.PartBlockKind = pbEnd;
-        AItem.PartBlock = block;
-        AItem.PartRef = nullptr;
-        AItem.PartBlockFirstLine = AItem.PartBlockLastLine = FCurLine;
+        SetAttempt(AItem, pbEnd, block, nullptr, FCurLine);
         return matched;
       }
     }
@@ -223,10 +224,7 @@ bool TParserImpl::SyntaxAttempt(TContextItem& AItem, Integer ACount, TKivRegExp*
     ARegex = ref->SynBlock->StartRegex.get();
     const bool matched = RunCodes(*ARegex, pos, rest, ANeedMore);
     if (matched || ANeedMore) {
-      AItem.PartBlockKind = pbStart;
-      AItem.PartRef = ref;
-      AItem.PartBlock = nullptr;
-      AItem.PartBlockFirstLine = AItem.PartBlockLastLine = FCurLine;
+      SetAttempt(AItem, pbStart, nullptr, ref, FCurLine);
       return matched;
     }
   }

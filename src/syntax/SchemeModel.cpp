@@ -104,6 +104,8 @@ void TLineRegexSource::Bind(const Char* AData, Integer AStart, Integer AEnd) {
   Count = AEnd - AStart;
   FIdxStart = AStart;
   FIdxEnd = AEnd;
+  // The line is one array of units: the matcher reads it directly instead of through windows.
+  FRawUnits = AData;
   ResetBuffer();
 }
 

@@ -90,6 +90,32 @@ TEST_F(TokenizerTest, CommentContextSurvivesTheLineBreakAndEdits) {
   EXPECT_EQ(arr[0].Attrs.AttributesSet, asTextColor | asFontStyle);
 }
 
+// A handler may call the parser again (here for other lines, which recycles cached lines):
+// the outer call still hands out its own line's tokens.
+TEST_F(TokenizerTest, MarkTokensSurvivesAHandlerThatCallsTheParser) {
+  TKivString text;
+  for (int i = 0; i < 600; ++i) text += i % 2 ? u"int x; /* c */\r\n" : u"ab;\r\n";
+  Doc.Lines().SetText(text);
+  Load(u"Mini");
+  const std::vector<TTok> expected = Tokens(1);
+  struct Handler : TKivTokenHandler {
+    TokenizerTest* Test;
+    std::vector<TTok> Got;
+    int Depth = 0;
+    void HandleToken(const TKivSegment& ASeg, Integer AID, const TKivEditAttributes&) override {
+      if (Depth > 0) return;
+      Got.emplace_back(U8(Test->Parser->Impl().Token(AID)->Name), ASeg.Start, ASeg.Count);
+      ++Depth;
+      Test->Parser->MarkTokens(Test->Doc.LinesCount() - 1 - static_cast<Integer>(Got.size()), *this);
+      for (Integer l = 300; l < 600; l += 50) Test->Parser->GetParsedLine(l);
+      --Depth;
+    }
+  } h;
+  h.Test = this;
+  Parser->MarkTokens(1, h);
+  EXPECT_EQ(h.Got, expected);
+}
+
 TEST_F(TokenizerTest, PriorityAndInnerSchemes) {
   Doc.Lines().SetText(u"ab @@note ab");
   Load(u"Mini");

@@ -108,8 +108,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
     else if (doc.CharsCount() > 0)
       doc.Delete(std::min(pos, doc.CharsCount() - 1), 1);
   }
+  // The fresh document gets the edited text as it is: setting it through Lines() would rewrite
+  // the line breaks the edits left (a lone CR or LF) and move every later token.
   TKivEditDocument fresh;
-  fresh.Lines().SetText(doc.Text());
+  fresh.Insert(0, doc.Text());
   Attach(fresh, scheme);
   for (Integer l = doc.LinesCount() - 1; l >= 0; --l) {
     if (Tokens(parser, l) != Tokens(*fresh.GetParser(), l)) {

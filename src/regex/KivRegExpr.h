@@ -230,7 +230,8 @@ enum : Integer {
   roMustHave = 4,      // fail early when the literal every match contains does not occur
   roAnchor = 8,        // a pattern that starts with ^ is tried at the start offset only
   roNextLiteral = 16,  // repeats and counted loops skip counts not followed by the next literal's code
-  roAll = 31,
+  roDirectRun = 32,    // a program of word-boundary tests and one-code sets runs without recursion
+  roAll = 63,
 };
 
 // Global defaults of new engines.
@@ -519,6 +520,9 @@ class TKivRegExp {
   // The program is a one-code set (FRegStart), a greedy unbounded repeat of a one-code set and
   // the end, without groups: a match is the start code and the whole run after it.
   bool FSetRunOnly = false;
+  // The program is word-boundary tests, at most one one-code set, at most one greedy repeat of a
+  // one-code set, word-boundary tests and the end, without groups: an attempt runs it directly.
+  bool FDirectRun = false;
   bool FHasLoops = true;      // the program has counted loops (a loop stack to save)
   // The program starts with an unbounded simple repeat of FScanStart and has no groups: an
   // attempt that failed from a position fails from every later position of the same run.

@@ -80,6 +80,29 @@ bool TRegexMatcher::BlocksAnyML(Integer APos) {
          Code(APos + 1) == E.FLinePairedSeparatorTail;
 }
 
+bool TRegexMatcher::MatchOneCode(const TKivRegexNode* AScan) {
+  Integer& pos = E.FReginput;
+  const TKivREOp op = AScan->Op;
+  if (op == opANYDIGIT || op == opNOTDIGIT) {
+    if (pos >= E.FInputEnd || E.FDigitsSet.Contains(Code(pos)) != (op == opANYDIGIT)) return false;
+    ++pos;
+    return true;
+  }
+  if (pos >= E.FInputEnd) {
+    E.FNeedMore = true;
+    return false;
+  }
+  const Integer c = Code(pos);
+  if (op == opANYOFFULLSET) {
+    if (!AScan->InSet(c)) return false;
+  } else {
+    const bool in = c == AScan->TinySet[0] || c == AScan->TinySet[1] || c == AScan->TinySet[2];
+    if (in != (op == opANYOFTINYSET)) return false;
+  }
+  ++pos;
+  return true;
+}
+
 bool TRegexMatcher::SameCI(Integer AInput, Integer APattern) {
   return AInput == APattern || AInput == E.FInvertCase(APattern);
 }
@@ -369,6 +392,55 @@ bool TRegexMatcher::MatchBranch(TKivRegexNode* AScan) {
   return false;
 }
 
+bool TRegexMatcher::MatchDirect() {
+  Integer& pos = E.FReginput;
+  TDepthGuard guard(E);
+  // Boundary tests from ANode on until the end node, each a node step; true at the end node.
+  auto bounds = [&](const TKivRegexNode* ANode) {
+    for (; ANode->Op != opEND; ANode = ANode->NextOp) {
+      E.Spend(CNodeCost);
+      if (IsBoundary(pos) != (ANode->Op == opBOUND)) return false;
+    }
+    E.Spend(CNodeCost);
+    return true;
+  };
+  E.Spend(CNodeCost);  // the one branch
+  const TKivRegexNode* scan = E.FProgrammFirst->NextNode;
+  for (; scan->Op == opBOUND || scan->Op == opNOTBOUND; scan = scan->NextOp) {
+    E.Spend(CNodeCost);
+    if (IsBoundary(pos) != (scan->Op == opBOUND)) return false;
+  }
+  if (scan->Op != opSTAR && scan->Op != opPLUS && scan->Op != opBRACES) {
+    E.Spend(CNodeCost);
+    if (!MatchOneCode(scan)) return false;
+    scan = scan->NextOp;
+  }
+  if (scan->Op != opSTAR && scan->Op != opPLUS && scan->Op != opBRACES) return bounds(scan);
+  // A greedy repeat as MatchRepeat runs it: the longest count first, then each shorter one.
+  E.Spend(CNodeCost);
+  const Integer bmin = scan->Op == opSTAR ? 0 : scan->Op == opPLUS ? 1 : scan->MinBrace;
+  const Integer bmax = scan->Op == opBRACES ? scan->MaxBrace : RegExprInfinity;
+  const TKivRegexNode* const next = scan->NextOp;
+  const Integer start = pos;
+  Integer unit;
+  const Integer count = RegRepeat(scan->NextNode, bmax, unit);
+  if (start + count == E.FInputEnd) E.FNeedMore = true;
+  for (Integer c = count; c >= bmin; --c) {
+    pos = start + c;
+    E.Spend(CTryCost);
+    E.FSavedReginput = -1;
+    if (next->Op == opEND) {
+      E.Spend(CStepCost + CNodeCost);
+      return true;
+    }
+    TDepthGuard step(E);
+    if (bounds(next)) return true;
+  }
+  pos = start;
+  E.FSavedReginput = -1;
+  return false;
+}
+
 bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
   TDepthGuard guard(E);
   Integer& pos = E.FReginput;
@@ -442,28 +514,10 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
       }
       case opANYDIGIT:
       case opNOTDIGIT:
-        if (pos >= E.FInputEnd || E.FDigitsSet.Contains(Code(pos)) != (op == opANYDIGIT)) return false;
-        ++pos;
-        break;
       case opANYOFTINYSET:
-      case opANYBUTTINYSET: {
-        if (pos >= E.FInputEnd) {
-          E.FNeedMore = true;
-          return false;
-        }
-        const Integer c = Code(pos);
-        const bool in = c == scan->TinySet[0] || c == scan->TinySet[1] || c == scan->TinySet[2];
-        if (in != (op == opANYOFTINYSET)) return false;
-        ++pos;
-        break;
-      }
+      case opANYBUTTINYSET:
       case opANYOFFULLSET:
-        if (pos >= E.FInputEnd) {
-          E.FNeedMore = true;
-          return false;
-        }
-        if (!scan->InSet(Code(pos))) return false;
-        ++pos;
+        if (!MatchOneCode(scan)) return false;
         break;
       case opBSUBEXP:
       case opBSUBEXPCI: {

@@ -136,6 +136,7 @@ void TKivRegExp::ComputeOptimisation() {
   FFirstCharSet.Clear();
   FFirstCharSetHasUnicode = true;
   FVarsOptsOk = true;
+  FDirectRun = false;
   TKivRegexNode* first = FProgrammFirst;
   if (!first) return;
   FHasLoops = false;
@@ -213,6 +214,23 @@ void TKivRegExp::ComputeOptimisation() {
     FSetRunOnly =
         r && (r->Op == opSTAR || r->Op == opPLUS || (r->Op == opBRACES && r->MaxBrace == RegExprInfinity)) &&
         r->NextNode && r->NextNode->Op == opANYOFFULLSET && r->NextOp && r->NextOp->Op == opEND;
+  }
+
+  // Boundaries, a one-code set, a greedy repeat of a one-code set, boundaries, the end.
+  if (FSubexpCount == 1 && first->Op == opBRANCH && first->NextOp && first->NextOp->Op == opEND) {
+    auto bound = [](const TKivRegexNode* AN) { return AN && (AN->Op == opBOUND || AN->Op == opNOTBOUND); };
+    auto oneCode = [](const TKivRegexNode* AN) {
+      return AN && (AN->Op == opANYOFFULLSET || AN->Op == opANYOFTINYSET || AN->Op == opANYBUTTINYSET ||
+                    AN->Op == opANYDIGIT || AN->Op == opNOTDIGIT);
+    };
+    const TKivRegexNode* n = first->NextNode;
+    while (bound(n)) n = n->NextOp;
+    const bool set = oneCode(n);
+    if (set) n = n->NextOp;
+    const bool repeat = n && (n->Op == opSTAR || n->Op == opPLUS || n->Op == opBRACES) && oneCode(n->NextNode);
+    if (repeat) n = n->NextOp;
+    while (bound(n)) n = n->NextOp;
+    FDirectRun = (set || repeat) && n && n->Op == opEND;
   }
 
   // The start scan: the start node, or else a literal that only word boundaries precede (they

@@ -191,7 +191,8 @@ bool TKivRegExp::TryAt(Integer APos) {
   FReginput = APos;
   FLoopStackIdx = 0;
   TRegexMatcher matcher(*this);
-  if (!matcher.MatchPrim(FProgrammFirst)) {
+  const bool direct = FDirectRun && (FOptimizations & roDirectRun);
+  if (!(direct ? matcher.MatchDirect() : matcher.MatchPrim(FProgrammFirst))) {
     for (Integer i = 1; i < FSubexpCount; ++i) FStartp[i] = FEndp[i] = -1;
     return false;
   }

@@ -104,6 +104,8 @@ void TLineRegexSource::Bind(const Char* AData, Integer AStart, Integer AEnd) {
   Count = AEnd - AStart;
   FIdxStart = AStart;
   FIdxEnd = AEnd;
+  // The line is one array of units: the matcher reads it directly instead of through windows.
+  FRawUnits = AData;
   ResetBuffer();
 }
 
@@ -168,7 +170,7 @@ bool TRegexRule::MatchEnd(Integer AStart, Integer ACount, Integer AParserState, 
   if (!EndRegex) return false;
   // The quick test: no end match can start with this code.
   TLineRegexSource& src = FScheme->FParser->CharsInput();
-  if (AStart < src.BaseIndex + src.Count && !EndAccepts(src.GetCode(AStart))) return false;
+  if (AStart < src.BaseIndex + src.Count && !EndAccepts(src.Data()[AStart - src.BaseIndex])) return false;
   return Run(*EndRegex, 1, AStart, ACount, AMatch);
 }
 

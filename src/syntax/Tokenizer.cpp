@@ -179,11 +179,15 @@ void TParserImpl::MarkTokens(Integer ALine, TKivTokenHandler& AHandler) {
     return;
   }
   auto* line = static_cast<TTokenLine*>(parsed);
-  // Copied first: a handler may call the parser, which may recycle the line.
-  const std::vector<TTokenLineItem> items = line->Items();
+  // Copied first: a handler may call the parser, which may recycle the line. The copy reuses the
+  // parser's spare array (a nested call finds it taken and makes its own).
+  std::vector<TTokenLineItem> items = std::move(FMarkItems);
+  items.assign(line->Items().begin(), line->Items().end());
   TKivCharSeq* chars = line->FChars;
   for (const TTokenLineItem& t : items)
     AHandler.HandleToken(MakeSegment(t.Start, t.Count, chars), t.Token->ID, t.RuntimeAttributes.Attrs);
+  items.clear();
+  FMarkItems = std::move(items);
 }
 
 void TParserImpl::EnsureLineParsed(Integer ALine) {
@@ -395,7 +399,7 @@ bool TParserImpl::TryEnd(Integer& APos, Integer AEnd) {
   }
   TRule* rule = top.SchemeEndRule;
   const Integer count = (top.Limit >= 0 ? std::min(top.Limit, AEnd) : AEnd) - APos;
-  TMatchRec match;
+  TMatchRec& match = FEndMatch;
   if (rule && rule->MatchEnd(APos, std::max<Integer>(count, 0), 0, match)) {
     EmitMatch(rule, 1, match);
     APos = std::max(APos, match.Ends[0]);
@@ -473,6 +477,7 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
     return TTried{ARule, AEnd, FWork->Count(), top.Scheme, top.SchemeEndRule};
   };
   auto wasTried = [&](const void* ARule, bool AEnd) {
+    if (tried.empty()) return false;
     const TTried k = key(ARule, AEnd);
     for (const TTried& t : tried)
       if (t.Rule == k.Rule && t.End == k.End && t.Depth == k.Depth && t.Scheme == k.Scheme &&
@@ -506,7 +511,7 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
     if (i == lim && lim < e) break;  // the rest of an over-long line is not tokenized
     TRuleRef* chain =
         stalled ? nullptr
-                : FWork->LastItem().Scheme->RulesHash.GetRuleChain(i == lim ? 0 : FCharsInput.GetCode(i));
+                : FWork->LastItem().Scheme->RulesHash.GetRuleChain(i == lim ? 0 : FLineBuf[static_cast<size_t>(i - s)]);
     bool matched = false;
     for (TRuleRef* ref = chain; ref; ref = ref->Next) {
       TRule* rule = ref->Rule;

@@ -691,12 +691,17 @@ TKivString RandomPattern(std::mt19937& ARng) {
   };
   static const char16_t* const CQuants[] = {u"",      u"",   u"",   u"",   u"*",      u"+",   u"?",
                                             u"{1,2}", u"*?", u"+?", u"??", u"{0,2}?", u"{2}", u"{1,}"};
-  // A code of a set, then a greedy or lazy repeat of a set: the shape of an identifier search.
+  // A code of a set, then a greedy or lazy repeat of a set, between word boundaries: the shape of
+  // an identifier search or a keyword rule.
   if (ARng() % 6 == 0) {
     static const char16_t* const CSets[] = {u"[a-y]", u"[A-Za-z_]", u"[a-z1 ]", u"\\w", u"[^\\n]", u"[^abx]"};
     static const char16_t* const CRepeats[] = {u"*", u"+", u"{2,}", u"{0,}", u"*?", u"{1,2}"};
-    return TKivString(CSets[ARng() % std::size(CSets)]) + CSets[ARng() % std::size(CSets)] +
-           CRepeats[ARng() % std::size(CRepeats)];
+    static const char16_t* const CBounds[] = {u"", u"", u"\\b", u"\\B"};
+    TKivString p = CBounds[ARng() % std::size(CBounds)];
+    if (ARng() % 4 != 0) p += CSets[ARng() % std::size(CSets)];
+    p += CSets[ARng() % std::size(CSets)];
+    if (ARng() % 4 != 0) p += CRepeats[ARng() % std::size(CRepeats)];
+    return p + CBounds[ARng() % std::size(CBounds)] + CBounds[ARng() % std::size(CBounds)];
   }
   TKivString p;
   int pieces = 1 + ARng() % 5;
@@ -729,7 +734,8 @@ TEST(RegexMatcher, OptimisationsNeverChangeResults) {
                                   roAll & ~roStartNode,
                                   roAll & ~roMustHave,
                                   roAll & ~roAnchor,
-                                  roAll & ~roNextLiteral};
+                                  roAll & ~roNextLiteral,
+                                  roAll & ~roDirectRun};
     const Integer opts = optionSets[rng() % std::size(optionSets)];
     // The default budget, or one small enough to end some of these searches.
     const int64_t budgets[] = {KivRegDefaultStepLimit, 400, 2000};

@@ -90,6 +90,32 @@ TEST_F(TokenizerTest, CommentContextSurvivesTheLineBreakAndEdits) {
   EXPECT_EQ(arr[0].Attrs.AttributesSet, asTextColor | asFontStyle);
 }
 
+// A handler may call the parser again (here for other lines, which recycles cached lines):
+// the outer call still hands out its own line's tokens.
+TEST_F(TokenizerTest, MarkTokensSurvivesAHandlerThatCallsTheParser) {
+  TKivString text;
+  for (int i = 0; i < 600; ++i) text += i % 2 ? u"int x; /* c */\r\n" : u"ab;\r\n";
+  Doc.Lines().SetText(text);
+  Load(u"Mini");
+  const std::vector<TTok> expected = Tokens(1);
+  struct Handler : TKivTokenHandler {
+    TokenizerTest* Test;
+    std::vector<TTok> Got;
+    int Depth = 0;
+    void HandleToken(const TKivSegment& ASeg, Integer AID, const TKivEditAttributes&) override {
+      if (Depth > 0) return;
+      Got.emplace_back(U8(Test->Parser->Impl().Token(AID)->Name), ASeg.Start, ASeg.Count);
+      ++Depth;
+      Test->Parser->MarkTokens(Test->Doc.LinesCount() - 1 - static_cast<Integer>(Got.size()), *this);
+      for (Integer l = 300; l < 600; l += 50) Test->Parser->GetParsedLine(l);
+      --Depth;
+    }
+  } h;
+  h.Test = this;
+  Parser->MarkTokens(1, h);
+  EXPECT_EQ(h.Got, expected);
+}
+
 TEST_F(TokenizerTest, PriorityAndInnerSchemes) {
   Doc.Lines().SetText(u"ab @@note ab");
   Load(u"Mini");
@@ -280,6 +306,32 @@ std::vector<std::tuple<Integer, Integer, Integer, TKivColor, TKivColor, int, int
   return res;
 }
 
+// Edits that change line breaks: a CR LF cut in half, a lone CR, lone LFs. The document keeps
+// every break as it is, so token offsets must follow the document's own text.
+TEST_F(TokenizerTest, EditsOfLineBreaksKeepTokensAtTheDocumentsOffsets) {
+  Doc.Lines().SetText(u"int a;\n/* x\ny */ int\nb");  // stored with CR LF breaks
+  Load(u"Mini");
+  auto check = [&](const char* AStep) {
+    TParserImpl fresh(201, 50);
+    Texts.Attach(fresh);
+    fresh.LoadSchemeDoc(u"Mini", u"default");
+    fresh.SetDocument(&Doc);
+    for (Integer l = Doc.LinesCount() - 1; l >= 0; --l)
+      ASSERT_EQ(Snapshot(Parser->GetParsedLine(l)), Snapshot(fresh.GetParsedLine(l))) << AStep << " line " << l;
+  };
+  check("loaded");
+  Doc.Delete(6, 1);  // the first break becomes a lone LF
+  check("lone LF");
+  Doc.Insert(Doc.GetLineEnd(1), u"\r");  // a lone CR: an empty line inside the comment
+  check("lone CR");
+  Doc.Insert(Doc.CharsCount(), u"\n\nint");
+  check("LFs appended");
+  ASSERT_EQ(Doc.LinesCount(), 7);
+  EXPECT_EQ(Tokens(6), (std::vector<TTok>{{"keyword", Doc.GetLineStart(6), 3}}));
+  const Integer y = Doc.GetLineStart(3);
+  EXPECT_EQ(Tokens(3), (std::vector<TTok>{{"comment", y, 4}, {"default", y + 4, 1}, {"keyword", y + 5, 3}}));
+}
+
 TEST_F(TokenizerTest, IncrementalEqualsFresh) {
   Texts.Syntax[u"H"] = kHtml;
   std::mt19937 rng(12345);
@@ -291,10 +343,16 @@ TEST_F(TokenizerTest, IncrementalEqualsFresh) {
   for (int step = 0; step < 60; ++step) {
     const Integer lines = Doc.LinesCount();
     switch (rng() % 6) {
-      case 0:
-        Doc.Insert(static_cast<Integer>(rng() % (Doc.CharsCount() + 1)),
-                   kSnippets[rng() % std::size(kSnippets)]);
+      case 0: {
+        // A snippet, at times two joined by a line break of any style.
+        const char16_t* const kBreaks[] = {u"", u"", u"\r\n", u"\n", u"\r"};
+        const Integer at = static_cast<Integer>(rng() % (Doc.CharsCount() + 1));
+        TKivString ins = kSnippets[rng() % std::size(kSnippets)];
+        ins += kBreaks[rng() % std::size(kBreaks)];
+        ins += kSnippets[rng() % std::size(kSnippets)];
+        Doc.Insert(at, ins);
         break;
+      }
       case 1: {
         const Integer n = Doc.CharsCount();
         if (n > 10) Doc.Delete(static_cast<Integer>(rng() % (n - 10)), static_cast<Integer>(1 + rng() % 8));

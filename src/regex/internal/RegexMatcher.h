@@ -14,6 +14,9 @@ class TRegexMatcher {
       : E(AEngine), In(*AEngine.FInput), Raw(In.RawUnits() ? In.RawUnits() - In.IdxStart() : nullptr) {}
 
   bool MatchPrim(TKivRegexNode* AScan);
+  // MatchPrim over a program of the engine's direct-run shape, step for step (the same work
+  // units, need-more and result) but without its recursion.
+  bool MatchDirect();
 
  private:
   class TDepthGuard;
@@ -47,6 +50,8 @@ class TRegexMatcher {
   bool AtLineEnd(Integer APos);
   bool IsBoundary(Integer APos);
   bool BlocksAnyML(Integer APos);
+  // One code of a one-code set node (digits, tiny or full sets) at the current position.
+  bool MatchOneCode(const TKivRegexNode* AScan);
   bool SameCI(Integer AInput, Integer APattern);
   // The extent of group AGroup when it can be referred to: set, closed and not reversed.
   bool GroupExtent(Integer AGroup, Integer& AStart, Integer& ALen) const;

@@ -174,6 +174,8 @@ class TParserImpl {
   TKivCharSet FIgnoredChars;
   TTokenLine FDummyTokLine;
   std::vector<Char> FLineBuf;
+  std::vector<TTokenLineItem> FMarkItems;  // MarkTokens' spare copy of a line's tokens
+  TMatchRec FEndMatch;                      // the end tests' match, filled by a match only
   uint64_t FSerial = 0;
   // Per-line state
   std::unique_ptr<TParserContext> FWork;

@@ -7,18 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "../tests/syntax/SyntaxSamples.h"
-#include "KivSedParser.h"
+#include "SyntaxFuzzSupport.h"
 
 namespace {
 
-struct TBytes {
-  const uint8_t* Data;
-  size_t Size;
-  size_t Pos = 0;
-  uint8_t Next() { return Pos < Size ? Data[Pos++] : 0; }
-  bool Done() const { return Pos >= Size; }
-};
+using TBytes = TFuzzBytes;
 
 const char* const kPatterns[] = {"a",    "b+",   "[a-c]*", "x?",  "\\w+", "$", "(?=a)", "(a)(b)?",
                                  "\\d+", "/\\*", "\\*/",   "\\{", "\\}",  ";", "y*",    "(a|ab)c?"};
@@ -57,24 +50,6 @@ std::string Rules(TBytes& AIn, int ACount) {
   return s;
 }
 
-std::vector<std::tuple<Integer, Integer, Integer>> Tokens(TKivEditParserBase& AParser, Integer ALine) {
-  std::vector<std::tuple<Integer, Integer, Integer>> res;
-  TKivEditParsedLine* line = AParser.GetParsedLine(ALine);
-  if (!line || line->TokenCount() == 0) return res;
-  TKivEditParsedTokenArray arr(static_cast<size_t>(line->TokenCount()));
-  line->GetTokens(0, -1, arr);
-  for (auto& t : arr) res.emplace_back(t.Seg.Start, t.Seg.Count, t.TokenID);
-  return res;
-}
-
-void Attach(TKivEditDocument& ADoc, const TKivString& AScheme) {
-  TKivEditParserBase* parser = ADoc.GetParser();
-  parser->SetSchemeLoaders([AScheme](const TKivString&) { return AScheme; },
-                           [](const TKivString&) { return kDefaultColors; });
-  parser->LoadSchemeDoc(u"F", u"default");
-  parser->Refresh();
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
@@ -94,13 +69,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   TKivEditDocument doc;
   doc.Lines().SetText(text);
   try {
-    Attach(doc, scheme);
+    FuzzAttachScheme(doc, scheme);
   } catch (const EKivError&) {
     return 0;  // a pattern combination the loader refuses
   }
   TKivEditParserBase& parser = *doc.GetParser();
   for (int round = 0; round < 3 && !in.Done(); ++round) {
-    for (int q = 0; q < 4; ++q) Tokens(parser, static_cast<Integer>(in.Next() % doc.LinesCount()));
+    for (int q = 0; q < 4; ++q) FuzzTokens(parser, static_cast<Integer>(in.Next() % doc.LinesCount()));
     const Integer pos = static_cast<Integer>(in.Next() % (doc.CharsCount() + 1));
     if (in.Next() & 1)
       doc.Insert(pos, TKivString(1 + in.Next() % 3,
@@ -112,9 +87,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   // the line breaks the edits left (a lone CR or LF) and move every later token.
   TKivEditDocument fresh;
   fresh.Insert(0, doc.Text());
-  Attach(fresh, scheme);
+  FuzzAttachScheme(fresh, scheme);
   for (Integer l = doc.LinesCount() - 1; l >= 0; --l) {
-    if (Tokens(parser, l) != Tokens(*fresh.GetParser(), l)) {
+    if (FuzzTokens(parser, l) != FuzzTokens(*fresh.GetParser(), l)) {
       std::fprintf(stderr, "incremental and fresh tokens differ on line %d\n", l);
       std::abort();
     }

@@ -216,7 +216,7 @@ TEST(ScreenFolds, FoldAllAndUnfoldAll) {
 TEST(ScreenFolds, NavigationMatchesTheCollapsedSetThroughFoldsAndEdits) {
   KIV_TEST_SEED(seed);
   std::mt19937 rng(seed);
-  static const char16_t* pieces[] = {u"a", u"\r\n", u"bc\r\n", u"\r\n\r\n", u"x"};
+  static const char16_t* pieces[] = {u"a", u"\r\n", u"bc\r\n", u"\r\n\r\n", u"x", u"\r", u"\n"};
   for (int round = 0; round < 30; ++round) {
     LayoutHarness h(NumberedLines(20 + int(rng() % 20)), round % 2 ? wmNoWrap : wmWrapToRuler, 1000);
     for (int k = 0; k < 12; ++k) {
@@ -317,4 +317,28 @@ TEST(ScreenFolds, NavigationMatchesTheCollapsedSetThroughFoldsAndEdits) {
       ASSERT_TRUE(h.Cache->IsOffsetVisible(h.Cache->CursorOffset().Offset)) << context;
     }
   }
+}
+
+// Deleting the LF of a CR LF with the next line's text takes that line's start along onto the
+// following line: entries of two lines come to share one, and are merged.
+TEST(ScreenFolds, EntriesThatComeToShareALineAreMerged) {
+  LayoutHarness h(u"p\r\r\nq\nr\r\ns\r\nt\r\nu", wmNoWrap);
+  h.Cache->CollapseLines(0, 2);
+  h.Cache->CollapseLines(1, 3);
+  h.Cache->CollapseLines(2, 5);
+  h.Cache->CollapseLines(3, 5);
+  EXPECT_EQ(Folds(*h.Cache), "0-2 1-3 2-5 3-5");
+  h.Doc.Delete(3, 2);
+  ASSERT_EQ(h.Doc.LinesCount(), 6);
+  EXPECT_EQ(Folds(*h.Cache), "0-2 1-2 2-4");
+  EXPECT_EQ(h.Cache->GetNextVisibleLine(0), 3);
+  EXPECT_EQ(h.Cache->GetPrevVisibleLine(3), 0);
+  EXPECT_EQ(h.Cache->CalkVisibleCountScroll(), 4);
+  h.Cache->Unfold(0);
+  EXPECT_EQ(h.Cache->GetPrevVisibleLine(3), 1);
+  h.Cache->Unfold(1);
+  EXPECT_EQ(Folds(*h.Cache), "2-4");
+  EXPECT_EQ(h.Cache->CalkVisibleCountScroll(), 4);
+  h.Cache->Unfold(2);
+  EXPECT_EQ(h.Cache->CalkVisibleCountScroll(), 6);
 }

@@ -250,9 +250,12 @@ void TScreenCache::AfterInsert(Integer AStart, Integer ACount) {
   if (added != 0) FVisibleCountScrollBar = -1;
   FHighlights.AfterInsert(AStart, ACount);
   FEditLine = -1;
-  ValidateFolds();  // the collapsed folds follow their markers at once
+  // The collapsed folds follow their markers at once. An insertion deletes no marker, and
+  // without new lines no marker changes its line: typing needs no pass over the folds.
+  if (added != 0) ValidateFolds();
   FVisibleCountScroll = -1;
   Invalidate(csAll);
+  FValidState |= csFolds;
 }
 
 void TScreenCache::BeforeDelete(Integer AStart, Integer ACount) {
@@ -280,4 +283,5 @@ void TScreenCache::AfterDelete(Integer, Integer) {
   ValidateFolds();
   FVisibleCountScroll = -1;
   Invalidate(csAll);
+  FValidState |= csFolds;
 }

@@ -153,6 +153,11 @@ void TScreenCache::RecordFold(Integer AStart, Integer AEnd) {
   end->InsertStart(start.get());
   FHiddenStarts.Add(start.release());
   FShownFoldsValid = false;
+  // A top line inside the fold moves to its start.
+  if (FFirstLinePhysical > AStart && FFirstLinePhysical <= AEnd) {
+    FFirstLinePhysical = AStart;
+    FFirstLineSkew = 0;
+  }
 }
 
 void TScreenCache::RemoveFold(Integer AStart, bool All) {
@@ -241,6 +246,15 @@ void TScreenCache::CheckFoldLine(Integer ALine, Integer AMax) const {
                             {ALine, 0, AMax});
 }
 
+void TScreenCache::ThrowNotFoldStart(Integer ALine) {
+  throw EKivEditViewError(u"This operation requires argument line to be fold start: line: %d", {ALine});
+}
+
+void TScreenCache::CheckNotCollapsed(Integer ALine) const {
+  if (IsCollapsedFold(ALine))
+    throw EKivEditViewError(u"Can't do this operation with collapsed fold line: line: %d", {ALine});
+}
+
 Integer TScreenCache::ParserFoldEnd(Integer ALine) {
   TKivEditDocument& doc = Document();
   TKivEditParserBase* parser = doc.GetParser();
@@ -258,16 +272,10 @@ void TScreenCache::InvalidateFold(Integer ALine) {
 
 void TScreenCache::Fold(Integer ALine, bool All) {
   CheckFoldLine(ALine, Document().LinesCount() - 1);
-  if (IsCollapsedFold(ALine))
-    throw EKivEditViewError(u"Can't do this operation with collapsed fold line: line: %d", {ALine});
+  CheckNotCollapsed(ALine);
   const Integer end = ParserFoldEnd(ALine);
-  if (end < 0)
-    throw EKivEditViewError(u"This operation requires argument line to be fold start: line: %d", {ALine});
+  if (end < 0) ThrowNotFoldStart(ALine);
   InvalidateFold(ALine);
-  if (FFirstLinePhysical > ALine && FFirstLinePhysical <= end) {
-    FFirstLinePhysical = ALine;
-    FFirstLineSkew = 0;
-  }
   RecordFold(ALine, end);
   if (All) FoldAllIn(ALine, false, false);
   UpdateLayout();
@@ -287,13 +295,8 @@ void TScreenCache::CollapseLines(Integer AStartLine, Integer AEndLine) {
   if (AStartLine < 0 || AEndLine <= AStartLine || AEndLine >= lines)
     throw EKivEditViewError(u"Invalid physical line on screen index: %d. Valid range: [%d, %d]",
                             {AStartLine < 0 || AStartLine >= lines ? AStartLine : AEndLine, 0, lines - 1});
-  if (IsCollapsedFold(AStartLine))
-    throw EKivEditViewError(u"Can't do this operation with collapsed fold line: line: %d", {AStartLine});
+  CheckNotCollapsed(AStartLine);
   InvalidateFold(AStartLine);
-  if (FFirstLinePhysical > AStartLine && FFirstLinePhysical <= AEndLine) {
-    FFirstLinePhysical = AStartLine;
-    FFirstLineSkew = 0;
-  }
   RecordFold(AStartLine, AEndLine);
 }
 
@@ -303,30 +306,23 @@ void TScreenCache::ExpandLines(Integer AStartLine) {
   RemoveFold(AStartLine, false);
 }
 
-namespace {
-
-// The lines a fold-all or unfold-all scans: after AOuterFold up to (not including) the returned
-// line.
-Integer FoldScanEnd(TScreenCache& ACache, Integer AOuterFold, Integer AParserEnd) {
-  if (AOuterFold == -1) return ACache.Document().LinesCount() - 1;
-  const Integer recorded = ACache.CollapsedEnd(AOuterFold);
+Integer TScreenCache::FoldScanEnd(Integer AOuterFold) {
+  const Integer last = Document().LinesCount() - 1;
+  if (AOuterFold == -1) return last;
+  CheckFoldLine(AOuterFold, last);
+  const Integer recorded = CollapsedEnd(AOuterFold);
   if (recorded >= 0) return recorded;
-  if (AParserEnd < 0)
-    throw EKivEditViewError(u"This operation requires argument line to be fold start: line: %d", {AOuterFold});
-  return AParserEnd;
+  const Integer end = ParserFoldEnd(AOuterFold);
+  if (end < 0) ThrowNotFoldStart(AOuterFold);
+  return end;
 }
 
-}  // namespace
-
 void TScreenCache::FoldAllIn(Integer AOuterFold, bool TopOnly, bool ARunUpdate) {
-  if (AOuterFold != -1) CheckFoldLine(AOuterFold, Document().LinesCount() - 1);
-  const Integer scanEnd =
-      FoldScanEnd(*this, AOuterFold, AOuterFold == -1 || IsCollapsedFold(AOuterFold) ? -1 : ParserFoldEnd(AOuterFold));
+  const Integer scanEnd = FoldScanEnd(AOuterFold);
   TKivEditParserBase* parser = Document().GetParser();
-  Integer firstChanged = -1;
+  Integer firstChanged = -1;  // the layout is invalidated once, from the first line that changed
   const auto changing = [&](Integer ALine) {
-    // The layout is invalidated once, from the first line that changed.
-    if (firstChanged < 0 || ALine < firstChanged) firstChanged = ALine;
+    if (firstChanged < 0) firstChanged = ALine;
   };
   for (Integer i = AOuterFold + 1; i < scanEnd;) {
     const Integer recorded = CollapsedEnd(i);
@@ -338,10 +334,6 @@ void TScreenCache::FoldAllIn(Integer AOuterFold, bool TopOnly, bool ARunUpdate) 
       }
       changing(i);
       RecordFold(i, end);
-      if (FFirstLinePhysical > i && FFirstLinePhysical <= end) {
-        FFirstLinePhysical = i;
-        FFirstLineSkew = 0;
-      }
       i = TopOnly ? end + 1 : i + 1;
     } else if (TopOnly) {
       i = recorded + 1;
@@ -357,9 +349,7 @@ void TScreenCache::FoldAllIn(Integer AOuterFold, bool TopOnly, bool ARunUpdate) 
 }
 
 void TScreenCache::UnfoldAllIn(Integer AOuterFold, bool TopOnly) {
-  if (AOuterFold != -1) CheckFoldLine(AOuterFold, Document().LinesCount() - 1);
-  const Integer scanEnd =
-      FoldScanEnd(*this, AOuterFold, AOuterFold == -1 || IsCollapsedFold(AOuterFold) ? -1 : ParserFoldEnd(AOuterFold));
+  const Integer scanEnd = FoldScanEnd(AOuterFold);
   Integer firstChanged = -1;
   for (Integer i = AOuterFold + 1; i < scanEnd;) {
     if (!IsCollapsedFold(i)) {

@@ -143,10 +143,6 @@ void TScreenCache::RestoreStoredView(TStoredViewData& AData) {
     const Integer end = ParserFoldEnd(line);
     if (end < 0) continue;
     InvalidateFold(line);
-    if (FFirstLinePhysical > line && FFirstLinePhysical <= end) {
-      FFirstLinePhysical = line;
-      FFirstLineSkew = 0;
-    }
     RecordFold(line, end);
     folded = true;
   }

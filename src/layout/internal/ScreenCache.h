@@ -174,7 +174,8 @@ class TScreenCache {
   // lays out from scratch; a saved view state of the document is then applied and forgotten.
   void AttachToDocument();
   // Clears the highlights and collapsed lines and lets go of the document's markers. With
-  // AStoreDoc the view state of the document is saved first (see TStoredView).
+  // AStoreDoc the view state of the document is saved first (see TStoredView): never for a
+  // document that is being destroyed, which the saved state would outlive.
   void DetachFromDocument(bool AStoreDoc = false);
   bool Attached() const { return FCursorMarks != nullptr; }
   // The whole text was replaced: highlights go, the layout is redone keeping the top line.
@@ -400,7 +401,8 @@ class TScreenCache {
   // Re-keys the hidden regions after edits, drops the dead ones and merges ends that came to
   // share a line.
   void ValidateFolds();
-  // Records a collapsed fold AStart..AEnd (AStart < AEnd, AStart not collapsed).
+  // Records a collapsed fold AStart..AEnd (AStart < AEnd, AStart not collapsed); a top line
+  // inside it moves to AStart.
   void RecordFold(Integer AStart, Integer AEnd);
   // Forgets the collapsed fold at AStart (with All, those starting up to its end line too).
   void RemoveFold(Integer AStart, bool All);
@@ -410,6 +412,10 @@ class TScreenCache {
   // The parser's end of the fold at ALine, or -1 when ALine starts no fold that can collapse.
   Integer ParserFoldEnd(Integer ALine);
   void CheckFoldLine(Integer ALine, Integer AMax) const;
+  void CheckNotCollapsed(Integer ALine) const;
+  [[noreturn]] static void ThrowNotFoldStart(Integer ALine);
+  // The line a fold-all or unfold-all inside AOuterFold (-1: the text) scans up to, excluded.
+  Integer FoldScanEnd(Integer AOuterFold);
   const std::vector<std::pair<Integer, Integer>>& ShownFolds() const;
   void RestoreStoredView(TStoredViewData& AData);
   friend class TStoredViewData;

@@ -150,6 +150,7 @@ TEST(StoredView, ReloadWholeDeletionAndDestructionForgetTheState) {
   }
   // A deletion of less than the whole text keeps it.
   auto a = NewDoc(100), b = NewDoc(5);
+  std::unique_ptr<TKivEditDocument> c;  // outlives the view
   SwitchingView v;
   v.Show(a.get());
   PlaceOnA(v.Cache, *a, false);
@@ -160,7 +161,7 @@ TEST(StoredView, ReloadWholeDeletionAndDestructionForgetTheState) {
   // A destroyed while B is shown; a new document (maybe at the same address) restores nothing.
   a.reset();
   EXPECT_EQ(v.Cache.StoredView().Count(), 0);
-  auto c = NewDoc(100);
+  c = NewDoc(100);
   v.Show(c.get());
   EXPECT_EQ(WhereOf(v.Cache), (Where{0, {0, 0}, {0, 0}, {0, 0}, false, ""}));
 }

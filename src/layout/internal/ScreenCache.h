@@ -156,7 +156,6 @@ class TScreenCache {
   }
   // Every collapsed fold: start line -> end line (hidden ones inside others included).
   std::map<Integer, Integer> CollapsedFolds() const;
-  Integer CollapsedCount() const { return FHiddenStarts.Count(); }
   // Rows are lines and every line is visible: lines are found through the line index.
   bool UseLineShortcut() const { return NoWrap() && FHiddenStarts.Count() == 0; }
 

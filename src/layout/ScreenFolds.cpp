@@ -96,7 +96,7 @@ const THiddenEndTraits& THiddenEndTraits::Instance() {
 
 // ---- the tables of a screen cache ----
 
-TScreenCache::~TScreenCache() = default;
+TScreenCache::~TScreenCache() { ClearFolds(); }
 
 void TScreenCache::ValidateFolds() {
   if (FHiddenStarts.Count() == 0 && FHiddenEnds.Count() == 0) return;
@@ -192,6 +192,13 @@ void TScreenCache::RemoveFold(Integer AStart, bool All) {
 }
 
 void TScreenCache::ClearFolds() {
+  // One pass over the markers; deleting them one by one costs a move of the others each.
+  if (FHiddenMarks && FHiddenStarts.Count() > 0) {
+    try {
+      FHiddenMarks->Clear();
+    } catch (const EKivError&) {  // a collection its document let go of: its markers went with it
+    }
+  }
   FHiddenStarts.Clear();
   FHiddenEnds.Clear();
   FShownFolds.clear();
@@ -350,6 +357,14 @@ void TScreenCache::FoldAllIn(Integer AOuterFold, bool TopOnly, bool ARunUpdate) 
 
 void TScreenCache::UnfoldAllIn(Integer AOuterFold, bool TopOnly) {
   const Integer scanEnd = FoldScanEnd(AOuterFold);
+  if (AOuterFold == -1 && !TopOnly) {  // every fold of the text opens
+    if (FHiddenStarts.Count() > 0) {
+      InvalidateFold(ShownFolds().front().first);
+      ClearFolds();
+    }
+    UpdateLayout();
+    return;
+  }
   Integer firstChanged = -1;
   for (Integer i = AOuterFold + 1; i < scanEnd;) {
     if (!IsCollapsedFold(i)) {

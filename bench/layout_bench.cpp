@@ -203,8 +203,10 @@ class SpreadFolds : public TKivEditParserBase {
 Integer CollapseSpread(TScreenCache& ACache, Integer AFolds) {
   const Integer lines = Corpus().LinesCount();
   const Integer step = std::max<Integer>(lines / std::max<Integer>(AFolds, 1), 12);
-  Corpus().SetParser(std::make_unique<SpreadFolds>(AFolds > 0 ? step : lines + 1));
-  ACache.FoldAllIn(-1, true);
+  if (AFolds > 0) {
+    Corpus().SetParser(std::make_unique<SpreadFolds>(step));
+    ACache.FoldAllIn(-1, true);
+  }
   return (AFolds / 2) * step + 11;
 }
 

@@ -102,11 +102,12 @@ void TScreenCache::ValidateFolds() {
   if (FHiddenStarts.Count() == 0 && FHiddenEnds.Count() == 0) return;
   FShownFoldsValid = false;
   std::vector<TKivObject*> items;
-  // Entries that came to share a line are merged: a second pass drops what the first marked.
-  for (int pass = 0; pass < 2; ++pass) {
+  // Entries that came to share a line are merged: the next pass drops what a pass marked (each
+  // pass that merges deletes markers, so the passes end).
+  for (bool merged = true; merged;) {
     FHiddenStarts.Update();
     FHiddenEnds.Update();
-    bool merged = false;
+    merged = false;
     items.clear();
     FHiddenStarts.GetAll(items);
     for (TKivObject* item : items) {
@@ -130,7 +131,6 @@ void TScreenCache::ValidateFolds() {
       end->DeleteMark();
       merged = true;
     }
-    if (!merged) break;
   }
 }
 

@@ -3,6 +3,7 @@
 // middle with a screen of queries, and a one-character edit in the middle followed by the same.
 // The screen cache as a view uses it: cursor down through the text at its start, middle and end,
 // unwrapped and wrapped; a character typed in the middle followed by the screen's rebuild.
+// Folding: a line break typed with many collapsed folds, collapsing many and opening them all.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -12,6 +13,7 @@
 
 #include "BenchSurface.h"
 #include "KivSedDocument.h"
+#include "KivSedParserBase.h"
 #include "internal/ScreenCache.h"
 
 namespace {
@@ -173,8 +175,84 @@ void BM_InsertMiddleThenRebuild(benchmark::State& AState) {
   if (inserted) doc.Delete(mid, 1);
 }
 
+// Folds of 11 lines on every AStep-th line.
+class SpreadFolds : public TKivEditParserBase {
+ public:
+  explicit SpreadFolds(Integer AStep) : FStep(AStep) {}
+  bool IsFoldStart(Integer ALine) override { return ALine % FStep == 0; }
+  Integer GetFoldEnd(Integer ALine) override { return ALine + 10; }
+  bool IsFoldEnd(Integer ALine) override { return ALine % FStep == 10; }
+
+ private:
+  Integer FStep;
+};
+
+// Gives the corpus AFolds folds spread evenly and collapses them all at once; the line after
+// the middle one is visible.
+Integer CollapseSpread(TScreenCache& ACache, Integer AFolds) {
+  const Integer lines = Corpus().LinesCount();
+  const Integer step = std::max<Integer>(lines / std::max<Integer>(AFolds, 1), 12);
+  if (AFolds > 0) {
+    Corpus().SetParser(std::make_unique<SpreadFolds>(step));
+    ACache.FoldAllIn(-1, true);
+  }
+  return (AFolds / 2) * step + 11;
+}
+
+// A line break typed in the middle and taken back (each iteration is one edit, the bracket
+// closed) with range(0) collapsed folds that follow every edit.
+void BM_LineBreakWithFolds(benchmark::State& AState) {
+  if (!HaveCorpus(AState)) return;
+  View v(wmNoWrap);
+  TKivEditDocument& doc = Corpus();
+  const Integer line = CollapseSpread(v.Cache, static_cast<Integer>(AState.range(0)));
+  const Integer at = doc.GetLineStart(line) + 1;
+  v.Cache.SetFirstLineAsScroll(v.Cache.PhysicalToScroll(line) - 20);
+  v.Cache.SetCursorOffset({at, 0});
+  v.CloseBracket();
+  bool inserted = false;
+  for (auto _ : AState) {
+    if (inserted)
+      doc.Delete(at, 2);
+    else
+      doc.Insert(at, u"\r\n");
+    inserted = !inserted;
+    v.CloseBracket();
+  }
+  if (inserted) doc.Delete(at, 2);
+  AState.counters["folds"] = static_cast<double>(v.Cache.CollapsedFolds().size());
+  v.Cache.UnfoldAllIn(-1, false);
+  doc.SetParser(nullptr);
+}
+
+// Collapsing range(0) folds with a fold-all, then opening all of them at once.
+void BM_CollapseThenUnfoldAll(benchmark::State& AState) {
+  if (!HaveCorpus(AState)) return;
+  View v(wmNoWrap);
+  for (auto _ : AState) {
+    CollapseSpread(v.Cache, static_cast<Integer>(AState.range(0)));
+    v.CloseBracket();
+    v.Cache.UnfoldAllIn(-1, false);
+    v.CloseBracket();
+  }
+  Corpus().SetParser(nullptr);
+}
+
 }  // namespace
 
+BENCHMARK(BM_LineBreakWithFolds)
+    ->Arg(0)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->ArgNames({"folds"})
+    ->Iterations(200)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CollapseThenUnfoldAll)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->ArgNames({"folds"})
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CursorDown)
     ->ArgsProduct({{0, 1}, {0, 1, 2}})
     ->ArgNames({"wrapped", "where"})

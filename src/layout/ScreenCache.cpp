@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "internal/StoredView.h"
+
 TScreenCache::TScreenCache(IKivScreenCacheHost* AHost, TKivViewWrapMode AWrapMode, Integer ATabWidth,
                            Integer AScreenWidthPixels, Integer AScreenHeightLines, Integer AWrapWidth,
                            IKivMeasureSurface* ACanvas, const TKivSpecialChars* ASpecChars)
@@ -26,6 +28,7 @@ TScreenCache::TScreenCache(IKivScreenCacheHost* AHost, TKivViewWrapMode AWrapMod
   FHighlightAttrs.AttributesSet = asBackgroundColor;
   FDefaultAttrs.BackgroundColor = 0xFFFFFF;
   FMeasure.SetCanvas(ACanvas);
+  FStoredView = std::make_unique<TStoredView>(*this, TStoredView::kDefaultLimit);
   ResetLayout();
 }
 
@@ -130,7 +133,7 @@ void TScreenCache::ResetLayoutFull() {
   SetMarkPoint(FSelStart, {0, 0});
   SetMarkPoint(FSelEnd, {0, 0});
   FSelBlock = false;
-  FHiddenStarts.clear();
+  ClearFolds();
   UpdateLayout();
 }
 
@@ -213,9 +216,7 @@ void TScreenCache::InvalidateFrom(Integer AStart) {
   const Integer at = std::clamp<Integer>(AStart, 0, doc.CharsCount());
   Integer inv = AStart - 2;
   const Integer line = doc.GetLineByOffset(at);
-  Integer foldStart = -1;
-  for (const auto& [start, end] : FHiddenStarts)
-    if (start <= line && line <= end) foldStart = start;
+  const Integer foldStart = CollapsedStartHiding(line);
   if (foldStart >= 0) {
     inv = std::min(inv, doc.GetLineStart(foldStart));  // the collapsed row shows the fold
   } else if (!NoWrap()) {
@@ -234,27 +235,6 @@ void TScreenCache::NoteEditStart(Integer AStart) {
   TKivEditDocument& doc = Document();
   FEditLine = doc.GetLineByOffset(std::clamp<Integer>(AStart, 0, doc.CharsCount()));
   FEditLinesCount = doc.LinesCount();
-  FEditAtLineStart = AStart == doc.GetLineStart(FEditLine);
-}
-
-void TScreenCache::ShiftFolds() {
-  const Integer delta = Document().LinesCount() - FEditLinesCount;
-  const Integer editLine = FEditLine;
-  FEditLine = -1;
-  if (delta == 0 || FHiddenStarts.empty() || editLine < 0) return;
-  std::map<Integer, Integer> moved;
-  for (const auto& fold : FHiddenStarts) {
-    Integer start = fold.first, end = fold.second;
-    if (start > editLine || (start == editLine && FEditAtLineStart && delta > 0)) {
-      start += delta;
-      end += delta;
-      if (start < editLine || (start == editLine && delta < 0)) continue;  // its first line went away
-    } else if (end >= editLine) {
-      end = std::max(end + delta, start);
-    }
-    if (end > start) moved[start] = end;
-  }
-  FHiddenStarts = std::move(moved);
 }
 
 void TScreenCache::BeforeInsert(Integer AStart, Integer) {
@@ -269,9 +249,13 @@ void TScreenCache::AfterInsert(Integer AStart, Integer ACount) {
   if (added > 0 && FEditLine < FFirstLinePhysical) FFirstLinePhysical += added;
   if (added != 0) FVisibleCountScrollBar = -1;
   FHighlights.AfterInsert(AStart, ACount);
-  ShiftFolds();
+  FEditLine = -1;
+  // The collapsed folds follow their markers at once. An insertion deletes no marker, and
+  // without new lines no marker changes its line: typing needs no pass over the folds.
+  if (added != 0) ValidateFolds();
   FVisibleCountScroll = -1;
   Invalidate(csAll);
+  FValidState |= csFolds;
 }
 
 void TScreenCache::BeforeDelete(Integer AStart, Integer ACount) {
@@ -295,41 +279,9 @@ void TScreenCache::BeforeDelete(Integer AStart, Integer ACount) {
 }
 
 void TScreenCache::AfterDelete(Integer, Integer) {
-  ShiftFolds();
+  FEditLine = -1;
+  ValidateFolds();
   FVisibleCountScroll = -1;
   Invalidate(csAll);
-}
-
-// ---- collapsed lines ----
-
-void TScreenCache::CollapseLines(Integer AStartLine, Integer AEndLine) {
-  const Integer lines = Document().LinesCount();
-  if (AStartLine < 0 || AEndLine <= AStartLine || AEndLine >= lines)
-    throw EKivEditViewError(u"Invalid physical line on screen index: %d. Valid range: [%d, %d]",
-                            {AStartLine < 0 || AStartLine >= lines ? AStartLine : AEndLine, 0, lines - 1});
-  for (const auto& [start, end] : FHiddenStarts)
-    if (start <= AEndLine && AStartLine <= end && !(AStartLine < start && end <= AEndLine) &&
-        !(start < AStartLine && AEndLine <= end))
-      throw EKivEditViewError(u"Invalid physical line on screen index: %d. Valid range: [%d, %d]",
-                              {AStartLine, 0, lines - 1});
-  InvalidateFrom(Document().GetLineStart(AStartLine));
-  // Folds inside the new one are covered by it; the new one inside another stays hidden.
-  std::erase_if(FHiddenStarts,
-                [&](const auto& AFold) { return AStartLine < AFold.first && AFold.second <= AEndLine; });
-  FHiddenStarts[AStartLine] = AEndLine;
-  Invalidate(csScreen | csCursor | csConversionCaches);
-  FVisibleCountScrollBar = -1;
-  // A top line inside the collapsed lines moves to the visible first one.
-  if (FFirstLinePhysical > AStartLine && FFirstLinePhysical <= AEndLine) {
-    FFirstLinePhysical = AStartLine;
-    FFirstLineSkew = 0;
-  }
-}
-
-void TScreenCache::ExpandLines(Integer AStartLine) {
-  if (!FHiddenStarts.count(AStartLine)) return;
-  InvalidateFrom(Document().GetLineStart(AStartLine));
-  FHiddenStarts.erase(AStartLine);
-  Invalidate(csScreen | csConversionCaches);
-  FVisibleCountScrollBar = -1;
+  FValidState |= csFolds;
 }

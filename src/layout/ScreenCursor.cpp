@@ -19,18 +19,9 @@ void CheckScrollPos(const TKivPoint& APoint) {
 
 // ---- visibility ----
 
-Integer TScreenCache::CollapsedStartHiding(Integer ALine) const {
-  // Collapsed lines nest: the outermost one that holds ALine hides it.
-  for (const auto& [start, end] : FHiddenStarts) {
-    if (start > ALine) break;
-    if (ALine <= end) return start;
-  }
-  return -1;
-}
-
 bool TScreenCache::IsOffsetVisible(Integer AOffset) {
   if (AOffset < 0 || AOffset > Document().CharsCount()) return false;
-  if (FHiddenStarts.empty()) return true;
+  if (FHiddenStarts.Count() == 0) return true;
   // Past the last visible row lies only the state after the text: not a visible position.
   const TWrapParserState s = WP_GetStateOverFolds(AOffset);
   return s.Offset == AOffset && s.PhysLine < Document().LinesCount();
@@ -72,12 +63,15 @@ TOffsetPoint TScreenCache::CorrectOffsetToLine(const TOffsetPoint& APoint) {
   return APoint;
 }
 
-Integer TScreenCache::GetNextVisibleLine(Integer ALine) {
+Integer TScreenCache::GetNextVisibleLine(Integer ALine, bool ADoCheck) {
+  if (ADoCheck) CheckFoldLine(ALine, Document().LinesCount() - 1);
   const Integer end = CollapsedEnd(ALine);
   return end >= 0 ? end + 1 : ALine + 1;
 }
 
-Integer TScreenCache::GetPrevVisibleLine(Integer ALine) {
+Integer TScreenCache::GetPrevVisibleLine(Integer ALine, bool ADoCheck) {
+  if (ADoCheck) CheckFoldLine(ALine, Document().LinesCount());
+  // The line before, or the shown collapsed start whose fold hides it.
   const Integer prev = ALine - 1;
   const Integer hiding = prev >= 0 ? CollapsedStartHiding(prev) : -1;
   return hiding >= 0 ? hiding : prev;

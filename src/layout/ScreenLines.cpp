@@ -8,6 +8,7 @@
 
 #include "KivUnicode.h"
 #include "internal/ScreenCache.h"
+#include "internal/StoredView.h"
 
 namespace {
 
@@ -37,13 +38,20 @@ bool SameChunks(const std::vector<TChunk>& A, const std::vector<TChunk>& B) {
 // ---- attachment ----
 
 void TScreenCache::AttachToDocument() {
-  if (!FCursorMarks) FCursorMarks = Document().CreateCustomMarkers(true, false, false);
+  TKivEditDocument& doc = Document();
+  if (!FCursorMarks) FCursorMarks = doc.CreateCustomMarkers(true, false, false);
+  if (!FHiddenMarks) FHiddenMarks = doc.CreateCustomMarkers(false, true, false);
   ResetLayoutFull();
+  if (TStoredViewData* saved = FStoredView->GetDataByDoc(&doc)) {
+    RestoreStoredView(*saved);
+    FStoredView->RemoveData(saved);
+  }
 }
 
-void TScreenCache::DetachFromDocument(bool) {
+void TScreenCache::DetachFromDocument(bool AStoreDoc) {
+  if (AStoreDoc && Attached()) FStoredView->AttachCurrentDoc();
   FHighlights.Clear();
-  FHiddenStarts.clear();
+  ClearFolds();
   // As they are (no layout pass over a document that may be going away).
   const TOffsetPoint cursor = FCursorPos.Point(), selStart = FSelStart.Point(), selEnd = FSelEnd.Point();
   FCursorPos = {nullptr, cursor.InCharOffset, cursor.Offset};
@@ -54,12 +62,18 @@ void TScreenCache::DetachFromDocument(bool) {
     FCursorMarks = nullptr;
     Document().DetachCustomMarkers(marks);
   }
+  if (FHiddenMarks) {
+    IKivMarkersRef marks = std::move(FHiddenMarks);
+    FHiddenMarks = nullptr;
+    Document().DetachCustomMarkers(marks);
+  }
   Invalidate(csAll);
   FFirstInvalidOffset = 0;
 }
 
 void TScreenCache::DocumentRefresh() {
   FHighlights.Clear();
+  ValidateFolds();
   ResetPreserve();
 }
 
@@ -69,7 +83,10 @@ void TScreenCache::UpdateLayout() {
   if (FUpdating) return;
   FUpdating = true;
   try {
-    if (!(FValidState & csFolds)) FValidState |= csFolds;  // the collapsed lines follow edits at once
+    if (!(FValidState & csFolds)) {
+      ValidateFolds();
+      FValidState |= csFolds;
+    }
     if (!(FValidState & csConversionCaches)) UpdateTopLine();
     if (!(FValidState & csScreen)) RebuildScreen();
     if (!(FValidState & csCursor)) {

@@ -74,6 +74,11 @@ TEST(ScreenDifferential, CacheThroughEditsScrollsAndMovesAnswersAsAFreshOne) {
     const TKivViewWrapMode mode = TKivViewWrapMode(round % 3);
     LayoutHarness h(Snippet(rng, 30), mode, 4 + Integer(rng() % 12), 1 + Integer(rng() % 8));
     h.Measure.Override(u'W', 20);
+    // Folds that nest, share ends or cross, on lines the edits keep changing.
+    for (int k = 0; k < 6; ++k) {
+      const Integer start = Integer(rng() % 12);
+      h.Parser->AddFold(start, start + 1 + Integer(rng() % 4));
+    }
     h.Cache->ResetPreserve();  // measured again with the wide glyph
     h.Cache->SetScreenSize(60 + Integer(rng() % 100), 2 + Integer(rng() % 6));
     for (int step = 0; step < 30; ++step) {
@@ -123,19 +128,23 @@ TEST(ScreenDifferential, CacheThroughEditsScrollsAndMovesAnswersAsAFreshOne) {
           what = "hscroll";
           break;
         case 8: {
-          const Integer lines = h.Doc.LinesCount();
-          if (lines < 2) break;
-          const Integer start = Integer(rng() % (lines - 1));
-          if (h.Cache->CollapsedEnd(start) >= 0) {
-            h.Cache->ExpandLines(start);
+          const Integer line = Integer(rng() % h.Doc.LinesCount());
+          if (rng() % 5 == 0) {
+            if (rng() % 2)
+              h.Cache->FoldAllIn(-1, rng() % 2 == 0);
+            else
+              h.Cache->UnfoldAllIn(-1, rng() % 2 == 0);
+            what = "fold/unfold all";
+          } else if (h.Cache->IsCollapsedFold(line)) {
+            h.Cache->Unfold(line, rng() % 2 == 0);
+            what = "unfold " + std::to_string(line);
           } else {
             try {
-              h.Cache->CollapseLines(start,
-                                     start + 1 + Integer(rng() % std::min<Integer>(3, lines - 1 - start)));
-            } catch (const EKivEditViewError&) {  // overlaps another
+              h.Cache->Fold(line, rng() % 3 == 0);
+            } catch (const EKivEditViewError&) {  // no fold starts there
             }
+            what = "fold " + std::to_string(line);
           }
-          what = "fold " + std::to_string(start);
           break;
         }
         default:

@@ -13,9 +13,13 @@
 
 #include "KivSedMarkers.h"
 #include "KivSedViewParts.h"
+#include "internal/HiddenRegions.h"
 #include "internal/HighlightsSparse.h"
 #include "internal/MeasureCaches.h"
 #include "internal/WrapTypes.h"
+
+class TStoredView;
+class TStoredViewData;
 
 class TWP_InvisibleOffsetError : public EKivEditViewError {
  public:
@@ -81,6 +85,7 @@ class TScreenCache {
   TScreenCache(IKivScreenCacheHost* AHost, TKivViewWrapMode AWrapMode, Integer ATabWidth,
                Integer AScreenWidthPixels, Integer AScreenHeightLines, Integer AWrapWidth,
                IKivMeasureSurface* ACanvas, const TKivSpecialChars* ASpecChars);
+  ~TScreenCache();
   TScreenCache(const TScreenCache&) = delete;
   TScreenCache& operator=(const TScreenCache&) = delete;
 
@@ -124,19 +129,38 @@ class TScreenCache {
   const TKivEditAttributes& HighlightAttrs() const { return FHighlightAttrs; }
   bool HighlightUse() const { return FHighlightUse; }
 
-  // ---- collapsed lines ----
-  // Shows lines AStartLine .. AEndLine as one row of line AStartLine ended by the folded-line-end
-  // glyph; the offsets behind that row are invisible. Raises EKivEditViewError for a bad range.
+  // ---- folding ----
+  // Collapses the parser's fold starting at ALine (with All, the folds nested in it too).
+  // Raises EKivEditViewError for a line outside the text, a collapsed line or a line that
+  // starts no fold.
+  void Fold(Integer ALine, bool All = false);
+  // Opens the collapsed fold at ALine (with All, every collapsed fold nested in it too).
+  void Unfold(Integer ALine, bool All = false);
+  // Collapses the folds inside AOuterFold (-1: the whole text): only the outermost ones with
+  // TopOnly, else every level (collapsed folds the parser no longer reports are opened).
+  void FoldAllIn(Integer AOuterFold, bool TopOnly, bool ARunUpdate = true);
+  // Opens the collapsed folds inside AOuterFold (-1: the whole text); with TopOnly only the
+  // outermost level.
+  void UnfoldAllIn(Integer AOuterFold, bool TopOnly);
+  bool IsCollapsedFold(Integer ALine) const { return FHiddenStarts.Find(ALine) != nullptr; }
+  // Records lines AStartLine .. AEndLine as collapsed without asking the parser: one row of
+  // line AStartLine ended by the folded-line-end glyph. Raises EKivEditViewError for a bad
+  // range or a line that is already collapsed.
   void CollapseLines(Integer AStartLine, Integer AEndLine);
+  // Opens one level at AStartLine (nothing when it is not collapsed).
   void ExpandLines(Integer AStartLine);
   // The last line of the collapsed fold starting at ALine, or -1.
   Integer CollapsedEnd(Integer ALine) const {
-    const auto it = FHiddenStarts.find(ALine);
-    return it == FHiddenStarts.end() ? -1 : it->second;
+    const auto* start = static_cast<const THiddenStart*>(FHiddenStarts.Find(ALine));
+    return start ? start->EEnd->KeyLine : -1;
   }
-  const std::map<Integer, Integer>& CollapsedFolds() const { return FHiddenStarts; }
+  // Every collapsed fold: start line -> end line (hidden ones inside others included).
+  std::map<Integer, Integer> CollapsedFolds() const;
   // Rows are lines and every line is visible: lines are found through the line index.
-  bool UseLineShortcut() const { return NoWrap() && FHiddenStarts.empty(); }
+  bool UseLineShortcut() const { return NoWrap() && FHiddenStarts.Count() == 0; }
+
+  // ---- saved view states ----
+  TStoredView& StoredView() { return *FStoredView; }
 
   // ---- edits (before: the old text is still there; after: it changed) ----
   void BeforeInsert(Integer AStart, Integer ACount);
@@ -145,11 +169,12 @@ class TScreenCache {
   void AfterDelete(Integer AStart, Integer ACount);
 
   // ---- document attachment ----
-  // Creates the cursor markers in the document, puts cursor and selection at 0 and lays out
-  // from scratch (collapsed lines are dropped).
+  // Creates the cursor and hidden markers in the document, puts cursor and selection at 0 and
+  // lays out from scratch; a saved view state of the document is then applied and forgotten.
   void AttachToDocument();
-  // Clears the highlights and collapsed lines and lets go of the document's markers.
-  // AStoreDoc is for saved view states and is not used yet.
+  // Clears the highlights and collapsed lines and lets go of the document's markers. With
+  // AStoreDoc the view state of the document is saved first (see TStoredView): never for a
+  // document that is being destroyed, which the saved state would outlive.
   void DetachFromDocument(bool AStoreDoc = false);
   bool Attached() const { return FCursorMarks != nullptr; }
   // The whole text was replaced: highlights go, the layout is redone keeping the top line.
@@ -273,8 +298,11 @@ class TScreenCache {
   Integer GetNearestValidOffset(Integer AOffset);
   // An offset inside a line separator becomes its line's start with 0 cells.
   TOffsetPoint CorrectOffsetToLine(const TOffsetPoint& APoint);
-  Integer GetNextVisibleLine(Integer ALine);
-  Integer GetPrevVisibleLine(Integer ALine);
+  // The next line shown after ALine (behind its collapsed fold); with ADoCheck ALine must be a
+  // line of the text.
+  Integer GetNextVisibleLine(Integer ALine, bool ADoCheck = false);
+  // The visible line before ALine; with ADoCheck ALine must be a line or the line count.
+  Integer GetPrevVisibleLine(Integer ALine, bool ADoCheck = false);
 
   // ---- cursor and selection ----
   // The points after the layout pass (collapsed lines may have moved them).
@@ -368,9 +396,28 @@ class TScreenCache {
   // Lowers the first invalid offset for a change at AStart, from the layout before the change.
   void InvalidateFrom(Integer AStart);
   TWrapParserState GetState(Integer AOffset, bool AOverFolds);
-  // Collapsed folds follow the lines an edit adds or removes.
   void NoteEditStart(Integer AStart);
-  void ShiftFolds();
+  // Re-keys the hidden regions after edits, drops the dead ones and merges ends that came to
+  // share a line.
+  void ValidateFolds();
+  // Records a collapsed fold AStart..AEnd (AStart < AEnd, AStart not collapsed); a top line
+  // inside it moves to AStart.
+  void RecordFold(Integer AStart, Integer AEnd);
+  // Forgets the collapsed fold at AStart (with All, those starting up to its end line too).
+  void RemoveFold(Integer AStart, bool All);
+  // The layout from line ALine on is stale (a fold there changed).
+  void InvalidateFold(Integer ALine);
+  void ClearFolds();
+  // The parser's end of the fold at ALine, or -1 when ALine starts no fold that can collapse.
+  Integer ParserFoldEnd(Integer ALine);
+  void CheckFoldLine(Integer ALine, Integer AMax) const;
+  void CheckNotCollapsed(Integer ALine) const;
+  [[noreturn]] static void ThrowNotFoldStart(Integer ALine);
+  // The line a fold-all or unfold-all inside AOuterFold (-1: the text) scans up to, excluded.
+  Integer FoldScanEnd(Integer AOuterFold);
+  const std::vector<std::pair<Integer, Integer>>& ShownFolds() const;
+  void RestoreStoredView(TStoredViewData& AData);
+  friend class TStoredViewData;
   // A reset that also puts the cursor at the start and drops the collapsed lines.
   void ResetLayoutFull();
   void Invalidate(TScreenCacheValid AFlags) {
@@ -443,11 +490,17 @@ class TScreenCache {
   TKivFontCharset FSpecialCharsCharSetMap[kivSpecialCharKindCount] = {};
   TKivString FSeparators;  // the document's word separators that end rows
   uint64_t FAsciiSeparators[2] = {0, 0};
-  std::map<Integer, Integer> FHiddenStarts;  // collapsed folds: start line -> end line
-  Integer FEditLine = -1;                    // line of the edit in progress
-  Integer FEditLinesCount = 0;               // line count before it
-  bool FEditAtLineStart = false;             // it starts at its line's first offset
-  Integer FEditEndLine = -1;                 // last line touched by a deletion in progress
+  // Collapsed folds: starts by their line (owned), ends by their line (owned), and the markers
+  // that hold them.
+  TKivHashTable FHiddenStarts{THiddenStartTraits::Instance(), true};
+  TKivHashTable FHiddenEnds{THiddenEndTraits::Instance(), true};
+  IKivMarkersRef FHiddenMarks;
+  // The outermost collapsed folds (those whose start is shown) in line order: built on demand.
+  mutable std::vector<std::pair<Integer, Integer>> FShownFolds;
+  mutable bool FShownFoldsValid = true;
+  Integer FEditLinesCount = 0;  // line count before the edit in progress
+  Integer FEditLine = -1;       // its first line
+  std::unique_ptr<TStoredView> FStoredView;
 
   TScreenCacheValid FValidState = 0;
   bool FScreenIsBuilding = false;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -566,4 +567,47 @@ TEST_F(ViewFixture, CaretAndScrollBarsFollowTheBracket) {
   EXPECT_FALSE(View.CaretShown());  // the cursor row left the window
   View.FocusChanged(false);
   EXPECT_FALSE(View.CaretShown());
+}
+
+TEST_F(ViewFixture, ReloadsMarkersAndLoadingRepaintAsTheyShould) {
+  TKivEditDocument doc;
+  doc.Insert(0, Lines(30));
+  Attach(doc);
+  View.SetTopLineScroll(5);
+  // A marker on a row on screen repaints that row.
+  Host.ResetCounts();
+  doc.Bookmarks()->CreateLineMark(8);
+  ASSERT_EQ(Host.Rects.size(), 1u);
+  EXPECT_EQ(Host.Rects[0], (TKivRect{0, 48, 800, 64}));
+  EXPECT_EQ(Host.FullRepaints, 0);
+  // Reloading the text repaints everything once.
+  Host.ResetCounts();
+  std::istringstream text("new\r\ntext");
+  doc.LoadFromStream(text);
+  EXPECT_EQ(Host.FullRepaints, 1);
+  EXPECT_EQ(View.UpdatingCount(), 0);
+  EXPECT_EQ(View.GetVisibleCountScroll(), 2);
+  EXPECT_EQ(View.TopLinePhysical(), 1);  // the top line kept, clamped to the new text
+  // Settings read from a stored form report nothing.
+  Reports.clear();
+  View.BeginLoading();
+  View.SetTabWidth(4);
+  View.SetReadOnly(true);
+  View.EndLoading();
+  EXPECT_TRUE(Reports.empty());
+  EXPECT_EQ(View.TabWidth(), 4);
+  View.SetIndentWidth(3);
+  ASSERT_EQ(Reports.size(), 1u);
+  EXPECT_EQ(Reports[0], scViewSettings);
+}
+
+TEST_F(ViewFixture, UndoNeedsAWritableView) {
+  TKivEditDocument doc;
+  Attach(doc);
+  EXPECT_FALSE(View.CanUndo());
+  doc.Internal().InsertStr(0, u"typed", View.AuthorID(), nullptr);
+  EXPECT_TRUE(View.CanUndo());
+  View.SetReadOnly(true);
+  EXPECT_FALSE(View.CanUndo());
+  EXPECT_EQ(ViewErrorOf([&] { View.Undo(); }), "This View or its Document is read-only.");
 }

@@ -144,8 +144,8 @@ void TKivEditViewCore::SetDocument(TKivEditDocument* ADoc) {
 void TKivEditViewCore::DetachDoc(bool AStoreState) {
   ExitStates(kivStatesOnChange);
   FScreenMarksChanged = false;
-  FScreenCache->DetachFromDocument(AStoreState);
   FDocLst->RecoverStaleBrackets();
+  FScreenCache->DetachFromDocument(AStoreState);
   WorkingDocument().Internal().RemoveListener(FDocLst.get());
   FSearchHooks->CloseSearchState(*this);
   FAuthorID = -1;
@@ -208,6 +208,12 @@ void TKivEditViewCore::EndUpdate(bool AFullRepaint) {
 
 void TKivEditViewCore::DoBeginUpdate(bool AFromListener) {
   if (!AFromListener && FChangesLock > 0) throw EKivEditViewError(u"View is locked for changes");
+  // A document notification pair cut short by a raising listener left its bracket open: with
+  // the document idle, close it now.
+  if (!AFromListener && FListenerCnt > 0) {
+    const TKivEditDocument& doc = WorkingDocument();
+    if (doc.UpdateDepth() == 0 && !doc.InsideCompoundEdit()) FDocLst->RecoverStaleBrackets();
+  }
   if (FUpdatingCnt == 0) {
     FOldGutterWidth = FGutterWidth;
     FScreenMarksChanged = false;

@@ -611,3 +611,34 @@ TEST_F(ViewFixture, UndoNeedsAWritableView) {
   EXPECT_FALSE(View.CanUndo());
   EXPECT_EQ(ViewErrorOf([&] { View.Undo(); }), "This View or its Document is read-only.");
 }
+
+TEST_F(ViewFixture, AnEditCutShortByARaisingListenerDoesNotLockTheView) {
+  struct Raising : TKivDocumentListener {
+    void BeforeInsert(Integer, Integer) override { throw EKivEditViewError(u"listener failed"); }
+  } raising;
+  TKivEditDocument doc;
+  doc.Insert(0, Lines(5));
+  Attach(doc);
+  doc.Internal().AddListener(&raising);
+  EXPECT_EQ(ViewErrorOf([&] { doc.Insert(0, u"x"); }), "listener failed");
+  doc.Internal().RemoveListener(&raising);
+  EXPECT_EQ(View.UpdatingCount(), 1);  // told before the raising listener: its bracket is open
+  View.SetCursorOffset(1);  // the view's next bracket closes the stale one first
+  EXPECT_EQ(View.UpdatingCount(), 0);
+  EXPECT_EQ(View.CursorOffset(), 1);
+  EXPECT_FALSE(Reports.empty());
+}
+
+TEST_F(ViewFixture, ADestroyedViewNoLongerFollowsItsDocument) {
+  TKivEditDocument doc;
+  doc.Insert(0, Lines(5));
+  {
+    RecordingHost host;
+    TKivEditViewCore view(host);
+    view.SetDocument(&doc);
+    view.SetCursorOffset(4);
+  }
+  doc.Insert(0, u"x\r\n");
+  doc.Bookmarks()->CreateLineMark(2);
+  EXPECT_EQ(doc.LinesCount(), 6);
+}

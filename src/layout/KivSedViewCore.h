@@ -129,6 +129,11 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   void CheckDocument() const;
   // "This View or its Document is read-only."
   void CheckWritable() const;
+  // Both: a change of the text is possible.
+  void CheckEditable() const {
+    CheckDocument();
+    CheckWritable();
+  }
 
   // ---- properties ----
   TKivViewSettings ViewSettings() const { return FViewSettings; }
@@ -346,6 +351,9 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   void DetachDoc(bool AStoreState);
   void AttachDoc();
   void RebuildSyntaxCheckTokenIds();
+  // The last line of the range of a fold-all operation (the whole text for -1); false when
+  // AOuterFold is neither collapsed nor a fold start.
+  bool FoldRangeEnd(Integer AOuterFold, Integer& AEnd);
   void DocumentDestroyed();
 
   IKivViewHost& FHost;

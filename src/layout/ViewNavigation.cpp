@@ -167,26 +167,22 @@ void TKivEditViewCore::CopySelection() {
 }
 
 void TKivEditViewCore::CutSelection() {
-  CheckDocument();
-  CheckWritable();
+  CheckEditable();
   FEditHooks->CutSelection(*this);
 }
 
 void TKivEditViewCore::Paste() {
-  CheckDocument();
-  CheckWritable();
+  CheckEditable();
   FEditHooks->Paste(*this);
 }
 
 void TKivEditViewCore::Undo() {
-  CheckDocument();
-  CheckWritable();
+  CheckEditable();
   FEditHooks->Undo(*this);
 }
 
 void TKivEditViewCore::Redo() {
-  CheckDocument();
-  CheckWritable();
+  CheckEditable();
   FEditHooks->Redo(*this);
 }
 
@@ -270,6 +266,19 @@ Integer TKivEditViewCore::GetVisibleCountScroll() {
 }
 
 // Folding collapses the parser's fold blocks into single rows through the screen cache.
+
+bool TKivEditViewCore::FoldRangeEnd(Integer AOuterFold, Integer& AEnd) {
+  if (AOuterFold < 0) {
+    AEnd = FFDoc->LinesCount() - 1;
+  } else if (IsCollapsedFold(AOuterFold)) {
+    AEnd = FScreenCache->CollapsedEnd(AOuterFold);
+  } else if (IsFoldStart(AOuterFold)) {
+    AEnd = FFDoc->GetParser()->GetFoldEnd(AOuterFold);
+  } else {
+    return false;
+  }
+  return true;
+}
 void TKivEditViewCore::Fold(Integer APhysLine, bool AAll) {
   CheckDocument();
   if (!IsFoldStart(APhysLine) || IsCollapsedFold(APhysLine)) return;
@@ -296,17 +305,9 @@ void TKivEditViewCore::Unfold(Integer APhysLine, bool AAll) {
 void TKivEditViewCore::FoldAllIn(Integer AOuterFold, bool ATopOnly) {
   CheckDocument();
   TKivEditParserBase* parser = FFDoc->GetParser();
-  if (!parser) return;
+  Integer end;
+  if (!parser || !FoldRangeEnd(AOuterFold, end)) return;
   const Integer lines = FFDoc->LinesCount();
-  Integer end = lines - 1;
-  if (AOuterFold >= 0) {
-    if (IsCollapsedFold(AOuterFold))
-      end = FScreenCache->CollapsedEnd(AOuterFold);
-    else if (IsFoldStart(AOuterFold))
-      end = parser->GetFoldEnd(AOuterFold);
-    else
-      return;
-  }
   InBracket(kivStatesOnChange, [&] {
     // Innermost first, so that every block is still visible when it collapses.
     std::vector<std::pair<Integer, Integer>> blocks;
@@ -327,16 +328,8 @@ void TKivEditViewCore::FoldAllIn(Integer AOuterFold, bool ATopOnly) {
 
 void TKivEditViewCore::UnfoldAllIn(Integer AOuterFold, bool ATopOnly) {
   CheckDocument();
-  const Integer lines = FFDoc->LinesCount();
-  Integer end = lines - 1;
-  if (AOuterFold >= 0) {
-    if (IsCollapsedFold(AOuterFold))
-      end = FScreenCache->CollapsedEnd(AOuterFold);
-    else if (IsFoldStart(AOuterFold))
-      end = FFDoc->GetParser()->GetFoldEnd(AOuterFold);
-    else
-      return;
-  }
+  Integer end;
+  if (!FoldRangeEnd(AOuterFold, end)) return;
   const bool wasOnScreen = FScreenCache->IsCursorInScreenYBounds();
   InBracket(kivStatesOnChange, [&] {
     std::vector<Integer> starts;

@@ -34,8 +34,9 @@ enum TKivViewSetting : uint16_t {
   vsSuppressDefaultMenu = 1 << 12
 };
 using TKivViewSettings = uint16_t;
-inline constexpr TKivViewSettings kivDefaultViewSettings =
-    vsHideShowScrollbars | vsHighlightSelectedLine | vsAutoIndent | vsRightClickMovesCursor | vsDragDropEditing;
+inline constexpr TKivViewSettings kivDefaultViewSettings = vsHideShowScrollbars | vsHighlightSelectedLine |
+                                                           vsAutoIndent | vsRightClickMovesCursor |
+                                                           vsDragDropEditing;
 
 // The view's internal states (a set of bits).
 enum TKivEditInternalState : uint16_t {
@@ -57,7 +58,8 @@ using TKivEditInternalStates = uint16_t;
 inline constexpr int kivEditInternalStateCount = 13;
 // The state sets left by changes of text, selection, cursor or settings; by scrolling to a
 // position, insertion and search steps; and by scrolling, focus changes and cancel.
-inline constexpr TKivEditInternalStates kivStatesOnChange = siComplWordTyping | siComplListShown | siIncrementalSearch;
+inline constexpr TKivEditInternalStates kivStatesOnChange =
+    siComplWordTyping | siComplListShown | siIncrementalSearch;
 inline constexpr TKivEditInternalStates kivStatesOnScrollTo = siComplWordTyping | siComplListShown;
 inline constexpr TKivEditInternalStates kivStatesOnScroll = siComplListShown | siComplTimer;
 
@@ -66,11 +68,13 @@ enum TKivScrollBars : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
 class TKivEditViewCore;
 using TKivViewStatusEvent = std::function<void(TKivEditViewCore& AView, TKivViewStatusChanges AChanges)>;
 // Custom gutter painting of one row; the view is locked for changes while it runs.
-using TKivGutterPaintEvent =
-    std::function<void(TKivEditViewCore& AView, IKivPaintSurface& ACanvas, const TKivRect& ARect, Integer AScrollLine)>;
+using TKivGutterPaintEvent = std::function<void(TKivEditViewCore& AView, IKivPaintSurface& ACanvas,
+                                                const TKivRect& ARect, Integer AScrollLine)>;
 
 class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
  public:
+  // The host is not called while the view is built or destroyed (a widget may derive from both):
+  // it calls HostResized once it can answer. The view starts with its empty document attached.
   explicit TKivEditViewCore(IKivViewHost& AHost);
   ~TKivEditViewCore() override;
   TKivEditViewCore(const TKivEditViewCore&) = delete;

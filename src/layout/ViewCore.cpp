@@ -1,8 +1,7 @@
 // The view core's life, change bracket, states, properties and metrics.
-#include "KivSedViewCore.h"
-
 #include <algorithm>
 
+#include "KivSedViewCore.h"
 #include "internal/ScreenCache.h"
 #include "internal/ViewLst.h"
 
@@ -23,7 +22,9 @@ class TKivEditViewCore::TCacheHost : public IKivScreenCacheHost {
   explicit TCacheHost(TKivEditViewCore& AView) : FView(AView) {}
   TKivEditDocument& Document() override { return FView.WorkingDocument(); }
   bool CursorBoundToChars() const override { return (FView.FViewSettings & vsCursorBoundToChars) != 0; }
-  void InvalidateConversionCache(Integer AFromOffset) override { FView.FCachedWin.InvalidateFromKey1(AFromOffset); }
+  void InvalidateConversionCache(Integer AFromOffset) override {
+    FView.FCachedWin.InvalidateFromKey1(AFromOffset);
+  }
 
  private:
   TKivEditViewCore& FView;
@@ -35,7 +36,9 @@ class TKivEditViewCore::TLstHost : public IKivViewLstHost {
  public:
   explicit TLstHost(TKivEditViewCore& AView) : FView(AView) {}
   TScreenCache& ScreenCache() override { return *FView.FScreenCache; }
-  void InvalidateConversionCache(Integer AFromOffset) override { FView.FCachedWin.InvalidateFromKey1(AFromOffset); }
+  void InvalidateConversionCache(Integer AFromOffset) override {
+    FView.FCachedWin.InvalidateFromKey1(AFromOffset);
+  }
   void BeginUpdate() override { FView.DoBeginUpdate(true); }
   void EndUpdate(bool AFullRepaint) override { FView.DoEndUpdate(AFullRepaint, true); }
   void SuspendUpdates(bool ASuspend) override { FView.FSuspendCnt += ASuspend ? 1 : -1; }
@@ -81,8 +84,8 @@ TKivEditViewCore::TKivEditViewCore(IKivViewHost& AHost)
   FHighlightSettings = std::make_unique<TKivEditHighlightSettings>(parts);
   FDocLst = std::make_unique<TViewLst>(*FLstHost);
   // One row of 100 pixels until the host measures (the host is not asked while it is built).
-  FScreenCache = std::make_unique<TScreenCache>(FCacheHost.get(), wmNoWrap, 8, 100, 1, 80, nullptr,
-                                                FSpecialChars.get());
+  FScreenCache =
+      std::make_unique<TScreenCache>(FCacheHost.get(), wmNoWrap, 8, 100, 1, 80, nullptr, FSpecialChars.get());
   FScreenCache->SetHighlightAttrs(FHighlightSettings->Attributes(), FHighlightSettings->UseHighlight());
   AttachDoc();
   FScreenCache->ResetStatusChanges();
@@ -390,8 +393,9 @@ void TKivEditViewCore::CheckState(TKivEditInternalState AState, bool AMustBeSet)
   if (AState == siComplListShown)
     throw EKivEditViewError(AMustBeSet ? u"Completion list should be shown for this command (or method)"
                                        : u"Completion list should NOT be shown for this command (or method)");
-  throw EKivEditViewError(AMustBeSet ? u"View should be in incremental search mode for this command (or method)"
-                                     : u"View should NOT be in incremental search mode for this command (or method)");
+  throw EKivEditViewError(
+      AMustBeSet ? u"View should be in incremental search mode for this command (or method)"
+                 : u"View should NOT be in incremental search mode for this command (or method)");
 }
 
 // ---- read-only ----
@@ -532,7 +536,8 @@ void TKivEditViewCore::UpdateMetrics() {
   const Integer height = std::max<Integer>(area.Height(), 0);
   const Integer rows = height / FLineHeight + (height % FLineHeight ? 1 : 0);
   FScreenHeight = std::max<Integer>(rows, 1);
-  FFullyVisible = std::max<Integer>(KivSatMul(FScreenHeight, FLineHeight) > height ? FScreenHeight - 1 : FScreenHeight, 1);
+  FFullyVisible = std::max<Integer>(
+      KivSatMul(FScreenHeight, FLineHeight) > height ? FScreenHeight - 1 : FScreenHeight, 1);
   if (FScreenCache->Canvas() != canvas) FScreenCache->SetCanvas(canvas);
   FScreenCache->SetScreenSize(std::max<Integer>(KivSatAdd(area.Width(), -FGutterWidth), 1), FScreenHeight);
 }

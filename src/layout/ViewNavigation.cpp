@@ -67,7 +67,8 @@ Integer TKivEditViewCore::HorizScroll() const {
 void TKivEditViewCore::SetHorizScroll(Integer AValue) {
   AValue = std::max<Integer>(AValue, 0);
   if (AValue == HorizScroll() || WrapMode() == wmWrapToWindow) return;
-  InBracket(kivStatesOnScroll, [&] { FScreenCache->SetHorizScroll(AValue); }, true);
+  InBracket(
+      kivStatesOnScroll, [&] { FScreenCache->SetHorizScroll(AValue); }, true);
 }
 
 TKivPoint TKivEditViewCore::CursorPos() {
@@ -115,7 +116,9 @@ void TKivEditViewCore::SetSelection(const TKivPoint& AStart, const TKivPoint& AE
 }
 
 void TKivEditViewCore::SetSelectionOffsets(Integer AStart, Integer AEnd) {
-  InBracket(kivStatesOnChange, [&] { FScreenCache->SetSelection(TOffsetPoint{AStart, 0}, TOffsetPoint{AEnd, 0}); });
+  InBracket(kivStatesOnChange, [&] {
+    FScreenCache->SetSelection(TOffsetPoint{AStart, 0}, TOffsetPoint{AEnd, 0});
+  });
 }
 
 void TKivEditViewCore::ScrollToPos(const TKivPoint& APos, bool AvoidScreenEdge) {
@@ -131,7 +134,8 @@ void TKivEditViewCore::ScrollToPos(const TKivPoint& APos, bool AvoidScreenEdge) 
     else if (APos.Y > top + rows - 1)
       SetTopLineScroll(KivSatAdd(APos.Y, margin + 1 - rows));
     if (FScreenCache->IsScrollInScreenBounds(APos) || WrapMode() == wmWrapToWindow) return;
-    const Integer cols = std::max<Integer>(FScreenCache->ScreenWidthPixels() / std::max<Integer>(FScreenCache->SpaceCharW(), 1), 1);
+    const Integer cols = std::max<Integer>(
+        FScreenCache->ScreenWidthPixels() / std::max<Integer>(FScreenCache->SpaceCharW(), 1), 1);
     const Integer h = HorizScroll();
     if (APos.X < h)
       SetHorizScroll(APos.X - margin);

@@ -93,7 +93,9 @@ struct ViewFixture : ::testing::Test {
     Reports.clear();
   }
   void SetUp() override {
-    View.OnStatusChanged = [this](TKivEditViewCore&, TKivViewStatusChanges AChanges) { Reports.push_back(AChanges); };
+    View.OnStatusChanged = [this](TKivEditViewCore&, TKivViewStatusChanges AChanges) {
+      Reports.push_back(AChanges);
+    };
     View.HostResized();
     Host.ResetCounts();
     Reports.clear();
@@ -122,14 +124,15 @@ TEST_F(ViewFixture, DefaultsOfANewView) {
   EXPECT_EQ(View.Font().Size, 10);
   // The stored numbers of the colours (red in the lowest byte).
   const std::pair<TKivColor, TKivColor> colors[] = {
-      {View.ReadOnlyBgColor(), 12632256u},       {View.WrapRulerColor(), 8421504u},
-      {View.SelectedLineBg(), 15138810u},        {View.BreakpointLineColor(), 0u},
-      {View.BreakpointLineBg(), 16762823u},      {View.DebugFrameLineColor(), 0u},
-      {View.DebugFrameLineBg(), 15134702u},      {View.DebugFrameActiveLineColor(), 0u},
+      {View.ReadOnlyBgColor(), 12632256u},        {View.WrapRulerColor(), 8421504u},
+      {View.SelectedLineBg(), 15138810u},         {View.BreakpointLineColor(), 0u},
+      {View.BreakpointLineBg(), 16762823u},       {View.DebugFrameLineColor(), 0u},
+      {View.DebugFrameLineBg(), 15134702u},       {View.DebugFrameActiveLineColor(), 0u},
       {View.DebugFrameActiveLineBg(), 10066380u}, {View.DebugFrameTopLineColor(), 0u},
-      {View.DebugFrameTopLineBg(), 10066380u},   {View.SelectionBg(), 10841427u},
+      {View.DebugFrameTopLineBg(), 10066380u},    {View.SelectionBg(), 10841427u},
       {View.SelectionColor(), 16777215u}};
-  for (size_t i = 0; i < std::size(colors); ++i) EXPECT_EQ(colors[i].first, colors[i].second) << "colour " << i;
+  for (size_t i = 0; i < std::size(colors); ++i)
+    EXPECT_EQ(colors[i].first, colors[i].second) << "colour " << i;
 }
 
 TEST_F(ViewFixture, WithoutADocumentTheViewShowsAnEmptyReadOnlyOne) {
@@ -238,7 +241,8 @@ TEST_F(ViewFixture, BadSettingsAreRefusedOrMended) {
   TKivEditDocument doc;
   Attach(doc);
   EXPECT_EQ(ViewErrorOf([&] { View.SetTabWidth(0); }), "Bad tab width: 0. It should be in bounds: [1, 200]");
-  EXPECT_EQ(ViewErrorOf([&] { View.SetTabWidth(201); }), "Bad tab width: 201. It should be in bounds: [1, 200]");
+  EXPECT_EQ(ViewErrorOf([&] { View.SetTabWidth(201); }),
+            "Bad tab width: 201. It should be in bounds: [1, 200]");
   EXPECT_EQ(View.TabWidth(), 8);
   EXPECT_EQ(View.UpdatingCount(), 0);
   EXPECT_TRUE(Reports.empty());
@@ -399,7 +403,8 @@ TEST_F(ViewFixture, StatesCallTheirHooksAndChecksName) {
       {siIncrementalSearch, true, "View should be in incremental search mode for this command (or method)"},
       {siIncrementalSearch, false, "<no error>"},
   };
-  for (const auto& c : checks) EXPECT_EQ(ViewErrorOf([&] { View.CheckState(c.State, c.MustBeSet); }), c.Message);
+  for (const auto& c : checks)
+    EXPECT_EQ(ViewErrorOf([&] { View.CheckState(c.State, c.MustBeSet); }), c.Message);
   View.EnterState(siComplListShown);
   View.EnterState(siIncrementalSearch);
   EXPECT_EQ(ViewErrorOf([&] { View.CheckState(siComplListShown, false); }),
@@ -623,7 +628,7 @@ TEST_F(ViewFixture, AnEditCutShortByARaisingListenerDoesNotLockTheView) {
   EXPECT_EQ(ViewErrorOf([&] { doc.Insert(0, u"x"); }), "listener failed");
   doc.Internal().RemoveListener(&raising);
   EXPECT_EQ(View.UpdatingCount(), 1);  // told before the raising listener: its bracket is open
-  View.SetCursorOffset(1);  // the view's next bracket closes the stale one first
+  View.SetCursorOffset(1);             // the view's next bracket closes the stale one first
   EXPECT_EQ(View.UpdatingCount(), 0);
   EXPECT_EQ(View.CursorOffset(), 1);
   EXPECT_FALSE(Reports.empty());

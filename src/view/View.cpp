@@ -157,7 +157,11 @@ bool TKivCustomEditView::event(QEvent* AEvent) {
 
 bool TKivCustomEditView::viewportEvent(QEvent* AEvent) {
   bool result = true;
-  Guarded([&] { result = QAbstractScrollArea::viewportEvent(AEvent); });
+  Guarded([&] {
+    result = QAbstractScrollArea::viewportEvent(AEvent);
+    // The client area changes also when a scroll bar comes or goes.
+    if (AEvent->type() == QEvent::Resize) HostResized();
+  });
   return result;
 }
 
@@ -204,8 +208,10 @@ void TKivCustomEditView::SetScrollBars(const TKivScrollBarInfo& AVert, const TKi
   };
   apply(verticalScrollBar(), AVert);
   apply(horizontalScrollBar(), AHorz);
-  setVerticalScrollBarPolicy(AVert.Visible ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
-  setHorizontalScrollBarPolicy(AHorz.Visible ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+  const Qt::ScrollBarPolicy vert = AVert.Visible ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+  const Qt::ScrollBarPolicy horz = AHorz.Visible ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+  if (verticalScrollBarPolicy() != vert) setVerticalScrollBarPolicy(vert);
+  if (horizontalScrollBarPolicy() != horz) setHorizontalScrollBarPolicy(horz);
   FSettingScrollBars = false;
   // The gutter's width may have changed with the bracket that ends here.
   UpdateMinimumSize();

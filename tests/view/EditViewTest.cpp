@@ -12,6 +12,7 @@
 #include <string>
 
 #include "KivSedView.h"
+#include "internal/ScreenCache.h"
 
 namespace {
 
@@ -97,6 +98,10 @@ TEST(EditView, ScrollBarsSpanALargeText) {
   EXPECT_EQ(bar->minimum(), 0);
   EXPECT_EQ(bar->maximum(), 10000 - view.FullyVisibleLines());
   EXPECT_EQ(bar->pageStep(), view.FullyVisibleLines());
+  // The bars that came with the text narrowed the client area: the view measured again.
+  EXPECT_TRUE(bar->isVisible());
+  EXPECT_EQ(view.ScreenCache().ScreenWidthPixels(), view.viewport()->width());
+  EXPECT_EQ(view.ScreenHeight(), (view.viewport()->height() + view.LineHeight() - 1) / view.LineHeight());
   view.GotoPhysLine(5000);
   EXPECT_EQ(bar->value(), view.TopLineScroll());
   // Moving the bar scrolls the text.

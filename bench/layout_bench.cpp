@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 
+#include "BenchCorpus.h"
 #include "KivSedDocument.h"
 #include "internal/ScreenCache.h"
 
@@ -17,32 +18,14 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-std::string CorpusFile() {
-  if (const char* dir = std::getenv("KIV_CORPUS_DIR")) return std::string(dir) + "/c_100mb.txt";
-  const std::string src = __FILE__;
-  return src.substr(0, src.find_last_of('/') + 1) + "corpus/c_100mb.txt";
-}
-
 TKivEditDocument& Corpus() {
   static std::unique_ptr<TKivEditDocument> doc;
   if (!doc) {
     doc = std::make_unique<TKivEditDocument>();
-    if (std::filesystem::exists(CorpusFile())) doc->LoadFromFile(KivFromUtf8(CorpusFile()));
+    if (std::filesystem::exists(BenchCorpusFile())) doc->LoadFromFile(KivFromUtf8(BenchCorpusFile()));
   }
   return *doc;
 }
-
-// Every character 8 px wide.
-class BenchSurface : public IKivMeasureSurface {
- public:
-  Integer CharWidth(Char, TKivFontStyles, TKivFontCharset) override { return 8; }
-  Integer SpaceWidth() override { return 8; }
-  TKivFontMetrics Metrics(TKivFontStyles) override { return {16, 13, 3, 0, 8}; }
-  bool IsComplex(TKivStringView) override { return false; }
-  std::unique_ptr<IKivShapedRun> Shape(TKivStringView, TKivFontStyles, TKivFontCharset) override {
-    return nullptr;
-  }
-};
 
 // A screen cache over the corpus that follows its edits.
 struct Wrapped : IKivScreenCacheHost, TKivDocumentListener {

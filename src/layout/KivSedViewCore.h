@@ -77,6 +77,9 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   // it calls HostResized once it can answer. The view starts with its empty document attached.
   explicit TKivEditViewCore(IKivViewHost& AHost);
   ~TKivEditViewCore() override;
+  // The host is going (a deriving widget's destructor calls it first): the view detaches its
+  // document without keeping its state, lets go of the measuring surface and calls out no more.
+  void ReleaseHost();
   TKivEditViewCore(const TKivEditViewCore&) = delete;
   TKivEditViewCore& operator=(const TKivEditViewCore&) = delete;
 
@@ -406,6 +409,7 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   Integer FCmdModesLock = 0;
   bool FReadOnly = false;
   TKivEditInternalStates FState = 0;
+  bool FHostReleased = false;
 
   IKivViewCommandHooks* FCommandHooks;
   IKivViewEditHooks* FEditHooks;

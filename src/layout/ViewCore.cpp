@@ -92,6 +92,12 @@ TKivEditViewCore::TKivEditViewCore(IKivViewHost& AHost)
 }
 
 TKivEditViewCore::~TKivEditViewCore() {
+  ReleaseHost();
+}
+
+void TKivEditViewCore::ReleaseHost() {
+  if (FHostReleased) return;
+  FHostReleased = true;
   // The host and the behaviour groups may be gone already (a widget deriving from the view is
   // destroyed first): from here on nothing calls out.
   FState |= siDestroing;
@@ -102,6 +108,8 @@ TKivEditViewCore::~TKivEditViewCore() {
   OnStatusChanged = nullptr;
   OnGutterPaint = nullptr;
   FState &= TKivEditInternalStates(~(kivStatesOnChange | siComplTimer));
+  // Runs still held are measured on the surface while it exists.
+  FScreenCache->SetCanvas(nullptr);
   DetachDoc(false);
 }
 

@@ -111,7 +111,7 @@ TKivCustomEditView::TKivCustomEditView(QWidget* AParent)
 
 TKivCustomEditView::~TKivCustomEditView() {
   FCaretTimer.stop();
-  SetEditHooks(nullptr);
+  ReleaseHost();  // the measuring surface and the edit hooks are members of this class
 }
 
 void TKivCustomEditView::SetErrorHandler(TErrorHandler AHandler) {

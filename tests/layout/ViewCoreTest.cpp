@@ -143,7 +143,8 @@ TEST_F(ViewFixture, WithoutADocumentTheViewShowsAnEmptyReadOnlyOne) {
   EXPECT_TRUE(View.WorkingDocument().ReadOnly());
   EXPECT_GT(View.AuthorID(), 0);
   EXPECT_EQ(View.GetVisibleCountScroll(), 1);
-  EXPECT_FALSE(View.CanPaste());  // even with text on the clipboard
+  EXPECT_FALSE(Host.Vert.Visible);  // the text fits: the bar is hidden
+  EXPECT_FALSE(View.CanPaste());    // even with text on the clipboard
   EXPECT_FALSE(View.CanUndo());
   const std::string needsDoc = "Document must be attached to View for this operation";
   EXPECT_EQ(ViewErrorOf([&] { View.GotoOffset(0); }), needsDoc);
@@ -572,6 +573,9 @@ TEST_F(ViewFixture, CaretAndScrollBarsFollowTheBracket) {
   EXPECT_FALSE(View.CaretShown());  // the cursor row left the window
   View.FocusChanged(false);
   EXPECT_FALSE(View.CaretShown());
+  View.SetScrollBars(ssHorizontal);
+  EXPECT_FALSE(Host.Vert.Visible);
+  EXPECT_TRUE(Host.Horz.Visible);
 }
 
 TEST_F(ViewFixture, ReloadsMarkersAndLoadingRepaintAsTheyShould) {

@@ -68,7 +68,7 @@ enum TKivScrollBars : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
 class TKivEditViewCore;
 using TKivViewStatusEvent = std::function<void(TKivEditViewCore& AView, TKivViewStatusChanges AChanges)>;
 // Custom gutter painting of one row; the view is locked for changes while it runs.
-using TKivGutterPaintEvent = std::function<void(TKivEditViewCore& AView, IKivPaintSurface& ACanvas,
+using TKivViewGutterPaintEvent = std::function<void(TKivEditViewCore& AView, IKivPaintSurface& ACanvas,
                                                 const TKivRect& ARect, Integer AScrollLine)>;
 
 class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
@@ -109,7 +109,7 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
 
   // ---- status ----
   TKivViewStatusEvent OnStatusChanged;
-  TKivGutterPaintEvent OnGutterPaint;
+  TKivViewGutterPaintEvent OnGutterPaint;
   // Adds changes to the next report (sent when the outermost bracket closes).
   void AddStatusChanges(TKivViewStatusChanges AChanges) { FStatusChanges |= AChanges; }
 

@@ -525,6 +525,7 @@ void TParserImpl::UnloadSchemes() {
   FContextCache.KillFrom(0);
   FWork.reset();
   FSchemeLoaded = false;
+  FFoldLookAhead = -1;
   FRootSc = nullptr;
   FTokenKeyword = nullptr;
   FTokenDefault = nullptr;

@@ -554,49 +554,10 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
   EmitDefault(FPending, lim);
   if (lim < e && FCurTokens)
     FCurTokens->AddItem(FTokenDefault, FWork->LastItem().DefaultAttributes, lim, e - lim);
-  ProcessSyntaxTail(ALastLine);
+  ProcessSyntaxTail(ALastLine, ALastLine);
   while (FWork->Count() > 1 && FWork->LastItem().EndOfScheme >= 0 && e >= FWork->LastItem().EndOfScheme) {
     ProcessSyntaxTail(true);
     FWork->Items.pop_back();
   }
   MarkPendingNodes();
-}
-
-// ---- syntax-block hooks ----
-
-void TParserImpl::ProcessSyntaxTail(bool AClosing) {
-  (void)AClosing;
-  TContextItem& item = FWork->LastItem();
-  if (static_cast<Integer>(item.SyntaxTail.size()) > item.Scheme->SyntaxTailMaxLength) {
-    item.SyntaxTail.clear();
-    item.SyntaxTailPos = 0;
-    item.PartBlockKind = pbNothing;
-  }
-  FCodesAppended = false;
-}
-
-void TParserImpl::MarkPendingNodes() {}
-
-void TParserImpl::KillTreeFrom(Integer ALine) {
-  (void)ALine;
-}
-
-Integer TParserImpl::TreeLastKnownLine() const {
-  return -1;
-}
-
-Integer TParserImpl::GetParentLine(Integer) {
-  return -1;
-}
-Integer TParserImpl::GetFoldEnd(Integer) {
-  return -1;
-}
-Integer TParserImpl::GetFoldStart(Integer) {
-  return -1;
-}
-bool TParserImpl::IsFoldStart(Integer) {
-  return false;
-}
-bool TParserImpl::IsFoldEnd(Integer) {
-  return false;
 }

@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "internal/ParserTree.h"
 #include "internal/SchemeModel.h"
 #include "internal/Tokenizer.h"
 
@@ -61,13 +62,20 @@ class TParserImpl {
   void EnsureLineParsed(Integer ALine);
   void ParseTo(Integer ALine);
   Integer LastValidLine() const { return FLastValidLine; }
-  // Fold queries (answer -1 or false for lines outside the document).
+  // Fold queries; they parse as far as they need and answer -1 or false for a line outside the
+  // document, GetFoldEnd for a line that is not a fold start and GetFoldStart for a line that
+  // is not a fold end. A capturing block gets its fold once parsing reaches StartLine +
+  // MinLines, or later when its start match spans lines, so the queries about a line parse that
+  // far past it (the largest MinLines of the loaded blocks) and on while a match that began at
+  // or before the line is undecided. A fold held back by an enclosing context's attempt that
+  // began after the line may still show only once parsing gets past that attempt.
   Integer GetParentLine(Integer ALine);
   Integer GetFoldEnd(Integer ALineStart);
   Integer GetFoldStart(Integer ALineEnd);
   bool IsFoldStart(Integer ALine);
   bool IsFoldEnd(Integer ALine);
   const TContextCache& ContextCache() const { return FContextCache; }
+  const TParserTree& ParseTree() const { return FParseTree; }
   // Counters for tests and benchmarks: lines parsed in all, and the first line of the last
   // ParseTo.
   int64_t FStatLinesParsed = 0;
@@ -139,15 +147,28 @@ class TParserImpl {
   void AppendCode(TContextItem& AItem, TTokenProps* AToken, Integer AStart, Integer AEnd);
   void AppendCodeValue(TContextItem& AItem, Integer ACode);
   std::unique_ptr<TContextItem> NewItem();
-  // Syntax-block hooks of the fold structure.
-  void ProcessSyntaxTail(bool AClosing);
+  // Syntax blocks and the fold tree (in the folding sources). ProcessSyntaxTail matches the
+  // current context's code stream; with AClosing its open blocks are closed at the end, except
+  // at the document's end (AAtDocumentEnd) when the stream is empty: those blocks stay open.
+  void ProcessSyntaxTail(bool AClosing, bool AAtDocumentEnd = false);
+  bool SyntaxAttempt(TContextItem& AItem, Integer ACount, TKivRegExp*& ARegex, bool& ANeedMore);
+  bool RunCodes(TKivRegExp& ARegex, Integer APos, Integer ACount, bool& ANeedMore);
+  void BindSyntaxVariables(TContextItem& AItem, TSyntaxBlock* ABlock);
+  void OpenSyntaxBlock(TContextItem& AItem, TSyntaxBlock* ABlock, TKivRegExp& AMatch);
+  void CloseSyntaxBlock(TContextItem& AItem);
+  bool CreateBlockNodes(Integer AItem, Integer AIndex, bool AForce);
   void MarkPendingNodes();
+  // Parses far enough that the folds starting at or before ALine are known.
+  void EnsureFoldsKnown(Integer ALine);
+  Integer FFoldLookAhead = -1;  // the largest MinLines of the loaded blocks; -1 until computed
   void KillTreeFrom(Integer ALine);
   Integer TreeLastKnownLine() const;
 
   TKivEditDocument* FDoc = nullptr;
   Integer FMaxLineLengthToParse = 1000;
   TContextCache FContextCache;
+  TParserTree FParseTree;
+  TSynRegexSource FSyntaxInput;
   TTokenCache FTokenCache;
   Integer FLastValidLine = -1;
   TKivCharSet FIgnoredChars;

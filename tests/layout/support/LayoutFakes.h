@@ -11,6 +11,7 @@
 
 #include "KivSedDocument.h"
 #include "KivSedMeasure.h"
+#include "KivSedPainter.h"
 
 // Every code unit is Width() px wide unless overridden; bold adds BoldExtra px. The Hebrew
 // letters U+05D0..U+05EA are complex: the shaper lays each stretch of them out right to left
@@ -105,7 +106,7 @@ class FakeParser : public TKivEditParserBase {
 };
 
 // The view side of a screen cache, recording what the layout asks of a window.
-class FakeViewHost : public IKivScreenCacheHost {
+class FakeViewHost : public IKivScreenCacheHost, public IKivInvalidateTarget {
  public:
   explicit FakeViewHost(TKivEditDocument& ADoc) : FDoc(ADoc) {}
 
@@ -117,8 +118,8 @@ class FakeViewHost : public IKivScreenCacheHost {
 
   // Window calls, recorded as text ("invalidate(0,16,200,32)", "invalidateAll", "beep",
   // "caret(10,16)", "hideCaret", "scrollBars").
-  void Invalidate(const TKivRect& ARect);
-  void InvalidateAll() { Log.push_back("invalidateAll"); }
+  void Invalidate(const TKivRect& ARect) override;
+  void InvalidateAll() override { Log.push_back("invalidateAll"); }
   void Beep() { Log.push_back("beep"); }
   void PlaceCaret(Integer AX, Integer AY);
   void HideCaret() { Log.push_back("hideCaret"); }

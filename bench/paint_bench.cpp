@@ -1,0 +1,95 @@
+// Painting a full screen of 60 rows of the 16 MB C corpus highlighted by the demo's C scheme, into a
+// surface that draws nothing (run bench/make_corpus first). The screen is laid out once; each
+// iteration is one paint of the window as the view runs it: the default gutter and the text
+// rows, with the cursor's line highlighted and the wrap ruler shown.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "BenchSurface.h"
+#include "KivDemoData.h"
+#include "KivSedDocument.h"
+#include "KivSedPainter.h"
+#include "KivSedParser.h"
+#include "internal/ParserImpl.h"
+#include "internal/ScreenCache.h"
+
+namespace {
+
+std::string CorpusFile() {
+  if (const char* dir = std::getenv("KIV_CORPUS_DIR")) return std::string(dir) + "/c_16mb.txt";
+  const std::string src = __FILE__;
+  return src.substr(0, src.find_last_of('/') + 1) + "corpus/c_16mb.txt";
+}
+
+// Draws nothing; counts the calls so that they are not optimised away.
+class NullPainter : public IKivPaintSurface {
+ public:
+  void FillRect(const TKivRect&, TKivColor) override { ++Calls; }
+  void DrawText(const TKivPoint&, TKivStringView AText, const IKivShapedRun*, TKivColor, TKivFontStyles,
+                TKivFontCharset, const TKivRect&) override {
+    Calls += static_cast<int64_t>(AText.size());
+  }
+  void SetClipRects(const std::vector<TKivRect>&) override { ++Calls; }
+  void ClearClip() override { ++Calls; }
+  void VLine(Integer, Integer, Integer, TKivColor) override { ++Calls; }
+  void HLine(Integer, Integer, Integer, TKivColor) override { ++Calls; }
+  bool HasImage(TKivGutterImage) override { return true; }
+  void DrawImage(TKivGutterImage, const TKivRect&) override { ++Calls; }
+  void Save() override {}
+  void Restore() override {}
+  int64_t Calls = 0;
+};
+
+struct PaintedView : IKivScreenCacheHost {
+  PaintedView() : Cache(this, wmNoWrap, 8, 1000, 60, 80, &Surface, nullptr) {
+    // The demo's schemes and colours, the C scheme active, parsed ahead as the background
+    // parser leaves a file the user has been reading.
+    KivDemoFillDocument(Doc);
+    Doc.Clear();
+    if (std::filesystem::exists(CorpusFile())) Doc.LoadFromFile(KivFromUtf8(CorpusFile()));
+    Doc.SetActiveSyntaxScheme(u"C");
+    dynamic_cast<TKivEditParser*>(Doc.GetParser())->Impl().ParseTo(Doc.LinesCount() / 2 + 100);
+    Cache.AttachToDocument();
+    const Integer mid = Doc.LinesCount() / 2;
+    Cache.SetFirstLineAsScroll(mid);
+    Cache.SetCursorPos({4, mid + 10});
+    Cache.UpdateLayout();
+    Painter.Settings.HighlightSelectedLine = true;
+    Painter.Settings.ShowWrapRuler = true;
+  }
+  ~PaintedView() override { Cache.DetachFromDocument(); }
+  TKivEditDocument& Document() override { return Doc; }
+  bool CursorBoundToChars() const override { return false; }
+  void InvalidateConversionCache(Integer) override {}
+
+  TKivEditDocument Doc;
+  BenchSurface Surface;
+  TScreenCache Cache;
+  TKivEditPainter Painter;
+};
+
+void BM_PaintScreen(benchmark::State& AState) {
+  PaintedView v;
+  if (v.Doc.CharsCount() == 0) {
+    AState.SkipWithError("corpus missing: run bench/make_corpus");
+    return;
+  }
+  if (AState.range(0))
+    v.Cache.SetSelection(TKivPoint{10, v.Cache.FirstLineScroll() + 5},
+                         TKivPoint{20, v.Cache.FirstLineScroll() + 40});
+  const TKivRect client{0, 0, 1000 + v.Painter.Gutter.Width(), 60 * 16};
+  NullPainter p;
+  int64_t chunks = 0;
+  for (Integer i = 0; i < v.Cache.LinesOnScreenScroll(); ++i)
+    chunks += static_cast<int64_t>(v.Cache.GetScreenLine(i).Chunks.size());
+  for (auto _ : AState) v.Painter.Paint(v.Cache, p, client, client);
+  benchmark::DoNotOptimize(p.Calls);
+  AState.counters["rows"] = v.Cache.LinesOnScreenScroll();
+  AState.counters["chunks"] = static_cast<double>(chunks);
+}
+
+}  // namespace
+
+BENCHMARK(BM_PaintScreen)->ArgNames({"selection"})->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);

@@ -1,0 +1,479 @@
+// Code folding: the fold tree, syntax blocks matched on each context's token-code stream, and
+// the fold queries of the parser.
+#include <algorithm>
+
+#include "internal/ParserImpl.h"
+
+namespace {
+
+constexpr const char* kModule = "KivSedParser";
+
+// Nodes keyed by a line of theirs: the start line or the end line.
+template <Integer TParserNode::*ALine>
+class TParserNodeLineTraits : public TKivHashTableTraits {
+ public:
+  Integer MakeHashI(const TKivObject* AItem) const override {
+    return TKivHashTable::IntHash(static_cast<const TParserNode*>(AItem)->*ALine);
+  }
+  Integer MakeHashK(TKivHashKey AKey) const override {
+    return TKivHashTable::IntHash(static_cast<Integer>(AKey));
+  }
+  bool Compare(TKivHashKey AKey, const TKivObject* AItem) const override {
+    return static_cast<const TParserNode*>(AItem)->*ALine == AKey;
+  }
+};
+using TParserNodeStartTraits = TParserNodeLineTraits<&TParserNode::StartLine>;
+using TParserNodeEndTraits = TParserNodeLineTraits<&TParserNode::EndLine>;
+
+const TParserNodeStartTraits kStartTraits;
+const TParserNodeEndTraits kEndTraits;
+
+// The first child of ANode that starts at or after ALine.
+size_t FirstChildFrom(const TParserNode& ANode, Integer ALine) {
+  auto it = std::lower_bound(
+      ANode.Childs.begin(), ANode.Childs.end(), ALine,
+      [](const std::unique_ptr<TParserNode>& n, Integer ALineArg) { return n->StartLine < ALineArg; });
+  return static_cast<size_t>(it - ANode.Childs.begin());
+}
+
+// A pending attempt: an end of ABlock, or a start of ARef's block, begun on ALine.
+void SetAttempt(TContextItem& AItem, TPartBlockKind AKind, TSyntaxBlock* ABlock, TRuleRef* ARef, Integer ALine) {
+  AItem.PartBlockKind = AKind;
+  AItem.PartBlock = ABlock;
+  AItem.PartRef = ARef;
+  AItem.PartBlockFirstLine = AItem.PartBlockLastLine = ALine;
+}
+
+void ResetAttempt(TContextItem& AItem) {
+  SetAttempt(AItem, pbNothing, nullptr, nullptr, -1);
+}
+
+// The codes group AId of the innermost open block's start match captured.
+void GetSyntaxVariable(const TContextItem& AItem, Integer AId, TKivIntArray& ARes) {
+  ARes.clear();
+  if (AItem.OpenSyntaxBlocks.empty()) return;
+  const std::vector<TKivIntArray>& vars = AItem.OpenSyntaxBlocks.back().Variables;
+  if (AId >= 0 && static_cast<size_t>(AId) < vars.size()) ARes = vars[static_cast<size_t>(AId)];
+}
+
+}  // namespace
+
+// ---- the tree ----
+
+TParserTree::TParserTree()
+    : FStartsHash(kStartTraits, false), FEndsHash(kEndTraits, false), FRoot(std::make_unique<TParserNode>()) {}
+
+TParserTree::~TParserTree() {
+  KillFrom(0);
+}
+
+TParserNode* TParserTree::AddAsLast(TParserNode* AParent, Integer ALine) {
+  if (!AParent || ALine < FLastKnownLine) return nullptr;
+  if (!AParent->Childs.empty() && AParent->Childs.back()->StartLine > ALine) return nullptr;
+  auto node = std::make_unique<TParserNode>();
+  node->Parent = AParent;
+  node->StartLine = ALine;
+  TParserNode* res = node.get();
+  AParent->Childs.push_back(std::move(node));
+  if (!FStartsHash.Find(ALine)) FStartsHash.Add(res);
+  FLastKnownLine = ALine;
+  ++FNodeCount;
+  return res;
+}
+
+void TParserTree::CommitLastNode(TParserNode* ANode) {
+  KIV_ASSERT(ANode && ANode->EndLine >= 0, kModule);
+  FEndsHash.Remove(ANode->EndLine);
+  FEndsHash.Add(ANode);
+  FLastKnownLine = std::max(FLastKnownLine, ANode->EndLine);
+}
+
+TParserNode* TParserTree::LineStartToNode(Integer ALine) const {
+  return static_cast<TParserNode*>(FStartsHash.Find(ALine));
+}
+
+TParserNode* TParserTree::LineEndToNode(Integer ALine) const {
+  return static_cast<TParserNode*>(FEndsHash.Find(ALine));
+}
+
+TParserNode* TParserTree::FindParent(Integer ALine) const {
+  TParserNode* node = FRoot.get();
+  for (;;) {
+    const size_t k = FirstChildFrom(*node, ALine + 1);  // children starting at or before ALine
+    if (k == 0) return node;
+    TParserNode* child = node->Childs[k - 1].get();
+    if (child->StartLine >= ALine || (child->EndLine >= 0 && child->EndLine < ALine)) return node;
+    node = child;
+  }
+}
+
+void TParserTree::KillFrom(Integer ALine, Integer AMadeFrom) {
+  FLastKnownLine = -1;
+  Cut(FRoot.get(), ALine, AMadeFrom);
+}
+
+// ANode starts before ALine (the root always does).
+void TParserTree::Cut(TParserNode* ANode, Integer ALine, Integer AMadeFrom) {
+  if (ANode != FRoot.get() && ANode->EndLine >= 0 && ANode->EndLine < ALine) {
+    FLastKnownLine = ANode->EndLine;
+    return;
+  }
+  // Children are appended as they are made, so the ones made late are the last ones.
+  size_t keep = FirstChildFrom(*ANode, ALine);
+  while (keep > 0 && ANode->Childs[keep - 1]->MadeOnLine >= AMadeFrom) --keep;
+  while (ANode->Childs.size() > keep) {
+    std::unique_ptr<TParserNode> child = std::move(ANode->Childs.back());
+    ANode->Childs.pop_back();
+    FreeSubtree(std::move(child));
+  }
+  if (ANode->Childs.empty())
+    FLastKnownLine = ANode->StartLine;
+  else
+    Cut(ANode->Childs.back().get(), ALine, AMadeFrom);
+  if (ANode->EndLine >= 0) {
+    if (LineEndToNode(ANode->EndLine) == ANode) FEndsHash.Remove(ANode->EndLine);
+    ANode->EndLine = -1;
+  }
+}
+
+void TParserTree::FreeSubtree(std::unique_ptr<TParserNode> ANode) {
+  while (!ANode->Childs.empty()) {
+    std::unique_ptr<TParserNode> child = std::move(ANode->Childs.back());
+    ANode->Childs.pop_back();
+    FreeSubtree(std::move(child));
+  }
+  if (LineStartToNode(ANode->StartLine) == ANode.get()) FStartsHash.Remove(ANode->StartLine);
+  if (ANode->EndLine >= 0 && LineEndToNode(ANode->EndLine) == ANode.get()) FEndsHash.Remove(ANode->EndLine);
+  --FNodeCount;
+}
+
+// ---- the code-stream source ----
+
+void TSynRegexSource::Bind(const TKivIntArray* ACodes) {
+  FCodes = ACodes;
+  BaseIndex = 0;
+  Count = static_cast<Integer>(ACodes->size());
+  FIdxStart = 0;
+  FIdxEnd = Count;
+  ResetBuffer();
+}
+
+void TSynRegexSource::Reset() {
+  ResetBuffer();
+}
+
+void TSynRegexSource::FillBuffer() {
+  std::copy(FCodes->begin() + FBufferStart, FCodes->begin() + FBufferEnd, FBuffer.begin());
+}
+
+// ---- syntax blocks on the code stream ----
+
+bool TParserImpl::RunCodes(TKivRegExp& ARegex, Integer APos, Integer ACount, bool& ANeedMore) {
+  if (ARegex.InputSource() != &FSyntaxInput) ARegex.SetInputSource(&FSyntaxInput);
+  ANeedMore = false;
+  try {
+    return ARegex.Exec(APos, ACount, ANeedMore);
+  } catch (const EKivRegExprError&) {
+    ANeedMore = false;
+    return false;  // a pattern that runs away is no match
+  }
+}
+
+void TParserImpl::BindSyntaxVariables(TContextItem& AItem, TSyntaxBlock* ABlock) {
+  TKivRegExp& re = *ABlock->EndRegex;
+  if (!re.HasVariables()) return;
+  TContextItem* item = &AItem;
+  re.SetVariablesGetter([item](Integer AId, TKivIntArray& ACodes) { GetSyntaxVariable(*item, AId, ACodes); });
+  re.InvalidateVariables();
+}
+
+// One attempt at the stream position: the pending one, or a fresh one (the innermost block's
+// end first, then the starts of the chain for the code there). Returns whether it matched;
+// ANeedMore tells that it needs more codes to decide. ARegex is the pattern that decided.
+bool TParserImpl::SyntaxAttempt(TContextItem& AItem, Integer ACount, TKivRegExp*& ARegex, bool& ANeedMore) {
+  const Integer pos = AItem.SyntaxTailPos;
+  const Integer rest = ACount - pos;
+  ANeedMore = false;
+  if (AItem.PartBlockKind == pbEnd) {
+    BindSyntaxVariables(AItem, AItem.PartBlock);
+    ARegex = AItem.PartBlock->EndRegex.get();
+    return RunCodes(*ARegex, pos, rest, ANeedMore);
+  }
+  if (AItem.PartBlockKind == pbStart) {
+    for (;;) {
+      ARegex = AItem.PartRef->SynBlock->StartRegex.get();
+      const bool matched = RunCodes(*ARegex, pos, rest, ANeedMore);
+      if (matched || ANeedMore || !AItem.PartRef->Next) return matched;
+      AItem.PartRef = AItem.PartRef->Next;
+    }
+  }
+  const Integer code = AItem.SyntaxTail[static_cast<size_t>(pos)];
+  if (!AItem.OpenSyntaxBlocks.empty()) {
+    TSyntaxBlock* block = AItem.OpenSyntaxBlocks.back().Block;
+    if (block->EndAccepts(code)) {
+      BindSyntaxVariables(AItem, block);
+      ARegex = block->EndRegex.get();
+      const bool matched = RunCodes(*ARegex, pos, rest, ANeedMore);
+      if (matched || ANeedMore) {
+        SetAttempt(AItem, pbEnd, block, nullptr, FCurLine);
+        return matched;
+      }
+    }
+  }
+  for (TRuleRef* ref = AItem.Scheme->SynBlocksHash.GetRuleChain(code); ref; ref = ref->Next) {
+    ARegex = ref->SynBlock->StartRegex.get();
+    const bool matched = RunCodes(*ARegex, pos, rest, ANeedMore);
+    if (matched || ANeedMore) {
+      SetAttempt(AItem, pbStart, nullptr, ref, FCurLine);
+      return matched;
+    }
+  }
+  ANeedMore = false;
+  return false;
+}
+
+void TParserImpl::ProcessSyntaxTail(bool AClosing, bool AAtDocumentEnd) {
+  if (!FSyntaxOn || !FWork) return;
+  TContextItem& item = FWork->LastItem();
+  if (item.Scheme->SynBlocksHash.Count == 0) return;
+  const bool process = !item.SyntaxTail.empty() && (FCodesAppended || AClosing);
+  // A context that ends inside the document closes its blocks even with an empty stream; at the
+  // document's end a block only closes on codes that are still to be matched.
+  const bool closeOnly = AClosing && !AAtDocumentEnd && !item.OpenSyntaxBlocks.empty();
+  if (!process && !closeOnly) return;
+  const Integer count = static_cast<Integer>(item.SyntaxTail.size());
+  if (count > 0) FSyntaxInput.Bind(&item.SyntaxTail);
+  while (item.SyntaxTailPos < count) {
+    TKivRegExp* re = nullptr;
+    bool needMore = false;
+    const bool matched = SyntaxAttempt(item, count, re, needMore);
+    if (!matched) {
+      if (needMore) break;  // stays pending until the stream grows
+      ++item.SyntaxTailPos;
+      ResetAttempt(item);
+      continue;
+    }
+    const Integer from = item.SyntaxTailPos;
+    item.PartBlockLastLine = FCurLine;
+    TSyntaxBlock* block = item.PartBlockKind == pbStart ? item.PartRef->SynBlock : item.PartBlock;
+    const Integer group = item.PartBlockKind == pbStart ? block->StartGroupUsed : block->EndGroupUsed;
+    const Integer g = re->GetMatchPos(group) >= 0 ? group : 0;
+    const Integer next = re->GetMatchPos(g) + re->GetMatchLen(g);
+    if (item.PartBlockKind == pbStart)
+      OpenSyntaxBlock(item, block, *re);
+    else
+      CloseSyntaxBlock(item);
+    ResetAttempt(item);
+    // An empty match still moves on, so a start matching nothing cannot open blocks for ever.
+    item.SyntaxTailPos = std::max(next, from + 1);
+  }
+  if (AClosing) {
+    while (!item.OpenSyntaxBlocks.empty()) {
+      if (item.PartBlockKind != pbEnd) {
+        item.PartBlockKind = pbEnd;
+        item.PartBlock = item.OpenSyntaxBlocks.back().Block;
+        item.PartRef = nullptr;
+        item.PartBlockFirstLine = FCurLine;
+      }
+      item.PartBlockLastLine = FCurLine;
+      CloseSyntaxBlock(item);
+    }
+    ResetAttempt(item);
+  }
+  if (item.SyntaxTailPos >= static_cast<Integer>(item.SyntaxTail.size())) {
+    item.SyntaxTail.clear();
+    item.SyntaxTailPos = 0;
+    item.PartRef = nullptr;
+    FSyntaxInput.Reset();
+  } else if (item.SyntaxTailPos > 0) {
+    item.SyntaxTail.erase(item.SyntaxTail.begin(), item.SyntaxTail.begin() + item.SyntaxTailPos);
+    item.SyntaxTailPos = 0;
+  }
+  if (static_cast<Integer>(item.SyntaxTail.size()) > item.Scheme->SyntaxTailMaxLength) {
+    // Undecided for too long: dropped, so a start that never completes cannot slow every later
+    // line. Blocks already open stay open.
+    item.SyntaxTail.clear();
+    item.SyntaxTailPos = 0;
+    ResetAttempt(item);
+  }
+  FCodesAppended = false;
+}
+
+void TParserImpl::OpenSyntaxBlock(TContextItem& AItem, TSyntaxBlock* ABlock, TKivRegExp& AMatch) {
+  TOpenBlock open;
+  open.Block = ABlock;
+  open.StartLine = AItem.PartBlockFirstLine;
+  open.EndLine = AItem.PartBlockLastLine;
+  // No fold starts on a line on which another fold ends ("} else {").
+  open.DontCreateNode = FParseTree.LineEndToNode(open.StartLine) != nullptr;
+  if (ABlock->EndRegex->HasVariables()) {
+    const Integer groups = AMatch.CompiledSubExpCount();
+    open.Variables.resize(static_cast<size_t>(groups));
+    for (Integer g = 0; g < groups; ++g) {
+      const Integer p = AMatch.GetMatchPos(g);
+      if (p < 0) continue;
+      const Integer n = std::min<Integer>(AMatch.GetMatchLen(g), static_cast<Integer>(AItem.SyntaxTail.size()) - p);
+      if (n > 0)
+        open.Variables[static_cast<size_t>(g)].assign(AItem.SyntaxTail.begin() + p, AItem.SyntaxTail.begin() + p + n);
+    }
+  }
+  const bool create = ABlock->Capture && !open.DontCreateNode;
+  AItem.OpenSyntaxBlocks.push_back(std::move(open));
+  if (create) {
+    KIV_ASSERT(&FWork->LastItem() == &AItem, kModule);
+    CreateBlockNodes(FWork->Count() - 1, static_cast<Integer>(AItem.OpenSyntaxBlocks.size()) - 1, false);
+  }
+}
+
+void TParserImpl::CloseSyntaxBlock(TContextItem& AItem) {
+  if (AItem.OpenSyntaxBlocks.empty()) return;
+  TOpenBlock& open = AItem.OpenSyntaxBlocks.back();
+  if (open.HasNode && AItem.CurrentOpenNode) {
+    TParserNode* node = AItem.CurrentOpenNode;
+    AItem.CurrentOpenNode = node->SchemeParent;
+    AItem.ParentNode = node->Parent;
+    node->EndLine = std::max(AItem.PartBlockLastLine, node->StartLine);
+    FParseTree.CommitLastNode(node);
+  }
+  AItem.OpenSyntaxBlocks.pop_back();
+}
+
+// Makes the node of open block AIndex of context AItem (an index into the working context) when
+// it is due, after the enclosing levels made theirs: an eligible block forces every enclosing
+// capturing block without a node to get one first, so nodes are made outermost first. Returns
+// whether nodes may be made at this level.
+bool TParserImpl::CreateBlockNodes(Integer AItem, Integer AIndex, bool AForce) {
+  TContextItem& item = *FWork->Items[static_cast<size_t>(AItem)];
+  TOpenBlock* open = AIndex >= 0 ? &item.OpenSyntaxBlocks[static_cast<size_t>(AIndex)] : nullptr;
+  const bool eligible = open && open->Block->Capture && !open->HasNode && !open->DontCreateNode &&
+                        (AForce || FCurLine - open->StartLine >= open->Block->MinLines);
+  bool outer;
+  if (AIndex > 0) {
+    outer = CreateBlockNodes(AItem, AIndex - 1, eligible);
+  } else if (AItem == 0) {
+    outer = true;
+  } else {
+    TContextItem& enclosing = *FWork->Items[static_cast<size_t>(AItem - 1)];
+    outer = enclosing.PartBlockKind == pbNothing &&
+            CreateBlockNodes(AItem - 1, static_cast<Integer>(enclosing.OpenSyntaxBlocks.size()) - 1, eligible);
+  }
+  if (!eligible || !outer) return outer;
+  if (!item.ParentNode) {
+    for (Integer k = AItem - 1; k >= 0 && !item.ParentNode; --k)
+      item.ParentNode = FWork->Items[static_cast<size_t>(k)]->ParentNode;
+    if (!item.ParentNode) item.ParentNode = FParseTree.Root();
+  }
+  TParserNode* node = FParseTree.AddAsLast(item.ParentNode, open->StartLine);
+  if (!node) {
+    open->DontCreateNode = true;  // it would come before what the tree already holds
+    return outer;
+  }
+  node->MadeOnLine = FCurLine;
+  node->SchemeParent = item.CurrentOpenNode;
+  item.CurrentOpenNode = node;
+  item.ParentNode = node;
+  open->HasNode = true;
+  return outer;
+}
+
+void TParserImpl::MarkPendingNodes() {
+  if (!FSyntaxOn || !FWork) return;
+  for (Integer k = FWork->Count() - 1; k >= 0; --k) {
+    const std::vector<TOpenBlock>& blocks = FWork->Items[static_cast<size_t>(k)]->OpenSyntaxBlocks;
+    for (Integer j = static_cast<Integer>(blocks.size()) - 1; j >= 0; --j) {
+      const TOpenBlock& open = blocks[static_cast<size_t>(j)];
+      if (!open.Block->Capture || open.HasNode || open.DontCreateNode) continue;
+      if (CreateBlockNodes(k, j, false)) return;
+      break;
+    }
+  }
+}
+
+// Called when the saved contexts from some line on were dropped: brings the tree back to its
+// state when the last remaining context was saved. ALine is one past the tree's last line then;
+// a node made after that save may still start on that last line, so nodes made while parsing
+// the context's line or later go as well.
+void TParserImpl::KillTreeFrom(Integer ALine) {
+  const TParserContext* last = FContextCache.GetLastContext();
+  FParseTree.KillFrom(ALine, last ? last->Line : 0);
+}
+
+Integer TParserImpl::TreeLastKnownLine() const {
+  return FParseTree.LastKnownLine();
+}
+
+// ---- queries ----
+
+namespace {
+
+bool InDocument(const TKivEditDocument* ADoc, Integer ALine) {
+  return ADoc && ALine >= 0 && ALine < ADoc->LinesCount();
+}
+
+}  // namespace
+
+void TParserImpl::EnsureFoldsKnown(Integer ALine) {
+  if (FFoldLookAhead < 0) {
+    FFoldLookAhead = 0;
+    for (const auto& scheme : FSchemes)
+      for (const auto& block : scheme->FSyntaxBlocks)
+        if (block->Capture) FFoldLookAhead = std::max(FFoldLookAhead, block->MinLines);
+  }
+  const Integer lastLine = FDoc->LinesCount() - 1;
+  EnsureLineParsed(std::min<Integer>(lastLine, ALine + FFoldLookAhead));
+  // A start match that began at or before the line and is still undecided where parsing stopped
+  // may yet open a fold there (or hold back an inner one): parse on until it is decided. The
+  // stream's length limit bounds this.
+  while (FLastValidLine < lastLine) {
+    const TParserContext* saved = FContextCache.GetLastContext();
+    if (!saved || saved->Line != FLastValidLine + 1) break;
+    bool undecided = false;
+    for (const auto& item : saved->Items)
+      undecided = undecided || (item->PartBlockKind != pbNothing && item->PartBlockFirstLine <= ALine);
+    if (!undecided) break;
+    const Integer before = FLastValidLine;
+    ParseTo(FLastValidLine + 1);
+    if (FLastValidLine <= before) break;
+  }
+}
+
+bool TParserImpl::IsFoldStart(Integer ALine) {
+  if (!InDocument(FDoc, ALine)) return false;
+  EnsureFoldsKnown(ALine);
+  return FParseTree.LineStartToNode(ALine) != nullptr;
+}
+
+bool TParserImpl::IsFoldEnd(Integer ALine) {
+  if (!InDocument(FDoc, ALine)) return false;
+  EnsureLineParsed(ALine);
+  return FParseTree.LineEndToNode(ALine) != nullptr;
+}
+
+Integer TParserImpl::GetFoldEnd(Integer ALineStart) {
+  if (!InDocument(FDoc, ALineStart)) return -1;
+  EnsureFoldsKnown(ALineStart);
+  TParserNode* node = FParseTree.LineStartToNode(ALineStart);
+  if (!node) return -1;
+  const Integer lastLine = FDoc->LinesCount() - 1;
+  // Parses on in the tokenizer's batches until the block's end is known.
+  while (node->EndLine < 0 && FLastValidLine < lastLine) {
+    const Integer before = FLastValidLine;
+    ParseTo(FLastValidLine + 1);
+    if (FLastValidLine <= before) break;
+  }
+  return node->EndLine >= 0 ? node->EndLine : lastLine;
+}
+
+Integer TParserImpl::GetFoldStart(Integer ALineEnd) {
+  if (!InDocument(FDoc, ALineEnd)) return -1;
+  EnsureLineParsed(ALineEnd);
+  TParserNode* node = FParseTree.LineEndToNode(ALineEnd);
+  return node ? node->StartLine : -1;
+}
+
+Integer TParserImpl::GetParentLine(Integer ALine) {
+  if (!InDocument(FDoc, ALine)) return -1;
+  EnsureFoldsKnown(ALine);
+  TParserNode* node = FParseTree.FindParent(ALine);
+  return node == FParseTree.Root() ? -1 : node->StartLine;
+}

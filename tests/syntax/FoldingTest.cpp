@@ -1,0 +1,374 @@
+// Code folding: the fold tree built from syntax blocks, its queries through the parser, its cut
+// on edits (against fresh parsers) and blocks of an embedded scheme.
+#include <random>
+
+#include "KivTestSeed.h"
+#include "SyntaxTestSupport.h"
+
+namespace {
+
+// A script scheme with the usual block shapes: functions, control statements (the
+// priority-100 block takes a braceless statement up to its ';' and leaves the rest of the
+// stream to the others), and plain braces that only pair.
+const TKivString kScript =
+    uR"xml(<SchemeList root="Main">
+ <Scheme name="Comment" defaultToken="comment"/>
+ <Scheme name="Main">
+  <Regex regex="//.*" token0="comment"/>
+  <RegexBlock start="/\*" end="\*/" innerScheme="Comment" start_token0="comment" end_token0="comment"/>
+  <Regex regex="[{}()\[\];,.=+-]" token0="symbol"/>
+  <KeywordRegex>\b[a-zA-Z_]\w*\b</KeywordRegex>
+  <Keywords>function if else while do try catch finally switch with return var</Keywords>
+  <SkipSyntaxToken token="comment tagClose"/>
+  <SyntaxBlock capture="true">
+   <Start>kw:function id sym:( [^ sym:; sym:} sym:{ ]* sym:) sym:{</Start>
+   <End>sym:\}</End>
+  </SyntaxBlock>
+  <SyntaxBlock capture="true" priority="10">
+   <Start>[ kw:while kw:do kw:if kw:else kw:try kw:catch kw:finally kw:switch ] [^ sym:; sym:} ]*? sym:\{</Start>
+   <End>sym:}</End>
+  </SyntaxBlock>
+  <SyntaxBlock capture="true" priority="100" startGroupUsed="1">
+   <Start>( [ kw:while kw:if kw:with ] sym:( [^ sym:; sym:} sym:{ ]+ sym:) ) [^ sym:{ sym:} sym:; ]+ sym:;</Start>
+   <End>sym:;</End>
+  </SyntaxBlock>
+  <SyntaxBlock>
+   <Start>sym:{</Start>
+   <End>sym:}</End>
+  </SyntaxBlock>
+ </Scheme>
+</SchemeList>)xml";
+
+// Markup with folding elements and the script scheme embedded between script tags. The script
+// scheme skips the closing tag's token, so its code stream is empty when the script ends.
+const TKivString kMarkup =
+    uR"xml(<SchemeList root="Main">
+ <Scheme name="Main">
+  <RegexBlock start="&lt;script&gt;" end="&lt;/script&gt;" innerScheme="S.Main" start_token0="tagOpen" end_token0="tagClose" priority="10"/>
+  <Regex regex="(&lt;)(\w+)(&gt;)" token1="tag" token2="tagName" token3="tag"/>
+  <Regex regex="(&lt;/)(\w+)(&gt;)" token1="tag" token2="endTagName" token3="tag"/>
+  <SyntaxBlock capture="true">
+   <Start>[ tagName:div tagName:body ]</Start>
+   <End>[ endTagName:div endTagName:body ]</End>
+  </SyntaxBlock>
+ </Scheme>
+</SchemeList>)xml";
+
+// Every query on every line: fold start, fold end, fold start of an end, end line, parent.
+using TFoldRow = std::tuple<bool, Integer, bool, Integer, Integer>;
+
+template <class P>
+std::vector<TFoldRow> AllQueries(P& AParser, Integer ALines) {
+  std::vector<TFoldRow> res;
+  for (Integer l = 0; l < ALines; ++l)
+    res.emplace_back(AParser.IsFoldStart(l), AParser.GetFoldEnd(l), AParser.IsFoldEnd(l), AParser.GetFoldStart(l),
+                     AParser.GetParentLine(l));
+  return res;
+}
+
+std::string Row(const TFoldRow& ARow) {
+  auto [start, end, isEnd, startOfEnd, parent] = ARow;
+  return "start " + std::to_string(start) + " end " + std::to_string(end) + " isEnd " + std::to_string(isEnd) +
+         " startOfEnd " + std::to_string(startOfEnd) + " parent " + std::to_string(parent);
+}
+
+// Equal answers on every line; otherwise the first line that differs.
+::testing::AssertionResult SameFolds(const std::vector<TFoldRow>& AGot, const std::vector<TFoldRow>& AExpected) {
+  for (size_t l = 0; l < std::min(AGot.size(), AExpected.size()); ++l)
+    if (AGot[l] != AExpected[l])
+      return ::testing::AssertionFailure() << "line " << l << ": got " << Row(AGot[l]) << ", a fresh parser "
+                                           << Row(AExpected[l]);
+  if (AGot.size() != AExpected.size()) return ::testing::AssertionFailure() << "line counts differ";
+  return ::testing::AssertionSuccess();
+}
+
+struct FoldingTest : ::testing::Test {
+  TKivEditDocument Doc;
+  TSchemeTexts Texts;
+  TKivEditParser* Parser = nullptr;
+
+  void SetUp() override {
+    Parser = dynamic_cast<TKivEditParser*>(Doc.GetParser());
+    ASSERT_TRUE(Parser);
+    Texts.Syntax[u"S"] = kScript;
+    Texts.Syntax[u"M"] = kMarkup;
+    Parser->SetSchemeLoaders(Texts.SyntaxLoader(), Texts.ColorLoader());
+  }
+  void Open(const TKivString& AText, const TKivString& AScheme = u"S") {
+    Doc.Lines().SetText(AText);
+    Doc.ClearUndo();
+    Parser->LoadSchemeDoc(AScheme, u"default");
+    Parser->Refresh();
+  }
+  std::unique_ptr<TParserImpl> Fresh(const TKivString& AScheme, Integer ACache = 201, Integer AInterval = 50) {
+    auto p = std::make_unique<TParserImpl>(ACache, AInterval);
+    p->SetSchemeLoaders(Texts.SyntaxLoader(), Texts.ColorLoader());
+    p->LoadSchemeDoc(AScheme, u"default");
+    p->SetDocument(&Doc);
+    return p;
+  }
+  std::vector<TFoldRow> FreshQueries(const TKivString& AScheme = u"S") {
+    return AllQueries(*Fresh(AScheme), Doc.LinesCount());
+  }
+};
+
+const TKivString kExample = u"function f(a) {\r\n  if (a) {\r\n    x();\r\n  }\r\n  y();\r\n}";
+
+TEST_F(FoldingTest, FunctionWithNestedIf) {
+  Open(kExample);
+  EXPECT_TRUE(Parser->IsFoldStart(0));
+  EXPECT_TRUE(Parser->IsFoldStart(1));
+  EXPECT_FALSE(Parser->IsFoldStart(2));
+  EXPECT_EQ(Parser->GetFoldEnd(0), 5);
+  EXPECT_EQ(Parser->GetFoldEnd(1), 3);
+  EXPECT_EQ(Parser->GetFoldStart(3), 1);
+  EXPECT_EQ(Parser->GetFoldStart(5), 0);
+  EXPECT_TRUE(Parser->IsFoldEnd(3));
+  EXPECT_TRUE(Parser->IsFoldEnd(5));
+  EXPECT_FALSE(Parser->IsFoldEnd(4));
+  // A fold's start line belongs to the enclosing fold, its end line to the fold itself.
+  const std::vector<Integer> parents{-1, 0, 1, 1, 0, 0};
+  for (Integer l = 0; l < 6; ++l) EXPECT_EQ(Parser->GetParentLine(l), parents[static_cast<size_t>(l)]) << l;
+  // After these requests in no particular order, the answers of a fresh parser asked line by line.
+  EXPECT_EQ(AllQueries(*Parser, 6), FreshQueries());
+  const TParserTree& tree = Parser->Impl().ParseTree();
+  EXPECT_EQ(tree.NodeCount(), 2);
+  EXPECT_EQ(tree.LastKnownLine(), 5);
+}
+
+TEST_F(FoldingTest, BlockShapes) {
+  struct TCase {
+    const char* Name;
+    const char16_t* Text;
+    std::vector<std::pair<Integer, Integer>> Folds;  // start line -> GetFoldEnd
+    std::vector<Integer> NotStarts;
+    std::vector<Integer> Ends;  // lines with IsFoldEnd
+  };
+  const TCase cases[] = {
+      {"else block opens where the if fold ends", u"if (a) {\r\n  x();\r\n} else {\r\n  y();\r\n}", {{0, 2}}, {2}, {2}},
+      {"one-line block", u"function f() {\r\n}", {}, {0}, {}},
+      {"three-line block", u"function f() {\r\nx();\r\n}", {{0, 2}}, {}, {2}},
+      // Codes on the last line: the document's end closes the block there.
+      {"unterminated block ends at the last line", u"function f() {\r\nx();\r\ny();", {{0, 2}}, {}, {2}},
+      // At the document's end an empty stream leaves the block open: no fold end on line 3.
+      {"unterminated with a trailing empty line", u"function f() {\r\nx();\r\ny();\r\n\r\n", {{0, 3}}, {}, {}},
+      {"brace in a comment", u"function f() {\r\n/* } */\r\nx();\r\n}", {{0, 3}}, {}, {3}},
+      {"brace in a line comment", u"function f() {\r\n// }\r\nx();\r\n}", {{0, 3}}, {}, {3}},
+      {"two blocks open on one line: the outer one's end",
+       u"function f() { if (a) {\r\nx();\r\n\r\n}\r\ny();\r\n}",
+       {{0, 5}},
+       {1},
+       {3, 5}},
+      {"inner braces pair without folding", u"function f() {\r\n  var o = {\r\n  a };\r\n  x();\r\n}", {{0, 4}}, {1}, {4}},
+      {"braceless if statement leaves the rest to the others",
+       u"function f() {\r\n  if (a) x();\r\n  y();\r\n}",
+       {{0, 3}},
+       {1},
+       {3}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Open(c.Text);
+    for (auto [start, end] : c.Folds) {
+      EXPECT_TRUE(Parser->IsFoldStart(start)) << start;
+      EXPECT_EQ(Parser->GetFoldEnd(start), end) << start;
+    }
+    for (Integer l : c.NotStarts) EXPECT_FALSE(Parser->IsFoldStart(l)) << l;
+    for (Integer l = 0; l < Doc.LinesCount(); ++l)
+      EXPECT_EQ(Parser->IsFoldEnd(l), std::count(c.Ends.begin(), c.Ends.end(), l) == 1) << l;
+    EXPECT_EQ(AllQueries(*Parser, Doc.LinesCount()), FreshQueries());
+  }
+}
+
+TEST_F(FoldingTest, TwoFoldsEndingOnOneLineAnswerTheOuterStart) {
+  Open(u"function f() {\r\nif (a) {\r\nx();\r\n\r\n} }");
+  EXPECT_EQ(Parser->GetFoldStart(4), 0);
+  EXPECT_EQ(Parser->GetFoldEnd(0), 4);
+  EXPECT_EQ(Parser->GetFoldEnd(1), 4);
+  EXPECT_EQ(Parser->GetParentLine(2), 1);
+  EXPECT_EQ(Parser->GetParentLine(4), 1);
+}
+
+TEST_F(FoldingTest, QueriesOutsideFoldsAnswerNone) {
+  // Without a scheme the parser answers as the base parser does.
+  Doc.Lines().SetText(kExample);
+  EXPECT_FALSE(Parser->IsFoldStart(0));
+  EXPECT_EQ(Parser->GetFoldEnd(0), -1);
+  Open(kExample);
+  for (Integer l : {-1, 6, 1000}) {
+    EXPECT_FALSE(Parser->IsFoldStart(l)) << l;
+    EXPECT_FALSE(Parser->IsFoldEnd(l)) << l;
+    EXPECT_EQ(Parser->GetFoldEnd(l), -1) << l;
+    EXPECT_EQ(Parser->GetFoldStart(l), -1) << l;
+    EXPECT_EQ(Parser->GetParentLine(l), -1) << l;
+  }
+  EXPECT_EQ(Parser->GetFoldEnd(2), -1);    // not a fold start
+  EXPECT_EQ(Parser->GetFoldStart(2), -1);  // not a fold end
+  Parser->UnloadSchemes();
+  EXPECT_FALSE(Parser->IsFoldStart(0));
+}
+
+TEST_F(FoldingTest, EditsInsideAFoldRebuildIt) {
+  Open(kExample);
+  ASSERT_EQ(Parser->GetFoldEnd(0), 5);
+  Doc.InsertLine(4, u"  z();");  // the document tells the parser which lines changed
+  EXPECT_EQ(Parser->GetFoldEnd(0), 6);
+  EXPECT_EQ(Parser->GetParentLine(5), 0);
+  EXPECT_EQ(Parser->GetFoldEnd(1), 3);
+  EXPECT_EQ(AllQueries(*Parser, 7), FreshQueries());
+  // Closing the if block on its next line takes its fold away and moves the function's end.
+  Doc.Insert(Doc.GetLineStart(2), u"}");
+  EXPECT_FALSE(Parser->IsFoldStart(1));
+  EXPECT_EQ(Parser->GetFoldEnd(0), 3);
+  EXPECT_EQ(AllQueries(*Parser, 7), FreshQueries());
+  Doc.Undo();
+  EXPECT_EQ(Parser->GetFoldEnd(1), 3);
+  EXPECT_EQ(AllQueries(*Parser, 7), FreshQueries());
+  // An explicit call with the first changed line gives the same answers.
+  Parser->LinesChangedFrom(3);
+  EXPECT_EQ(AllQueries(*Parser, 7), FreshQueries());
+  EXPECT_EQ(Parser->GetFoldEnd(0), 6);
+}
+
+TEST_F(FoldingTest, TreeCutKeepsWhatEndsBeforeTheLine) {
+  Open(u"function a() {\r\nx();\r\n}\r\nfunction b() {\r\nif (c) {\r\ny();\r\n}\r\n}");
+  Parser->EnsureLineParsed(7);
+  TParserImpl& impl = Parser->Impl();
+  ASSERT_EQ(impl.ParseTree().NodeCount(), 3);
+  TParserTree& tree = const_cast<TParserTree&>(impl.ParseTree());
+  tree.KillFrom(5);  // b stays (reopened), its if block (line 4) stays open, nothing starts later
+  EXPECT_EQ(tree.NodeCount(), 3);
+  EXPECT_EQ(tree.LastKnownLine(), 4);
+  EXPECT_EQ(tree.LineEndToNode(2)->StartLine, 0);
+  EXPECT_EQ(tree.LineEndToNode(6), nullptr);
+  EXPECT_EQ(tree.LineEndToNode(7), nullptr);
+  EXPECT_EQ(tree.FindParent(6)->StartLine, 4);
+  tree.KillFrom(4);
+  EXPECT_EQ(tree.NodeCount(), 2);
+  EXPECT_EQ(tree.LineStartToNode(4), nullptr);
+  EXPECT_EQ(tree.LastKnownLine(), 3);
+  tree.KillFrom(3);
+  EXPECT_EQ(tree.NodeCount(), 1);
+  EXPECT_EQ(tree.LastKnownLine(), 2);
+  tree.KillFrom(0);
+  EXPECT_EQ(tree.NodeCount(), 0);
+  EXPECT_EQ(tree.LastKnownLine(), -1);
+  EXPECT_EQ(tree.LineStartToNode(0), nullptr);
+}
+
+TEST_F(FoldingTest, ANodeMadeAfterTheLastSaveIsForgottenWithIt) {
+  // The if block folds only after six lines: its node is made at the start of line 8, after
+  // the context saved before line 6, though it starts on line 2 where the function's node
+  // (the tree's last line at that save) starts as well.
+  TKivString late = kScript;
+  late.replace(late.find(u"priority=\"10\""), 13, u"priority=\"10\" minLines=\"6\"");
+  Texts.Syntax[u"T"] = late;
+  Open(u"function g() {\r\nx();\r\nfunction f() { if (a) {\r\nx();\r\nx();\r\nx();\r\nx();\r\nx();\r\n"
+       u"x();\r\nx();\r\n}\r\n}\r\n}\r\n}",
+       u"T");
+  auto parser = Fresh(u"T", 21, 2);
+  parser->EnsureLineParsed(Doc.LinesCount() - 1);
+  ASSERT_EQ(parser->ParseTree().NodeCount(), 3);
+  // Closing the if block on line 7 leaves it without a fold.
+  Doc.DeleteLine(7);
+  Doc.InsertLine(7, u"}");
+  parser->InvalidateFrom(7);
+  EXPECT_TRUE(SameFolds(AllQueries(*parser, Doc.LinesCount()), FreshQueries(u"T")));
+  EXPECT_FALSE(parser->IsFoldStart(7));
+  EXPECT_EQ(parser->ParseTree().NodeCount(), 2);  // g and f, no node left over from the if block
+}
+
+const std::vector<const char16_t*> kScriptSnippets = {
+    u"function f(a) {", u"  if (a) {",      u"    x();",       u"  }",         u"  y();",
+    u"}",               u"} else {",        u"  while (b) {",  u"  /* } */",   u"  // {",
+    u"  /* {",          u"  } */",          u"  if (c) z();",  u"  var o = {", u"  };",
+    u"function g() { if (d) {", u"} }",     u"",               u"  do {",      u"  try {",
+    u"function h(a,",   u"  b) {",          u"  if (e)",       u"    w();",
+};
+const std::vector<const char16_t*> kMarkupSnippets = {
+    u"<body>", u"</body>", u"<div>", u"text", u"</div>", u"<script>", u"</script>",
+    u"<script> function k() {", u"} </script>", u"  if (a) {", u"  }", u"function h(a,", u"  b) {",
+};
+
+// The first line where two texts differ.
+Integer FirstChangedLine(const TKivString& AOld, const TKivString& ANew) {
+  Integer line = 0;
+  for (size_t i = 0; i < std::min(AOld.size(), ANew.size()) && AOld[i] == ANew[i]; ++i)
+    if (AOld[i] == u'\n') ++line;
+  return line;
+}
+
+TEST_F(FoldingTest, RandomEditsGiveTheFoldsOfAFreshParser) {
+  KIV_TEST_SEED(seed);
+  // The script scheme, the same with blocks that fold only after four lines, and markup with
+  // embedded scripts.
+  TKivString late = kScript;
+  for (size_t p = 0; (p = late.find(u"capture=\"true\"", p)) != TKivString::npos; p += 30)
+    late.insert(p, u"minLines=\"4\" ");
+  Texts.Syntax[u"L"] = late;
+  const std::tuple<const char16_t*, const std::vector<const char16_t*>*, std::vector<const char16_t*>> configs[] = {
+      {u"S", &kScriptSnippets, {u"}", u"{"}},
+      {u"L", &kScriptSnippets, {u"}", u"{"}},
+      {u"M", &kMarkupSnippets, {u"</div>", u"<div>", u"</script>"}},
+  };
+  std::mt19937 rng(seed);
+  for (const auto& [scheme, snippets, pieces] : configs) {
+    SCOPED_TRACE(U8(scheme));
+    auto snippet = [&, snippets = snippets] { return TKivString((*snippets)[rng() % snippets->size()]); };
+    TKivString text;
+    for (int l = 0; l < 300; ++l) text += snippet() + u"\r\n";
+    Open(text, scheme);
+    // A second incremental parser with short save intervals, told of each edit by hand.
+    auto small = Fresh(scheme, 21, 5);
+    for (int step = 0; step < 30; ++step) {
+      const TKivString before = Doc.Text();
+      const Integer lines = Doc.LinesCount();
+      const Integer line = static_cast<Integer>(rng() % lines);
+      switch (rng() % 5) {
+        case 0:
+          Doc.InsertLine(line, snippet());
+          break;
+        case 1:
+          if (lines > 2) Doc.DeleteLine(line);
+          break;
+        case 2:
+          Doc.Insert(Doc.GetLineStart(line), pieces[rng() % pieces.size()]);
+          break;
+        case 3:
+          Doc.Insert(Doc.GetLineStart(line), snippet() + u"\r\n" + snippet());
+          break;
+        default:
+          if (Doc.CanUndo()) Doc.Undo();
+      }
+      small->InvalidateFrom(FirstChangedLine(before, Doc.Text()));
+      // Scattered requests first, so the incremental parsers stop at varied places.
+      for (int q = 0; q < 5; ++q) {
+        const Integer l = static_cast<Integer>(rng() % Doc.LinesCount());
+        Parser->IsFoldStart(l);
+        small->GetParentLine(l);
+      }
+      const auto expected = FreshQueries(scheme);
+      ASSERT_TRUE(SameFolds(AllQueries(*Parser, Doc.LinesCount()), expected)) << "step " << step;
+      ASSERT_TRUE(SameFolds(AllQueries(*small, Doc.LinesCount()), expected)) << "step " << step;
+    }
+  }
+}
+
+TEST_F(FoldingTest, EmbeddedScriptClosesItsBlocksAtTheClosingTag) {
+  Open(
+      u"<body>\r\n<script>\r\nfunction f() {\r\n  x();\r\n</script>\r\n<div>\r\ntext\r\n\r\n</div>\r\n"
+      u"after\r\n</body>",
+      u"M");
+  EXPECT_TRUE(Parser->IsFoldStart(0));
+  EXPECT_EQ(Parser->GetFoldEnd(0), 10);
+  EXPECT_TRUE(Parser->IsFoldStart(2));
+  EXPECT_EQ(Parser->GetFoldEnd(2), 4);  // the unterminated function ends with its script
+  EXPECT_EQ(Parser->GetParentLine(3), 2);
+  EXPECT_EQ(Parser->GetParentLine(4), 2);
+  for (Integer l : {5, 9}) EXPECT_EQ(Parser->GetParentLine(l), 0) << l;
+  EXPECT_EQ(Parser->GetParentLine(6), 5);
+  EXPECT_EQ(Parser->GetFoldEnd(5), 8);
+  EXPECT_EQ(AllQueries(*Parser, Doc.LinesCount()), FreshQueries(u"M"));
+}
+
+}  // namespace

@@ -69,7 +69,7 @@ class TKivEditViewCore;
 using TKivViewStatusEvent = std::function<void(TKivEditViewCore& AView, TKivViewStatusChanges AChanges)>;
 // Custom gutter painting of one row; the view is locked for changes while it runs.
 using TKivViewGutterPaintEvent = std::function<void(TKivEditViewCore& AView, IKivPaintSurface& ACanvas,
-                                                const TKivRect& ARect, Integer AScrollLine)>;
+                                                    const TKivRect& ARect, Integer AScrollLine)>;
 
 class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
  public:
@@ -103,6 +103,8 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   void EndSettingsChange(bool AResetLayout, bool AReport = true);
   // While locked (custom gutter painting), BeginUpdate raises.
   void LockChanges() { ++FChangesLock; }
+  // The lock's counter, for a painter that raises it around custom gutter painting.
+  Integer* ChangesLockCounter() { return &FChangesLock; }
   void UnlockChanges();
   // Runs OnGutterPaint with changes locked.
   void DoGutterPaint(IKivPaintSurface& ACanvas, const TKivRect& ARect, Integer AScrollLine);

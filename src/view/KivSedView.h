@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+#include "KivSedPainter.h"
 #include "KivSedQtMeasure.h"
 #include "KivSedViewCore.h"
 
@@ -35,6 +36,10 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   // run); none when vsSuppressDefaultMenu is set and no menu is assigned.
   QMenu* ContextMenu();
 
+  // What paints the gutter and the text: its gutter bars and events are the application's to
+  // set; colours and settings are copied from the view before every paint.
+  TKivEditPainter& Painter() { return FPainter; }
+
   // The caret as drawn: its rectangle, and whether it is in the visible phase of its blinking.
   QRect CaretRect() const { return FCaretRect; }
   bool CaretVisibleNow() const { return FCaretOn && FCaretPhase; }
@@ -57,6 +62,7 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
 
  private:
   class TEditHooks;
+  class TGutterHooks;
 
   // IKivViewHost
   bool HasWindow() const override { return true; }
@@ -76,11 +82,13 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   template <class F>
   bool Guarded(F&& AFn);
   void ReportError(const QString& AMessage);
-  void PaintRows(class TKivQtPaintSurface& ASurface, const QRect& AClip);
+  void PreparePainter();
   void UpdateMinimumSize();
 
   TKivQtMeasureSurface FMeasure;
   std::unique_ptr<TEditHooks> FEditHooksImpl;
+  std::unique_ptr<TGutterHooks> FGutterHooksImpl;
+  TKivEditPainter FPainter;
   QTimer FCaretTimer;
   QRect FCaretRect;
   bool FCaretOn = false;

@@ -85,14 +85,27 @@ class TKivCustomEditView::TEditHooks : public IKivViewEditHooks {
   }
 };
 
+// The gutter's width as the painter lays its bars out.
+class TKivCustomEditView::TGutterHooks : public IKivViewMouseHooks {
+ public:
+  explicit TGutterHooks(const TKivEditPainter& APainter) : FPainter(APainter) {}
+  Integer GutterWidth(const TKivEditViewCore&) const override { return FPainter.Gutter.Width(); }
+
+ private:
+  const TKivEditPainter& FPainter;
+};
+
 // ---- life ----
 
 TKivCustomEditView::TKivCustomEditView(QWidget* AParent)
     : QAbstractScrollArea(AParent),
       TKivEditViewCore(static_cast<IKivViewHost&>(*this)),
       FMeasure(ToQFont(Font())),
-      FEditHooksImpl(std::make_unique<TEditHooks>()) {
+      FEditHooksImpl(std::make_unique<TEditHooks>()),
+      FGutterHooksImpl(std::make_unique<TGutterHooks>(FPainter)) {
   SetEditHooks(FEditHooksImpl.get());
+  SetMouseHooks(FGutterHooksImpl.get());
+  FPainter.ChangesLock = ChangesLockCounter();
   setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_InputMethodEnabled);
@@ -246,9 +259,12 @@ void TKivCustomEditView::resizeEvent(QResizeEvent* AEvent) {
 void TKivCustomEditView::paintEvent(QPaintEvent* AEvent) {
   QPainter painter(viewport());
   TKivQtPaintSurface surface(painter, FMeasure);
+  PreparePainter();
+  const QRect clip = AEvent->rect();
   EnterState(siPainting);
   try {
-    PaintRows(surface, AEvent->rect());
+    FPainter.Paint(ScreenCache(), surface, TextAreaRect(),
+                   {clip.left(), clip.top(), clip.left() + clip.width(), clip.top() + clip.height()});
   } catch (...) {
     ExitState(siPainting);
     throw;
@@ -257,31 +273,30 @@ void TKivCustomEditView::paintEvent(QPaintEvent* AEvent) {
   if (CaretVisibleNow()) painter.fillRect(FCaretRect, KivToQColor(KivSystemColor(scWindowText)));
 }
 
-// The rows of the screen with their runs in their token colours on the view's background.
-void TKivCustomEditView::PaintRows(TKivQtPaintSurface& ASurface, const QRect& AClip) {
-  TScreenCache& cache = ScreenCache();
-  const TKivRect area = TextAreaRect();
-  const TKivColor background = IsReadOnly() ? ReadOnlyBgColor() : KivRGB(255, 255, 255);
-  ASurface.FillRect({AClip.left(), AClip.top(), AClip.left() + AClip.width(), AClip.top() + AClip.height()},
-                    background);
-  const Integer lineHeight = std::max<Integer>(LineHeight(), 1);
-  const Integer left = area.Left + GutterWidth();
-  const Integer rows = cache.LinesOnScreenScroll();
-  for (Integer i = 0; i < rows; ++i) {
-    const Integer top = area.Top + i * lineHeight;
-    if (top >= AClip.top() + AClip.height() || top + lineHeight <= AClip.top()) continue;
-    const TScreenLineInfo& row = cache.GetScreenLine(i);
-    const TKivRect clip{left, top, area.Right, top + lineHeight};
-    for (const TChunk& chunk : row.Chunks) {
-      if (chunk.Chars.empty() || row.Offsets.empty()) continue;
-      const Integer idx = std::clamp<Integer>(chunk.StateOffset - row.ScrollInfo.ContentSegment.Start, 0,
-                                              static_cast<Integer>(row.Offsets.size()) - 1);
-      const Integer x = left + row.Offsets[idx].PixX - cache.HorizScrollPixels();
-      const TKivColor color =
-          (chunk.Attrs.AttributesSet & asTextColor) ? chunk.Attrs.TextColor : KivSystemColor(scWindowText);
-      ASurface.DrawText({x, top}, chunk.Chars, nullptr, color, chunk.Attrs.FontStyle, chunk.CharSet, clip);
-    }
-  }
+void TKivCustomEditView::PreparePainter() {
+  TKivViewPaintColors& c = FPainter.Colors;
+  c.Color = KivRGB(255, 255, 255);
+  c.FontColor = Font().Color;
+  c.ReadOnlyBgColor = ReadOnlyBgColor();
+  c.SelectedLineBg = SelectedLineBg();
+  c.WrapRulerColor = WrapRulerColor();
+  c.BreakpointLineColor = BreakpointLineColor();
+  c.BreakpointLineBg = BreakpointLineBg();
+  c.DebugFrameLineColor = DebugFrameLineColor();
+  c.DebugFrameLineBg = DebugFrameLineBg();
+  c.DebugFrameActiveLineColor = DebugFrameActiveLineColor();
+  c.DebugFrameActiveLineBg = DebugFrameActiveLineBg();
+  c.DebugFrameTopLineColor = DebugFrameTopLineColor();
+  c.DebugFrameTopLineBg = DebugFrameTopLineBg();
+  c.SelectionColor = SelectionColor();
+  c.SelectionBg = SelectionBg();
+  TKivViewPaintSettings& s = FPainter.Settings;
+  s.LineHeight = std::max<Integer>(LineHeight(), 1);
+  s.FontStyle = Font().Style;
+  s.HighlightSelectedLine = (ViewSettings() & vsHighlightSelectedLine) != 0;
+  s.ShowWrapRuler = (ViewSettings() & vsShowWrapRuler) != 0;
+  s.ReadOnly = ReadOnly();
+  FPainter.SpecialChars = &SpecialChars();
 }
 
 // ---- input ----

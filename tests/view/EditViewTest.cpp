@@ -100,7 +100,7 @@ TEST(EditView, ScrollBarsSpanALargeText) {
   EXPECT_EQ(bar->pageStep(), view.FullyVisibleLines());
   // The bars that came with the text narrowed the client area: the view measured again.
   EXPECT_TRUE(bar->isVisible());
-  EXPECT_EQ(view.ScreenCache().ScreenWidthPixels(), view.viewport()->width());
+  EXPECT_EQ(view.ScreenCache().ScreenWidthPixels(), view.viewport()->width() - view.GutterWidth());
   EXPECT_EQ(view.ScreenHeight(), (view.viewport()->height() + view.LineHeight() - 1) / view.LineHeight());
   view.GotoPhysLine(5000);
   EXPECT_EQ(bar->value(), view.TopLineScroll());
@@ -141,22 +141,25 @@ TEST(EditView, PaintsTheTextAndTheCaret) {
   view.setFocus();
   QApplication::processEvents();
   const QImage image = view.viewport()->grab().toImage();
+  const int gutter = view.GutterWidth();
+  ASSERT_GT(gutter, 0);  // the painter's default bars
   int dark = 0;
-  for (int x = 0; x < 100; ++x)
+  for (int x = gutter; x < gutter + 100; ++x)
     for (int y = 0; y < view.LineHeight(); ++y) dark += qGray(image.pixel(x, y)) < 128;
   EXPECT_GT(dark, 20);  // the first row's glyphs
   int darkBelow = 0;
-  for (int x = 0; x < image.width(); ++x) darkBelow += qGray(image.pixel(x, 3 * view.LineHeight() + 2)) < 128;
+  for (int x = gutter; x < image.width(); ++x)
+    darkBelow += qGray(image.pixel(x, 3 * view.LineHeight() + 2)) < 128;
   EXPECT_EQ(darkBelow, 0);  // nothing past the text
   ASSERT_TRUE(view.hasFocus());
   EXPECT_TRUE(view.CaretShown());
-  EXPECT_EQ(view.CaretRect(), QRect(0, 0, 2, view.LineHeight()));
+  EXPECT_EQ(view.CaretRect(), QRect(gutter, 0, 2, view.LineHeight()));
   view.SetCursorOffset(11);  // the empty second line: only the caret is drawn there
   const int lh = view.LineHeight();
-  EXPECT_EQ(view.CaretRect(), QRect(0, lh, 2, lh));
-  EXPECT_LT(qGray(view.viewport()->grab().toImage().pixel(1, lh + lh / 2)), 128);
+  EXPECT_EQ(view.CaretRect(), QRect(gutter, lh, 2, lh));
+  EXPECT_LT(qGray(view.viewport()->grab().toImage().pixel(gutter + 1, lh + lh / 2)), 128);
   view.clearFocus();
   QApplication::processEvents();
   EXPECT_FALSE(view.CaretShown());
-  EXPECT_GT(qGray(view.viewport()->grab().toImage().pixel(1, lh + lh / 2)), 128);
+  EXPECT_GT(qGray(view.viewport()->grab().toImage().pixel(gutter + 1, lh + lh / 2)), 128);
 }

@@ -22,10 +22,11 @@ struct TKivScrollBarInfo {
 };
 
 // The font of a view as an abstract handle: the host turns it into a platform font and measures
-// with it. Size is in points.
+// with it. Size is in points; a PixelSize above 0 gives the height in pixels instead.
 struct TKivViewFont {
   TKivString Name = u"Courier New";
   Integer Size = 10;
+  Integer PixelSize = 0;
   TKivColor Color = KivSystemColor(scWindowText);
   TKivFontStyles Style = 0;
   friend bool operator==(const TKivViewFont&, const TKivViewFont&) = default;

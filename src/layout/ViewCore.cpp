@@ -536,7 +536,8 @@ void TKivEditViewCore::UpdateMetrics() {
     const TKivFontMetrics m = canvas->Metrics(fsBold);
     lineHeight = KivSatAdd(m.Height, m.ExternalLeading);
   } else {
-    lineHeight = KivSatMul(FFont.Size, 96) / 72 + 1;  // points at 96 pixels per inch
+    // The font's height (points at 96 pixels per inch) and a little leading.
+    lineHeight = FFont.PixelSize > 0 ? KivSatAdd(FFont.PixelSize, 2) : KivSatMul(FFont.Size, 96) / 72 + 1;
   }
   FLineHeight = std::max<Integer>(lineHeight, 1);
   FGutterWidth = std::max<Integer>(FMouseHooks->GutterWidth(*this), 0);

@@ -22,7 +22,10 @@ TKivCustomEditView::TErrorHandler gErrorHandler;
 
 QFont ToQFont(const TKivViewFont& AFont) {
   QFont font(QString::fromStdU16String(AFont.Name));
-  font.setPointSize(std::max<Integer>(AFont.Size, 1));
+  if (AFont.PixelSize > 0)
+    font.setPixelSize(AFont.PixelSize);
+  else
+    font.setPointSize(std::max<Integer>(AFont.Size, 1));
   font.setBold(AFont.Style & fsBold);
   font.setItalic(AFont.Style & fsItalic);
   font.setUnderline(AFont.Style & fsUnderline);

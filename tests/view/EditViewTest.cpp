@@ -51,6 +51,11 @@ TEST(EditView, ResizeKeepsOneRowAndTheFrame) {
   TKivEditView view;
   view.show();  // a hidden widget gets its resize events when shown
   ASSERT_GT(view.LineHeight(), 0);
+  // A font given in pixels: rows grow with it.
+  const Integer pointRows = view.LineHeight();
+  view.SetFont({u"Courier New", 10, 30});
+  EXPECT_GT(view.LineHeight(), pointRows);
+  EXPECT_GE(view.LineHeight(), 30);
   view.resize(300, 5);
   EXPECT_EQ(view.height(), view.LineHeight() + 2 * view.frameWidth());
   EXPECT_EQ(view.ScreenHeight(), 1);

@@ -11,7 +11,7 @@
 #include <map>
 #include <memory>
 
-#include "BenchSurface.h"
+#include "BenchCorpus.h"
 #include "KivSedDocument.h"
 #include "KivSedParserBase.h"
 #include "internal/ScreenCache.h"
@@ -20,17 +20,11 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-std::string CorpusFile() {
-  if (const char* dir = std::getenv("KIV_CORPUS_DIR")) return std::string(dir) + "/c_100mb.txt";
-  const std::string src = __FILE__;
-  return src.substr(0, src.find_last_of('/') + 1) + "corpus/c_100mb.txt";
-}
-
 TKivEditDocument& Corpus() {
   static std::unique_ptr<TKivEditDocument> doc;
   if (!doc) {
     doc = std::make_unique<TKivEditDocument>();
-    if (std::filesystem::exists(CorpusFile())) doc->LoadFromFile(KivFromUtf8(CorpusFile()));
+    if (std::filesystem::exists(BenchCorpusFile())) doc->LoadFromFile(KivFromUtf8(BenchCorpusFile()));
   }
   return *doc;
 }

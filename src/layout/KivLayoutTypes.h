@@ -73,6 +73,9 @@ class EKivEditViewError : public EKivError {
   using EKivError::EKivError;
 };
 
+// How a view breaks long lines into rows: not at all, at the wrap ruler, or at the window's edge.
+enum TKivViewWrapMode : uint8_t { wmNoWrap, wmWrapToRuler, wmWrapToWindow };
+
 // What changed in a view since the last report (a set of bits).
 enum TKivViewStatusChange : uint16_t {
   scCursor = 1 << 0,

@@ -1,12 +1,12 @@
 // The view's tests run on Qt's offscreen platform, with one application object for them all.
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
+#include <QApplication>
 
 int main(int argc, char** argv) {
   // Headless unless the caller asks for a real display.
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   ::testing::InitGoogleTest(&argc, argv);  // strips the --gtest_ options before Qt sees argv
-  QGuiApplication app(argc, argv);
+  QApplication app(argc, argv);  // the widgets need it; it is a QGuiApplication too
   return RUN_ALL_TESTS();
 }

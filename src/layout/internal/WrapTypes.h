@@ -9,8 +9,6 @@
 #include "KivSedUtils.h"
 #include "internal/MeasureCaches.h"
 
-enum TKivViewWrapMode : uint8_t { wmNoWrap, wmWrapToRuler, wmWrapToWindow };
-
 // The engine's position: the character at Offset, not yet consumed, on row Y.
 struct TWrapParserState {
   Integer Offset = 0;

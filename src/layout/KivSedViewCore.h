@@ -1,0 +1,420 @@
+// The editor view without its window: properties and their defaults, the status report, the
+// internal states, the change bracket that lays out and repaints once, attaching a document, the
+// read-only rules, metrics, and the navigation, fold and coordinate operations of the screen cache.
+//
+// A platform widget derives from it and implements IKivViewHost; everything here runs the same
+// with a test host.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "KivSedDocument.h"
+#include "KivSedViewHooks.h"
+#include "KivSedViewParts.h"
+
+class TScreenCache;
+class TViewLst;
+
+// The view settings (a set of bits); the default set is 1330.
+enum TKivViewSetting : uint16_t {
+  vsShowWrapRuler = 1 << 0,
+  vsHideShowScrollbars = 1 << 1,
+  vsOverwrite = 1 << 2,
+  vsUseTabs = 1 << 3,
+  vsHighlightSelectedLine = 1 << 4,
+  vsAutoIndent = 1 << 5,
+  vsKeepBlanks = 1 << 6,
+  vsCursorBoundToChars = 1 << 7,
+  vsRightClickMovesCursor = 1 << 8,
+  vsBackspaceUnindents = 1 << 9,
+  vsDragDropEditing = 1 << 10,
+  vsPreciseScrollbars = 1 << 11,
+  vsSuppressDefaultMenu = 1 << 12
+};
+using TKivViewSettings = uint16_t;
+inline constexpr TKivViewSettings kivDefaultViewSettings = vsHideShowScrollbars | vsHighlightSelectedLine |
+                                                           vsAutoIndent | vsRightClickMovesCursor |
+                                                           vsDragDropEditing;
+
+// The view's internal states (a set of bits).
+enum TKivEditInternalState : uint16_t {
+  siWaitDrag = 1 << 0,
+  siDoubleClicked = 1 << 1,
+  siScrolling = 1 << 2,
+  siMouseSelectByWords = 1 << 3,
+  siMouseSelectByLines = 1 << 4,
+  siScrollbarsUpdating = 1 << 5,
+  siComplWordTyping = 1 << 6,
+  siComplListShown = 1 << 7,
+  siComplTimer = 1 << 8,
+  siIncrementalSearch = 1 << 9,
+  siDestroing = 1 << 10,
+  siPainting = 1 << 11,
+  siScrollforceAvoidAdges = 1 << 12
+};
+using TKivEditInternalStates = uint16_t;
+inline constexpr int kivEditInternalStateCount = 13;
+// The state sets left by changes of text, selection, cursor or settings; by scrolling to a
+// position, insertion and search steps; and by scrolling, focus changes and cancel.
+inline constexpr TKivEditInternalStates kivStatesOnChange =
+    siComplWordTyping | siComplListShown | siIncrementalSearch;
+inline constexpr TKivEditInternalStates kivStatesOnScrollTo = siComplWordTyping | siComplListShown;
+inline constexpr TKivEditInternalStates kivStatesOnScroll = siComplListShown | siComplTimer;
+
+enum TKivScrollBars : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+class TKivEditViewCore;
+using TKivViewStatusEvent = std::function<void(TKivEditViewCore& AView, TKivViewStatusChanges AChanges)>;
+// Custom gutter painting of one row; the view is locked for changes while it runs.
+using TKivViewGutterPaintEvent = std::function<void(TKivEditViewCore& AView, IKivPaintSurface& ACanvas,
+                                                    const TKivRect& ARect, Integer AScrollLine)>;
+
+class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
+ public:
+  // The host is not called while the view is built or destroyed (a widget may derive from both):
+  // it calls HostResized once it can answer. The view starts with its empty document attached.
+  explicit TKivEditViewCore(IKivViewHost& AHost);
+  ~TKivEditViewCore() override;
+  // The host is going (a deriving widget's destructor calls it first): the view detaches its
+  // document without keeping its state, lets go of the measuring surface and calls out no more.
+  void ReleaseHost();
+  TKivEditViewCore(const TKivEditViewCore&) = delete;
+  TKivEditViewCore& operator=(const TKivEditViewCore&) = delete;
+
+  // ---- document ----
+  // The attached document, or none (the view then shows an empty read-only document of its own).
+  TKivEditDocument* Document() const { return FFDoc; }
+  void SetDocument(TKivEditDocument* ADoc);
+  // The document every read goes to: the attached one or the empty one.
+  TKivEditDocument& WorkingDocument() const { return FFDoc ? *FFDoc : *FDummyDoc; }
+  // This view's undo author in the working document.
+  Integer AuthorID() const { return FAuthorID; }
+  TScreenCache& ScreenCache() { return *FScreenCache; }
+
+  // ---- change bracket ----
+  void BeginUpdate();
+  void EndUpdate(bool AFullRepaint = false);
+  Integer UpdatingCount() const { return FUpdatingCnt; }
+  // A settings change: a bracket that leaves the completion and incremental-search states, closed
+  // with a full repaint (AResetLayout lays the text out again keeping the top line).
+  void BeginSettingsChange();
+  void EndSettingsChange(bool AResetLayout, bool AReport = true);
+  // While locked (custom gutter painting), BeginUpdate raises.
+  void LockChanges() { ++FChangesLock; }
+  // The lock's counter, for a painter that raises it around custom gutter painting.
+  Integer* ChangesLockCounter() { return &FChangesLock; }
+  void UnlockChanges();
+  // Runs OnGutterPaint with changes locked.
+  void DoGutterPaint(IKivPaintSurface& ACanvas, const TKivRect& ARect, Integer AScrollLine);
+
+  // ---- status ----
+  TKivViewStatusEvent OnStatusChanged;
+  TKivViewGutterPaintEvent OnGutterPaint;
+  // Adds changes to the next report (sent when the outermost bracket closes).
+  void AddStatusChanges(TKivViewStatusChanges AChanges) { FStatusChanges |= AChanges; }
+
+  // ---- internal states ----
+  TKivEditInternalStates State() const { return FState; }
+  bool InState(TKivEditInternalState AState) const { return (FState & AState) != 0; }
+  void EnterState(TKivEditInternalState AState);
+  void ExitState(TKivEditInternalState AState);
+  void ExitStates(TKivEditInternalStates AStates);
+  // Does nothing while a command keeps completion alive (LockCmdModes).
+  void ExitStatesUnlessLocked(TKivEditInternalStates AStates);
+  void LockCmdModes() { ++FCmdModesLock; }
+  void UnlockCmdModes();
+  // Raises when the state is not as a command needs it (only the completion list and the
+  // incremental search are checked).
+  void CheckState(TKivEditInternalState AState, bool AMustBeSet) const;
+
+  // ---- read-only and document checks ----
+  bool ReadOnly() const { return FReadOnly; }
+  void SetReadOnly(bool AValue);
+  // The view refuses changes: it is read-only, or its attached document is.
+  bool IsReadOnly() const { return FReadOnly || (FFDoc && FFDoc->ReadOnly()); }
+  // "Document must be attached to View for this operation"
+  void CheckDocument() const;
+  // "This View or its Document is read-only."
+  void CheckWritable() const;
+  // Both: a change of the text is possible.
+  void CheckEditable() const {
+    CheckDocument();
+    CheckWritable();
+  }
+
+  // ---- properties ----
+  TKivViewSettings ViewSettings() const { return FViewSettings; }
+  void SetViewSettings(TKivViewSettings AValue);
+  Integer TabWidth() const;
+  void SetTabWidth(Integer AValue);
+  Integer IndentWidth() const { return FIndentWidth; }
+  void SetIndentWidth(Integer AValue);
+  TKivViewWrapMode WrapMode() const;
+  void SetWrapMode(TKivViewWrapMode AValue);
+  Integer WrapRulerWidth() const;
+  void SetWrapRulerWidth(Integer AValue);
+  bool WantReturns() const { return FWantReturns; }
+  void SetWantReturns(bool AValue) { FWantReturns = AValue; }
+  bool WantTabs() const { return FWantTabs; }
+  void SetWantTabs(bool AValue) { FWantTabs = AValue; }
+  TKivScrollBars ScrollBars() const { return FScrollBars; }
+  void SetScrollBars(TKivScrollBars AValue);
+  Integer MaxHorizScroll() const { return FMaxHorizScroll; }
+  void SetMaxHorizScroll(Integer AValue);
+  Integer StoreDocSettingsLimit() const { return FStoreDocSettingsLimit; }
+  void SetStoreDocSettingsLimit(Integer AValue);
+  const TKivViewFont& Font() const { return FFont; }
+  void SetFont(const TKivViewFont& AValue);
+  TKivSpecialChars& SpecialChars() { return *FSpecialChars; }
+  void SetSpecialChars(const TKivSpecialChars& AValue) { *FSpecialChars = AValue; }
+  TKivEditHighlightSettings& HighlightSettings() { return *FHighlightSettings; }
+  void SetHighlightSettings(const TKivEditHighlightSettings& AValue) { *FHighlightSettings = AValue; }
+  // Names of the tokens whose text the spell checker reads, separated by blanks.
+  const TKivString& SyntaxCheckTokens() const { return FSyntaxCheckTokens; }
+  void SetSyntaxCheckTokens(const TKivString& AValue);
+  // The sorted ids of the syntax-check tokens in the working document's parser.
+  const TKivIntArray& SyntaxCheckTokenIds() const { return FSpellCheckTokenIds; }
+
+  // The colours, in the order of their fields.
+  enum TColorProp : uint8_t {
+    cpWrapRuler,
+    cpReadOnlyBg,
+    cpSelectedLineBg,
+    cpBreakpointLine,
+    cpBreakpointLineBg,
+    cpSelectionBg,
+    cpSelection,
+    cpDebugFrameTopLine,
+    cpDebugFrameActiveLine,
+    cpDebugFrameLine,
+    cpDebugFrameTopLineBg,
+    cpDebugFrameActiveLineBg,
+    cpDebugFrameLineBg,
+    cpColorCount
+  };
+  TKivColor Color(TColorProp AProp) const { return FColors[AProp]; }
+  void SetColor(TColorProp AProp, TKivColor AValue);
+  TKivColor WrapRulerColor() const { return Color(cpWrapRuler); }
+  void SetWrapRulerColor(TKivColor AValue) { SetColor(cpWrapRuler, AValue); }
+  TKivColor ReadOnlyBgColor() const { return Color(cpReadOnlyBg); }
+  void SetReadOnlyBgColor(TKivColor AValue) { SetColor(cpReadOnlyBg, AValue); }
+  TKivColor SelectedLineBg() const { return Color(cpSelectedLineBg); }
+  void SetSelectedLineBg(TKivColor AValue) { SetColor(cpSelectedLineBg, AValue); }
+  TKivColor BreakpointLineColor() const { return Color(cpBreakpointLine); }
+  void SetBreakpointLineColor(TKivColor AValue) { SetColor(cpBreakpointLine, AValue); }
+  TKivColor BreakpointLineBg() const { return Color(cpBreakpointLineBg); }
+  void SetBreakpointLineBg(TKivColor AValue) { SetColor(cpBreakpointLineBg, AValue); }
+  TKivColor SelectionBg() const { return Color(cpSelectionBg); }
+  void SetSelectionBg(TKivColor AValue) { SetColor(cpSelectionBg, AValue); }
+  TKivColor SelectionColor() const { return Color(cpSelection); }
+  void SetSelectionColor(TKivColor AValue) { SetColor(cpSelection, AValue); }
+  TKivColor DebugFrameTopLineColor() const { return Color(cpDebugFrameTopLine); }
+  void SetDebugFrameTopLineColor(TKivColor AValue) { SetColor(cpDebugFrameTopLine, AValue); }
+  TKivColor DebugFrameActiveLineColor() const { return Color(cpDebugFrameActiveLine); }
+  void SetDebugFrameActiveLineColor(TKivColor AValue) { SetColor(cpDebugFrameActiveLine, AValue); }
+  TKivColor DebugFrameLineColor() const { return Color(cpDebugFrameLine); }
+  void SetDebugFrameLineColor(TKivColor AValue) { SetColor(cpDebugFrameLine, AValue); }
+  TKivColor DebugFrameTopLineBg() const { return Color(cpDebugFrameTopLineBg); }
+  void SetDebugFrameTopLineBg(TKivColor AValue) { SetColor(cpDebugFrameTopLineBg, AValue); }
+  TKivColor DebugFrameActiveLineBg() const { return Color(cpDebugFrameActiveLineBg); }
+  void SetDebugFrameActiveLineBg(TKivColor AValue) { SetColor(cpDebugFrameActiveLineBg, AValue); }
+  TKivColor DebugFrameLineBg() const { return Color(cpDebugFrameLineBg); }
+  void SetDebugFrameLineBg(TKivColor AValue) { SetColor(cpDebugFrameLineBg, AValue); }
+
+  // ---- behaviour groups (none: the empty defaults) ----
+  void SetCommandHooks(IKivViewCommandHooks* AHooks);
+  void SetEditHooks(IKivViewEditHooks* AHooks);
+  void SetMouseHooks(IKivViewMouseHooks* AHooks);
+  void SetSearchHooks(IKivViewSearchHooks* AHooks);
+  IKivViewCommandHooks& CommandHooks() const { return *FCommandHooks; }
+  IKivViewEditHooks& EditHooks() const { return *FEditHooks; }
+  IKivViewMouseHooks& MouseHooks() const { return *FMouseHooks; }
+  IKivViewSearchHooks& SearchHooks() const { return *FSearchHooks; }
+
+  // ---- metrics ----
+  // Pixels of one row: the bold font's height and external leading.
+  Integer LineHeight() const { return FLineHeight; }
+  Integer GutterWidth() const { return FGutterWidth; }
+  // Rows the window holds, a partial last row included; and the rows that fit wholly.
+  Integer ScreenHeight() const;
+  Integer FullyVisibleLines() const;
+  // Measures again and hands the sizes to the screen cache.
+  void UpdateMetrics();
+  // The client area would become AWidth x AHeight: false (with the sizes corrected) when it would
+  // hold less than the gutter and one row.
+  bool CanResize(Integer& AWidth, Integer& AHeight) const;
+  // The window was resized, created or destroyed.
+  void HostResized();
+
+  // ---- window, cursor and selection ----
+  Integer LinesOnScreenScroll();
+  Integer TopLineScroll();
+  void SetTopLineScroll(Integer AValue);
+  Integer TopLinePhysical();
+  void SetTopLinePhysical(Integer AValue);
+  Integer HorizScroll() const;
+  void SetHorizScroll(Integer AValue);
+  TKivPoint CursorPos();
+  void SetCursorPos(const TKivPoint& AValue);
+  Integer CursorPosX() { return CursorPos().X; }
+  Integer CursorPosY() { return CursorPos().Y; }
+  Integer CursorOffset();
+  void SetCursorOffset(Integer AValue);
+  TKivPoint SelectionStart();
+  TKivPoint SelectionEnd();
+  Integer SelectionOffsetStart();
+  Integer SelectionOffsetEnd();
+  bool SelectionBlockMode() const;
+  bool SelAvail();
+  void SetSelection(const TKivPoint& AStart, const TKivPoint& AEnd, bool ABlock = false);
+  void SetSelectionOffsets(Integer AStart, Integer AEnd);
+  // Scrolls so that a scroll position is on screen, with the edge margin when AvoidScreenEdge.
+  void ScrollToPos(const TKivPoint& APos, bool AvoidScreenEdge = true);
+  void ScrollToCursor() { ScrollToPos(CursorPos(), true); }
+
+  // ---- editing queries and clipboard ----
+  bool CanUndo() const;
+  bool CanRedo() const;
+  bool CanCopy();
+  bool CanCut();
+  bool CanPaste();
+  void CopySelection();
+  void CutSelection();
+  void Paste();
+  void Undo();
+  void Redo();
+  void SelectAll();
+
+  // ---- navigation and visibility ----
+  void GotoOffset(Integer AOffset);
+  void GotoPhysLine(Integer ALine);
+  void GotoBookmark(const TKivString& AName);
+  void GotoBreakpoint(const TKivString& AName);
+  void EnsureVisible(Integer ALine);
+  void EnsureOffsetIsVisible(Integer AOffset);
+  bool IsLineStartVisible(Integer APhysLine);
+  bool IsOffsetVisible(Integer AOffset);
+  bool IsCollapsedFold(Integer APhysLine);
+  bool IsFoldStart(Integer APhysLine);
+  Integer GetNextVisibleLine(Integer ALine);
+  Integer GetPrevVisibleLine(Integer ALine);
+  Integer GetVisibleCountScroll();
+  // AOuterFold -1 is the whole document.
+  void Fold(Integer APhysLine, bool AAll = false);
+  void Unfold(Integer APhysLine, bool AAll = false);
+  void FoldAllIn(Integer AOuterFold, bool ATopOnly = false);
+  void UnfoldAllIn(Integer AOuterFold, bool ATopOnly = false);
+
+  // ---- coordinates ----
+  Integer PhysicalToScroll(Integer ALine);
+  Integer ScrollToPhysical(Integer ALine);
+  // ACol counts cells from the line's first offset.
+  void ScrollPosToPhysical(const TKivPoint& APoint, Integer& APhysLine, Integer& ACol);
+  TKivPoint OffsetToScrollPos(Integer AOffset);
+  Integer ScrollPosToNearestOffset(const TKivPoint& AScroll);
+  // The client rectangle of the cell at a scroll position on screen; false when it is not.
+  bool ScrollPosToClient(const TKivPoint& AScrollPos, TKivRect& R, bool AUseTextDirection = false);
+
+  // ---- highlights and misc ----
+  void AddHighlight(Integer AStart, Integer ACount);
+  void RemoveHighlight(Integer AStart, Integer ACount);
+  void ClearHighlight();
+  void InvalidateScrollLine(Integer AScrollLine);
+  TKivString GetWordUnderCursor();
+
+  // ---- caret and scroll bars ----
+  bool CaretShown() const { return FCaretShown; }
+  void UpdateCaret(bool AForce = false);
+  void UpdateScrollBars();
+  // The window gained or lost the keyboard focus.
+  void FocusChanged(bool AFocused);
+
+ protected:
+  // Loading from stored properties is over: measure, lay out again, drop collected changes.
+  void Loaded() override;
+
+ private:
+  class TLstHost;
+  class TCacheHost;
+  friend class TLstHost;
+  friend class TCacheHost;
+
+  // TKivViewPartParent
+  void BeginChange() override { BeginSettingsChange(); }
+  void EndChange(bool AResetCache) override;
+  TKivLoadable* GetOwnerComponent() override { return this; }
+  void HighlightSettingsChanged(const TKivEditAttributes& AAttrs, bool AUse) override;
+
+  void DoBeginUpdate(bool AFromListener);
+  void DoEndUpdate(bool AFullRepaint, bool AFromListener, bool AReport = true);
+  void Repaint(bool AFull);
+  void ReportStatus();
+  // A settings change: AStore runs inside the bracket; a failure closes it and passes on.
+  template <class F>
+  void SettingsChange(TKivViewStatusChanges AChange, bool AResetLayout, F&& AStore);
+  // Runs AFn in a plain bracket that leaves AStates first.
+  template <class F>
+  void InBracket(TKivEditInternalStates AStates, F&& AFn, bool AFullRepaint = false);
+  void DetachDoc(bool AStoreState);
+  void AttachDoc();
+  void RebuildSyntaxCheckTokenIds();
+  // The last line of the range of a fold-all operation (the whole text for -1); false when
+  // AOuterFold is neither collapsed nor a fold start.
+  bool FoldRangeEnd(Integer AOuterFold, Integer& AEnd);
+  void DocumentDestroyed();
+
+  IKivViewHost& FHost;
+  std::unique_ptr<TCacheHost> FCacheHost;
+  std::unique_ptr<TLstHost> FLstHost;
+
+  // Document.
+  Integer FAuthorID = -1;
+  std::unique_ptr<TScreenCache> FScreenCache;
+  std::unique_ptr<TViewLst> FDocLst;
+  std::unique_ptr<TKivEditDocument> FDummyDoc;
+  TKivEditDocument* FFDoc = nullptr;
+
+  // Change bracket.
+  Integer FUpdatingCnt = 0;
+  Integer FListenerCnt = 0;  // brackets opened by the document listener, still open
+  Integer FSuspendCnt = 0;   // a refresh of the document is under way: no painting
+  bool FFullRepaint = false;
+  bool FScreenMarksChanged = false;
+  Integer FOldGutterWidth = 0;
+  Integer FChangesLock = 0;
+
+  // Metrics and appearance.
+  Integer FLineHeight = -1;
+  Integer FGutterWidth = 0;
+  Integer FScreenHeight = 1;
+  Integer FFullyVisible = 1;
+  std::unique_ptr<TKivSpecialChars> FSpecialChars;
+  std::unique_ptr<TKivEditHighlightSettings> FHighlightSettings;
+  bool FInsCaret = true;
+  TKivViewSettings FViewSettings = kivDefaultViewSettings;
+  TKivViewFont FFont;
+  TKivColor FColors[cpColorCount];
+  Integer FIndentWidth = 4;
+  bool FCaretShown = false;
+  Integer FLastOffsetForUndo = -1;
+  Integer FMaxHorizScroll = 500;
+  Integer FStoreDocSettingsLimit = 100;
+  TKivViewStatusChanges FStatusChanges = 0;
+  TKivSedIntConversionCache FCachedWin{50};
+  TKivScrollBars FScrollBars = ssBoth;
+  bool FWantReturns = true;
+  bool FWantTabs = true;
+  TKivString FSyntaxCheckTokens;
+  TKivIntArray FSpellCheckTokenIds;
+  Integer FCmdModesLock = 0;
+  bool FReadOnly = false;
+  TKivEditInternalStates FState = 0;
+  bool FHostReleased = false;
+
+  IKivViewCommandHooks* FCommandHooks;
+  IKivViewEditHooks* FEditHooks;
+  IKivViewMouseHooks* FMouseHooks;
+  IKivViewSearchHooks* FSearchHooks;
+};

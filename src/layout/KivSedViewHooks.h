@@ -1,0 +1,120 @@
+// The seams of the editor view: the host window it runs in, and the behaviour groups (commands,
+// editing and clipboard, mouse and gutter, search and completion) that plug into it.
+//
+// The view core (KivSedViewCore.h) holds the component's state and its change bracket; it knows
+// nothing of a toolkit. A platform widget implements IKivViewHost; a test implements it with
+// counters. The behaviour groups have empty defaults, so a view without them is a plain viewer.
+#pragma once
+
+#include "KivLayoutTypes.h"
+#include "KivSedMeasure.h"
+
+class TKivEditViewCore;
+
+// One scroll bar as the view wants it shown: positions in [Min, Max], a page of Page units.
+struct TKivScrollBarInfo {
+  Integer Min = 0;
+  Integer Max = 0;
+  Integer Page = 1;
+  Integer Pos = 0;
+  bool Visible = true;
+  friend bool operator==(const TKivScrollBarInfo&, const TKivScrollBarInfo&) = default;
+};
+
+// The font of a view as an abstract handle: the host turns it into a platform font and measures
+// with it. Size is in points; a PixelSize above 0 gives the height in pixels instead.
+struct TKivViewFont {
+  TKivString Name = u"Courier New";
+  Integer Size = 10;
+  Integer PixelSize = 0;
+  TKivColor Color = KivSystemColor(scWindowText);
+  TKivFontStyles Style = 0;
+  friend bool operator==(const TKivViewFont&, const TKivViewFont&) = default;
+};
+
+// What the view needs from the window that shows it.
+class IKivViewHost {
+ public:
+  virtual ~IKivViewHost() = default;
+  // Whether the platform window exists (painting, caret and scroll bars only then).
+  virtual bool HasWindow() const = 0;
+  // The client rectangle in pixels: gutter and text lie inside it.
+  virtual TKivRect TextAreaRect() const = 0;
+  // The surface the view measures with, in the view's font; none measures every character as one
+  // space of one pixel.
+  virtual IKivMeasureSurface* MeasureSurface() = 0;
+  // The view's font changed: measure with it from now on.
+  virtual void FontChanged(const TKivViewFont& AFont) = 0;
+  // Repaint a rectangle of the client area, or all of it.
+  virtual void InvalidateRect(const TKivRect& ARect) = 0;
+  virtual void InvalidateAll() = 0;
+  // Paint what was invalidated now.
+  virtual void Flush() = 0;
+  // The caret: only while the window has the focus.
+  virtual bool Focused() const = 0;
+  virtual void HideCaret() = 0;
+  // Shows the caret with its top-left at AX, AY in the client area.
+  virtual void ShowCaret(Integer AX, Integer AY, Integer AWidth, Integer AHeight) = 0;
+  virtual void SetScrollBars(const TKivScrollBarInfo& AVert, const TKivScrollBarInfo& AHorz) = 0;
+  // The audible signal of a refused command.
+  virtual void Beep() = 0;
+};
+
+// Commands and key bindings. KeyDown gets a shortcut (key code in the low byte, 0x2000 Shift,
+// 0x4000 Ctrl, 0x8000 Alt) and tells whether it ran a command.
+class IKivViewCommandHooks {
+ public:
+  virtual ~IKivViewCommandHooks() = default;
+  virtual bool KeyDown(TKivEditViewCore& AView, uint16_t AShortcut) {
+    (void)AView;
+    (void)AShortcut;
+    return false;
+  }
+  // A typed character (after OnKeyPressW).
+  virtual void KeyPressW(TKivEditViewCore& AView, Char AKey) {
+    (void)AView;
+    (void)AKey;
+  }
+};
+
+// Editing and the clipboard. The view checks the document and the read-only rule before it calls
+// the changing operations.
+class IKivViewEditHooks {
+ public:
+  virtual ~IKivViewEditHooks() = default;
+  virtual bool ClipboardHasText(TKivEditViewCore& AView) {
+    (void)AView;
+    return false;
+  }
+  virtual void CopySelection(TKivEditViewCore& AView) { (void)AView; }
+  virtual void CutSelection(TKivEditViewCore& AView) { (void)AView; }
+  virtual void Paste(TKivEditViewCore& AView) { (void)AView; }
+  virtual void Undo(TKivEditViewCore& AView) { (void)AView; }
+  virtual void Redo(TKivEditViewCore& AView) { (void)AView; }
+  virtual void SelectAll(TKivEditViewCore& AView) { (void)AView; }
+};
+
+// Mouse and gutter.
+class IKivViewMouseHooks {
+ public:
+  virtual ~IKivViewMouseHooks() = default;
+  // Total width of the gutter's bars in pixels.
+  virtual Integer GutterWidth(const TKivEditViewCore& AView) const {
+    (void)AView;
+    return 0;
+  }
+  // The auto-scroll of a mouse drag must stop (the focus went).
+  virtual void StopAutoScroll(TKivEditViewCore& AView) { (void)AView; }
+};
+
+// Search and completion: what entering and leaving the view's states starts and ends.
+class IKivViewSearchHooks {
+ public:
+  virtual ~IKivViewSearchHooks() = default;
+  virtual void HideCompletionList(TKivEditViewCore& AView) { (void)AView; }
+  virtual void StopCompletionTimer(TKivEditViewCore& AView) { (void)AView; }
+  virtual void StartIncrementalSearch(TKivEditViewCore& AView) { (void)AView; }
+  virtual void EndIncrementalSearch(TKivEditViewCore& AView) { (void)AView; }
+  // The document goes: forget the search state kept for it.
+  virtual void CloseSearchState(TKivEditViewCore& AView) { (void)AView; }
+};

@@ -1,0 +1,430 @@
+// The view core's window, cursor, navigation, fold and coordinate operations: each runs in a
+// change bracket and hands the work to the screen cache.
+#include <algorithm>
+
+#include "KivSedViewCore.h"
+#include "internal/ScreenCache.h"
+
+namespace {
+
+// Rows or columns kept between a position scrolled to and the window's edge.
+constexpr Integer kEdgeMargin = 4;
+
+}  // namespace
+
+template <class F>
+void TKivEditViewCore::InBracket(TKivEditInternalStates AStates, F&& AFn, bool AFullRepaint) {
+  BeginUpdate();
+  try {
+    ExitStatesUnlessLocked(AStates);
+    AFn();
+  } catch (...) {
+    EndUpdate(AFullRepaint);
+    throw;
+  }
+  EndUpdate(AFullRepaint);
+}
+
+// ---- window, cursor and selection ----
+
+Integer TKivEditViewCore::LinesOnScreenScroll() {
+  return FScreenCache->LinesOnScreenScroll();
+}
+
+Integer TKivEditViewCore::TopLineScroll() {
+  return FScreenCache->FirstLineScroll();
+}
+
+void TKivEditViewCore::SetTopLineScroll(Integer AValue) {
+  CheckDocument();
+  AValue = std::max<Integer>(AValue, 0);
+  // The window never scrolls past a full last page.
+  const Integer last = FScreenCache->CorrectToLastScroll(KivSatAdd(AValue, FullyVisibleLines() - 1));
+  AValue = std::max<Integer>(std::min<Integer>(AValue, last - (FullyVisibleLines() - 1)), 0);
+  if (AValue == TopLineScroll()) return;
+  InBracket(kivStatesOnScroll, [&] { FScreenCache->SetFirstLineAsScroll(AValue); });
+}
+
+Integer TKivEditViewCore::TopLinePhysical() {
+  return FScreenCache->FirstLinePhysical();
+}
+
+void TKivEditViewCore::SetTopLinePhysical(Integer AValue) {
+  if (AValue == TopLinePhysical()) return;
+  CheckDocument();
+  TKivEditDocument& doc = WorkingDocument();
+  AValue = std::clamp<Integer>(AValue, 0, doc.LinesCount() - 1);
+  InBracket(kivStatesOnScroll, [&] {
+    FScreenCache->EnsureOffsetIsVisible(doc.GetLineStart(AValue));
+    SetTopLineScroll(FScreenCache->PhysicalToScroll(AValue));
+  });
+}
+
+Integer TKivEditViewCore::HorizScroll() const {
+  return FScreenCache->HorizScroll();
+}
+
+void TKivEditViewCore::SetHorizScroll(Integer AValue) {
+  AValue = std::max<Integer>(AValue, 0);
+  if (AValue == HorizScroll() || WrapMode() == wmWrapToWindow) return;
+  InBracket(
+      kivStatesOnScroll, [&] { FScreenCache->SetHorizScroll(AValue); }, true);
+}
+
+TKivPoint TKivEditViewCore::CursorPos() {
+  return FScreenCache->CursorPos();
+}
+
+void TKivEditViewCore::SetCursorPos(const TKivPoint& AValue) {
+  InBracket(kivStatesOnChange, [&] { FScreenCache->SetCursorPos(AValue, scBackward, SelectionBlockMode()); });
+}
+
+Integer TKivEditViewCore::CursorOffset() {
+  return FScreenCache->CursorOffset().Offset;
+}
+
+void TKivEditViewCore::SetCursorOffset(Integer AValue) {
+  InBracket(kivStatesOnChange, [&] { FScreenCache->SetCursorOffset({AValue, 0}); });
+}
+
+TKivPoint TKivEditViewCore::SelectionStart() {
+  return FScreenCache->SelStart();
+}
+
+TKivPoint TKivEditViewCore::SelectionEnd() {
+  return FScreenCache->SelEnd();
+}
+
+Integer TKivEditViewCore::SelectionOffsetStart() {
+  return FScreenCache->SelStartOffset().Offset;
+}
+
+Integer TKivEditViewCore::SelectionOffsetEnd() {
+  return FScreenCache->SelEndOffset().Offset;
+}
+
+bool TKivEditViewCore::SelectionBlockMode() const {
+  return FScreenCache->SelBlockMode();
+}
+
+bool TKivEditViewCore::SelAvail() {
+  return FScreenCache->SelAvail();
+}
+
+void TKivEditViewCore::SetSelection(const TKivPoint& AStart, const TKivPoint& AEnd, bool ABlock) {
+  InBracket(kivStatesOnChange, [&] { FScreenCache->SetSelection(AStart, AEnd, ABlock); });
+}
+
+void TKivEditViewCore::SetSelectionOffsets(Integer AStart, Integer AEnd) {
+  InBracket(kivStatesOnChange, [&] {
+    FScreenCache->SetSelection(TOffsetPoint{AStart, 0}, TOffsetPoint{AEnd, 0});
+  });
+}
+
+void TKivEditViewCore::ScrollToPos(const TKivPoint& APos, bool AvoidScreenEdge) {
+  const Integer rows = FullyVisibleLines();
+  const Integer top = TopLineScroll();
+  if (APos.Y >= top && APos.Y <= top + rows - 1 && FScreenCache->IsScrollInScreenBounds(APos)) return;
+  const Integer margin = AvoidScreenEdge || InState(siScrollforceAvoidAdges)
+                             ? std::max<Integer>(0, std::min<Integer>(kEdgeMargin, rows - 1))
+                             : 0;
+  InBracket(kivStatesOnScrollTo, [&] {
+    if (APos.Y < top)
+      SetTopLineScroll(APos.Y - margin);
+    else if (APos.Y > top + rows - 1)
+      SetTopLineScroll(KivSatAdd(APos.Y, margin + 1 - rows));
+    if (FScreenCache->IsScrollInScreenBounds(APos) || WrapMode() == wmWrapToWindow) return;
+    const Integer cols = std::max<Integer>(
+        FScreenCache->ScreenWidthPixels() / std::max<Integer>(FScreenCache->SpaceCharW(), 1), 1);
+    const Integer h = HorizScroll();
+    if (APos.X < h)
+      SetHorizScroll(APos.X - margin);
+    else if (APos.X >= h + cols)
+      SetHorizScroll(KivSatAdd(APos.X, margin + 1 - cols));
+  });
+}
+
+// ---- editing queries and clipboard ----
+
+bool TKivEditViewCore::CanUndo() const {
+  return FFDoc && !IsReadOnly() && FFDoc->Internal().GetCanUndo(FAuthorID);
+}
+
+bool TKivEditViewCore::CanRedo() const {
+  return FFDoc && !IsReadOnly() && FFDoc->Internal().GetCanRedo(FAuthorID);
+}
+
+bool TKivEditViewCore::CanCopy() {
+  return SelAvail();
+}
+
+bool TKivEditViewCore::CanCut() {
+  return FFDoc && !IsReadOnly() && SelAvail();
+}
+
+bool TKivEditViewCore::CanPaste() {
+  return FFDoc && !IsReadOnly() && FEditHooks->ClipboardHasText(*this);
+}
+
+void TKivEditViewCore::CopySelection() {
+  FEditHooks->CopySelection(*this);
+}
+
+void TKivEditViewCore::CutSelection() {
+  CheckEditable();
+  FEditHooks->CutSelection(*this);
+}
+
+void TKivEditViewCore::Paste() {
+  CheckEditable();
+  FEditHooks->Paste(*this);
+}
+
+void TKivEditViewCore::Undo() {
+  CheckEditable();
+  FEditHooks->Undo(*this);
+}
+
+void TKivEditViewCore::Redo() {
+  CheckEditable();
+  FEditHooks->Redo(*this);
+}
+
+void TKivEditViewCore::SelectAll() {
+  FEditHooks->SelectAll(*this);
+}
+
+// ---- navigation and visibility ----
+
+void TKivEditViewCore::GotoOffset(Integer AOffset) {
+  CheckDocument();
+  InBracket(kivStatesOnChange, [&] {
+    FScreenCache->SetCursorOffset({AOffset, 0});
+    FScreenCache->SetSelection(FScreenCache->CursorOffset(), FScreenCache->CursorOffset());
+    if (!FScreenCache->IsCursorInScreenBounds()) ScrollToPos(CursorPos(), true);
+  });
+}
+
+void TKivEditViewCore::GotoPhysLine(Integer ALine) {
+  CheckDocument();
+  TKivEditDocument& doc = WorkingDocument();
+  if (ALine < 0 || ALine >= doc.LinesCount())
+    throw EKivEditViewError(u"Invalid physical line on screen index: %d. Valid range: [%d, %d]",
+                            {ALine, 0, doc.LinesCount() - 1});
+  InBracket(kivStatesOnChange, [&] {
+    FScreenCache->EnsureOffsetIsVisible(doc.GetLineStart(ALine));
+    const Integer column = CursorPos().X;
+    FScreenCache->SetCursorPos({column, FScreenCache->PhysicalToScroll(ALine)});
+    FScreenCache->SetSelection(FScreenCache->CursorOffset(), FScreenCache->CursorOffset());
+    if (!FScreenCache->IsCursorInScreenYBounds()) ScrollToPos(CursorPos(), true);
+  });
+}
+
+void TKivEditViewCore::GotoBookmark(const TKivString& AName) {
+  CheckDocument();
+  if (const IKivMarkRef mark = FFDoc->Bookmarks()->FindMarkByName(AName)) GotoOffset(mark->Pos());
+}
+
+void TKivEditViewCore::GotoBreakpoint(const TKivString& AName) {
+  CheckDocument();
+  if (const IKivMarkRef mark = FFDoc->Breakpoints()->FindMarkByName(AName)) GotoOffset(mark->Pos());
+}
+
+void TKivEditViewCore::EnsureVisible(Integer ALine) {
+  const TKivEditDocument& doc = WorkingDocument();
+  if (ALine >= 0 && ALine < doc.LinesCount()) EnsureOffsetIsVisible(doc.GetLineStart(ALine));
+}
+
+void TKivEditViewCore::EnsureOffsetIsVisible(Integer AOffset) {
+  InBracket(0, [&] { FScreenCache->EnsureOffsetIsVisible(AOffset); });
+}
+
+bool TKivEditViewCore::IsLineStartVisible(Integer APhysLine) {
+  return FScreenCache->IsLineStartVisible(APhysLine);
+}
+
+bool TKivEditViewCore::IsOffsetVisible(Integer AOffset) {
+  return FScreenCache->IsOffsetVisible(AOffset);
+}
+
+bool TKivEditViewCore::IsCollapsedFold(Integer APhysLine) {
+  return FScreenCache->CollapsedEnd(APhysLine) >= 0;
+}
+
+bool TKivEditViewCore::IsFoldStart(Integer APhysLine) {
+  TKivEditParserBase* parser = WorkingDocument().GetParser();
+  if (!parser || APhysLine < 0 || APhysLine >= WorkingDocument().LinesCount()) return false;
+  return parser->IsFoldStart(APhysLine);
+}
+
+Integer TKivEditViewCore::GetNextVisibleLine(Integer ALine) {
+  return FScreenCache->GetNextVisibleLine(ALine);
+}
+
+Integer TKivEditViewCore::GetPrevVisibleLine(Integer ALine) {
+  return FScreenCache->GetPrevVisibleLine(ALine);
+}
+
+Integer TKivEditViewCore::GetVisibleCountScroll() {
+  return FScreenCache->CalkVisibleCountScroll();
+}
+
+// Folding collapses the parser's fold blocks into single rows through the screen cache.
+
+bool TKivEditViewCore::FoldRangeEnd(Integer AOuterFold, Integer& AEnd) {
+  if (AOuterFold < 0) {
+    AEnd = FFDoc->LinesCount() - 1;
+  } else if (IsCollapsedFold(AOuterFold)) {
+    AEnd = FScreenCache->CollapsedEnd(AOuterFold);
+  } else if (IsFoldStart(AOuterFold)) {
+    AEnd = FFDoc->GetParser()->GetFoldEnd(AOuterFold);
+  } else {
+    return false;
+  }
+  return true;
+}
+void TKivEditViewCore::Fold(Integer APhysLine, bool AAll) {
+  CheckDocument();
+  if (!IsFoldStart(APhysLine) || IsCollapsedFold(APhysLine)) return;
+  InBracket(kivStatesOnChange, [&] {
+    TKivEditParserBase& parser = *FFDoc->GetParser();
+    if (AAll) FoldAllIn(APhysLine, false);
+    FScreenCache->CollapseLines(APhysLine, parser.GetFoldEnd(APhysLine));
+    FStatusChanges |= scFolds;
+  });
+}
+
+void TKivEditViewCore::Unfold(Integer APhysLine, bool AAll) {
+  CheckDocument();
+  if (!IsCollapsedFold(APhysLine)) return;
+  const bool wasOnScreen = FScreenCache->IsCursorInScreenYBounds();
+  InBracket(kivStatesOnChange, [&] {
+    FScreenCache->ExpandLines(APhysLine);
+    if (AAll) UnfoldAllIn(APhysLine, false);
+    FStatusChanges |= scFolds;
+    if (wasOnScreen && !FScreenCache->IsCursorInScreenYBounds()) ScrollToPos(CursorPos(), false);
+  });
+}
+
+void TKivEditViewCore::FoldAllIn(Integer AOuterFold, bool ATopOnly) {
+  CheckDocument();
+  TKivEditParserBase* parser = FFDoc->GetParser();
+  Integer end;
+  if (!parser || !FoldRangeEnd(AOuterFold, end)) return;
+  const Integer lines = FFDoc->LinesCount();
+  InBracket(kivStatesOnChange, [&] {
+    // Innermost first, so that every block is still visible when it collapses.
+    std::vector<std::pair<Integer, Integer>> blocks;
+    for (Integer i = AOuterFold + 1; i <= end && i < lines; ++i) {
+      if (!parser->IsFoldStart(i) || IsCollapsedFold(i)) continue;
+      const Integer e = parser->GetFoldEnd(i);
+      if (e <= i) continue;
+      blocks.emplace_back(i, e);
+      if (ATopOnly) i = e;
+    }
+    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) {
+      if (FScreenCache->IsLineStartVisible(it->first) && !IsCollapsedFold(it->first))
+        FScreenCache->CollapseLines(it->first, it->second);
+    }
+    FStatusChanges |= scFolds;
+  });
+}
+
+void TKivEditViewCore::UnfoldAllIn(Integer AOuterFold, bool ATopOnly) {
+  CheckDocument();
+  Integer end;
+  if (!FoldRangeEnd(AOuterFold, end)) return;
+  const bool wasOnScreen = FScreenCache->IsCursorInScreenYBounds();
+  InBracket(kivStatesOnChange, [&] {
+    std::vector<Integer> starts;
+    for (const auto& [start, last] : FScreenCache->CollapsedFolds())
+      if (start > AOuterFold && start <= end) starts.push_back(start);
+    Integer skipTo = -1;
+    for (const Integer start : starts) {
+      if (ATopOnly && start <= skipTo) continue;
+      skipTo = std::max(skipTo, FScreenCache->CollapsedEnd(start));
+      FScreenCache->ExpandLines(start);
+    }
+    FStatusChanges |= scFolds;
+    if (wasOnScreen && !FScreenCache->IsCursorInScreenYBounds()) ScrollToPos(CursorPos(), false);
+  });
+}
+
+// ---- coordinates ----
+
+Integer TKivEditViewCore::PhysicalToScroll(Integer ALine) {
+  return FScreenCache->PhysicalToScroll(ALine);
+}
+
+Integer TKivEditViewCore::ScrollToPhysical(Integer ALine) {
+  return FScreenCache->ScrollToPhysical(ALine);
+}
+
+void TKivEditViewCore::ScrollPosToPhysical(const TKivPoint& APoint, Integer& APhysLine, Integer& ACol) {
+  const TOffsetPoint p = FScreenCache->ScrollPtToOffsetPt(APoint);
+  TKivEditDocument& doc = WorkingDocument();
+  const Integer line = doc.GetLineByOffset(p.Offset);
+  ACol = FScreenCache->CalkPointVisWidth(p) - FScreenCache->CalkPointVisWidth(doc.GetLineStart(line));
+  APhysLine = line;
+}
+
+TKivPoint TKivEditViewCore::OffsetToScrollPos(Integer AOffset) {
+  return FScreenCache->OffsetToScroll(AOffset);
+}
+
+Integer TKivEditViewCore::ScrollPosToNearestOffset(const TKivPoint& AScroll) {
+  const Integer y = FScreenCache->CorrectToLastScroll(std::max<Integer>(AScroll.Y, 0));
+  return FScreenCache->ScrollToNearestOffset({std::max<Integer>(AScroll.X, 0), y});
+}
+
+bool TKivEditViewCore::ScrollPosToClient(const TKivPoint& AScrollPos, TKivRect& R, bool AUseTextDirection) {
+  const Integer screenLine = FScreenCache->ScrollToScreen(AScrollPos.Y, false);
+  if (screenLine < 0 || screenLine >= FScreenCache->LinesOnScreenScroll()) return false;
+  Integer leading = 0, trailing = 0;
+  if (!FScreenCache->ScreenPosToScreenPixNew({AScrollPos.X, screenLine}, leading, trailing)) return false;
+  const TKivRect area = FHost.TextAreaRect();
+  const Integer lineHeight = std::max<Integer>(FLineHeight, 1);
+  R.Top = KivSatAdd(area.Top, KivSatMul(screenLine, lineHeight));
+  R.Bottom = KivSatAdd(R.Top, lineHeight);
+  const Integer left = KivSatAdd(area.Left, FGutterWidth);
+  if (AUseTextDirection) {
+    R.Left = KivSatAdd(left, leading);
+    R.Right = KivSatAdd(left, trailing);
+  } else {
+    R.Left = KivSatAdd(left, std::min(leading, trailing));
+    R.Right = KivSatAdd(left, std::max(leading, trailing));
+  }
+  return true;
+}
+
+// ---- highlights and misc ----
+
+void TKivEditViewCore::AddHighlight(Integer AStart, Integer ACount) {
+  InBracket(kivStatesOnScrollTo, [&] { FScreenCache->AddHighlight(AStart, ACount); });
+}
+
+void TKivEditViewCore::RemoveHighlight(Integer AStart, Integer ACount) {
+  InBracket(kivStatesOnScrollTo, [&] { FScreenCache->RemoveHighlight(AStart, ACount); });
+}
+
+void TKivEditViewCore::ClearHighlight() {
+  InBracket(kivStatesOnScrollTo, [&] { FScreenCache->ClearHighlight(); });
+}
+
+void TKivEditViewCore::InvalidateScrollLine(Integer AScrollLine) {
+  if (!FHost.HasWindow()) return;
+  const Integer screenLine = FScreenCache->ScrollToScreen(AScrollLine, false);
+  if (screenLine < 0 || screenLine >= FScreenCache->LinesOnScreenScroll()) return;
+  const TKivRect area = FHost.TextAreaRect();
+  const Integer top = KivSatAdd(area.Top, KivSatMul(screenLine, FLineHeight));
+  FHost.InvalidateRect({area.Left, top, area.Right, KivSatAdd(top, FLineHeight)});
+}
+
+TKivString TKivEditViewCore::GetWordUnderCursor() {
+  TKivEditDocument& doc = WorkingDocument();
+  const TOffsetPoint cursor = FScreenCache->CursorOffset();
+  if (cursor.InCharOffset > 0) return {};
+  const TKivSegment word = doc.FindNearWord(cursor.Offset, -1, doc.WordSeparators(), true);
+  if (word.Start < 0 || cursor.Offset < word.Start || cursor.Offset >= word.Start + word.Count) return {};
+  return doc.GetText(word.Start, word.Count);
+}

@@ -1,0 +1,105 @@
+// The editor view as a Qt widget: the view core (KivSedViewCore.h) in a scroll area that paints
+// through the Qt surfaces, draws a blinking caret, keeps the scroll bars on the screen cache,
+// offers the default context menu and answers input-method queries.
+//
+// No error leaves a Qt event handler: every exception raised while the widget handles an event
+// (or runs a menu command) is shown through the error handler, a message box by default.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "KivSedPainter.h"
+#include "KivSedQtMeasure.h"
+#include "KivSedViewCore.h"
+
+class QMenu;
+
+class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, private IKivViewHost {
+ public:
+  // Shows the message of an error that reached the event boundary.
+  using TErrorHandler = std::function<void(QWidget* AView, const QString& AMessage)>;
+
+  explicit TKivCustomEditView(QWidget* AParent = nullptr);
+  ~TKivCustomEditView() override;
+
+  // The handler of every view (none restores the message box).
+  static void SetErrorHandler(TErrorHandler AHandler);
+
+  // A menu of the application's in place of the default one (not owned; none restores it).
+  QMenu* PopupMenu() const { return FPopupMenu; }
+  void SetPopupMenu(QMenu* AMenu) { FPopupMenu = AMenu; }
+  // The menu a context-menu request shows: the application's, or the default menu filled anew
+  // ("Undo", "-", "Cut", "Copy", "Paste", "-", "Select all", enabled as their operations can
+  // run); none when vsSuppressDefaultMenu is set and no menu is assigned.
+  QMenu* ContextMenu();
+
+  // What paints the gutter and the text: its gutter bars and events are the application's to
+  // set; colours and settings are copied from the view before every paint.
+  TKivEditPainter& Painter() { return FPainter; }
+
+  // The caret as drawn: its rectangle, and whether it is in the visible phase of its blinking.
+  QRect CaretRect() const { return FCaretRect; }
+  bool CaretVisibleNow() const { return FCaretOn && FCaretPhase; }
+
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+  QVariant inputMethodQuery(Qt::InputMethodQuery AQuery) const override;
+
+ protected:
+  bool event(QEvent* AEvent) override;
+  bool viewportEvent(QEvent* AEvent) override;
+  void paintEvent(QPaintEvent* AEvent) override;
+  void resizeEvent(QResizeEvent* AEvent) override;
+  void focusInEvent(QFocusEvent* AEvent) override;
+  void focusOutEvent(QFocusEvent* AEvent) override;
+  void keyPressEvent(QKeyEvent* AEvent) override;
+  void contextMenuEvent(QContextMenuEvent* AEvent) override;
+  void scrollContentsBy(int ADx, int ADy) override;
+  bool focusNextPrevChild(bool ANext) override;
+
+ private:
+  class TEditHooks;
+  class TGutterHooks;
+
+  // IKivViewHost
+  bool HasWindow() const override { return true; }
+  TKivRect TextAreaRect() const override;
+  IKivMeasureSurface* MeasureSurface() override { return &FMeasure; }
+  void FontChanged(const TKivViewFont& AFont) override;
+  void InvalidateRect(const TKivRect& ARect) override;
+  void InvalidateAll() override;
+  void Flush() override {}
+  bool Focused() const override { return hasFocus(); }
+  void HideCaret() override;
+  void ShowCaret(Integer AX, Integer AY, Integer AWidth, Integer AHeight) override;
+  void SetScrollBars(const TKivScrollBarInfo& AVert, const TKivScrollBarInfo& AHorz) override;
+  void Beep() override;
+
+  // Runs AFn and shows what it raises.
+  template <class F>
+  bool Guarded(F&& AFn);
+  void ReportError(const QString& AMessage);
+  void PreparePainter();
+  void UpdateMinimumSize();
+
+  TKivQtMeasureSurface FMeasure;
+  std::unique_ptr<TEditHooks> FEditHooksImpl;
+  std::unique_ptr<TGutterHooks> FGutterHooksImpl;
+  TKivEditPainter FPainter;
+  QTimer FCaretTimer;
+  QRect FCaretRect;
+  bool FCaretOn = false;
+  bool FCaretPhase = true;
+  bool FSettingScrollBars = false;
+  QMenu* FPopupMenu = nullptr;
+  QMenu* FDefPopupMenu = nullptr;
+};
+
+// The view with its properties published; no behaviour of its own.
+class TKivEditView : public TKivCustomEditView {
+ public:
+  using TKivCustomEditView::TKivCustomEditView;
+};

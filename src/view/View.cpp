@@ -1,0 +1,401 @@
+// The editor view widget: events in, the view core's bracket out to Qt's painting, caret and
+// scroll bars.
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyleHints>
+
+#include "KivSedClipboard.h"
+#include "KivSedQtColors.h"
+#include "KivSedQtPaint.h"
+#include "KivSedView.h"
+#include "internal/ScreenCache.h"
+
+namespace {
+
+TKivCustomEditView::TErrorHandler gErrorHandler;
+
+QFont ToQFont(const TKivViewFont& AFont) {
+  QFont font(QString::fromStdU16String(AFont.Name));
+  if (AFont.PixelSize > 0)
+    font.setPixelSize(AFont.PixelSize);
+  else
+    font.setPointSize(std::max<Integer>(AFont.Size, 1));
+  font.setBold(AFont.Style & fsBold);
+  font.setItalic(AFont.Style & fsItalic);
+  font.setUnderline(AFont.Style & fsUnderline);
+  font.setStrikeOut(AFont.Style & fsStrikeOut);
+  return font;
+}
+
+}  // namespace
+
+// Clipboard and the menu's operations as far as the view itself offers them: plain (not block)
+// selections, undo and redo of the document.
+class TKivCustomEditView::TEditHooks : public IKivViewEditHooks {
+ public:
+  bool ClipboardHasText(TKivEditViewCore&) override { return ::ClipboardHasText(); }
+  void CopySelection(TKivEditViewCore& AView) override {
+    if (!AView.SelAvail()) return;
+    const Integer start = std::min(AView.SelectionOffsetStart(), AView.SelectionOffsetEnd());
+    const Integer end = std::max(AView.SelectionOffsetStart(), AView.SelectionOffsetEnd());
+    SetClipboardText(AView.WorkingDocument().GetText(start, end - start), false);
+  }
+  void CutSelection(TKivEditViewCore& AView) override {
+    if (!AView.SelAvail()) return;
+    CopySelection(AView);
+    Replace(AView, u"");
+  }
+  void Paste(TKivEditViewCore& AView) override {
+    TKivString text;
+    bool block = false;
+    GetClipboardText(text, block);
+    if (!text.empty()) Replace(AView, text);
+  }
+  void Undo(TKivEditViewCore& AView) override {
+    TKivDocUndoInfoPtr old;
+    if (AView.CanUndo()) AView.Document()->Internal().Undo(AView.AuthorID(), nullptr, old);
+  }
+  void Redo(TKivEditViewCore& AView) override {
+    TKivDocUndoInfoPtr old;
+    if (AView.CanRedo()) AView.Document()->Internal().Redo(AView.AuthorID(), nullptr, old);
+  }
+  void SelectAll(TKivEditViewCore& AView) override {
+    AView.SetSelectionOffsets(0, AView.WorkingDocument().CharsCount());
+  }
+
+ private:
+  static void Replace(TKivEditViewCore& AView, TKivStringView AText) {
+    const Integer start = std::min(AView.SelectionOffsetStart(), AView.SelectionOffsetEnd());
+    const Integer end = std::max(AView.SelectionOffsetStart(), AView.SelectionOffsetEnd());
+    const Integer from = AView.SelAvail() ? start : AView.CursorOffset();
+    const Integer count = AView.SelAvail() ? end - start : 0;
+    AView.BeginUpdate();
+    try {
+      AView.Document()->Internal().ReplaceStr(from, count, AText, AView.AuthorID(), nullptr);
+      AView.SetCursorOffset(from + static_cast<Integer>(AText.size()));
+      AView.SetSelectionOffsets(AView.CursorOffset(), AView.CursorOffset());
+    } catch (...) {
+      AView.EndUpdate();
+      throw;
+    }
+    AView.EndUpdate();
+  }
+};
+
+// The gutter's width as the painter lays its bars out.
+class TKivCustomEditView::TGutterHooks : public IKivViewMouseHooks {
+ public:
+  explicit TGutterHooks(const TKivEditPainter& APainter) : FPainter(APainter) {}
+  Integer GutterWidth(const TKivEditViewCore&) const override { return FPainter.Gutter.Width(); }
+
+ private:
+  const TKivEditPainter& FPainter;
+};
+
+// ---- life ----
+
+TKivCustomEditView::TKivCustomEditView(QWidget* AParent)
+    : QAbstractScrollArea(AParent),
+      TKivEditViewCore(static_cast<IKivViewHost&>(*this)),
+      FMeasure(ToQFont(Font())),
+      FEditHooksImpl(std::make_unique<TEditHooks>()),
+      FGutterHooksImpl(std::make_unique<TGutterHooks>(FPainter)) {
+  SetEditHooks(FEditHooksImpl.get());
+  SetMouseHooks(FGutterHooksImpl.get());
+  FPainter.ChangesLock = ChangesLockCounter();
+  setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  setFocusPolicy(Qt::StrongFocus);
+  setAttribute(Qt::WA_InputMethodEnabled);
+  viewport()->setCursor(Qt::IBeamCursor);
+  viewport()->setAutoFillBackground(false);
+  resize(185, 89);
+  const int flash = QGuiApplication::styleHints()->cursorFlashTime();
+  FCaretTimer.setInterval(flash > 0 ? flash / 2 : 0);
+  QObject::connect(&FCaretTimer, &QTimer::timeout, [this] {
+    FCaretPhase = !FCaretPhase;
+    viewport()->update(FCaretRect);
+  });
+  HostResized();
+  UpdateMinimumSize();
+}
+
+TKivCustomEditView::~TKivCustomEditView() {
+  FCaretTimer.stop();
+  ReleaseHost();  // the measuring surface and the edit hooks are members of this class
+}
+
+void TKivCustomEditView::SetErrorHandler(TErrorHandler AHandler) {
+  gErrorHandler = std::move(AHandler);
+}
+
+template <class F>
+bool TKivCustomEditView::Guarded(F&& AFn) {
+  try {
+    AFn();
+    return true;
+  } catch (const EKivError& e) {
+    ReportError(QString::fromStdU16String(e.Message()));
+  } catch (const std::exception& e) {
+    ReportError(QString::fromUtf8(e.what()));
+  } catch (...) {
+    ReportError(QStringLiteral("Unknown error"));
+  }
+  return false;
+}
+
+void TKivCustomEditView::ReportError(const QString& AMessage) {
+  // A second error while the first is shown must not stack message boxes: the handler runs once
+  // at a time.
+  static bool reporting = false;
+  if (reporting) return;
+  reporting = true;
+  try {
+    if (gErrorHandler)
+      gErrorHandler(this, AMessage);
+    else
+      QMessageBox::critical(this, QApplication::applicationName(), AMessage);
+  } catch (...) {
+  }
+  reporting = false;
+}
+
+bool TKivCustomEditView::event(QEvent* AEvent) {
+  bool result = true;
+  Guarded([&] { result = QAbstractScrollArea::event(AEvent); });
+  return result;
+}
+
+bool TKivCustomEditView::viewportEvent(QEvent* AEvent) {
+  bool result = true;
+  Guarded([&] {
+    result = QAbstractScrollArea::viewportEvent(AEvent);
+    // The client area changes also when a scroll bar comes or goes.
+    if (AEvent->type() == QEvent::Resize) HostResized();
+  });
+  return result;
+}
+
+// ---- host ----
+
+TKivRect TKivCustomEditView::TextAreaRect() const {
+  const QRect r = viewport()->rect();
+  return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+
+void TKivCustomEditView::FontChanged(const TKivViewFont& AFont) {
+  FMeasure.SetFont(ToQFont(AFont));
+}
+
+void TKivCustomEditView::InvalidateRect(const TKivRect& ARect) {
+  viewport()->update(QRect(ARect.Left, ARect.Top, ARect.Width(), ARect.Height()));
+}
+
+void TKivCustomEditView::InvalidateAll() {
+  viewport()->update();
+}
+
+void TKivCustomEditView::HideCaret() {
+  FCaretOn = false;
+  FCaretTimer.stop();
+  viewport()->update(FCaretRect);
+}
+
+void TKivCustomEditView::ShowCaret(Integer AX, Integer AY, Integer AWidth, Integer AHeight) {
+  viewport()->update(FCaretRect);
+  FCaretRect = QRect(AX, AY, AWidth, AHeight);
+  FCaretOn = true;
+  FCaretPhase = true;
+  if (FCaretTimer.interval() > 0) FCaretTimer.start();
+  viewport()->update(FCaretRect);
+}
+
+void TKivCustomEditView::SetScrollBars(const TKivScrollBarInfo& AVert, const TKivScrollBarInfo& AHorz) {
+  FSettingScrollBars = true;
+  const auto apply = [](QScrollBar* ABar, const TKivScrollBarInfo& AInfo) {
+    ABar->setRange(AInfo.Min, std::max(AInfo.Min, AInfo.Max - AInfo.Page + 1));
+    ABar->setPageStep(std::max(AInfo.Page, 1));
+    ABar->setValue(AInfo.Pos);
+  };
+  apply(verticalScrollBar(), AVert);
+  apply(horizontalScrollBar(), AHorz);
+  const Qt::ScrollBarPolicy vert = AVert.Visible ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+  const Qt::ScrollBarPolicy horz = AHorz.Visible ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+  if (verticalScrollBarPolicy() != vert) setVerticalScrollBarPolicy(vert);
+  if (horizontalScrollBarPolicy() != horz) setHorizontalScrollBarPolicy(horz);
+  FSettingScrollBars = false;
+  // The gutter's width may have changed with the bracket that ends here.
+  UpdateMinimumSize();
+}
+
+void TKivCustomEditView::Beep() {
+  QApplication::beep();
+}
+
+// ---- size ----
+
+void TKivCustomEditView::UpdateMinimumSize() {
+  const int frame = 2 * frameWidth();
+  setMinimumSize(frame + std::max<Integer>(GutterWidth(), 1), frame + std::max<Integer>(LineHeight(), 1));
+}
+
+QSize TKivCustomEditView::sizeHint() const {
+  return {185, 89};
+}
+
+QSize TKivCustomEditView::minimumSizeHint() const {
+  return minimumSize();
+}
+
+void TKivCustomEditView::resizeEvent(QResizeEvent* AEvent) {
+  QAbstractScrollArea::resizeEvent(AEvent);
+  HostResized();
+}
+
+// ---- painting ----
+
+void TKivCustomEditView::paintEvent(QPaintEvent* AEvent) {
+  QPainter painter(viewport());
+  TKivQtPaintSurface surface(painter, FMeasure);
+  PreparePainter();
+  const QRect clip = AEvent->rect();
+  EnterState(siPainting);
+  try {
+    FPainter.Paint(ScreenCache(), surface, TextAreaRect(),
+                   {clip.left(), clip.top(), clip.left() + clip.width(), clip.top() + clip.height()});
+  } catch (...) {
+    ExitState(siPainting);
+    throw;
+  }
+  ExitState(siPainting);
+  if (CaretVisibleNow()) painter.fillRect(FCaretRect, KivToQColor(KivSystemColor(scWindowText)));
+}
+
+void TKivCustomEditView::PreparePainter() {
+  TKivViewPaintColors& c = FPainter.Colors;
+  c.Color = KivRGB(255, 255, 255);
+  c.FontColor = Font().Color;
+  c.ReadOnlyBgColor = ReadOnlyBgColor();
+  c.SelectedLineBg = SelectedLineBg();
+  c.WrapRulerColor = WrapRulerColor();
+  c.BreakpointLineColor = BreakpointLineColor();
+  c.BreakpointLineBg = BreakpointLineBg();
+  c.DebugFrameLineColor = DebugFrameLineColor();
+  c.DebugFrameLineBg = DebugFrameLineBg();
+  c.DebugFrameActiveLineColor = DebugFrameActiveLineColor();
+  c.DebugFrameActiveLineBg = DebugFrameActiveLineBg();
+  c.DebugFrameTopLineColor = DebugFrameTopLineColor();
+  c.DebugFrameTopLineBg = DebugFrameTopLineBg();
+  c.SelectionColor = SelectionColor();
+  c.SelectionBg = SelectionBg();
+  TKivViewPaintSettings& s = FPainter.Settings;
+  s.LineHeight = std::max<Integer>(LineHeight(), 1);
+  s.FontStyle = Font().Style;
+  s.HighlightSelectedLine = (ViewSettings() & vsHighlightSelectedLine) != 0;
+  s.ShowWrapRuler = (ViewSettings() & vsShowWrapRuler) != 0;
+  s.ReadOnly = ReadOnly();
+  FPainter.SpecialChars = &SpecialChars();
+}
+
+// ---- input ----
+
+void TKivCustomEditView::focusInEvent(QFocusEvent* AEvent) {
+  QAbstractScrollArea::focusInEvent(AEvent);
+  FocusChanged(true);
+}
+
+void TKivCustomEditView::focusOutEvent(QFocusEvent* AEvent) {
+  QAbstractScrollArea::focusOutEvent(AEvent);
+  FocusChanged(false);
+}
+
+bool TKivCustomEditView::focusNextPrevChild(bool ANext) {
+  // Tab is a character of the text while the view wants tabs.
+  if (WantTabs()) return false;
+  return QAbstractScrollArea::focusNextPrevChild(ANext);
+}
+
+void TKivCustomEditView::keyPressEvent(QKeyEvent* AEvent) {
+  uint16_t shortcut = static_cast<uint16_t>(AEvent->key() & 0xFF);
+  if (AEvent->modifiers() & Qt::ShiftModifier) shortcut |= 0x2000;
+  if (AEvent->modifiers() & Qt::ControlModifier) shortcut |= 0x4000;
+  if (AEvent->modifiers() & Qt::AltModifier) shortcut |= 0x8000;
+  if (CommandHooks().KeyDown(*this, shortcut)) return;
+  const QString text = AEvent->text();
+  for (const QChar ch : text)
+    if (ch.unicode() >= 0x20 || ch == u'\t' || ch == u'\r') CommandHooks().KeyPressW(*this, ch.unicode());
+  AEvent->accept();
+}
+
+QMenu* TKivCustomEditView::ContextMenu() {
+  if (FPopupMenu) return FPopupMenu;
+  if (ViewSettings() & vsSuppressDefaultMenu) return nullptr;
+  if (!FDefPopupMenu) FDefPopupMenu = new QMenu(this);
+  FDefPopupMenu->clear();
+  const auto add = [this](const char* ACaption, bool AEnabled, void (TKivEditViewCore::*AOp)()) {
+    QAction* action = FDefPopupMenu->addAction(QString::fromUtf8(ACaption));
+    action->setEnabled(AEnabled);
+    QObject::connect(action, &QAction::triggered, this, [this, AOp] { Guarded([&] { (this->*AOp)(); }); });
+  };
+  add("Undo", CanUndo(), &TKivEditViewCore::Undo);
+  FDefPopupMenu->addSeparator();
+  add("Cut", CanCut(), &TKivEditViewCore::CutSelection);
+  add("Copy", CanCopy(), &TKivEditViewCore::CopySelection);
+  add("Paste", CanPaste(), &TKivEditViewCore::Paste);
+  FDefPopupMenu->addSeparator();
+  add("Select all", true, &TKivEditViewCore::SelectAll);
+  return FDefPopupMenu;
+}
+
+void TKivCustomEditView::contextMenuEvent(QContextMenuEvent* AEvent) {
+  QMenu* menu = ContextMenu();
+  if (menu && !menu->isEmpty()) menu->popup(AEvent->globalPos());
+  AEvent->accept();
+}
+
+void TKivCustomEditView::scrollContentsBy(int, int) {
+  if (FSettingScrollBars || !Document()) return;
+  SetTopLineScroll(verticalScrollBar()->value());
+  SetHorizScroll(horizontalScrollBar()->value());
+}
+
+QVariant TKivCustomEditView::inputMethodQuery(Qt::InputMethodQuery AQuery) const {
+  auto& self = const_cast<TKivCustomEditView&>(*this);
+  switch (AQuery) {
+    case Qt::ImCursorRectangle:
+      return FCaretRect;
+    case Qt::ImFont:
+      return FMeasure.Font();
+    case Qt::ImSurroundingText: {
+      const TKivEditDocument& doc = self.WorkingDocument();
+      const Integer line = doc.GetLineByOffset(self.CursorOffset());
+      return QString::fromStdU16String(
+          doc.GetText(doc.GetLineStart(line), doc.GetLineEnd(line) - doc.GetLineStart(line)));
+    }
+    case Qt::ImCursorPosition:
+    case Qt::ImAnchorPosition: {
+      const TKivEditDocument& doc = self.WorkingDocument();
+      const Integer offset = AQuery == Qt::ImCursorPosition || !self.SelAvail() ? self.CursorOffset()
+                             : self.SelectionOffsetStart() == self.CursorOffset()
+                                 ? self.SelectionOffsetEnd()
+                                 : self.SelectionOffsetStart();
+      const Integer lineStart = doc.GetLineStart(doc.GetLineByOffset(self.CursorOffset()));
+      return std::clamp<Integer>(offset - lineStart, 0, doc.CharsCount());
+    }
+    case Qt::ImCurrentSelection: {
+      if (!self.SelAvail()) return QString();
+      const Integer start = std::min(self.SelectionOffsetStart(), self.SelectionOffsetEnd());
+      const Integer end = std::max(self.SelectionOffsetStart(), self.SelectionOffsetEnd());
+      return QString::fromStdU16String(self.WorkingDocument().GetText(start, end - start));
+    }
+    case Qt::ImEnabled:
+      return !IsReadOnly();
+    default:
+      return QAbstractScrollArea::inputMethodQuery(AQuery);
+  }
+}

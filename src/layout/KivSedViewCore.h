@@ -360,9 +360,6 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   void DetachDoc(bool AStoreState);
   void AttachDoc();
   void RebuildSyntaxCheckTokenIds();
-  // The last line of the range of a fold-all operation (the whole text for -1); false when
-  // AOuterFold is neither collapsed nor a fold start.
-  bool FoldRangeEnd(Integer AOuterFold, Integer& AEnd);
   void DocumentDestroyed();
 
   IKivViewHost& FHost;

@@ -3,6 +3,7 @@
 
 #include "KivSedViewCore.h"
 #include "internal/ScreenCache.h"
+#include "internal/StoredView.h"
 #include "internal/ViewLst.h"
 
 namespace {
@@ -500,6 +501,7 @@ void TKivEditViewCore::SetMaxHorizScroll(Integer AValue) {
 void TKivEditViewCore::SetStoreDocSettingsLimit(Integer AValue) {
   // A negative limit would free more saved states than exist.
   FStoreDocSettingsLimit = std::max<Integer>(AValue, 0);
+  FScreenCache->StoredView().SetDataLimit(FStoreDocSettingsLimit);
 }
 
 void TKivEditViewCore::SetSyntaxCheckTokens(const TKivString& AValue) {

@@ -248,7 +248,7 @@ bool TKivEditViewCore::IsOffsetVisible(Integer AOffset) {
 }
 
 bool TKivEditViewCore::IsCollapsedFold(Integer APhysLine) {
-  return FScreenCache->CollapsedEnd(APhysLine) >= 0;
+  return FScreenCache->IsCollapsedFold(APhysLine);
 }
 
 bool TKivEditViewCore::IsFoldStart(Integer APhysLine) {
@@ -269,38 +269,22 @@ Integer TKivEditViewCore::GetVisibleCountScroll() {
   return FScreenCache->CalkVisibleCountScroll();
 }
 
-// Folding collapses the parser's fold blocks into single rows through the screen cache.
+// Folding: the screen cache checks the line and records the collapsed folds as hidden
+// regions; the view brackets each operation and reports scFolds.
 
-bool TKivEditViewCore::FoldRangeEnd(Integer AOuterFold, Integer& AEnd) {
-  if (AOuterFold < 0) {
-    AEnd = FFDoc->LinesCount() - 1;
-  } else if (IsCollapsedFold(AOuterFold)) {
-    AEnd = FScreenCache->CollapsedEnd(AOuterFold);
-  } else if (IsFoldStart(AOuterFold)) {
-    AEnd = FFDoc->GetParser()->GetFoldEnd(AOuterFold);
-  } else {
-    return false;
-  }
-  return true;
-}
 void TKivEditViewCore::Fold(Integer APhysLine, bool AAll) {
   CheckDocument();
-  if (!IsFoldStart(APhysLine) || IsCollapsedFold(APhysLine)) return;
   InBracket(kivStatesOnChange, [&] {
-    TKivEditParserBase& parser = *FFDoc->GetParser();
-    if (AAll) FoldAllIn(APhysLine, false);
-    FScreenCache->CollapseLines(APhysLine, parser.GetFoldEnd(APhysLine));
+    FScreenCache->Fold(APhysLine, AAll);
     FStatusChanges |= scFolds;
   });
 }
 
 void TKivEditViewCore::Unfold(Integer APhysLine, bool AAll) {
   CheckDocument();
-  if (!IsCollapsedFold(APhysLine)) return;
   const bool wasOnScreen = FScreenCache->IsCursorInScreenYBounds();
   InBracket(kivStatesOnChange, [&] {
-    FScreenCache->ExpandLines(APhysLine);
-    if (AAll) UnfoldAllIn(APhysLine, false);
+    FScreenCache->Unfold(APhysLine, AAll);
     FStatusChanges |= scFolds;
     if (wasOnScreen && !FScreenCache->IsCursorInScreenYBounds()) ScrollToPos(CursorPos(), false);
   });
@@ -308,43 +292,17 @@ void TKivEditViewCore::Unfold(Integer APhysLine, bool AAll) {
 
 void TKivEditViewCore::FoldAllIn(Integer AOuterFold, bool ATopOnly) {
   CheckDocument();
-  TKivEditParserBase* parser = FFDoc->GetParser();
-  Integer end;
-  if (!parser || !FoldRangeEnd(AOuterFold, end)) return;
-  const Integer lines = FFDoc->LinesCount();
   InBracket(kivStatesOnChange, [&] {
-    // Innermost first, so that every block is still visible when it collapses.
-    std::vector<std::pair<Integer, Integer>> blocks;
-    for (Integer i = AOuterFold + 1; i <= end && i < lines; ++i) {
-      if (!parser->IsFoldStart(i) || IsCollapsedFold(i)) continue;
-      const Integer e = parser->GetFoldEnd(i);
-      if (e <= i) continue;
-      blocks.emplace_back(i, e);
-      if (ATopOnly) i = e;
-    }
-    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) {
-      if (FScreenCache->IsLineStartVisible(it->first) && !IsCollapsedFold(it->first))
-        FScreenCache->CollapseLines(it->first, it->second);
-    }
+    FScreenCache->FoldAllIn(AOuterFold, ATopOnly);
     FStatusChanges |= scFolds;
   });
 }
 
 void TKivEditViewCore::UnfoldAllIn(Integer AOuterFold, bool ATopOnly) {
   CheckDocument();
-  Integer end;
-  if (!FoldRangeEnd(AOuterFold, end)) return;
   const bool wasOnScreen = FScreenCache->IsCursorInScreenYBounds();
   InBracket(kivStatesOnChange, [&] {
-    std::vector<Integer> starts;
-    for (const auto& [start, last] : FScreenCache->CollapsedFolds())
-      if (start > AOuterFold && start <= end) starts.push_back(start);
-    Integer skipTo = -1;
-    for (const Integer start : starts) {
-      if (ATopOnly && start <= skipTo) continue;
-      skipTo = std::max(skipTo, FScreenCache->CollapsedEnd(start));
-      FScreenCache->ExpandLines(start);
-    }
+    FScreenCache->UnfoldAllIn(AOuterFold, ATopOnly);
     FStatusChanges |= scFolds;
     if (wasOnScreen && !FScreenCache->IsCursorInScreenYBounds()) ScrollToPos(CursorPos(), false);
   });

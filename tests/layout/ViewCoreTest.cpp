@@ -548,7 +548,52 @@ TEST_F(ViewFixture, FoldsGoThroughTheViewAndReport) {
   EXPECT_TRUE(View.IsCollapsedFold(2));
   EXPECT_TRUE(View.IsCollapsedFold(8));
   EXPECT_EQ(View.GetVisibleCountScroll(), 7);
+  // Nested folds go with their outer one: unfolding 2 with all leaves 3 open.
+  View.Unfold(2, true);
+  EXPECT_FALSE(View.IsCollapsedFold(3));
   EXPECT_EQ(View.UpdatingCount(), 0);
+}
+
+TEST_F(ViewFixture, RefusedFoldOperationsChangeNothing) {
+  TKivEditDocument doc;
+  auto parser = std::make_unique<FakeParser>();
+  parser->AddFold(2, 6);
+  doc.SetParser(std::move(parser));
+  doc.Insert(0, Lines(12));
+  Attach(doc);
+  EXPECT_EQ(ViewErrorOf([&] { View.Fold(1); }), "This operation requires argument line to be fold start: line: 1");
+  EXPECT_EQ(ViewErrorOf([&] { View.Unfold(2); }),
+            "Can't do this operation with non-collapsed fold line: line: 2");
+  View.Fold(2);
+  Reports.clear();
+  EXPECT_EQ(ViewErrorOf([&] { View.Fold(2); }), "Can't do this operation with collapsed fold line: line: 2");
+  EXPECT_TRUE(View.IsCollapsedFold(2));
+  EXPECT_EQ(View.GetVisibleCountScroll(), 8);
+  EXPECT_TRUE(Reports.empty());
+  EXPECT_EQ(View.UpdatingCount(), 0);
+}
+
+TEST_F(ViewFixture, SwitchingDocumentsKeepsFoldsAndCursorWithinTheLimit) {
+  TKivEditDocument a, b;
+  auto parser = std::make_unique<FakeParser>();
+  parser->AddFold(2, 6);
+  a.SetParser(std::move(parser));
+  a.Insert(0, Lines(12));
+  b.Insert(0, Lines(3));
+  Attach(a);
+  View.Fold(2);
+  View.SetCursorOffset(a.GetLineStart(8) + 1);
+  View.SetDocument(&b);
+  View.SetDocument(&a);
+  EXPECT_TRUE(View.IsCollapsedFold(2));
+  EXPECT_EQ(View.CursorOffset(), a.GetLineStart(8) + 1);
+  // With no saved states allowed beyond the current one, a second switch away forgets A's.
+  View.SetStoreDocSettingsLimit(0);
+  View.SetDocument(&b);
+  View.SetDocument(nullptr);
+  View.SetDocument(&a);
+  EXPECT_FALSE(View.IsCollapsedFold(2));
+  EXPECT_EQ(View.CursorOffset(), 0);
 }
 
 TEST_F(ViewFixture, CaretAndScrollBarsFollowTheBracket) {

@@ -1,14 +1,17 @@
-// Shared by the layout and view benchmarks: where the 100 MB C corpus lies (KIV_CORPUS_DIR or
-// bench/corpus, made by bench/make_corpus), and the measuring surface of BenchSurface.h.
+// Where the benchmarks find the C corpus that bench/make_corpus writes: the folder named by
+// $KIV_CORPUS_DIR, else bench/corpus in the source tree (the build passes its absolute path, so
+// a benchmark finds it from any working directory).
 #pragma once
 
 #include <cstdlib>
 #include <string>
 
-#include "BenchSurface.h"
-
-inline std::string BenchCorpusFile() {
-  if (const char* dir = std::getenv("KIV_CORPUS_DIR")) return std::string(dir) + "/c_100mb.txt";
-  const std::string src = __FILE__;
-  return src.substr(0, src.find_last_of('/') + 1) + "corpus/c_100mb.txt";
+inline std::string BenchCorpusDir() {
+  if (const char* dir = std::getenv("KIV_CORPUS_DIR")) return dir;
+  return KIV_BENCH_CORPUS_DIR;
 }
+
+inline std::string BenchCorpusPath(const std::string& AName) { return BenchCorpusDir() + "/" + AName; }
+
+// The 100 MB corpus of the layout and view benchmarks.
+inline std::string BenchCorpusFile() { return BenchCorpusPath("c_100mb.txt"); }

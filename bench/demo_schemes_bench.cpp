@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "BenchCorpus.h"
 #include "KivDemoData.h"
 #include "KivSedDocument.h"
 #include "KivSedParser.h"
@@ -18,8 +19,7 @@
 namespace {
 
 std::string CorpusFile() {
-  if (const char* dir = std::getenv("KIV_CORPUS_DIR")) return std::string(dir) + "/c_16mb.txt";
-  return (std::filesystem::path(__FILE__).parent_path() / "corpus" / "c_16mb.txt").string();
+  return BenchCorpusPath("c_16mb.txt");
 }
 
 std::string ReadFile(const std::string& APath) {

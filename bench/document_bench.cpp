@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchCorpus.h"
 #include "KivSedDocument.h"
 #include "KivUnicode.h"
 
@@ -27,9 +28,7 @@ namespace {
 using TClock = std::chrono::steady_clock;
 
 std::string CorpusDir() {
-  if (const char* dir = std::getenv("KIV_CORPUS_DIR")) return dir;
-  const std::string src = __FILE__;
-  return src.substr(0, src.find_last_of('/') + 1) + "corpus";
+  return BenchCorpusDir();
 }
 
 std::string CorpusFile(int AMegabytes) {

@@ -19,6 +19,7 @@
 #include <sstream>
 #include <string>
 
+#include "BenchCorpus.h"
 #include "KivSedDocument.h"
 
 namespace {
@@ -26,11 +27,11 @@ namespace {
 using TClock = std::chrono::steady_clock;
 
 std::string CorpusPath() {
-  return (std::filesystem::path(__FILE__).parent_path() / "corpus" / "c_100mb.txt").string();
+  return BenchCorpusFile();
 }
 
 std::string OutPath(const char* AName) {
-  return (std::filesystem::path(__FILE__).parent_path() / "corpus" / AName).string();
+  return BenchCorpusPath(AName);
 }
 
 double Seconds(TClock::time_point AStart) {

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "BenchCorpus.h"
 #include "KivDemoData.h"
 #include "KivSedDocument.h"
 #include "KivSedParser.h"
@@ -18,8 +19,7 @@
 namespace {
 
 std::string CorpusText() {
-  std::string path = (std::filesystem::path(__FILE__).parent_path() / "corpus" / "c_16mb.txt").string();
-  if (const char* dir = std::getenv("KIV_CORPUS_DIR")) path = std::string(dir) + "/c_16mb.txt";
+  const std::string path = BenchCorpusPath("c_16mb.txt");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("missing corpus " + path);
   std::ostringstream s;

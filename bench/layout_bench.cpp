@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "BenchCorpus.h"
+#include "BenchSurface.h"
 #include "KivSedDocument.h"
 #include "KivSedParserBase.h"
 #include "internal/ScreenCache.h"

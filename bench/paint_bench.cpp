@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "BenchCorpus.h"
 #include "BenchSurface.h"
 #include "KivDemoData.h"
 #include "KivSedDocument.h"
@@ -18,9 +19,7 @@
 namespace {
 
 std::string CorpusFile() {
-  if (const char* dir = std::getenv("KIV_CORPUS_DIR")) return std::string(dir) + "/c_16mb.txt";
-  const std::string src = __FILE__;
-  return src.substr(0, src.find_last_of('/') + 1) + "corpus/c_16mb.txt";
+  return BenchCorpusPath("c_16mb.txt");
 }
 
 // Draws nothing; counts the calls so that they are not optimised away.

@@ -12,15 +12,14 @@
 #include <iterator>
 #include <string>
 
+#include "BenchCorpus.h"
 #include "KivRegExpr.h"
 #include "KivSedUtils.h"
 
 namespace {
 
 std::string CorpusPath(const char* AName) {
-  std::filesystem::path dir = std::filesystem::path(__FILE__).parent_path() / "corpus";
-  if (const char* d = std::getenv("KIV_CORPUS_DIR")) dir = d;
-  return (dir / AName).string();
+  return BenchCorpusPath(AName);
 }
 
 // The corpus file's bytes as code units, or empty when it is missing.

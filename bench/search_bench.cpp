@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "BenchCorpus.h"
 #include "KivSedDocument.h"
 
 namespace {
@@ -26,8 +27,7 @@ double CpuSeconds() {
 
 // bench/corpus beside this source, or $KIV_CORPUS_DIR.
 std::string CorpusPath() {
-  if (const char* dir = std::getenv("KIV_CORPUS_DIR")) return (std::filesystem::path(dir) / "c_100mb.txt").string();
-  return (std::filesystem::path(__FILE__).parent_path() / "corpus" / "c_100mb.txt").string();
+  return BenchCorpusFile();
 }
 
 // Loaded once; every benchmark leaves it as it found it.

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 
+#include "BenchCorpus.h"
 #include "internal/GapStorage.h"
 #include "internal/LineManager.h"
 
@@ -41,9 +42,7 @@ double Seconds(double AFrom) {
 
 // bench/corpus beside this source, or $KIV_CORPUS_DIR.
 std::string CorpusDir() {
-  if (const char* dir = std::getenv("KIV_CORPUS_DIR")) return dir;
-  const std::string src = __FILE__;
-  return src.substr(0, src.find_last_of('/') + 1) + "corpus";
+  return BenchCorpusDir();
 }
 
 // The corpus of AMegabytes MB as UTF-16, read once; empty when the file is missing.

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "BenchCorpus.h"
 #include "KivDemoData.h"
 #include "KivSedDocument.h"
 #include "KivSedParser.h"
@@ -30,9 +31,7 @@ constexpr Integer kWidth = 1000;
 constexpr Integer kGutter = 40;
 
 std::string CorpusFile() {
-  if (const char* dir = std::getenv("KIV_CORPUS_DIR")) return std::string(dir) + "/c_1mb.txt";
-  const std::string src = __FILE__;
-  return src.substr(0, src.find_last_of('/') + 1) + "corpus/c_1mb.txt";
+  return BenchCorpusPath("c_1mb.txt");
 }
 
 TKivEditDocument& Corpus() {

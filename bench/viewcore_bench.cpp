@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "BenchCorpus.h"
+#include "BenchSurface.h"
 #include "KivSedDocument.h"
 #include "KivSedViewCore.h"
 

@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <memory>
 
+#include "KivSedView.h"
+
 class QPushButton;
 class QToolButton;
 class TKivEditDocument;
@@ -36,7 +38,7 @@ class TDialogsForm : public QWidget {
 
   // Created first and freed last: the view refers to it.
   const std::unique_ptr<TKivEditDocument> Doc;
-  QWidget* View = nullptr;
+  TKivEditView* View = nullptr;
   // First row: flat buttons outside the tab order.
   QToolButton* btnFind = nullptr;
   QToolButton* btnReplace = nullptr;

@@ -2,10 +2,14 @@
 // its message when there is no display.
 #include <gtest/gtest.h>
 
+#include <QColor>
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRect>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -47,6 +51,67 @@ TEST(Program, ScreenshotWithoutADisplay) {
     ASSERT_TRUE(image.load(file, "PNG"));
     EXPECT_EQ(image.size(), QSize(661, 457));
   }
+}
+
+// Whether some pixel inside ARegion has AColour (give or take a little on each channel: glyph
+// edges are blended with the background, their middles are not).
+bool HasColour(const QImage& AImage, const QRect& ARegion, const QColor& AColour) {
+  const QRect r = ARegion.intersected(AImage.rect());
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x) {
+      const QColor c = AImage.pixelColor(x, y);
+      if (std::abs(c.red() - AColour.red()) <= 12 && std::abs(c.green() - AColour.green()) <= 12 &&
+          std::abs(c.blue() - AColour.blue()) <= 12)
+        return true;
+    }
+  return false;
+}
+
+// The longest run of dark pixels down one column of ARegion, over all its columns, and the
+// column where it is.
+std::pair<int, int> LongestDarkColumn(const QImage& AImage, const QRect& ARegion) {
+  std::pair<int, int> best{0, -1};
+  const QRect r = ARegion.intersected(AImage.rect());
+  for (int x = r.left(); x <= r.right(); ++x) {
+    int run = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+      run = AImage.pixelColor(x, y).lightness() < 80 ? run + 1 : 0;
+      if (run > best.first) best = {run, x};
+    }
+  }
+  return best;
+}
+
+// The picture of the window as the program writes it: the sample highlighted in the view, the
+// line numbers in the gutter and the caret at the start of the first line. The view lies at the
+// bottom of the 457 px window, 385 px high; its rows are 14 to 18 px high with the fonts that
+// stand in for Courier New 13 px, so every region below holds for any row height in that range.
+TEST(Program, ScreenshotShowsTheHighlightedSample) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString file = dir.filePath(QStringLiteral("shot.png"));
+  const TRun run = RunVornish({QStringLiteral("--screenshot"), file});
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  QImage image;
+  ASSERT_TRUE(image.load(file, "PNG"));
+  const int viewTop = 457 - 385;
+  const QColor teal(0x00, 0x80, 0x80), green(0x00, 0x80, 0x00), lineNumberInk(0x99, 0x99, 0xCC);
+  // The gutter (four bars, about 75 px) on the left, the text to its right.
+  const QRect titleRow(80, viewTop + 1, 320, 12);        // the title comment, first line
+  const QRect includeRows(80, viewTop + 180, 220, 44);   // inside the six #include lines (11..16)
+  const QRect numberColumn(20, viewTop, 50, 14);         // the line-number bar beside line 1
+  EXPECT_TRUE(HasColour(image, titleRow, green)) << "comment colour on the title line";
+  EXPECT_FALSE(HasColour(image, titleRow, teal));
+  EXPECT_TRUE(HasColour(image, includeRows, teal)) << "preprocessor colour on the #include lines";
+  EXPECT_FALSE(HasColour(image, includeRows, green));
+  EXPECT_TRUE(HasColour(image, numberColumn, lineNumberInk)) << "line number 1";
+  EXPECT_FALSE(HasColour(image, titleRow, lineNumberInk)) << "the gutter's ink stays in the gutter";
+  // The caret: a dark bar as high as the row where the first line's text begins, and no such bar
+  // anywhere else at the start of the text.
+  const auto caret = LongestDarkColumn(image, QRect(60, viewTop, 40, 18));
+  EXPECT_GE(caret.first, 12) << "at x " << caret.second;
+  const auto rest = LongestDarkColumn(image, QRect(60, viewTop + 18, 40, 385 - 18 - 20));
+  EXPECT_LT(rest.first, 12) << "at x " << rest.second;
 }
 
 TEST(Program, ArgumentsAndMessages) {

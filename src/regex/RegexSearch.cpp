@@ -181,7 +181,8 @@ bool TKivRegExp::ExecPrim(Integer AOffset, Integer AEnd, bool AWantNeedMore) {
     FMatchPrimDepth = 0;
     throw;
   }
-  if (!r) ClearCaptures();
+  // A failed search leaves the captures unset: they were cleared above and every failed
+  // attempt resets the groups it set.
   FHaveMatch = r;
   return r;
 }

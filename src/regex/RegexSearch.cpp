@@ -310,7 +310,11 @@ bool TKivRegExp::SearchFrom(Integer AOffset, bool AWantNeedMore) {
   const bool wide = FFirstCharSetHasUnicode;
   auto firstOk = [&](Integer c) { return (c < 0 || c > 255) ? wide : fs.Contains(c); };
   if ((FModifiers & KivRegModA) || (FRegAnch && (opt & roAnchor))) {
-    if (useFirst && AOffset < end && !firstOk(FInput->GetCode(AOffset))) return false;
+    if (useFirst && AOffset < end) {
+      const char16_t* raw = FInput->RawUnits();
+      const Integer c = raw ? Integer(raw[AOffset - FInput->IdxStart()]) : FInput->GetCode(AOffset);
+      if (!firstOk(c)) return false;
+    }
     return TryAt(AOffset);
   }
   if (useMust && !FScanStart && SearchLiteral(AOffset) < 0) return false;

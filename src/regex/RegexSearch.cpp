@@ -156,7 +156,7 @@ bool TKivRegExp::ExecPrim(Integer AOffset, Integer AEnd, bool AWantNeedMore) {
   FHaveMatch = false;
   FNeedMore = false;
   ClearCaptures();
-  CheckCompiled();
+  if (!FExprIsCompiled || FProgModifiers != FModifiers) CheckCompiled();
   if (!FInput) Error(reeNoInput);
   const Integer base = FInput->BaseIndex;
   const int64_t srcEnd = int64_t(base) + FInput->Count;
@@ -364,19 +364,6 @@ bool TKivRegExp::SearchFrom(Integer AOffset, bool AWantNeedMore) {
 }
 
 // ----- captures -------------------------------------------------------------------------------
-
-bool TKivRegExp::GroupSet(Integer AIdx) const {
-  return AIdx >= 0 && AIdx < static_cast<Integer>(FStartp.size()) && FStartp[AIdx] >= 0 &&
-         FEndp[AIdx] >= FStartp[AIdx];
-}
-
-Integer TKivRegExp::GetMatchPos(Integer AIdx) const {
-  return GroupSet(AIdx) ? FStartp[AIdx] : -1;
-}
-
-Integer TKivRegExp::GetMatchLen(Integer AIdx) const {
-  return GroupSet(AIdx) ? FEndp[AIdx] - FStartp[AIdx] : -1;
-}
 
 TKivString TKivRegExp::GetMatch(Integer AIdx) {
   if (FModifiers & KivRegModC) Error(reeNotForIntCodes);

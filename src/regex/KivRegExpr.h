@@ -420,8 +420,9 @@ class TKivRegExp {
   bool Exec(Integer AOffset, Integer ACount, bool& ANeedMoreSource);
   bool ExecPos(Integer AOffset) { return Exec(AOffset); }
   bool ExecNext();
-  Integer GetMatchPos(Integer AIdx) const;
-  Integer GetMatchLen(Integer AIdx) const;
+  // Inline: the tokenizer reads the groups after every match.
+  Integer GetMatchPos(Integer AIdx) const { return GroupSet(AIdx) ? FStartp[AIdx] : -1; }
+  Integer GetMatchLen(Integer AIdx) const { return GroupSet(AIdx) ? FEndp[AIdx] - FStartp[AIdx] : -1; }
   TKivString GetMatch(Integer AIdx);
   Integer MatchCount() const;
 
@@ -459,7 +460,10 @@ class TKivRegExp {
   void PrepareLiteral(const TKivRegexNode* ANode, bool AIgnoreCase);
   template <class TPred>
   Integer ScanFor(Integer APos, Integer AEnd, TPred APred);
-  bool GroupSet(Integer AIdx) const;
+  bool GroupSet(Integer AIdx) const {
+    return AIdx >= 0 && AIdx < static_cast<Integer>(FStartp.size()) && FStartp[AIdx] >= 0 &&
+           FEndp[AIdx] >= FStartp[AIdx];
+  }
   TKivRegexStringSource& StringInput();
   void CheckNotIntCodes();
 

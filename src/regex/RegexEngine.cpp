@@ -378,8 +378,30 @@ void TKivRegExp::InvalidateProgram() {
 }
 
 void TKivRegExp::ClearCaptures() {
-  std::fill(FStartp.begin(), FStartp.end(), -1);
-  std::fill(FEndp.begin(), FEndp.end(), -1);
+  // Most programs have one to four groups: too few for two calls to memset (which a loop
+  // would become), and this runs before every search.
+  const size_t n = FStartp.size();
+  Integer* s = FStartp.data();
+  Integer* e = FEndp.data();
+  switch (n) {
+    case 4:
+      s[3] = e[3] = -1;
+      [[fallthrough]];
+    case 3:
+      s[2] = e[2] = -1;
+      [[fallthrough]];
+    case 2:
+      s[1] = e[1] = -1;
+      [[fallthrough]];
+    case 1:
+      s[0] = e[0] = -1;
+      [[fallthrough]];
+    case 0:
+      break;
+    default:
+      std::fill(FStartp.begin(), FStartp.end(), -1);
+      std::fill(FEndp.begin(), FEndp.end(), -1);
+  }
 }
 
 void TKivRegExp::CheckCompiled() {

@@ -156,7 +156,7 @@ bool TKivRegExp::ExecPrim(Integer AOffset, Integer AEnd, bool AWantNeedMore) {
   FHaveMatch = false;
   FNeedMore = false;
   ClearCaptures();
-  CheckCompiled();
+  if (!FExprIsCompiled || FProgModifiers != FModifiers) CheckCompiled();
   if (!FInput) Error(reeNoInput);
   const Integer base = FInput->BaseIndex;
   const int64_t srcEnd = int64_t(base) + FInput->Count;
@@ -181,7 +181,8 @@ bool TKivRegExp::ExecPrim(Integer AOffset, Integer AEnd, bool AWantNeedMore) {
     FMatchPrimDepth = 0;
     throw;
   }
-  if (!r) ClearCaptures();
+  // A failed search leaves the captures unset: they were cleared above and every failed
+  // attempt resets the groups it set.
   FHaveMatch = r;
   return r;
 }
@@ -309,7 +310,11 @@ bool TKivRegExp::SearchFrom(Integer AOffset, bool AWantNeedMore) {
   const bool wide = FFirstCharSetHasUnicode;
   auto firstOk = [&](Integer c) { return (c < 0 || c > 255) ? wide : fs.Contains(c); };
   if ((FModifiers & KivRegModA) || (FRegAnch && (opt & roAnchor))) {
-    if (useFirst && AOffset < end && !firstOk(FInput->GetCode(AOffset))) return false;
+    if (useFirst && AOffset < end) {
+      const char16_t* raw = FInput->RawUnits();
+      const Integer c = raw ? Integer(raw[AOffset - FInput->IdxStart()]) : FInput->GetCode(AOffset);
+      if (!firstOk(c)) return false;
+    }
     return TryAt(AOffset);
   }
   if (useMust && !FScanStart && SearchLiteral(AOffset) < 0) return false;
@@ -359,19 +364,6 @@ bool TKivRegExp::SearchFrom(Integer AOffset, bool AWantNeedMore) {
 }
 
 // ----- captures -------------------------------------------------------------------------------
-
-bool TKivRegExp::GroupSet(Integer AIdx) const {
-  return AIdx >= 0 && AIdx < static_cast<Integer>(FStartp.size()) && FStartp[AIdx] >= 0 &&
-         FEndp[AIdx] >= FStartp[AIdx];
-}
-
-Integer TKivRegExp::GetMatchPos(Integer AIdx) const {
-  return GroupSet(AIdx) ? FStartp[AIdx] : -1;
-}
-
-Integer TKivRegExp::GetMatchLen(Integer AIdx) const {
-  return GroupSet(AIdx) ? FEndp[AIdx] - FStartp[AIdx] : -1;
-}
 
 TKivString TKivRegExp::GetMatch(Integer AIdx) {
   if (FModifiers & KivRegModC) Error(reeNotForIntCodes);

@@ -1,6 +1,7 @@
 // The view core's life, change bracket, states, properties and metrics.
 #include <algorithm>
 
+#include "KivSedPainter.h"
 #include "KivSedViewCore.h"
 #include "internal/ScreenCache.h"
 #include "internal/StoredView.h"
@@ -65,19 +66,21 @@ TKivEditViewCore::TKivEditViewCore(IKivViewHost& AHost)
       FEditHooks(&gNoEditHooks),
       FMouseHooks(&gNoMouseHooks),
       FSearchHooks(&gNoSearchHooks) {
-  FColors[cpWrapRuler] = KivRGB(128, 128, 128);
-  FColors[cpReadOnlyBg] = KivRGB(192, 192, 192);
-  FColors[cpSelectedLineBg] = KivRGB(250, 255, 230);
-  FColors[cpBreakpointLine] = KivRGB(0, 0, 0);
-  FColors[cpBreakpointLineBg] = KivRGB(199, 199, 255);
-  FColors[cpSelectionBg] = KivRGB(83, 109, 165);
-  FColors[cpSelection] = KivRGB(255, 255, 255);
-  FColors[cpDebugFrameTopLine] = KivRGB(0, 0, 0);
-  FColors[cpDebugFrameActiveLine] = KivRGB(0, 0, 0);
-  FColors[cpDebugFrameLine] = KivRGB(0, 0, 0);
-  FColors[cpDebugFrameTopLineBg] = KivRGB(204, 153, 153);
-  FColors[cpDebugFrameActiveLineBg] = KivRGB(204, 153, 153);
-  FColors[cpDebugFrameLineBg] = KivRGB(238, 239, 230);
+  // The painter's defaults are the view's.
+  const TKivViewPaintColors defaults;
+  FColors[cpWrapRuler] = defaults.WrapRulerColor;
+  FColors[cpReadOnlyBg] = defaults.ReadOnlyBgColor;
+  FColors[cpSelectedLineBg] = defaults.SelectedLineBg;
+  FColors[cpBreakpointLine] = defaults.BreakpointLineColor;
+  FColors[cpBreakpointLineBg] = defaults.BreakpointLineBg;
+  FColors[cpSelectionBg] = defaults.SelectionBg;
+  FColors[cpSelection] = defaults.SelectionColor;
+  FColors[cpDebugFrameTopLine] = defaults.DebugFrameTopLineColor;
+  FColors[cpDebugFrameActiveLine] = defaults.DebugFrameActiveLineColor;
+  FColors[cpDebugFrameLine] = defaults.DebugFrameLineColor;
+  FColors[cpDebugFrameTopLineBg] = defaults.DebugFrameTopLineBg;
+  FColors[cpDebugFrameActiveLineBg] = defaults.DebugFrameActiveLineBg;
+  FColors[cpDebugFrameLineBg] = defaults.DebugFrameLineBg;
   FDummyDoc = std::make_unique<TKivEditDocument>();
   FDummyDoc->SetReadOnly(true);
   TKivViewPartParent* parts = this;

@@ -397,7 +397,10 @@ class TKivRegExp {
 
   // Compilation and inspection.
   void Compile();
-  Integer CompiledSubExpCount();
+  Integer CompiledSubExpCount() {  // inline: the tokenizer asks after every match
+    if (!FExprIsCompiled || FProgModifiers != FModifiers) CheckCompiled();
+    return FSubexpCount;
+  }
   static Integer SubExpMaxCount() { return KivRegMaxSubExp; }
   Integer LastError();
   bool HasVariables();
@@ -419,6 +422,14 @@ class TKivRegExp {
   bool Exec(Integer AOffset, Integer ACount);
   bool Exec(Integer AOffset, Integer ACount, bool& ANeedMoreSource);
   bool ExecPos(Integer AOffset) { return Exec(AOffset); }
+  // Exec(AOffset, ACount) (with ANeedMoreSource: its need-more form) for a caller that runs one
+  // program again and again on one input: the same result, captures, need-more and errors. An
+  // anchored program (modifier A) that is compiled with its variables in place, run inside the
+  // input, goes straight to its one attempt, without the set-up and checks of every other case.
+  bool ExecAt(Integer AOffset, Integer ACount) { return ExecAtPrim(AOffset, ACount, nullptr); }
+  bool ExecAt(Integer AOffset, Integer ACount, bool& ANeedMoreSource) {
+    return ExecAtPrim(AOffset, ACount, &ANeedMoreSource);
+  }
   bool ExecNext();
   // Inline: the tokenizer reads the groups after every match.
   Integer GetMatchPos(Integer AIdx) const { return GroupSet(AIdx) ? FStartp[AIdx] : -1; }
@@ -452,6 +463,14 @@ class TKivRegExp {
   void ComputeOptimisation();
   void ClearCaptures();
   bool ExecPrim(Integer AOffset, Integer AEnd, bool AWantNeedMore);
+  bool ExecAtPrim(Integer AOffset, Integer ACount, bool* ANeedMore);
+  // The last steps of every search from AOffset (the input bounds set): a fresh budget, then
+  // ASearch; the captures are cleared when it throws.
+  template <class TSearch>
+  bool RunSearch(TSearch ASearch);
+  // The one attempt of an anchored search at AOffset (before FInputEnd or at it), after the
+  // first-code test.
+  bool AnchoredAttempt(Integer AOffset, Integer AOptimizations);
   bool SearchFrom(Integer AOffset, bool AWantNeedMore);
   bool TryAt(Integer APos);
   Integer FindStart(Integer APos);

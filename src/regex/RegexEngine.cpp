@@ -409,11 +409,6 @@ void TKivRegExp::CheckCompiled() {
   if (!FExprIsCompiled) Compile();
 }
 
-Integer TKivRegExp::CompiledSubExpCount() {
-  CheckCompiled();
-  return FSubexpCount;
-}
-
 bool TKivRegExp::HasVariables() {
   CheckCompiled();
   return !FVariablesList.empty();

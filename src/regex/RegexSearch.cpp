@@ -125,21 +125,27 @@ bool TKivRegExp::Exec(Integer AOffset) {
   return ExecPrim(AOffset, FInput->BaseIndex + FInput->Count, false);
 }
 
+namespace {
+
+// The end of a search of ACount codes (-1: to the input end) from AOffset, within the input.
+int64_t SearchEnd(const TKivRegexSource& AInput, Integer AOffset, Integer ACount) {
+  const int64_t srcEnd = int64_t(AInput.BaseIndex) + AInput.Count;
+  return ACount == -1 ? srcEnd : std::min<int64_t>(srcEnd, int64_t(AOffset) + std::max<Integer>(ACount, 0));
+}
+
+}  // namespace
+
 bool TKivRegExp::Exec(Integer AOffset, Integer ACount) {
   CheckCompiled();
   if (!FInput) Error(reeNoInput);
-  const int64_t srcEnd = int64_t(FInput->BaseIndex) + FInput->Count;
-  int64_t end =
-      ACount == -1 ? srcEnd : std::min<int64_t>(srcEnd, int64_t(AOffset) + std::max<Integer>(ACount, 0));
+  const int64_t end = SearchEnd(*FInput, AOffset, ACount);
   return ExecPrim(AOffset, static_cast<Integer>(std::max<int64_t>(end, AOffset)), false);
 }
 
 bool TKivRegExp::Exec(Integer AOffset, Integer ACount, bool& ANeedMoreSource) {
   CheckCompiled();
   if (!FInput) Error(reeNoInput);
-  const int64_t srcEnd = int64_t(FInput->BaseIndex) + FInput->Count;
-  int64_t end =
-      ACount == -1 ? srcEnd : std::min<int64_t>(srcEnd, int64_t(AOffset) + std::max<Integer>(ACount, 0));
+  const int64_t end = SearchEnd(*FInput, AOffset, ACount);
   bool r = ExecPrim(AOffset, static_cast<Integer>(std::max<int64_t>(end, AOffset)), true);
   ANeedMoreSource = FNeedMore;
   return r;
@@ -169,22 +175,53 @@ bool TKivRegExp::ExecPrim(Integer AOffset, Integer AEnd, bool AWantNeedMore) {
   FInputStart = base;
   FInputEnd = static_cast<Integer>(std::min<int64_t>(AEnd, srcEnd));
   if (AOffset > FInputEnd) return false;
+  return RunSearch([&] { return SearchFrom(AOffset, AWantNeedMore); });
+}
+
+template <class TSearch>
+bool TKivRegExp::RunSearch(TSearch ASearch) {
   FLoopStackIdx = 0;
   FMatchPrimDepth = 0;
   FSteps = 0;
   FStepBudget = FStepLimit < 0 ? INT64_MAX : FStepLimit;
   bool r;
   try {
-    r = SearchFrom(AOffset, AWantNeedMore);
+    r = ASearch();
   } catch (...) {
     ClearCaptures();
     FMatchPrimDepth = 0;
     throw;
   }
-  // A failed search leaves the captures unset: they were cleared above and every failed
+  // A failed search leaves the captures unset: they were cleared before it and every failed
   // attempt resets the groups it set.
   FHaveMatch = r;
   return r;
+}
+
+bool TKivRegExp::ExecAtPrim(Integer AOffset, Integer ACount, bool* ANeedMore) {
+  TKivRegexSource* const in = FInput;
+  // What ExecPrim and SearchFrom would find out on the way to the anchored attempt, at once;
+  // every other case (and every error) takes the full path.
+  if (!FExprIsCompiled || FProgModifiers != FModifiers || !FVarsOptsOk || !in || !(FModifiers & KivRegModA) ||
+      AOffset < in->BaseIndex || int64_t(AOffset) > int64_t(in->BaseIndex) + in->Count) [[unlikely]]
+    return ANeedMore ? Exec(AOffset, ACount, *ANeedMore) : Exec(AOffset, ACount);
+  FHaveMatch = false;
+  FNeedMore = false;
+  ClearCaptures();
+  FInputStart = in->BaseIndex;
+  FInputEnd = static_cast<Integer>(SearchEnd(*in, AOffset, ACount));  // AOffset .. the input end
+  const bool r = RunSearch([&] { return AnchoredAttempt(AOffset, FOptimizations); });
+  if (ANeedMore) *ANeedMore = FNeedMore;
+  return r;
+}
+
+bool TKivRegExp::AnchoredAttempt(Integer AOffset, Integer AOptimizations) {
+  if ((AOptimizations & roFirstCharSet) && AOffset < FInputEnd) {
+    const char16_t* raw = FInput->RawUnits();
+    const Integer c = raw ? Integer(raw[AOffset - FInput->IdxStart()]) : FInput->GetCode(AOffset);
+    if ((c < 0 || c > 255) ? !FFirstCharSetHasUnicode : !FFirstCharSet.Contains(c)) return false;
+  }
+  return TryAt(AOffset);
 }
 
 bool TKivRegExp::TryAt(Integer APos) {
@@ -305,18 +342,11 @@ bool TKivRegExp::SearchFrom(Integer AOffset, bool AWantNeedMore) {
     FNeedMore = true;
     return false;
   }
+  if ((FModifiers & KivRegModA) || (FRegAnch && (opt & roAnchor))) return AnchoredAttempt(AOffset, opt);
   const bool useFirst = (opt & roFirstCharSet) != 0;
   const TKivSetOfByte fs = FFirstCharSet;
   const bool wide = FFirstCharSetHasUnicode;
   auto firstOk = [&](Integer c) { return (c < 0 || c > 255) ? wide : fs.Contains(c); };
-  if ((FModifiers & KivRegModA) || (FRegAnch && (opt & roAnchor))) {
-    if (useFirst && AOffset < end) {
-      const char16_t* raw = FInput->RawUnits();
-      const Integer c = raw ? Integer(raw[AOffset - FInput->IdxStart()]) : FInput->GetCode(AOffset);
-      if (!firstOk(c)) return false;
-    }
-    return TryAt(AOffset);
-  }
   if (useMust && !FScanStart && SearchLiteral(AOffset) < 0) return false;
   if ((opt & roStartNode) && FScanStart) {
     const bool literalOnly = FLiteralOnly && FScanStart == FRegStart;

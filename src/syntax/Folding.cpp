@@ -172,7 +172,7 @@ bool TParserImpl::RunCodes(TKivRegExp& ARegex, Integer APos, Integer ACount, boo
   if (ARegex.InputSource() != &FSyntaxInput) ARegex.SetInputSource(&FSyntaxInput);
   ANeedMore = false;
   try {
-    return ARegex.Exec(APos, ACount, ANeedMore);
+    return ARegex.ExecAt(APos, ACount, ANeedMore);
   } catch (const EKivRegExprError&) {
     ANeedMore = false;
     return false;  // a pattern that runs away is no match

@@ -121,7 +121,7 @@ bool TRegexRule::Run(TKivRegExp& ARegex, Integer APart, Integer AStart, Integer 
   TLineRegexSource& src = FScheme->FParser->CharsInput();
   if (ARegex.InputSource() != &src) ARegex.SetInputSource(&src);
   try {
-    if (!ARegex.Exec(AStart, ACount)) return false;
+    if (!ARegex.ExecAt(AStart, ACount)) return false;
   } catch (const EKivRegExprError&) {
     return false;  // a runaway or failing match is no match here
   }
@@ -210,7 +210,7 @@ bool TKeywordsRule::Match(Integer AStart, Integer ACount, Integer AParserState, 
   TLineRegexSource& src = FScheme->FParser->CharsInput();
   if (Regex->InputSource() != &src) Regex->SetInputSource(&src);
   try {
-    if (!Regex->Exec(AStart, ACount)) return false;
+    if (!Regex->ExecAt(AStart, ACount)) return false;
   } catch (const EKivRegExprError&) {
     return false;
   }

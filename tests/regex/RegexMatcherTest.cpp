@@ -780,6 +780,70 @@ TEST(RegexMatcher, OptimisationsNeverChangeResults) {
   EXPECT_GT(budgetEnded, 20);
 }
 
+// ExecAt answers as Exec does (result, groups, need-more, work, errors and what ExecNext finds
+// next), anchored or not, inside the input and outside it, and after changes that discard the
+// program or the input.
+TEST(RegexMatcher, ExecAtAnswersAsExec) {
+  KIV_TEST_SEED(seed);
+  std::mt19937 rng(seed);
+  int anchoredMatches = 0;
+  for (int round = 0; round < 1500; ++round) {
+    const TKivString pattern = RandomPattern(rng);
+    TKivString subject;
+    const int len = rng() % 12;
+    for (int i = 0; i < len; ++i) subject.push_back(u"abcxyz A1\n"[rng() % 10]);
+    const bool anchored = rng() % 4 != 0;
+    const int64_t budget = rng() % 4 == 0 ? 300 : KivRegDefaultStepLimit;
+    const uint32_t callSeed = rng();
+    std::string results[2];
+    for (int k = 0; k < 2; ++k) {
+      std::mt19937 calls(callSeed);
+      TKivRegExp re;
+      re.SetStepLimit(budget);
+      std::string& out = results[k];
+      try {
+        re.SetModifierA(anchored);
+        re.SetExpression(pattern);
+        re.SetInputText(subject);
+      } catch (const EKivRegExprError&) {
+        out = "invalid";
+        continue;
+      }
+      for (int call = 0; call < 10; ++call) {
+        switch (calls() % 8) {  // now and then something that discards the prepared state
+          case 0:
+            re.SetModifierI(!re.ModifierI());
+            break;
+          case 1:
+            re.SetInputText(subject + u"a");
+            break;
+        }
+        const Integer off = static_cast<Integer>(calls() % (len + 4));  // 0 and len + 2.. are outside
+        const Integer count = static_cast<Integer>(calls() % (len + 4)) - 2;
+        const bool wantNeedMore = calls() % 2 == 0;
+        try {
+          bool needMore = false, r;
+          if (wantNeedMore)
+            r = k == 0 ? re.Exec(off, count, needMore) : re.ExecAt(off, count, needMore);
+          else
+            r = k == 0 ? re.Exec(off, count) : re.ExecAt(off, count);
+          out += Describe(re, r) + (needMore ? "+" : "") + " " + std::to_string(re.StepsUsed()) + " ";
+          if (r && k == 1 && re.ModifierA()) ++anchoredMatches;
+          if (r && calls() % 2 == 0) out += "next " + Describe(re, re.ExecNext()) + " ";
+        } catch (const EKivRegExprError& e) {
+          out += "error " + std::to_string(e.ErrorCode) + " " + Describe(re, true) + " ";
+        } catch (const EKivError& e) {
+          out += std::string("fault ") + e.what() + " ";
+        }
+      }
+    }
+    ASSERT_EQ(results[0], results[1]) << "seed " << seed << " round " << round << " pattern "
+                                      << KivToUtf8(pattern) << (anchored ? " anchored" : "") << " on \""
+                                      << KivToUtf8(subject) << "\" budget " << budget;
+  }
+  EXPECT_GT(anchoredMatches, 500);
+}
+
 namespace {
 
 // UTF-16 units through a window of a chosen size, with positions from 0 and no direct access to

@@ -10,13 +10,33 @@ TKeywordMap::TKeywordMap(bool AIgnoreCase) : FIgnoreCase(AIgnoreCase) {
   FMap.assign(4, nullptr);
 }
 
+namespace {
+
+// The lower-case form of a word's code; ASCII letters without the table.
+Char LowCase(Char AChar) {
+  if (AChar < 128) return AChar >= u'A' && AChar <= u'Z' ? Char(AChar + 32) : AChar;
+  return KivLowCase(AChar);
+}
+
+// Lower-case forms of the four codes of a word's hash; out of line, so that the hash of a map
+// that minds case keeps its registers.
+[[gnu::noinline]] void LowerCodes(Char (&ACodes)[4]) {
+  for (Char& c : ACodes) c = LowCase(c);
+}
+
+}  // namespace
+
+// A word's length and its first two and last two codes (lower-case in a map that ignores case),
+// mixed by two multiplications: quick for words of any length, and words of one length rarely
+// share all four. Same decides.
 Cardinal TKeywordMap::Hash(const Char* AStr, Integer ACount) const {
-  Cardinal h = 2166136261u;
-  for (Integer i = 0; i < ACount; ++i) {
-    const Char c = FIgnoreCase ? KivLowCase(AStr[i]) : AStr[i];
-    h = (h ^ c) * 16777619u;
-  }
-  return h;
+  if (ACount <= 0) return 0;
+  Char k[4] = {AStr[0], AStr[ACount > 1 ? 1 : 0], AStr[ACount > 2 ? ACount - 2 : 0], AStr[ACount - 1]};
+  if (FIgnoreCase) LowerCodes(k);
+  const Cardinal lo = (Cardinal(k[0]) | Cardinal(k[1]) << 16) ^ static_cast<Cardinal>(ACount);
+  const Cardinal hi = Cardinal(k[2]) | Cardinal(k[3]) << 16;
+  const uint64_t m = uint64_t(lo) * 0x9E3779B97F4A7C15ull + uint64_t(hi) * 0xC2B2AE3D27D4EB4Full;
+  return static_cast<Cardinal>(m >> 32);
 }
 
 bool TKeywordMap::Same(const TKivString& AWord, const Char* AStr, Integer ACount) const {
@@ -24,41 +44,42 @@ bool TKeywordMap::Same(const TKivString& AWord, const Char* AStr, Integer ACount
   for (Integer i = 0; i < ACount; ++i) {
     const Char a = AWord[static_cast<size_t>(i)], b = AStr[i];
     if (a == b) continue;
-    if (!FIgnoreCase || KivLowCase(a) != KivLowCase(b)) return false;
+    if (!FIgnoreCase || LowCase(a) != LowCase(b)) return false;
   }
   return true;
 }
 
 TKeywordMap::TKeyword* TKeywordMap::GetKeyword(const Char* AStr, Integer ACount) const {
-  for (TKeyword* k = FMap[Hash(AStr, ACount) & FIndexMask]; k; k = k->Next)
-    if (Same(k->Word, AStr, ACount)) return k;
+  const Cardinal h = Hash(AStr, ACount);
+  for (TKeyword* k = FMap[h & FIndexMask]; k; k = k->Next)
+    if (k->HashCode == h && Same(k->Word, AStr, ACount)) return k;
   return nullptr;
+}
+
+void TKeywordMap::Link(TKeyword* AWord) {
+  TKeyword*& slot = FMap[AWord->HashCode & FIndexMask];
+  AWord->Next = slot;
+  slot = AWord;
 }
 
 void TKeywordMap::Rehash(size_t ASize) {
   FMap.assign(ASize, nullptr);
   FIndexMask = static_cast<Cardinal>(ASize - 1);
-  for (auto& w : FWords) {
-    TKeyword*& slot = FMap[Hash(w->Word.data(), static_cast<Integer>(w->Word.size())) & FIndexMask];
-    w->Next = slot;
-    slot = w.get();
-  }
+  for (auto& w : FWords) Link(w.get());
 }
 
 TKeywordMap::TKeyword* TKeywordMap::AddWord(TKivStringView AWord) {
   if (TKeyword* k = GetKeyword(AWord)) return k;
   auto word = std::make_unique<TKeyword>();
   word->Word = TKivString(AWord);
+  word->HashCode = Hash(AWord.data(), static_cast<Integer>(AWord.size()));
   TKeyword* res = word.get();
   FWords.push_back(std::move(word));
   ++FCount;
-  if (static_cast<size_t>(FCount) >= FMap.size()) {
+  if (static_cast<size_t>(FCount) >= FMap.size())
     Rehash(FMap.size() * 2);
-  } else {
-    TKeyword*& slot = FMap[Hash(AWord.data(), static_cast<Integer>(AWord.size())) & FIndexMask];
-    res->Next = slot;
-    slot = res;
-  }
+  else
+    Link(res);
   return res;
 }
 

@@ -2,7 +2,9 @@
 // and cross-document references.
 #include <filesystem>
 #include <fstream>
+#include <set>
 
+#include "KivUnicode.h"
 #include "SyntaxTestSupport.h"
 
 namespace {
@@ -303,6 +305,40 @@ TEST_F(LoaderTest, SchemesFromFiles) {
   EXPECT_TRUE(Impl.IsSchemeLoaded());
   EXPECT_THAT(U8(ErrorOf<EKivSyntaxSchemeLoadError>([&] { Impl.LoadSchemeDoc(u"Gone", u"default"); })),
               StartsWith("Error EKivError on loading syntax scheme contents."));
+}
+
+// A keyword map finds exactly its words, against a plain set: hundreds of words (the table grows
+// on the way) that share their length and first and last codes, one-code and non-ASCII words,
+// and case folding in a map that ignores case.
+TEST(KeywordMapTest, FindsExactlyItsWords) {
+  auto lower = [](TKivString AWord) {
+    for (char16_t& c : AWord) c = KivLowCase(c);
+    return AWord;
+  };
+  for (bool ci : {false, true}) {
+    TKeywordMap map(ci);
+    std::set<TKivString> model;
+    std::vector<TKivString> words = {u"x", u"if", u"IF", u"\u00dcber", u"\u00fcBER", u"\u0130", u"do", u"double"};
+    for (int i = 0; i < 300; ++i)
+      words.push_back(TKivString(u"ab") + char16_t(u'a' + i % 26) + char16_t(u'A' + i / 26) + u"yz");
+    for (const TKivString& w : words) {
+      const bool fresh = model.insert(ci ? lower(w) : w).second;
+      TKeywordMap::TKeyword* k = map.AddWord(w);
+      EXPECT_EQ(k->ID == -1, fresh) << U8(w);
+      k->ID = 1;
+    }
+    EXPECT_EQ(map.Count(), static_cast<Integer>(model.size()));
+    std::vector<TKivString> probes = words;
+    for (const TKivString& w : words) {
+      TKivString up = w, changed = w;
+      for (char16_t& c : up) c = KivUpCase(c);
+      changed[changed.size() / 2] = u'#';
+      probes.insert(probes.end(), {up, changed, w + u"z", w.substr(1)});
+    }
+    probes.push_back(u"");
+    for (const TKivString& p : probes)
+      EXPECT_EQ(map.Contains(p), model.count(ci ? lower(p) : p) > 0) << U8(p) << (ci ? " ignoring case" : "");
+  }
 }
 
 }  // namespace

@@ -43,6 +43,7 @@ class TKeywordMap {
     Integer ID = -1;
     TKivString Word;
     TKeyword* Next = nullptr;
+    Cardinal HashCode = 0;  // of Word: most other words of its chain differ in it
   };
 
   explicit TKeywordMap(bool AIgnoreCase);
@@ -62,6 +63,7 @@ class TKeywordMap {
   Cardinal Hash(const Char* AStr, Integer ACount) const;
   bool Same(const TKivString& AWord, const Char* AStr, Integer ACount) const;
   void Rehash(size_t ASize);
+  void Link(TKeyword* AWord);
 
   bool FIgnoreCase;
   Integer FCount = 0;

@@ -205,9 +205,11 @@ bool TKivRegExp::ExecAtPrim(Integer AOffset, Integer ACount, bool* ANeedMore) {
   if (!FExprIsCompiled || FProgModifiers != FModifiers || !FVarsOptsOk || !in || !(FModifiers & KivRegModA) ||
       AOffset < in->BaseIndex || int64_t(AOffset) > int64_t(in->BaseIndex) + in->Count) [[unlikely]]
     return ANeedMore ? Exec(AOffset, ACount, *ANeedMore) : Exec(AOffset, ACount);
+  // Without a match held every group is unset already: each search clears them before it
+  // starts, and a failed one (or one that throws) leaves them so; so do the setters.
+  if (FHaveMatch) ClearCaptures();
   FHaveMatch = false;
   FNeedMore = false;
-  ClearCaptures();
   FInputStart = in->BaseIndex;
   FInputEnd = static_cast<Integer>(SearchEnd(*in, AOffset, ACount));  // AOffset .. the input end
   const bool r = RunSearch([&] { return AnchoredAttempt(AOffset, FOptimizations); });

@@ -827,7 +827,9 @@ TEST(RegexMatcher, ExecAtAnswersAsExec) {
             r = k == 0 ? re.Exec(off, count, needMore) : re.ExecAt(off, count, needMore);
           else
             r = k == 0 ? re.Exec(off, count) : re.ExecAt(off, count);
-          out += Describe(re, r) + (needMore ? "+" : "") + " " + std::to_string(re.StepsUsed()) + " ";
+          // The groups after a failed call too: every one of them must be unset then.
+          out += (r ? "" : "none ") + Describe(re, true) + (needMore ? "+" : "") + " " +
+                 std::to_string(re.StepsUsed()) + " ";
           if (r && k == 1 && re.ModifierA()) ++anchoredMatches;
           if (r && calls() % 2 == 0) out += "next " + Describe(re, re.ExecNext()) + " ";
         } catch (const EKivRegExprError& e) {

@@ -444,6 +444,10 @@ bool TRegexMatcher::MatchDirect() {
 bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
   TDepthGuard guard(E);
   Integer& pos = E.FReginput;
+  // The groups this frame opened or closed, with their former extents: the frame restores them
+  // before it fails, so a group node needs no level of recursion of its own.
+  TGroupUndo log[CGroupUndoSize];
+  Integer nlog = 0;
   TKivRegexNode* scan = AScan;
   while (scan) {
     E.Spend(CNodeCost);
@@ -457,32 +461,32 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
       case opEND:
         return true;
       case opBOL:
-        if (pos != E.FInputStart) return false;
+        if (pos != E.FInputStart) return Undo(log, nlog);
         break;
       case opEOL:
-        if (pos != E.FInputEnd) return false;
+        if (pos != E.FInputEnd) return Undo(log, nlog);
         break;
       case opBOLML:
-        if (!AtLineStart(pos)) return false;
+        if (!AtLineStart(pos)) return Undo(log, nlog);
         break;
       case opEOLML:
-        if (!AtLineEnd(pos)) return false;
+        if (!AtLineEnd(pos)) return Undo(log, nlog);
         break;
       case opBOUND:
-        if (!IsBoundary(pos)) return false;
+        if (!IsBoundary(pos)) return Undo(log, nlog);
         break;
       case opNOTBOUND:
-        if (IsBoundary(pos)) return false;
+        if (IsBoundary(pos)) return Undo(log, nlog);
         break;
       case opANY:
         if (pos >= E.FInputEnd) {
           E.FNeedMore = true;
-          return false;
+          return Undo(log, nlog);
         }
         ++pos;
         break;
       case opANYML:
-        if (pos >= E.FInputEnd || BlocksAnyML(pos)) return false;
+        if (pos >= E.FInputEnd || BlocksAnyML(pos)) return Undo(log, nlog);
         ++pos;
         break;
       case opEXACTLY: {
@@ -492,9 +496,9 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
         for (Integer i = 0; i < len; ++i) {
           if (pos + i >= E.FInputEnd) {
             E.FNeedMore = true;
-            return false;
+            return Undo(log, nlog);
           }
-          if (Code(pos + i) != s[i]) return false;
+          if (Code(pos + i) != s[i]) return Undo(log, nlog);
         }
         pos += len;
         break;
@@ -504,10 +508,10 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
         const TKivIntArray& inv = scan->ExactStrInvC;
         const Integer len = static_cast<Integer>(s.size());
         E.Spend(len);
-        if (E.FInputEnd - pos < len) return false;
+        if (E.FInputEnd - pos < len) return Undo(log, nlog);
         for (Integer i = 0; i < len; ++i) {
           Integer c = Code(pos + i);
-          if (c != s[i] && c != inv[i]) return false;
+          if (c != s[i] && c != inv[i]) return Undo(log, nlog);
         }
         pos += len;
         break;
@@ -517,17 +521,17 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
       case opANYOFTINYSET:
       case opANYBUTTINYSET:
       case opANYOFFULLSET:
-        if (!MatchOneCode(scan)) return false;
+        if (!MatchOneCode(scan)) return Undo(log, nlog);
         break;
       case opBSUBEXP:
       case opBSUBEXPCI: {
         Integer gs, len;
-        if (!GroupExtent(scan->BackRef, gs, len)) return false;
+        if (!GroupExtent(scan->BackRef, gs, len)) return Undo(log, nlog);
         if (E.FInputEnd - pos < len) {
           if (op == opBSUBEXP) E.FNeedMore = true;
-          return false;
+          return Undo(log, nlog);
         }
-        if (SameCodes(gs, pos, len, op == opBSUBEXPCI) < len) return false;
+        if (SameCodes(gs, pos, len, op == opBSUBEXPCI) < len) return Undo(log, nlog);
         pos += len;
         break;
       }
@@ -536,7 +540,7 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
       case opCOMMENT:
         break;
       case opBRANCH:
-        if (next && next->Op == opBRANCH) return MatchBranch(scan);
+        if (next && next->Op == opBRANCH) return MatchBranch(scan) || Undo(log, nlog);
         next = scan->NextNode;
         break;
       case opSTAR:
@@ -545,45 +549,40 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
       case opSTARNG:
       case opPLUSNG:
       case opBRACESNG:
-        return MatchRepeat(scan);
+        return MatchRepeat(scan) || Undo(log, nlog);
       case opLOOPENTRY:
-        return MatchLoopEntry(scan);
+        return MatchLoopEntry(scan) || Undo(log, nlog);
       case opLOOP:
       case opLOOPNG:
-        return MatchLoop(scan);
+        return MatchLoop(scan) || Undo(log, nlog);
       case opLOOKAHEAD: {
         const Integer save = pos;
-        if (!MatchPrim(scan->NextNode)) return false;
+        if (!MatchPrim(scan->NextNode)) return Undo(log, nlog);
         if (E.FSavedReginput == -1) E.FSavedReginput = pos;
         pos = save;
         break;
       }
       default:
-        if (IsOpen(op)) {
-          const Integer n = op - opOPEN;
+        if (IsOpen(op) || IsClose(op)) {
+          const bool open = IsOpen(op);
+          const Integer n = open ? op - opOPEN : op - opCLOSE;
           if (n > 0) {
+            const Integer saveStart = E.FStartp[n], saveEnd = E.FEndp[n];
             // Until its CLOSE the group has no end: a back-reference to it inside (a group
             // entered again by a repeat) finds it unset instead of a start after its old end.
-            const Integer saveStart = E.FStartp[n], saveEnd = E.FEndp[n];
-            E.FStartp[n] = pos;
-            E.FEndp[n] = -1;
-            if (MatchPrim(next)) return true;
-            E.FStartp[n] = saveStart;
-            E.FEndp[n] = saveEnd;
-            return false;
+            if (open) E.FStartp[n] = pos;
+            E.FEndp[n] = open ? -1 : pos;
+            if (nlog < CGroupUndoSize) {
+              log[nlog++] = {n, saveStart, saveEnd};
+            } else {
+              // A full log: this frame's rest runs one level deeper, which restores the group.
+              if ((!next && !open) || MatchPrim(next)) return true;
+              E.FStartp[n] = saveStart;
+              E.FEndp[n] = saveEnd;
+              return Undo(log, nlog);
+            }
           }
-          break;
-        }
-        if (IsClose(op)) {
-          const Integer n = op - opCLOSE;
-          if (n > 0) {
-            const Integer save = E.FEndp[n];
-            E.FEndp[n] = pos;
-            if (!next || MatchPrim(next)) return true;
-            E.FEndp[n] = save;
-            return false;
-          }
-          if (!next) return true;
+          if (!next && !open) return true;
           break;
         }
         E.Error(reeMatchPrimMemoryCorruption);

@@ -167,6 +167,13 @@ const TMatchCase CMatchCases[] = {
     {u"(?:a)(b)", u"", u"ab", 0, "1,2"},
     {u"(a)(?:b)(c)", u"", u"abc", 0, "1,3;1,1"},
     {u"((a)|(b))+", u"", u"ab", 0, "1,2;2,1;1,1;2,1"},
+    // a failed alternative or iteration gives its groups back, also beyond the groups one step
+    // of the matcher restores by itself
+    {u"(?:(a)x|(a))\\1", u"", u"aa", 0, "none"},
+    {u"((a)b)*", u"", u"abax", 0, "1,2;1,2;1,1"},
+    {u"(a)(b)(c)(d)(e)(f)(g)(h)(i)x|(a)b", u"", u"abcdefghiy", 0, "1,2;-;-;-;-;-;-;-;-;-;1,1"},
+    {u"((a)(b)(c)(d)(e)(f)(g)(h)(i)\\10)+", u"", u"abcdefghiiabcdefghij", 0,
+     "1,10;1,10;1,1;2,1;3,1;4,1;5,1;6,1;7,1;8,1;9,1"},
     // extended mode
     {u"a b", u"x", u"ab", 0, "1,2"},
     {u"a\\ b", u"x", u"a b", 0, "1,3"},

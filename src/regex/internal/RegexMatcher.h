@@ -20,6 +20,21 @@ class TRegexMatcher {
 
  private:
   class TDepthGuard;
+  // A group's extent before a node of the running frame opened or closed it.
+  struct TGroupUndo {
+    Integer Group, Start, End;
+  };
+  // Group nodes one frame of MatchPrim restores itself; further ones recurse.
+  static constexpr Integer CGroupUndoSize = 8;
+  // Restores the ACount logged groups, the latest first, and answers false (the frame fails).
+  bool Undo(const TGroupUndo* ALog, Integer ACount) {
+    while (ACount > 0) {
+      const TGroupUndo& u = ALog[--ACount];
+      E.FStartp[u.Group] = u.Start;
+      E.FEndp[u.Group] = u.End;
+    }
+    return false;
+  }
 
   Integer Code(Integer APos) { return Raw ? Integer(Raw[APos]) : In.GetCode(APos); }
   // Counts the codes from the current position, at most ALimit, while APred holds.

@@ -103,6 +103,19 @@ bool TRegexMatcher::MatchOneCode(const TKivRegexNode* AScan) {
   return true;
 }
 
+void TRegexMatcher::SetGroupMark(TKivREOp AOp) {
+  if (IsOpen(AOp)) {
+    // Until its CLOSE the group has no end: a back-reference to it inside (a group entered
+    // again by a repeat) finds it unset instead of a start after its old end.
+    if (const Integer n = AOp - opOPEN; n > 0) {
+      E.FStartp[n] = E.FReginput;
+      E.FEndp[n] = -1;
+    }
+  } else if (IsClose(AOp) && AOp > opCLOSE) {
+    E.FEndp[AOp - opCLOSE] = E.FReginput;
+  }
+}
+
 bool TRegexMatcher::SameCI(Integer AInput, Integer APattern) {
   return AInput == APattern || AInput == E.FInvertCase(APattern);
 }
@@ -267,9 +280,8 @@ bool TRegexMatcher::MatchRepeat(TKivRegexNode* AScan) {
   if (unit == 0) count = bmin;  // an empty operand matches its minimum at once
   const bool reachedEnd = start + count * unit == E.FInputEnd;
   if (greedy && reachedEnd) E.FNeedMore = true;
-  Integer nextLit = -1;
-  if ((E.FOptimizations & roNextLiteral) && next && next->Op == opEXACTLY && !next->ExactStr.empty())
-    nextLit = next->ExactChar;
+  const TKivRegexNode* const solid = AScan->NextSolid;
+  const Integer nextLit = NextLiteral(solid);
   // Without counted loops the loop stack is never touched.
   std::array<Integer, KivRegLoopStackSize> savedStack;
   if (E.FHasLoops) savedStack = E.FLoopStack;
@@ -283,9 +295,12 @@ bool TRegexMatcher::MatchRepeat(TKivRegexNode* AScan) {
     }
     E.Spend(CTryCost);
     E.FSavedReginput = -1;
-    if (next && next->Op == opEND) {  // the program ends here: the step MatchPrim would take
-      E.Spend(CStepCost + CNodeCost);
+    if (solid && solid->Op == opEND) {
+      // Nothing but group marks before the end: the steps MatchPrim would take, without its frame.
+      E.Spend(CStepCost);
       if (E.FMatchPrimDepth >= CMaxMatchDepth) E.Error(reeRecursionLimit);
+      E.Spend(CNodeCost * (AScan->NextSolidHops + 1));
+      for (const TKivRegexNode* m = next; m != solid; m = PassThroughNext(m)) SetGroupMark(m->Op);
       return true;
     }
     if (MatchPrim(next)) return true;
@@ -340,11 +355,7 @@ bool TRegexMatcher::MatchLoop(TKivRegexNode* AScan) {
   const Integer cnt = E.FLoopStack[idx];
   const Integer iterStart = E.FLoopIterStart[idx];
   const Integer savePos = E.FReginput, savePending = E.FSavedReginput;
-  const TKivRegexNode* const after = AScan->NextOp;
-  const Integer nextLit = (E.FOptimizations & roNextLiteral) && after && after->Op == opEXACTLY &&
-                                  !after->ExactStr.empty()
-                              ? after->ExactChar
-                              : -1;
+  const Integer nextLit = NextLiteral(AScan->NextSolid);
   auto restore = [&]() {
     E.FLoopStackIdx = idx;
     E.FLoopStack[idx] = cnt;
@@ -568,10 +579,7 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
           const Integer n = open ? op - opOPEN : op - opCLOSE;
           if (n > 0) {
             const Integer saveStart = E.FStartp[n], saveEnd = E.FEndp[n];
-            // Until its CLOSE the group has no end: a back-reference to it inside (a group
-            // entered again by a repeat) finds it unset instead of a start after its old end.
-            if (open) E.FStartp[n] = pos;
-            E.FEndp[n] = open ? -1 : pos;
+            SetGroupMark(op);
             if (nlog < CGroupUndoSize) {
               log[nlog++] = {n, saveStart, saveEnd};
             } else {

@@ -167,6 +167,10 @@ const TMatchCase CMatchCases[] = {
     {u"(?:a)(b)", u"", u"ab", 0, "1,2"},
     {u"(a)(?:b)(c)", u"", u"abc", 0, "1,3;1,1"},
     {u"((a)|(b))+", u"", u"ab", 0, "1,2;2,1;1,1;2,1"},
+    // groups that close (or open and close) after a repeat, before the end
+    {u"(x(a*))", u"", u"xaab", 0, "1,3;1,3;2,2"},
+    {u"a*()", u"", u"aab", 0, "1,2;3,0"},
+    {u"(\\s*)(/)", u"", u"  x  /", 0, "4,3;4,2;6,1"},
     // a failed alternative or iteration gives its groups back, also beyond the groups one step
     // of the matcher restores by itself
     {u"(?:(a)x|(a))\\1", u"", u"aa", 0, "none"},
@@ -695,6 +699,7 @@ TKivString RandomPattern(std::mt19937& ARng) {
       u"\\d",      u"\\w",   u"\\s",     u"\\b",    u"\\B",      u"^",    u"$",     u"(a|b)",     u"(ab)",
       u"(?:a|bc)", u"(?=a)", u"(?=ab?)", u"\\1",    u"\\2",      u"(a*)", u"(b+)?", u"x",         u"(?i)",
       u"(?-s)",    u"(?m)",  u"(a|)",    u"(\\w+)", u"[\\d\\n]", u"\\n",  u"\\r",   u"(?:x|y|z)",
+      u"(?:b)",
   };
   static const char16_t* const CQuants[] = {u"",      u"",   u"",   u"",   u"*",      u"+",   u"?",
                                             u"{1,2}", u"*?", u"+?", u"??", u"{0,2}?", u"{2}", u"{1,}"};

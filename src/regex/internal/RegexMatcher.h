@@ -67,6 +67,16 @@ class TRegexMatcher {
   bool BlocksAnyML(Integer APos);
   // One code of a one-code set node (digits, tiny or full sets) at the current position.
   bool MatchOneCode(const TKivRegexNode* AScan);
+  // Sets the extent of the group an OPEN or CLOSE node marks, at the current position (group 0
+  // is not recorded).
+  void SetGroupMark(TKivREOp AOp);
+  // The code the literal ASolid (a repeat's or loop's NextSolid) starts with, when the next-literal
+  // test is on; else -1.
+  Integer NextLiteral(const TKivRegexNode* ASolid) const {
+    return (E.FOptimizations & roNextLiteral) && ASolid && ASolid->Op == opEXACTLY && !ASolid->ExactStr.empty()
+               ? ASolid->ExactChar
+               : -1;
+  }
   bool SameCI(Integer AInput, Integer APattern);
   // The extent of group AGroup when it can be referred to: set, closed and not reversed.
   bool GroupExtent(Integer AGroup, Integer& AStart, Integer& ALen) const;

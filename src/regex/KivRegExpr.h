@@ -528,6 +528,7 @@ class TKivRegExp {
   // one-code set, word-boundary tests and the end, without groups: an attempt runs it directly.
   bool FDirectRun = false;
   bool FHasLoops = true;      // the program has counted loops (a loop stack to save)
+  bool FHasLookahead = true;  // the program has lookahead (a pending position to apply)
   // The program starts with an unbounded simple repeat of FScanStart and has no groups: an
   // attempt that failed from a position fails from every later position of the same run.
   bool FRunStart = false;

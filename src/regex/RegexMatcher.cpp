@@ -459,11 +459,13 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
   // before it fails, so a group node needs no level of recursion of its own.
   TGroupUndo log[CGroupUndoSize];
   Integer nlog = 0;
+  // Only a lookahead leaves a position pending.
+  const bool lookahead = E.FHasLookahead;
   TKivRegexNode* scan = AScan;
   while (scan) {
     E.Spend(CNodeCost);
     const TKivREOp op = scan->Op;
-    if (E.FSavedReginput != -1 && !KeepsPendingLookahead(op)) {
+    if (lookahead && E.FSavedReginput != -1 && !KeepsPendingLookahead(op)) {
       pos = E.FSavedReginput;
       E.FSavedReginput = -1;
     }

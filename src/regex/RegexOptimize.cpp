@@ -156,8 +156,10 @@ void TKivRegExp::ComputeOptimisation() {
   TKivRegexNode* first = FProgrammFirst;
   if (!first) return;
   FHasLoops = false;
+  FHasLookahead = false;
   for (const auto& n : FNodes) {
     if (n->Op == opLOOPENTRY) FHasLoops = true;
+    if (n->Op == opLOOKAHEAD) FHasLookahead = true;
     if (n->Op == opANYOFFULLSET)
       for (Integer c = 0; c < 256; ++c) n->SetTable[c] = n->SetHash.Contains(c) ? 1 : 0;
     if (IsRepeatOrLoop(n->Op)) {

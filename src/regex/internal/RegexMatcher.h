@@ -73,9 +73,8 @@ class TRegexMatcher {
   // The code the literal ASolid (a repeat's or loop's NextSolid) starts with, when the next-literal
   // test is on; else -1.
   Integer NextLiteral(const TKivRegexNode* ASolid) const {
-    return (E.FOptimizations & roNextLiteral) && ASolid && ASolid->Op == opEXACTLY && !ASolid->ExactStr.empty()
-               ? ASolid->ExactChar
-               : -1;
+    if (!(E.FOptimizations & roNextLiteral) || !ASolid || ASolid->Op != opEXACTLY) return -1;
+    return ASolid->ExactStr.empty() ? -1 : ASolid->ExactChar;
   }
   bool SameCI(Integer AInput, Integer APattern);
   // The extent of group AGroup when it can be referred to: set, closed and not reversed.

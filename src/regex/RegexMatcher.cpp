@@ -116,6 +116,25 @@ void TRegexMatcher::SetGroupMark(TKivREOp AOp) {
   }
 }
 
+bool TRegexMatcher::RulesOut(const TKivRegexNode* ANode, Integer ACode) const {
+  if (!ANode) return false;
+  switch (ANode->Op) {
+    case opEXACTLY:
+      return !ANode->ExactStr.empty() && ACode != ANode->ExactChar;
+    case opEXACTLYCI:
+      return !ANode->ExactStr.empty() && ACode != ANode->ExactStr[0] && ACode != ANode->ExactStrInvC[0];
+    case opANYOFFULLSET:
+      return !ANode->InSet(ACode);
+    case opANYOFTINYSET:
+    case opANYBUTTINYSET: {
+      const bool in = ACode == ANode->TinySet[0] || ACode == ANode->TinySet[1] || ACode == ANode->TinySet[2];
+      return in != (ANode->Op == opANYOFTINYSET);
+    }
+    default:
+      return false;
+  }
+}
+
 bool TRegexMatcher::SameCI(Integer AInput, Integer APattern) {
   return AInput == APattern || AInput == E.FInvertCase(APattern);
 }
@@ -212,9 +231,9 @@ Integer TRegexMatcher::RegRepeat(const TKivRegexNode* AP, Integer AMax, Integer&
         return n;
       }
       const Integer ch = AP->ExactChar, inv = ci ? AP->ExactCharInvC : AP->ExactChar;
-      if (In.RawUnits() && ch >= 0 && ch <= 0xFFFF && inv >= 0 && inv <= 0xFFFF) {
-        const Integer n = KivSkipUnits(In.RawUnits() + (pos - In.IdxStart()), limit, static_cast<char16_t>(ch),
-                                       static_cast<char16_t>(inv));
+      if (Raw && ch >= 0 && ch <= 0xFFFF && inv >= 0 && inv <= 0xFFFF) {
+        const Integer n =
+            KivSkipUnits(Raw + pos, limit, static_cast<char16_t>(ch), static_cast<char16_t>(inv));
         E.Spend(n + 1);
         return n;
       }
@@ -286,7 +305,7 @@ bool TRegexMatcher::MatchRepeat(TKivRegexNode* AScan) {
   std::array<Integer, KivRegLoopStackSize> savedStack;
   if (E.FHasLoops) savedStack = E.FLoopStack;
   const Integer savedIdx = E.FLoopStackIdx;
-  const char16_t* const raw = In.RawUnits() ? In.RawUnits() - In.IdxStart() : nullptr;
+  const char16_t* const raw = Raw;
   auto attempt = [&](Integer ACount) {
     pos = start + ACount * unit;
     if (nextLit >= 0 && pos < E.FInputEnd && (raw ? raw[pos] : Code(pos)) != nextLit) {
@@ -395,7 +414,14 @@ bool TRegexMatcher::MatchLoop(TKivRegexNode* AScan) {
 
 bool TRegexMatcher::MatchBranch(TKivRegexNode* AScan) {
   const Integer savePos = E.FReginput, savePending = E.FSavedReginput;
+  // The code here, when alternatives may be ruled out by their first node.
+  const Integer here =
+      (E.FOptimizations & roNextLiteral) && savePending == -1 && savePos < E.FInputEnd ? Code(savePos) : -1;
   for (TKivRegexNode* b = AScan; b && b->Op == opBRANCH; b = b->NextOp) {
+    if (here >= 0 && RulesOut(b->NextSolid, here)) {
+      E.Spend(1);  // as the next-literal test of a repeat
+      continue;
+    }
     if (MatchPrim(b->NextNode)) return true;
     E.FReginput = savePos;
     E.FSavedReginput = savePending;

@@ -162,10 +162,12 @@ void TKivRegExp::ComputeOptimisation() {
     if (n->Op == opLOOKAHEAD) FHasLookahead = true;
     if (n->Op == opANYOFFULLSET)
       for (Integer c = 0; c < 256; ++c) n->SetTable[c] = n->SetHash.Contains(c) ? 1 : 0;
-    if (IsRepeatOrLoop(n->Op)) {
-      // What a count must be followed by: the matcher tests it before it tries the count.
+    // What a count must be followed by, or an alternative start with: the matcher tests it
+    // before it tries the count or the alternative.
+    const bool repeat = IsRepeatOrLoop(n->Op);
+    if (repeat || n->Op == opBRANCH) {
       constexpr Integer CMaxHops = 16;
-      TKivRegexNode* solid = n->NextOp;
+      TKivRegexNode* solid = repeat ? n->NextOp : n->NextNode;
       Integer hops = 0;
       for (; solid && hops < CMaxHops; ++hops) {
         TKivRegexNode* after = PassThroughNext(solid);

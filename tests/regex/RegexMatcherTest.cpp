@@ -121,6 +121,10 @@ const TMatchCase CMatchCases[] = {
     {u"a|", u"", u"b", 0, "1,0"},
     {u"(a)|b", u"", u"b", 0, "1,1;-"},
     {u"(a|ab)(c|bcd)(d*)", u"", u"abcd", 0, "1,4;1,1;2,3;5,0"},
+    // alternatives ruled out by their first code: literals in either case, sets, through groups
+    {u"(?i)(x|ab)c", u"", u"zABc", 0, "2,3;2,2"},
+    {u"([ab]|[^a-d]|[cd])+", u"", u"-cadb", 0, "1,5;5,1"},
+    {u"((x)|(y)|z)+", u"", u"azyx", 0, "2,3;4,1;4,1;3,1"},
     // simple repeats
     {u"ab*", u"", u"abbbc", 0, "1,4"},
     {u"a{2,3}", u"", u"aaaa", 0, "1,3"},

@@ -76,6 +76,9 @@ class TRegexMatcher {
     if (!(E.FOptimizations & roNextLiteral) || !ASolid || ASolid->Op != opEXACTLY) return -1;
     return ASolid->ExactStr.empty() ? -1 : ASolid->ExactChar;
   }
+  // Whether a match cannot go on through ANode (a NextSolid, possibly nullptr) at a position
+  // holding ACode: a literal or one-code set that does not take it.
+  bool RulesOut(const TKivRegexNode* ANode, Integer ACode) const;
   bool SameCI(Integer AInput, Integer APattern);
   // The extent of group AGroup when it can be referred to: set, closed and not reversed.
   bool GroupExtent(Integer AGroup, Integer& AStart, Integer& ALen) const;

@@ -78,7 +78,8 @@ class TKivRegexNode {
   TKivRegexNode* LoopTo = nullptr;
   // Of a repeat or counted loop: the first node from NextOp on that consumes codes or can fail
   // (past the nodes PassThroughNext steps over), nullptr when there is none within a few nodes;
-  // and how many nodes are stepped over before it.
+  // and how many nodes are stepped over before it. Of a branch: the same from its alternative
+  // (NextNode) on.
   TKivRegexNode* NextSolid = nullptr;
   Integer NextSolidHops = 0;
   TKivRegexNode* NextOp = nullptr;

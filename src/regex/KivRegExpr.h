@@ -229,7 +229,8 @@ enum : Integer {
   roStartNode = 2,     // scan or search for the node every match starts with (or its literal)
   roMustHave = 4,      // fail early when the literal every match contains does not occur
   roAnchor = 8,        // a pattern that starts with ^ is tried at the start offset only
-  roNextLiteral = 16,  // repeats and counted loops skip counts not followed by the next literal's code
+  roNextLiteral = 16,  // repeats and counted loops skip counts not followed by the next literal's code,
+                       // branches the alternatives whose first literal or set rules out the code
   roDirectRun = 32,    // a program of word-boundary tests and one-code sets runs without recursion
   roAll = 63,
 };
@@ -547,6 +548,7 @@ class TKivRegExp {
   // one-code set, word-boundary tests and the end, without groups: an attempt runs it directly.
   bool FDirectRun = false;
   bool FHasLoops = true;      // the program has counted loops (a loop stack to save)
+  bool FHasLookahead = true;  // the program has lookahead (a pending position to apply)
   // The program starts with an unbounded simple repeat of FScanStart and has no groups: an
   // attempt that failed from a position fails from every later position of the same run.
   bool FRunStart = false;

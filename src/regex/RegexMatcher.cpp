@@ -103,6 +103,38 @@ bool TRegexMatcher::MatchOneCode(const TKivRegexNode* AScan) {
   return true;
 }
 
+void TRegexMatcher::SetGroupMark(TKivREOp AOp) {
+  if (IsOpen(AOp)) {
+    // Until its CLOSE the group has no end: a back-reference to it inside (a group entered
+    // again by a repeat) finds it unset instead of a start after its old end.
+    if (const Integer n = AOp - opOPEN; n > 0) {
+      E.FStartp[n] = E.FReginput;
+      E.FEndp[n] = -1;
+    }
+  } else if (IsClose(AOp) && AOp > opCLOSE) {
+    E.FEndp[AOp - opCLOSE] = E.FReginput;
+  }
+}
+
+bool TRegexMatcher::RulesOut(const TKivRegexNode* ANode, Integer ACode) const {
+  if (!ANode) return false;
+  switch (ANode->Op) {
+    case opEXACTLY:
+      return !ANode->ExactStr.empty() && ACode != ANode->ExactChar;
+    case opEXACTLYCI:
+      return !ANode->ExactStr.empty() && ACode != ANode->ExactStr[0] && ACode != ANode->ExactStrInvC[0];
+    case opANYOFFULLSET:
+      return !ANode->InSet(ACode);
+    case opANYOFTINYSET:
+    case opANYBUTTINYSET: {
+      const bool in = ACode == ANode->TinySet[0] || ACode == ANode->TinySet[1] || ACode == ANode->TinySet[2];
+      return in != (ANode->Op == opANYOFTINYSET);
+    }
+    default:
+      return false;
+  }
+}
+
 bool TRegexMatcher::SameCI(Integer AInput, Integer APattern) {
   return AInput == APattern || AInput == E.FInvertCase(APattern);
 }
@@ -199,9 +231,9 @@ Integer TRegexMatcher::RegRepeat(const TKivRegexNode* AP, Integer AMax, Integer&
         return n;
       }
       const Integer ch = AP->ExactChar, inv = ci ? AP->ExactCharInvC : AP->ExactChar;
-      if (In.RawUnits() && ch >= 0 && ch <= 0xFFFF && inv >= 0 && inv <= 0xFFFF) {
-        const Integer n = KivSkipUnits(In.RawUnits() + (pos - In.IdxStart()), limit, static_cast<char16_t>(ch),
-                                       static_cast<char16_t>(inv));
+      if (Raw && ch >= 0 && ch <= 0xFFFF && inv >= 0 && inv <= 0xFFFF) {
+        const Integer n =
+            KivSkipUnits(Raw + pos, limit, static_cast<char16_t>(ch), static_cast<char16_t>(inv));
         E.Spend(n + 1);
         return n;
       }
@@ -267,14 +299,13 @@ bool TRegexMatcher::MatchRepeat(TKivRegexNode* AScan) {
   if (unit == 0) count = bmin;  // an empty operand matches its minimum at once
   const bool reachedEnd = start + count * unit == E.FInputEnd;
   if (greedy && reachedEnd) E.FNeedMore = true;
-  Integer nextLit = -1;
-  if ((E.FOptimizations & roNextLiteral) && next && next->Op == opEXACTLY && !next->ExactStr.empty())
-    nextLit = next->ExactChar;
+  const TKivRegexNode* const solid = AScan->NextSolid;
+  const Integer nextLit = NextLiteral(solid);
   // Without counted loops the loop stack is never touched.
   std::array<Integer, KivRegLoopStackSize> savedStack;
   if (E.FHasLoops) savedStack = E.FLoopStack;
   const Integer savedIdx = E.FLoopStackIdx;
-  const char16_t* const raw = In.RawUnits() ? In.RawUnits() - In.IdxStart() : nullptr;
+  const char16_t* const raw = Raw;
   auto attempt = [&](Integer ACount) {
     pos = start + ACount * unit;
     if (nextLit >= 0 && pos < E.FInputEnd && (raw ? raw[pos] : Code(pos)) != nextLit) {
@@ -283,9 +314,12 @@ bool TRegexMatcher::MatchRepeat(TKivRegexNode* AScan) {
     }
     E.Spend(CTryCost);
     E.FSavedReginput = -1;
-    if (next && next->Op == opEND) {  // the program ends here: the step MatchPrim would take
-      E.Spend(CStepCost + CNodeCost);
+    if (solid && solid->Op == opEND) {
+      // Nothing but group marks before the end: the steps MatchPrim would take, without its frame.
+      E.Spend(CStepCost);
       if (E.FMatchPrimDepth >= CMaxMatchDepth) E.Error(reeRecursionLimit);
+      E.Spend(CNodeCost * (AScan->NextSolidHops + 1));
+      for (const TKivRegexNode* m = next; m != solid; m = PassThroughNext(m)) SetGroupMark(m->Op);
       return true;
     }
     if (MatchPrim(next)) return true;
@@ -340,11 +374,7 @@ bool TRegexMatcher::MatchLoop(TKivRegexNode* AScan) {
   const Integer cnt = E.FLoopStack[idx];
   const Integer iterStart = E.FLoopIterStart[idx];
   const Integer savePos = E.FReginput, savePending = E.FSavedReginput;
-  const TKivRegexNode* const after = AScan->NextOp;
-  const Integer nextLit = (E.FOptimizations & roNextLiteral) && after && after->Op == opEXACTLY &&
-                                  !after->ExactStr.empty()
-                              ? after->ExactChar
-                              : -1;
+  const Integer nextLit = NextLiteral(AScan->NextSolid);
   auto restore = [&]() {
     E.FLoopStackIdx = idx;
     E.FLoopStack[idx] = cnt;
@@ -384,7 +414,14 @@ bool TRegexMatcher::MatchLoop(TKivRegexNode* AScan) {
 
 bool TRegexMatcher::MatchBranch(TKivRegexNode* AScan) {
   const Integer savePos = E.FReginput, savePending = E.FSavedReginput;
+  // The code here, when alternatives may be ruled out by their first node.
+  const Integer here =
+      (E.FOptimizations & roNextLiteral) && savePending == -1 && savePos < E.FInputEnd ? Code(savePos) : -1;
   for (TKivRegexNode* b = AScan; b && b->Op == opBRANCH; b = b->NextOp) {
+    if (here >= 0 && RulesOut(b->NextSolid, here)) {
+      E.Spend(1);  // as the next-literal test of a repeat
+      continue;
+    }
     if (MatchPrim(b->NextNode)) return true;
     E.FReginput = savePos;
     E.FSavedReginput = savePending;
@@ -444,11 +481,17 @@ bool TRegexMatcher::MatchDirect() {
 bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
   TDepthGuard guard(E);
   Integer& pos = E.FReginput;
+  // The groups this frame opened or closed, with their former extents: the frame restores them
+  // before it fails, so a group node needs no level of recursion of its own.
+  TGroupUndo log[CGroupUndoSize];
+  Integer nlog = 0;
+  // Only a lookahead leaves a position pending.
+  const bool lookahead = E.FHasLookahead;
   TKivRegexNode* scan = AScan;
   while (scan) {
     E.Spend(CNodeCost);
     const TKivREOp op = scan->Op;
-    if (E.FSavedReginput != -1 && !KeepsPendingLookahead(op)) {
+    if (lookahead && E.FSavedReginput != -1 && !KeepsPendingLookahead(op)) {
       pos = E.FSavedReginput;
       E.FSavedReginput = -1;
     }
@@ -457,32 +500,32 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
       case opEND:
         return true;
       case opBOL:
-        if (pos != E.FInputStart) return false;
+        if (pos != E.FInputStart) return Undo(log, nlog);
         break;
       case opEOL:
-        if (pos != E.FInputEnd) return false;
+        if (pos != E.FInputEnd) return Undo(log, nlog);
         break;
       case opBOLML:
-        if (!AtLineStart(pos)) return false;
+        if (!AtLineStart(pos)) return Undo(log, nlog);
         break;
       case opEOLML:
-        if (!AtLineEnd(pos)) return false;
+        if (!AtLineEnd(pos)) return Undo(log, nlog);
         break;
       case opBOUND:
-        if (!IsBoundary(pos)) return false;
+        if (!IsBoundary(pos)) return Undo(log, nlog);
         break;
       case opNOTBOUND:
-        if (IsBoundary(pos)) return false;
+        if (IsBoundary(pos)) return Undo(log, nlog);
         break;
       case opANY:
         if (pos >= E.FInputEnd) {
           E.FNeedMore = true;
-          return false;
+          return Undo(log, nlog);
         }
         ++pos;
         break;
       case opANYML:
-        if (pos >= E.FInputEnd || BlocksAnyML(pos)) return false;
+        if (pos >= E.FInputEnd || BlocksAnyML(pos)) return Undo(log, nlog);
         ++pos;
         break;
       case opEXACTLY: {
@@ -492,9 +535,9 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
         for (Integer i = 0; i < len; ++i) {
           if (pos + i >= E.FInputEnd) {
             E.FNeedMore = true;
-            return false;
+            return Undo(log, nlog);
           }
-          if (Code(pos + i) != s[i]) return false;
+          if (Code(pos + i) != s[i]) return Undo(log, nlog);
         }
         pos += len;
         break;
@@ -504,10 +547,10 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
         const TKivIntArray& inv = scan->ExactStrInvC;
         const Integer len = static_cast<Integer>(s.size());
         E.Spend(len);
-        if (E.FInputEnd - pos < len) return false;
+        if (E.FInputEnd - pos < len) return Undo(log, nlog);
         for (Integer i = 0; i < len; ++i) {
           Integer c = Code(pos + i);
-          if (c != s[i] && c != inv[i]) return false;
+          if (c != s[i] && c != inv[i]) return Undo(log, nlog);
         }
         pos += len;
         break;
@@ -517,17 +560,17 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
       case opANYOFTINYSET:
       case opANYBUTTINYSET:
       case opANYOFFULLSET:
-        if (!MatchOneCode(scan)) return false;
+        if (!MatchOneCode(scan)) return Undo(log, nlog);
         break;
       case opBSUBEXP:
       case opBSUBEXPCI: {
         Integer gs, len;
-        if (!GroupExtent(scan->BackRef, gs, len)) return false;
+        if (!GroupExtent(scan->BackRef, gs, len)) return Undo(log, nlog);
         if (E.FInputEnd - pos < len) {
           if (op == opBSUBEXP) E.FNeedMore = true;
-          return false;
+          return Undo(log, nlog);
         }
-        if (SameCodes(gs, pos, len, op == opBSUBEXPCI) < len) return false;
+        if (SameCodes(gs, pos, len, op == opBSUBEXPCI) < len) return Undo(log, nlog);
         pos += len;
         break;
       }
@@ -536,7 +579,7 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
       case opCOMMENT:
         break;
       case opBRANCH:
-        if (next && next->Op == opBRANCH) return MatchBranch(scan);
+        if (next && next->Op == opBRANCH) return MatchBranch(scan) || Undo(log, nlog);
         next = scan->NextNode;
         break;
       case opSTAR:
@@ -545,45 +588,37 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
       case opSTARNG:
       case opPLUSNG:
       case opBRACESNG:
-        return MatchRepeat(scan);
+        return MatchRepeat(scan) || Undo(log, nlog);
       case opLOOPENTRY:
-        return MatchLoopEntry(scan);
+        return MatchLoopEntry(scan) || Undo(log, nlog);
       case opLOOP:
       case opLOOPNG:
-        return MatchLoop(scan);
+        return MatchLoop(scan) || Undo(log, nlog);
       case opLOOKAHEAD: {
         const Integer save = pos;
-        if (!MatchPrim(scan->NextNode)) return false;
+        if (!MatchPrim(scan->NextNode)) return Undo(log, nlog);
         if (E.FSavedReginput == -1) E.FSavedReginput = pos;
         pos = save;
         break;
       }
       default:
-        if (IsOpen(op)) {
-          const Integer n = op - opOPEN;
+        if (IsOpen(op) || IsClose(op)) {
+          const bool open = IsOpen(op);
+          const Integer n = open ? op - opOPEN : op - opCLOSE;
           if (n > 0) {
-            // Until its CLOSE the group has no end: a back-reference to it inside (a group
-            // entered again by a repeat) finds it unset instead of a start after its old end.
             const Integer saveStart = E.FStartp[n], saveEnd = E.FEndp[n];
-            E.FStartp[n] = pos;
-            E.FEndp[n] = -1;
-            if (MatchPrim(next)) return true;
-            E.FStartp[n] = saveStart;
-            E.FEndp[n] = saveEnd;
-            return false;
+            SetGroupMark(op);
+            if (nlog < CGroupUndoSize) {
+              log[nlog++] = {n, saveStart, saveEnd};
+            } else {
+              // A full log: this frame's rest runs one level deeper, which restores the group.
+              if ((!next && !open) || MatchPrim(next)) return true;
+              E.FStartp[n] = saveStart;
+              E.FEndp[n] = saveEnd;
+              return Undo(log, nlog);
+            }
           }
-          break;
-        }
-        if (IsClose(op)) {
-          const Integer n = op - opCLOSE;
-          if (n > 0) {
-            const Integer save = E.FEndp[n];
-            E.FEndp[n] = pos;
-            if (!next || MatchPrim(next)) return true;
-            E.FEndp[n] = save;
-            return false;
-          }
-          if (!next) return true;
+          if (!next && !open) return true;
           break;
         }
         E.Error(reeMatchPrimMemoryCorruption);

@@ -21,6 +21,22 @@ bool IsZeroWidthOp(TKivREOp AOp) {
   }
 }
 
+bool IsRepeatOrLoop(TKivREOp AOp) {
+  switch (AOp) {
+    case opSTAR:
+    case opPLUS:
+    case opBRACES:
+    case opSTARNG:
+    case opPLUSNG:
+    case opBRACESNG:
+    case opLOOP:
+    case opLOOPNG:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Whether a simple repeat's operand can match the empty string at run time.
 bool OperandCanBeEmpty(const TKivRegexNode* AOp) {
   switch (AOp->Op) {
@@ -140,10 +156,27 @@ void TKivRegExp::ComputeOptimisation() {
   TKivRegexNode* first = FProgrammFirst;
   if (!first) return;
   FHasLoops = false;
+  FHasLookahead = false;
   for (const auto& n : FNodes) {
     if (n->Op == opLOOPENTRY) FHasLoops = true;
+    if (n->Op == opLOOKAHEAD) FHasLookahead = true;
     if (n->Op == opANYOFFULLSET)
       for (Integer c = 0; c < 256; ++c) n->SetTable[c] = n->SetHash.Contains(c) ? 1 : 0;
+    // What a count must be followed by, or an alternative start with: the matcher tests it
+    // before it tries the count or the alternative.
+    const bool repeat = IsRepeatOrLoop(n->Op);
+    if (repeat || n->Op == opBRANCH) {
+      constexpr Integer CMaxHops = 16;
+      TKivRegexNode* solid = repeat ? n->NextOp : n->NextNode;
+      Integer hops = 0;
+      for (; solid && hops < CMaxHops; ++hops) {
+        TKivRegexNode* after = PassThroughNext(solid);
+        if (!after) break;
+        solid = after;
+      }
+      n->NextSolid = hops < CMaxHops ? solid : nullptr;
+      n->NextSolidHops = hops;
+    }
   }
 
   if (first->NextOp && first->NextOp->Op == opEND) {

@@ -121,6 +121,10 @@ const TMatchCase CMatchCases[] = {
     {u"a|", u"", u"b", 0, "1,0"},
     {u"(a)|b", u"", u"b", 0, "1,1;-"},
     {u"(a|ab)(c|bcd)(d*)", u"", u"abcd", 0, "1,4;1,1;2,3;5,0"},
+    // alternatives ruled out by their first code: literals in either case, sets, through groups
+    {u"(?i)(x|ab)c", u"", u"zABc", 0, "2,3;2,2"},
+    {u"([ab]|[^a-d]|[cd])+", u"", u"-cadb", 0, "1,5;5,1"},
+    {u"((x)|(y)|z)+", u"", u"azyx", 0, "2,3;4,1;4,1;3,1"},
     // simple repeats
     {u"ab*", u"", u"abbbc", 0, "1,4"},
     {u"a{2,3}", u"", u"aaaa", 0, "1,3"},
@@ -167,6 +171,17 @@ const TMatchCase CMatchCases[] = {
     {u"(?:a)(b)", u"", u"ab", 0, "1,2"},
     {u"(a)(?:b)(c)", u"", u"abc", 0, "1,3;1,1"},
     {u"((a)|(b))+", u"", u"ab", 0, "1,2;2,1;1,1;2,1"},
+    // groups that close (or open and close) after a repeat, before the end
+    {u"(x(a*))", u"", u"xaab", 0, "1,3;1,3;2,2"},
+    {u"a*()", u"", u"aab", 0, "1,2;3,0"},
+    {u"(\\s*)(/)", u"", u"  x  /", 0, "4,3;4,2;6,1"},
+    // a failed alternative or iteration gives its groups back, also beyond the groups one step
+    // of the matcher restores by itself
+    {u"(?:(a)x|(a))\\1", u"", u"aa", 0, "none"},
+    {u"((a)b)*", u"", u"abax", 0, "1,2;1,2;1,1"},
+    {u"(a)(b)(c)(d)(e)(f)(g)(h)(i)x|(a)b", u"", u"abcdefghiy", 0, "1,2;-;-;-;-;-;-;-;-;-;1,1"},
+    {u"((a)(b)(c)(d)(e)(f)(g)(h)(i)\\10)+", u"", u"abcdefghiiabcdefghij", 0,
+     "1,10;1,10;1,1;2,1;3,1;4,1;5,1;6,1;7,1;8,1;9,1"},
     // extended mode
     {u"a b", u"x", u"ab", 0, "1,2"},
     {u"a\\ b", u"x", u"a b", 0, "1,3"},
@@ -688,6 +703,7 @@ TKivString RandomPattern(std::mt19937& ARng) {
       u"\\d",      u"\\w",   u"\\s",     u"\\b",    u"\\B",      u"^",    u"$",     u"(a|b)",     u"(ab)",
       u"(?:a|bc)", u"(?=a)", u"(?=ab?)", u"\\1",    u"\\2",      u"(a*)", u"(b+)?", u"x",         u"(?i)",
       u"(?-s)",    u"(?m)",  u"(a|)",    u"(\\w+)", u"[\\d\\n]", u"\\n",  u"\\r",   u"(?:x|y|z)",
+      u"(?:b)",
   };
   static const char16_t* const CQuants[] = {u"",      u"",   u"",   u"",   u"*",      u"+",   u"?",
                                             u"{1,2}", u"*?", u"+?", u"??", u"{0,2}?", u"{2}", u"{1,}"};

@@ -20,6 +20,21 @@ class TRegexMatcher {
 
  private:
   class TDepthGuard;
+  // A group's extent before a node of the running frame opened or closed it.
+  struct TGroupUndo {
+    Integer Group, Start, End;
+  };
+  // Group nodes one frame of MatchPrim restores itself; further ones recurse.
+  static constexpr Integer CGroupUndoSize = 8;
+  // Restores the ACount logged groups, the latest first, and answers false (the frame fails).
+  bool Undo(const TGroupUndo* ALog, Integer ACount) {
+    while (ACount > 0) {
+      const TGroupUndo& u = ALog[--ACount];
+      E.FStartp[u.Group] = u.Start;
+      E.FEndp[u.Group] = u.End;
+    }
+    return false;
+  }
 
   Integer Code(Integer APos) { return Raw ? Integer(Raw[APos]) : In.GetCode(APos); }
   // Counts the codes from the current position, at most ALimit, while APred holds.
@@ -52,6 +67,18 @@ class TRegexMatcher {
   bool BlocksAnyML(Integer APos);
   // One code of a one-code set node (digits, tiny or full sets) at the current position.
   bool MatchOneCode(const TKivRegexNode* AScan);
+  // Sets the extent of the group an OPEN or CLOSE node marks, at the current position (group 0
+  // is not recorded).
+  void SetGroupMark(TKivREOp AOp);
+  // The code the literal ASolid (a repeat's or loop's NextSolid) starts with, when the next-literal
+  // test is on; else -1.
+  Integer NextLiteral(const TKivRegexNode* ASolid) const {
+    if (!(E.FOptimizations & roNextLiteral) || !ASolid || ASolid->Op != opEXACTLY) return -1;
+    return ASolid->ExactStr.empty() ? -1 : ASolid->ExactChar;
+  }
+  // Whether a match cannot go on through ANode (a NextSolid, possibly nullptr) at a position
+  // holding ACode: a literal or one-code set that does not take it.
+  bool RulesOut(const TKivRegexNode* ANode, Integer ACode) const;
   bool SameCI(Integer AInput, Integer APattern);
   // The extent of group AGroup when it can be referred to: set, closed and not reversed.
   bool GroupExtent(Integer AGroup, Integer& AStart, Integer& ALen) const;

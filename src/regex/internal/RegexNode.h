@@ -76,6 +76,12 @@ class TKivRegexNode {
   Integer MinBrace = -1;
   Integer MaxBrace = -1;
   TKivRegexNode* LoopTo = nullptr;
+  // Of a repeat or counted loop: the first node from NextOp on that consumes codes or can fail
+  // (past the nodes PassThroughNext steps over), nullptr when there is none within a few nodes;
+  // and how many nodes are stepped over before it. Of a branch: the same from its alternative
+  // (NextNode) on.
+  TKivRegexNode* NextSolid = nullptr;
+  Integer NextSolidHops = 0;
   TKivRegexNode* NextOp = nullptr;
   TKivRegexNode* PrevNode = nullptr;
   TKivRegexNode* NextNode = nullptr;
@@ -84,6 +90,15 @@ class TKivRegexNode {
   // Sets the literal codes (and their other-case forms) of an EXACTLY node.
   void SetExact(TKivIntArray ACodes, TKivInvertCaseFunction AInvert);
 };
+
+// The node the matcher goes on with after ANode when ANode consumes nothing and cannot fail while
+// no lookahead position is pending (a group mark, an empty node, a branch of one alternative), or
+// nullptr.
+inline TKivRegexNode* PassThroughNext(const TKivRegexNode* ANode) {
+  const TKivREOp op = ANode->Op;
+  if (op == opBRANCH) return ANode->NextOp && ANode->NextOp->Op == opBRANCH ? nullptr : ANode->NextNode;
+  return op == opNOTHING || op == opCOMMENT || IsOpen(op) || IsClose(op) ? ANode->NextOp : nullptr;
+}
 
 // Boyer-Moore search of a code sequence in a source, optionally ignoring case.
 class TKivBoyerMooreSearch {

@@ -280,7 +280,7 @@ Integer TRegexMatcher::RegRepeat(const TKivRegexNode* AP, Integer AMax, Integer&
   }
 }
 
-bool TRegexMatcher::MatchRepeat(TKivRegexNode* AScan) {
+TRegexMatcher::TStep TRegexMatcher::MatchRepeat(TKivRegexNode* AScan) {
   Integer& pos = E.FReginput;
   TKivRegexNode* const opnd = AScan->NextNode;
   TKivRegexNode* const next = AScan->NextOp;
@@ -306,11 +306,14 @@ bool TRegexMatcher::MatchRepeat(TKivRegexNode* AScan) {
   if (E.FHasLoops) savedStack = E.FLoopStack;
   const Integer savedIdx = E.FLoopStackIdx;
   const char16_t* const raw = Raw;
+  // The last count of a greedy repeat leaves nothing to try after it: without counted loops (a
+  // loop stack to restore) the caller's frame goes on with the rest itself.
+  const bool lastGoesOn = greedy && !E.FHasLoops;
   auto attempt = [&](Integer ACount) {
     pos = start + ACount * unit;
     if (nextLit >= 0 && pos < E.FInputEnd && (raw ? raw[pos] : Code(pos)) != nextLit) {
       E.Spend(1);  // a count the next literal rules out costs as much as a scanned code
-      return false;
+      return stFailed;
     }
     E.Spend(CTryCost);
     E.FSavedReginput = -1;
@@ -320,12 +323,13 @@ bool TRegexMatcher::MatchRepeat(TKivRegexNode* AScan) {
       if (E.FMatchPrimDepth >= CMaxMatchDepth) E.Error(reeRecursionLimit);
       E.Spend(CNodeCost * (AScan->NextSolidHops + 1));
       for (const TKivRegexNode* m = next; m != solid; m = PassThroughNext(m)) SetGroupMark(m->Op);
-      return true;
+      return stMatched;
     }
-    if (MatchPrim(next)) return true;
+    if (lastGoesOn && ACount == bmin) return stGoOn;
+    if (MatchPrim(next)) return stMatched;
     if (E.FHasLoops) E.FLoopStack = savedStack;
     E.FLoopStackIdx = savedIdx;
-    return false;
+    return stFailed;
   };
   if (greedy) {
     for (Integer c = count; c >= bmin; --c) {
@@ -337,16 +341,16 @@ bool TRegexMatcher::MatchRepeat(TKivRegexNode* AScan) {
         E.Spend(from - c);
         if (c < bmin) break;
       }
-      if (attempt(c)) return true;
+      if (const TStep r = attempt(c); r != stFailed) return r;
     }
   } else {
     for (Integer c = bmin; c <= count; ++c)
-      if (attempt(c)) return true;
+      if (attempt(c) == stMatched) return stMatched;
     if (reachedEnd) E.FNeedMore = true;
   }
   pos = start;
   E.FSavedReginput = -1;
-  return false;
+  return stFailed;
 }
 
 bool TRegexMatcher::MatchLoopEntry(TKivRegexNode* AScan) {
@@ -470,6 +474,7 @@ bool TRegexMatcher::MatchDirect() {
       E.Spend(CStepCost + CNodeCost);
       return true;
     }
+    if (c == bmin) return bounds(next);  // the last count goes on in this frame
     TDepthGuard step(E);
     if (bounds(next)) return true;
   }
@@ -588,7 +593,15 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
       case opSTARNG:
       case opPLUSNG:
       case opBRACESNG:
-        return MatchRepeat(scan) || Undo(log, nlog);
+        switch (MatchRepeat(scan)) {
+          case stMatched:
+            return true;
+          case stFailed:
+            return Undo(log, nlog);
+          case stGoOn:
+            break;  // the repeat's last count: the rest runs in this frame
+        }
+        break;
       case opLOOPENTRY:
         return MatchLoopEntry(scan) || Undo(log, nlog);
       case opLOOP:

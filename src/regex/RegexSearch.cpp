@@ -243,7 +243,8 @@ bool TKivRegExp::TryAt(Integer APos) {
 }
 
 // The first position in APos .. AEnd - 1 whose code satisfies APred, or -1; one unit of work per
-// code scanned.
+// code passed over. The code found is paid for by the attempt the caller makes there, so a scan
+// never costs more than trying every position would.
 template <class TPred>
 Integer TKivRegExp::ScanFor(Integer APos, Integer AEnd, TPred APred) {
   TKivRegexSource& in = *FInput;
@@ -251,7 +252,7 @@ Integer TKivRegExp::ScanFor(Integer APos, Integer AEnd, TPred APred) {
     const char16_t* p = raw - in.IdxStart();
     for (Integer i = APos; i < AEnd; ++i)
       if (APred(Integer(p[i]))) {
-        Spend(i - APos + 1);
+        Spend(i - APos);
         return i;
       }
     Spend(AEnd - APos);
@@ -263,7 +264,7 @@ Integer TKivRegExp::ScanFor(Integer APos, Integer AEnd, TPred APred) {
     const Integer k = std::min(avail, AEnd - APos);
     for (Integer j = 0; j < k; ++j)
       if (APred(w[j])) {
-        Spend(j + 1);
+        Spend(j);
         return APos + j;
       }
     Spend(k);

@@ -85,7 +85,10 @@ class TRegexMatcher {
   // How many of the ALen codes from APos equal those from AGroup on (or their other case).
   Integer SameCodes(Integer AGroup, Integer APos, Integer ALen, bool ACI);
   Integer RegRepeat(const TKivRegexNode* AP, Integer AMax, Integer& AUnit);
-  bool MatchRepeat(TKivRegexNode* AScan);
+  // What a repeat leaves its caller's frame to do: fail, report a match, or go on with the node
+  // after the repeat from the current position.
+  enum TStep { stFailed, stMatched, stGoOn };
+  TStep MatchRepeat(TKivRegexNode* AScan);
   bool MatchLoopEntry(TKivRegexNode* AScan);
   bool MatchLoop(TKivRegexNode* AScan);
   bool MatchBranch(TKivRegexNode* AScan);

@@ -276,12 +276,26 @@ void TParserImpl::AppendCode(TContextItem& AItem, TTokenProps* AToken, Integer A
   AppendCodeValue(AItem, code);
 }
 
+const TKivAttributesHolder& TParserImpl::TokenAttributes(const TContextItem& AItem, TTokenProps* AToken) {
+  if (AItem.DefaultAttributes.Custom && AToken->Attributes.Custom) {
+    // Both have custom tables: every merge makes a table of its own, so none is shared.
+    FMergedAttrs = MergeAttributes(AItem.DefaultAttributes, false, AToken->Attributes);
+    return FMergedAttrs;
+  }
+  TAttrsCacheEntry& e =
+      FAttrsCache[(static_cast<size_t>(AItem.Serial) * 31 + static_cast<size_t>(AToken->ID)) & (kAttrsCacheSize - 1)];
+  if (e.Serial != AItem.Serial || e.Token != AToken) {
+    e.Serial = AItem.Serial;
+    e.Token = AToken;
+    e.Attrs = MergeAttributes(AItem.DefaultAttributes, false, AToken->Attributes);
+  }
+  return e.Attrs;
+}
+
 void TParserImpl::EmitToken(TTokenProps* AToken, Integer AStart, Integer AEnd, bool ACode) {
   if (AEnd <= AStart) return;
   TContextItem& item = FWork->LastItem();
-  if (FCurTokens)
-    FCurTokens->AddItem(AToken, MergeAttributes(item.DefaultAttributes, false, AToken->Attributes), AStart,
-                        AEnd - AStart);
+  if (FCurTokens) FCurTokens->AddItem(AToken, TokenAttributes(item, AToken), AStart, AEnd - AStart);
   if (ACode) AppendCode(item, AToken, AStart, AEnd);
 }
 

@@ -2,6 +2,7 @@
 // sources) the incremental tokenizer with its caches.
 #pragma once
 
+#include <array>
 #include <map>
 #include <memory>
 #include <set>
@@ -144,6 +145,9 @@ class TParserImpl {
   void EmitMatch(TRule* ARule, Integer APart, const TMatchRec& AMatch);
   void EmitDefault(Integer AStart, Integer AEnd);
   void EmitToken(TTokenProps* AToken, Integer AStart, Integer AEnd, bool ACode);
+  // The runtime attributes of AToken in context AItem (its default attributes merged with the
+  // token's), valid until the next call.
+  const TKivAttributesHolder& TokenAttributes(const TContextItem& AItem, TTokenProps* AToken);
   void AppendCode(TContextItem& AItem, TTokenProps* AToken, Integer AStart, Integer AEnd);
   void AppendCodeValue(TContextItem& AItem, Integer ACode);
   std::unique_ptr<TContextItem> NewItem();
@@ -176,6 +180,16 @@ class TParserImpl {
   std::vector<Char> FLineBuf;
   std::vector<TTokenLineItem> FMarkItems;  // MarkTokens' spare copy of a line's tokens
   TMatchRec FEndMatch;                      // the end tests' match, filled by a match only
+  // Merged token attributes by (context serial, token): a context's default attributes never
+  // change, and its serial is never given to another context.
+  struct TAttrsCacheEntry {
+    uint64_t Serial = 0;
+    const TTokenProps* Token = nullptr;
+    TKivAttributesHolder Attrs;
+  };
+  static constexpr size_t kAttrsCacheSize = 128;  // a power of two
+  std::array<TAttrsCacheEntry, kAttrsCacheSize> FAttrsCache;
+  TKivAttributesHolder FMergedAttrs;  // TokenAttributes' answer when it is not cached
   uint64_t FSerial = 0;
   // Per-line state
   std::unique_ptr<TParserContext> FWork;

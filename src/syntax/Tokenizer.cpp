@@ -399,6 +399,11 @@ void TParserImpl::EndContext(Integer APos) {
   }
 }
 
+bool TParserImpl::EndMayStart(const TRule& ARule, Integer APos) const {
+  const Integer k = APos - FLineStart;
+  return k >= static_cast<Integer>(FLineBuf.size()) || ARule.EndAccepts(FLineBuf[static_cast<size_t>(k)]);
+}
+
 // The end test at APos: the current context ends (or an enclosing block ends it).
 bool TParserImpl::TryEnd(Integer& APos, Integer AEnd) {
   TContextItem& top = FWork->LastItem();
@@ -414,7 +419,7 @@ bool TParserImpl::TryEnd(Integer& APos, Integer AEnd) {
   TRule* rule = top.SchemeEndRule;
   const Integer count = (top.Limit >= 0 ? std::min(top.Limit, AEnd) : AEnd) - APos;
   TMatchRec& match = FEndMatch;
-  if (rule && rule->MatchEnd(APos, std::max<Integer>(count, 0), 0, match)) {
+  if (rule && EndMayStart(*rule, APos) && rule->MatchEnd(APos, std::max<Integer>(count, 0), 0, match)) {
     EmitMatch(rule, 1, match);
     APos = std::max(APos, match.Ends[0]);
     std::vector<TKivString> vars = top.Variables;
@@ -439,6 +444,9 @@ bool TParserImpl::TryEnd(Integer& APos, Integer AEnd) {
   for (Integer k = FWork->Count() - 2; k >= 1; --k) {
     TContextItem& outer = *FWork->Items[static_cast<size_t>(k)];
     if (outer.EndOfScheme >= 0 || !outer.SchemeEndRule) continue;
+    // An end pattern without variables has fixed first codes: a position none of them starts
+    // needs neither the binding nor the match.
+    if (!EndMayStart(*outer.SchemeEndRule, APos) && !outer.SchemeEndRule->NeedVariables()) continue;
     BindEndRule(outer);
     const Integer c = (outer.Limit >= 0 ? std::min(outer.Limit, AEnd) : AEnd) - APos;
     const bool ends = outer.SchemeEndRule->MatchEnd(APos, std::max<Integer>(c, 0), 0, match);

@@ -139,6 +139,9 @@ class TParserImpl {
   void CheckLine(Integer ALine) const;
   void ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine);
   bool TryEnd(Integer& APos, Integer AEnd);
+  // The end rules' first-code test on the line being parsed (the one their end match makes
+  // first): false when no end match of ARule, as bound now, can start at APos.
+  bool EndMayStart(const TRule& ARule, Integer APos) const;
   void EndContext(Integer APos);
   void PushContext(TRule* ARule, const TMatchRec& AMatch);
   void BindEndRule(TContextItem& AItem);

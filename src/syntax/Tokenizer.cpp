@@ -404,6 +404,11 @@ bool TParserImpl::EndMayStart(const TRule& ARule, Integer APos) const {
   return k >= static_cast<Integer>(FLineBuf.size()) || ARule.EndAccepts(FLineBuf[static_cast<size_t>(k)]);
 }
 
+bool TParserImpl::EndPossible(const TContextItem& ATop, Integer APos) const {
+  if (ATop.EndOfScheme >= 0) return APos >= ATop.EndOfScheme;
+  return ATop.CheckEndParentContext || (ATop.SchemeEndRule && EndMayStart(*ATop.SchemeEndRule, APos));
+}
+
 // The end test at APos: the current context ends (or an enclosing block ends it).
 bool TParserImpl::TryEnd(Integer& APos, Integer AEnd) {
   TContextItem& top = FWork->LastItem();
@@ -516,8 +521,9 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
       stalls = 0;
     }
     const bool stalled = stalls >= kMaxStalls;
-    // a. end test
-    if (!stalled && FWork->Count() > 1 && !wasTried(FWork->LastItem().SchemeEndRule, true)) {
+    // a. end test (when it can succeed here: TryEnd does nothing otherwise)
+    if (!stalled && FWork->Count() > 1 && EndPossible(FWork->LastItem(), i) &&
+        !wasTried(FWork->LastItem().SchemeEndRule, true)) {
       const TTried k = key(FWork->LastItem().SchemeEndRule, true);
       const Integer before = i;
       if (TryEnd(i, lim)) {
@@ -535,13 +541,15 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
         stalled ? nullptr
                 : FWork->LastItem().Scheme->RulesHash.GetRuleChain(i == lim ? 0 : FLineBuf[static_cast<size_t>(i - s)]);
     bool matched = false;
+    // The context stack stays as it is until a rule matches.
+    const Integer topLimit = FWork->LastItem().Limit;
+    const Integer limit = topLimit >= 0 ? std::min(topLimit, lim) : lim;
+    const bool full = FWork->Count() >= kMaxContextDepth;
+    if (limit < i) chain = nullptr;
     for (TRuleRef* ref = chain; ref; ref = ref->Next) {
       TRule* rule = ref->Rule;
       if (wasTried(rule, false)) continue;
-      const TContextItem& top = FWork->LastItem();
-      const Integer limit = top.Limit >= 0 ? std::min(top.Limit, lim) : lim;
-      if (limit < i) continue;
-      if (rule->InnerScheme && FWork->Count() >= kMaxContextDepth) continue;
+      if (rule->InnerScheme && full) continue;
       if (!rule->Match(i, limit - i, state, match)) continue;
       const TTried k = key(rule, false);
       const Integer before = i;

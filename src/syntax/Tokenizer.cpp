@@ -91,43 +91,119 @@ void TTokenLine::AddItem(TTokenProps* AToken, const TKivAttributesHolder& AAttrs
   FTokens.push_back(TTokenLineItem{AToken, AAttrs, AStart, ACount});
 }
 
+TTokenCache::TTokenCache(Integer AMaxCount) : MaxCount(AMaxCount) {
+  size_t size = 8;
+  FShift = 29;
+  while (size < 4 * static_cast<size_t>(std::max<Integer>(AMaxCount, 1))) {
+    size *= 2;
+    --FShift;
+  }
+  FTable.assign(size, -1);
+  FMask = size - 1;
+}
+
+Integer TTokenCache::Find(Integer ALine) const {
+  for (size_t b = Home(ALine);; b = (b + 1) & FMask) {
+    const Integer slot = FTable[b];
+    if (slot < 0 || FSlots[static_cast<size_t>(slot)].Line->Line == ALine) return slot;
+  }
+}
+
+void TTokenCache::Unlink(Integer ASlot) {
+  TSlot& s = FSlots[static_cast<size_t>(ASlot)];
+  (s.Prev >= 0 ? FSlots[static_cast<size_t>(s.Prev)].Next : FHead) = s.Next;
+  (s.Next >= 0 ? FSlots[static_cast<size_t>(s.Next)].Prev : FTail) = s.Prev;
+  s.Prev = s.Next = -1;
+}
+
+void TTokenCache::PushFront(Integer ASlot) {
+  TSlot& s = FSlots[static_cast<size_t>(ASlot)];
+  s.Prev = -1;
+  s.Next = FHead;
+  (FHead >= 0 ? FSlots[static_cast<size_t>(FHead)].Prev : FTail) = ASlot;
+  FHead = ASlot;
+}
+
+void TTokenCache::TableAdd(Integer ASlot) {
+  size_t b = Home(FSlots[static_cast<size_t>(ASlot)].Line->Line);
+  while (FTable[b] >= 0) b = (b + 1) & FMask;
+  FTable[b] = ASlot;
+}
+
+// Linear probing without tombstones: the entries after the freed bucket that can no longer be
+// reached from their home bucket move back into it.
+void TTokenCache::TableRemove(Integer ALine) {
+  size_t i = Home(ALine);
+  while (FSlots[static_cast<size_t>(FTable[i])].Line->Line != ALine) i = (i + 1) & FMask;
+  for (size_t j = i;;) {
+    j = (j + 1) & FMask;
+    if (FTable[j] < 0) break;
+    const size_t k = Home(FSlots[static_cast<size_t>(FTable[j])].Line->Line);
+    // The entry at j stays when its home k lies cyclically in (i, j].
+    if (i <= j ? (i < k && k <= j) : (i < k || k <= j)) continue;
+    FTable[i] = FTable[j];
+    i = j;
+  }
+  FTable[i] = -1;
+}
+
 TTokenLine* TTokenCache::GetLine(Integer ALine) {
-  auto it = FIndex.find(ALine);
-  if (it == FIndex.end()) return nullptr;
-  FList.splice(FList.begin(), FList, it->second);
-  return FList.front().get();
+  const Integer slot = Find(ALine);
+  if (slot < 0) return nullptr;
+  if (slot != FHead) {
+    Unlink(slot);
+    PushFront(slot);
+  }
+  return FSlots[static_cast<size_t>(slot)].Line.get();
 }
 
 TTokenLine* TTokenCache::CreateLine(Integer ALine, TKivCharSeq* AChars) {
-  KIV_ASSERT(!FIndex.count(ALine), kModule);
-  if (static_cast<Integer>(FList.size()) < MaxCount) {
-    FList.push_front(std::make_unique<TTokenLine>());
+  KIV_ASSERT(Find(ALine) < 0, kModule);
+  Integer slot;
+  if (!FFree.empty()) {
+    slot = FFree.back();
+    FFree.pop_back();
+    ++FCount;
+  } else if (FCount < MaxCount || FTail < 0) {
+    FSlots.push_back(TSlot{std::make_unique<TTokenLine>()});
+    slot = static_cast<Integer>(FSlots.size()) - 1;
+    ++FCount;
   } else {
-    FIndex.erase(FList.back()->Line);
-    FList.splice(FList.begin(), FList, std::prev(FList.end()));
+    slot = FTail;
+    TableRemove(FSlots[static_cast<size_t>(slot)].Line->Line);
+    Unlink(slot);
   }
-  TTokenLine* line = FList.front().get();
+  TTokenLine* line = FSlots[static_cast<size_t>(slot)].Line.get();
   line->Clear();
   line->Line = ALine;
   line->FChars = AChars;
-  FIndex[ALine] = FList.begin();
+  PushFront(slot);
+  TableAdd(slot);
   return line;
 }
 
 void TTokenCache::KillFrom(Integer ALine) {
-  for (auto it = FList.begin(); it != FList.end();) {
-    if ((*it)->Line >= ALine) {
-      FIndex.erase((*it)->Line);
-      it = FList.erase(it);
-    } else {
-      ++it;
+  for (Integer slot = FHead; slot >= 0;) {
+    TSlot& s = FSlots[static_cast<size_t>(slot)];
+    const Integer next = s.Next;
+    if (s.Line->Line >= ALine) {
+      TableRemove(s.Line->Line);
+      Unlink(slot);
+      s.Line->Clear();
+      s.Line->Line = -1;
+      FFree.push_back(slot);
+      --FCount;
     }
+    slot = next;
   }
 }
 
 void TTokenCache::Clear() {
-  FList.clear();
-  FIndex.clear();
+  FSlots.clear();
+  FFree.clear();
+  std::fill(FTable.begin(), FTable.end(), -1);
+  FHead = FTail = -1;
+  FCount = 0;
 }
 
 // ---- parser operations ----
@@ -282,8 +358,8 @@ const TKivAttributesHolder& TParserImpl::TokenAttributes(const TContextItem& AIt
     FMergedAttrs = MergeAttributes(AItem.DefaultAttributes, false, AToken->Attributes);
     return FMergedAttrs;
   }
-  TAttrsCacheEntry& e =
-      FAttrsCache[(static_cast<size_t>(AItem.Serial) * 31 + static_cast<size_t>(AToken->ID)) & (kAttrsCacheSize - 1)];
+  const size_t slot = static_cast<size_t>(AItem.Serial) * 31 + static_cast<size_t>(AToken->ID);
+  TAttrsCacheEntry& e = FAttrsCache[slot & (kAttrsCacheSize - 1)];
   if (e.Serial != AItem.Serial || e.Token != AToken) {
     e.Serial = AItem.Serial;
     e.Token = AToken;

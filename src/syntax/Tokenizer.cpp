@@ -625,7 +625,7 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
     for (TRuleRef* ref = chain; ref; ref = ref->Next) {
       TRule* rule = ref->Rule;
       if (wasTried(rule, false)) continue;
-      if (rule->InnerScheme && full) continue;
+      if (full && rule->InnerScheme) continue;
       if (!rule->Match(i, limit - i, state, match)) continue;
       const TTried k = key(rule, false);
       const Integer before = i;

@@ -272,9 +272,30 @@ void TParserImpl::EnsureLineParsed(Integer ALine) {
 }
 
 std::unique_ptr<TContextItem> TParserImpl::NewItem() {
-  auto item = std::make_unique<TContextItem>();
+  std::unique_ptr<TContextItem> item;
+  if (FSpareItems.empty()) {
+    item = std::make_unique<TContextItem>();
+  } else {
+    item = std::move(FSpareItems.back());
+    FSpareItems.pop_back();
+  }
   item->Serial = ++FSerial;
   return item;
+}
+
+void TParserImpl::PopItem() {
+  std::unique_ptr<TContextItem> item = std::move(FWork->Items.back());
+  FWork->Items.pop_back();
+  if (FSpareItems.size() >= kMaxSpareItems) return;
+  // Back to a new item's state; the code stream and the open-block list keep their storage.
+  TKivIntArray tail = std::move(item->SyntaxTail);
+  std::vector<TOpenBlock> blocks = std::move(item->OpenSyntaxBlocks);
+  *item = TContextItem();
+  tail.clear();
+  blocks.clear();
+  item->SyntaxTail = std::move(tail);
+  item->OpenSyntaxBlocks = std::move(blocks);
+  FSpareItems.push_back(std::move(item));
 }
 
 void TParserImpl::ParseTo(Integer ALine) {
@@ -466,12 +487,12 @@ void TParserImpl::PushContext(TRule* ARule, const TMatchRec& AMatch) {
 
 void TParserImpl::EndContext(Integer APos) {
   ProcessSyntaxTail(true);
-  if (FWork->Count() > 1) FWork->Items.pop_back();
+  if (FWork->Count() > 1) PopItem();
   while (FWork->Count() > 1 && FWork->LastItem().EndOfScheme >= 0 && APos >= FWork->LastItem().EndOfScheme) {
     EmitDefault(FPending, APos);
     FPending = std::max(FPending, APos);
     ProcessSyntaxTail(true);
-    FWork->Items.pop_back();
+    PopItem();
   }
 }
 
@@ -668,7 +689,7 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
   ProcessSyntaxTail(ALastLine, ALastLine);
   while (FWork->Count() > 1 && FWork->LastItem().EndOfScheme >= 0 && e >= FWork->LastItem().EndOfScheme) {
     ProcessSyntaxTail(true);
-    FWork->Items.pop_back();
+    PopItem();
   }
   MarkPendingNodes();
 }

@@ -155,7 +155,12 @@ class TParserImpl {
   const TKivAttributesHolder& TokenAttributes(const TContextItem& AItem, TTokenProps* AToken);
   void AppendCode(TContextItem& AItem, TTokenProps* AToken, Integer AStart, Integer AEnd);
   void AppendCodeValue(TContextItem& AItem, Integer ACode);
+  // A new context item: a spare one when there is one. PopItem drops the working context's
+  // last item and keeps it as a spare.
   std::unique_ptr<TContextItem> NewItem();
+  void PopItem();
+  static constexpr size_t kMaxSpareItems = 16;
+  std::vector<std::unique_ptr<TContextItem>> FSpareItems;
   // Syntax blocks and the fold tree (in the folding sources). ProcessSyntaxTail matches the
   // current context's code stream; with AClosing its open blocks are closed at the end, except
   // at the document's end (AAtDocumentEnd) when the stream is empty: those blocks stay open.

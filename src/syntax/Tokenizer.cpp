@@ -681,6 +681,13 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
     if (i == lim) break;
     ++i;
     state &= ~psLineStart;
+    // The positions before the line's end where no rule starts and the end test cannot succeed
+    // change nothing: they are passed over here.
+    const TContextItem& top = FWork->LastItem();
+    const TRulesHash& rules = top.Scheme->RulesHash;
+    const bool nested = FWork->Count() > 1;
+    while (i < lim && !rules.GetRuleChain(FLineBuf[static_cast<size_t>(i - s)]) && !(nested && EndPossible(top, i)))
+      ++i;
   }
   // 3. the line's end
   EmitDefault(FPending, lim);

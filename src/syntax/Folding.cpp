@@ -244,6 +244,17 @@ void TParserImpl::ProcessSyntaxTail(bool AClosing, bool AAtDocumentEnd) {
   const Integer count = static_cast<Integer>(item.SyntaxTail.size());
   if (count > 0) FSyntaxInput.Bind(&item.SyntaxTail);
   while (item.SyntaxTailPos < count) {
+    if (item.PartBlockKind == pbNothing) {
+      // A code that can neither end the innermost open block nor start a block is passed over
+      // without an attempt.
+      const Integer code = item.SyntaxTail[static_cast<size_t>(item.SyntaxTailPos)];
+      if (!item.Scheme->SynBlocksHash.GetRuleChain(code) &&
+          (item.OpenSyntaxBlocks.empty() || !item.OpenSyntaxBlocks.back().Block->EndAccepts(code))) {
+        ++item.SyntaxTailPos;
+        ResetAttempt(item);
+        continue;
+      }
+    }
     TKivRegExp* re = nullptr;
     bool needMore = false;
     const bool matched = SyntaxAttempt(item, count, re, needMore);

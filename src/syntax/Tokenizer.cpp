@@ -458,6 +458,17 @@ void TParserImpl::PushContext(TRule* ARule, const TMatchRec& AMatch) {
   item->SchemeEndRule = ARule;
   item->CheckEndParentContext =
       prev.CheckEndParentContext || (prev.SchemeEndRule && prev.SchemeEndRule->CloseInnerSchemesOnMatchEnd);
+  item->OuterEndAnsi = prev.OuterEndAnsi;
+  item->OuterEndUnicode = prev.OuterEndUnicode;
+  if (FWork->Count() > 1 && prev.EndOfScheme < 0 && prev.SchemeEndRule) {
+    if (prev.SchemeEndRule->NeedVariables()) {
+      item->OuterEndAnsi.IncludeAll();
+      item->OuterEndUnicode = true;
+    } else {
+      item->OuterEndAnsi.Merge(prev.SchemeEndRule->EndAcceptedAnsiChars);
+      item->OuterEndUnicode = item->OuterEndUnicode || prev.SchemeEndRule->EndAcceptUnicodeChars;
+    }
+  }
   item->EndOfScheme = ARule->IsBlockRule ? -1 : AMatch.Ends[0];
   item->Limit = prev.Limit;
   if (item->EndOfScheme >= 0 && (item->Limit < 0 || item->EndOfScheme < item->Limit))
@@ -501,9 +512,17 @@ bool TParserImpl::EndMayStart(const TRule& ARule, Integer APos) const {
   return k >= static_cast<Integer>(FLineBuf.size()) || ARule.EndAccepts(FLineBuf[static_cast<size_t>(k)]);
 }
 
+bool TParserImpl::OuterEndMayStart(const TContextItem& ATop, Integer APos) const {
+  const Integer k = APos - FLineStart;
+  if (k >= static_cast<Integer>(FLineBuf.size())) return true;
+  const Char c = FLineBuf[static_cast<size_t>(k)];
+  return c <= 255 ? ATop.OuterEndAnsi.Contains(c) : ATop.OuterEndUnicode;
+}
+
 bool TParserImpl::EndPossible(const TContextItem& ATop, Integer APos) const {
   if (ATop.EndOfScheme >= 0) return APos >= ATop.EndOfScheme;
-  return ATop.CheckEndParentContext || (ATop.SchemeEndRule && EndMayStart(*ATop.SchemeEndRule, APos));
+  return (ATop.SchemeEndRule && EndMayStart(*ATop.SchemeEndRule, APos)) ||
+         (ATop.CheckEndParentContext && OuterEndMayStart(ATop, APos));
 }
 
 // The end test at APos: the current context ends (or an enclosing block ends it).
@@ -542,7 +561,7 @@ bool TParserImpl::TryEnd(Integer& APos, Integer AEnd) {
     }
     return true;
   }
-  if (!top.CheckEndParentContext) return false;
+  if (!top.CheckEndParentContext || !OuterEndMayStart(top, APos)) return false;
   for (Integer k = FWork->Count() - 2; k >= 1; --k) {
     TContextItem& outer = *FWork->Items[static_cast<size_t>(k)];
     if (outer.EndOfScheme >= 0 || !outer.SchemeEndRule) continue;

@@ -142,6 +142,8 @@ class TParserImpl {
   // The end rules' first-code test on the line being parsed (the one their end match makes
   // first): false when no end match of ARule, as bound now, can start at APos.
   bool EndMayStart(const TRule& ARule, Integer APos) const;
+  // The same test for the end patterns of the contexts enclosing ATop.
+  bool OuterEndMayStart(const TContextItem& ATop, Integer APos) const;
   // False when TryEnd at APos, with ATop the current context, cannot end anything.
   bool EndPossible(const TContextItem& ATop, Integer APos) const;
   void EndContext(Integer APos);

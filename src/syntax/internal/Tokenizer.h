@@ -25,6 +25,10 @@ struct TOpenBlock {
 class TContextItem {
  public:
   bool CheckEndParentContext = false;
+  // The codes an end match of an enclosing block-opened context (below this one, above the root)
+  // can start with; all codes when one of their end patterns has variables.
+  TKivSetOfByte OuterEndAnsi;
+  bool OuterEndUnicode = false;
   Integer EndOfScheme = -1;  // where a Regex-opened scheme ends; -1 for block-opened ones
   Integer Limit = -1;        // the nearest EndOfScheme of this item and the enclosing ones
   TScheme* Scheme = nullptr;

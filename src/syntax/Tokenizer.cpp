@@ -374,19 +374,24 @@ void TParserImpl::AppendCode(TContextItem& AItem, TTokenProps* AToken, Integer A
 }
 
 const TKivAttributesHolder& TParserImpl::TokenAttributes(const TContextItem& AItem, TTokenProps* AToken) {
+  const size_t slot = static_cast<size_t>(AItem.Serial) * 31 + static_cast<size_t>(AToken->ID);
+  TAttrsCacheEntry& e = FAttrsCache[slot & (kAttrsCacheSize - 1)];
+  if (e.Serial == AItem.Serial && e.Token == AToken) return e.Attrs;
+  return MergeTokenAttributes(AItem, AToken, e);
+}
+
+const TKivAttributesHolder& TParserImpl::MergeTokenAttributes(const TContextItem& AItem, TTokenProps* AToken,
+                                                              TAttrsCacheEntry& AEntry) {
   if (AItem.DefaultAttributes.Custom && AToken->Attributes.Custom) {
-    // Both have custom tables: every merge makes a table of its own, so none is shared.
+    // Both have custom tables: every merge makes a table of its own, so none is shared (and no
+    // entry is made for them).
     FMergedAttrs = MergeAttributes(AItem.DefaultAttributes, false, AToken->Attributes);
     return FMergedAttrs;
   }
-  const size_t slot = static_cast<size_t>(AItem.Serial) * 31 + static_cast<size_t>(AToken->ID);
-  TAttrsCacheEntry& e = FAttrsCache[slot & (kAttrsCacheSize - 1)];
-  if (e.Serial != AItem.Serial || e.Token != AToken) {
-    e.Serial = AItem.Serial;
-    e.Token = AToken;
-    e.Attrs = MergeAttributes(AItem.DefaultAttributes, false, AToken->Attributes);
-  }
-  return e.Attrs;
+  AEntry.Serial = AItem.Serial;
+  AEntry.Token = AToken;
+  AEntry.Attrs = MergeAttributes(AItem.DefaultAttributes, false, AToken->Attributes);
+  return AEntry.Attrs;
 }
 
 void TParserImpl::EmitToken(TTokenProps* AToken, Integer AStart, Integer AEnd, bool ACode) {

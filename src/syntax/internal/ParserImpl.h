@@ -155,6 +155,10 @@ class TParserImpl {
   // The runtime attributes of AToken in context AItem (its default attributes merged with the
   // token's), valid until the next call.
   const TKivAttributesHolder& TokenAttributes(const TContextItem& AItem, TTokenProps* AToken);
+  struct TAttrsCacheEntry;
+  // TokenAttributes when the cache has no entry: merges and, where it may, fills AEntry.
+  const TKivAttributesHolder& MergeTokenAttributes(const TContextItem& AItem, TTokenProps* AToken,
+                                                   TAttrsCacheEntry& AEntry);
   void AppendCode(TContextItem& AItem, TTokenProps* AToken, Integer AStart, Integer AEnd);
   void AppendCodeValue(TContextItem& AItem, Integer ACode);
   // A new context item: a spare one when there is one. PopItem drops the working context's

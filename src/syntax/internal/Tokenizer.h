@@ -44,6 +44,8 @@ class TContextItem {
   Integer PartBlockLastLine = -1;
   TKivAttributesHolder DefaultAttributes;
   std::vector<TOpenBlock> OpenSyntaxBlocks;
+  // Open blocks that capture and have neither a node nor DontCreateNode yet.
+  Integer WaitingNodes = 0;
   // Texts of the start match's groups of the block that opened the context (a group that did
   // not take part is unset).
   std::vector<TKivString> Variables;

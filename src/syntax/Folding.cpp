@@ -244,6 +244,17 @@ void TParserImpl::ProcessSyntaxTail(bool AClosing, bool AAtDocumentEnd) {
   const Integer count = static_cast<Integer>(item.SyntaxTail.size());
   if (count > 0) FSyntaxInput.Bind(&item.SyntaxTail);
   while (item.SyntaxTailPos < count) {
+    if (item.PartBlockKind == pbNothing) {
+      // A code that can neither end the innermost open block nor start a block is passed over
+      // without an attempt.
+      const Integer code = item.SyntaxTail[static_cast<size_t>(item.SyntaxTailPos)];
+      if (!item.Scheme->SynBlocksHash.GetRuleChain(code) &&
+          (item.OpenSyntaxBlocks.empty() || !item.OpenSyntaxBlocks.back().Block->EndAccepts(code))) {
+        ++item.SyntaxTailPos;
+        ResetAttempt(item);
+        continue;
+      }
+    }
     TKivRegExp* re = nullptr;
     bool needMore = false;
     const bool matched = SyntaxAttempt(item, count, re, needMore);
@@ -320,6 +331,7 @@ void TParserImpl::OpenSyntaxBlock(TContextItem& AItem, TSyntaxBlock* ABlock, TKi
   const bool create = ABlock->Capture && !open.DontCreateNode;
   AItem.OpenSyntaxBlocks.push_back(std::move(open));
   if (create) {
+    ++AItem.WaitingNodes;
     KIV_ASSERT(&FWork->LastItem() == &AItem, kModule);
     CreateBlockNodes(FWork->Count() - 1, static_cast<Integer>(AItem.OpenSyntaxBlocks.size()) - 1, false);
   }
@@ -328,6 +340,7 @@ void TParserImpl::OpenSyntaxBlock(TContextItem& AItem, TSyntaxBlock* ABlock, TKi
 void TParserImpl::CloseSyntaxBlock(TContextItem& AItem) {
   if (AItem.OpenSyntaxBlocks.empty()) return;
   TOpenBlock& open = AItem.OpenSyntaxBlocks.back();
+  if (open.Block->Capture && !open.HasNode && !open.DontCreateNode) --AItem.WaitingNodes;
   if (open.HasNode && AItem.CurrentOpenNode) {
     TParserNode* node = AItem.CurrentOpenNode;
     AItem.CurrentOpenNode = node->SchemeParent;
@@ -366,6 +379,7 @@ bool TParserImpl::CreateBlockNodes(Integer AItem, Integer AIndex, bool AForce) {
   TParserNode* node = FParseTree.AddAsLast(item.ParentNode, open->StartLine);
   if (!node) {
     open->DontCreateNode = true;  // it would come before what the tree already holds
+    --item.WaitingNodes;
     return outer;
   }
   node->MadeOnLine = FCurLine;
@@ -373,13 +387,16 @@ bool TParserImpl::CreateBlockNodes(Integer AItem, Integer AIndex, bool AForce) {
   item.CurrentOpenNode = node;
   item.ParentNode = node;
   open->HasNode = true;
+  --item.WaitingNodes;
   return outer;
 }
 
 void TParserImpl::MarkPendingNodes() {
   if (!FSyntaxOn || !FWork) return;
   for (Integer k = FWork->Count() - 1; k >= 0; --k) {
-    const std::vector<TOpenBlock>& blocks = FWork->Items[static_cast<size_t>(k)]->OpenSyntaxBlocks;
+    const TContextItem& item = *FWork->Items[static_cast<size_t>(k)];
+    if (item.WaitingNodes == 0) continue;  // none of its blocks would be looked at
+    const std::vector<TOpenBlock>& blocks = item.OpenSyntaxBlocks;
     for (Integer j = static_cast<Integer>(blocks.size()) - 1; j >= 0; --j) {
       const TOpenBlock& open = blocks[static_cast<size_t>(j)];
       if (!open.Block->Capture || open.HasNode || open.DontCreateNode) continue;

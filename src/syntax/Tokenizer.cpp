@@ -91,43 +91,119 @@ void TTokenLine::AddItem(TTokenProps* AToken, const TKivAttributesHolder& AAttrs
   FTokens.push_back(TTokenLineItem{AToken, AAttrs, AStart, ACount});
 }
 
+TTokenCache::TTokenCache(Integer AMaxCount) : MaxCount(AMaxCount) {
+  size_t size = 8;
+  FShift = 29;
+  while (size < 4 * static_cast<size_t>(std::max<Integer>(AMaxCount, 1))) {
+    size *= 2;
+    --FShift;
+  }
+  FTable.assign(size, -1);
+  FMask = size - 1;
+}
+
+Integer TTokenCache::Find(Integer ALine) const {
+  for (size_t b = Home(ALine);; b = (b + 1) & FMask) {
+    const Integer slot = FTable[b];
+    if (slot < 0 || FSlots[static_cast<size_t>(slot)].Line->Line == ALine) return slot;
+  }
+}
+
+void TTokenCache::Unlink(Integer ASlot) {
+  TSlot& s = FSlots[static_cast<size_t>(ASlot)];
+  (s.Prev >= 0 ? FSlots[static_cast<size_t>(s.Prev)].Next : FHead) = s.Next;
+  (s.Next >= 0 ? FSlots[static_cast<size_t>(s.Next)].Prev : FTail) = s.Prev;
+  s.Prev = s.Next = -1;
+}
+
+void TTokenCache::PushFront(Integer ASlot) {
+  TSlot& s = FSlots[static_cast<size_t>(ASlot)];
+  s.Prev = -1;
+  s.Next = FHead;
+  (FHead >= 0 ? FSlots[static_cast<size_t>(FHead)].Prev : FTail) = ASlot;
+  FHead = ASlot;
+}
+
+void TTokenCache::TableAdd(Integer ASlot) {
+  size_t b = Home(FSlots[static_cast<size_t>(ASlot)].Line->Line);
+  while (FTable[b] >= 0) b = (b + 1) & FMask;
+  FTable[b] = ASlot;
+}
+
+// Linear probing without tombstones: the entries after the freed bucket that can no longer be
+// reached from their home bucket move back into it.
+void TTokenCache::TableRemove(Integer ALine) {
+  size_t i = Home(ALine);
+  while (FSlots[static_cast<size_t>(FTable[i])].Line->Line != ALine) i = (i + 1) & FMask;
+  for (size_t j = i;;) {
+    j = (j + 1) & FMask;
+    if (FTable[j] < 0) break;
+    const size_t k = Home(FSlots[static_cast<size_t>(FTable[j])].Line->Line);
+    // The entry at j stays when its home k lies cyclically in (i, j].
+    if (i <= j ? (i < k && k <= j) : (i < k || k <= j)) continue;
+    FTable[i] = FTable[j];
+    i = j;
+  }
+  FTable[i] = -1;
+}
+
 TTokenLine* TTokenCache::GetLine(Integer ALine) {
-  auto it = FIndex.find(ALine);
-  if (it == FIndex.end()) return nullptr;
-  FList.splice(FList.begin(), FList, it->second);
-  return FList.front().get();
+  const Integer slot = Find(ALine);
+  if (slot < 0) return nullptr;
+  if (slot != FHead) {
+    Unlink(slot);
+    PushFront(slot);
+  }
+  return FSlots[static_cast<size_t>(slot)].Line.get();
 }
 
 TTokenLine* TTokenCache::CreateLine(Integer ALine, TKivCharSeq* AChars) {
-  KIV_ASSERT(!FIndex.count(ALine), kModule);
-  if (static_cast<Integer>(FList.size()) < MaxCount) {
-    FList.push_front(std::make_unique<TTokenLine>());
+  KIV_ASSERT(Find(ALine) < 0, kModule);
+  Integer slot;
+  if (!FFree.empty()) {
+    slot = FFree.back();
+    FFree.pop_back();
+    ++FCount;
+  } else if (FCount < MaxCount || FTail < 0) {
+    FSlots.push_back(TSlot{std::make_unique<TTokenLine>()});
+    slot = static_cast<Integer>(FSlots.size()) - 1;
+    ++FCount;
   } else {
-    FIndex.erase(FList.back()->Line);
-    FList.splice(FList.begin(), FList, std::prev(FList.end()));
+    slot = FTail;
+    TableRemove(FSlots[static_cast<size_t>(slot)].Line->Line);
+    Unlink(slot);
   }
-  TTokenLine* line = FList.front().get();
+  TTokenLine* line = FSlots[static_cast<size_t>(slot)].Line.get();
   line->Clear();
   line->Line = ALine;
   line->FChars = AChars;
-  FIndex[ALine] = FList.begin();
+  PushFront(slot);
+  TableAdd(slot);
   return line;
 }
 
 void TTokenCache::KillFrom(Integer ALine) {
-  for (auto it = FList.begin(); it != FList.end();) {
-    if ((*it)->Line >= ALine) {
-      FIndex.erase((*it)->Line);
-      it = FList.erase(it);
-    } else {
-      ++it;
+  for (Integer slot = FHead; slot >= 0;) {
+    TSlot& s = FSlots[static_cast<size_t>(slot)];
+    const Integer next = s.Next;
+    if (s.Line->Line >= ALine) {
+      TableRemove(s.Line->Line);
+      Unlink(slot);
+      s.Line->Clear();
+      s.Line->Line = -1;
+      FFree.push_back(slot);
+      --FCount;
     }
+    slot = next;
   }
 }
 
 void TTokenCache::Clear() {
-  FList.clear();
-  FIndex.clear();
+  FSlots.clear();
+  FFree.clear();
+  std::fill(FTable.begin(), FTable.end(), -1);
+  FHead = FTail = -1;
+  FCount = 0;
 }
 
 // ---- parser operations ----
@@ -196,9 +272,30 @@ void TParserImpl::EnsureLineParsed(Integer ALine) {
 }
 
 std::unique_ptr<TContextItem> TParserImpl::NewItem() {
-  auto item = std::make_unique<TContextItem>();
+  std::unique_ptr<TContextItem> item;
+  if (FSpareItems.empty()) {
+    item = std::make_unique<TContextItem>();
+  } else {
+    item = std::move(FSpareItems.back());
+    FSpareItems.pop_back();
+  }
   item->Serial = ++FSerial;
   return item;
+}
+
+void TParserImpl::PopItem() {
+  std::unique_ptr<TContextItem> item = std::move(FWork->Items.back());
+  FWork->Items.pop_back();
+  if (FSpareItems.size() >= kMaxSpareItems) return;
+  // Back to a new item's state; the code stream and the open-block list keep their storage.
+  TKivIntArray tail = std::move(item->SyntaxTail);
+  std::vector<TOpenBlock> blocks = std::move(item->OpenSyntaxBlocks);
+  *item = TContextItem();
+  tail.clear();
+  blocks.clear();
+  item->SyntaxTail = std::move(tail);
+  item->OpenSyntaxBlocks = std::move(blocks);
+  FSpareItems.push_back(std::move(item));
 }
 
 void TParserImpl::ParseTo(Integer ALine) {
@@ -276,12 +373,31 @@ void TParserImpl::AppendCode(TContextItem& AItem, TTokenProps* AToken, Integer A
   AppendCodeValue(AItem, code);
 }
 
+const TKivAttributesHolder& TParserImpl::TokenAttributes(const TContextItem& AItem, TTokenProps* AToken) {
+  const size_t slot = static_cast<size_t>(AItem.Serial) * 31 + static_cast<size_t>(AToken->ID);
+  TAttrsCacheEntry& e = FAttrsCache[slot & (kAttrsCacheSize - 1)];
+  if (e.Serial == AItem.Serial && e.Token == AToken) return e.Attrs;
+  return MergeTokenAttributes(AItem, AToken, e);
+}
+
+const TKivAttributesHolder& TParserImpl::MergeTokenAttributes(const TContextItem& AItem, TTokenProps* AToken,
+                                                              TAttrsCacheEntry& AEntry) {
+  if (AItem.DefaultAttributes.Custom && AToken->Attributes.Custom) {
+    // Both have custom tables: every merge makes a table of its own, so none is shared (and no
+    // entry is made for them).
+    FMergedAttrs = MergeAttributes(AItem.DefaultAttributes, false, AToken->Attributes);
+    return FMergedAttrs;
+  }
+  AEntry.Serial = AItem.Serial;
+  AEntry.Token = AToken;
+  AEntry.Attrs = MergeAttributes(AItem.DefaultAttributes, false, AToken->Attributes);
+  return AEntry.Attrs;
+}
+
 void TParserImpl::EmitToken(TTokenProps* AToken, Integer AStart, Integer AEnd, bool ACode) {
   if (AEnd <= AStart) return;
   TContextItem& item = FWork->LastItem();
-  if (FCurTokens)
-    FCurTokens->AddItem(AToken, MergeAttributes(item.DefaultAttributes, false, AToken->Attributes), AStart,
-                        AEnd - AStart);
+  if (FCurTokens) FCurTokens->AddItem(AToken, TokenAttributes(item, AToken), AStart, AEnd - AStart);
   if (ACode) AppendCode(item, AToken, AStart, AEnd);
 }
 
@@ -347,6 +463,17 @@ void TParserImpl::PushContext(TRule* ARule, const TMatchRec& AMatch) {
   item->SchemeEndRule = ARule;
   item->CheckEndParentContext =
       prev.CheckEndParentContext || (prev.SchemeEndRule && prev.SchemeEndRule->CloseInnerSchemesOnMatchEnd);
+  item->OuterEndAnsi = prev.OuterEndAnsi;
+  item->OuterEndUnicode = prev.OuterEndUnicode;
+  if (FWork->Count() > 1 && prev.EndOfScheme < 0 && prev.SchemeEndRule) {
+    if (prev.SchemeEndRule->NeedVariables()) {
+      item->OuterEndAnsi.IncludeAll();
+      item->OuterEndUnicode = true;
+    } else {
+      item->OuterEndAnsi.Merge(prev.SchemeEndRule->EndAcceptedAnsiChars);
+      item->OuterEndUnicode = item->OuterEndUnicode || prev.SchemeEndRule->EndAcceptUnicodeChars;
+    }
+  }
   item->EndOfScheme = ARule->IsBlockRule ? -1 : AMatch.Ends[0];
   item->Limit = prev.Limit;
   if (item->EndOfScheme >= 0 && (item->Limit < 0 || item->EndOfScheme < item->Limit))
@@ -376,13 +503,31 @@ void TParserImpl::PushContext(TRule* ARule, const TMatchRec& AMatch) {
 
 void TParserImpl::EndContext(Integer APos) {
   ProcessSyntaxTail(true);
-  if (FWork->Count() > 1) FWork->Items.pop_back();
+  if (FWork->Count() > 1) PopItem();
   while (FWork->Count() > 1 && FWork->LastItem().EndOfScheme >= 0 && APos >= FWork->LastItem().EndOfScheme) {
     EmitDefault(FPending, APos);
     FPending = std::max(FPending, APos);
     ProcessSyntaxTail(true);
-    FWork->Items.pop_back();
+    PopItem();
   }
+}
+
+bool TParserImpl::EndMayStart(const TRule& ARule, Integer APos) const {
+  const Integer k = APos - FLineStart;
+  return k >= static_cast<Integer>(FLineBuf.size()) || ARule.EndAccepts(FLineBuf[static_cast<size_t>(k)]);
+}
+
+bool TParserImpl::OuterEndMayStart(const TContextItem& ATop, Integer APos) const {
+  const Integer k = APos - FLineStart;
+  if (k >= static_cast<Integer>(FLineBuf.size())) return true;
+  const Char c = FLineBuf[static_cast<size_t>(k)];
+  return c <= 255 ? ATop.OuterEndAnsi.Contains(c) : ATop.OuterEndUnicode;
+}
+
+bool TParserImpl::EndPossible(const TContextItem& ATop, Integer APos) const {
+  if (ATop.EndOfScheme >= 0) return APos >= ATop.EndOfScheme;
+  return (ATop.SchemeEndRule && EndMayStart(*ATop.SchemeEndRule, APos)) ||
+         (ATop.CheckEndParentContext && OuterEndMayStart(ATop, APos));
 }
 
 // The end test at APos: the current context ends (or an enclosing block ends it).
@@ -400,7 +545,7 @@ bool TParserImpl::TryEnd(Integer& APos, Integer AEnd) {
   TRule* rule = top.SchemeEndRule;
   const Integer count = (top.Limit >= 0 ? std::min(top.Limit, AEnd) : AEnd) - APos;
   TMatchRec& match = FEndMatch;
-  if (rule && rule->MatchEnd(APos, std::max<Integer>(count, 0), 0, match)) {
+  if (rule && EndMayStart(*rule, APos) && rule->MatchEnd(APos, std::max<Integer>(count, 0), 0, match)) {
     EmitMatch(rule, 1, match);
     APos = std::max(APos, match.Ends[0]);
     std::vector<TKivString> vars = top.Variables;
@@ -421,10 +566,13 @@ bool TParserImpl::TryEnd(Integer& APos, Integer AEnd) {
     }
     return true;
   }
-  if (!top.CheckEndParentContext) return false;
+  if (!top.CheckEndParentContext || !OuterEndMayStart(top, APos)) return false;
   for (Integer k = FWork->Count() - 2; k >= 1; --k) {
     TContextItem& outer = *FWork->Items[static_cast<size_t>(k)];
     if (outer.EndOfScheme >= 0 || !outer.SchemeEndRule) continue;
+    // An end pattern without variables has fixed first codes: a position none of them starts
+    // needs neither the binding nor the match.
+    if (!EndMayStart(*outer.SchemeEndRule, APos) && !outer.SchemeEndRule->NeedVariables()) continue;
     BindEndRule(outer);
     const Integer c = (outer.Limit >= 0 ? std::min(outer.Limit, AEnd) : AEnd) - APos;
     const bool ends = outer.SchemeEndRule->MatchEnd(APos, std::max<Integer>(c, 0), 0, match);
@@ -494,8 +642,9 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
       stalls = 0;
     }
     const bool stalled = stalls >= kMaxStalls;
-    // a. end test
-    if (!stalled && FWork->Count() > 1 && !wasTried(FWork->LastItem().SchemeEndRule, true)) {
+    // a. end test (when it can succeed here: TryEnd does nothing otherwise)
+    if (!stalled && FWork->Count() > 1 && EndPossible(FWork->LastItem(), i) &&
+        !wasTried(FWork->LastItem().SchemeEndRule, true)) {
       const TTried k = key(FWork->LastItem().SchemeEndRule, true);
       const Integer before = i;
       if (TryEnd(i, lim)) {
@@ -513,13 +662,15 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
         stalled ? nullptr
                 : FWork->LastItem().Scheme->RulesHash.GetRuleChain(i == lim ? 0 : FLineBuf[static_cast<size_t>(i - s)]);
     bool matched = false;
+    // The context stack stays as it is until a rule matches.
+    const Integer topLimit = FWork->LastItem().Limit;
+    const Integer limit = topLimit >= 0 ? std::min(topLimit, lim) : lim;
+    const bool full = FWork->Count() >= kMaxContextDepth;
+    if (limit < i) chain = nullptr;
     for (TRuleRef* ref = chain; ref; ref = ref->Next) {
       TRule* rule = ref->Rule;
       if (wasTried(rule, false)) continue;
-      const TContextItem& top = FWork->LastItem();
-      const Integer limit = top.Limit >= 0 ? std::min(top.Limit, lim) : lim;
-      if (limit < i) continue;
-      if (rule->InnerScheme && FWork->Count() >= kMaxContextDepth) continue;
+      if (full && rule->InnerScheme) continue;
       if (!rule->Match(i, limit - i, state, match)) continue;
       const TTried k = key(rule, false);
       const Integer before = i;
@@ -554,6 +705,13 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
     if (i == lim) break;
     ++i;
     state &= ~psLineStart;
+    // The positions before the line's end where no rule starts and the end test cannot succeed
+    // change nothing: they are passed over here.
+    const TContextItem& top = FWork->LastItem();
+    const TRulesHash& rules = top.Scheme->RulesHash;
+    const bool nested = FWork->Count() > 1;
+    while (i < lim && !rules.GetRuleChain(FLineBuf[static_cast<size_t>(i - s)]) && !(nested && EndPossible(top, i)))
+      ++i;
   }
   // 3. the line's end
   EmitDefault(FPending, lim);
@@ -562,7 +720,7 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
   ProcessSyntaxTail(ALastLine, ALastLine);
   while (FWork->Count() > 1 && FWork->LastItem().EndOfScheme >= 0 && e >= FWork->LastItem().EndOfScheme) {
     ProcessSyntaxTail(true);
-    FWork->Items.pop_back();
+    PopItem();
   }
   MarkPendingNodes();
 }

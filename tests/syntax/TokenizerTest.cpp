@@ -1,6 +1,8 @@
 // The incremental tokenizer: tokens of the Mini and C schemes, errors, saved contexts, bounded
 // work on hostile schemes, document integration and a differential test against fresh parsers.
+#include <algorithm>
 #include <chrono>
+#include <list>
 #include <random>
 
 #include "SyntaxTestSupport.h"
@@ -394,6 +396,52 @@ TEST_F(TokenizerTest, IncrementalEqualsFresh) {
   for (Integer l : order) byLine[static_cast<size_t>(l)] = Snapshot(ordered.GetParsedLine(l));
   std::shuffle(order.begin(), order.end(), rng);
   for (Integer l : order) ASSERT_EQ(Snapshot(shuffled.GetParsedLine(l)), byLine[static_cast<size_t>(l)]) << l;
+}
+
+// The token-line cache against a list in use order: which lines it holds, which one it recycles
+// and what KillFrom drops, over random operations with small and large line numbers.
+TEST(TokenCacheTest, BehavesAsAListInUseOrder) {
+  std::mt19937 rng(77);
+  for (Integer maxCount : {1, 3, 21, 201}) {
+    TTokenCache cache(maxCount);
+    std::list<Integer> model;  // most recently used first
+    const Integer range = maxCount * 3 + 5;
+    for (int step = 0; step < 20000; ++step) {
+      const Integer base = (step / 5000) * 1000000;  // later rounds use large line numbers
+      const Integer line = base + static_cast<Integer>(rng() % static_cast<unsigned>(range));
+      const auto it = std::find(model.begin(), model.end(), line);
+      switch (rng() % 8) {
+        case 0:
+          if (rng() % 4 == 0) {
+            const Integer from = base + static_cast<Integer>(rng() % static_cast<unsigned>(range));
+            cache.KillFrom(from);
+            model.remove_if([from](Integer l) { return l >= from; });
+          }
+          break;
+        case 1:
+        case 2:
+        case 3: {
+          TTokenLine* got = cache.GetLine(line);
+          ASSERT_EQ(got != nullptr, it != model.end()) << maxCount << " step " << step;
+          if (got) {
+            ASSERT_EQ(got->Line, line);
+            model.splice(model.begin(), model, it);
+          }
+          break;
+        }
+        default:
+          if (it != model.end()) break;
+          ASSERT_EQ(cache.CreateLine(line, nullptr)->Line, line);
+          if (static_cast<Integer>(model.size()) >= maxCount) model.pop_back();
+          model.push_front(line);
+      }
+      ASSERT_EQ(cache.Count(), static_cast<Integer>(model.size()));
+      if (step % 500 != 499) continue;
+      for (Integer l = base; l < base + range; ++l)
+        ASSERT_EQ(cache.HasLine(l), std::find(model.begin(), model.end(), l) != model.end())
+            << maxCount << " step " << step << " line " << l;
+    }
+  }
 }
 
 }  // namespace

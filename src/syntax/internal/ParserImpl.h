@@ -2,6 +2,7 @@
 // sources) the incremental tokenizer with its caches.
 #pragma once
 
+#include <array>
 #include <map>
 #include <memory>
 #include <set>
@@ -138,15 +139,34 @@ class TParserImpl {
   void CheckLine(Integer ALine) const;
   void ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine);
   bool TryEnd(Integer& APos, Integer AEnd);
+  // The end rules' first-code test on the line being parsed (the one their end match makes
+  // first): false when no end match of ARule, as bound now, can start at APos.
+  bool EndMayStart(const TRule& ARule, Integer APos) const;
+  // The same test for the end patterns of the contexts enclosing ATop.
+  bool OuterEndMayStart(const TContextItem& ATop, Integer APos) const;
+  // False when TryEnd at APos, with ATop the current context, cannot end anything.
+  bool EndPossible(const TContextItem& ATop, Integer APos) const;
   void EndContext(Integer APos);
   void PushContext(TRule* ARule, const TMatchRec& AMatch);
   void BindEndRule(TContextItem& AItem);
   void EmitMatch(TRule* ARule, Integer APart, const TMatchRec& AMatch);
   void EmitDefault(Integer AStart, Integer AEnd);
   void EmitToken(TTokenProps* AToken, Integer AStart, Integer AEnd, bool ACode);
+  // The runtime attributes of AToken in context AItem (its default attributes merged with the
+  // token's), valid until the next call.
+  const TKivAttributesHolder& TokenAttributes(const TContextItem& AItem, TTokenProps* AToken);
+  struct TAttrsCacheEntry;
+  // TokenAttributes when the cache has no entry: merges and, where it may, fills AEntry.
+  const TKivAttributesHolder& MergeTokenAttributes(const TContextItem& AItem, TTokenProps* AToken,
+                                                   TAttrsCacheEntry& AEntry);
   void AppendCode(TContextItem& AItem, TTokenProps* AToken, Integer AStart, Integer AEnd);
   void AppendCodeValue(TContextItem& AItem, Integer ACode);
+  // A new context item: a spare one when there is one. PopItem drops the working context's
+  // last item and keeps it as a spare.
   std::unique_ptr<TContextItem> NewItem();
+  void PopItem();
+  static constexpr size_t kMaxSpareItems = 16;
+  std::vector<std::unique_ptr<TContextItem>> FSpareItems;
   // Syntax blocks and the fold tree (in the folding sources). ProcessSyntaxTail matches the
   // current context's code stream; with AClosing its open blocks are closed at the end, except
   // at the document's end (AAtDocumentEnd) when the stream is empty: those blocks stay open.
@@ -176,6 +196,16 @@ class TParserImpl {
   std::vector<Char> FLineBuf;
   std::vector<TTokenLineItem> FMarkItems;  // MarkTokens' spare copy of a line's tokens
   TMatchRec FEndMatch;                      // the end tests' match, filled by a match only
+  // Merged token attributes by (context serial, token): a context's default attributes never
+  // change, and its serial is never given to another context.
+  struct TAttrsCacheEntry {
+    uint64_t Serial = 0;
+    const TTokenProps* Token = nullptr;
+    TKivAttributesHolder Attrs;
+  };
+  static constexpr size_t kAttrsCacheSize = 128;  // a power of two
+  std::array<TAttrsCacheEntry, kAttrsCacheSize> FAttrsCache;
+  TKivAttributesHolder FMergedAttrs;  // TokenAttributes' answer when it is not cached
   uint64_t FSerial = 0;
   // Per-line state
   std::unique_ptr<TParserContext> FWork;

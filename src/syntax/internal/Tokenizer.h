@@ -2,9 +2,7 @@
 // token-line cache.
 #pragma once
 
-#include <list>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "internal/SchemeModel.h"
@@ -27,6 +25,10 @@ struct TOpenBlock {
 class TContextItem {
  public:
   bool CheckEndParentContext = false;
+  // The codes an end match of an enclosing block-opened context (below this one, above the root)
+  // can start with; all codes when one of their end patterns has variables.
+  TKivSetOfByte OuterEndAnsi;
+  bool OuterEndUnicode = false;
   Integer EndOfScheme = -1;  // where a Regex-opened scheme ends; -1 for block-opened ones
   Integer Limit = -1;        // the nearest EndOfScheme of this item and the enclosing ones
   TScheme* Scheme = nullptr;
@@ -42,6 +44,8 @@ class TContextItem {
   Integer PartBlockLastLine = -1;
   TKivAttributesHolder DefaultAttributes;
   std::vector<TOpenBlock> OpenSyntaxBlocks;
+  // Open blocks that capture and have neither a node nor DontCreateNode yet.
+  Integer WaitingNodes = 0;
   // Texts of the start match's groups of the block that opened the context (a group that did
   // not take part is unset).
   std::vector<TKivString> Variables;
@@ -107,22 +111,43 @@ class TTokenLine : public TKivEditParsedLine {
   std::vector<TTokenLineItem> FTokens;
 };
 
-// The most recently used token lines, at most MaxCount of them.
+// The most recently used token lines, at most MaxCount of them. The lines sit in slots linked in
+// the order of use and are found through an open-addressing table of line numbers, so finding,
+// creating and recycling a line allocate nothing once the slots exist.
 class TTokenCache {
  public:
-  explicit TTokenCache(Integer AMaxCount) : MaxCount(AMaxCount) {}
+  explicit TTokenCache(Integer AMaxCount);
   TTokenLine* GetLine(Integer ALine);
-  bool HasLine(Integer ALine) const { return FIndex.count(ALine) != 0; }
+  bool HasLine(Integer ALine) const { return Find(ALine) >= 0; }
   // A cleared line for ALine: a free one, a new one while fewer than MaxCount exist, or the least
   // recently used one.
   TTokenLine* CreateLine(Integer ALine, TKivCharSeq* AChars);
   void KillFrom(Integer ALine);
   void Clear();
-  Integer Count() const { return static_cast<Integer>(FList.size()); }
+  Integer Count() const { return FCount; }
 
   const Integer MaxCount;
 
  private:
-  std::list<std::unique_ptr<TTokenLine>> FList;  // most recently used first
-  std::unordered_map<Integer, std::list<std::unique_ptr<TTokenLine>>::iterator> FIndex;
+  struct TSlot {
+    std::unique_ptr<TTokenLine> Line;
+    Integer Prev = -1;  // the slot used more recently, -1 for the first
+    Integer Next = -1;  // the slot used less recently, -1 for the last
+  };
+  // Fibonacci hashing: neighbouring lines land far apart, so the runs of full buckets stay short.
+  size_t Home(Integer ALine) const { return (static_cast<uint32_t>(ALine) * 2654435769u) >> FShift; }
+  Integer Find(Integer ALine) const;  // the slot holding ALine, or -1
+  void Unlink(Integer ASlot);
+  void PushFront(Integer ASlot);
+  void TableAdd(Integer ASlot);
+  void TableRemove(Integer ALine);
+
+  std::vector<TSlot> FSlots;
+  std::vector<Integer> FFree;   // slots holding no line
+  std::vector<Integer> FTable;  // slot per bucket, -1 when empty; at most a quarter full
+  size_t FMask = 0;
+  int FShift = 0;
+  Integer FHead = -1;  // the most recently used slot
+  Integer FTail = -1;  // the least recently used slot
+  Integer FCount = 0;
 };

@@ -434,53 +434,76 @@ bool TRegexMatcher::MatchBranch(TKivRegexNode* AScan) {
 }
 
 bool TRegexMatcher::MatchDirect() {
+  // The units MatchPrim would spend on the same steps are added up here and charged at the end
+  // (or when the attempt fails): nothing in this shape can run away, since every step moves
+  // forward or backward over the input once.
+  int64_t units = CStepCost;  // the step into the program
+  if (E.FMatchPrimDepth >= CMaxMatchDepth) E.Error(reeRecursionLimit);
   Integer& pos = E.FReginput;
-  TDepthGuard guard(E);
+  const Integer inStart = E.FInputStart, inEnd = E.FInputEnd;
+  const TKivCharSet& word = E.FWordCharsSet;
+  auto isBoundary = [&](Integer APos) {
+    const bool prevWord = APos > inStart && word.Contains(Code(APos - 1));
+    const bool curWord = APos < inEnd && word.Contains(Code(APos));
+    return prevWord != curWord;
+  };
+  auto fail = [&]() {
+    E.Spend(units);
+    return false;
+  };
   // Boundary tests from ANode on until the end node, each a node step; true at the end node.
   auto bounds = [&](const TKivRegexNode* ANode) {
     for (; ANode->Op != opEND; ANode = ANode->NextOp) {
-      E.Spend(CNodeCost);
-      if (IsBoundary(pos) != (ANode->Op == opBOUND)) return false;
+      units += CNodeCost;
+      if (isBoundary(pos) != (ANode->Op == opBOUND)) return false;
     }
-    E.Spend(CNodeCost);
+    units += CNodeCost;
     return true;
   };
-  E.Spend(CNodeCost);  // the one branch
+  units += CNodeCost;  // the one branch
   const TKivRegexNode* scan = E.FProgrammFirst->NextNode;
   for (; scan->Op == opBOUND || scan->Op == opNOTBOUND; scan = scan->NextOp) {
-    E.Spend(CNodeCost);
-    if (IsBoundary(pos) != (scan->Op == opBOUND)) return false;
+    units += CNodeCost;
+    if (isBoundary(pos) != (scan->Op == opBOUND)) return fail();
   }
   if (scan->Op != opSTAR && scan->Op != opPLUS && scan->Op != opBRACES) {
-    E.Spend(CNodeCost);
-    if (!MatchOneCode(scan)) return false;
+    units += CNodeCost;
+    if (!MatchOneCode(scan)) return fail();
     scan = scan->NextOp;
   }
-  if (scan->Op != opSTAR && scan->Op != opPLUS && scan->Op != opBRACES) return bounds(scan);
+  if (scan->Op != opSTAR && scan->Op != opPLUS && scan->Op != opBRACES) {
+    const bool r = bounds(scan);
+    E.Spend(units);
+    return r;
+  }
   // A greedy repeat as MatchRepeat runs it: the longest count first, then each shorter one.
-  E.Spend(CNodeCost);
+  units += CNodeCost;
+  E.Spend(units);  // the repeat counts (and charges) its codes itself
+  units = 0;
   const Integer bmin = scan->Op == opSTAR ? 0 : scan->Op == opPLUS ? 1 : scan->MinBrace;
   const Integer bmax = scan->Op == opBRACES ? scan->MaxBrace : RegExprInfinity;
   const TKivRegexNode* const next = scan->NextOp;
   const Integer start = pos;
   Integer unit;
   const Integer count = RegRepeat(scan->NextNode, bmax, unit);
-  if (start + count == E.FInputEnd) E.FNeedMore = true;
+  if (start + count == inEnd) E.FNeedMore = true;
+  E.FSavedReginput = -1;
   for (Integer c = count; c >= bmin; --c) {
     pos = start + c;
-    E.Spend(CTryCost);
-    E.FSavedReginput = -1;
+    units += CTryCost;
     if (next->Op == opEND) {
-      E.Spend(CStepCost + CNodeCost);
+      units += CStepCost + CNodeCost;
+      E.Spend(units);
       return true;
     }
-    if (c == bmin) return bounds(next);  // the last count goes on in this frame
-    TDepthGuard step(E);
-    if (bounds(next)) return true;
+    if (c != bmin) units += CStepCost;  // a shorter count is a step of its own
+    if (bounds(next)) {
+      E.Spend(units);
+      return true;
+    }
   }
   pos = start;
-  E.FSavedReginput = -1;
-  return false;
+  return fail();
 }
 
 bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {

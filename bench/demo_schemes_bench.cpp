@@ -2,8 +2,10 @@
 // HTML page with embedded style sheets and scripts with "HTML", through MarkTokens as a view
 // asks for them, from a freshly refreshed parser. Throughput in MB/s of CPU time.
 // (Run bench/make_corpus first; without it the C text is built in memory from /usr/include.)
+// KIV_HTML_BYTES sets the size of the HTML text (5000000 by default), e.g. for a profiler run.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -67,7 +69,9 @@ std::string BuildHtmlText() {
 </div>
 )";
   std::string out = "<!DOCTYPE html>\n<html>\n<body>\n";
-  while (out.size() < 5000000) out += section;
+  const char* lim = std::getenv("KIV_HTML_BYTES");
+  const size_t size = lim ? std::stoul(lim) : 5000000;
+  while (out.size() < size) out += section;
   return out + "</body>\n</html>\n";
 }
 

@@ -372,4 +372,5 @@ void TKivRegExp::ComputeOptimisation() {
         Error(reeMatchPrimMemoryCorruption);
     }
   }
+  ComputeLead();
 }

@@ -232,7 +232,8 @@ enum : Integer {
   roNextLiteral = 16,  // repeats and counted loops skip counts not followed by the next literal's code,
                        // branches the alternatives whose first literal or set rules out the code
   roDirectRun = 32,    // a program of word-boundary tests and one-code sets runs without recursion
-  roAll = 63,
+  roLeadFilter = 64,   // an anchored attempt first tests the fixed start every match begins with
+  roAll = 127,
 };
 
 // Global defaults of new engines.
@@ -470,9 +471,14 @@ class TKivRegExp {
   template <class TSearch>
   bool RunSearch(TSearch ASearch);
   // The one attempt of an anchored search at AOffset (before FInputEnd or at it), after the
-  // first-code test.
+  // first-code test and the lead's.
   bool AnchoredAttempt(Integer AOffset, Integer AOptimizations);
   bool SearchFrom(Integer AOffset, bool AWantNeedMore);
+  // The lead of the program (FLead), built with the optimisation data.
+  void ComputeLead();
+  // Whether the lead rules out a match from APos (the input bounds set); the codes read for a
+  // rejection count as work.
+  bool LeadRejects(Integer APos);
   bool TryAt(Integer APos);
   Integer FindStart(Integer APos);
   Integer SearchLiteral(Integer APos);
@@ -552,6 +558,15 @@ class TKivRegExp {
   // The program starts with an unbounded simple repeat of FScanStart and has no groups: an
   // attempt that failed from a position fails from every later position of the same run.
   bool FRunStart = false;
+  // The lead: the tests every match passes first, in order, each at a position it alone
+  // determines (boundary tests, one-code sets, the codes of literals, greedy repeats that must
+  // stop at the first code outside their set). Empty when there is nothing worth testing.
+  struct TLeadStep {
+    Integer Kind;                         // lk... in RegexLead.cpp
+    Integer Code = -1, Other = -1;        // a literal's code in either case
+    const TKivRegexNode* Node = nullptr;  // a one-code set or a repeat
+  };
+  std::vector<TLeadStep> FLead;
   Integer FOptimizations = roAll;
   int64_t FStepLimit = KivRegDefaultStepLimit;
 

@@ -363,6 +363,7 @@ void TKivRegExp::FreeProgram() {
   FRegStart = nullptr;
   FRegmustExact = nullptr;
   FRegAnch = false;
+  FLead.clear();
   FExprIsCompiled = false;
   FVarsOptsOk = false;
 }

@@ -405,4 +405,5 @@ void TKivRegExp::ComputeOptimisation() {
         Error(reeMatchPrimMemoryCorruption);
     }
   }
+  ComputeLead();
 }

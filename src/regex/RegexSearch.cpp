@@ -223,6 +223,7 @@ bool TKivRegExp::AnchoredAttempt(Integer AOffset, Integer AOptimizations) {
     const Integer c = raw ? Integer(raw[AOffset - FInput->IdxStart()]) : FInput->GetCode(AOffset);
     if ((c < 0 || c > 255) ? !FFirstCharSetHasUnicode : !FFirstCharSet.Contains(c)) return false;
   }
+  if ((AOptimizations & roLeadFilter) && !FLead.empty() && LeadRejects(AOffset)) return false;
   return TryAt(AOffset);
 }
 

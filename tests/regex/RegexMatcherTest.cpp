@@ -751,7 +751,8 @@ TEST(RegexMatcher, OptimisationsNeverChangeResults) {
                                   roAll & ~roMustHave,
                                   roAll & ~roAnchor,
                                   roAll & ~roNextLiteral,
-                                  roAll & ~roDirectRun};
+                                  roAll & ~roDirectRun,
+                                  roAll & ~roLeadFilter};
     const Integer opts = optionSets[rng() % std::size(optionSets)];
     // The default budget, or one small enough to end some of these searches.
     const int64_t budgets[] = {KivRegDefaultStepLimit, 400, 2000};
@@ -780,7 +781,8 @@ TEST(RegexMatcher, OptimisationsNeverChangeResults) {
     }
     const std::string where = "seed " + std::to_string(seed) + " round " + std::to_string(round) +
                               " pattern " + KivToUtf8(pattern) + " /" + KivToUtf8(mods) + " on \"" +
-                              KivToUtf8(subject) + "\" budget " + std::to_string(budget);
+                              KivToUtf8(subject) + "\" budget " + std::to_string(budget) +
+                              " optimisations " + std::to_string(opts);
     // Optimisations only save work: where the plain search keeps within the budget, so does
     // the optimised one.
     if (errors[0] == reeStepLimit) {
@@ -933,6 +935,78 @@ TEST(RegexMatcher, DirectScansMatchWindowedPlainSearch) {
     ASSERT_EQ(results[0], results[1]) << "seed " << seed << " round " << round << " pattern "
                                       << KivToUtf8(pattern) << (ci ? " /i" : "") << " window " << window;
   }
+}
+
+namespace {
+
+// A pattern that begins with what the lead filter tests (boundaries, sets, literals, greedy
+// repeats before a set or literal, groups around them), then anything.
+TKivString RandomLeadPattern(std::mt19937& ARng) {
+  static const char16_t* const CPieces[] = {
+      u"\\b",  u"\\B",   u"^",     u"\\s*",     u"\\s+",   u" *",    u"[ \\t]{2,3}", u"a",    u"ab",
+      u"#",    u"(?i)b", u"\\d",   u"\\D",      u"\\w+",   u"x+",    u"[(,=:]",      u"(\\s*)", u"(/)",
+      u"[^a]", u"\\d*",  u"[ax]*", u"[a-c]{1}", u"(?:ab)", u"a{0,2}", u"(?i)A+",     u"\\n*", u"[\\d\\n]+",
+  };
+  static const char16_t* const CTails[] = {u"",          u"(x|ab)",     u"(?=.*a$)", u"(#.*)", u"\\1",
+                                           u"[a-z]+?b", u"(mailto:)?a", u".",        u"$",     u"b*?"};
+  TKivString p;
+  const int pieces = 1 + ARng() % 5;
+  for (int i = 0; i < pieces; ++i) p += CPieces[ARng() % std::size(CPieces)];
+  return p + CTails[ARng() % std::size(CTails)];
+}
+
+}  // namespace
+
+// Anchored attempts with the lead filter and without it: the same result, groups, need-more
+// and errors at every offset and count, over a string's units and through a small window. The
+// filter must also save work in many of them, or it never rejects.
+TEST(RegexMatcher, LeadFilterNeverChangesAnchoredResults) {
+  KIV_TEST_SEED(seed);
+  std::mt19937 rng(seed);
+  int compared = 0, saved = 0;
+  for (int round = 0; round < 2000; ++round) {
+    const TKivString pattern = rng() % 4 == 0 ? RandomPattern(rng) : RandomLeadPattern(rng);
+    TKivString subject;
+    const int len = rng() % 14;
+    for (int i = 0; i < len; ++i) subject.push_back(u"ab xA1#(/\t\n\u0416"[rng() % 12]);
+    const bool ci = rng() % 3 == 0;
+    const bool windowed = rng() % 3 == 0;
+    std::string results[2];
+    int64_t steps[2] = {0, 0};
+    for (int k = 0; k < 2; ++k) {
+      TKivRegExp re;
+      re.SetModifierA(true);
+      re.SetModifierI(ci);
+      re.SetOptimizations(k == 0 ? roAll : roAll & ~roLeadFilter);
+      TWindowedUnits units(subject, 6);
+      try {
+        re.SetExpression(pattern);
+        if (windowed)
+          re.SetInputSource(&units);
+        else
+          re.SetInputText(subject);
+        const Integer base = windowed ? 0 : 1;
+        for (Integer off = base; off <= base + len; ++off)
+          for (Integer count : {Integer(-1), Integer(1), Integer(3)}) {
+            bool needMore = false;
+            const bool r = count == 3 ? re.ExecAt(off, count) : re.ExecAt(off, count, needMore);
+            results[k] += Describe(re, r) + (needMore ? "+" : "") + " ";
+            steps[k] += re.StepsUsed();
+          }
+      } catch (const EKivRegExprError& e) {
+        results[k] += "error " + std::to_string(e.ErrorCode);
+      }
+      re.SetInputSource(nullptr);
+    }
+    ASSERT_EQ(results[0], results[1]) << "round " << round << " pattern " << KivToUtf8(pattern) << (ci ? " /i" : "")
+                                      << " on \"" << KivToUtf8(subject) << "\""
+                                      << (windowed ? " windowed" : "");
+    ++compared;
+    ASSERT_LE(steps[0], steps[1]) << KivToUtf8(pattern);  // a pass costs nothing extra
+    if (steps[0] < steps[1]) ++saved;
+  }
+  EXPECT_GT(compared, 1500);
+  EXPECT_GT(saved, 300);  // the filter does reject
 }
 
 TEST(RegexMatcher, FirstCodeSets) {

@@ -22,19 +22,7 @@ bool IsZeroWidthOp(TKivREOp AOp) {
 }
 
 bool IsRepeatOrLoop(TKivREOp AOp) {
-  switch (AOp) {
-    case opSTAR:
-    case opPLUS:
-    case opBRACES:
-    case opSTARNG:
-    case opPLUSNG:
-    case opBRACESNG:
-    case opLOOP:
-    case opLOOPNG:
-      return true;
-    default:
-      return false;
-  }
+  return IsSimpleRepeat(AOp) || AOp == opLOOP || AOp == opLOOPNG;
 }
 
 // Whether a simple repeat's operand can match the empty string at run time.

@@ -696,6 +696,14 @@ TEST(RegexMatcher, BoyerMooreSearch) {
 
 namespace {
 
+// A subject of 0 to 13 codes drawn from AAlphabet.
+TKivString RandomSubject(std::mt19937& ARng, std::u16string_view AAlphabet) {
+  TKivString s;
+  const int len = ARng() % 14;
+  for (int i = 0; i < len; ++i) s.push_back(AAlphabet[ARng() % AAlphabet.size()]);
+  return s;
+}
+
 // A random pattern from pieces of the dialect; many are invalid and get skipped.
 TKivString RandomPattern(std::mt19937& ARng) {
   static const char16_t* const CAtoms[] = {
@@ -738,9 +746,8 @@ TEST(RegexMatcher, OptimisationsNeverChangeResults) {
   int compared = 0, budgetEnded = 0;
   for (int round = 0; round < 3000; ++round) {
     TKivString pattern = RandomPattern(rng);
-    TKivString subject;
-    int len = rng() % 14;
-    for (int i = 0; i < len; ++i) subject.push_back(u"abcxyz A1\n\r"[rng() % 11]);
+    const TKivString subject = RandomSubject(rng, u"abcxyz A1\n\r");
+    const int len = static_cast<int>(subject.size());
     TKivString mods = (rng() % 3 == 0 ? u"i" : u"");
     if (rng() % 3 == 0) mods += u"m";
     if (rng() % 3 == 0) mods += u"-s";
@@ -966,9 +973,8 @@ TEST(RegexMatcher, LeadFilterNeverChangesAnchoredResults) {
   int compared = 0, saved = 0;
   for (int round = 0; round < 2000; ++round) {
     const TKivString pattern = rng() % 4 == 0 ? RandomPattern(rng) : RandomLeadPattern(rng);
-    TKivString subject;
-    const int len = rng() % 14;
-    for (int i = 0; i < len; ++i) subject.push_back(u"ab xA1#(/\t\n\u0416"[rng() % 12]);
+    const TKivString subject = RandomSubject(rng, u"ab xA1#(/\t\n\u0416");
+    const int len = static_cast<int>(subject.size());
     const bool ci = rng() % 3 == 0;
     const bool windowed = rng() % 3 == 0;
     std::string results[2];

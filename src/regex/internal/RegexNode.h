@@ -53,6 +53,11 @@ inline bool IsClose(TKivREOp AOp) {
   return AOp >= opCLOSE && AOp < opCLOSE + KivRegMaxSubExp;
 }
 
+// A simple repeat of one operand node: greedy or lazy *, + or {n,m}.
+inline bool IsSimpleRepeat(TKivREOp AOp) {
+  return (AOp >= opSTAR && AOp <= opPLUS) || AOp == opBRACES || (AOp >= opSTARNG && AOp <= opBRACESNG);
+}
+
 // The printable name of an opcode, or empty for a code without one.
 TKivString KivRegexOpName(TKivREOp AOp);
 

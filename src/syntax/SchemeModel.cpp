@@ -102,17 +102,22 @@ void TRulesHash::AddTo(TRuleRef*& AChain, TRuleBase* ARuleBase, TRule* ARule, TS
   FCells.push_back(std::move(cell));
 }
 
-void TRulesHash::AddRule(TRuleBase* ARuleBase, TRule* ARule, TSyntaxBlock* ASynBlock) {
+void TRulesHash::AddToChains(TChains& AChains, TRuleBase* ARuleBase, TRule* ARule, TSyntaxBlock* ASynBlock) {
   for (Integer c = 0; c < 256; ++c)
     if (ARuleBase->AcceptedAnsiChars.Contains(c))
-      AddTo(FAnsiHash[static_cast<size_t>(c)], ARuleBase, ARule, ASynBlock);
-  if (ARuleBase->AcceptUnicodeChars) AddTo(FUnicodeRules, ARuleBase, ARule, ASynBlock);
+      AddTo(AChains.Ansi[static_cast<size_t>(c)], ARuleBase, ARule, ASynBlock);
+  if (ARuleBase->AcceptUnicodeChars) AddTo(AChains.Unicode, ARuleBase, ARule, ASynBlock);
+}
+
+void TRulesHash::AddRule(TRuleBase* ARuleBase, TRule* ARule, TSyntaxBlock* ASynBlock) {
+  AddToChains(FAll, ARuleBase, ARule, ASynBlock);
+  if (!ARule || !ARule->LineBound) AddToChains(FAfterLineStart, ARuleBase, ARule, ASynBlock);
   ++Count;
 }
 
 void TRulesHash::Clear() {
-  FAnsiHash.fill(nullptr);
-  FUnicodeRules = nullptr;
+  FAll = TChains();
+  FAfterLineStart = TChains();
   FCells.clear();
   Count = 0;
 }

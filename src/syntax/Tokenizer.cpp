@@ -660,7 +660,8 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
     if (i == lim && lim < e) break;  // the rest of an over-long line is not tokenized
     TRuleRef* chain =
         stalled ? nullptr
-                : FWork->LastItem().Scheme->RulesHash.GetRuleChain(i == lim ? 0 : FLineBuf[static_cast<size_t>(i - s)]);
+                : FWork->LastItem().Scheme->RulesHash.GetRuleChain(i == lim ? 0 : FLineBuf[static_cast<size_t>(i - s)],
+                                                                   (state & psLineStart) != 0);
     bool matched = false;
     // The context stack stays as it is until a rule matches.
     const Integer topLimit = FWork->LastItem().Limit;
@@ -710,7 +711,8 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
     const TContextItem& top = FWork->LastItem();
     const TRulesHash& rules = top.Scheme->RulesHash;
     const bool nested = FWork->Count() > 1;
-    while (i < lim && !rules.GetRuleChain(FLineBuf[static_cast<size_t>(i - s)]) && !(nested && EndPossible(top, i)))
+    while (i < lim && !rules.GetRuleChain(FLineBuf[static_cast<size_t>(i - s)], false) &&
+           !(nested && EndPossible(top, i)))
       ++i;
   }
   // 3. the line's end

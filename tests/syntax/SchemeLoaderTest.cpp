@@ -237,6 +237,9 @@ TEST_F(LoaderTest, MatchRecordKeepsOuterGroups) {
   TMatchRec m;
   EXPECT_FALSE(Impl.RootScheme()->FRules[0]->Match(0, 1, 0, m));
   EXPECT_TRUE(Impl.RootScheme()->FRules[0]->Match(0, 1, psLineStart, m));
+  // After a line's start the rule is not even looked at.
+  EXPECT_NE(Impl.RootScheme()->RulesHash.GetRuleChain(u'a', true), nullptr);
+  EXPECT_EQ(Impl.RootScheme()->RulesHash.GetRuleChain(u'a', false), nullptr);
 }
 
 TEST_F(LoaderTest, TokenRegistryAndIntCodes) {

@@ -133,6 +133,8 @@ class TRule : public TRuleBase {
   TRule* ChainedBlockRule = nullptr;
   TKivString ChainedBlockRuleName;
   bool IsBlockRule = false;
+  // Matches only at the start of a line (the parser state psLineStart).
+  bool LineBound = false;
   // The context whose variables the end pattern is bound to (its serial).
   uint64_t FBoundSerial = 0;
 };
@@ -148,7 +150,6 @@ class TRegexRule : public TRule {
 
   std::unique_ptr<TKivRegExp> StartRegex;
   std::unique_ptr<TKivRegExp> EndRegex;
-  bool LineBound = false;
 
  private:
   bool Run(TKivRegExp& ARegex, Integer APart, Integer AStart, Integer ACount, TMatchRec& AMatch);
@@ -185,20 +186,29 @@ struct TRuleRef {
 
 // Rules chained by the codes a match can start with, each chain by descending priority (a new
 // rule goes after the rules of equal or higher priority). Codes above 255 share one chain.
+// A second set of chains leaves out the rules that match only at a line's start, for the
+// positions after it: there such a rule never matches, and a code whose only rules are of that
+// kind (the blanks before a preprocessor directive) has no chain at all.
 class TRulesHash {
  public:
   void AddRule(TRuleBase* ARuleBase, TRule* ARule, TSyntaxBlock* ASynBlock);
-  TRuleRef* GetRuleChain(Integer ACode) const {
-    return ACode >= 0 && ACode <= 255 ? FAnsiHash[static_cast<size_t>(ACode)] : FUnicodeRules;
+  TRuleRef* GetRuleChain(Integer ACode, bool ALineStart = true) const {
+    const TChains& t = ALineStart ? FAll : FAfterLineStart;
+    return ACode >= 0 && ACode <= 255 ? t.Ansi[static_cast<size_t>(ACode)] : t.Unicode;
   }
   void Clear();
   Integer Count = 0;
 
  private:
+  struct TChains {
+    std::array<TRuleRef*, 256> Ansi{};
+    TRuleRef* Unicode = nullptr;
+  };
   void AddTo(TRuleRef*& AChain, TRuleBase* ARuleBase, TRule* ARule, TSyntaxBlock* ASynBlock);
+  void AddToChains(TChains& AChains, TRuleBase* ARuleBase, TRule* ARule, TSyntaxBlock* ASynBlock);
 
-  std::array<TRuleRef*, 256> FAnsiHash{};
-  TRuleRef* FUnicodeRules = nullptr;
+  TChains FAll;
+  TChains FAfterLineStart;
   std::vector<std::unique_ptr<TRuleRef>> FCells;
 };
 

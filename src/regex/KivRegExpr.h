@@ -429,6 +429,11 @@ class TKivRegExp {
   // anchored program (modifier A) that is compiled with its variables in place, run inside the
   // input, goes straight to its one attempt, without the set-up and checks of every other case.
   bool ExecAt(Integer AOffset, Integer ACount) { return ExecAtPrim(AOffset, ACount, nullptr); }
+  // For a compiled program that is one code of a set and nothing else (no groups, boundaries or
+  // repeats; its variables in place): sets AInSet to whether ACode is in the set and returns
+  // true. A match of such a program is that one code. Returns false for every other program and
+  // for one that is not compiled as it stands (then Exec would compile it first).
+  bool OneCodeSetHas(Integer ACode, bool& AInSet) const;
   bool ExecAt(Integer AOffset, Integer ACount, bool& ANeedMoreSource) {
     return ExecAtPrim(AOffset, ACount, &ANeedMoreSource);
   }
@@ -553,6 +558,8 @@ class TKivRegExp {
   // The program is word-boundary tests, at most one one-code set, at most one greedy repeat of a
   // one-code set, word-boundary tests and the end, without groups: an attempt runs it directly.
   bool FDirectRun = false;
+  // The program is one one-code set and the end, without groups (a symbol rule).
+  const TKivRegexNode* FOneCodeSet = nullptr;
   bool FHasLoops = true;      // the program has counted loops (a loop stack to save)
   bool FHasLookahead = true;  // the program has lookahead (a pending position to apply)
   // The program starts with an unbounded simple repeat of FScanStart and has no groups: an

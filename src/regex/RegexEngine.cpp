@@ -364,6 +364,7 @@ void TKivRegExp::FreeProgram() {
   FRegmustExact = nullptr;
   FRegAnch = false;
   FLead.clear();
+  FOneCodeSet = nullptr;
   FExprIsCompiled = false;
   FVarsOptsOk = false;
 }

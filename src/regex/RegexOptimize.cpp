@@ -141,6 +141,7 @@ void TKivRegExp::ComputeOptimisation() {
   FFirstCharSetHasUnicode = true;
   FVarsOptsOk = true;
   FDirectRun = false;
+  FOneCodeSet = nullptr;
   TKivRegexNode* first = FProgrammFirst;
   if (!first) return;
   FHasLoops = false;
@@ -252,6 +253,8 @@ void TKivRegExp::ComputeOptimisation() {
     if (repeat) n = n->NextOp;
     while (bound(n)) n = n->NextOp;
     FDirectRun = (set || repeat) && n && n->Op == opEND;
+    if (set && !repeat && oneCode(first->NextNode) && first->NextNode->NextOp->Op == opEND)
+      FOneCodeSet = first->NextNode;
   }
 
   // The start scan: the start node, or else a literal that only word boundaries precede (they

@@ -217,6 +217,25 @@ bool TKivRegExp::ExecAtPrim(Integer AOffset, Integer ACount, bool* ANeedMore) {
   return r;
 }
 
+bool TKivRegExp::OneCodeSetHas(Integer ACode, bool& AInSet) const {
+  const TKivRegexNode* n = FOneCodeSet;
+  if (!n || !FExprIsCompiled || FProgModifiers != FModifiers || !FVarsOptsOk) return false;
+  switch (n->Op) {
+    case opANYDIGIT:
+    case opNOTDIGIT:
+      AInSet = FDigitsSet.Contains(ACode) == (n->Op == opANYDIGIT);
+      break;
+    case opANYOFTINYSET:
+    case opANYBUTTINYSET:
+      AInSet = (ACode == n->TinySet[0] || ACode == n->TinySet[1] || ACode == n->TinySet[2]) ==
+               (n->Op == opANYOFTINYSET);
+      break;
+    default:
+      AInSet = n->InSet(ACode);
+  }
+  return true;
+}
+
 bool TKivRegExp::AnchoredAttempt(Integer AOffset, Integer AOptimizations) {
   if ((AOptimizations & roFirstCharSet) && AOffset < FInputEnd) {
     const char16_t* raw = FInput->RawUnits();

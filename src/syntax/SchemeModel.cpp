@@ -188,6 +188,24 @@ bool TRegexRule::Run(TKivRegExp& ARegex, Integer APart, Integer AStart, Integer 
 bool TRegexRule::Match(Integer AStart, Integer ACount, Integer AParserState, TMatchRec& AMatch) {
   if (!StartRegex) return false;
   if (LineBound && !(AParserState & psLineStart)) return false;
+  // A rule of one code of a set (a symbol) needs no matcher: its match is the code at AStart.
+  if (ACount > 0 && !InnerScheme) {
+    const TLineRegexSource& src = FScheme->FParser->CharsInput();
+    bool in = false;
+    if (AStart >= src.BaseIndex && AStart - src.BaseIndex < src.Count &&
+        StartRegex->OneCodeSetHas(src.Data()[AStart - src.BaseIndex], in)) {
+      if (!in) return false;
+      AMatch.Clear();
+      AMatch.Count = 1;
+      AMatch.Starts[0] = AStart;
+      AMatch.Ends[0] = AStart + 1;
+      if (FInnerContentGroup <= 0) {
+        AMatch.InnerStart = AStart;
+        AMatch.InnerCount = 1;
+      }
+      return true;
+    }
+  }
   return Run(*StartRegex, 0, AStart, ACount, AMatch);
 }
 

@@ -1107,3 +1107,37 @@ TEST(RegexMatcher, EmptyIterationsEndCountedLoops) {
   re.SetInputText(u"bc");
   EXPECT_FALSE(re.Exec());  // \1 is unset: the body fails rather than matching empty
 }
+
+// A program of one code of a set answers for a code without the matcher, exactly as a match of
+// that one code would; every other program (and one not compiled as it stands) declines.
+TEST(RegexMatcher, OneCodeSetAnswersAsAMatch) {
+  const struct {
+    const char16_t* Pattern;
+    bool OneCode;
+  } cases[] = {
+      {u"[{}();,.]", true}, {u"\\d", true},   {u"\\D", true},    {u"[^x]", true},  {u"[ab]", true},
+      {u"(?i)[q]", true},   {u"\\w", true},   {u"a", false},     {u"[ab]+", false}, {u"([ab])", false},
+      {u"\\b[ab]", false},  {u"[ab]\\b", false}, {u"[ab]|c", false}, {u"[ab]c", false},
+  };
+  const TKivString codes = u"abcxqQ(;.}1 \u0416\u0663";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(KivToUtf8(c.Pattern));
+    TKivRegExp re;
+    re.SetModifierA(true);
+    re.SetExpression(c.Pattern);
+    bool in = false;
+    re.SetInputText(u"a");
+    re.ExecAt(1, -1);
+    ASSERT_EQ(re.OneCodeSetHas(u'a', in), c.OneCode);
+    if (!c.OneCode) continue;
+    for (char16_t code : codes) {
+      ASSERT_TRUE(re.OneCodeSetHas(code, in));
+      re.SetInputText(TKivString(1, code));
+      EXPECT_EQ(in, re.ExecAt(1, -1)) << "code " << int(code);
+    }
+    re.SetModifierI(!re.ModifierI());  // the program is thrown away until the next Exec
+    EXPECT_FALSE(re.OneCodeSetHas(u'a', in));
+    re.ExecAt(1, -1);
+    EXPECT_TRUE(re.OneCodeSetHas(u'a', in));
+  }
+}

@@ -477,13 +477,13 @@ class TKivRegExp {
   bool RunSearch(TSearch ASearch);
   // The one attempt of an anchored search at AOffset (before FInputEnd or at it), after the
   // first-code test and the lead's.
-  bool AnchoredAttempt(Integer AOffset, Integer AOptimizations);
+  bool AnchoredAttempt(Integer AOffset, Integer AOptimizations, bool AWantNeedMore);
   bool SearchFrom(Integer AOffset, bool AWantNeedMore);
   // The lead of the program (FLead), built with the optimisation data.
   void ComputeLead();
   // Whether the lead rules out a match from APos (the input bounds set); the codes read for a
   // rejection count as work.
-  bool LeadRejects(Integer APos);
+  bool LeadRejects(Integer APos, bool AEndRejects);
   bool TryAt(Integer APos);
   Integer FindStart(Integer APos);
   Integer SearchLiteral(Integer APos);

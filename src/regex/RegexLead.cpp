@@ -167,18 +167,48 @@ void TKivRegExp::ComputeLead() {
   if (FLead.size() == 1 && (FLead[0].Kind == lkSet || FLead[0].Kind == lkCode)) FLead.clear();
 }
 
-bool TKivRegExp::LeadRejects(Integer APos) {
+bool TKivRegExp::LeadRejects(Integer APos, bool AEndRejects) {
   TKivRegexSource& in = *FInput;
   const Integer end = FInputEnd;
   // The steps in order from APos; false (pass) where a step would need a code at or past the
-  // end: the matcher decides those. A rejection costs the codes read, fewer units than the
-  // matcher spends failing on the same nodes. A pass costs nothing here: the matcher reads those
-  // codes again and counts them.
+  // end: the matcher decides those, for its need-more answer. A caller that does not ask for
+  // that answer (AEndRejects) gets a rejection there too: a step that needs a code the input
+  // does not have fails in the matcher as well. A rejection costs the codes read, fewer units
+  // than the matcher spends failing on the same nodes. A pass costs nothing here: the matcher
+  // reads those codes again and counts them.
   auto rejects = [&](auto ACode) {
     Integer pos = APos;
     int64_t read = 0;
     for (const TLeadStep& s : FLead) {
-      if (pos >= end) return false;
+      if (pos >= end) {
+        if (!AEndRejects) return false;
+        switch (s.Kind) {
+          case lkBol:
+            if (pos != FInputStart) return true;
+            continue;
+          case lkCode:
+          case lkSet:
+            Spend(read);
+            return true;
+          case lkRun: {
+            const TKivRegexNode* rep = s.Node;
+            if ((rep->Op == opPLUS || (rep->Op == opBRACES && rep->MinBrace > 0))) {
+              Spend(read);
+              return true;
+            }
+            continue;  // no code, and none needed
+          }
+          default: {  // a boundary test at the end: only the code before it counts
+            read += pos > FInputStart ? 1 : 0;
+            const bool prevWord = pos > FInputStart && FWordCharsSet.Contains(ACode(pos - 1));
+            if (prevWord != (s.Kind == lkBound)) {
+              Spend(read);
+              return true;
+            }
+            continue;
+          }
+        }
+      }
       switch (s.Kind) {
         case lkBol:
           if (pos != FInputStart) return true;  // nothing read
@@ -217,7 +247,7 @@ bool TKivRegExp::LeadRejects(Integer APos) {
             while (count < limit && Takes(opnd, FDigitsSet, ACode(pos + count))) ++count;
           }
           read += count + 1;
-          if (pos + count >= end) return false;  // the run reaches the end
+          if (pos + count >= end && !AEndRejects) return false;  // the run reaches the end
           if (count < bmin) {
             Spend(read);
             return true;

@@ -212,7 +212,7 @@ bool TKivRegExp::ExecAtPrim(Integer AOffset, Integer ACount, bool* ANeedMore) {
   FNeedMore = false;
   FInputStart = in->BaseIndex;
   FInputEnd = static_cast<Integer>(SearchEnd(*in, AOffset, ACount));  // AOffset .. the input end
-  const bool r = RunSearch([&] { return AnchoredAttempt(AOffset, FOptimizations); });
+  const bool r = RunSearch([&] { return AnchoredAttempt(AOffset, FOptimizations, ANeedMore != nullptr); });
   if (ANeedMore) *ANeedMore = FNeedMore;
   return r;
 }
@@ -236,13 +236,13 @@ bool TKivRegExp::OneCodeSetHas(Integer ACode, bool& AInSet) const {
   return true;
 }
 
-bool TKivRegExp::AnchoredAttempt(Integer AOffset, Integer AOptimizations) {
+bool TKivRegExp::AnchoredAttempt(Integer AOffset, Integer AOptimizations, bool AWantNeedMore) {
   if ((AOptimizations & roFirstCharSet) && AOffset < FInputEnd) {
     const char16_t* raw = FInput->RawUnits();
     const Integer c = raw ? Integer(raw[AOffset - FInput->IdxStart()]) : FInput->GetCode(AOffset);
     if ((c < 0 || c > 255) ? !FFirstCharSetHasUnicode : !FFirstCharSet.Contains(c)) return false;
   }
-  if ((AOptimizations & roLeadFilter) && !FLead.empty() && LeadRejects(AOffset)) return false;
+  if ((AOptimizations & roLeadFilter) && !FLead.empty() && LeadRejects(AOffset, !AWantNeedMore)) return false;
   return TryAt(AOffset);
 }
 
@@ -365,7 +365,7 @@ bool TKivRegExp::SearchFrom(Integer AOffset, bool AWantNeedMore) {
     FNeedMore = true;
     return false;
   }
-  if ((FModifiers & KivRegModA) || (FRegAnch && (opt & roAnchor))) return AnchoredAttempt(AOffset, opt);
+  if ((FModifiers & KivRegModA) || (FRegAnch && (opt & roAnchor))) return AnchoredAttempt(AOffset, opt, AWantNeedMore);
   const bool useFirst = (opt & roFirstCharSet) != 0;
   const TKivSetOfByte fs = FFirstCharSet;
   const bool wide = FFirstCharSetHasUnicode;

@@ -484,6 +484,9 @@ class TKivRegExp {
   // Whether the lead rules out a match from APos (the input bounds set); the codes read for a
   // rejection count as work.
   bool LeadRejects(Integer APos, bool AEndRejects);
+  // The program is compiled for the modifiers in force, with its variables and optimisation data
+  // in place: a search can start at once.
+  bool ProgramReady() const { return FExprIsCompiled && FProgModifiers == FModifiers && FVarsOptsOk; }
   bool TryAt(Integer APos);
   Integer FindStart(Integer APos);
   Integer SearchLiteral(Integer APos);

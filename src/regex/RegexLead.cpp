@@ -180,33 +180,13 @@ bool TKivRegExp::LeadRejects(Integer APos, bool AEndRejects) {
     Integer pos = APos;
     int64_t read = 0;
     for (const TLeadStep& s : FLead) {
+      // At the end only a step that needs a code decides here; the others run below as they
+      // would inside the input (a run counts nothing, a boundary sees no code after it).
       if (pos >= end) {
         if (!AEndRejects) return false;
-        switch (s.Kind) {
-          case lkBol:
-            if (pos != FInputStart) return true;
-            continue;
-          case lkCode:
-          case lkSet:
-            Spend(read);
-            return true;
-          case lkRun: {
-            const TKivRegexNode* rep = s.Node;
-            if ((rep->Op == opPLUS || (rep->Op == opBRACES && rep->MinBrace > 0))) {
-              Spend(read);
-              return true;
-            }
-            continue;  // no code, and none needed
-          }
-          default: {  // a boundary test at the end: only the code before it counts
-            read += pos > FInputStart ? 1 : 0;
-            const bool prevWord = pos > FInputStart && FWordCharsSet.Contains(ACode(pos - 1));
-            if (prevWord != (s.Kind == lkBound)) {
-              Spend(read);
-              return true;
-            }
-            continue;
-          }
+        if (s.Kind == lkCode || s.Kind == lkSet) {
+          Spend(read);
+          return true;
         }
       }
       switch (s.Kind) {
@@ -255,10 +235,11 @@ bool TKivRegExp::LeadRejects(Integer APos, bool AEndRejects) {
           pos += count;
           break;
         }
-        default: {  // a boundary test, as the matcher's (with pos inside the input)
-          read += pos > FInputStart ? 2 : 1;
+        default: {  // a boundary test, as the matcher's
+          read += (pos > FInputStart ? 1 : 0) + (pos < end ? 1 : 0);
           const bool prevWord = pos > FInputStart && FWordCharsSet.Contains(ACode(pos - 1));
-          if ((prevWord != FWordCharsSet.Contains(ACode(pos))) != (s.Kind == lkBound)) {
+          const bool curWord = pos < end && FWordCharsSet.Contains(ACode(pos));
+          if ((prevWord != curWord) != (s.Kind == lkBound)) {
             Spend(read);
             return true;
           }

@@ -202,7 +202,7 @@ bool TKivRegExp::ExecAtPrim(Integer AOffset, Integer ACount, bool* ANeedMore) {
   TKivRegexSource* const in = FInput;
   // What ExecPrim and SearchFrom would find out on the way to the anchored attempt, at once;
   // every other case (and every error) takes the full path.
-  if (!FExprIsCompiled || FProgModifiers != FModifiers || !FVarsOptsOk || !in || !(FModifiers & KivRegModA) ||
+  if (!ProgramReady() || !in || !(FModifiers & KivRegModA) ||
       AOffset < in->BaseIndex || int64_t(AOffset) > int64_t(in->BaseIndex) + in->Count) [[unlikely]]
     return ANeedMore ? Exec(AOffset, ACount, *ANeedMore) : Exec(AOffset, ACount);
   // Without a match held every group is unset already: each search clears them before it
@@ -219,7 +219,7 @@ bool TKivRegExp::ExecAtPrim(Integer AOffset, Integer ACount, bool* ANeedMore) {
 
 bool TKivRegExp::OneCodeSetHas(Integer ACode, bool& AInSet) const {
   const TKivRegexNode* n = FOneCodeSet;
-  if (!n || !FExprIsCompiled || FProgModifiers != FModifiers || !FVarsOptsOk) return false;
+  if (!n || !ProgramReady()) return false;
   switch (n->Op) {
     case opANYDIGIT:
     case opNOTDIGIT:

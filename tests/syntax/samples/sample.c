@@ -57,5 +57,9 @@ int main(void)
     }
     return c == d;
 }
+#define X 1 /* start
+   still comment */ int y;
+const char *joined = "one \
+two";
 /* an unterminated comment at the end
    of the file keeps going

@@ -49,6 +49,9 @@ async function load(url) {
   }
 }
 if (typeof module !== 'undefined') module.exports = { total, Cart, handler, load };
+function hasHash(s) {
+  return /#/.test(s)
+}
 const broken = "no closing quote
 let tail = `a template that
 does not end

@@ -54,4 +54,11 @@ if (count($lines) > 1 && $footer !== '') {
 </body>
 </html>
 <?php
+echo '<?xml version="1.0"?>';
+$a = 1;
+$x = <<<EOT
+This is EOT in text
+EOT;
+?>
+<?php
 $unfinished = 'a string that never ends

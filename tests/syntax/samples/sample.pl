@@ -47,4 +47,21 @@ if ($total > 1_000) {
 } elsif ($total == 0) {
     die "no input";
 }
+print f(<<"EOT", $x);
+body
+EOT
+print $a ? <<"A" : <<"B";
+one
+A
+two {
+B
+print << "END";
+if (1) {
+END
+$s = q{
+  if (1) { x }
+};
+my @a = qw(one
+  two);
+next if /^#/;
 my $open = "a string that never ends

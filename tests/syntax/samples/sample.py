@@ -49,5 +49,9 @@ if __name__ == '__main__':
         print('error:', e, file=sys.stderr)
     else:
         pass
+joined = "one \
+two"
+single = 'three \
+four'
 doc = """a triple-quoted string
 that never closes

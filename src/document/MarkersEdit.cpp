@@ -45,7 +45,8 @@ void TMarkCollection::AffectedRange(const TMarkEditInfo& AInfo, size_t& ALo, siz
   AHi = LowerIndex(s + w);
   if (!FLineBound) return;
   if (n >= AInfo.DocLength || AInfo.CutsTail) {
-    // No line after the deletion's start survives, not even one at the very end of the text.
+    // No line after the deletion's start survives, not even an empty one at the very end of the
+    // text (a whole-text deletion takes every line).
     AHi = FMarks.size();
     if (AInfo.CutsTail) ALo = UpperIndex(s);
     return;
@@ -217,7 +218,8 @@ TMarkEditInfo TMarkManager::DeletionInfo(Integer AStart, Integer ACount) {
   info.StartIsLineStart = info.StartLineStart == AStart;
   info.Crosses = b > a;
   info.EndStartsLine = FDoc->MarkHostLineStart(b) == AStart + ACount;
-  info.CutsTail = info.Crosses && AStart == lineEnd && AStart + ACount == info.DocLength;
+  info.CutsTail = info.Crosses && AStart == lineEnd && AStart + ACount == info.DocLength &&
+                  (!info.EndStartsLine || FDeletingLastLine);
   return info;
 }
 

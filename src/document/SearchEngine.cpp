@@ -169,18 +169,22 @@ bool TSearchEngine::FindRegexForward(TKivRegExp& ARe, Integer AP, Integer AE, In
 }
 
 bool TSearchEngine::FindRegexBackward(TKivRegExp& ARe, Integer AP, Integer AE, Integer AP0, bool AFirst,
-                                      TMatch& AMatch) {
-  // The matches from E on with the input ending at P, in order; the last one that is not the
-  // empty match the last step ended on is taken.
-  if (!ARe.Exec(AE, AP - AE)) return false;
+                                      bool AWholeWords, TMatch& AMatch) {
+  // The matches from E on with the input ending at P, in order, as a forward run meets them: after
+  // a match the next try starts at its end (one character on after an empty one), after a match
+  // that is not a whole word one character after its start, so that a word overlapping it is
+  // still met. The last one taken (not the empty match the last step ended on) is the result.
   TMatch kept;
   bool have = false;
-  do {
-    const Integer pos = ARe.GetMatchPos(0), len = ARe.GetMatchLen(0);
-    if (len == 0 && pos == AP0 && !AFirst) continue;
-    kept = TMatch{pos, len};
-    have = true;
-  } while (ARe.ExecNext());
+  for (Integer at = AE; at <= AP && ARe.Exec(at, AP - at);) {
+    const TMatch m{ARe.GetMatchPos(0), ARe.GetMatchLen(0)};
+    const bool word = !AWholeWords || IsWholeWord(m);
+    if (word && !(m.Len == 0 && m.Pos == AP0 && !AFirst)) {
+      kept = m;
+      have = true;
+    }
+    at = m.Len > 0 && word ? m.Pos + m.Len : m.Pos + 1;
+  }
   if (!have) return false;
   // Once more at the kept match with the same input end, so that its groups are the current ones.
   const bool again = ARe.Exec(kept.Pos, AP - kept.Pos);
@@ -208,17 +212,19 @@ bool TSearchEngine::FindStep(Integer ANewStart, TKivEditFindReplaceState& AState
     if (!regex)
       found = FindPlain(AState, pos, e, m);
     else if (backward)
-      found = FindRegexBackward(*re, pos, e, p0, AFirst, m);
+      // Whole words are told apart inside the backward run.
+      found = FindRegexBackward(*re, pos, e, p0, AFirst, AState.Options.Contains(soWholeWords), m);
     else
       found = FindRegexForward(*re, pos, e, p0, AFirst, m);
     if (!found) return false;
     if (!AState.Options.Contains(soWholeWords) || IsWholeWord(m)) break;
-    // Past the rejected match: forwards to its end (one character, or a CR LF pair, past an
-    // empty one); backwards to its end - 1, so that overlapping earlier matches are still met.
+    // Past the rejected match: forwards to one character after its start (a CR LF pair as one
+    // past an empty match), so that a word overlapping it is still met; backwards (plain text)
+    // to its end - 1, so that overlapping earlier matches are still met.
     if (backward)
       pos = m.Len > 0 ? m.Pos + m.Len - 1 : m.Pos - 1;
     else
-      pos = m.Len > 0 ? m.Pos + m.Len : m.Pos + StepOver(m.Pos);
+      pos = m.Len > 0 ? m.Pos + 1 : m.Pos + StepOver(m.Pos);
   }
   AState.FoundSegment = MakeSegment(m.Pos, m.Len, &FDoc.Chars());
   return true;

@@ -64,6 +64,15 @@ const TModelRegex kRegexes[] = {
     {u"a+", [](const TKivString& t, Integer p, Integer e, bool cs) { return Run(t, p, e, cs, u"a", 1, 1 << 30); }},
     {u"[ab]+", [](const TKivString& t, Integer p, Integer e, bool cs) { return Run(t, p, e, cs, u"ab", 1, 1 << 30); }},
     {u"b*", [](const TKivString& t, Integer p, Integer e, bool cs) { return Run(t, p, e, cs, u"b", 0, 1 << 30); }},
+    // Word separators inside the pattern: a whole word may start inside a rejected match.
+    {u"a a", [](const TKivString& t, Integer p, Integer e, bool cs) { return Literal(t, p, e, cs, u"a a"); }},
+    {u"a\\.a", [](const TKivString& t, Integer p, Integer e, bool cs) { return Literal(t, p, e, cs, u"a.a"); }},
+    {u"[ab]+ [ab]",
+     [](const TKivString& t, Integer p, Integer e, bool cs) -> Integer {
+       const Integer l = Run(t, p, e, cs, u"ab", 1, 1 << 30);
+       if (l < 0 || Literal(t, p + l, e, cs, u" ") < 0) return -1;
+       return Run(t, p + l + 1, e, cs, u"ab", 1, 1) < 0 ? -1 : l + 2;
+     }},
     {u"$",
      [](const TKivString& t, Integer p, Integer e, bool) -> Integer {
        if (p >= e) return 0;
@@ -188,19 +197,25 @@ class TModel {
       }
       return true;
     }
-    // Backwards: the matches from E on with the input ending at P, in order; the last one that is
-    // not the empty match at P0 after the first call.
+    // Backwards: the matches from E on with the input ending at P, in order, as a forward run
+    // meets them (after a match that is not a whole word the next try starts one character after
+    // its start); the last whole word that is not the empty match at P0 after the first call.
     bool have = false;
     Integer p = E, pos, len;
     while (p <= AP && Leftmost(p, AP, pos, len)) {
-      if (!(len == 0 && pos == AP0 && !AFirst)) {
+      const bool word = IsWord(pos, len);
+      if (word && !(len == 0 && pos == AP0 && !AFirst)) {
         APos = pos;
         ALen = len;
         have = true;
       }
-      p = len > 0 ? pos + len : pos + 1;
+      p = len > 0 && word ? pos + len : pos + 1;
     }
     return have;
+  }
+
+  bool IsWord(Integer APos, Integer ALen) const {
+    return !A.WholeWords || (IsSep(APos - 1) && IsSep(APos + ALen));
   }
 
   // AStart/ALen: the last match in, the new one out.
@@ -214,7 +229,7 @@ class TModel {
       if (back ? p < E : p > E) return false;
       Integer pos, len;
       if (!Raw(p, p0, AFirst, pos, len)) return false;
-      if (!A.WholeWords || (IsSep(pos - 1) && IsSep(pos + len))) {
+      if (IsWord(pos, len)) {
         AStart = pos;
         ALen = len;
         return true;
@@ -222,7 +237,7 @@ class TModel {
       if (back)
         p = len > 0 ? pos + len - 1 : pos - 1;
       else
-        p = len > 0 ? pos + len : pos + StepOver(pos);
+        p = len > 0 ? pos + 1 : pos + StepOver(pos);
     }
   }
 
@@ -252,7 +267,8 @@ class TRunner {
       const Integer s = Pick(0, n - 1);
       a.Pattern = a.Text.substr(s, Pick(1, 3));
     } else {
-      static const char16_t* const plain[] = {u"a", u"ab", u"aa", u"bA", u"a a", u"b.", u"\r\n", u"x", u""};
+      static const char16_t* const plain[] = {u"a",   u"ab",  u"aa",  u"bA",   u"a a", u"b.", u"\r\n",
+                                              u"x",   u"",    u"a.a", u"a a a", u" a",  u"a ", u"a.b"};
       a.Pattern = plain[Pick(0, Integer(std::size(plain)) - 1)];
     }
     a.CaseSensitive = Pick(0, 1) == 0;

@@ -69,7 +69,9 @@ class TSearchEngine {
   TKivRegExp& PrepareRegex(TKivEditFindReplaceState& AState);
   // One attempt from P towards E without the whole-word test; P0 is where the step began.
   bool FindRegexForward(TKivRegExp& ARe, Integer AP, Integer AE, Integer AP0, bool AFirst, TMatch& AMatch);
-  bool FindRegexBackward(TKivRegExp& ARe, Integer AP, Integer AE, Integer AP0, bool AFirst, TMatch& AMatch);
+  // Backwards, AWholeWords: only whole words are taken (a regex backward run tests them itself).
+  bool FindRegexBackward(TKivRegExp& ARe, Integer AP, Integer AE, Integer AP0, bool AFirst, bool AWholeWords,
+                         TMatch& AMatch);
   bool FindPlain(TKivEditFindReplaceState& AState, Integer AP, Integer AE, TMatch& AMatch);
   bool IsWholeWord(const TMatch& AMatch);
   // 2 at a CR LF pair, else 1.

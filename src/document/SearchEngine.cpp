@@ -116,6 +116,11 @@ Integer TSearchEngine::StepOver(Integer AP) {
   return 1;
 }
 
+bool TSearchEngine::InsidePair(Integer AP) {
+  TKivCharSeq& chars = FDoc.Chars();
+  return AP > 0 && AP < chars.Count() && chars.GetChar(AP - 1) == u'\r' && chars.GetChar(AP) == u'\n';
+}
+
 bool TSearchEngine::IsWholeWord(const TMatch& AMatch) {
   TKivCharSeq& chars = FDoc.Chars();
   const TKivString& seps = FDoc.FullWordSeparators();
@@ -171,19 +176,24 @@ bool TSearchEngine::FindRegexForward(TKivRegExp& ARe, Integer AP, Integer AE, In
 bool TSearchEngine::FindRegexBackward(TKivRegExp& ARe, Integer AP, Integer AE, Integer AP0, bool AFirst,
                                       bool AWholeWords, TMatch& AMatch) {
   // The matches from E on with the input ending at P, in order, as a forward run meets them: after
-  // a match the next try starts at its end (one character on after an empty one), after a match
-  // that is not a whole word one character after its start, so that a word overlapping it is
-  // still met. The last one taken (not the empty match the last step ended on) is the result.
+  // a match the next try starts at its end (one character on after an empty one, a CR LF pair as
+  // one), after a match that is not a whole word one character after its start, so that a word
+  // overlapping it is still met. An empty match between a CR and its LF does not count. The last
+  // one taken (not the empty match the last step ended on) is the result.
   TMatch kept;
   bool have = false;
   for (Integer at = AE; at <= AP && ARe.Exec(at, AP - at);) {
     const TMatch m{ARe.GetMatchPos(0), ARe.GetMatchLen(0)};
+    if (m.Len == 0 && InsidePair(m.Pos)) {
+      at = m.Pos + 1;
+      continue;
+    }
     const bool word = !AWholeWords || IsWholeWord(m);
     if (word && !(m.Len == 0 && m.Pos == AP0 && !AFirst)) {
       kept = m;
       have = true;
     }
-    at = m.Len > 0 && word ? m.Pos + m.Len : m.Pos + 1;
+    at = m.Len == 0 ? m.Pos + StepOver(m.Pos) : word ? m.Pos + m.Len : m.Pos + 1;
   }
   if (!have) return false;
   // Once more at the kept match with the same input end, so that its groups are the current ones.

@@ -203,13 +203,19 @@ class TModel {
     bool have = false;
     Integer p = E, pos, len;
     while (p <= AP && Leftmost(p, AP, pos, len)) {
+      // An empty match between a CR and its LF does not count; after an empty match the next
+      // try steps over a CR LF pair as one.
+      if (len == 0 && pos > 0 && pos < Integer(Text.size()) && Text[pos - 1] == u'\r' && Text[pos] == u'\n') {
+        p = pos + 1;
+        continue;
+      }
       const bool word = IsWord(pos, len);
       if (word && !(len == 0 && pos == AP0 && !AFirst)) {
         APos = pos;
         ALen = len;
         have = true;
       }
-      p = len > 0 && word ? pos + len : pos + 1;
+      p = len == 0 ? pos + StepOver(pos) : word ? pos + len : pos + 1;
     }
     return have;
   }

@@ -93,6 +93,10 @@ TEST(Search, FindTable) {
       {"empty regex steps one character, CR LF as one", u"a\r\nb", u"x*", re, kFwd, 0, -1,
        {0, 0, 1, 0, 3, 0, 4, 0}},
       {"empty regex backward", u"ab", u"x*", re, kBack, 2, -1, {2, 0, 1, 0, 0, 0}},
+      {"empty regex backward steps over CR LF as one", u"a\r\nb", u"x*", re, kBack, 4, -1,
+       {4, 0, 3, 0, 1, 0, 0, 0}},
+      {"line ends backward", u"ab\r\ncd", u"$", re, kBack, 6, -1, {6, 0, 2, 0}},
+      {"empty or CR backward", u"a\r\nb", u"\\r|x*", re, kBack, 4, -1, {4, 0, 3, 0, 1, 1, 0, 0}},
       {"line ends", u"ab\r\ncd", u"$", re, kFwd, 0, -1, {2, 0, 6, 0}},
       {"empty match at the end of the text on the first call", u"ab", u"$", re, kFwd, 2, -1, {2, 0}},
       {"empty match at the bound on the first call", u"abcd", u"x*", re, kFwd, 2, 0, {2, 0}},
@@ -184,6 +188,8 @@ TEST(Search, ReplaceAllUndoRestoresTextAndMarkers) {
       {"whole word with a blank inside", u"xa a a\nx", u"a a", u"Z", ww, kFwd, u"xa Z\nx"},
       {"regex whole word with a blank inside, backward", u"xa a a\nx", u"a a", u"Z", reww, kBack, u"xa Z\nx"},
       {"empty matches forward", u"a\r\nb", u"x*", u"-", re, kFwd, u"-a-\r\n-b-"},
+      {"empty matches backward", u"a\r\nb", u"x*", u"-", re, kBack, u"-a-\r\n-b-"},
+      {"empty matches backward over CR LF lines", u"\r\n\r\n", u"x*", u"-", re, kBack, u"-\r\n-\r\n-"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);

@@ -76,6 +76,8 @@ class TSearchEngine {
   bool IsWholeWord(const TMatch& AMatch);
   // 2 at a CR LF pair, else 1.
   Integer StepOver(Integer AP);
+  // Whether AP lies between a CR and its LF.
+  bool InsidePair(Integer AP);
 
   TKivEditDocument& FDoc;
   // The document's characters as a storage (read by chunks), or none.

@@ -122,10 +122,10 @@ class TModel {
       E = A.MaxCount == -1 ? n : std::min<Integer>(n, A.Offset + A.MaxCount);
   }
 
-  TMatchList FindAll() {
+  TMatchList FindAll(size_t ALimit = 200) {
     TMatchList out;
     Integer start = A.Offset, len = 0;
-    for (bool first = true; out.size() < 200; first = false) {
+    for (bool first = true; out.size() < ALimit; first = false) {
       if (!Step(start, len, first)) break;
       out.emplace_back(start, len);
     }
@@ -133,9 +133,9 @@ class TModel {
   }
 
   // The text after a replace-all and the number of replacements.
-  Integer ReplaceAll() {
+  Integer ReplaceAll(Integer ALimit = 200) {
     Integer start = A.Offset, len = 0, count = 0;
-    for (bool first = true; count < 200; first = false) {
+    for (bool first = true; count < ALimit; first = false) {
       if (!Step(start, len, first)) break;
       const TKivString r = A.Substitute && A.Regex ? u"<" + Text.substr(start, len) + u">" : A.Replacement;
       Text.replace(start, len, r);
@@ -304,12 +304,12 @@ class TRunner {
   std::mt19937 FRnd;
 };
 
-TMatchList FindAllInDocument(TKivEditDocument& ADoc, const TRunArgs& A) {
+TMatchList FindAllInDocument(TKivEditDocument& ADoc, const TRunArgs& A, size_t ALimit = 200) {
   TMatchList out;
   TKivEditFindReplaceStatePtr st = ADoc.FindPatternFirst(A.Offset, A.MaxCount, A.Pattern, A.Options(), A.Dir);
   if (!st) return out;
   do out.emplace_back(st->FoundSegment.Start, st->FoundSegment.Count);
-  while (out.size() < 200 && ADoc.FindPatternNext(st.get()));
+  while (out.size() < ALimit && ADoc.FindPatternNext(st.get()));
   return out;
 }
 
@@ -349,6 +349,45 @@ TEST(SearchModel, ReplaceAllAgreesWithTheModelAndUndoesInOneStep) {
       if (doc->CanUndo()) doc->Undo();
       ASSERT_EQ(KivToUtf8(Show(doc->Text())), KivToUtf8(Show(a.Text))) << a.Describe();
       ASSERT_FALSE(doc->CanUndo()) << a.Describe();
+    }
+  }
+}
+
+// Backward regex runs over texts long enough that a step resumes the walk of the step before
+// instead of walking again from the bound: find-all and replace-all against the model.
+TEST(SearchModel, LongBackwardRegexRunsAgreeWithTheModel) {
+  for (uint32_t seed : ModelSeeds()) {
+    SCOPED_TRACE("seed " + std::to_string(seed) + " (replay with KIV_SEED)");
+    TRunner runner(seed + 2000);
+    for (int i = 0; i < 12; ++i) {
+      const bool replace = i % 2 == 1;
+      TRunArgs a;
+      // Stretches without matches between the matches, so that a step's search point lies
+      // more than a window after the match before.
+      const TKivString alphabet = replace ? u"aabbA. \n" : u"aabbA. \r\n";
+      const Integer n = runner.Pick(1000, 4000);
+      for (Integer k = 0; k < n; ++k)
+        a.Text += runner.Pick(0, 9) == 0 ? alphabet[runner.Pick(0, Integer(alphabet.size()) - 1)] : u'z';
+      a.Regex = &kRegexes[runner.Pick(0, Integer(std::size(kRegexes)) - 1)];
+      a.Pattern = a.Regex->Pattern;
+      a.CaseSensitive = runner.Pick(0, 1) == 0;
+      a.WholeWords = runner.Pick(0, 1) == 0;
+      a.Dir = sdBackward;
+      a.Offset = runner.Pick(0, 1) == 0 ? n : runner.Pick(0, n);
+      a.MaxCount = runner.Pick(0, 1) == 0 ? -1 : runner.Pick(0, n);
+      a.Replacement = u"ab";
+      auto doc = TRunner::Document(a.Text, runner.Pick(0, n));
+      TModel model(a, doc->FullWordSeparators());
+      if (!replace) {
+        ASSERT_EQ(FindAllInDocument(*doc, a, 100000), model.FindAll(100000)) << a.Describe();
+        continue;
+      }
+      model.ReplaceAll(100000);
+      TKivEditFindReplaceStatePtr st =
+          doc->ReplacePatternAll(a.Offset, a.MaxCount, a.Pattern, a.Replacement, a.Options(), a.Dir);
+      ASSERT_EQ(KivToUtf8(Show(doc->Text())), KivToUtf8(Show(model.Text))) << a.Describe();
+      if (doc->CanUndo()) doc->Undo();
+      ASSERT_EQ(KivToUtf8(Show(doc->Text())), KivToUtf8(Show(a.Text))) << a.Describe();
     }
   }
 }

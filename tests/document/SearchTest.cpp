@@ -214,6 +214,29 @@ TEST(Search, ReplaceAllUndoRestoresTextAndMarkers) {
   }
 }
 
+// A backward regex run goes on over the text as it is now when the text changed between steps.
+TEST(Search, BackwardRegexRunSeesEditsBetweenSteps) {
+  TKivString text;
+  for (int i = 0; i < 400; ++i) text += u"ab ....... ";
+  for (bool beforeThePoint : {true, false}) {
+    SCOPED_TRACE(beforeThePoint ? "edit before the search point" : "edit after it");
+    TKivEditDocument doc;
+    doc.Insert(0, text);
+    TKivEditFindReplaceStatePtr st = doc.FindPatternFirst(doc.CharsCount(), u"ab", {soRegexp}, sdBackward);
+    ASSERT_NE(st, nullptr);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(doc.FindPatternNext(st.get()));
+    // The second match moves from 11 to 12 (or, after the point, nothing changes before it).
+    const Integer at = beforeThePoint ? 11 : st->FoundSegment.Start + 2;
+    doc.Replace(at, 3, u"xab");
+    std::vector<Integer> found;
+    while (doc.FindPatternNext(st.get())) found.push_back(st->FoundSegment.Start);
+    ASSERT_EQ(Integer(found.size()), 396);
+    EXPECT_EQ(found[394], beforeThePoint ? 12 : 11);
+    EXPECT_EQ(found[395], 0);
+    doc.FindPatternClose(st);
+  }
+}
+
 TEST(Search, ReplaceAllWithoutMatchLeavesNoUndoStep) {
   TKivEditDocument doc;
   doc.Insert(0, u"abc");

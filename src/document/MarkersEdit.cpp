@@ -245,6 +245,13 @@ bool AnyMarks(const std::vector<std::shared_ptr<TMarkCollection>>& AColls) {
   return false;
 }
 
+// Whether a collection that reports its changes holds markers.
+bool AnyReportedMarks(const std::vector<std::shared_ptr<TMarkCollection>>& AColls) {
+  for (auto& c : AColls)
+    if (!c->Disposed() && c->ProduceEvents() && c->Count() > 0) return true;
+  return false;
+}
+
 }  // namespace
 
 void TMarkManager::ContentInserting(Integer AStart, Integer ACount) {
@@ -262,7 +269,9 @@ void TMarkManager::ContentInserted(Integer AStart, Integer ACount) {
 }
 
 void TMarkManager::ReportMarksToDelete(Integer AStart, Integer ACount, TMarkCollection* AWholeTextWipe) {
-  if (ACount <= 0 || !AnyMarks(FMarks)) return;
+  // Only collections that report their changes have anything to report (silent ones, such as
+  // the bounds of search runs, need no line facts here).
+  if (ACount <= 0 || !AnyReportedMarks(FMarks)) return;
   const bool wholeText = AStart == 0 && ACount == FDoc->MarkHostCharsCount();
   const TMarkEditInfo info = DeletionInfo(AStart, ACount);
   // Handlers may create or detach collections meanwhile: walk a copy.

@@ -288,7 +288,9 @@ bool TSearchEngine::ReplaceStep(Integer ANewStart, TKivEditFindReplaceState& ASt
       // text meanwhile: what it read before the match still holds.
       TSearchInternal::TBackwardWalk& walk = AState.Internal->Walk;
       const bool keepWalk = FStorage && walk.Bound >= 0 && walk.Stamp == FStorage->ChangeStamp();
-      FDoc.Replace(start, len, text);
+      TKivSeqFromString& replacement = AState.Internal->Replacement;
+      replacement.Reset(text);
+      FDoc.ReplaceSeg(start, len, replacement.WholeSegment());
       if (keepWalk) walk.KeepBefore(start, FStorage->ChangeStamp());
       AState.FoundSegment.Count = static_cast<Integer>(text.size());
       break;

@@ -392,6 +392,109 @@ TEST(SearchModel, LongBackwardRegexRunsAgreeWithTheModel) {
   }
 }
 
+// Everything a document tells about itself during an edit, in order.
+class TEventLog : public TKivDocumentListener {
+ public:
+  explicit TEventLog(TKivEditDocument& ADoc) : FDoc(ADoc) {
+    ADoc.AddListener(this);
+    ADoc.OnDocChanged = [this](TKivEditDocument&, TKivDocStatusChanges c) { Add("changed " + ChangesText(c)); };
+    ADoc.OnLinesChanged = [this](TKivEditDocument&, Integer a, Integer b) { Add("lines", a, b); };
+    ADoc.OnMarkDeleting = [this](TKivEditDocument&, const IKivMarkersRef&, const IKivMarkRef& m) {
+      Add("mark deleting", m->Pos());
+    };
+  }
+  void MarksDeleting(const IKivMarkersRef&, const TKivMarkArray& AMarks) override {
+    Add("marks deleting", Integer(AMarks.size()));
+  }
+  void BeforeInsert(Integer AStart, Integer ALength) override { Add("before insert", AStart, ALength); }
+  void AfterInsert(Integer AStart, Integer ALength) override { Add("after insert", AStart, ALength); }
+  void BeforeDelete(Integer AStart, Integer ALength) override { Add("before delete", AStart, ALength); }
+  void AfterDelete(Integer AStart, Integer ALength) override { Add("after delete", AStart, ALength); }
+  void BeforeCompoundEdit(bool AFreeze) override { Add("begin compound", AFreeze); }
+  void AfterCompoundEdit(bool AFreeze) override { Add("end compound", AFreeze); }
+  void DoUserEventAfterDocChange() override { Add("user event"); }
+
+  ~TEventLog() override {
+    FDoc.RemoveListener(this);
+    FDoc.OnDocChanged = nullptr;
+    FDoc.OnLinesChanged = nullptr;
+    FDoc.OnMarkDeleting = nullptr;
+  }
+
+  std::vector<std::string> Log;
+
+ private:
+  TKivEditDocument& FDoc;
+  void Add(const std::string& AWhat, Integer A = -1, Integer B = -1) {
+    Log.push_back(AWhat + " " + std::to_string(A) + " " + std::to_string(B));
+  }
+};
+
+// Where every marker of the document's collections and of two custom ones is (-1: deleted).
+std::vector<Integer> MarkerPositions(const std::vector<IKivMarkRef>& AMarks) {
+  std::vector<Integer> out;
+  for (const auto& m : AMarks) out.push_back(m->IsValid() ? m->Pos() : -1);
+  return out;
+}
+
+// A replace-all does exactly what replacing each match by hand inside one compound edit does:
+// the same text, listener calls, events, markers, and the same after undo and redo.
+TEST(SearchModel, ReplaceAllDoesWhatReplacingEachMatchDoes) {
+  for (uint32_t seed : ModelSeeds()) {
+    SCOPED_TRACE("seed " + std::to_string(seed) + " (replay with KIV_SEED)");
+    TRunner runner(seed + 3000);
+    for (int i = 0; i < 400; ++i) {
+      TRunArgs a = runner.Random(true);
+      const Integer gap = runner.Pick(0, Integer(a.Text.size()));
+      std::unique_ptr<TKivEditDocument> docs[2] = {TRunner::Document(a.Text, gap), TRunner::Document(a.Text, gap)};
+      std::vector<IKivMarkRef> marks[2];
+      const Integer lines = docs[0]->LinesCount();
+      const Integer markLines[3] = {runner.Pick(0, lines - 1), runner.Pick(0, lines - 1), runner.Pick(0, lines - 1)};
+      const Integer markPos = runner.Pick(0, Integer(a.Text.size()));
+      for (int d = 0; d < 2; ++d) {
+        TKivEditDocument& doc = *docs[d];
+        marks[d].push_back(doc.Bookmarks()->CreateLineMark(markLines[0]));
+        marks[d].push_back(doc.Breakpoints()->CreateLineMark(markLines[1]));
+        marks[d].push_back(doc.DebugFrameLines()->CreateLineMark(markLines[2]));
+        marks[d].push_back(doc.CreateCustomMarkers(false, false, true)->CreateMark(markPos));
+        marks[d].push_back(doc.CreateCustomMarkers(true, true, false)->CreateLineMark(markLines[1]));
+      }
+      TEventLog log0(*docs[0]), log1(*docs[1]);
+      TEventLog* logs[2] = {&log0, &log1};
+      TKivEditFindReplaceStatePtr all =
+          docs[0]->ReplacePatternAll(a.Offset, a.MaxCount, a.Pattern, a.Replacement, a.Options(), a.Dir);
+      {
+        // By hand: each match found, then replaced.
+        TKivEditDocument& doc = *docs[1];
+        doc.BeginUpdate();
+        doc.BeginCompoundEdit(true);
+        TKivEditFindReplaceStatePtr st = doc.FindPatternFirst(a.Offset, a.MaxCount, a.Pattern, a.Options(), a.Dir);
+        for (int k = 0; st && k < 1000; ++k) {
+          const TKivString text =
+              a.Substitute ? st->FoundRegex->Substitute(a.Replacement) : a.Replacement;
+          doc.Replace(st->FoundSegment.Start, st->FoundSegment.Count, text);
+          st->FoundSegment.Count = Integer(text.size());
+          if (!doc.FindPatternNext(st.get())) break;
+        }
+        doc.EndCompoundEdit(true);
+        doc.EndUpdate(true);
+      }
+      ASSERT_EQ(docs[0]->Text(), docs[1]->Text()) << a.Describe();
+      ASSERT_EQ(logs[0]->Log, logs[1]->Log) << a.Describe();
+      ASSERT_EQ(MarkerPositions(marks[0]), MarkerPositions(marks[1])) << a.Describe();
+      for (bool undo : {true, false}) {
+        for (int d = 0; d < 2; ++d) {
+          logs[d]->Log.clear();
+          if (undo ? docs[d]->CanUndo() : docs[d]->CanRedo()) undo ? docs[d]->Undo() : docs[d]->Redo();
+        }
+        ASSERT_EQ(docs[0]->Text(), docs[1]->Text()) << a.Describe();
+        ASSERT_EQ(logs[0]->Log, logs[1]->Log) << a.Describe();
+        ASSERT_EQ(MarkerPositions(marks[0]), MarkerPositions(marks[1])) << a.Describe();
+      }
+    }
+  }
+}
+
 // The chunked forward search against the sequence helpers, with the gap at every place.
 TEST(SearchModel, PlainForwardSearchAgreesWithTheSequenceHelpers) {
   TRunner runner(7);

@@ -23,6 +23,8 @@ struct TSearchInternal {
   IKivMarkersRef Markers;
   // The forward plain searcher of the current pattern, made on first use.
   std::unique_ptr<TPlainSearcher> Plain;
+  // The text of the current replacement, kept from one replacement to the next.
+  TKivSeqFromString Replacement;
 
   // The walk of a backward regex search over the matches from the bound on, kept from one step
   // to the next: a step resumes it after the last match that was found without reading the

@@ -93,6 +93,40 @@ void BM_FindAll(benchmark::State& AState) {
   AState.counters["matches"] = double(matches);
 }
 
+// Wall and CPU seconds of the replace-all runs and of their undo.
+struct TReplaceTimes {
+  double ReplaceSeconds = 0, UndoSeconds = 0, ReplaceCpu = 0, UndoCpu = 0;
+
+  void Report(benchmark::State& AState, long long AReplaced) const {
+    const double n = double(AState.iterations());
+    AState.counters["replacements"] = double(AReplaced);
+    AState.counters["replace_ms"] = ReplaceSeconds * 1e3 / n;
+    AState.counters["undo_ms"] = UndoSeconds * 1e3 / n;
+    AState.counters["replace_cpu_ms"] = ReplaceCpu * 1e3 / n;
+    AState.counters["undo_cpu_ms"] = UndoCpu * 1e3 / n;
+  }
+};
+
+// One replace-all (AReplace) and its undo, timed; the iteration's time is their wall time.
+template <class TReplace>
+void ReplaceAndUndo(benchmark::State& AState, TKivEditDocument& ADoc, TReplaceTimes& ATimes, TReplace AReplace) {
+  const auto t0 = TClock::now();
+  const double c0 = CpuSeconds();
+  TKivEditFindReplaceStatePtr st = AReplace();
+  const auto t1 = TClock::now();
+  const double c1 = CpuSeconds();
+  ADoc.Undo();
+  const auto t2 = TClock::now();
+  ATimes.ReplaceCpu += c1 - c0;
+  ATimes.UndoCpu += CpuSeconds() - c1;
+  const double r = std::chrono::duration<double>(t1 - t0).count();
+  const double u = std::chrono::duration<double>(t2 - t1).count();
+  ATimes.ReplaceSeconds += r;
+  ATimes.UndoSeconds += u;
+  AState.SetIterationTime(r + u);
+  ADoc.ReplacePatternClose(st);
+}
+
 // Replace-all of "int" by "long" over the range holding the first AState.range(0) matches (0: the
 // whole document), then one undo.
 void BM_ReplaceAllIntByLong(benchmark::State& AState) {
@@ -106,37 +140,21 @@ void BM_ReplaceAllIntByLong(benchmark::State& AState) {
     count = st->FoundSegment.Start + st->FoundSegment.Count;
   }
   const Integer length = doc->CharsCount();
-  double replaceSeconds = 0, undoSeconds = 0, replaceCpu = 0, undoCpu = 0;
+  TReplaceTimes times;
   long long replaced = 0;
   for (auto _ : AState) {
+    replaced = 0;
     auto callback = [&](TKivEditDocument&, TKivEditFindReplaceState&, Integer&, TKivEditReplaceAction&) {
       ++replaced;
     };
-    const auto t0 = TClock::now();
-    const double c0 = CpuSeconds();
-    TKivEditFindReplaceStatePtr st =
-        doc->ReplacePatternAll(0, count, u"int", u"long", {soCaseSensitive}, sdForward, callback);
-    const auto t1 = TClock::now();
-    const double c1 = CpuSeconds();
-    doc->Undo();
-    const auto t2 = TClock::now();
-    replaceCpu += c1 - c0;
-    undoCpu += CpuSeconds() - c1;
-    const double r = std::chrono::duration<double>(t1 - t0).count();
-    const double u = std::chrono::duration<double>(t2 - t1).count();
-    replaceSeconds += r;
-    undoSeconds += u;
-    AState.SetIterationTime(r + u);
-    doc->ReplacePatternClose(st);
+    ReplaceAndUndo(AState, *doc, times, [&] {
+      return doc->ReplacePatternAll(0, count, u"int", u"long", {soCaseSensitive}, sdForward, callback);
+    });
     if (doc->CharsCount() != length || doc->CanUndo()) AState.SkipWithError("undo did not restore the text");
   }
-  const double n = double(AState.iterations());
-  AState.counters["replacements"] = double(replaced);
-  AState.counters["replace_ms"] = replaceSeconds * 1e3 / n;
-  AState.counters["undo_ms"] = undoSeconds * 1e3 / n;
-  AState.counters["replace_ms_per_100k"] = replaceSeconds * 1e3 / n / double(replaced) * 1e5;
-  AState.counters["replace_cpu_ms"] = replaceCpu * 1e3 / n;
-  AState.counters["undo_cpu_ms"] = undoCpu * 1e3 / n;
+  times.Report(AState, replaced);
+  AState.counters["replace_ms_per_100k"] =
+      times.ReplaceSeconds * 1e3 / double(AState.iterations()) / double(replaced) * 1e5;
 }
 
 // Every match of \bstruct\s+\w+ in the 16 M-character document: range(0) 0 forwards from the
@@ -180,42 +198,22 @@ void BM_ReplaceAllMillion(benchmark::State& AState) {
     if (st) count = st->FoundSegment.Start + st->FoundSegment.Count;
   }
   const TKivString before = doc->Text();
-  double replaceSeconds = 0, undoSeconds = 0, replaceCpu = 0, undoCpu = 0;
-  long long replaced = 0;
+  TReplaceTimes times;
   for (auto _ : AState) {
-    const auto t0 = TClock::now();
-    const double c0 = CpuSeconds();
-    TKivEditFindReplaceStatePtr st = doc->ReplacePatternAll(0, count, u"e", u"E", {soCaseSensitive}, sdForward);
-    const auto t1 = TClock::now();
-    const double c1 = CpuSeconds();
-    doc->Undo();
-    const auto t2 = TClock::now();
-    replaceCpu += c1 - c0;
-    undoCpu += CpuSeconds() - c1;
-    const double r = std::chrono::duration<double>(t1 - t0).count();
-    const double u = std::chrono::duration<double>(t2 - t1).count();
-    replaceSeconds += r;
-    undoSeconds += u;
-    AState.SetIterationTime(r + u);
-    doc->ReplacePatternClose(st);
+    ReplaceAndUndo(AState, *doc, times,
+                   [&] { return doc->ReplacePatternAll(0, count, u"e", u"E", {soCaseSensitive}, sdForward); });
     AState.PauseTiming();
     if (doc->Text() != before || doc->CanUndo()) AState.SkipWithError("undo did not restore the text");
     AState.ResumeTiming();
   }
-  {
-    // The number of replacements: the matches in the range.
-    TKivEditFindReplaceStatePtr st = doc->FindPatternFirst(0, count, u"e", {soCaseSensitive});
-    if (st) {
-      do ++replaced;
-      while (doc->FindPatternNext(st.get()));
-    }
+  // The number of replacements: the matches in the range.
+  long long replaced = 0;
+  TKivEditFindReplaceStatePtr st = doc->FindPatternFirst(0, count, u"e", {soCaseSensitive});
+  if (st) {
+    do ++replaced;
+    while (doc->FindPatternNext(st.get()));
   }
-  const double n = double(AState.iterations());
-  AState.counters["replacements"] = double(replaced);
-  AState.counters["replace_ms"] = replaceSeconds * 1e3 / n;
-  AState.counters["undo_ms"] = undoSeconds * 1e3 / n;
-  AState.counters["replace_cpu_ms"] = replaceCpu * 1e3 / n;
-  AState.counters["undo_cpu_ms"] = undoCpu * 1e3 / n;
+  times.Report(AState, replaced);
 }
 
 }  // namespace

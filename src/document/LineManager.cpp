@@ -120,57 +120,34 @@ Integer TLineManager::LowerBound(Integer AOffset) const {
   Integer base = 0, len = Count();
   // Edits ask about the lines around the last edit, where the gap is: a few probes outwards
   // from it find those without the search over the whole index.
+  bool near = false;
   if (len >= kSummaryMinLines) {
     const Integer g = std::min(FGap0, len - 1);
     if (EndOf(g) >= AOffset) {
       // The answer is g or lies below it.
-      Integer hi = g, step = 1;
-      for (int probes = 0; probes < 8; ++probes, step *= 2) {
+      for (Integer hi = g, step = 1, probes = 0; probes < 8 && !near; ++probes, step *= 2) {
         const Integer lo = hi - step;
         if (lo < 0 || EndOf(lo) < AOffset) {
           base = std::max(lo, -1) + 1;
           len = hi - base + 1;
-          step = -1;
-          break;
+          near = true;
         }
         hi = lo;
       }
-      if (step < 0) {
-        while (len > 1) {
-          const Integer half = len / 2;
-          base = EndOf(base + half - 1) < AOffset ? base + half : base;
-          len -= half;
-        }
-        return base;
-      }
-      base = 0;
-      len = Count();
     } else {
       // The answer lies above g (the last line's end is the text length, >= AOffset).
-      Integer lo = g, step = 1;
-      for (int probes = 0; probes < 8; ++probes, step *= 2) {
+      for (Integer lo = g, step = 1, probes = 0; probes < 8 && !near; ++probes, step *= 2) {
         const Integer hi = std::min(lo + step, len - 1);
         if (EndOf(hi) >= AOffset) {
           base = lo + 1;
           len = hi - base + 1;
-          step = -1;
-          break;
+          near = true;
         }
         lo = hi;
       }
-      if (step < 0) {
-        while (len > 1) {
-          const Integer half = len / 2;
-          base = EndOf(base + half - 1) < AOffset ? base + half : base;
-          len -= half;
-        }
-        return base;
-      }
-      base = 0;
-      len = Count();
     }
   }
-  if (len >= kSummaryMinLines) {
+  if (!near && len >= kSummaryMinLines) {
     // Blocks [skipFrom, skipTo) hold only gap slots: the search skips them.
     const Integer skipFrom = FGap0 == 0 ? 0 : ((FGap0 - 1) >> kBlockShift) + 1;
     const Integer skipTo = std::max(skipFrom, FGap1 >> kBlockShift);

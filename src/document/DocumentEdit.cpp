@@ -149,12 +149,17 @@ void TKivEditDocument::DoReplace(Integer AStart, Integer ACount, const TKivSegme
   CheckDeleteRange(AStart, ACount);
   CheckGrowth(CharsCount(), (long long)ASeg.Count - ACount);
   if (ACount == 0 && ASeg.Count == 0) return;
-  // The segment may be a range of this document: take its text before deleting.
-  TKivSeqFromString text(SegmentToString(ASeg));
+  // The segment may be a range of this document: its text is taken before deleting.
+  std::unique_ptr<TKivSeqFromString> copy;
+  TKivSegment seg = ASeg;
+  if (ASeg.Source == FStorage.get()) {
+    copy = std::make_unique<TKivSeqFromString>(SegmentToString(ASeg));
+    seg = copy->WholeSegment();
+  }
   TUpdateGuard update(*this);
   TCompoundGuard compound(*this, AAuthorID, std::move(AOldInfo), true);
   if (ACount > 0) DoDelete(AStart, ACount, -1, nullptr);
-  if (text.Count() > 0) DoInsert(AStart, text.WholeSegment(), -1, nullptr);
+  if (seg.Count > 0) DoInsert(AStart, seg, -1, nullptr);
 }
 
 void TKivEditDocument::RawInsertStr(Integer AIdx, TKivStringView AStr) {

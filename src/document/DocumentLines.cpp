@@ -36,8 +36,14 @@ void TKivEditDocument::DeleteLine(Integer ALine) {
   if (LinesCount() == 1) {
     if (n > 0) Delete(0, n);
   } else if (ALine == LinesCount() - 1) {
-    // The separator before the last line goes with it.
+    // The separator before the last line goes with it; the line before keeps its markers even
+    // when both lines are empty.
     const Integer start = GetLineEnd(ALine - 1);
+    struct TLastLineFlag {
+      TMarkManager& M;
+      explicit TLastLineFlag(TMarkManager& AM) : M(AM) { M.SetDeletingLastLine(true); }
+      ~TLastLineFlag() { M.SetDeletingLastLine(false); }
+    } flag(*FMarkManager);
     Delete(start, n - start);
   } else {
     const Integer start = GetLineStart(ALine);

@@ -76,6 +76,7 @@ void TGapStorage::ClearStorage() {
   FCount = 0;
   FGapStart = 0;
   FGapEnd = 0;
+  TextChanged();
   InvalidateBuffer();
 }
 
@@ -87,6 +88,8 @@ void TGapStorage::Swap(TGapStorage& AOther) noexcept {
   std::swap(FCount, AOther.FCount);
   std::swap(FRecording, AOther.FRecording);
   FLineEnds.swap(AOther.FLineEnds);
+  TextChanged();
+  AOther.TextChanged();
   InvalidateBuffer();
   AOther.InvalidateBuffer();
 }
@@ -219,6 +222,7 @@ void TGapStorage::CopyIntoGap(const TKivSegment& ASeg) {
 void TGapStorage::Inserted(Integer ACount) {
   FGapStart += ACount;
   FCount += ACount;
+  TextChanged();
   InvalidateBuffer();
 }
 
@@ -274,6 +278,7 @@ void TGapStorage::Delete(Integer AIdx, Integer ACount) {
   FGapEnd += ACount;
   FCount -= ACount;
   ShrinkGap();
+  TextChanged();
   InvalidateBuffer();
 }
 

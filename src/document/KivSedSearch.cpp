@@ -20,12 +20,14 @@ void TKivRegexCharSeqSource::ResetBuffer() {
   BaseIndex = 0;
   FIdxStart = 0;
   FIdxEnd = Count;
+  FReadEnd = 0;
   TKivRegexSource::ResetBuffer();
 }
 
 void TKivRegexCharSeqSource::FillBuffer() {
   Integer* out = FBuffer.data();
   Integer i = FBufferStart;
+  FReadEnd = std::max(FReadEnd, FBufferEnd);
   // The sequence may have shrunk since the last ResetBuffer: codes past its end read as 0.
   const Integer avail = std::min(FBufferEnd, FSeq.Count());
   if (FStorage) {

@@ -67,6 +67,9 @@ class TKivRegexCharSeqSource : public TKivRegexSource {
   explicit TKivRegexCharSeqSource(TKivCharSeq& ASeq);
 
   void ResetBuffer() override;
+  // Every position read since the last ResetBuffer lies below this (a window's end, so it may
+  // lie up to a window beyond what was really read).
+  Integer ReadEnd() const { return FReadEnd; }
 
  protected:
   void FillBuffer() override;
@@ -75,6 +78,7 @@ class TKivRegexCharSeqSource : public TKivRegexSource {
   TKivCharSeq& FSeq;
   // The same sequence when it is a text storage, read by chunks instead of through its window.
   const TKivTextStorage* FStorage;
+  Integer FReadEnd = 0;
 };
 
 // One search run. The document creates it; the caller reads it (and the replace callback may)

@@ -4,6 +4,8 @@
 // edited. The document owns one (a gap buffer) and keeps a line index beside it.
 #pragma once
 
+#include <cstdint>
+
 #include "KivEditDocError.h"
 #include "KivSedUtils.h"
 #include "KivTypes.h"
@@ -64,6 +66,13 @@ class TKivTextStorage : public TKivCharSeq {
     return false;
   }
 
+  // Grows with every change of the text: a reader that keeps what it learnt about the text
+  // compares it to know whether that still holds.
+  uint64_t ChangeStamp() const { return FChangeStamp; }
+
  protected:
+  void TextChanged() { ++FChangeStamp; }
+
   TKivTextStorageListener* FListener = nullptr;
+  uint64_t FChangeStamp = 0;
 };

@@ -118,7 +118,36 @@ void TLineManager::SyncGapBlock() {
 
 Integer TLineManager::LowerBound(Integer AOffset) const {
   Integer base = 0, len = Count();
+  // Edits ask about the lines around the last edit, where the gap is: a few probes outwards
+  // from it find those without the search over the whole index.
+  bool near = false;
   if (len >= kSummaryMinLines) {
+    const Integer g = std::min(FGap0, len - 1);
+    if (EndOf(g) >= AOffset) {
+      // The answer is g or lies below it.
+      for (Integer hi = g, step = 1, probes = 0; probes < 8 && !near; ++probes, step *= 2) {
+        const Integer lo = hi - step;
+        if (lo < 0 || EndOf(lo) < AOffset) {
+          base = std::max(lo, -1) + 1;
+          len = hi - base + 1;
+          near = true;
+        }
+        hi = lo;
+      }
+    } else {
+      // The answer lies above g (the last line's end is the text length, >= AOffset).
+      for (Integer lo = g, step = 1, probes = 0; probes < 8 && !near; ++probes, step *= 2) {
+        const Integer hi = std::min(lo + step, len - 1);
+        if (EndOf(hi) >= AOffset) {
+          base = lo + 1;
+          len = hi - base + 1;
+          near = true;
+        }
+        lo = hi;
+      }
+    }
+  }
+  if (!near && len >= kSummaryMinLines) {
     // Blocks [skipFrom, skipTo) hold only gap slots: the search skips them.
     const Integer skipFrom = FGap0 == 0 ? 0 : ((FGap0 - 1) >> kBlockShift) + 1;
     const Integer skipTo = std::max(skipFrom, FGap1 >> kBlockShift);

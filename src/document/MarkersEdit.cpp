@@ -45,7 +45,8 @@ void TMarkCollection::AffectedRange(const TMarkEditInfo& AInfo, size_t& ALo, siz
   AHi = LowerIndex(s + w);
   if (!FLineBound) return;
   if (n >= AInfo.DocLength || AInfo.CutsTail) {
-    // No line after the deletion's start survives, not even one at the very end of the text.
+    // No line after the deletion's start survives, not even an empty one at the very end of the
+    // text (a whole-text deletion takes every line).
     AHi = FMarks.size();
     if (AInfo.CutsTail) ALo = UpperIndex(s);
     return;
@@ -217,7 +218,8 @@ TMarkEditInfo TMarkManager::DeletionInfo(Integer AStart, Integer ACount) {
   info.StartIsLineStart = info.StartLineStart == AStart;
   info.Crosses = b > a;
   info.EndStartsLine = FDoc->MarkHostLineStart(b) == AStart + ACount;
-  info.CutsTail = info.Crosses && AStart == lineEnd && AStart + ACount == info.DocLength;
+  info.CutsTail = info.Crosses && AStart == lineEnd && AStart + ACount == info.DocLength &&
+                  (!info.EndStartsLine || FDeletingLastLine);
   return info;
 }
 
@@ -243,6 +245,13 @@ bool AnyMarks(const std::vector<std::shared_ptr<TMarkCollection>>& AColls) {
   return false;
 }
 
+// Whether a collection that reports its changes holds markers.
+bool AnyReportedMarks(const std::vector<std::shared_ptr<TMarkCollection>>& AColls) {
+  for (auto& c : AColls)
+    if (!c->Disposed() && c->ProduceEvents() && c->Count() > 0) return true;
+  return false;
+}
+
 }  // namespace
 
 void TMarkManager::ContentInserting(Integer AStart, Integer ACount) {
@@ -260,7 +269,9 @@ void TMarkManager::ContentInserted(Integer AStart, Integer ACount) {
 }
 
 void TMarkManager::ReportMarksToDelete(Integer AStart, Integer ACount, TMarkCollection* AWholeTextWipe) {
-  if (ACount <= 0 || !AnyMarks(FMarks)) return;
+  // Only collections that report their changes have anything to report (silent ones, such as
+  // the bounds of search runs, need no line facts here).
+  if (ACount <= 0 || !AnyReportedMarks(FMarks)) return;
   const bool wholeText = AStart == 0 && ACount == FDoc->MarkHostCharsCount();
   const TMarkEditInfo info = DeletionInfo(AStart, ACount);
   // Handlers may create or detach collections meanwhile: walk a copy.

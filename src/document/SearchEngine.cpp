@@ -116,6 +116,11 @@ Integer TSearchEngine::StepOver(Integer AP) {
   return 1;
 }
 
+bool TSearchEngine::InsidePair(Integer AP) {
+  TKivCharSeq& chars = FDoc.Chars();
+  return AP > 0 && AP < chars.Count() && chars.GetChar(AP - 1) == u'\r' && chars.GetChar(AP) == u'\n';
+}
+
 bool TSearchEngine::IsWholeWord(const TMatch& AMatch) {
   TKivCharSeq& chars = FDoc.Chars();
   const TKivString& seps = FDoc.FullWordSeparators();
@@ -168,20 +173,54 @@ bool TSearchEngine::FindRegexForward(TKivRegExp& ARe, Integer AP, Integer AE, In
   return true;
 }
 
-bool TSearchEngine::FindRegexBackward(TKivRegExp& ARe, Integer AP, Integer AE, Integer AP0, bool AFirst,
-                                      TMatch& AMatch) {
-  // The matches from E on with the input ending at P, in order; the last one that is not the
-  // empty match the last step ended on is taken.
-  if (!ARe.Exec(AE, AP - AE)) return false;
-  TMatch kept;
-  bool have = false;
-  do {
-    const Integer pos = ARe.GetMatchPos(0), len = ARe.GetMatchLen(0);
-    if (len == 0 && pos == AP0 && !AFirst) continue;
-    kept = TMatch{pos, len};
-    have = true;
-  } while (ARe.ExecNext());
-  if (!have) return false;
+bool TSearchEngine::FindRegexBackward(TSearchInternal& AIn, TKivRegExp& ARe, Integer AP, Integer AE,
+                                      Integer AP0, bool AFirst, bool AWholeWords, TMatch& AMatch) {
+  // The matches from E on with the input ending at P, in order, as a forward run meets them: after
+  // a match the next try starts at its end (one character on after an empty one, a CR LF pair as
+  // one), after a match that is not a whole word one character after its start, so that a word
+  // overlapping it is still met. An empty match between a CR and its LF does not count. The last
+  // one taken (not the empty match the last step ended on) is the result.
+  //
+  // The walk of the last step is resumed after its last match that read nothing from P on: the
+  // walk up to there is the same with the input ending at P. A text changed since (other than
+  // by this run's own replacement, which lies after P) or another bound starts it afresh.
+  TSearchInternal::TBackwardWalk& walk = AIn.Walk;
+  const uint64_t stamp = FStorage ? FStorage->ChangeStamp() : 0;
+  if (!FStorage || walk.Bound != AE || walk.Stamp != stamp || walk.InputEnd < AP) walk.Clear();
+  std::vector<TSearchInternal::TWalkEntry>& entries = walk.Entries;
+  // Reach only grows along the walk.
+  const auto resume = std::upper_bound(entries.begin(), entries.end(), AP,
+                                       [](Integer p, const TSearchInternal::TWalkEntry& e) { return p < e.Reach; });
+  entries.erase(resume, entries.end());
+  Integer at = entries.empty() ? AE : entries.back().Next;
+  Integer reach = entries.empty() ? 0 : entries.back().Reach;
+  TMatch kept = entries.empty() ? TMatch{} : TMatch{entries.back().TakenPos, entries.back().TakenLen};
+  // Reads are tracked from a forgotten window on.
+  AIn.ReSrc->ResetBuffer();
+  constexpr size_t kMaxEntries = 1 << 16;
+  while (at <= AP && ARe.Exec(at, AP - at)) {
+    const TMatch m{ARe.GetMatchPos(0), ARe.GetMatchLen(0)};
+    if (m.Len == 0 && InsidePair(m.Pos)) {
+      at = m.Pos + 1;
+    } else {
+      const bool word = !AWholeWords || IsWholeWord(m);
+      if (word && !(m.Len == 0 && m.Pos == AP0 && !AFirst)) kept = m;
+      at = m.Len == 0 ? m.Pos + StepOver(m.Pos) : word ? m.Pos + m.Len : m.Pos + 1;
+    }
+    // The character after the match was read by the tests above, or may be by a later step's.
+    reach = std::max({reach, AIn.ReSrc->ReadEnd(), m.Pos + m.Len + 1});
+    if (entries.size() >= kMaxEntries) {
+      // Every other entry goes: a later step resumes a little earlier, and the walk stays short.
+      size_t k = 0;
+      for (size_t i = 1; i < entries.size(); i += 2) entries[k++] = entries[i];
+      entries.resize(k);
+    }
+    entries.push_back({m.Pos, m.Len, at, reach, kept.Pos, kept.Len});
+  }
+  walk.Bound = AE;
+  walk.InputEnd = AP;
+  walk.Stamp = stamp;
+  if (kept.Pos < 0) return false;
   // Once more at the kept match with the same input end, so that its groups are the current ones.
   const bool again = ARe.Exec(kept.Pos, AP - kept.Pos);
   KIV_ASSERT(again && ARe.GetMatchPos(0) == kept.Pos && ARe.GetMatchLen(0) == kept.Len, kModule);
@@ -208,17 +247,20 @@ bool TSearchEngine::FindStep(Integer ANewStart, TKivEditFindReplaceState& AState
     if (!regex)
       found = FindPlain(AState, pos, e, m);
     else if (backward)
-      found = FindRegexBackward(*re, pos, e, p0, AFirst, m);
+      // Whole words are told apart inside the backward run.
+      found = FindRegexBackward(*AState.Internal, *re, pos, e, p0, AFirst, AState.Options.Contains(soWholeWords),
+                                m);
     else
       found = FindRegexForward(*re, pos, e, p0, AFirst, m);
     if (!found) return false;
     if (!AState.Options.Contains(soWholeWords) || IsWholeWord(m)) break;
-    // Past the rejected match: forwards to its end (one character, or a CR LF pair, past an
-    // empty one); backwards to its end - 1, so that overlapping earlier matches are still met.
+    // Past the rejected match: forwards to one character after its start (a CR LF pair as one
+    // past an empty match), so that a word overlapping it is still met; backwards (plain text)
+    // to its end - 1, so that overlapping earlier matches are still met.
     if (backward)
       pos = m.Len > 0 ? m.Pos + m.Len - 1 : m.Pos - 1;
     else
-      pos = m.Len > 0 ? m.Pos + m.Len : m.Pos + StepOver(m.Pos);
+      pos = m.Len > 0 ? m.Pos + 1 : m.Pos + StepOver(m.Pos);
   }
   AState.FoundSegment = MakeSegment(m.Pos, m.Len, &FDoc.Chars());
   return true;
@@ -241,10 +283,18 @@ bool TSearchEngine::ReplaceStep(Integer ANewStart, TKivEditFindReplaceState& ASt
     count = std::clamp(count, 0, std::max(0, FDoc.CharsCount() - start));
   }
   switch (action) {
-    case raReplaceAuto:
-      FDoc.Replace(start, len, text);
+    case raReplaceAuto: {
+      // A backward walk read nothing of the text replaced here, unless the callback changed the
+      // text meanwhile: what it read before the match still holds.
+      TSearchInternal::TBackwardWalk& walk = AState.Internal->Walk;
+      const bool keepWalk = FStorage && walk.Bound >= 0 && walk.Stamp == FStorage->ChangeStamp();
+      TKivSeqFromString& replacement = AState.Internal->Replacement;
+      replacement.Reset(text);
+      FDoc.ReplaceSeg(start, len, replacement.WholeSegment());
+      if (keepWalk) walk.KeepBefore(start, FStorage->ChangeStamp());
       AState.FoundSegment.Count = static_cast<Integer>(text.size());
       break;
+    }
     case raReplacedByCallback:
       AState.FoundSegment.Count = count;
       break;

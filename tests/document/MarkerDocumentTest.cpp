@@ -2,6 +2,7 @@
 // custom collections and lifetime.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -404,6 +405,58 @@ TEST(MarkerDocumentRegressionTest, DeleteLastLineKeepsTheLineBefore) {
     EXPECT_EQ(before->Line(), 1);
     EXPECT_EQ(book->Line(), 1);
     EXPECT_FALSE(last->IsValid());
+  }
+}
+
+// On LF texts a line break taken away before the empty last line removes the line it ends, not
+// the last line: the last line's breakpoint moves up. Only a whole-text deletion takes it.
+TEST(MarkerDocumentRegressionTest, BreakpointOnTheEmptyLastLineSurvivesLineBreakDeletions) {
+  struct TCase {
+    const char* Name;
+    TKivString Text;
+    Integer Line;  // the breakpoint's line (the empty last line)
+    std::function<void(TKivEditDocument&)> Action;
+    TKivString After;
+    Integer LineAfter;  // -1: deleted
+  };
+  const TCase cases[] = {
+      {"undo of a line break typed at the end", u"ab\ncd\n", 2,
+       [](TKivEditDocument& d) {
+         d.Insert(6, u"\n");
+         d.Undo();
+       },
+       u"ab\ncd\n", 2},
+      {"undo of AppendLine", u"ab\ncd\n", 2,
+       [](TKivEditDocument& d) {
+         d.AppendLine(u"");
+         d.Undo();
+       },
+       u"ab\ncd\n", 2},
+      {"DeleteLine of the empty line before", u"ab\ncd\n\n", 3, [](TKivEditDocument& d) { d.DeleteLine(2); },
+       u"ab\ncd\n", 2},
+      {"the line break alone", u"ab\ncd\n\n", 3, [](TKivEditDocument& d) { d.Delete(6, 1); }, u"ab\ncd\n", 2},
+      {"Clear", u"ab\ncd\n", 2, [](TKivEditDocument& d) { d.Clear(); }, u"", -1},
+      {"deleting everything", u"ab\ncd\n\n", 3, [](TKivEditDocument& d) { d.Delete(0, 7); }, u"", -1},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TKivEditDocument doc;
+    // An edit before the text's own step keeps later undo steps apart from it.
+    doc.Insert(0, u"x" + c.Text);
+    doc.Delete(0, 1);
+    auto bp = doc.Breakpoints()->CreateLineMark(c.Line);
+    c.Action(doc);
+    EXPECT_EQ(doc.Text(), c.After);
+    if (c.LineAfter < 0) {
+      EXPECT_FALSE(bp->IsValid());
+      EXPECT_EQ(doc.Breakpoints()->Count(), 0);
+      continue;
+    }
+    EXPECT_TRUE(bp->IsValid());
+    if (!bp->IsValid()) continue;
+    EXPECT_EQ(bp->Line(), c.LineAfter);
+    EXPECT_EQ(bp->Pos(), doc.GetLineStart(c.LineAfter));
+    EXPECT_EQ(doc.Breakpoints()->Count(), 1);
   }
 }
 

@@ -64,6 +64,15 @@ const TModelRegex kRegexes[] = {
     {u"a+", [](const TKivString& t, Integer p, Integer e, bool cs) { return Run(t, p, e, cs, u"a", 1, 1 << 30); }},
     {u"[ab]+", [](const TKivString& t, Integer p, Integer e, bool cs) { return Run(t, p, e, cs, u"ab", 1, 1 << 30); }},
     {u"b*", [](const TKivString& t, Integer p, Integer e, bool cs) { return Run(t, p, e, cs, u"b", 0, 1 << 30); }},
+    // Word separators inside the pattern: a whole word may start inside a rejected match.
+    {u"a a", [](const TKivString& t, Integer p, Integer e, bool cs) { return Literal(t, p, e, cs, u"a a"); }},
+    {u"a\\.a", [](const TKivString& t, Integer p, Integer e, bool cs) { return Literal(t, p, e, cs, u"a.a"); }},
+    {u"[ab]+ [ab]",
+     [](const TKivString& t, Integer p, Integer e, bool cs) -> Integer {
+       const Integer l = Run(t, p, e, cs, u"ab", 1, 1 << 30);
+       if (l < 0 || Literal(t, p + l, e, cs, u" ") < 0) return -1;
+       return Run(t, p + l + 1, e, cs, u"ab", 1, 1) < 0 ? -1 : l + 2;
+     }},
     {u"$",
      [](const TKivString& t, Integer p, Integer e, bool) -> Integer {
        if (p >= e) return 0;
@@ -113,10 +122,10 @@ class TModel {
       E = A.MaxCount == -1 ? n : std::min<Integer>(n, A.Offset + A.MaxCount);
   }
 
-  TMatchList FindAll() {
+  TMatchList FindAll(size_t ALimit = 200) {
     TMatchList out;
     Integer start = A.Offset, len = 0;
-    for (bool first = true; out.size() < 200; first = false) {
+    for (bool first = true; out.size() < ALimit; first = false) {
       if (!Step(start, len, first)) break;
       out.emplace_back(start, len);
     }
@@ -124,9 +133,9 @@ class TModel {
   }
 
   // The text after a replace-all and the number of replacements.
-  Integer ReplaceAll() {
+  Integer ReplaceAll(Integer ALimit = 200) {
     Integer start = A.Offset, len = 0, count = 0;
-    for (bool first = true; count < 200; first = false) {
+    for (bool first = true; count < ALimit; first = false) {
       if (!Step(start, len, first)) break;
       const TKivString r = A.Substitute && A.Regex ? u"<" + Text.substr(start, len) + u">" : A.Replacement;
       Text.replace(start, len, r);
@@ -188,19 +197,31 @@ class TModel {
       }
       return true;
     }
-    // Backwards: the matches from E on with the input ending at P, in order; the last one that is
-    // not the empty match at P0 after the first call.
+    // Backwards: the matches from E on with the input ending at P, in order, as a forward run
+    // meets them (after a match that is not a whole word the next try starts one character after
+    // its start); the last whole word that is not the empty match at P0 after the first call.
     bool have = false;
     Integer p = E, pos, len;
     while (p <= AP && Leftmost(p, AP, pos, len)) {
-      if (!(len == 0 && pos == AP0 && !AFirst)) {
+      // An empty match between a CR and its LF does not count; after an empty match the next
+      // try steps over a CR LF pair as one.
+      if (len == 0 && pos > 0 && pos < Integer(Text.size()) && Text[pos - 1] == u'\r' && Text[pos] == u'\n') {
+        p = pos + 1;
+        continue;
+      }
+      const bool word = IsWord(pos, len);
+      if (word && !(len == 0 && pos == AP0 && !AFirst)) {
         APos = pos;
         ALen = len;
         have = true;
       }
-      p = len > 0 ? pos + len : pos + 1;
+      p = len == 0 ? pos + StepOver(pos) : word ? pos + len : pos + 1;
     }
     return have;
+  }
+
+  bool IsWord(Integer APos, Integer ALen) const {
+    return !A.WholeWords || (IsSep(APos - 1) && IsSep(APos + ALen));
   }
 
   // AStart/ALen: the last match in, the new one out.
@@ -214,7 +235,7 @@ class TModel {
       if (back ? p < E : p > E) return false;
       Integer pos, len;
       if (!Raw(p, p0, AFirst, pos, len)) return false;
-      if (!A.WholeWords || (IsSep(pos - 1) && IsSep(pos + len))) {
+      if (IsWord(pos, len)) {
         AStart = pos;
         ALen = len;
         return true;
@@ -222,7 +243,7 @@ class TModel {
       if (back)
         p = len > 0 ? pos + len - 1 : pos - 1;
       else
-        p = len > 0 ? pos + len : pos + StepOver(pos);
+        p = len > 0 ? pos + 1 : pos + StepOver(pos);
     }
   }
 
@@ -252,7 +273,8 @@ class TRunner {
       const Integer s = Pick(0, n - 1);
       a.Pattern = a.Text.substr(s, Pick(1, 3));
     } else {
-      static const char16_t* const plain[] = {u"a", u"ab", u"aa", u"bA", u"a a", u"b.", u"\r\n", u"x", u""};
+      static const char16_t* const plain[] = {u"a",   u"ab",  u"aa",  u"bA",   u"a a", u"b.", u"\r\n",
+                                              u"x",   u"",    u"a.a", u"a a a", u" a",  u"a ", u"a.b"};
       a.Pattern = plain[Pick(0, Integer(std::size(plain)) - 1)];
     }
     a.CaseSensitive = Pick(0, 1) == 0;
@@ -282,12 +304,12 @@ class TRunner {
   std::mt19937 FRnd;
 };
 
-TMatchList FindAllInDocument(TKivEditDocument& ADoc, const TRunArgs& A) {
+TMatchList FindAllInDocument(TKivEditDocument& ADoc, const TRunArgs& A, size_t ALimit = 200) {
   TMatchList out;
   TKivEditFindReplaceStatePtr st = ADoc.FindPatternFirst(A.Offset, A.MaxCount, A.Pattern, A.Options(), A.Dir);
   if (!st) return out;
   do out.emplace_back(st->FoundSegment.Start, st->FoundSegment.Count);
-  while (out.size() < 200 && ADoc.FindPatternNext(st.get()));
+  while (out.size() < ALimit && ADoc.FindPatternNext(st.get()));
   return out;
 }
 
@@ -327,6 +349,148 @@ TEST(SearchModel, ReplaceAllAgreesWithTheModelAndUndoesInOneStep) {
       if (doc->CanUndo()) doc->Undo();
       ASSERT_EQ(KivToUtf8(Show(doc->Text())), KivToUtf8(Show(a.Text))) << a.Describe();
       ASSERT_FALSE(doc->CanUndo()) << a.Describe();
+    }
+  }
+}
+
+// Backward regex runs over texts long enough that a step resumes the walk of the step before
+// instead of walking again from the bound: find-all and replace-all against the model.
+TEST(SearchModel, LongBackwardRegexRunsAgreeWithTheModel) {
+  for (uint32_t seed : ModelSeeds()) {
+    SCOPED_TRACE("seed " + std::to_string(seed) + " (replay with KIV_SEED)");
+    TRunner runner(seed + 2000);
+    for (int i = 0; i < 12; ++i) {
+      const bool replace = i % 2 == 1;
+      TRunArgs a;
+      // Stretches without matches between the matches, so that a step's search point lies
+      // more than a window after the match before.
+      const TKivString alphabet = replace ? u"aabbA. \n" : u"aabbA. \r\n";
+      const Integer n = runner.Pick(1000, 4000);
+      for (Integer k = 0; k < n; ++k)
+        a.Text += runner.Pick(0, 9) == 0 ? alphabet[runner.Pick(0, Integer(alphabet.size()) - 1)] : u'z';
+      a.Regex = &kRegexes[runner.Pick(0, Integer(std::size(kRegexes)) - 1)];
+      a.Pattern = a.Regex->Pattern;
+      a.CaseSensitive = runner.Pick(0, 1) == 0;
+      a.WholeWords = runner.Pick(0, 1) == 0;
+      a.Dir = sdBackward;
+      a.Offset = runner.Pick(0, 1) == 0 ? n : runner.Pick(0, n);
+      a.MaxCount = runner.Pick(0, 1) == 0 ? -1 : runner.Pick(0, n);
+      a.Replacement = u"ab";
+      auto doc = TRunner::Document(a.Text, runner.Pick(0, n));
+      TModel model(a, doc->FullWordSeparators());
+      if (!replace) {
+        ASSERT_EQ(FindAllInDocument(*doc, a, 100000), model.FindAll(100000)) << a.Describe();
+        continue;
+      }
+      model.ReplaceAll(100000);
+      TKivEditFindReplaceStatePtr st =
+          doc->ReplacePatternAll(a.Offset, a.MaxCount, a.Pattern, a.Replacement, a.Options(), a.Dir);
+      ASSERT_EQ(KivToUtf8(Show(doc->Text())), KivToUtf8(Show(model.Text))) << a.Describe();
+      if (doc->CanUndo()) doc->Undo();
+      ASSERT_EQ(KivToUtf8(Show(doc->Text())), KivToUtf8(Show(a.Text))) << a.Describe();
+    }
+  }
+}
+
+// Everything a document tells about itself during an edit, in order.
+class TEventLog : public TKivDocumentListener {
+ public:
+  explicit TEventLog(TKivEditDocument& ADoc) : FDoc(ADoc) {
+    ADoc.AddListener(this);
+    ADoc.OnDocChanged = [this](TKivEditDocument&, TKivDocStatusChanges c) { Add("changed " + ChangesText(c)); };
+    ADoc.OnLinesChanged = [this](TKivEditDocument&, Integer a, Integer b) { Add("lines", a, b); };
+    ADoc.OnMarkDeleting = [this](TKivEditDocument&, const IKivMarkersRef&, const IKivMarkRef& m) {
+      Add("mark deleting", m->Pos());
+    };
+  }
+  void MarksDeleting(const IKivMarkersRef&, const TKivMarkArray& AMarks) override {
+    Add("marks deleting", Integer(AMarks.size()));
+  }
+  void BeforeInsert(Integer AStart, Integer ALength) override { Add("before insert", AStart, ALength); }
+  void AfterInsert(Integer AStart, Integer ALength) override { Add("after insert", AStart, ALength); }
+  void BeforeDelete(Integer AStart, Integer ALength) override { Add("before delete", AStart, ALength); }
+  void AfterDelete(Integer AStart, Integer ALength) override { Add("after delete", AStart, ALength); }
+  void BeforeCompoundEdit(bool AFreeze) override { Add("begin compound", AFreeze); }
+  void AfterCompoundEdit(bool AFreeze) override { Add("end compound", AFreeze); }
+  void DoUserEventAfterDocChange() override { Add("user event"); }
+
+  ~TEventLog() override {
+    FDoc.RemoveListener(this);
+    FDoc.OnDocChanged = nullptr;
+    FDoc.OnLinesChanged = nullptr;
+    FDoc.OnMarkDeleting = nullptr;
+  }
+
+  std::vector<std::string> Log;
+
+ private:
+  TKivEditDocument& FDoc;
+  void Add(const std::string& AWhat, Integer A = -1, Integer B = -1) {
+    Log.push_back(AWhat + " " + std::to_string(A) + " " + std::to_string(B));
+  }
+};
+
+// Where every marker of the document's collections and of two custom ones is (-1: deleted).
+std::vector<Integer> MarkerPositions(const std::vector<IKivMarkRef>& AMarks) {
+  std::vector<Integer> out;
+  for (const auto& m : AMarks) out.push_back(m->IsValid() ? m->Pos() : -1);
+  return out;
+}
+
+// A replace-all does exactly what replacing each match by hand inside one compound edit does:
+// the same text, listener calls, events, markers, and the same after undo and redo.
+TEST(SearchModel, ReplaceAllDoesWhatReplacingEachMatchDoes) {
+  for (uint32_t seed : ModelSeeds()) {
+    SCOPED_TRACE("seed " + std::to_string(seed) + " (replay with KIV_SEED)");
+    TRunner runner(seed + 3000);
+    for (int i = 0; i < 400; ++i) {
+      TRunArgs a = runner.Random(true);
+      const Integer gap = runner.Pick(0, Integer(a.Text.size()));
+      std::unique_ptr<TKivEditDocument> docs[2] = {TRunner::Document(a.Text, gap), TRunner::Document(a.Text, gap)};
+      std::vector<IKivMarkRef> marks[2];
+      const Integer lines = docs[0]->LinesCount();
+      const Integer markLines[3] = {runner.Pick(0, lines - 1), runner.Pick(0, lines - 1), runner.Pick(0, lines - 1)};
+      const Integer markPos = runner.Pick(0, Integer(a.Text.size()));
+      for (int d = 0; d < 2; ++d) {
+        TKivEditDocument& doc = *docs[d];
+        marks[d].push_back(doc.Bookmarks()->CreateLineMark(markLines[0]));
+        marks[d].push_back(doc.Breakpoints()->CreateLineMark(markLines[1]));
+        marks[d].push_back(doc.DebugFrameLines()->CreateLineMark(markLines[2]));
+        marks[d].push_back(doc.CreateCustomMarkers(false, false, true)->CreateMark(markPos));
+        marks[d].push_back(doc.CreateCustomMarkers(true, true, false)->CreateLineMark(markLines[1]));
+      }
+      TEventLog log0(*docs[0]), log1(*docs[1]);
+      TEventLog* logs[2] = {&log0, &log1};
+      TKivEditFindReplaceStatePtr all =
+          docs[0]->ReplacePatternAll(a.Offset, a.MaxCount, a.Pattern, a.Replacement, a.Options(), a.Dir);
+      {
+        // By hand: each match found, then replaced.
+        TKivEditDocument& doc = *docs[1];
+        doc.BeginUpdate();
+        doc.BeginCompoundEdit(true);
+        TKivEditFindReplaceStatePtr st = doc.FindPatternFirst(a.Offset, a.MaxCount, a.Pattern, a.Options(), a.Dir);
+        for (int k = 0; st && k < 1000; ++k) {
+          const TKivString text =
+              a.Substitute ? st->FoundRegex->Substitute(a.Replacement) : a.Replacement;
+          doc.Replace(st->FoundSegment.Start, st->FoundSegment.Count, text);
+          st->FoundSegment.Count = Integer(text.size());
+          if (!doc.FindPatternNext(st.get())) break;
+        }
+        doc.EndCompoundEdit(true);
+        doc.EndUpdate(true);
+      }
+      ASSERT_EQ(docs[0]->Text(), docs[1]->Text()) << a.Describe();
+      ASSERT_EQ(logs[0]->Log, logs[1]->Log) << a.Describe();
+      ASSERT_EQ(MarkerPositions(marks[0]), MarkerPositions(marks[1])) << a.Describe();
+      for (bool undo : {true, false}) {
+        for (int d = 0; d < 2; ++d) {
+          logs[d]->Log.clear();
+          if (undo ? docs[d]->CanUndo() : docs[d]->CanRedo()) undo ? docs[d]->Undo() : docs[d]->Redo();
+        }
+        ASSERT_EQ(docs[0]->Text(), docs[1]->Text()) << a.Describe();
+        ASSERT_EQ(logs[0]->Log, logs[1]->Log) << a.Describe();
+        ASSERT_EQ(MarkerPositions(marks[0]), MarkerPositions(marks[1])) << a.Describe();
+      }
     }
   }
 }

@@ -72,6 +72,18 @@ TEST(Search, FindTable) {
       {"regex whole word before separator", u"bar!", u"b.r", reww, kFwd, 0, -1, {0, 3}},
       // The rejected match "a.a" at 2 overlaps the whole word at 0: backwards it is still found.
       {"whole word backward finds an overlapped word", u"a.a.ab", u"a.a", ww, kBack, 6, -1, {0, 3}},
+      // After a match that is not a whole word the next try starts one character after its start.
+      {"whole word starting inside a rejected match", u"10.0.0.1 0.0", u"0.0", ww, kFwd, 0, -1, {3, 3, 9, 3}},
+      {"regex whole word starting inside a rejected match", u"10.0.0.1 0.0", u"0\\.0", reww, kFwd, 0, -1,
+       {3, 3, 9, 3}},
+      {"whole word with a blank inside", u"xa a a", u"a a", ww, kFwd, 0, -1, {3, 3}},
+      {"regex whole word with a blank inside", u"xa a a", u"a a", reww, kFwd, 0, -1, {3, 3}},
+      {"regex whole word backward with a blank inside", u"xa a a", u"a a", reww, kBack, 6, -1, {3, 3}},
+      {"regex whole word backward starting inside a rejected match", u"10.0.0.1 0.0", u"0\\.0", reww, kBack, 12,
+       -1, {9, 3, 3, 3}},
+      {"whole word without separators", u"aaa aa", u"aa", ww, kFwd, 0, -1, {4, 2}},
+      {"regex whole word without separators", u"aaa aa", u"aa", reww, kFwd, 0, -1, {4, 2}},
+      {"regex whole word without separators backward", u"aaa aa", u"aa", reww, kBack, 6, -1, {4, 2}},
       {"count limit excludes a match ending past the bound", u"xxab", u"ab", {}, kFwd, 0, 3, {}},
       {"count limit includes a match ending at the bound", u"xxab", u"ab", {}, kFwd, 0, 4, {2, 2}},
       {"regex count limit", u"xxab", u"ab", re, kFwd, 0, 3, {}},
@@ -81,6 +93,10 @@ TEST(Search, FindTable) {
       {"empty regex steps one character, CR LF as one", u"a\r\nb", u"x*", re, kFwd, 0, -1,
        {0, 0, 1, 0, 3, 0, 4, 0}},
       {"empty regex backward", u"ab", u"x*", re, kBack, 2, -1, {2, 0, 1, 0, 0, 0}},
+      {"empty regex backward steps over CR LF as one", u"a\r\nb", u"x*", re, kBack, 4, -1,
+       {4, 0, 3, 0, 1, 0, 0, 0}},
+      {"line ends backward", u"ab\r\ncd", u"$", re, kBack, 6, -1, {6, 0, 2, 0}},
+      {"empty or CR backward", u"a\r\nb", u"\\r|x*", re, kBack, 4, -1, {4, 0, 3, 0, 1, 1, 0, 0}},
       {"line ends", u"ab\r\ncd", u"$", re, kFwd, 0, -1, {2, 0, 6, 0}},
       {"empty match at the end of the text on the first call", u"ab", u"$", re, kFwd, 2, -1, {2, 0}},
       {"empty match at the bound on the first call", u"abcd", u"x*", re, kFwd, 2, 0, {2, 0}},
@@ -149,6 +165,75 @@ TEST(Search, ReplaceAllTable) {
     doc.Undo();
     EXPECT_EQ(Show(doc.Text()), Show(c.Text)) << c.Name << ": one undo restores the text";
     EXPECT_FALSE(doc.CanUndo()) << c.Name;
+  }
+}
+
+// Replace-all runs of whole words and of empty matches: the text, and one undo step that brings
+// back the text and the markers.
+TEST(Search, ReplaceAllUndoRestoresTextAndMarkers) {
+  struct Case {
+    const char* Name;
+    TKivString Text;
+    TKivString Pattern, Replacement;
+    TKivEditSearchOptions Opts;
+    TKivEditSearchDirection Dir;
+    TKivString Expected;
+  };
+  const TKivEditSearchOptions re{soRegexp}, ww{soWholeWords}, reww{soRegexp, soWholeWords};
+  const Case cases[] = {
+      {"whole word inside a rejected match", u"10.0.0.1 0.0\nx", u"0.0", u"Z", ww, kFwd, u"10.Z.1 Z\nx"},
+      {"regex whole word inside a rejected match", u"10.0.0.1 0.0\nx", u"0\\.0", u"Z", reww, kFwd,
+       u"10.Z.1 Z\nx"},
+      {"regex whole word backward", u"10.0.0.1 0.0\nx", u"0\\.0", u"Z", reww, kBack, u"10.Z.1 Z\nx"},
+      {"whole word with a blank inside", u"xa a a\nx", u"a a", u"Z", ww, kFwd, u"xa Z\nx"},
+      {"regex whole word with a blank inside, backward", u"xa a a\nx", u"a a", u"Z", reww, kBack, u"xa Z\nx"},
+      {"empty matches forward", u"a\r\nb", u"x*", u"-", re, kFwd, u"-a-\r\n-b-"},
+      {"empty matches backward", u"a\r\nb", u"x*", u"-", re, kBack, u"-a-\r\n-b-"},
+      {"empty matches backward over CR LF lines", u"\r\n\r\n", u"x*", u"-", re, kBack, u"-\r\n-\r\n-"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TKivEditDocument doc;
+    doc.Insert(0, c.Text);
+    doc.ClearUndo();
+    auto book = doc.Bookmarks()->CreateLineMark(1);
+    auto bp = doc.Breakpoints()->CreateLineMark(1);
+    auto plain = doc.CreateCustomMarkers(false, false, false)->CreateMark(doc.CharsCount());
+    const Integer from = c.Dir == kBack ? doc.CharsCount() : 0;
+    TKivEditFindReplaceStatePtr st = doc.ReplacePatternAll(from, -1, c.Pattern, c.Replacement, c.Opts, c.Dir);
+    EXPECT_NE(st, nullptr);
+    doc.ReplacePatternClose(st);
+    EXPECT_EQ(Show(doc.Text()), Show(c.Expected));
+    doc.Undo();
+    EXPECT_EQ(Show(doc.Text()), Show(c.Text));
+    EXPECT_FALSE(doc.CanUndo());
+    ASSERT_TRUE(book->IsValid() && bp->IsValid() && plain->IsValid());
+    EXPECT_EQ(book->Line(), 1);
+    EXPECT_EQ(bp->Line(), 1);
+    EXPECT_EQ(plain->Pos(), doc.CharsCount());
+  }
+}
+
+// A backward regex run goes on over the text as it is now when the text changed between steps.
+TEST(Search, BackwardRegexRunSeesEditsBetweenSteps) {
+  TKivString text;
+  for (int i = 0; i < 400; ++i) text += u"ab ....... ";
+  for (bool beforeThePoint : {true, false}) {
+    SCOPED_TRACE(beforeThePoint ? "edit before the search point" : "edit after it");
+    TKivEditDocument doc;
+    doc.Insert(0, text);
+    TKivEditFindReplaceStatePtr st = doc.FindPatternFirst(doc.CharsCount(), u"ab", {soRegexp}, sdBackward);
+    ASSERT_NE(st, nullptr);
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(doc.FindPatternNext(st.get()));
+    // The second match moves from 11 to 12 (or, after the point, nothing changes before it).
+    const Integer at = beforeThePoint ? 11 : st->FoundSegment.Start + 2;
+    doc.Replace(at, 3, u"xab");
+    std::vector<Integer> found;
+    while (doc.FindPatternNext(st.get())) found.push_back(st->FoundSegment.Start);
+    ASSERT_EQ(Integer(found.size()), 396);
+    EXPECT_EQ(found[394], beforeThePoint ? 12 : 11);
+    EXPECT_EQ(found[395], 0);
+    doc.FindPatternClose(st);
   }
 }
 

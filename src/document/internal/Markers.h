@@ -84,8 +84,10 @@ struct TMarkEditInfo {
   // 1 when the deletion starts on the LF of a CR LF pair: the CR alone then ends the line
   // before, and the rest of the deletion starts at the next line's start (StartLine).
   Integer Lead = 0;
-  // The deletion takes everything from the end of StartLine's content to the end of the text:
-  // StartLine stays whole, every later line goes.
+  // The deletion takes everything from the end of StartLine's content to the end of the text,
+  // and either the last line has text or the caller deletes the last line: StartLine stays
+  // whole, every later line goes. (Taking just the separator of an empty line before the empty
+  // last line removes StartLine like any other line break does: the last line's markers stay.)
   bool CutsTail = false;
 };
 
@@ -229,6 +231,10 @@ class TMarkManager {
   // Insertion facts on the current (new) line index.
   TMarkEditInfo InsertionInfo(Integer AStart, Integer ACount);
 
+  // Set while the document deletes its last line: a deletion from the end of the line before to
+  // the end of the text then keeps the line before even when both lines are empty.
+  void SetDeletingLastLine(bool AValue) { FDeletingLastLine = AValue; }
+
  private:
   TKivMarkHost* FDoc;
   std::vector<std::shared_ptr<TMarkCollection>> FMarks;
@@ -238,4 +244,5 @@ class TMarkManager {
   Integer FEditStart = -1;
   Integer FEditCount = -1;
   Integer FRemovedLines = 0;
+  bool FDeletingLastLine = false;
 };

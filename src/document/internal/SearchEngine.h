@@ -6,7 +6,9 @@
 // error such as the regex work budget) leaves the state as it was.
 #pragma once
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "KivSedSearch.h"
 #include "internal/PlainSearch.h"
@@ -21,6 +23,38 @@ struct TSearchInternal {
   IKivMarkersRef Markers;
   // The forward plain searcher of the current pattern, made on first use.
   std::unique_ptr<TPlainSearcher> Plain;
+  // The text of the current replacement, kept from one replacement to the next.
+  TKivSeqFromString Replacement;
+
+  // The walk of a backward regex search over the matches from the bound on, kept from one step
+  // to the next: a step resumes it after the last match that was found without reading the
+  // text from the step's search point on, instead of walking again from the bound.
+  struct TWalkEntry {
+    Integer Pos, Len;
+    // Where the walk tries next after this match.
+    Integer Next;
+    // Every position the walk read up to here (the text, the input end) lies below this.
+    Integer Reach;
+    // The last match taken up to here (this one or an earlier one); -1: none.
+    Integer TakenPos, TakenLen;
+  };
+  struct TBackwardWalk {
+    std::vector<TWalkEntry> Entries;  // in walk order; thinned out when long
+    Integer Bound = -1;               // where the walk began
+    Integer InputEnd = -1;            // the input end the entries hold for (and for any before it)
+    uint64_t Stamp = 0;               // the text's change stamp they were read at
+    void Clear() {
+      Entries.clear();
+      Bound = -1;
+    }
+    // After the text changed from APos on only (now at AStamp): the entries that read nothing
+    // from there on stay.
+    void KeepBefore(Integer APos, uint64_t AStamp) {
+      while (!Entries.empty() && Entries.back().Reach > APos) Entries.pop_back();
+      InputEnd = std::min(InputEnd, APos);
+      Stamp = AStamp;
+    }
+  } Walk;
 
   TSearchInternal() = default;
   ~TSearchInternal();
@@ -69,11 +103,15 @@ class TSearchEngine {
   TKivRegExp& PrepareRegex(TKivEditFindReplaceState& AState);
   // One attempt from P towards E without the whole-word test; P0 is where the step began.
   bool FindRegexForward(TKivRegExp& ARe, Integer AP, Integer AE, Integer AP0, bool AFirst, TMatch& AMatch);
-  bool FindRegexBackward(TKivRegExp& ARe, Integer AP, Integer AE, Integer AP0, bool AFirst, TMatch& AMatch);
+  // Backwards, AWholeWords: only whole words are taken (a regex backward run tests them itself).
+  bool FindRegexBackward(TSearchInternal& AIn, TKivRegExp& ARe, Integer AP, Integer AE, Integer AP0, bool AFirst,
+                         bool AWholeWords, TMatch& AMatch);
   bool FindPlain(TKivEditFindReplaceState& AState, Integer AP, Integer AE, TMatch& AMatch);
   bool IsWholeWord(const TMatch& AMatch);
   // 2 at a CR LF pair, else 1.
   Integer StepOver(Integer AP);
+  // Whether AP lies between a CR and its LF.
+  bool InsidePair(Integer AP);
 
   TKivEditDocument& FDoc;
   // The document's characters as a storage (read by chunks), or none.

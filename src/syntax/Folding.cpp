@@ -333,13 +333,13 @@ void TParserImpl::OpenSyntaxBlock(TContextItem& AItem, TSyntaxBlock* ABlock, TKi
   if (create) {
     ++AItem.WaitingNodes;
     KIV_ASSERT(&FWork->LastItem() == &AItem, kModule);
-    CreateBlockNodes(FWork->Count() - 1, static_cast<Integer>(AItem.OpenSyntaxBlocks.size()) - 1, false);
+    CreateBlockNodes(FWork->Count() - 1, static_cast<Integer>(AItem.OpenSyntaxBlocks.size()) - 1, false, 0);
   }
 }
 
 void TParserImpl::CloseSyntaxBlock(TContextItem& AItem) {
   if (AItem.OpenSyntaxBlocks.empty()) return;
-  TOpenBlock& open = AItem.OpenSyntaxBlocks.back();
+  const TOpenBlock& open = AItem.OpenSyntaxBlocks.back();
   if (open.Block->Capture && !open.HasNode && !open.DontCreateNode) --AItem.WaitingNodes;
   if (open.HasNode && AItem.CurrentOpenNode) {
     TParserNode* node = AItem.CurrentOpenNode;
@@ -351,24 +351,38 @@ void TParserImpl::CloseSyntaxBlock(TContextItem& AItem) {
   AItem.OpenSyntaxBlocks.pop_back();
 }
 
+namespace {
+
+// A capturing block that has no node yet and may get one.
+bool WaitsForNode(const TOpenBlock& AOpen) {
+  return AOpen.Block->Capture && !AOpen.HasNode && !AOpen.DontCreateNode;
+}
+
+}  // namespace
+
 // Makes the node of open block AIndex of context AItem (an index into the working context) when
 // it is due, after the enclosing levels made theirs: an eligible block forces every enclosing
 // capturing block without a node to get one first, so nodes are made outermost first. Returns
-// whether nodes may be made at this level.
-bool TParserImpl::CreateBlockNodes(Integer AItem, Integer AIndex, bool AForce) {
+// whether nodes may be made at this level. AWaitingAbove counts the blocks of the context above
+// AIndex that wait for a node: when none waits below either, the walk goes straight on to the
+// enclosing context, so a deep stack of blocks that have their nodes costs nothing.
+bool TParserImpl::CreateBlockNodes(Integer AItem, Integer AIndex, bool AForce, Integer AWaitingAbove) {
   TContextItem& item = *FWork->Items[static_cast<size_t>(AItem)];
-  TOpenBlock* open = AIndex >= 0 ? &item.OpenSyntaxBlocks[static_cast<size_t>(AIndex)] : nullptr;
-  const bool eligible = open && open->Block->Capture && !open->HasNode && !open->DontCreateNode &&
-                        (AForce || FCurLine - open->StartLine >= open->Block->MinLines);
+  const TOpenBlock* open = AIndex >= 0 ? &item.OpenSyntaxBlocks[static_cast<size_t>(AIndex)] : nullptr;
+  const bool waiting = open && WaitsForNode(*open);
+  const bool eligible = waiting && (AForce || FCurLine - open->StartLine >= open->Block->MinLines);
+  const Integer waitingBelow = item.WaitingNodes - AWaitingAbove - (waiting ? 1 : 0);
   bool outer;
-  if (AIndex > 0) {
-    outer = CreateBlockNodes(AItem, AIndex - 1, eligible);
+  if (AIndex > 0 && waitingBelow > 0) {
+    outer = CreateBlockNodes(AItem, AIndex - 1, eligible, AWaitingAbove + (waiting ? 1 : 0));
   } else if (AItem == 0) {
     outer = true;
   } else {
+    // Without a waiting block below, the outermost block of this context forces nothing.
+    const bool force = AIndex > 0 ? false : eligible;
     TContextItem& enclosing = *FWork->Items[static_cast<size_t>(AItem - 1)];
     outer = enclosing.PartBlockKind == pbNothing &&
-            CreateBlockNodes(AItem - 1, static_cast<Integer>(enclosing.OpenSyntaxBlocks.size()) - 1, eligible);
+            CreateBlockNodes(AItem - 1, static_cast<Integer>(enclosing.OpenSyntaxBlocks.size()) - 1, force, 0);
   }
   if (!eligible || !outer) return outer;
   if (!item.ParentNode) {
@@ -378,7 +392,7 @@ bool TParserImpl::CreateBlockNodes(Integer AItem, Integer AIndex, bool AForce) {
   }
   TParserNode* node = FParseTree.AddAsLast(item.ParentNode, open->StartLine);
   if (!node) {
-    open->DontCreateNode = true;  // it would come before what the tree already holds
+    item.OpenSyntaxBlocks.Mutable(static_cast<size_t>(AIndex)).DontCreateNode = true;  // it would come before what the tree already holds
     --item.WaitingNodes;
     return outer;
   }
@@ -386,7 +400,7 @@ bool TParserImpl::CreateBlockNodes(Integer AItem, Integer AIndex, bool AForce) {
   node->SchemeParent = item.CurrentOpenNode;
   item.CurrentOpenNode = node;
   item.ParentNode = node;
-  open->HasNode = true;
+  item.OpenSyntaxBlocks.Mutable(static_cast<size_t>(AIndex)).HasNode = true;
   --item.WaitingNodes;
   return outer;
 }
@@ -396,13 +410,8 @@ void TParserImpl::MarkPendingNodes() {
   for (Integer k = FWork->Count() - 1; k >= 0; --k) {
     const TContextItem& item = *FWork->Items[static_cast<size_t>(k)];
     if (item.WaitingNodes == 0) continue;  // none of its blocks would be looked at
-    const std::vector<TOpenBlock>& blocks = item.OpenSyntaxBlocks;
-    for (Integer j = static_cast<Integer>(blocks.size()) - 1; j >= 0; --j) {
-      const TOpenBlock& open = blocks[static_cast<size_t>(j)];
-      if (!open.Block->Capture || open.HasNode || open.DontCreateNode) continue;
-      if (CreateBlockNodes(k, j, false)) return;
-      break;
-    }
+    const Integer j = item.OpenSyntaxBlocks.FindFromTop(WaitsForNode);
+    if (j >= 0 && CreateBlockNodes(k, j, false, 0)) return;
   }
 }
 

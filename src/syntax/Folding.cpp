@@ -112,39 +112,52 @@ void TParserTree::KillFrom(Integer ALine, Integer AMadeFrom) {
   Cut(FRoot.get(), ALine, AMadeFrom);
 }
 
-// ANode starts before ALine (the root always does).
+// ANode starts before ALine (the root always does). The walk goes down the last children and
+// back up the parent links: no recursion, so a deeply nested tree cannot exhaust the stack, and
+// no allocation, so it also works when memory has run out. The ends are cleared on the way up.
 void TParserTree::Cut(TParserNode* ANode, Integer ALine, Integer AMadeFrom) {
-  if (ANode != FRoot.get() && ANode->EndLine >= 0 && ANode->EndLine < ALine) {
-    FLastKnownLine = ANode->EndLine;
-    return;
+  TParserNode* last = nullptr;  // the innermost node whose end is cleared
+  for (TParserNode* node = ANode;;) {
+    if (node != FRoot.get() && node->EndLine >= 0 && node->EndLine < ALine) {
+      FLastKnownLine = node->EndLine;
+      break;
+    }
+    last = node;
+    // Children are appended as they are made, so the ones made late are the last ones.
+    size_t keep = FirstChildFrom(*node, ALine);
+    while (keep > 0 && node->Childs[keep - 1]->MadeOnLine >= AMadeFrom) --keep;
+    while (node->Childs.size() > keep) {
+      std::unique_ptr<TParserNode> child = std::move(node->Childs.back());
+      node->Childs.pop_back();
+      FreeSubtree(std::move(child));
+    }
+    if (node->Childs.empty()) {
+      FLastKnownLine = node->StartLine;
+      break;
+    }
+    node = node->Childs.back().get();
   }
-  // Children are appended as they are made, so the ones made late are the last ones.
-  size_t keep = FirstChildFrom(*ANode, ALine);
-  while (keep > 0 && ANode->Childs[keep - 1]->MadeOnLine >= AMadeFrom) --keep;
-  while (ANode->Childs.size() > keep) {
-    std::unique_ptr<TParserNode> child = std::move(ANode->Childs.back());
-    ANode->Childs.pop_back();
-    FreeSubtree(std::move(child));
-  }
-  if (ANode->Childs.empty())
-    FLastKnownLine = ANode->StartLine;
-  else
-    Cut(ANode->Childs.back().get(), ALine, AMadeFrom);
-  if (ANode->EndLine >= 0) {
-    if (LineEndToNode(ANode->EndLine) == ANode) FEndsHash.Remove(ANode->EndLine);
-    ANode->EndLine = -1;
+  for (TParserNode* node = last; node; node = node == ANode ? nullptr : node->Parent) {
+    if (node->EndLine < 0) continue;
+    if (LineEndToNode(node->EndLine) == node) FEndsHash.Remove(node->EndLine);
+    node->EndLine = -1;
   }
 }
 
+// Frees a subtree leaf by leaf, going back up the parent links (no recursion, no allocation).
 void TParserTree::FreeSubtree(std::unique_ptr<TParserNode> ANode) {
-  while (!ANode->Childs.empty()) {
-    std::unique_ptr<TParserNode> child = std::move(ANode->Childs.back());
-    ANode->Childs.pop_back();
-    FreeSubtree(std::move(child));
+  TParserNode* const top = ANode.get();
+  TParserNode* node = top;
+  for (;;) {
+    while (!node->Childs.empty()) node = node->Childs.back().get();
+    if (LineStartToNode(node->StartLine) == node) FStartsHash.Remove(node->StartLine);
+    if (node->EndLine >= 0 && LineEndToNode(node->EndLine) == node) FEndsHash.Remove(node->EndLine);
+    --FNodeCount;
+    if (node == top) return;  // ANode frees it
+    TParserNode* parent = node->Parent;
+    parent->Childs.pop_back();  // a leaf now: freeing it frees nothing below
+    node = parent;
   }
-  if (LineStartToNode(ANode->StartLine) == ANode.get()) FStartsHash.Remove(ANode->StartLine);
-  if (ANode->EndLine >= 0 && LineEndToNode(ANode->EndLine) == ANode.get()) FEndsHash.Remove(ANode->EndLine);
-  --FNodeCount;
 }
 
 // ---- the code-stream source ----

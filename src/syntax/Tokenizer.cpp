@@ -150,6 +150,8 @@ void TTokenLine::AddItem(TTokenProps* AToken, const TKivAttributesHolder& AAttrs
 }
 
 TTokenCache::TTokenCache(Integer AMaxCount) : MaxCount(AMaxCount) {
+  // KillFrom frees slots without allocating (it runs when memory has run out too).
+  FFree.reserve(static_cast<size_t>(std::max<Integer>(AMaxCount, 1)));
   size_t size = 8;
   FShift = 29;
   while (size < 4 * static_cast<size_t>(std::max<Integer>(AMaxCount, 1))) {

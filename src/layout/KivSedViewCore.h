@@ -66,6 +66,7 @@ inline constexpr TKivEditInternalStates kivStatesOnScroll = siComplListShown | s
 enum TKivScrollBars : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
 
 class TKivEditViewCore;
+class TStoredViewData;
 using TKivViewStatusEvent = std::function<void(TKivEditViewCore& AView, TKivViewStatusChanges AChanges)>;
 // Custom gutter painting of one row; the view is locked for changes while it runs.
 using TKivViewGutterPaintEvent = std::function<void(TKivEditViewCore& AView, IKivPaintSurface& ACanvas,
@@ -358,7 +359,8 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   template <class F>
   void InBracket(TKivEditInternalStates AStates, F&& AFn, bool AFullRepaint = false);
   void DetachDoc(bool AStoreState);
-  void AttachDoc();
+  // Raises with nothing attached when it fails.
+  void AttachDoc(TStoredViewData* ARestore = nullptr);
   void RebuildSyntaxCheckTokenIds();
   void DocumentDestroyed();
 

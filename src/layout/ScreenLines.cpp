@@ -37,12 +37,14 @@ bool SameChunks(const std::vector<TChunk>& A, const std::vector<TChunk>& B) {
 
 // ---- attachment ----
 
-void TScreenCache::AttachToDocument() {
+void TScreenCache::AttachToDocument(TStoredViewData* ARestore) {
   TKivEditDocument& doc = Document();
   if (!FCursorMarks) FCursorMarks = doc.CreateCustomMarkers(true, false, false);
   if (!FHiddenMarks) FHiddenMarks = doc.CreateCustomMarkers(false, true, false);
   ResetLayoutFull();
-  if (TStoredViewData* saved = FStoredView->GetDataByDoc(&doc)) {
+  if (ARestore) {
+    RestoreStoredView(*ARestore);
+  } else if (TStoredViewData* saved = FStoredView->GetDataByDoc(&doc)) {
     RestoreStoredView(*saved);
     FStoredView->RemoveData(saved);
   }
@@ -50,6 +52,10 @@ void TScreenCache::AttachToDocument() {
 
 void TScreenCache::DetachFromDocument(bool AStoreDoc) {
   if (AStoreDoc && Attached()) FStoredView->AttachCurrentDoc();
+  ReleaseDocument();
+}
+
+void TScreenCache::ReleaseDocument() noexcept {
   FHighlights.Clear();
   ClearFolds();
   // As they are (no layout pass over a document that may be going away).
@@ -57,15 +63,14 @@ void TScreenCache::DetachFromDocument(bool AStoreDoc) {
   FCursorPos = {nullptr, cursor.InCharOffset, cursor.Offset};
   FSelStart = {nullptr, selStart.InCharOffset, selStart.Offset};
   FSelEnd = {nullptr, selEnd.InCharOffset, selEnd.Offset};
-  if (FCursorMarks) {
-    IKivMarkersRef marks = std::move(FCursorMarks);
-    FCursorMarks = nullptr;
-    Document().DetachCustomMarkers(marks);
-  }
-  if (FHiddenMarks) {
-    IKivMarkersRef marks = std::move(FHiddenMarks);
-    FHiddenMarks = nullptr;
-    Document().DetachCustomMarkers(marks);
+  for (IKivMarkersRef* markers : {&FCursorMarks, &FHiddenMarks}) {
+    if (!*markers) continue;
+    IKivMarkersRef detached = std::move(*markers);
+    *markers = nullptr;
+    try {
+      Document().DetachCustomMarkers(detached);
+    } catch (...) {  // a collection its document let go of already
+    }
   }
   Invalidate(csAll);
   FFirstInvalidOffset = 0;

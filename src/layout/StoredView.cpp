@@ -25,8 +25,8 @@ TStoredViewData::TStoredViewData(TStoredView& AParent)
     Cursor = mark(FCache.FCursorPos.Offset());
     SelStart = mark(FCache.FSelStart.Offset());
     SelEnd = mark(FCache.FSelEnd.Offset());
-    const Integer top = KivSatAdd(FCache.FirstLineScroll(), FCache.FFirstLineSkew);
-    ScreenStart = mark(FCache.ScrollToNearestOffset({FCache.HorizScroll(), top}));
+    // The top row already counts the rows of the top line above the window.
+    ScreenStart = mark(FCache.ScrollToNearestOffset({FCache.HorizScroll(), FCache.FirstLineScroll()}));
     SelBlockMode = FCache.FSelBlock;
     for (const auto& fold : FCache.CollapsedFolds()) Folds->CreateLineMark(fold.first);
     doc.AddListener(this);
@@ -76,16 +76,22 @@ void TStoredView::Purge() {
   std::erase_if(FData, [](const std::unique_ptr<TStoredViewData>& AData) { return AData->Forgotten(); });
 }
 
-void TStoredView::AttachCurrentDoc() {
-  Purge();
-  if (GetDataLimit() < 1) return;
-  TKivEditDocument& doc = FParent.Document();
+void TStoredView::AttachCurrentDoc() { Keep(Capture()); }
+
+std::unique_ptr<TStoredViewData> TStoredView::Capture() {
+  if (GetDataLimit() < 1) return nullptr;
   // A listener cannot join a document inside a compound edit: the state is not saved then.
-  if (doc.InsideCompoundEdit()) return;
-  if (TStoredViewData* old = GetDataByDoc(&doc)) RemoveData(old);
-  auto data = std::make_unique<TStoredViewData>(*this);
+  if (FParent.Document().InsideCompoundEdit()) return nullptr;
+  return std::make_unique<TStoredViewData>(*this);
+}
+
+void TStoredView::Keep(std::unique_ptr<TStoredViewData> AData) {
+  Purge();
+  if (!AData || AData->Forgotten() || GetDataLimit() < 1) return;
+  if (TStoredViewData* old = GetDataByDoc(AData->Document())) RemoveData(old);
+  FData.reserve(FData.size() + 1);  // nothing can fail once the oldest is out
   if (static_cast<Integer>(FData.size()) >= FDataLimit) FData.erase(FData.begin());
-  FData.push_back(std::move(data));
+  FData.push_back(std::move(AData));
 }
 
 TStoredViewData* TStoredView::GetDataByDoc(const TKivEditDocument* ADocument) {

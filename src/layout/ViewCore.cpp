@@ -112,8 +112,12 @@ void TKivEditViewCore::ReleaseHost() {
   OnStatusChanged = nullptr;
   OnGutterPaint = nullptr;
   FState &= TKivEditInternalStates(~(kivStatesOnChange | siComplTimer));
-  // Runs still held are measured on the surface while it exists.
-  FScreenCache->SetCanvas(nullptr);
+  // Runs still held are measured on the surface while it exists. Called from destructors:
+  // nothing may escape.
+  try {
+    FScreenCache->SetCanvas(nullptr);
+  } catch (...) {  // the layout is redone on the next use, if any
+  }
   DetachDoc(false);
 }
 
@@ -144,36 +148,72 @@ void TKivEditViewCore::SetDocument(TKivEditDocument* ADoc) {
   if (ADoc && ADoc->InsideCompoundEdit())
     throw EKivEditViewError(u"The Document is inside a compound edit; the View cannot be switched now.");
   BeginSettingsChange();
+  TKivEditDocument* const old = FFDoc;
+  const Integer oldAuthor = FAuthorID;
+  std::unique_ptr<TStoredViewData> saved;
   try {
-    DetachDoc(FFDoc != nullptr);
-    FFDoc = ADoc;
-    AttachDoc();
+    // Saved before anything changes: when that fails the view stays as it was.
+    if (old) saved = FScreenCache->StoredView().Capture();
   } catch (...) {
-    FFDoc = nullptr;
     EndUpdate(true);
     throw;
   }
+  DetachDoc(false);
+  FFDoc = ADoc;
+  try {
+    AttachDoc();
+  } catch (...) {
+    // Back to the old document as it was shown, with its own author; nothing of the new one
+    // stays behind (markers, listener).
+    DetachDoc(false);
+    FFDoc = old;
+    try {
+      AttachDoc(saved.get());
+      FAuthorID = oldAuthor;
+    } catch (...) {
+      DetachDoc(false);
+      FFDoc = nullptr;
+      AttachDoc();
+    }
+    saved.reset();
+    EndUpdate(true);
+    throw;
+  }
+  FScreenCache->StoredView().Keep(std::move(saved));
   EndSettingsChange(false, false);
 }
 
 void TKivEditViewCore::DetachDoc(bool AStoreState) {
-  ExitStates(kivStatesOnChange);
+  // Saving may fail; letting go of the document never does, so a detach always completes.
+  if (AStoreState && FScreenCache->Attached()) FScreenCache->StoredView().AttachCurrentDoc();
+  const auto quietly = [](auto&& AFn) {
+    try {
+      AFn();
+    } catch (...) {  // what is left of the old document's state goes with it
+    }
+  };
+  quietly([&] { ExitStates(kivStatesOnChange); });
   FScreenMarksChanged = false;
-  FDocLst->RecoverStaleBrackets();
-  FScreenCache->DetachFromDocument(AStoreState);
-  WorkingDocument().Internal().RemoveListener(FDocLst.get());
-  FSearchHooks->CloseSearchState(*this);
+  quietly([&] { FDocLst->RecoverStaleBrackets(); });
+  FScreenCache->ReleaseDocument();
+  quietly([&] { WorkingDocument().Internal().RemoveListener(FDocLst.get()); });
+  quietly([&] { FSearchHooks->CloseSearchState(*this); });
   FAuthorID = -1;
   FSpellCheckTokenIds.clear();
 }
 
-void TKivEditViewCore::AttachDoc() {
+void TKivEditViewCore::AttachDoc(TStoredViewData* ARestore) {
   TKivEditDocument& doc = WorkingDocument();
-  FScreenCache->AttachToDocument();
-  doc.Internal().AddListener(FDocLst.get());
-  FAuthorID = doc.Internal().GetNextAuthorID();
-  FCachedWin.Clear();
-  RebuildSyntaxCheckTokenIds();
+  try {
+    FScreenCache->AttachToDocument(ARestore);
+    doc.Internal().AddListener(FDocLst.get());
+    FAuthorID = doc.Internal().GetNextAuthorID();
+    FCachedWin.Clear();
+    RebuildSyntaxCheckTokenIds();
+  } catch (...) {
+    DetachDoc(false);
+    throw;
+  }
 }
 
 void TKivEditViewCore::DocumentDestroyed() {

@@ -112,39 +112,52 @@ void TParserTree::KillFrom(Integer ALine, Integer AMadeFrom) {
   Cut(FRoot.get(), ALine, AMadeFrom);
 }
 
-// ANode starts before ALine (the root always does).
+// ANode starts before ALine (the root always does). The walk goes down the last children and
+// back up the parent links: no recursion, so a deeply nested tree cannot exhaust the stack, and
+// no allocation, so it also works when memory has run out. The ends are cleared on the way up.
 void TParserTree::Cut(TParserNode* ANode, Integer ALine, Integer AMadeFrom) {
-  if (ANode != FRoot.get() && ANode->EndLine >= 0 && ANode->EndLine < ALine) {
-    FLastKnownLine = ANode->EndLine;
-    return;
+  TParserNode* last = nullptr;  // the innermost node whose end is cleared
+  for (TParserNode* node = ANode;;) {
+    if (node != FRoot.get() && node->EndLine >= 0 && node->EndLine < ALine) {
+      FLastKnownLine = node->EndLine;
+      break;
+    }
+    last = node;
+    // Children are appended as they are made, so the ones made late are the last ones.
+    size_t keep = FirstChildFrom(*node, ALine);
+    while (keep > 0 && node->Childs[keep - 1]->MadeOnLine >= AMadeFrom) --keep;
+    while (node->Childs.size() > keep) {
+      std::unique_ptr<TParserNode> child = std::move(node->Childs.back());
+      node->Childs.pop_back();
+      FreeSubtree(std::move(child));
+    }
+    if (node->Childs.empty()) {
+      FLastKnownLine = node->StartLine;
+      break;
+    }
+    node = node->Childs.back().get();
   }
-  // Children are appended as they are made, so the ones made late are the last ones.
-  size_t keep = FirstChildFrom(*ANode, ALine);
-  while (keep > 0 && ANode->Childs[keep - 1]->MadeOnLine >= AMadeFrom) --keep;
-  while (ANode->Childs.size() > keep) {
-    std::unique_ptr<TParserNode> child = std::move(ANode->Childs.back());
-    ANode->Childs.pop_back();
-    FreeSubtree(std::move(child));
-  }
-  if (ANode->Childs.empty())
-    FLastKnownLine = ANode->StartLine;
-  else
-    Cut(ANode->Childs.back().get(), ALine, AMadeFrom);
-  if (ANode->EndLine >= 0) {
-    if (LineEndToNode(ANode->EndLine) == ANode) FEndsHash.Remove(ANode->EndLine);
-    ANode->EndLine = -1;
+  for (TParserNode* node = last; node; node = node == ANode ? nullptr : node->Parent) {
+    if (node->EndLine < 0) continue;
+    if (LineEndToNode(node->EndLine) == node) FEndsHash.Remove(node->EndLine);
+    node->EndLine = -1;
   }
 }
 
+// Frees a subtree leaf by leaf, going back up the parent links (no recursion, no allocation).
 void TParserTree::FreeSubtree(std::unique_ptr<TParserNode> ANode) {
-  while (!ANode->Childs.empty()) {
-    std::unique_ptr<TParserNode> child = std::move(ANode->Childs.back());
-    ANode->Childs.pop_back();
-    FreeSubtree(std::move(child));
+  TParserNode* const top = ANode.get();
+  TParserNode* node = top;
+  for (;;) {
+    while (!node->Childs.empty()) node = node->Childs.back().get();
+    if (LineStartToNode(node->StartLine) == node) FStartsHash.Remove(node->StartLine);
+    if (node->EndLine >= 0 && LineEndToNode(node->EndLine) == node) FEndsHash.Remove(node->EndLine);
+    --FNodeCount;
+    if (node == top) return;  // ANode frees it
+    TParserNode* parent = node->Parent;
+    parent->Childs.pop_back();  // a leaf now: freeing it frees nothing below
+    node = parent;
   }
-  if (LineStartToNode(ANode->StartLine) == ANode.get()) FStartsHash.Remove(ANode->StartLine);
-  if (ANode->EndLine >= 0 && LineEndToNode(ANode->EndLine) == ANode.get()) FEndsHash.Remove(ANode->EndLine);
-  --FNodeCount;
 }
 
 // ---- the code-stream source ----
@@ -333,13 +346,13 @@ void TParserImpl::OpenSyntaxBlock(TContextItem& AItem, TSyntaxBlock* ABlock, TKi
   if (create) {
     ++AItem.WaitingNodes;
     KIV_ASSERT(&FWork->LastItem() == &AItem, kModule);
-    CreateBlockNodes(FWork->Count() - 1, static_cast<Integer>(AItem.OpenSyntaxBlocks.size()) - 1, false);
+    CreateBlockNodes(FWork->Count() - 1, static_cast<Integer>(AItem.OpenSyntaxBlocks.size()) - 1, false, 0);
   }
 }
 
 void TParserImpl::CloseSyntaxBlock(TContextItem& AItem) {
   if (AItem.OpenSyntaxBlocks.empty()) return;
-  TOpenBlock& open = AItem.OpenSyntaxBlocks.back();
+  const TOpenBlock& open = AItem.OpenSyntaxBlocks.back();
   if (open.Block->Capture && !open.HasNode && !open.DontCreateNode) --AItem.WaitingNodes;
   if (open.HasNode && AItem.CurrentOpenNode) {
     TParserNode* node = AItem.CurrentOpenNode;
@@ -351,24 +364,38 @@ void TParserImpl::CloseSyntaxBlock(TContextItem& AItem) {
   AItem.OpenSyntaxBlocks.pop_back();
 }
 
+namespace {
+
+// A capturing block that has no node yet and may get one.
+bool WaitsForNode(const TOpenBlock& AOpen) {
+  return AOpen.Block->Capture && !AOpen.HasNode && !AOpen.DontCreateNode;
+}
+
+}  // namespace
+
 // Makes the node of open block AIndex of context AItem (an index into the working context) when
 // it is due, after the enclosing levels made theirs: an eligible block forces every enclosing
 // capturing block without a node to get one first, so nodes are made outermost first. Returns
-// whether nodes may be made at this level.
-bool TParserImpl::CreateBlockNodes(Integer AItem, Integer AIndex, bool AForce) {
+// whether nodes may be made at this level. AWaitingAbove counts the blocks of the context above
+// AIndex that wait for a node: when none waits below either, the walk goes straight on to the
+// enclosing context, so a deep stack of blocks that have their nodes costs nothing.
+bool TParserImpl::CreateBlockNodes(Integer AItem, Integer AIndex, bool AForce, Integer AWaitingAbove) {
   TContextItem& item = *FWork->Items[static_cast<size_t>(AItem)];
-  TOpenBlock* open = AIndex >= 0 ? &item.OpenSyntaxBlocks[static_cast<size_t>(AIndex)] : nullptr;
-  const bool eligible = open && open->Block->Capture && !open->HasNode && !open->DontCreateNode &&
-                        (AForce || FCurLine - open->StartLine >= open->Block->MinLines);
+  const TOpenBlock* open = AIndex >= 0 ? &item.OpenSyntaxBlocks[static_cast<size_t>(AIndex)] : nullptr;
+  const bool waiting = open && WaitsForNode(*open);
+  const bool eligible = waiting && (AForce || FCurLine - open->StartLine >= open->Block->MinLines);
+  const Integer waitingBelow = item.WaitingNodes - AWaitingAbove - (waiting ? 1 : 0);
   bool outer;
-  if (AIndex > 0) {
-    outer = CreateBlockNodes(AItem, AIndex - 1, eligible);
+  if (AIndex > 0 && waitingBelow > 0) {
+    outer = CreateBlockNodes(AItem, AIndex - 1, eligible, AWaitingAbove + (waiting ? 1 : 0));
   } else if (AItem == 0) {
     outer = true;
   } else {
+    // Without a waiting block below, the outermost block of this context forces nothing.
+    const bool force = AIndex > 0 ? false : eligible;
     TContextItem& enclosing = *FWork->Items[static_cast<size_t>(AItem - 1)];
     outer = enclosing.PartBlockKind == pbNothing &&
-            CreateBlockNodes(AItem - 1, static_cast<Integer>(enclosing.OpenSyntaxBlocks.size()) - 1, eligible);
+            CreateBlockNodes(AItem - 1, static_cast<Integer>(enclosing.OpenSyntaxBlocks.size()) - 1, force, 0);
   }
   if (!eligible || !outer) return outer;
   if (!item.ParentNode) {
@@ -378,7 +405,7 @@ bool TParserImpl::CreateBlockNodes(Integer AItem, Integer AIndex, bool AForce) {
   }
   TParserNode* node = FParseTree.AddAsLast(item.ParentNode, open->StartLine);
   if (!node) {
-    open->DontCreateNode = true;  // it would come before what the tree already holds
+    item.OpenSyntaxBlocks.Mutable(static_cast<size_t>(AIndex)).DontCreateNode = true;  // it would come before what the tree already holds
     --item.WaitingNodes;
     return outer;
   }
@@ -386,7 +413,7 @@ bool TParserImpl::CreateBlockNodes(Integer AItem, Integer AIndex, bool AForce) {
   node->SchemeParent = item.CurrentOpenNode;
   item.CurrentOpenNode = node;
   item.ParentNode = node;
-  open->HasNode = true;
+  item.OpenSyntaxBlocks.Mutable(static_cast<size_t>(AIndex)).HasNode = true;
   --item.WaitingNodes;
   return outer;
 }
@@ -396,13 +423,8 @@ void TParserImpl::MarkPendingNodes() {
   for (Integer k = FWork->Count() - 1; k >= 0; --k) {
     const TContextItem& item = *FWork->Items[static_cast<size_t>(k)];
     if (item.WaitingNodes == 0) continue;  // none of its blocks would be looked at
-    const std::vector<TOpenBlock>& blocks = item.OpenSyntaxBlocks;
-    for (Integer j = static_cast<Integer>(blocks.size()) - 1; j >= 0; --j) {
-      const TOpenBlock& open = blocks[static_cast<size_t>(j)];
-      if (!open.Block->Capture || open.HasNode || open.DontCreateNode) continue;
-      if (CreateBlockNodes(k, j, false)) return;
-      break;
-    }
+    const Integer j = item.OpenSyntaxBlocks.FindFromTop(WaitsForNode);
+    if (j >= 0 && CreateBlockNodes(k, j, false, 0)) return;
   }
 }
 

@@ -18,6 +18,64 @@ bool SameAttributes(const TKivAttributesHolder& A, const TKivAttributesHolder& B
 
 // ---- contexts ----
 
+TOpenBlockStack& TOpenBlockStack::operator=(const TOpenBlockStack& A) {
+  if (this != &A) {
+    TLinkPtr top = A.FTop;
+    Release(FTop);
+    FTop = std::move(top);
+  }
+  return *this;
+}
+
+TOpenBlockStack& TOpenBlockStack::operator=(TOpenBlockStack&& A) noexcept {
+  if (this != &A) {
+    Release(FTop);
+    FTop = std::move(A.FTop);
+  }
+  return *this;
+}
+
+void TOpenBlockStack::Release(TLinkPtr& ALink) noexcept {
+  TLinkPtr link = std::move(ALink);
+  while (link && link.use_count() == 1) {
+    TLinkPtr prev = std::move(link->Prev);
+    link.reset();
+    link = std::move(prev);
+  }
+}
+
+TOpenBlockStack::TLink* TOpenBlockStack::LinkAt(size_t AIndex) const {
+  KIV_ASSERT(AIndex < size(), kModule);
+  TLink* l = FTop.get();
+  while (l->Depth > AIndex + 1) l = l->Prev.get();
+  return l;
+}
+
+TOpenBlock& TOpenBlockStack::Mutable(size_t AIndex) {
+  KIV_ASSERT(AIndex < size(), kModule);
+  TLinkPtr* slot = &FTop;
+  for (;;) {
+    // A link another stack holds too is copied (with it the hold on the links below it).
+    if (slot->use_count() > 1) *slot = std::make_shared<TLink>(**slot);
+    if ((*slot)->Depth == AIndex + 1) return (*slot)->Block;
+    slot = &(*slot)->Prev;
+  }
+}
+
+void TOpenBlockStack::push_back(TOpenBlock ABlock) {
+  auto link = std::make_shared<TLink>();
+  link->Block = std::move(ABlock);
+  link->Depth = size() + 1;
+  link->Prev = std::move(FTop);
+  FTop = std::move(link);
+}
+
+void TOpenBlockStack::pop_back() {
+  TLinkPtr top = std::move(FTop);
+  FTop = top->Prev;
+  Release(top);
+}
+
 void TContextItem::GetVariable(Integer AId, TKivIntArray& ARes) const {
   ARes.clear();
   if (AId < 0 || static_cast<size_t>(AId) >= Variables.size() || !VariableSet[static_cast<size_t>(AId)])
@@ -92,6 +150,8 @@ void TTokenLine::AddItem(TTokenProps* AToken, const TKivAttributesHolder& AAttrs
 }
 
 TTokenCache::TTokenCache(Integer AMaxCount) : MaxCount(AMaxCount) {
+  // KillFrom frees slots without allocating (it runs when memory has run out too).
+  FFree.reserve(static_cast<size_t>(std::max<Integer>(AMaxCount, 1)));
   size_t size = 8;
   FShift = 29;
   while (size < 4 * static_cast<size_t>(std::max<Integer>(AMaxCount, 1))) {
@@ -287,22 +347,16 @@ void TParserImpl::PopItem() {
   std::unique_ptr<TContextItem> item = std::move(FWork->Items.back());
   FWork->Items.pop_back();
   if (FSpareItems.size() >= kMaxSpareItems) return;
-  // Back to a new item's state; the code stream and the open-block list keep their storage.
+  // Back to a new item's state; the code stream keeps its storage.
   TKivIntArray tail = std::move(item->SyntaxTail);
-  std::vector<TOpenBlock> blocks = std::move(item->OpenSyntaxBlocks);
   *item = TContextItem();
   tail.clear();
-  blocks.clear();
   item->SyntaxTail = std::move(tail);
-  item->OpenSyntaxBlocks = std::move(blocks);
   FSpareItems.push_back(std::move(item));
 }
 
 void TParserImpl::ParseTo(Integer ALine) {
   if (!FSchemeLoaded || !FDoc || !FRootSc) return;
-  const Integer lineCount = FDoc->LinesCount();
-  const Integer lookAhead = FTokenCache.MaxCount / 2 + 1;
-  const Integer keepBehind = FTokenCache.MaxCount / 3;
   TParserContext* start = FContextCache.GetContext(ALine);
   if (!start) {
     auto first = std::make_unique<TParserContext>();
@@ -316,13 +370,35 @@ void TParserImpl::ParseTo(Integer ALine) {
     start = FContextCache.GetLastContext();
     FLastValidLine = -1;
   }
+  Integer line = start->Line;
+  try {
+    ParseLines(*start, ALine, line);
+  } catch (...) {
+    // Out of memory (or a failing callback) part way through a line: that line and what
+    // follows are forgotten, so the next request parses them again from the last context saved
+    // before them, with the fold tree as it was then.
+    FWork.reset();
+    FCurTokens = nullptr;
+    FSyntaxInput.Reset();
+    InvalidateFrom(line + 1);
+    throw;
+  }
+  FWork.reset();
+  FCurTokens = nullptr;
+}
+
+void TParserImpl::ParseLines(const TParserContext& AStart, Integer ALine, Integer& ACurrent) {
+  const Integer lineCount = FDoc->LinesCount();
+  const Integer lookAhead = FTokenCache.MaxCount / 2 + 1;
+  const Integer keepBehind = FTokenCache.MaxCount / 3;
   const Integer oldLastValid = FLastValidLine;
-  FWork = start->Clone();
+  FWork = AStart.Clone();
   for (auto& item : FWork->Items) item->Serial = ++FSerial;
   const Integer first = FWork->Line;
   const Integer end = std::min<Integer>(lineCount, ALine + lookAhead);
   FStatFirstParsedLine = first;
   for (Integer line = first; line < end; ++line) {
+    ACurrent = line;
     if (line == oldLastValid + 1 && line > first) {
       TParserContext* last = FContextCache.GetLastContext();
       KIV_ASSERT(last && last->Line == line, kModule);
@@ -347,8 +423,6 @@ void TParserImpl::ParseTo(Integer ALine) {
     }
     FLastValidLine = std::max(FLastValidLine, line);
   }
-  FWork.reset();
-  FCurTokens = nullptr;
 }
 
 // ---- one line ----

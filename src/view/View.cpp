@@ -240,8 +240,12 @@ void TKivCustomEditView::Beep() {
 // ---- size ----
 
 void TKivCustomEditView::UpdateMinimumSize() {
+  // The client area keeps the gutter and one character beside the vertical scroll bar, and one
+  // row.
   const int frame = 2 * frameWidth();
-  setMinimumSize(frame + std::max<Integer>(GutterWidth(), 1), frame + std::max<Integer>(LineHeight(), 1));
+  const int bar = verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn ? verticalScrollBar()->sizeHint().width() : 0;
+  const Integer text = KivSatAdd(std::max<Integer>(GutterWidth(), 0), std::max<Integer>(ScreenCache().SpaceCharW(), 1));
+  setMinimumSize(KivSatAdd(frame + bar, text), frame + std::max<Integer>(LineHeight(), 1));
 }
 
 QSize TKivCustomEditView::sizeHint() const {

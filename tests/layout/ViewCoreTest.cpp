@@ -11,6 +11,7 @@
 #include "KivSedViewCore.h"
 #include "LayoutFakes.h"
 #include "internal/ScreenCache.h"
+#include "internal/StoredView.h"
 
 namespace {
 
@@ -695,4 +696,98 @@ TEST_F(ViewFixture, ADestroyedViewNoLongerFollowsItsDocument) {
   doc.Insert(0, u"x\r\n");
   doc.Bookmarks()->CreateLineMark(2);
   EXPECT_EQ(doc.LinesCount(), 6);
+}
+
+// The saved top row of a wrapped line is the row shown at the top, not that row plus the rows of
+// its line above the window once more.
+TEST_F(ViewFixture, SwitchingBackRestoresTheTopRowOfAWrappedLine) {
+  TKivEditDocument a, b, c;
+  a.Insert(0, TKivString(100, u'a'));
+  b.Insert(0, u"b");
+  c.Insert(0, u"aaaaaaaa");
+  View.SetWrapMode(wmWrapToRuler);
+  View.SetWrapRulerWidth(1);  // one character a row
+  Host.Area = {0, 0, 800, 32};  // two rows
+  View.HostResized();
+  Attach(a);
+  View.SetTopLineScroll(10);
+  ASSERT_EQ(View.TopLineScroll(), 10);
+  View.SetDocument(&b);
+  View.SetDocument(&a);
+  EXPECT_EQ(View.TopLineScroll(), 10);
+  // Near the end of a line the doubled rows ran past the text.
+  Attach(c);
+  View.GotoOffset(6);
+  const Integer top = View.TopLineScroll();
+  ASSERT_GT(top, 0);
+  EXPECT_EQ(ViewErrorOf([&] { View.SetDocument(&b); }), "<no error>");
+  EXPECT_EQ(View.Document(), &b);
+  View.SetDocument(&c);
+  EXPECT_EQ(View.TopLineScroll(), top);
+  EXPECT_EQ(View.CursorOffset(), 6);
+}
+
+// A switch that fails while the new document is laid out leaves the view on its old document as
+// it was shown, and nothing of the view on the new one.
+TEST_F(ViewFixture, AFailedSwitchLeavesTheViewOnItsOldDocument) {
+  TKivEditDocument a;
+  auto parserA = std::make_unique<FakeParser>();
+  parserA->AddFold(2, 6);
+  a.SetParser(std::move(parserA));
+  a.Insert(0, Lines(40));
+  auto b = std::make_unique<TKivEditDocument>();
+  auto parserB = std::make_unique<FakeParser>();
+  parserB->Raise = true;
+  b->SetParser(std::move(parserB));
+  b->Insert(0, Lines(3));
+  Attach(a);
+  View.Fold(2);
+  View.SetCursorOffset(a.GetLineStart(20) + 1);
+  View.SetTopLineScroll(12);
+  const Integer author = View.AuthorID(), top = View.TopLineScroll();
+  EXPECT_THROW(View.SetDocument(b.get()), EKivEditParserError);
+  EXPECT_EQ(View.Document(), &a);
+  EXPECT_EQ(View.AuthorID(), author);
+  EXPECT_EQ(View.TopLineScroll(), top);
+  EXPECT_EQ(View.CursorOffset(), a.GetLineStart(20) + 1);
+  EXPECT_TRUE(View.IsCollapsedFold(2));
+  EXPECT_EQ(View.UpdatingCount(), 0);
+  EXPECT_EQ(View.ScreenCache().StoredView().Count(), 0);  // a is shown, not saved
+  // The view still follows a, and no longer b.
+  Host.ResetCounts();
+  b->Insert(0, u"x\r\n");
+  EXPECT_EQ(Host.Repaints(), 0);
+  b.reset();
+  EXPECT_EQ(View.Document(), &a);
+  a.Insert(a.GetLineStart(20), u"yy");
+  EXPECT_GT(Host.Repaints(), 0);
+  EXPECT_EQ(View.CursorOffset(), a.GetLineStart(20) + 3);
+  EXPECT_EQ(View.ScreenCache().FirstLineScroll(), top);
+}
+
+// A switch refused half way once left the view's markers on the old document: every later layout
+// raised, and so did the view's destructor. Nothing may escape a destructor.
+TEST_F(ViewFixture, AViewStaysUsableAndDestroyableAfterAnAttemptedSwitch) {
+  TKivEditDocument a, b;
+  a.Insert(0, u"aaaaaaaa");
+  b.Insert(0, u"b");
+  {
+    RecordingHost host;
+    host.Area = {0, 0, 800, 32};
+    TKivEditViewCore view(host);
+    view.HostResized();
+    view.SetWrapMode(wmWrapToRuler);
+    view.SetWrapRulerWidth(1);
+    view.SetDocument(&a);
+    view.GotoOffset(6);
+    try {
+      view.SetDocument(&b);
+    } catch (const EKivError&) {
+    }
+    EXPECT_EQ(ViewErrorOf([&] { view.HostResized(); }), "<no error>");
+    view.SetCursorOffset(0);
+  }
+  a.Insert(0, u"x");
+  b.Insert(0, u"y");
+  EXPECT_EQ(a.CharsCount(), 9);
 }

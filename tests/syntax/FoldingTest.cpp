@@ -1,5 +1,8 @@
 // Code folding: the fold tree built from syntax blocks, its queries through the parser, its cut
 // on edits (against fresh parsers) and blocks of an embedded scheme.
+#include <chrono>
+#include <cstdlib>
+#include <new>
 #include <random>
 
 #include "KivTestSeed.h"
@@ -372,3 +375,112 @@ TEST_F(FoldingTest, EmbeddedScriptClosesItsBlocksAtTheClosingTag) {
 }
 
 }  // namespace
+
+// ---- deep nesting and running out of memory ----
+
+namespace {
+
+// Allocations fail from the countdown's end on while it runs (-1: never). Every allocation of
+// this test program goes through here.
+long gAllocationsLeft = -1;
+
+}  // namespace
+
+// The replacements pair malloc with free; the compiler cannot see that the two go together.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t ASize) {
+  if (gAllocationsLeft == 0) throw std::bad_alloc();
+  if (gAllocationsLeft > 0) --gAllocationsLeft;
+  if (void* p = std::malloc(ASize ? ASize : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* APtr) noexcept { std::free(APtr); }
+void operator delete(void* APtr, std::size_t) noexcept { std::free(APtr); }
+#pragma GCC diagnostic pop
+
+namespace {
+
+TKivString Nested(Integer ADepth, const TKivString& AOpen) {
+  TKivString text;
+  for (Integer i = 0; i < ADepth; ++i) text += AOpen + u"\r\n";
+  for (Integer i = 0; i < ADepth; ++i) text += i + 1 < ADepth ? u"}\r\n" : u"}";
+  return text;
+}
+
+// The tokens of every line as text.
+std::string AllTokens(TParserImpl& AImpl, Integer ALines) {
+  std::string res;
+  for (Integer l = 0; l < ALines; ++l) {
+    TKivEditParsedLine* line = AImpl.GetParsedLine(l);
+    TKivEditParsedTokenArray arr(static_cast<size_t>(line->TokenCount()));
+    const Integer n = line->TokenCount() ? line->GetTokens(0, -1, arr) : 0;
+    for (Integer i = 0; i < n; ++i)
+      res += std::to_string(arr[i].TokenID) + "@" + std::to_string(arr[i].Seg.Start) + "+" +
+             std::to_string(arr[i].Seg.Count) + " ";
+    res += "\n";
+  }
+  return res;
+}
+
+}  // namespace
+
+// Every saved context once copied the whole stack of open blocks: time and memory grew with
+// depth times lines (tens of seconds and gigabytes at this depth). The stack is shared now.
+TEST_F(FoldingTest, DeepNestingParsesToTheEndInLinearTime) {
+  constexpr Integer kDepth = 100000;
+  for (const TKivString open : {u"{", u"if (x) {"}) {
+    SCOPED_TRACE(U8(open));
+    Open(Nested(kDepth, open));
+    const Integer last = Doc.LinesCount() - 1;
+    ASSERT_EQ(last, 2 * kDepth - 1);
+    const auto start = std::chrono::steady_clock::now();
+    Parser->EnsureLineParsed(last);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 20.0);  // about 0.1 s optimised, 2 s with sanitizers; quadratic, minutes
+    const bool folds = open != u"{";
+    EXPECT_EQ(Parser->GetFoldEnd(0), folds ? last : -1);
+    EXPECT_EQ(Parser->GetFoldEnd(kDepth - 10), folds ? kDepth + 9 : -1);
+    EXPECT_EQ(Parser->GetParentLine(kDepth - 10), folds ? kDepth - 11 : -1);
+    // An edit in the middle re-parses from the context saved before it.
+    Doc.Insert(Doc.GetLineStart(kDepth / 2), u"x;");
+    Parser->EnsureLineParsed(last);
+    EXPECT_EQ(Parser->GetFoldEnd(0), folds ? last : -1);
+  }
+}
+
+// An allocation that fails part way through a parse leaves the parser as if that parse had not
+// happened: later requests answer as a fresh parser does.
+TEST_F(FoldingTest, AnAllocationFailureMidParseLeavesTheParserUsable) {
+  KIV_TEST_SEED(seed);
+  std::mt19937 rnd(seed);
+  Open(Nested(150, u"if (x) {") + u"\r\n" + kExample + u"\r\n" + Nested(100, u"while (y) {"));
+  const Integer lines = Doc.LinesCount();
+  const std::string tokens = AllTokens(*Fresh(u"S"), lines);
+  const std::vector<TFoldRow> folds = FreshQueries();
+  // How many allocations a whole parse makes: the failures fall inside it.
+  Parser->Refresh();
+  gAllocationsLeft = 1L << 40;
+  Parser->EnsureLineParsed(lines - 1);
+  Parser->GetFoldEnd(0);
+  const long parseAllocations = (1L << 40) - gAllocationsLeft;
+  gAllocationsLeft = -1;
+  ASSERT_GT(parseAllocations, 100);
+  int failures = 0;
+  for (int round = 0; round < 12; ++round) {
+    Parser->Refresh();
+    if (round % 3 == 1) Parser->EnsureLineParsed(std::uniform_int_distribution<Integer>(0, lines - 1)(rnd));
+    gAllocationsLeft = std::uniform_int_distribution<long>(0, parseAllocations - 1)(rnd);
+    try {
+      Parser->EnsureLineParsed(lines - 1);
+      Parser->GetFoldEnd(0);
+    } catch (const std::bad_alloc&) {
+      ++failures;
+    }
+    gAllocationsLeft = -1;
+    SCOPED_TRACE("round " + std::to_string(round));
+    ASSERT_EQ(AllTokens(Parser->Impl(), lines), tokens);
+    ASSERT_TRUE(SameFolds(AllQueries(*Parser, lines), folds));
+  }
+  EXPECT_GT(failures, 3);
+}

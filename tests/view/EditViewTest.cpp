@@ -65,6 +65,25 @@ TEST(EditView, ResizeKeepsOneRowAndTheFrame) {
   EXPECT_EQ(view.ScreenHeight(), (rows + view.LineHeight() - 1) / view.LineHeight());
 }
 
+// A narrow window keeps room for the gutter and one character beside the vertical scroll bar, so
+// text wrapped to the window has a text area at least one character wide.
+TEST(EditView, NarrowWindowKeepsTheGutterAndOneCharacterBesideTheScrollBar) {
+  TKivEditDocument doc;
+  doc.Insert(0, Lines(200));
+  TKivEditView view;
+  view.SetDocument(&doc);
+  view.resize(400, 300);
+  view.show();
+  ASSERT_TRUE(view.verticalScrollBar()->isVisible());
+  view.SetWrapMode(wmWrapToWindow);
+  view.resize(50, 300);
+  const Integer space = view.ScreenCache().SpaceCharW();
+  ASSERT_GT(space, 0);
+  EXPECT_GE(view.viewport()->width(), view.GutterWidth() + space);
+  EXPECT_GE(view.ScreenCache().ScreenWidthPixels(), space);
+  EXPECT_EQ(view.width(), view.minimumWidth());
+}
+
 TEST(EditView, DefaultContextMenuFollowsWhatCanRun) {
   TKivEditDocument doc;
   std::istringstream text("hello world");

@@ -170,12 +170,15 @@ class TScreenCache {
 
   // ---- document attachment ----
   // Creates the cursor and hidden markers in the document, puts cursor and selection at 0 and
-  // lays out from scratch; a saved view state of the document is then applied and forgotten.
-  void AttachToDocument();
+  // lays out from scratch; a saved view state of the document is then applied and forgotten
+  // (ARestore, when given, is applied instead and stays with the caller).
+  void AttachToDocument(TStoredViewData* ARestore = nullptr);
   // Clears the highlights and collapsed lines and lets go of the document's markers. With
   // AStoreDoc the view state of the document is saved first (see TStoredView): never for a
   // document that is being destroyed, which the saved state would outlive.
   void DetachFromDocument(bool AStoreDoc = false);
+  // The part of DetachFromDocument after saving: never raises, so a detach always completes.
+  void ReleaseDocument() noexcept;
   bool Attached() const { return FCursorMarks != nullptr; }
   // The whole text was replaced: highlights go, the layout is redone keeping the top line.
   void DocumentRefresh();

@@ -61,6 +61,10 @@ class TStoredView {
   // Saves the state of the cache's document, pushing the oldest out when the list is full.
   // Nothing is saved with a limit below 1, or while the document is inside a compound edit.
   void AttachCurrentDoc();
+  // The two halves of AttachCurrentDoc: the state of the cache's document, not yet in the list
+  // (none when nothing is to be saved); and putting a captured state in the list.
+  std::unique_ptr<TStoredViewData> Capture();
+  void Keep(std::unique_ptr<TStoredViewData> AData);
   // The saved state of ADocument, or none.
   TStoredViewData* GetDataByDoc(const TKivEditDocument* ADocument);
   // Frees a state of the list.

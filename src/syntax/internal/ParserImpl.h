@@ -137,6 +137,8 @@ class TParserImpl {
 
   // ---- tokenizer state ----
   void CheckLine(Integer ALine) const;
+  // ParseTo's lines from AStart on; ACurrent follows the line being parsed.
+  void ParseLines(const TParserContext& AStart, Integer ALine, Integer& ACurrent);
   void ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine);
   bool TryEnd(Integer& APos, Integer AEnd);
   // The end rules' first-code test on the line being parsed (the one their end match makes
@@ -176,7 +178,7 @@ class TParserImpl {
   void BindSyntaxVariables(TContextItem& AItem, TSyntaxBlock* ABlock);
   void OpenSyntaxBlock(TContextItem& AItem, TSyntaxBlock* ABlock, TKivRegExp& AMatch);
   void CloseSyntaxBlock(TContextItem& AItem);
-  bool CreateBlockNodes(Integer AItem, Integer AIndex, bool AForce);
+  bool CreateBlockNodes(Integer AItem, Integer AIndex, bool AForce, Integer AWaitingAbove);
   void MarkPendingNodes();
   // Parses far enough that the folds starting at or before ALine are known.
   void EnsureFoldsKnown(Integer ALine);

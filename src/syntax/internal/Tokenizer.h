@@ -21,6 +21,53 @@ struct TOpenBlock {
   std::vector<TKivIntArray> Variables;  // codes of the start match's groups
 };
 
+// The open syntax blocks of a context, innermost last. The blocks are links of a stack that
+// copies share: a copy of a context (every saved context is one) shares the blocks it has in
+// common with the original instead of copying them, so saving costs the same at any depth. A
+// block is changed in place only where this stack alone holds it; otherwise the links down to
+// it are copied first.
+class TOpenBlockStack {
+ public:
+  TOpenBlockStack() = default;
+  TOpenBlockStack(const TOpenBlockStack&) = default;
+  TOpenBlockStack(TOpenBlockStack&& A) noexcept : FTop(std::move(A.FTop)) {}
+  TOpenBlockStack& operator=(const TOpenBlockStack& A);
+  TOpenBlockStack& operator=(TOpenBlockStack&& A) noexcept;
+  ~TOpenBlockStack() { Release(FTop); }
+
+  bool empty() const { return !FTop; }
+  size_t size() const { return FTop ? FTop->Depth : 0; }
+  const TOpenBlock& back() const { return FTop->Block; }
+  // Block AIndex counted from the outermost; found from the innermost.
+  const TOpenBlock& operator[](size_t AIndex) const { return LinkAt(AIndex)->Block; }
+  // Block AIndex for a change: this stack's own copy.
+  TOpenBlock& Mutable(size_t AIndex);
+  void push_back(TOpenBlock ABlock);
+  void pop_back();
+  void clear() { Release(FTop); }
+  // The index of the innermost block for which APred holds, or -1.
+  template <class F>
+  Integer FindFromTop(F&& APred) const {
+    for (const TLink* l = FTop.get(); l; l = l->Prev.get())
+      if (APred(l->Block)) return static_cast<Integer>(l->Depth) - 1;
+    return -1;
+  }
+
+ private:
+  struct TLink {
+    TOpenBlock Block;
+    std::shared_ptr<TLink> Prev;
+    size_t Depth = 0;  // blocks from the outermost up to this one
+  };
+  using TLinkPtr = std::shared_ptr<TLink>;
+  TLink* LinkAt(size_t AIndex) const;
+  // Lets go of a reference: links no one else holds are freed one at a time, so a deep stack
+  // does not recurse.
+  static void Release(TLinkPtr& ALink) noexcept;
+
+  TLinkPtr FTop;
+};
+
 // One scheme context: the scheme in force, the rule that opened it and its syntax state.
 class TContextItem {
  public:
@@ -43,7 +90,7 @@ class TContextItem {
   Integer PartBlockFirstLine = -1;
   Integer PartBlockLastLine = -1;
   TKivAttributesHolder DefaultAttributes;
-  std::vector<TOpenBlock> OpenSyntaxBlocks;
+  TOpenBlockStack OpenSyntaxBlocks;
   // Open blocks that capture and have neither a node nor DontCreateNode yet.
   Integer WaitingNodes = 0;
   // Texts of the start match's groups of the block that opened the context (a group that did

@@ -161,6 +161,7 @@ Integer FakeParser::GetParentLine(Integer ALine) {
 }
 
 void FakeParser::MarkTokens(Integer ALine, TKivTokenHandler& AHandler) {
+  if (Raise) throw EKivEditParserError(u"The fake parser fails on line %d", {ALine});
   MarkedLines.push_back(ALine);
   const TKivSegment line = FDoc->GetLine(ALine);
   Integer col = 0;

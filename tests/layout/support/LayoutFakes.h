@@ -97,6 +97,8 @@ class FakeParser : public TKivEditParserBase {
   void LineChanged(Integer ALine) override { ChangedLines.push_back(ALine); }
   void LinesChangedFrom(Integer AStart) override { ChangedLines.push_back(AStart); }
 
+  // While set, every request for tokens raises (a parser that fails mid-layout).
+  bool Raise = false;
   std::vector<Integer> MarkedLines;   // lines asked for tokens, in order
   std::vector<Integer> ChangedLines;  // lines the document reported changed
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "BenchCorpus.h"
+#include "BenchQtMain.h"
 #include "KivQtPrint.h"
 
 namespace {
@@ -94,13 +95,6 @@ void BM_HeaderFooterPerPage(benchmark::State& AState) {
 BENCHMARK(BM_PrintPagesToPdf)->Arg(20)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HeaderFooterPerPage)->Unit(benchmark::kMicrosecond);
 
-// Qt needs its application object (offscreen: no display) before any font is made.
 int main(int argc, char** argv) {
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  benchmark::Initialize(&argc, argv);
-  QApplication app(argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return KivRunQtBenchmarks<QApplication>(argc, argv);
 }

@@ -87,10 +87,11 @@ class TKivPageMargins {
   double Top() const { return FTop; }
   double Right() const { return FRight; }
   double Bottom() const { return FBottom; }
-  void SetLeft(double AValue);
-  void SetTop(double AValue);
-  void SetRight(double AValue);
-  void SetBottom(double AValue);
+  // One side, through SetMarginRect with the other three as they are.
+  void SetLeft(double AValue) { SetSide(&TKivDoubleRect::Left, AValue); }
+  void SetTop(double AValue) { SetSide(&TKivDoubleRect::Top, AValue); }
+  void SetRight(double AValue) { SetSide(&TKivDoubleRect::Right, AValue); }
+  void SetBottom(double AValue) { SetSide(&TKivDoubleRect::Bottom, AValue); }
   TKivDoubleRect MarginRect() const { return {FLeft, FTop, FRight, FBottom}; }
   // Raises each side to its minimum; "Bad margins rectangle given" when no page area is left.
   void SetMarginRect(const TKivDoubleRect& AValue);
@@ -105,6 +106,7 @@ class TKivPageMargins {
  private:
   friend class TKivPrinterBase;
   friend class TKivPrinter;
+  void SetSide(double TKivDoubleRect::*ASide, double AValue);
   TKivPrinterBase* FPrinter;
   double FLeft = 0, FTop = 0, FBottom = 0, FRight = 0;
 };

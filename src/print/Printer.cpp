@@ -294,24 +294,9 @@ TKivDoubleRect TKivPageMargins::DefaultRect() const {
           wide ? std::max(d, min.Right) : min.Right, tall ? std::max(d, min.Bottom) : min.Bottom};
 }
 
-void TKivPageMargins::SetLeft(double AValue) {
+void TKivPageMargins::SetSide(double TKivDoubleRect::*ASide, double AValue) {
   TKivDoubleRect r = MarginRect();
-  r.Left = AValue;
-  SetMarginRect(r);
-}
-void TKivPageMargins::SetTop(double AValue) {
-  TKivDoubleRect r = MarginRect();
-  r.Top = AValue;
-  SetMarginRect(r);
-}
-void TKivPageMargins::SetRight(double AValue) {
-  TKivDoubleRect r = MarginRect();
-  r.Right = AValue;
-  SetMarginRect(r);
-}
-void TKivPageMargins::SetBottom(double AValue) {
-  TKivDoubleRect r = MarginRect();
-  r.Bottom = AValue;
+  r.*ASide = AValue;
   SetMarginRect(r);
 }
 

@@ -101,6 +101,19 @@ TEST_F(QtPrintFixture, VirtualPdfPrinterHasTheDefaultGeometry) {
 
   TKivPrinterSettings s = Printer->GetPrinter();
   EXPECT_EQ(s.PaperName, u"A4");
+  s.Copies = 3;
+  s.Collate = false;
+  s.Duplex = dmLongSide;
+  s.Color = false;
+  s.OutputFile = Path("x.pdf").toStdU16String();
+  Printer->SetPrinter(s);
+  const TKivPrinterSettings back = Printer->GetPrinter();
+  EXPECT_EQ(back.Copies, 3);
+  EXPECT_FALSE(back.Collate);
+  EXPECT_FALSE(back.Color);
+  EXPECT_EQ(back.OutputFile, s.OutputFile);
+  // PDF output has no duplex.
+  EXPECT_EQ(back.Duplex, dmSimplex);
   s.Orientation = poLandscape;
   Printer->SetPrinter(s);
   EXPECT_EQ(Printer->PageWidthFullUnits(), 297);

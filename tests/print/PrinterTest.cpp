@@ -328,6 +328,9 @@ TEST_F(PrinterFixture, HeaderFieldsOnEveryPage) {
   EXPECT_EQ(Printer->HeaderHeight(), 16 + 15);
   EXPECT_EQ(renderer.Prepared[0].second, 3035 - 2 * 31);
 
+  // Measured with room for long page numbers.
+  EXPECT_EQ(Device->Measured, (std::vector<TKivString>{u"10001 / 10001 - C:\\tmp", u"10.12.26 10.12.26 16:05 [Unknown] \\ < & {"}));
+
   Printer->PrintPages(orAll, 0, 3);
   EXPECT_EQ(Device->Log, (std::vector<std::string>{"begin(C:\\tmp)", "newpage", "newpage", "end"}));
   const auto page2 = PageTexts(Device->DocCanvas, 1);

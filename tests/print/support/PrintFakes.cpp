@@ -58,8 +58,23 @@ void FakeDevice::SetSettings(const TKivPrinterSettings& ASettings) {
   FSettings = ASettings;
 }
 
+namespace {
+// Plain rich text that tells its device what it measured.
+class MeasuredText : public TKivSimpleRichText {
+ public:
+  explicit MeasuredText(FakeDevice& ADevice) : TKivSimpleRichText(&ADevice.Measure), FDevice(ADevice) {}
+  Integer Height(Integer AWidth) override {
+    FDevice.Measured.push_back(LineCount() > 0 ? Line(0) : TKivString());
+    return TKivSimpleRichText::Height(AWidth);
+  }
+
+ private:
+  FakeDevice& FDevice;
+};
+}  // namespace
+
 std::unique_ptr<IKivRichText> FakeDevice::CreateRichText() {
-  return std::make_unique<TKivSimpleRichText>(&Measure);
+  return std::make_unique<MeasuredText>(*this);
 }
 
 IKivPrintCanvas& FakeDevice::BeginDoc(const TKivString& ATitle) {

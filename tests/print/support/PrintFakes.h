@@ -50,6 +50,8 @@ class FakeDevice : public IKivPrintDevice {
 
   bool IsUsable = true;
   FixedMeasure Measure{10, 16};
+  // The first line of every rich text measured, in order.
+  std::vector<TKivString> Measured;
   // "begin(title)", "newpage", "end", "abort", "file(name)", "fileabort".
   std::vector<std::string> Log;
   RecordingCanvas DocCanvas;

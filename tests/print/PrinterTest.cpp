@@ -461,3 +461,21 @@ TEST_F(PrinterFixture, DialogsThroughTheRegisteredLayer) {
   EXPECT_EQ(Printer->PrinterHelper().GetPagesCount(orAll), Printer->GetPagesCount(orAll));
   Printer->FinalizePages();
 }
+
+TEST(PrintLocale, DefaultLocaleFormatsDatesAndTimes) {
+  // 2026-12-10 16:05 UTC: whatever the locale, both formats are non-empty and differ.
+  const std::chrono::system_clock::time_point t{std::chrono::seconds(1796918700)};
+  const TKivString date = KivDefaultPrintLocale().ShortDate(t);
+  const TKivString time = KivDefaultPrintLocale().ShortTime(t);
+  EXPECT_FALSE(date.empty());
+  EXPECT_FALSE(time.empty());
+  EXPECT_NE(date, time);
+  // The printer's fields use the clock it is given.
+  FakeLocale locale;
+  TKivPrinter printer(FakeDevice::A4(), &locale);
+  printer.Clock = [t] { return t; };
+  const TKivNameValues fields = printer.FieldValues(4, 9);
+  EXPECT_EQ(fields[0], (std::pair<TKivString, TKivString>{u"Page", u"4"}));
+  EXPECT_EQ(fields[1], (std::pair<TKivString, TKivString>{u"PagesCount", u"9"}));
+  EXPECT_EQ(fields[4], (std::pair<TKivString, TKivString>{u"DateTime", u"10.12.26 16:05"}));
+}

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "BenchCorpus.h"
+#include "BenchQtMain.h"
 #include "KivDemoData.h"
 #include "KivSedDocument.h"
 #include "KivSedView.h"
@@ -73,11 +74,5 @@ BENCHMARK(BM_OpenCorpusInView)->Iterations(2)->UseManualTime()->Unit(benchmark::
 BENCHMARK(BM_TypeAndRepaint)->Iterations(500)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  benchmark::Initialize(&argc, argv);
-  QApplication app(argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return KivRunQtBenchmarks<QApplication>(argc, argv);
 }

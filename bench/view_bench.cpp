@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "BenchCorpus.h"
+#include "BenchQtMain.h"
 #include "KivDemoData.h"
 #include "KivSedDocument.h"
 #include "KivSedParser.h"
@@ -160,13 +161,6 @@ BENCHMARK(BM_NewScreen)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RepaintScreen)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ColdScreen)->Unit(benchmark::kMillisecond);
 
-// Qt needs its application object (offscreen: no display) before any font is made.
 int main(int argc, char** argv) {
-  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  benchmark::Initialize(&argc, argv);
-  QGuiApplication app(argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return KivRunQtBenchmarks<QGuiApplication>(argc, argv);
 }

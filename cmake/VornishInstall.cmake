@@ -6,7 +6,7 @@
 #   find_package(Vornish CONFIG REQUIRED)
 #   target_link_libraries(myeditor PRIVATE Vornish::kivcore)
 #
-# Targets are grouped in layers (the core, and the Qt view when built), each exported to its own
+# Targets are grouped in layers (the core, and the Qt view and dialogs when built), each exported to its own
 # Vornish<Layer>Targets.cmake. A layer with outside dependencies ships them as
 # cmake/Vornish<Layer>Dependencies.cmake, which the package configuration runs before it loads
 # that layer's targets.

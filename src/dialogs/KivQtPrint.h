@@ -106,5 +106,7 @@ class TKivQtPrintDevice : public IKivPrintDevice {
   std::unique_ptr<TPage> FFile;
 };
 
-// Registers the Qt print devices with the print engine (done at start-up by linking the library).
+// Registers the Qt print devices with the print engine. A program linked through the CMake
+// targets gets this call at start-up (from the library kivdialogsregister, linked whole); a
+// program linked otherwise calls it once before it makes printers.
 void KivQtPrintRegister();

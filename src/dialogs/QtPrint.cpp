@@ -337,7 +337,3 @@ void TKivQtPrintDevice::EndPageFile(bool AAbort) {
 void KivQtPrintRegister() {
   KivSetPrintDeviceFactory([]() -> std::unique_ptr<IKivPrintDevice> { return TKivQtPrintDevice::CreateDefault(); });
 }
-
-namespace {
-const bool GRegistered = (KivQtPrintRegister(), true);
-}

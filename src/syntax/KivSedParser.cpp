@@ -106,8 +106,3 @@ void TKivEditParser::SetAttrsDir(const TKivString& AValue) {
 void KivSedParserRegister() {
   TKivEditDocument::SetDefaultParserFactory([] { return std::make_unique<TKivEditParser>(); });
 }
-
-namespace {
-// Installs the parser when the library is linked.
-const bool kRegistered = (KivSedParserRegister(), true);
-}  // namespace

@@ -87,6 +87,7 @@ class TKivEditParser : public TKivEditParserBase {
   std::unique_ptr<TParserImpl> FImpl;
 };
 
-// Installs TKivEditParser as the parser of new documents. Runs once by itself when the library
-// is linked; calling it again is harmless.
+// Installs TKivEditParser as the parser of new documents. A program linked through the CMake
+// targets gets this call at start-up (from the library kivsyntaxregister, linked whole); a
+// program linked otherwise calls it once before it makes documents. Calling it again is harmless.
 void KivSedParserRegister();

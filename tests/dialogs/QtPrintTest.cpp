@@ -121,6 +121,12 @@ TEST_F(QtPrintFixture, VirtualPdfPrinterHasTheDefaultGeometry) {
   EXPECT_EQ(Printer->PageWidthFullPixels(), 3508);
 }
 
+TEST_F(QtPrintFixture, ANewPrinterGetsAQtDeviceWithoutARegistrationCall) {
+  // The registration comes with linking the library (kivdialogsregister); nothing here calls it.
+  TKivPrinter printer(nullptr, &Locale);
+  EXPECT_NE(dynamic_cast<TKivQtPrintDevice*>(printer.GetSysPrinter()), nullptr);
+}
+
 TEST_F(QtPrintFixture, WithoutSystemPrinterTheDefaultIsTheVirtualPdfPrinter) {
   if (!QPrinterInfo::availablePrinterNames().isEmpty()) GTEST_SKIP() << "a system printer exists";
   // Linking the library registered its devices: a new printer gets the PDF printer.

@@ -238,6 +238,8 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   // Pixels of one row: the bold font's height and external leading.
   Integer LineHeight() const { return FLineHeight; }
   Integer GutterWidth() const { return FGutterWidth; }
+  // Pixels of a space in the current font (at least 1).
+  Integer SpaceCharW() const;
   // Rows the window holds, a partial last row included; and the rows that fit wholly.
   Integer ScreenHeight() const;
   Integer FullyVisibleLines() const;

@@ -566,6 +566,10 @@ void TKivEditViewCore::HighlightSettingsChanged(const TKivEditAttributes& AAttrs
 
 // ---- metrics ----
 
+Integer TKivEditViewCore::SpaceCharW() const {
+  return FScreenCache->SpaceCharW();
+}
+
 Integer TKivEditViewCore::ScreenHeight() const {
   return FScreenHeight;
 }

@@ -14,7 +14,6 @@
 #include "KivSedQtColors.h"
 #include "KivSedQtPaint.h"
 #include "KivSedView.h"
-#include "internal/ScreenCache.h"
 
 namespace {
 
@@ -244,7 +243,7 @@ void TKivCustomEditView::UpdateMinimumSize() {
   // row.
   const int frame = 2 * frameWidth();
   const int bar = verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn ? verticalScrollBar()->sizeHint().width() : 0;
-  const Integer text = KivSatAdd(std::max<Integer>(GutterWidth(), 0), std::max<Integer>(ScreenCache().SpaceCharW(), 1));
+  const Integer text = KivSatAdd(std::max<Integer>(GutterWidth(), 0), std::max<Integer>(SpaceCharW(), 1));
   setMinimumSize(KivSatAdd(frame + bar, text), frame + std::max<Integer>(LineHeight(), 1));
 }
 

@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "KivTestSeed.h"
 #include "LayoutHarness.h"
 
 namespace {
@@ -35,7 +36,8 @@ std::string Layout(LayoutHarness& AH, TScreenCache& ACache) {
 }  // namespace
 
 TEST(WrapDifferential, CachedLayoutEqualsAFreshOneThroughEdits) {
-  std::mt19937 rng(2021);
+  KIV_TEST_SEED(seed);
+  std::mt19937 rng(seed);
   for (int round = 0; round < 60; ++round) {
     const TKivViewWrapMode mode = round % 6 == 5 ? wmNoWrap : wmWrapToRuler;
     LayoutHarness h(RandomSnippet(rng, 40), mode, 3 + Integer(rng() % 13), 1 + Integer(rng() % 8));

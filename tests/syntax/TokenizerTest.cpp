@@ -5,6 +5,7 @@
 #include <list>
 #include <random>
 
+#include "KivTestSeed.h"
 #include "SyntaxTestSupport.h"
 
 namespace {
@@ -211,7 +212,8 @@ TEST_F(TokenizerTest, HostileSchemesTokenizeInBoundedTime) {
  </Scheme>
 </SchemeList>)xml";
   TKivString text;
-  std::mt19937 rng(7);
+  KIV_TEST_SEED(seed);
+  std::mt19937 rng(seed);
   for (int l = 0; l < 300; ++l) {
     for (int k = 0; k < 60; ++k) text += u"xyzwvqa b;\t"[rng() % 11];
     if (l % 50 == 0) text += TKivString(200, u'a');
@@ -336,7 +338,8 @@ TEST_F(TokenizerTest, EditsOfLineBreaksKeepTokensAtTheDocumentsOffsets) {
 
 TEST_F(TokenizerTest, IncrementalEqualsFresh) {
   Texts.Syntax[u"H"] = kHtml;
-  std::mt19937 rng(12345);
+  KIV_TEST_SEED(seed);
+  std::mt19937 rng(seed);
   TKivString text;
   for (int l = 0; l < 400; ++l) text += TKivString(kSnippets[rng() % std::size(kSnippets)]) + u"\r\n";
   Doc.Lines().SetText(text);
@@ -401,7 +404,8 @@ TEST_F(TokenizerTest, IncrementalEqualsFresh) {
 // The token-line cache against a list in use order: which lines it holds, which one it recycles
 // and what KillFrom drops, over random operations with small and large line numbers.
 TEST(TokenCacheTest, BehavesAsAListInUseOrder) {
-  std::mt19937 rng(77);
+  KIV_TEST_SEED(seed);
+  std::mt19937 rng(seed);
   for (Integer maxCount : {1, 3, 21, 201}) {
     TTokenCache cache(maxCount);
     std::list<Integer> model;  // most recently used first

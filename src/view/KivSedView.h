@@ -3,7 +3,8 @@
 // offers the default context menu and answers input-method queries.
 //
 // No error leaves a Qt event handler: every exception raised while the widget handles an event
-// (or runs a menu command) is shown through the error handler, a message box by default.
+// (or runs a menu command) is shown through the error handler, the error box of the UI services
+// (KivUiServices.h) by default. The dialogs and the demo window show their errors the same way.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -25,8 +26,13 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   explicit TKivCustomEditView(QWidget* AParent = nullptr);
   ~TKivCustomEditView() override;
 
-  // The handler of every view (none restores the message box).
+  // The handler of every view (none restores the UI services' error box).
   static void SetErrorHandler(TErrorHandler AHandler);
+  // The one error display of the views, the dialogs and the main window: the handler, or the
+  // UI services' error box. One message at a time: an error raised while one is shown is dropped.
+  static void ShowError(QWidget* AWhere, const QString& AMessage);
+  // Runs AFn and shows what it raises; false when it raised.
+  static bool RunGuarded(QWidget* AWhere, const std::function<void()>& AFn);
 
   // A menu of the application's in place of the default one (not owned; none restores it).
   QMenu* PopupMenu() const { return FPopupMenu; }

@@ -23,6 +23,9 @@ constexpr TKivUiButtons KivUiButtons(TKivUiButton A) { return static_cast<TKivUi
 constexpr TKivUiButtons operator|(TKivUiButton A, TKivUiButton B) {
   return static_cast<TKivUiButtons>(static_cast<uint8_t>(A) | static_cast<uint8_t>(B));
 }
+constexpr TKivUiButtons operator|(TKivUiButtons A, TKivUiButton B) {
+  return static_cast<TKivUiButtons>(A | static_cast<uint8_t>(B));
+}
 
 class IKivUiServices {
  public:

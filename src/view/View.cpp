@@ -5,7 +5,6 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QMessageBox>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleHints>
@@ -14,6 +13,7 @@
 #include "KivSedQtColors.h"
 #include "KivSedQtPaint.h"
 #include "KivSedView.h"
+#include "KivUiServices.h"
 
 namespace {
 
@@ -135,20 +135,28 @@ void TKivCustomEditView::SetErrorHandler(TErrorHandler AHandler) {
 
 template <class F>
 bool TKivCustomEditView::Guarded(F&& AFn) {
+  return RunGuarded(this, AFn);
+}
+
+bool TKivCustomEditView::RunGuarded(QWidget* AWhere, const std::function<void()>& AFn) {
   try {
     AFn();
     return true;
   } catch (const EKivError& e) {
-    ReportError(QString::fromStdU16String(e.Message()));
+    ShowError(AWhere, QString::fromStdU16String(e.Message()));
   } catch (const std::exception& e) {
-    ReportError(QString::fromUtf8(e.what()));
+    ShowError(AWhere, QString::fromUtf8(e.what()));
   } catch (...) {
-    ReportError(QStringLiteral("Unknown error"));
+    ShowError(AWhere, QStringLiteral("Unknown error"));
   }
   return false;
 }
 
 void TKivCustomEditView::ReportError(const QString& AMessage) {
+  ShowError(this, AMessage);
+}
+
+void TKivCustomEditView::ShowError(QWidget* AWhere, const QString& AMessage) {
   // A second error while the first is shown must not stack message boxes: the handler runs once
   // at a time.
   static bool reporting = false;
@@ -156,9 +164,9 @@ void TKivCustomEditView::ReportError(const QString& AMessage) {
   reporting = true;
   try {
     if (gErrorHandler)
-      gErrorHandler(this, AMessage);
+      gErrorHandler(AWhere, AMessage);
     else
-      QMessageBox::critical(this, QApplication::applicationName(), AMessage);
+      KivUiServices().ErrorBox(AWhere, AMessage);
   } catch (...) {
   }
   reporting = false;
@@ -233,7 +241,7 @@ void TKivCustomEditView::SetScrollBars(const TKivScrollBarInfo& AVert, const TKi
 }
 
 void TKivCustomEditView::Beep() {
-  QApplication::beep();
+  KivUiServices().Beep();
 }
 
 // ---- size ----

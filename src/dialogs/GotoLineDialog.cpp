@@ -49,7 +49,8 @@ TKivSedGotoLineDlg::TKivSedGotoLineDlg(Integer ALineCount, QWidget* AParent)
   buttons->addWidget(btnOk);
   buttons->addWidget(Button1);
   grid->addLayout(buttons, 2, 0, 1, 2);
-  resize(QSize(326, 100).expandedTo(minimumSizeHint()));
+  // A fixed border: the client area keeps its size.
+  setFixedSize(QSize(326, 100).expandedTo(minimumSizeHint()));
   edtLine->setFocus();
 }
 

@@ -5,9 +5,11 @@
 
 #include <QScrollBar>
 #include <QTest>
+#include <random>
 
 #include "KivPrintPreview.h"
 #include "KivQtPrint.h"
+#include "KivTestSeed.h"
 #include "PreviewTestKit.h"
 #include "PrintFakes.h"
 
@@ -374,4 +376,41 @@ TEST_F(PanelFixture, HugeScalePaintsOnlyTheVisiblePart) {
   EXPECT_GE(Panel->RenderCount(), 1);
   const QImage shot = Panel->PaintPanel()->grab().toImage();
   EXPECT_EQ(shot.pixelColor(shot.width() - 5, shot.height() - 5), QColor(Qt::white));
+}
+
+TEST_F(PanelFixture, CachedPaintingMatchesAFreshPanel) {
+  KIV_TEST_SEED(seed);
+  std::mt19937 rng(seed);
+  auto pick = [&](int AFrom, int ATo) { return std::uniform_int_distribution<int>(AFrom, ATo)(rng); };
+  Open(7, QSize(420, 360));
+  const Integer scales[] = {25, 37, 50, 75, 100, 150};
+  for (int step = 0; step < 40; ++step) {
+    switch (pick(0, 5)) {
+      case 0: Panel->SetCurrentPage(pick(0, Panel->TotalPages() - 1)); break;
+      case 1: Panel->SetScale(scales[pick(0, 5)]); break;
+      case 2: Panel->SetMode(TKivPrintPreviewMode(pick(0, 4))); break;
+      case 3: Panel->SetMultiPages(pick(1, 3), pick(1, 2), pick(0, 1) == 1); break;
+      case 4:
+        Panel->VertScrollBar()->setValue(pick(0, Panel->VertScrollBar()->maximum()));
+        Panel->HorzScrollBar()->setValue(pick(0, Panel->HorzScrollBar()->maximum()));
+        break;
+      case 5: Printer->Margins().SetLeft(20 + pick(0, 10)); break;
+    }
+    const QImage cached = Panel->PaintPanel()->grab().toImage();
+    // A new panel brought to the same state paints every page from scratch.
+    TKivPrintPreviewPanel fresh;
+    fresh.resize(Panel->size());
+    fresh.show();
+    fresh.SetPrinterHelper(&Printer->PrinterHelper());
+    fresh.SetMultiPages(Panel->HorzPages(), Panel->VertPages(), false);
+    fresh.SetMode(Panel->Mode());
+    fresh.SetScale(Panel->Scale());
+    fresh.SetCurrentPage(Panel->CurrentPage());
+    fresh.HorzScrollBar()->setValue(Panel->HorzScrollBar()->value());
+    fresh.VertScrollBar()->setValue(Panel->VertScrollBar()->value());
+    ASSERT_EQ(fresh.PageRects(), Panel->PageRects()) << "step " << step;
+    ASSERT_EQ(fresh.PaintPanel()->grab().toImage(), cached) << "step " << step;
+    fresh.SetPrinterHelper(nullptr);
+  }
+  EXPECT_LT(Panel->RenderCount(), 40 * 2);  // the cache served some paints
 }

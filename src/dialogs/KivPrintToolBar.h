@@ -84,6 +84,9 @@ class TKivPrintToolBar : public QWidget {
   // Runs an item's action, as a click does.
   void ItemClick(TKivPrintToolBarItem AItem);
 
+ protected:
+  bool event(QEvent* AEvent) override;
+
  private:
   void Rebuild();
   void SavePage();
@@ -105,6 +108,8 @@ class TKivPrintToolBar : public QWidget {
   std::vector<TKivPrintPreviewMode> FComboCmd;
   QList<QImage> FImgList;
   int FImgSize = 18;
+  // The screen's scale (logical dpi / 96) the controls were sized for.
+  double FRatio = 1;
   QHBoxLayout* FToolBar = nullptr;
   std::vector<QWidget*> FControls;
   bool FUpdating = false;

@@ -1,4 +1,5 @@
 #include <QComboBox>
+#include <QEvent>
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -130,6 +131,7 @@ void TKivPrintToolBar::Rebuild() {
 
   // Sizes follow the screen's scale.
   const double ratio = std::max(1, logicalDpiX()) / 96.0;
+  FRatio = ratio;
   FImgSize = std::max(1, int(std::lround(18 * ratio)));
   TKivPrintResDataModule::GetToolbarImages(FImgSize, FImgList);
 
@@ -198,6 +200,14 @@ void TKivPrintToolBar::Rebuild() {
   }
   FToolBar->addStretch(1);
   UpdateBar();
+}
+
+bool TKivPrintToolBar::event(QEvent* AEvent) {
+  // On another screen (or a changed one) the images and edit widths follow its scale.
+  if ((AEvent->type() == QEvent::Show || AEvent->type() == QEvent::ScreenChangeInternal) &&
+      std::max(1, logicalDpiX()) / 96.0 != FRatio)
+    Rebuild();
+  return QWidget::event(AEvent);
 }
 
 void TKivPrintToolBar::UpdateBar() {

@@ -290,6 +290,12 @@ TEST_F(FormFixture, SavePageAsksBeforeOverwriting) {
   Ui.SaveName.clear();
   Click(tbSave);
   EXPECT_TRUE(Ui.Errors.empty());
+  // A file that cannot be written is an error box, and the preview goes on.
+  Ui.SaveName = dir.filePath("no/such/folder/page.pdf");
+  Click(tbSave);
+  ASSERT_EQ(Ui.Errors.size(), 1u);
+  EXPECT_TRUE(Ui.Errors[0].startsWith("Cannot create the file")) << Ui.Errors[0].toStdString();
+  EXPECT_EQ(Panel().CurrentPage(), 1);
 }
 
 TEST_F(FormFixture, PrinterDialogsGoThroughThePrinter) {

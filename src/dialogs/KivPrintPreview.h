@@ -76,7 +76,7 @@ class TKivPrintPreviewPanel : public QWidget {
   void SetColor(const QColor& AValue);
 
   // Columns and rows of the multi-page modes; ADoChangeMode switches to pmExactMultiPages.
-  // Values below 1 count as 1.
+  // Values count as 1 to 10.
   void SetMultiPages(Integer AHorzPages, Integer AVertPages, bool ADoChangeMode);
   // To the next zoom step above (AZoomIn) or below Scale.
   void Zoom(bool AZoomIn);

@@ -28,8 +28,8 @@ constexpr qint64 kMaxCachedPixels = 24 * 1024 * 1024;
 constexpr qint64 kCacheBudgetBytes = 64 * 1024 * 1024;
 // A page is at most this many pixels wide or high on screen, whatever the scale.
 constexpr double kMaxPagePixels = 1 << 22;
-// The multi-page grid has at most this many columns and rows.
-constexpr Integer kMaxGrid = 100;
+// The multi-page grid has at most this many columns and rows (every shown page is painted).
+constexpr Integer kMaxGrid = 10;
 
 QString ToQ(const TKivString& AText) {
   return QString(reinterpret_cast<const QChar*>(AText.data()), qsizetype(AText.size()));
@@ -168,11 +168,24 @@ void TKivPrintPreviewPanel::SetCurrentPage(Integer AValue) {
 
 void TKivPrintPreviewPanel::SetPrinterHelper(TKivPrinterHelper* AValue) {
   if (AValue == FPrinterHlp) return;
-  if (AValue) AValue->AddListener(FLst.get());
+  // Two helpers may serve one printer: the listener leaves the old one before it joins the new.
   if (FPrinterHlp) {
     try {
       FPrinterHlp->RemoveListener(FLst.get());
     } catch (const EKivError&) {
+    }
+  }
+  if (AValue) {
+    try {
+      AValue->AddListener(FLst.get());
+    } catch (...) {
+      if (FPrinterHlp) {
+        try {
+          FPrinterHlp->AddListener(FLst.get());
+        } catch (const EKivError&) {
+        }
+      }
+      throw;
     }
   }
   FPrinterHlp = AValue;

@@ -150,10 +150,15 @@ TEST_F(PanelFixture, MultiPagesGridIsCentred) {
   EXPECT_EQ(Panel->Mode(), pmWholePage);
   Panel->SetMode(pmExactMultiPages);
   EXPECT_EQ(Panel->PageRects().size(), 4u);
-  // Nonsense counts count as one.
+  // Nonsense counts count as one; the grid stops at 10 x 10.
   Panel->SetMultiPages(0, -3, true);
   EXPECT_EQ(Panel->HorzPages(), 1);
   EXPECT_EQ(Panel->VertPages(), 1);
+  Panel->SetMultiPages(50, 1 << 30, true);
+  EXPECT_EQ(Panel->HorzPages(), 10);
+  EXPECT_EQ(Panel->VertPages(), 10);
+  EXPECT_EQ(Panel->PageRects().size(), 10u);  // the pages there are
+  EXPECT_GE(Panel->RealScale(), 1);
 }
 
 TEST_F(PanelFixture, WholePageFitsTheSmallerWay) {
@@ -237,6 +242,24 @@ TEST_F(PanelFixture, PrinterChangesResetScaleAndKeepSimpleModes) {
   EXPECT_EQ(Panel->Mode(), pmExactScale);
   EXPECT_EQ(Panel->HorzPages(), 1);
   EXPECT_EQ(Panel->Scale(), 100);
+}
+
+TEST_F(PanelFixture, AnotherHelperOfTheSamePrinter) {
+  Open(3);
+  TPrinterHelper other(*Printer);
+  Panel->SetPrinterHelper(&other);
+  EXPECT_EQ(Panel->TotalPages(), 3);
+  Panel->SetCurrentPage(2);
+  Printer->Margins().SetLeft(30);  // heard once, through the new helper
+  EXPECT_EQ(Panel->CurrentPage(), 0);
+  Panel->SetPrinterHelper(&Printer->PrinterHelper());
+  Panel->SetPrinterHelper(nullptr);
+  EXPECT_EQ(Panel->TotalPages(), 0);
+  EXPECT_TRUE(Panel->PageRects().empty());
+  // Switching back and forth left no listener behind: the printer tells nobody gone.
+  Panel->SetPrinterHelper(&other);
+  Panel.reset();
+  Printer->Margins().SetLeft(25);
 }
 
 TEST_F(PanelFixture, PageKeysTurnPagesAtTheEnds) {

@@ -63,7 +63,6 @@ const QString kOverwrite = QStringLiteral("File %s already exists. Overwrite?");
 
 TKivPrintToolBar::TKivPrintToolBar(QWidget* AParent)
     : QWidget(AParent), FItems(kivAllPrintToolBarItems & ~KivPrintToolBarItem(tbZoomTextWidth)) {
-  setFixedHeight(32);
   FChangeLink.OnChange = [this](TKivPrintPreviewPanel*) { UpdateBar(); };
   FToolBar = new QHBoxLayout(this);
   FToolBar->setContentsMargins(2, 1, 2, 1);
@@ -133,6 +132,7 @@ void TKivPrintToolBar::Rebuild() {
   const double ratio = std::max(1, logicalDpiX()) / 96.0;
   FRatio = ratio;
   FImgSize = std::max(1, int(std::lround(18 * ratio)));
+  setFixedHeight(std::max(32, FImgSize + 14));  // 32 at 96 dpi
   TKivPrintResDataModule::GetToolbarImages(FImgSize, FImgList);
 
   bool any = false;

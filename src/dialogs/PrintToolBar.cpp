@@ -392,7 +392,9 @@ void TKivPrintStatusBar::Rebuild() {
     auto* label = new QLabel(this);
     label->setProperty("kivKind", kind);
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    label->setMinimumWidth(kind == last ? 0 : 110);
+    // Room for the longest text of its kind.
+    static const char* const samples[] = {"Page 99999 of 99999", "Scale: 9999", "9999 mm x 9999 mm", ""};
+    if (kind != last) label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QLatin1String(samples[kind])) + 12);
     addWidget(label, kind == last ? 1 : 0);  // the last one takes the rest
     FLabels.push_back(label);
   }

@@ -4,26 +4,7 @@
 
 #include "KivSedViewCore.h"
 #include "internal/ScreenCache.h"
-
-namespace {
-
-// Rows or columns kept between a position scrolled to and the window's edge.
-constexpr Integer kEdgeMargin = 4;
-
-}  // namespace
-
-template <class F>
-void TKivEditViewCore::InBracket(TKivEditInternalStates AStates, F&& AFn, bool AFullRepaint) {
-  BeginUpdate();
-  try {
-    ExitStatesUnlessLocked(AStates);
-    AFn();
-  } catch (...) {
-    EndUpdate(AFullRepaint);
-    throw;
-  }
-  EndUpdate(AFullRepaint);
-}
+#include "internal/ViewBracket.h"
 
 // ---- window, cursor and selection ----
 
@@ -62,13 +43,6 @@ void TKivEditViewCore::SetTopLinePhysical(Integer AValue) {
 
 Integer TKivEditViewCore::HorizScroll() const {
   return FScreenCache->HorizScroll();
-}
-
-void TKivEditViewCore::SetHorizScroll(Integer AValue) {
-  AValue = std::max<Integer>(AValue, 0);
-  if (AValue == HorizScroll() || WrapMode() == wmWrapToWindow) return;
-  InBracket(
-      kivStatesOnScroll, [&] { FScreenCache->SetHorizScroll(AValue); }, true);
 }
 
 TKivPoint TKivEditViewCore::CursorPos() {
@@ -118,29 +92,6 @@ void TKivEditViewCore::SetSelection(const TKivPoint& AStart, const TKivPoint& AE
 void TKivEditViewCore::SetSelectionOffsets(Integer AStart, Integer AEnd) {
   InBracket(kivStatesOnChange, [&] {
     FScreenCache->SetSelection(TOffsetPoint{AStart, 0}, TOffsetPoint{AEnd, 0});
-  });
-}
-
-void TKivEditViewCore::ScrollToPos(const TKivPoint& APos, bool AvoidScreenEdge) {
-  const Integer rows = FullyVisibleLines();
-  const Integer top = TopLineScroll();
-  if (APos.Y >= top && APos.Y <= top + rows - 1 && FScreenCache->IsScrollInScreenBounds(APos)) return;
-  const Integer margin = AvoidScreenEdge || InState(siScrollforceAvoidAdges)
-                             ? std::max<Integer>(0, std::min<Integer>(kEdgeMargin, rows - 1))
-                             : 0;
-  InBracket(kivStatesOnScrollTo, [&] {
-    if (APos.Y < top)
-      SetTopLineScroll(APos.Y - margin);
-    else if (APos.Y > top + rows - 1)
-      SetTopLineScroll(KivSatAdd(APos.Y, margin + 1 - rows));
-    if (FScreenCache->IsScrollInScreenBounds(APos) || WrapMode() == wmWrapToWindow) return;
-    const Integer cols = std::max<Integer>(
-        FScreenCache->ScreenWidthPixels() / std::max<Integer>(FScreenCache->SpaceCharW(), 1), 1);
-    const Integer h = HorizScroll();
-    if (APos.X < h)
-      SetHorizScroll(APos.X - margin);
-    else if (APos.X >= h + cols)
-      SetHorizScroll(KivSatAdd(APos.X, margin + 1 - cols));
   });
 }
 

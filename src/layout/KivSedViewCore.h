@@ -320,7 +320,9 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   Integer GetNextVisibleLine(Integer ALine);
   Integer GetPrevVisibleLine(Integer ALine);
   Integer GetVisibleCountScroll();
-  // AOuterFold -1 is the whole document.
+  // AOuterFold -1 is the whole document. Folding all of a long text goes in steps the host runs
+  // from its event loop (when it can): the window and its bars follow each step; an edit, a
+  // fold operation or another document stops the rest.
   void Fold(Integer APhysLine, bool AAll = false);
   void Unfold(Integer APhysLine, bool AAll = false);
   void FoldAllIn(Integer AOuterFold, bool ATopOnly = false);
@@ -413,6 +415,9 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   // Fills the bars from the window and the text, and remembers how thumb positions map back.
   void ComputeScrollBars(TKivScrollBarInfo& AVert, TKivScrollBarInfo& AHorz);
   bool CursorRowOnScreen();
+  // Folding all in steps.
+  void FoldAllSteps();
+  void CancelFoldAll();
 
   IKivViewHost& FHost;
   std::unique_ptr<TCacheHost> FCacheHost;
@@ -468,6 +473,9 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   bool FScrollBarVisibleY = false;
   Integer FMouseWheelAcc = 0;
   Integer FMouseWheelAccX = 0;
+  Integer FFoldAllNext = -1;  // the line a fold-all in steps goes on from
+  bool FFoldAllTopOnly = false;
+  uint32_t FFoldAllGen = 0;  // steps of an older fold-all find it changed and stop
   bool FWantReturns = true;
   bool FWantTabs = true;
   TKivString FSyntaxCheckTokens;

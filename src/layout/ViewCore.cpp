@@ -194,6 +194,7 @@ void TKivEditViewCore::DetachDoc(bool AStoreState) {
     }
   };
   quietly([&] { ExitStates(kivStatesOnChange); });
+  CancelFoldAll();
   FScreenMarksChanged = false;
   quietly([&] { FDocLst->RecoverStaleBrackets(); });
   FScreenCache->ReleaseDocument();
@@ -278,7 +279,10 @@ void TKivEditViewCore::DoBeginUpdate(bool AFromListener) {
     FCaretShown = false;
   }
   ++FUpdatingCnt;
-  if (AFromListener) ++FListenerCnt;
+  if (AFromListener) {
+    ++FListenerCnt;
+    CancelFoldAll();  // the text changes: the lines left to fold are no longer those
+  }
 }
 
 void TKivEditViewCore::DoEndUpdate(bool AFullRepaint, bool AFromListener, bool AReport) {

@@ -1,6 +1,7 @@
 // The view core's window, cursor, navigation, fold and coordinate operations: each runs in a
 // change bracket and hands the work to the screen cache.
 #include <algorithm>
+#include <chrono>
 
 #include "KivSedViewCore.h"
 #include "internal/ScreenCache.h"
@@ -225,6 +226,7 @@ Integer TKivEditViewCore::GetVisibleCountScroll() {
 
 void TKivEditViewCore::Fold(Integer APhysLine, bool AAll) {
   CheckDocument();
+  CancelFoldAll();
   InBracket(kivStatesOnChange, [&] {
     FScreenCache->Fold(APhysLine, AAll);
     FStatusChanges |= scFolds;
@@ -233,6 +235,7 @@ void TKivEditViewCore::Fold(Integer APhysLine, bool AAll) {
 
 void TKivEditViewCore::Unfold(Integer APhysLine, bool AAll) {
   CheckDocument();
+  CancelFoldAll();
   const bool wasOnScreen = FScreenCache->IsCursorInScreenYBounds();
   InBracket(kivStatesOnChange, [&] {
     FScreenCache->Unfold(APhysLine, AAll);
@@ -243,6 +246,13 @@ void TKivEditViewCore::Unfold(Integer APhysLine, bool AAll) {
 
 void TKivEditViewCore::FoldAllIn(Integer AOuterFold, bool ATopOnly) {
   CheckDocument();
+  CancelFoldAll();
+  if (AOuterFold == -1) {
+    FFoldAllNext = 0;
+    FFoldAllTopOnly = ATopOnly;
+    FoldAllSteps();
+    return;
+  }
   InBracket(kivStatesOnChange, [&] {
     FScreenCache->FoldAllIn(AOuterFold, ATopOnly);
     FStatusChanges |= scFolds;
@@ -251,12 +261,42 @@ void TKivEditViewCore::FoldAllIn(Integer AOuterFold, bool ATopOnly) {
 
 void TKivEditViewCore::UnfoldAllIn(Integer AOuterFold, bool ATopOnly) {
   CheckDocument();
+  CancelFoldAll();
   const bool wasOnScreen = FScreenCache->IsCursorInScreenYBounds();
   InBracket(kivStatesOnChange, [&] {
     FScreenCache->UnfoldAllIn(AOuterFold, ATopOnly);
     FStatusChanges |= scFolds;
     if (wasOnScreen && !FScreenCache->IsCursorInScreenYBounds()) ScrollToPos(CursorPos(), false);
   });
+}
+
+void TKivEditViewCore::CancelFoldAll() {
+  FFoldAllNext = -1;
+  ++FFoldAllGen;
+}
+
+void TKivEditViewCore::FoldAllSteps() {
+  using TClock = std::chrono::steady_clock;
+  // A step keeps within a frame or two: the lines it looks at, or the time it took.
+  constexpr Integer kStepLines = 20000;
+  constexpr auto kStepTime = std::chrono::milliseconds(25);
+  while (FFoldAllNext >= 0) {
+    InBracket(kivStatesOnChange, [&] {
+      const auto t0 = TClock::now();
+      Integer looked = 0;
+      FFoldAllNext = FScreenCache->FoldAllStep(FFoldAllNext, FFoldAllTopOnly, [&] {
+        looked += 64;
+        return looked >= kStepLines || TClock::now() - t0 >= kStepTime;
+      });
+      FStatusChanges |= scFolds;
+    });
+    if (FFoldAllNext < 0) return;
+    const uint32_t gen = FFoldAllGen;
+    if (FHost.PostStep([this, gen] {
+          if (gen == FFoldAllGen && FFoldAllNext >= 0 && !InState(siDestroing) && FFDoc) FoldAllSteps();
+        }))
+      return;
+  }
 }
 
 // ---- coordinates ----

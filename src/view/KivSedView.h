@@ -80,6 +80,7 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   void ShowCaret(Integer AX, Integer AY, Integer AWidth, Integer AHeight) override;
   void SetScrollBars(const TKivScrollBarInfo& AVert, const TKivScrollBarInfo& AHorz) override;
   void Beep() override;
+  bool PostStep(std::function<void()> AStep) override;
 
   // Runs AFn and shows what it raises.
   template <class F>

@@ -308,6 +308,12 @@ void TKivCustomEditView::Beep() {
   QApplication::beep();
 }
 
+bool TKivCustomEditView::PostStep(std::function<void()> AStep) {
+  // Dropped with the widget when it goes first.
+  QTimer::singleShot(0, this, [this, step = std::move(AStep)] { Guarded(step); });
+  return true;
+}
+
 // ---- size ----
 
 void TKivCustomEditView::UpdateMinimumSize() {

@@ -444,6 +444,47 @@ TEST_F(ScrollFixture, FoldsAndWrappingNeedNoWalkForTheBars) {
   EXPECT_EQ(Host.Vert.Pos, 0);
 }
 
+TEST_F(ScrollFixture, FoldingAllOfALongTextGoesInSteps) {
+  UseFakeParser();
+  for (Integer i = 0; i + 3 < 45000; i += 4) Parser->AddFold(i, i + 2);
+  Parser->AddFold(0, 44990);  // one fold around all: every level is collapsed
+  Attach(Lines(45000));
+  RecordingHost syncHost;
+  TKivEditViewCore sync(syncHost);
+  sync.SetDocument(&Doc);
+  sync.FoldAllIn(-1, false);
+  Host.TakeSteps = true;
+  View.FoldAllIn(-1, false);
+  // The first step ran at once: the window's lines are folded, the rest waits for the host.
+  EXPECT_TRUE(View.IsCollapsedFold(0));
+  ASSERT_EQ(Host.Steps.size(), 1u);
+  EXPECT_FALSE(View.IsCollapsedFold(44992));
+  EXPECT_GE(Host.RunSteps(), 1);
+  EXPECT_EQ(View.ScreenCache().CollapsedFolds(), sync.ScreenCache().CollapsedFolds());
+  EXPECT_EQ(View.GetVisibleCountScroll(), sync.GetVisibleCountScroll());
+  EXPECT_EQ(View.PhysicalToScroll(44996), sync.PhysicalToScroll(44996));
+  EXPECT_EQ(View.UpdatingCount(), 0);
+  // An edit stops the steps still to come; so does another fold operation.
+  View.UnfoldAllIn(-1, false);
+  View.FoldAllIn(-1, true);  // the outermost only: one fold around all, one step
+  EXPECT_TRUE(Host.Steps.empty());
+  EXPECT_EQ(View.ScreenCache().CollapsedFolds().size(), 3u);  // and two after it
+  View.UnfoldAllIn(-1, false);
+  View.FoldAllIn(-1, false);
+  ASSERT_EQ(Host.Steps.size(), 1u);
+  Doc.Insert(Doc.GetLineStart(44999), u"x");
+  const auto before = View.ScreenCache().CollapsedFolds();
+  Host.RunSteps();
+  EXPECT_EQ(View.ScreenCache().CollapsedFolds(), before);
+  View.UnfoldAllIn(-1, false);
+  View.FoldAllIn(-1, false);
+  ASSERT_EQ(Host.Steps.size(), 1u);
+  View.UnfoldAllIn(-1, false);
+  Host.RunSteps();
+  EXPECT_TRUE(View.ScreenCache().CollapsedFolds().empty());
+  sync.SetDocument(nullptr);
+}
+
 // The rows of an unwrapped text with collapsed folds, counted from the folds, against the rows
 // the wrapping engine lays out (wrapped to a ruler wider than every line).
 TEST(ScrollCountsTest, UnwrappedRowsFromFoldsMatchTheLayout) {

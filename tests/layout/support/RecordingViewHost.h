@@ -31,6 +31,22 @@ class RecordingHost : public IKivViewHost {
     if (OnScrollBars) OnScrollBars(AVert, AHorz);
   }
   void Beep() override { ++Beeps; }
+  bool PostStep(std::function<void()> AStep) override {
+    if (!TakeSteps) return false;
+    Steps.push_back(std::move(AStep));
+    return true;
+  }
+  // Runs the posted steps (and those they post) in order; returns how many ran.
+  int RunSteps() {
+    int ran = 0;
+    while (!Steps.empty()) {
+      auto step = std::move(Steps.front());
+      Steps.erase(Steps.begin());
+      step();
+      ++ran;
+    }
+    return ran;
+  }
 
   void ResetCounts() {
     Rects.clear();
@@ -47,6 +63,9 @@ class RecordingHost : public IKivViewHost {
   Integer FullRepaints = 0, Flushes = 0, CaretHides = 0, ScrollBarUpdates = 0, Beeps = 0;
   TKivRect Caret;
   TKivScrollBarInfo Vert, Horz;
+  // Whether PostStep keeps the steps (else the view does its work at once).
+  bool TakeSteps = false;
+  std::vector<std::function<void()>> Steps;
   // Runs after the bars are recorded (a window whose client area shrinks under a bar).
   std::function<void(const TKivScrollBarInfo&, const TKivScrollBarInfo&)> OnScrollBars;
 };

@@ -131,9 +131,11 @@ void BM_ThumbJump(benchmark::State& AState) {
       return ms;
     };
     const int places = wrapped ? 3 : 10;
-    for (int i = 1; i <= places; ++i) worstFirst = std::max(worstFirst, jump(bar->maximum() * i / (places + 1)));
+    for (int i = 1; i <= places; ++i)
+      worstFirst = std::max(worstFirst, jump(bar->maximum() * i / (places + 1)));
     if (wrapped)
-      for (int i = 1; i <= places; ++i) worstBack = std::max(worstBack, jump(bar->maximum() * i / (places + 1)));
+      for (int i = 1; i <= places; ++i)
+        worstBack = std::max(worstBack, jump(bar->maximum() * i / (places + 1)));
     AState.SetIterationTime(total / 1e3);
   }
   AState.counters["cpu_ms"] = benchmark::Counter(cpu, benchmark::Counter::kAvgIterations);
@@ -168,9 +170,27 @@ BENCHMARK(BM_PageRequest)
     ->Iterations(100)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_WheelStep)->ArgNames({"wrapped"})->Arg(0)->Arg(1)->Iterations(100)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ThumbJump)->ArgNames({"wrapped"})->Arg(0)->Arg(1)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_AttachAndPaint)->ArgNames({"wrapped"})->Arg(0)->Arg(1)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WheelStep)
+    ->ArgNames({"wrapped"})
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(100)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ThumbJump)
+    ->ArgNames({"wrapped"})
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AttachAndPaint)
+    ->ArgNames({"wrapped"})
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
   return KivRunQtBenchmarks<QApplication>(argc, argv);

@@ -83,7 +83,8 @@ class TStoredViewData;
 using TKivViewStatusEvent = std::function<void(TKivEditViewCore& AView, TKivViewStatusChanges AChanges)>;
 // A scroll request is about to move the window: the handler may change the new position (a top
 // line, or columns for the horizontal bar).
-using TKivScrollEvent = std::function<void(TKivEditViewCore& AView, TKivScrollCode ACode, Integer& AScrollPos)>;
+using TKivScrollEvent =
+    std::function<void(TKivEditViewCore& AView, TKivScrollCode ACode, Integer& AScrollPos)>;
 // Custom gutter painting of one row; the view is locked for changes while it runs.
 using TKivViewGutterPaintEvent = std::function<void(TKivEditViewCore& AView, IKivPaintSurface& ACanvas,
                                                     const TKivRect& ARect, Integer AScrollLine)>;

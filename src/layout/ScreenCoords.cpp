@@ -48,7 +48,8 @@ Integer TScreenCache::PhysicalToScroll(Integer APhys) {
     for (const auto& [first, last] : ShownFolds()) {
       if (first >= APhys) break;
       if (APhys <= last)
-        throw EKivEditViewError(u"This operation requires given physical line to be visible. Line: %d", {APhys});
+        throw EKivEditViewError(u"This operation requires given physical line to be visible. Line: %d",
+                                {APhys});
       hidden += last - first;
     }
     return APhys - hidden;

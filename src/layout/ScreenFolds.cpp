@@ -346,7 +346,8 @@ Integer TScreenCache::FoldAllStep(Integer AFrom, bool TopOnly, const std::functi
   return next;
 }
 
-Integer TScreenCache::FoldLinesIn(Integer AFrom, Integer AScanEnd, bool TopOnly, const std::function<bool()>& AStop) {
+Integer TScreenCache::FoldLinesIn(Integer AFrom, Integer AScanEnd, bool TopOnly,
+                                  const std::function<bool()>& AStop) {
   TKivEditParserBase* parser = Document().GetParser();
   Integer firstChanged = -1;  // the layout is invalidated once, from the first line that changed
   const auto changing = [&](Integer ALine) {

@@ -159,8 +159,7 @@ void TKivEditViewCore::DoSetHorizScroll(Integer AValue, TKivScrollCode ACode) {
 // ---- the scroll bars' requests ----
 
 Integer TKivEditViewCore::PageColumns() const {
-  return std::max<Integer>(
-      FScreenCache->PixelsToScrollXFixed(FScreenCache->ScreenWidthPixels(), false), 1);
+  return std::max<Integer>(FScreenCache->PixelsToScrollXFixed(FScreenCache->ScreenWidthPixels(), false), 1);
 }
 
 void TKivEditViewCore::VertScrollBarRequest(TKivScrollCode ACode, Integer AThumbPos) {
@@ -188,9 +187,9 @@ void TKivEditViewCore::VertScrollBarRequest(TKivScrollCode ACode, Integer AThumb
         EnterState(siScrolling);
         Integer newTop = top;
         if (FVertBarKind == vbChars) {
-          const int64_t chars = FVertBarScaled ? ThumbToUnits(AThumbPos, FVertBar.Page,
-                                                              FVertBarCount - FVertBarWindow)
-                                               : std::clamp<int64_t>(AThumbPos, 0, FVertBarCount);
+          const int64_t chars = FVertBarScaled
+                                    ? ThumbToUnits(AThumbPos, FVertBar.Page, FVertBarCount - FVertBarWindow)
+                                    : std::clamp<int64_t>(AThumbPos, 0, FVertBarCount);
           const Integer doc = WorkingDocument().CharsCount();
           const Integer offset =
               FScreenCache->GetNearestValidOffset(Integer(std::clamp<int64_t>(chars, 0, doc)));
@@ -239,8 +238,9 @@ void TKivEditViewCore::HorzScrollBarRequest(TKivScrollCode ACode, Integer AThumb
       case scPosition:
       case scTrack:
         EnterState(siScrolling);
-        target = FHorzBarScaled ? Integer(ThumbToUnits(AThumbPos, FHorzBar.Page, int64_t(FHorzBarRange) - page))
-                                : AThumbPos;
+        target = FHorzBarScaled
+                     ? Integer(ThumbToUnits(AThumbPos, FHorzBar.Page, int64_t(FHorzBarRange) - page))
+                     : AThumbPos;
         break;
       case scTop:
         target = 0;
@@ -395,7 +395,8 @@ void TKivEditViewCore::UpdateScrollBars() {
       const Integer oldScreen = FScreenHeight, oldFull = FFullyVisible;
       const Integer oldWidth = FScreenCache->ScreenWidthPixels();
       UpdateMetrics();
-      if (FScreenHeight == oldScreen && FFullyVisible == oldFull && FScreenCache->ScreenWidthPixels() == oldWidth)
+      if (FScreenHeight == oldScreen && FFullyVisible == oldFull &&
+          FScreenCache->ScreenWidthPixels() == oldWidth)
         break;
       FScreenCache->UpdateLayout();
       FScreenCache->ClampBottom(FullyVisibleLines());

@@ -126,12 +126,10 @@ TKivCustomEditView::TKivCustomEditView(QWidget* AParent)
   // The bars' requests go to the view core; what it decides comes back as the bars' positions.
   for (const bool vert : {true, false}) {
     QScrollBar* bar = vert ? verticalScrollBar() : horizontalScrollBar();
-    QObject::connect(bar, &QAbstractSlider::actionTriggered, this, [this, vert](int AAction) {
-      ScrollBarAction(vert, AAction);
-    });
-    QObject::connect(bar, &QAbstractSlider::sliderMoved, this, [this, vert](int APos) {
-      Guarded([&] { ScrollBarRequest(vert, scTrack, APos); });
-    });
+    QObject::connect(bar, &QAbstractSlider::actionTriggered, this,
+                     [this, vert](int AAction) { ScrollBarAction(vert, AAction); });
+    QObject::connect(bar, &QAbstractSlider::sliderMoved, this,
+                     [this, vert](int APos) { Guarded([&] { ScrollBarRequest(vert, scTrack, APos); }); });
     QObject::connect(bar, &QAbstractSlider::sliderReleased, this, [this, vert, bar] {
       Guarded([&] {
         ScrollBarRequest(vert, scPosition, bar->sliderPosition());

@@ -86,8 +86,10 @@ TEST_F(ScrollFixture, TopLineIsClampedToTheTextAndReportedOnce) {
   View.SetTopLineScroll(3);
   EXPECT_EQ(View.TopLineScroll(), 0);
   View.SetDocument(nullptr);
-  EXPECT_EQ(ViewErrorOf([&] { View.SetTopLineScroll(3); }), "Document must be attached to View for this operation");
-  EXPECT_EQ(ViewErrorOf([&] { View.ScrollVertBy(1); }), "Document must be attached to View for this operation");
+  EXPECT_EQ(ViewErrorOf([&] { View.SetTopLineScroll(3); }),
+            "Document must be attached to View for this operation");
+  EXPECT_EQ(ViewErrorOf([&] { View.ScrollVertBy(1); }),
+            "Document must be attached to View for this operation");
 }
 
 TEST_F(ScrollFixture, ScrollingToTheCursorKeepsTheEdgeMargin) {
@@ -95,13 +97,12 @@ TEST_F(ScrollFixture, ScrollingToTheCursorKeepsTheEdgeMargin) {
   struct Case {
     Integer Height, Top, CursorY, NewTop;
   } const cases[] = {
-      {160, 20, 31, 26},  // two below ten rows: four rows stay below it
-      {160, 20, 15, 11},  // above: four rows above it
-      {160, 20, 25, 20},  // on screen: nothing moves
-      {48, 20, 24, 24},   // three rows: the margin is two
-      {48, 20, 15, 13},
-      {160, 20, 99, 90},  // the last page
-      {160, 20, 2, 0},    // the first
+      {160, 20, 31, 26},                     // two below ten rows: four rows stay below it
+      {160, 20, 15, 11},                     // above: four rows above it
+      {160, 20, 25, 20},                     // on screen: nothing moves
+      {48, 20, 24, 24},                      // three rows: the margin is two
+      {48, 20, 15, 13},  {160, 20, 99, 90},  // the last page
+      {160, 20, 2, 0},                       // the first
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.Height << " " << c.CursorY);
@@ -164,18 +165,19 @@ TEST_F(ScrollFixture, TheWheelScrollsWholeStepsOfItsAccumulator) {
     bool Ctrl;
     Integer WheelLines, Top;
   } const cases[] = {
-      {60, false, 3, 50},    // half a step: nothing yet
-      {60, false, 3, 47},    // the second half: one step up
-      {-240, false, 3, 53},  // two steps down
-      {120, true, 3, 43},    // Ctrl: a screen
-      {120, false, 20, 33},  // more rows than the screen: a screen
-      {-120, false, -1, 43}, // the system's page
-      {-30, false, 3, 43},
-      {-90, false, 3, 46},
+      {60, false, 3, 50},     // half a step: nothing yet
+      {60, false, 3, 47},     // the second half: one step up
+      {-240, false, 3, 53},   // two steps down
+      {120, true, 3, 43},     // Ctrl: a screen
+      {120, false, 20, 33},   // more rows than the screen: a screen
+      {-120, false, -1, 43},  // the system's page
+      {-30, false, 3, 43},   {-90, false, 3, 46},
   };
   View.SetTopLineScroll(50);
   std::vector<std::pair<TKivScrollCode, Integer>> events;
-  View.OnScroll = [&](TKivEditViewCore&, TKivScrollCode ACode, Integer& APos) { events.emplace_back(ACode, APos); };
+  View.OnScroll = [&](TKivEditViewCore&, TKivScrollCode ACode, Integer& APos) {
+    events.emplace_back(ACode, APos);
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Delta);
     View.MouseWheel(c.Delta, c.Ctrl, c.WheelLines);
@@ -219,9 +221,8 @@ TEST_F(ScrollFixture, EveryRequestOfTheVerticalBar) {
     TKivScrollCode Code;
     Integer Thumb, Top;
   } const cases[] = {
-      {scLineUp, 0, 39},   {scLineDown, 0, 41}, {scPageUp, 0, 30}, {scPageDown, 0, 50},
-      {scPosition, 25, 25}, {scTrack, 60, 60},  {scTop, 0, 0},     {scBottom, 0, 90},
-      {scTrack, 500, 90},   {scEndScroll, 0, 40},
+      {scLineUp, 0, 39}, {scLineDown, 0, 41}, {scPageUp, 0, 30}, {scPageDown, 0, 50}, {scPosition, 25, 25},
+      {scTrack, 60, 60}, {scTop, 0, 0},       {scBottom, 0, 90}, {scTrack, 500, 90},  {scEndScroll, 0, 40},
   };
   std::vector<TKivScrollCode> codes;
   View.OnScroll = [&](TKivEditViewCore&, TKivScrollCode ACode, Integer&) { codes.push_back(ACode); };
@@ -261,8 +262,8 @@ TEST_F(ScrollFixture, EveryRequestOfTheHorizontalBar) {
     TKivScrollCode Code;
     Integer Thumb, H;
   } const cases[] = {
-      {scLineUp, 0, 99},    {scLineDown, 0, 101}, {scPageUp, 0, 20}, {scPageDown, 0, 180},
-      {scPosition, 33, 33}, {scTrack, 77, 77},    {scTop, 0, 0},     {scBottom, 0, 421},
+      {scLineUp, 0, 99},    {scLineDown, 0, 101},  {scPageUp, 0, 20}, {scPageDown, 0, 180},
+      {scPosition, 33, 33}, {scTrack, 77, 77},     {scTop, 0, 0},     {scBottom, 0, 421},
       {scTrack, 900, 500},  {scEndScroll, 0, 100},
   };
   std::vector<TKivScrollCode> codes;
@@ -516,7 +517,8 @@ TEST(ScrollCountsTest, UnwrappedRowsFromFoldsMatchTheLayout) {
     ASSERT_EQ(a.GetVisibleCountScroll(), b.GetVisibleCountScroll());
     for (Integer line = 0; line < lines; ++line) {
       if (!b.IsLineStartVisible(line)) {
-        EXPECT_EQ(ViewErrorOf([&] { a.PhysicalToScroll(line); }), ViewErrorOf([&] { b.PhysicalToScroll(line); }));
+        EXPECT_EQ(ViewErrorOf([&] { a.PhysicalToScroll(line); }),
+                  ViewErrorOf([&] { b.PhysicalToScroll(line); }));
         continue;
       }
       ASSERT_EQ(a.PhysicalToScroll(line), b.PhysicalToScroll(line)) << line;

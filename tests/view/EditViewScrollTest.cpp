@@ -55,9 +55,12 @@ TEST(EditViewScroll, EveryActionOfTheVerticalBar) {
     QAbstractSlider::SliderAction Action;
     Integer Top;
   } const cases[] = {
-      {QAbstractSlider::SliderSingleStepAdd, 101}, {QAbstractSlider::SliderSingleStepSub, 99},
-      {QAbstractSlider::SliderPageStepAdd, 100 + page}, {QAbstractSlider::SliderPageStepSub, 100 - page},
-      {QAbstractSlider::SliderToMinimum, 0},       {QAbstractSlider::SliderToMaximum, 1000 - page},
+      {QAbstractSlider::SliderSingleStepAdd, 101},
+      {QAbstractSlider::SliderSingleStepSub, 99},
+      {QAbstractSlider::SliderPageStepAdd, 100 + page},
+      {QAbstractSlider::SliderPageStepSub, 100 - page},
+      {QAbstractSlider::SliderToMinimum, 0},
+      {QAbstractSlider::SliderToMaximum, 1000 - page},
   };
   std::vector<TKivScrollCode> codes;
   s.View.OnScroll = [&](TKivEditViewCore&, TKivScrollCode ACode, Integer&) { codes.push_back(ACode); };
@@ -94,7 +97,8 @@ TEST(EditViewScroll, EveryActionOfTheHorizontalBar) {
   const struct {
     QAbstractSlider::SliderAction Action;
     Integer H;
-  } cases[] = {{QAbstractSlider::SliderSingleStepAdd, 41}, {QAbstractSlider::SliderSingleStepSub, 39},
+  } cases[] = {{QAbstractSlider::SliderSingleStepAdd, 41},
+               {QAbstractSlider::SliderSingleStepSub, 39},
                {QAbstractSlider::SliderToMinimum, 0}};
   for (const auto& c : cases) {
     s.View.SetHorizScroll(40);

@@ -65,9 +65,26 @@ inline constexpr TKivEditInternalStates kivStatesOnScroll = siComplListShown | s
 
 enum TKivScrollBars : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
 
+// What asked for a scroll, in the order of the platform's scroll-bar request codes 0 to 8.
+enum TKivScrollCode : uint8_t {
+  scLineUp,
+  scLineDown,
+  scPageUp,
+  scPageDown,
+  scPosition,
+  scTrack,
+  scTop,
+  scBottom,
+  scEndScroll
+};
+
 class TKivEditViewCore;
 class TStoredViewData;
 using TKivViewStatusEvent = std::function<void(TKivEditViewCore& AView, TKivViewStatusChanges AChanges)>;
+// A scroll request is about to move the window: the handler may change the new position (a top
+// line, or columns for the horizontal bar).
+using TKivScrollEvent =
+    std::function<void(TKivEditViewCore& AView, TKivScrollCode ACode, Integer& AScrollPos)>;
 // Custom gutter painting of one row; the view is locked for changes while it runs.
 using TKivViewGutterPaintEvent = std::function<void(TKivEditViewCore& AView, IKivPaintSurface& ACanvas,
                                                     const TKivRect& ARect, Integer AScrollLine)>;
@@ -304,7 +321,9 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   Integer GetNextVisibleLine(Integer ALine);
   Integer GetPrevVisibleLine(Integer ALine);
   Integer GetVisibleCountScroll();
-  // AOuterFold -1 is the whole document.
+  // AOuterFold -1 is the whole document. Folding all of a long text goes in steps the host runs
+  // from its event loop (when it can): the window and its bars follow each step; an edit, a
+  // fold operation or another document stops the rest.
   void Fold(Integer APhysLine, bool AAll = false);
   void Unfold(Integer APhysLine, bool AAll = false);
   void FoldAllIn(Integer AOuterFold, bool ATopOnly = false);
@@ -326,6 +345,31 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   void ClearHighlight();
   void InvalidateScrollLine(Integer AScrollLine);
   TKivString GetWordUnderCursor();
+
+  // ---- scrolling (ViewScroll.cpp) ----
+  TKivScrollEvent OnScroll;
+  // TopLineScroll moved by ALineOffset rows.
+  void ScrollVertBy(Integer ALineOffset);
+  // One row up or down keeping the cursor on screen; beeps when the window cannot move.
+  void ScrollUp();
+  void ScrollDown();
+  // The vertical line step of the scroll bar, page moves and auto-scroll: ADelta rows (clamped to
+  // the text); with ANotify OnScroll may change the new top line first.
+  void ScrollLines(Integer ADelta, TKivScrollCode ACode, bool ANotify);
+  // A request of the vertical or horizontal scroll bar; AThumbPos counts for scPosition and
+  // scTrack only, in the units of the bar's last update.
+  void VertScrollBarRequest(TKivScrollCode ACode, Integer AThumbPos = 0);
+  void HorzScrollBarRequest(TKivScrollCode ACode, Integer AThumbPos = 0);
+  // The mouse wheel: ADelta in wheel units (120 a step, positive scrolls towards the start),
+  // AWheelLines the system's rows per step (-1: a page). With ACtrl a step is a screen.
+  void MouseWheel(Integer ADelta, bool ACtrl, Integer AWheelLines);
+  // A horizontal wheel (or Shift with the wheel): AWheelLines columns per step.
+  void MouseWheelHorz(Integer ADelta, Integer AWheelLines);
+  // The bars as their last update set them.
+  const TKivScrollBarInfo& VertScrollBarInfo() const { return FVertBar; }
+  const TKivScrollBarInfo& HorzScrollBarInfo() const { return FHorzBar; }
+  bool ScrollBarVisibleX() const { return FScrollBarVisibleX; }
+  bool ScrollBarVisibleY() const { return FScrollBarVisibleY; }
 
   // ---- caret and scroll bars ----
   bool CaretShown() const { return FCaretShown; }
@@ -365,6 +409,16 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   void AttachDoc(TStoredViewData* ARestore = nullptr);
   void RebuildSyntaxCheckTokenIds();
   void DocumentDestroyed();
+  // Scrolling (ViewScroll.cpp).
+  void DoSetHorizScroll(Integer AValue, TKivScrollCode ACode);
+  Integer HorizScrollRange();
+  Integer PageColumns() const;
+  // Fills the bars from the window and the text, and remembers how thumb positions map back.
+  void ComputeScrollBars(TKivScrollBarInfo& AVert, TKivScrollBarInfo& AHorz);
+  bool CursorRowOnScreen();
+  // Folding all in steps.
+  void FoldAllSteps();
+  void CancelFoldAll();
 
   IKivViewHost& FHost;
   std::unique_ptr<TCacheHost> FCacheHost;
@@ -399,12 +453,30 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   TKivColor FColors[cpColorCount];
   Integer FIndentWidth = 4;
   bool FCaretShown = false;
+  TKivPoint FCaretPoint{-1, -1};
   Integer FLastOffsetForUndo = -1;
   Integer FMaxHorizScroll = 500;
   Integer FStoreDocSettingsLimit = 100;
   TKivViewStatusChanges FStatusChanges = 0;
   TKivSedIntConversionCache FCachedWin{50};
   TKivScrollBars FScrollBars = ssBoth;
+  // The scroll bars of the last update: what they count (rows or characters), whether their
+  // range was compressed, and the units a thumb position stands for.
+  enum TVertBarKind : uint8_t { vbRows, vbChars };
+  TVertBarKind FVertBarKind = vbRows;
+  int64_t FVertBarCount = 0;   // rows or characters of the text
+  int64_t FVertBarWindow = 1;  // of them on screen
+  bool FVertBarScaled = false;
+  Integer FHorzBarRange = 0;
+  bool FHorzBarScaled = false;
+  TKivScrollBarInfo FVertBar, FHorzBar;
+  bool FScrollBarVisibleX = false;
+  bool FScrollBarVisibleY = false;
+  Integer FMouseWheelAcc = 0;
+  Integer FMouseWheelAccX = 0;
+  Integer FFoldAllNext = -1;  // the line a fold-all in steps goes on from
+  bool FFoldAllTopOnly = false;
+  uint32_t FFoldAllGen = 0;  // steps of an older fold-all find it changed and stop
   bool FWantReturns = true;
   bool FWantTabs = true;
   TKivString FSyntaxCheckTokens;

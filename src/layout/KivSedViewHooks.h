@@ -6,6 +6,8 @@
 // counters. The behaviour groups have empty defaults, so a view without them is a plain viewer.
 #pragma once
 
+#include <functional>
+
 #include "KivLayoutTypes.h"
 #include "KivSedMeasure.h"
 
@@ -58,6 +60,12 @@ class IKivViewHost {
   virtual void SetScrollBars(const TKivScrollBarInfo& AVert, const TKivScrollBarInfo& AHorz) = 0;
   // The audible signal of a refused command.
   virtual void Beep() = 0;
+  // Runs AStep later from the event loop, so that long work goes in steps that keep the window
+  // responsive; false when the host cannot (the work is then done at once).
+  virtual bool PostStep(std::function<void()> AStep) {
+    (void)AStep;
+    return false;
+  }
 };
 
 // Commands and key bindings. KeyDown gets a shortcut (key code in the low byte, 0x2000 Shift,

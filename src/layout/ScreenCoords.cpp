@@ -40,6 +40,20 @@ Integer TScreenCache::PhysicalToScroll(Integer APhys) {
     throw EKivEditViewError(u"Invalid physical line on screen index: %d. Valid range: [%d, %d]",
                             {APhys, 0, lines - 1});
   if (APhys == lines) return CalkVisibleCountScroll();
+  // Without wrapping a row is a visible line: the line index and the collapsed folds answer,
+  // without laying out (or tokenizing) the lines before.
+  if (UseLineShortcut()) return APhys;
+  if (NoWrap()) {
+    Integer hidden = 0;
+    for (const auto& [first, last] : ShownFolds()) {
+      if (first >= APhys) break;
+      if (APhys <= last)
+        throw EKivEditViewError(u"This operation requires given physical line to be visible. Line: %d",
+                                {APhys});
+      hidden += last - first;
+    }
+    return APhys - hidden;
+  }
   const Integer start = doc.GetLineStart(APhys);
   const TWrapParserState s = WP_GetStateOverFolds(start);
   if (s.Offset != start || s.PhysLine != APhys)

@@ -152,7 +152,18 @@ void TScreenCache::RecordFold(Integer AStart, Integer AEnd) {
   start->EEnd = end;
   end->InsertStart(start.get());
   FHiddenStarts.Add(start.release());
-  FShownFoldsValid = false;
+  // Folds recorded in line order (folding all) keep the shown list: a fold after the last shown
+  // one is appended, one inside it is hidden by it. Any other order builds the list anew.
+  if (FShownFoldsValid && !FShownFolds.empty() && AStart > FShownFolds.back().first) {
+    if (AStart > FShownFolds.back().second)
+      FShownFolds.emplace_back(AStart, AEnd);
+    else if (AEnd > FShownFolds.back().second)
+      FShownFoldsValid = false;
+  } else if (FShownFoldsValid && FShownFolds.empty() && FHiddenStarts.Count() == 1) {
+    FShownFolds.emplace_back(AStart, AEnd);
+  } else {
+    FShownFoldsValid = false;
+  }
   // A top line inside the fold moves to its start.
   if (FFirstLinePhysical > AStart && FFirstLinePhysical <= AEnd) {
     FFirstLinePhysical = AStart;
@@ -325,13 +336,26 @@ Integer TScreenCache::FoldScanEnd(Integer AOuterFold) {
 }
 
 void TScreenCache::FoldAllIn(Integer AOuterFold, bool TopOnly, bool ARunUpdate) {
-  const Integer scanEnd = FoldScanEnd(AOuterFold);
+  FoldLinesIn(AOuterFold + 1, FoldScanEnd(AOuterFold), TopOnly, nullptr);
+  if (ARunUpdate) UpdateLayout();
+}
+
+Integer TScreenCache::FoldAllStep(Integer AFrom, bool TopOnly, const std::function<bool()>& AStop) {
+  const Integer next = FoldLinesIn(std::max<Integer>(AFrom, 0), FoldScanEnd(-1), TopOnly, AStop);
+  UpdateLayout();
+  return next;
+}
+
+Integer TScreenCache::FoldLinesIn(Integer AFrom, Integer AScanEnd, bool TopOnly,
+                                  const std::function<bool()>& AStop) {
   TKivEditParserBase* parser = Document().GetParser();
   Integer firstChanged = -1;  // the layout is invalidated once, from the first line that changed
   const auto changing = [&](Integer ALine) {
     if (firstChanged < 0) firstChanged = ALine;
   };
-  for (Integer i = AOuterFold + 1; i < scanEnd;) {
+  Integer i = AFrom;
+  for (Integer n = 0; i < AScanEnd; ++n) {
+    if (AStop && (n & 63) == 63 && AStop()) break;
     const Integer recorded = CollapsedEnd(i);
     if (recorded < 0) {
       const Integer end = ParserFoldEnd(i);
@@ -352,7 +376,7 @@ void TScreenCache::FoldAllIn(Integer AOuterFold, bool TopOnly, bool ARunUpdate) 
     }
   }
   if (firstChanged >= 0) InvalidateFold(firstChanged);
-  if (ARunUpdate) UpdateLayout();
+  return i < AScanEnd ? i : -1;
 }
 
 void TScreenCache::UnfoldAllIn(Integer AOuterFold, bool TopOnly) {

@@ -111,6 +111,7 @@ void TKivEditViewCore::ReleaseHost() {
   FSearchHooks = &gNoSearchHooks;
   OnStatusChanged = nullptr;
   OnGutterPaint = nullptr;
+  OnScroll = nullptr;
   FState &= TKivEditInternalStates(~(kivStatesOnChange | siComplTimer));
   // Runs still held are measured on the surface while it exists. Called from destructors:
   // nothing may escape.
@@ -193,6 +194,7 @@ void TKivEditViewCore::DetachDoc(bool AStoreState) {
     }
   };
   quietly([&] { ExitStates(kivStatesOnChange); });
+  CancelFoldAll();
   FScreenMarksChanged = false;
   quietly([&] { FDocLst->RecoverStaleBrackets(); });
   FScreenCache->ReleaseDocument();
@@ -277,7 +279,10 @@ void TKivEditViewCore::DoBeginUpdate(bool AFromListener) {
     FCaretShown = false;
   }
   ++FUpdatingCnt;
-  if (AFromListener) ++FListenerCnt;
+  if (AFromListener) {
+    ++FListenerCnt;
+    CancelFoldAll();  // the text changes: the lines left to fold are no longer those
+  }
 }
 
 void TKivEditViewCore::DoEndUpdate(bool AFullRepaint, bool AFromListener, bool AReport) {
@@ -620,48 +625,7 @@ void TKivEditViewCore::HostResized() {
   EndUpdate();
 }
 
-// ---- caret and scroll bars ----
-
-void TKivEditViewCore::UpdateCaret(bool AForce) {
-  if (InState(siDestroing)) return;
-  if (!FHost.HasWindow() || !FHost.Focused() || !FScreenCache->IsCursorInScreenYBounds()) {
-    if (FCaretShown) FHost.HideCaret();
-    FCaretShown = false;
-    return;
-  }
-  TKivRect r;
-  if (!ScrollPosToClient(CursorPos(), r, true)) return;
-  if (FCaretShown && !AForce) return;
-  const Integer x = FInsCaret ? r.Left : std::min(r.Left, r.Right);
-  const Integer width = FInsCaret ? 2 : std::max<Integer>(std::abs(r.Width()), 1);
-  FHost.ShowCaret(x, r.Top, width, FLineHeight);
-  FCaretShown = true;
-}
-
-void TKivEditViewCore::UpdateScrollBars() {
-  if (InState(siDestroing) || InState(siScrollbarsUpdating)) return;
-  FState |= siScrollbarsUpdating;
-  TKivScrollBarInfo vert, horz;
-  const bool hide = (FViewSettings & vsHideShowScrollbars) != 0;
-  vert.Max = std::max<Integer>(FScreenCache->CalkVisibleCountScrollBar(false) - 1, 0);
-  vert.Page = FullyVisibleLines();
-  vert.Pos = FScreenCache->FirstLineScroll();
-  vert.Visible = (FScrollBars == ssBoth || FScrollBars == ssVertical) && !(hide && vert.Max + 1 <= vert.Page);
-  const Integer colWidth = std::max<Integer>(FScreenCache->SpaceCharW(), 1);
-  horz.Page = std::max<Integer>(FScreenCache->ScreenWidthPixels() / colWidth, 1);
-  FMaxHorizScroll = std::max({FMaxHorizScroll, FScreenCache->HorizScroll()});
-  horz.Max = FMaxHorizScroll;
-  horz.Pos = FScreenCache->HorizScroll();
-  horz.Visible = (FScrollBars == ssBoth || FScrollBars == ssHorizontal) && WrapMode() != wmWrapToWindow &&
-                 !(hide && horz.Max + 1 <= horz.Page);
-  try {
-    FHost.SetScrollBars(vert, horz);
-  } catch (...) {
-    FState &= TKivEditInternalStates(~siScrollbarsUpdating);
-    throw;
-  }
-  FState &= TKivEditInternalStates(~siScrollbarsUpdating);
-}
+// ---- focus ----
 
 void TKivEditViewCore::FocusChanged(bool AFocused) {
   if (InState(siDestroing)) return;

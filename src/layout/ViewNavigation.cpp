@@ -1,29 +1,11 @@
 // The view core's window, cursor, navigation, fold and coordinate operations: each runs in a
 // change bracket and hands the work to the screen cache.
 #include <algorithm>
+#include <chrono>
 
 #include "KivSedViewCore.h"
 #include "internal/ScreenCache.h"
-
-namespace {
-
-// Rows or columns kept between a position scrolled to and the window's edge.
-constexpr Integer kEdgeMargin = 4;
-
-}  // namespace
-
-template <class F>
-void TKivEditViewCore::InBracket(TKivEditInternalStates AStates, F&& AFn, bool AFullRepaint) {
-  BeginUpdate();
-  try {
-    ExitStatesUnlessLocked(AStates);
-    AFn();
-  } catch (...) {
-    EndUpdate(AFullRepaint);
-    throw;
-  }
-  EndUpdate(AFullRepaint);
-}
+#include "internal/ViewBracket.h"
 
 // ---- window, cursor and selection ----
 
@@ -62,13 +44,6 @@ void TKivEditViewCore::SetTopLinePhysical(Integer AValue) {
 
 Integer TKivEditViewCore::HorizScroll() const {
   return FScreenCache->HorizScroll();
-}
-
-void TKivEditViewCore::SetHorizScroll(Integer AValue) {
-  AValue = std::max<Integer>(AValue, 0);
-  if (AValue == HorizScroll() || WrapMode() == wmWrapToWindow) return;
-  InBracket(
-      kivStatesOnScroll, [&] { FScreenCache->SetHorizScroll(AValue); }, true);
 }
 
 TKivPoint TKivEditViewCore::CursorPos() {
@@ -118,29 +93,6 @@ void TKivEditViewCore::SetSelection(const TKivPoint& AStart, const TKivPoint& AE
 void TKivEditViewCore::SetSelectionOffsets(Integer AStart, Integer AEnd) {
   InBracket(kivStatesOnChange, [&] {
     FScreenCache->SetSelection(TOffsetPoint{AStart, 0}, TOffsetPoint{AEnd, 0});
-  });
-}
-
-void TKivEditViewCore::ScrollToPos(const TKivPoint& APos, bool AvoidScreenEdge) {
-  const Integer rows = FullyVisibleLines();
-  const Integer top = TopLineScroll();
-  if (APos.Y >= top && APos.Y <= top + rows - 1 && FScreenCache->IsScrollInScreenBounds(APos)) return;
-  const Integer margin = AvoidScreenEdge || InState(siScrollforceAvoidAdges)
-                             ? std::max<Integer>(0, std::min<Integer>(kEdgeMargin, rows - 1))
-                             : 0;
-  InBracket(kivStatesOnScrollTo, [&] {
-    if (APos.Y < top)
-      SetTopLineScroll(APos.Y - margin);
-    else if (APos.Y > top + rows - 1)
-      SetTopLineScroll(KivSatAdd(APos.Y, margin + 1 - rows));
-    if (FScreenCache->IsScrollInScreenBounds(APos) || WrapMode() == wmWrapToWindow) return;
-    const Integer cols = std::max<Integer>(
-        FScreenCache->ScreenWidthPixels() / std::max<Integer>(FScreenCache->SpaceCharW(), 1), 1);
-    const Integer h = HorizScroll();
-    if (APos.X < h)
-      SetHorizScroll(APos.X - margin);
-    else if (APos.X >= h + cols)
-      SetHorizScroll(KivSatAdd(APos.X, margin + 1 - cols));
   });
 }
 
@@ -274,6 +226,7 @@ Integer TKivEditViewCore::GetVisibleCountScroll() {
 
 void TKivEditViewCore::Fold(Integer APhysLine, bool AAll) {
   CheckDocument();
+  CancelFoldAll();
   InBracket(kivStatesOnChange, [&] {
     FScreenCache->Fold(APhysLine, AAll);
     FStatusChanges |= scFolds;
@@ -282,6 +235,7 @@ void TKivEditViewCore::Fold(Integer APhysLine, bool AAll) {
 
 void TKivEditViewCore::Unfold(Integer APhysLine, bool AAll) {
   CheckDocument();
+  CancelFoldAll();
   const bool wasOnScreen = FScreenCache->IsCursorInScreenYBounds();
   InBracket(kivStatesOnChange, [&] {
     FScreenCache->Unfold(APhysLine, AAll);
@@ -292,6 +246,13 @@ void TKivEditViewCore::Unfold(Integer APhysLine, bool AAll) {
 
 void TKivEditViewCore::FoldAllIn(Integer AOuterFold, bool ATopOnly) {
   CheckDocument();
+  CancelFoldAll();
+  if (AOuterFold == -1) {
+    FFoldAllNext = 0;
+    FFoldAllTopOnly = ATopOnly;
+    FoldAllSteps();
+    return;
+  }
   InBracket(kivStatesOnChange, [&] {
     FScreenCache->FoldAllIn(AOuterFold, ATopOnly);
     FStatusChanges |= scFolds;
@@ -300,12 +261,42 @@ void TKivEditViewCore::FoldAllIn(Integer AOuterFold, bool ATopOnly) {
 
 void TKivEditViewCore::UnfoldAllIn(Integer AOuterFold, bool ATopOnly) {
   CheckDocument();
+  CancelFoldAll();
   const bool wasOnScreen = FScreenCache->IsCursorInScreenYBounds();
   InBracket(kivStatesOnChange, [&] {
     FScreenCache->UnfoldAllIn(AOuterFold, ATopOnly);
     FStatusChanges |= scFolds;
     if (wasOnScreen && !FScreenCache->IsCursorInScreenYBounds()) ScrollToPos(CursorPos(), false);
   });
+}
+
+void TKivEditViewCore::CancelFoldAll() {
+  FFoldAllNext = -1;
+  ++FFoldAllGen;
+}
+
+void TKivEditViewCore::FoldAllSteps() {
+  using TClock = std::chrono::steady_clock;
+  // A step keeps within a frame or two: the lines it looks at, or the time it took.
+  constexpr Integer kStepLines = 20000;
+  constexpr auto kStepTime = std::chrono::milliseconds(25);
+  while (FFoldAllNext >= 0) {
+    InBracket(kivStatesOnChange, [&] {
+      const auto t0 = TClock::now();
+      Integer looked = 0;
+      FFoldAllNext = FScreenCache->FoldAllStep(FFoldAllNext, FFoldAllTopOnly, [&] {
+        looked += 64;
+        return looked >= kStepLines || TClock::now() - t0 >= kStepTime;
+      });
+      FStatusChanges |= scFolds;
+    });
+    if (FFoldAllNext < 0) return;
+    const uint32_t gen = FFoldAllGen;
+    if (FHost.PostStep([this, gen] {
+          if (gen == FFoldAllGen && FFoldAllNext >= 0 && !InState(siDestroing) && FFDoc) FoldAllSteps();
+        }))
+      return;
+  }
 }
 
 // ---- coordinates ----

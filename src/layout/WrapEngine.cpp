@@ -458,6 +458,12 @@ TWrapParserState TScreenCache::WP_GetStateByXY(Integer AX, Integer AY, bool AChe
 Integer TScreenCache::CalkVisibleCountScroll() {
   if (UseLineShortcut()) return Document().LinesCount();
   if (FVisibleCountScroll >= 0) return FVisibleCountScroll;
+  if (NoWrap()) {  // the visible lines: no layout needed
+    Integer rows = Document().LinesCount();
+    for (const auto& [first, last] : ShownFolds()) rows -= last - first;
+    FVisibleCountScroll = rows;
+    return rows;
+  }
   TWrapRun run(*this);
   TWrapParserState start;
   if (!FWPCache.GetNearestState(Document().CharsCount(), 0, 0, wpByOffset, start)) start = WP_InitialState();

@@ -46,7 +46,9 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   // set; colours and settings are copied from the view before every paint.
   TKivEditPainter& Painter() { return FPainter; }
 
-  // The caret as drawn: its rectangle, and whether it is in the visible phase of its blinking.
+  // The caret as drawn: its rectangle (a 2 px bar, or the inverted cell in overwrite mode), and
+  // whether it is in the visible phase of its blinking. The bars' state in the view's terms is
+  // VertScrollBarInfo() and HorzScrollBarInfo().
   QRect CaretRect() const { return FCaretRect; }
   bool CaretVisibleNow() const { return FCaretOn && FCaretPhase; }
 
@@ -64,6 +66,7 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   void keyPressEvent(QKeyEvent* AEvent) override;
   void contextMenuEvent(QContextMenuEvent* AEvent) override;
   void scrollContentsBy(int ADx, int ADy) override;
+  void wheelEvent(QWheelEvent* AEvent) override;
   bool focusNextPrevChild(bool ANext) override;
 
  private:
@@ -83,6 +86,7 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   void ShowCaret(Integer AX, Integer AY, Integer AWidth, Integer AHeight) override;
   void SetScrollBars(const TKivScrollBarInfo& AVert, const TKivScrollBarInfo& AHorz) override;
   void Beep() override;
+  bool PostStep(std::function<void()> AStep) override;
 
   // Runs AFn and shows what it raises.
   template <class F>
@@ -90,6 +94,9 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   void ReportError(const QString& AMessage);
   void PreparePainter();
   void UpdateMinimumSize();
+  // A scroll bar's action (QAbstractSlider::SliderAction) handed to the view core.
+  void ScrollBarAction(bool AVert, int AAction);
+  void ScrollBarRequest(bool AVert, TKivScrollCode ACode, Integer APos);
 
   TKivQtMeasureSurface FMeasure;
   std::unique_ptr<TEditHooks> FEditHooksImpl;
@@ -99,7 +106,7 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   QRect FCaretRect;
   bool FCaretOn = false;
   bool FCaretPhase = true;
-  bool FSettingScrollBars = false;
+  bool FCaretInsert = true;
   QMenu* FPopupMenu = nullptr;
   QMenu* FDefPopupMenu = nullptr;
 };

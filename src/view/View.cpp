@@ -1,5 +1,6 @@
 // The editor view widget: events in, the view core's bracket out to Qt's painting, caret and
 // scroll bars.
+#include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFocusEvent>
@@ -7,7 +8,9 @@
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStyleHints>
+#include <QWheelEvent>
 
 #include "KivSedClipboard.h"
 #include "KivSedQtColors.h"
@@ -120,6 +123,22 @@ TKivCustomEditView::TKivCustomEditView(QWidget* AParent)
     FCaretPhase = !FCaretPhase;
     viewport()->update(FCaretRect);
   });
+  // The bars' requests go to the view core; what it decides comes back as the bars' positions.
+  for (const bool vert : {true, false}) {
+    QScrollBar* bar = vert ? verticalScrollBar() : horizontalScrollBar();
+    QObject::connect(bar, &QAbstractSlider::actionTriggered, this,
+                     [this, vert](int AAction) { ScrollBarAction(vert, AAction); });
+    QObject::connect(bar, &QAbstractSlider::sliderMoved, this,
+                     [this, vert](int APos) { Guarded([&] { ScrollBarRequest(vert, scTrack, APos); }); });
+    QObject::connect(bar, &QAbstractSlider::sliderReleased, this, [this, vert, bar] {
+      Guarded([&] {
+        ScrollBarRequest(vert, scPosition, bar->sliderPosition());
+        ScrollBarRequest(vert, scEndScroll, 0);
+      });
+      const QSignalBlocker blocker(bar);
+      bar->setValue((vert ? VertScrollBarInfo() : HorzScrollBarInfo()).Pos);
+    });
+  }
   HostResized();
   UpdateMinimumSize();
 }
@@ -214,34 +233,91 @@ void TKivCustomEditView::HideCaret() {
 }
 
 void TKivCustomEditView::ShowCaret(Integer AX, Integer AY, Integer AWidth, Integer AHeight) {
+  // Only the old and the new caret rectangles are repainted.
   viewport()->update(FCaretRect);
   FCaretRect = QRect(AX, AY, AWidth, AHeight);
+  FCaretInsert = (ViewSettings() & vsOverwrite) == 0;
   FCaretOn = true;
   FCaretPhase = true;
   if (FCaretTimer.interval() > 0) FCaretTimer.start();
   viewport()->update(FCaretRect);
+  if (QAccessible::isActive()) {
+    QAccessibleTextCursorEvent event(this, CursorOffset());
+    QAccessible::updateAccessibility(&event);
+  }
 }
 
 void TKivCustomEditView::SetScrollBars(const TKivScrollBarInfo& AVert, const TKivScrollBarInfo& AHorz) {
-  FSettingScrollBars = true;
+  // The values written here never come back as requests.
   const auto apply = [](QScrollBar* ABar, const TKivScrollBarInfo& AInfo) {
+    const QSignalBlocker blocker(ABar);
     ABar->setRange(AInfo.Min, std::max(AInfo.Min, AInfo.Max - AInfo.Page + 1));
     ABar->setPageStep(std::max(AInfo.Page, 1));
     ABar->setValue(AInfo.Pos);
   };
   apply(verticalScrollBar(), AVert);
   apply(horizontalScrollBar(), AHorz);
+  // A bar shown or hidden resizes the viewport at once (the core lays out again inside its update).
   const Qt::ScrollBarPolicy vert = AVert.Visible ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
   const Qt::ScrollBarPolicy horz = AHorz.Visible ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
   if (verticalScrollBarPolicy() != vert) setVerticalScrollBarPolicy(vert);
   if (horizontalScrollBarPolicy() != horz) setHorizontalScrollBarPolicy(horz);
-  FSettingScrollBars = false;
   // The gutter's width may have changed with the bracket that ends here.
   UpdateMinimumSize();
 }
 
+void TKivCustomEditView::ScrollBarRequest(bool AVert, TKivScrollCode ACode, Integer APos) {
+  if (AVert) {
+    if (Document()) VertScrollBarRequest(ACode, APos);
+  } else {
+    HorzScrollBarRequest(ACode, APos);
+  }
+}
+
+void TKivCustomEditView::ScrollBarAction(bool AVert, int AAction) {
+  QScrollBar* bar = AVert ? verticalScrollBar() : horizontalScrollBar();
+  TKivScrollCode code;
+  Integer pos = 0;
+  switch (AAction) {
+    case QAbstractSlider::SliderSingleStepAdd:
+      code = scLineDown;
+      break;
+    case QAbstractSlider::SliderSingleStepSub:
+      code = scLineUp;
+      break;
+    case QAbstractSlider::SliderPageStepAdd:
+      code = scPageDown;
+      break;
+    case QAbstractSlider::SliderPageStepSub:
+      code = scPageUp;
+      break;
+    case QAbstractSlider::SliderToMinimum:
+      code = scTop;
+      break;
+    case QAbstractSlider::SliderToMaximum:
+      code = scBottom;
+      break;
+    case QAbstractSlider::SliderMove:
+      if (bar->isSliderDown()) return;  // a thumb drag: sliderMoved brings it
+      code = scPosition;
+      pos = bar->sliderPosition();
+      break;
+    default:
+      return;
+  }
+  Guarded([&] { ScrollBarRequest(AVert, code, pos); });
+  // Inside the action the bar takes the view's answer as its new position.
+  bar->setSliderPosition((AVert ? VertScrollBarInfo() : HorzScrollBarInfo()).Pos);
+}
+
 void TKivCustomEditView::Beep() {
   KivUiServices().Beep();
+}
+
+bool TKivCustomEditView::PostStep(std::function<void()> AStep) {
+  // Dropped with the widget when it goes first.
+  QTimer::singleShot(0, this, [this, step = std::move(AStep)] { Guarded(step); });
+  return true;
 }
 
 // ---- size ----
@@ -284,7 +360,14 @@ void TKivCustomEditView::paintEvent(QPaintEvent* AEvent) {
     throw;
   }
   ExitState(siPainting);
-  if (CaretVisibleNow()) painter.fillRect(FCaretRect, KivToQColor(KivSystemColor(scWindowText)));
+  if (CaretVisibleNow()) {
+    if (FCaretInsert) {
+      painter.fillRect(FCaretRect, KivToQColor(KivSystemColor(scWindowText)));
+    } else {  // overwrite: the cell inverted
+      painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+      painter.fillRect(FCaretRect, Qt::white);
+    }
+  }
 }
 
 void TKivCustomEditView::PreparePainter() {
@@ -370,9 +453,20 @@ void TKivCustomEditView::contextMenuEvent(QContextMenuEvent* AEvent) {
 }
 
 void TKivCustomEditView::scrollContentsBy(int, int) {
-  if (FSettingScrollBars || !Document()) return;
-  SetTopLineScroll(verticalScrollBar()->value());
-  SetHorizScroll(horizontalScrollBar()->value());
+  // The bars' requests reach the view through their actions; the view repaints itself.
+}
+
+void TKivCustomEditView::wheelEvent(QWheelEvent* AEvent) {
+  const QPoint delta = AEvent->angleDelta();
+  const int lines = QApplication::wheelScrollLines();
+  const bool shift = (AEvent->modifiers() & Qt::ShiftModifier) != 0;
+  Guarded([&] {
+    if (delta.x() != 0 || shift)
+      MouseWheelHorz(delta.x() != 0 ? delta.x() : delta.y(), lines);
+    else
+      MouseWheel(delta.y(), (AEvent->modifiers() & Qt::ControlModifier) != 0, lines);
+  });
+  AEvent->accept();
 }
 
 QVariant TKivCustomEditView::inputMethodQuery(Qt::InputMethodQuery AQuery) const {

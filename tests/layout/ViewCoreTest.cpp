@@ -10,50 +10,11 @@
 
 #include "KivSedViewCore.h"
 #include "LayoutFakes.h"
+#include "RecordingViewHost.h"
 #include "internal/ScreenCache.h"
 #include "internal/StoredView.h"
 
 namespace {
-
-// A window of a given client size with a fixed-width font (10 px glyphs, 16 px rows), recording
-// every call.
-class RecordingHost : public IKivViewHost {
- public:
-  bool HasWindow() const override { return Window; }
-  TKivRect TextAreaRect() const override { return Area; }
-  IKivMeasureSurface* MeasureSurface() override { return &Measure; }
-  void FontChanged(const TKivViewFont& AFont) override { Fonts.push_back(AFont); }
-  void InvalidateRect(const TKivRect& ARect) override { Rects.push_back(ARect); }
-  void InvalidateAll() override { ++FullRepaints; }
-  void Flush() override { ++Flushes; }
-  bool Focused() const override { return Focus; }
-  void HideCaret() override { ++CaretHides; }
-  void ShowCaret(Integer AX, Integer AY, Integer AWidth, Integer AHeight) override {
-    Caret = {AX, AY, AX + AWidth, AY + AHeight};
-  }
-  void SetScrollBars(const TKivScrollBarInfo& AVert, const TKivScrollBarInfo& AHorz) override {
-    Vert = AVert;
-    Horz = AHorz;
-    ++ScrollBarUpdates;
-  }
-  void Beep() override { ++Beeps; }
-
-  void ResetCounts() {
-    Rects.clear();
-    FullRepaints = Flushes = CaretHides = ScrollBarUpdates = Beeps = 0;
-  }
-  Integer Repaints() const { return FullRepaints + static_cast<Integer>(Rects.size()); }
-
-  bool Window = true;
-  bool Focus = false;
-  TKivRect Area{0, 0, 800, 160};
-  FixedMeasure Measure;
-  std::vector<TKivViewFont> Fonts;
-  std::vector<TKivRect> Rects;
-  Integer FullRepaints = 0, Flushes = 0, CaretHides = 0, ScrollBarUpdates = 0, Beeps = 0;
-  TKivRect Caret;
-  TKivScrollBarInfo Vert, Horz;
-};
 
 // Clipboard and editing as far as these tests need them: calls are counted.
 struct CountingEditHooks : IKivViewEditHooks {
@@ -251,8 +212,11 @@ TEST_F(ViewFixture, BadSettingsAreRefusedOrMended) {
   View.SetWrapMode(wmWrapToRuler);
   View.SetWrapMode(static_cast<TKivViewWrapMode>(7));
   EXPECT_EQ(View.WrapMode(), wmNoWrap);
+  // (Without a window: a scroll-bar update would raise the range to the cursor's cell.)
+  Host.Window = false;
   View.SetMaxHorizScroll(-5);
   EXPECT_EQ(View.MaxHorizScroll(), 0);
+  Host.Window = true;
   View.SetStoreDocSettingsLimit(-3);
   EXPECT_EQ(View.StoreDocSettingsLimit(), 0);
 }

@@ -128,8 +128,10 @@ TEST(EditView, ScrollBarsSpanALargeText) {
   EXPECT_EQ(view.ScreenHeight(), (view.viewport()->height() + view.LineHeight() - 1) / view.LineHeight());
   view.GotoPhysLine(5000);
   EXPECT_EQ(bar->value(), view.TopLineScroll());
-  // Moving the bar scrolls the text.
-  bar->setValue(100);
+  // Moving the bar scrolls the text; a value written by code is no request.
+  bar->setSliderPosition(100);
+  EXPECT_EQ(view.TopLineScroll(), 100);
+  bar->setValue(200);
   EXPECT_EQ(view.TopLineScroll(), 100);
 }
 

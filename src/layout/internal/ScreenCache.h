@@ -7,6 +7,7 @@
 // in the document.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -139,6 +140,9 @@ class TScreenCache {
   // Collapses the folds inside AOuterFold (-1: the whole text): only the outermost ones with
   // TopOnly, else every level (collapsed folds the parser no longer reports are opened).
   void FoldAllIn(Integer AOuterFold, bool TopOnly, bool ARunUpdate = true);
+  // A step of FoldAllIn(-1, TopOnly) from line AFrom, until AStop (asked every 64 lines) says
+  // stop; lays out and returns the line to go on from, or -1 when the text is done.
+  Integer FoldAllStep(Integer AFrom, bool TopOnly, const std::function<bool()>& AStop);
   // Opens the collapsed folds inside AOuterFold (-1: the whole text); with TopOnly only the
   // outermost level.
   void UnfoldAllIn(Integer AOuterFold, bool TopOnly);
@@ -418,6 +422,8 @@ class TScreenCache {
   [[noreturn]] static void ThrowNotFoldStart(Integer ALine);
   // The line a fold-all or unfold-all inside AOuterFold (-1: the text) scans up to, excluded.
   Integer FoldScanEnd(Integer AOuterFold);
+  // Collapses the folds from line AFrom to AScanEnd (excluded); AStop as for FoldAllStep.
+  Integer FoldLinesIn(Integer AFrom, Integer AScanEnd, bool TopOnly, const std::function<bool()>& AStop);
   const std::vector<std::pair<Integer, Integer>>& ShownFolds() const;
   void RestoreStoredView(TStoredViewData& AData);
   friend class TStoredViewData;

@@ -16,6 +16,7 @@
 #include "KivSedViewCore.h"
 
 class QMenu;
+class QPainter;
 
 class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, private IKivViewHost {
  public:
@@ -56,6 +57,7 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   void focusInEvent(QFocusEvent* AEvent) override;
   void focusOutEvent(QFocusEvent* AEvent) override;
   void keyPressEvent(QKeyEvent* AEvent) override;
+  void inputMethodEvent(QInputMethodEvent* AEvent) override;
   void contextMenuEvent(QContextMenuEvent* AEvent) override;
   void scrollContentsBy(int ADx, int ADy) override;
   bool focusNextPrevChild(bool ANext) override;
@@ -83,6 +85,7 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   bool Guarded(F&& AFn);
   void ReportError(const QString& AMessage);
   void PreparePainter();
+  void PaintPreedit(QPainter& APainter);
   void UpdateMinimumSize();
 
   TKivQtMeasureSurface FMeasure;
@@ -96,6 +99,7 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   bool FSettingScrollBars = false;
   QMenu* FPopupMenu = nullptr;
   QMenu* FDefPopupMenu = nullptr;
+  QString FPreedit;  // an input method's text being composed
 };
 
 // The view with its properties published; no behaviour of its own.

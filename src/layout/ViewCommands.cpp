@@ -306,13 +306,14 @@ void TViewCommands::Classified(TKivEditCommand ACommand, const TKivCommandArg& A
       break;
     }
     case ccList: {
+      // The list stays while the command's own changes happen: the lock is held.
       switch (ACommand) {
         case sedChar:
           if (typed != 0 && !wordChar) {
             CommitCompletion();
-            Execute(ACommand, AArg, modesLock, ACanModify, AOverwrite);
+            Execute(ACommand, AArg, true, ACanModify, AOverwrite);
           } else if (wordChar) {
-            Execute(ACommand, AArg, modesLock, ACanModify, AOverwrite);
+            Execute(ACommand, AArg, true, ACanModify, AOverwrite);
             RefillCompletion();
           }
           break;
@@ -332,12 +333,12 @@ void TViewCommands::Classified(TKivEditCommand ACommand, const TKivCommandArg& A
           FView.ExitStates(siComplListShown | siComplTimer);
           break;
         case sedCompletionBack:
-          Execute(sedDeletePrevChar, AArg, modesLock, ACanModify, AOverwrite);
+          Execute(sedDeletePrevChar, AArg, true, ACanModify, AOverwrite);
           RefillCompletion();
           break;
         case sedCompletionLeft:
         case sedCompletionRight:
-          Execute(ACommand == sedCompletionLeft ? sedLeft : sedRight, AArg, modesLock, ACanModify, AOverwrite);
+          Execute(ACommand == sedCompletionLeft ? sedLeft : sedRight, AArg, true, ACanModify, AOverwrite);
           RefillCompletion();
           FView.ExitState(siComplWordTyping);
           break;

@@ -26,8 +26,10 @@ class BeepHost : public IKivViewHost {
   void SetScrollBars(const TKivScrollBarInfo&, const TKivScrollBarInfo&) override {}
   void Beep() override {
     ++Beeps;
+    if (OnBeep) OnBeep();
     if (ThrowOnBeep) throw EKivEditViewError(u"beep failed");
   }
+  std::function<void()> OnBeep;
   FixedMeasure Measure;
   int Beeps = 0;
   bool ThrowOnBeep = false;
@@ -331,6 +333,22 @@ TEST_F(CommandFixture, CompletionAndIncrementalSearchStates) {
   View.InvokeCommand(sedDeleteChar);
   EXPECT_EQ(Commands().LastClass(), ccList);
   EXPECT_EQ(Host.Beeps, 0);
+  // Commands run for the list hold the command lock: their own changes (here: the beep of the
+  // not yet available deletion, which tries to leave the states) keep the list.
+  Host.OnBeep = [this] { View.ExitStatesUnlessLocked(kivStatesOnChange); };
+  for (TKivEditCommand c : {sedCompletionBack, sedCompletionLeft}) {
+    View.InvokeCommand(c);
+    EXPECT_TRUE(View.InState(siComplListShown)) << int(c);
+  }
+  View.InvokeCommand(sedChar, TKivString(u" "));
+  EXPECT_TRUE(View.InState(siComplListShown));
+  // Outside the list, a plain command's changes leave the states.
+  View.ExitState(siComplListShown);
+  View.EnterState(siComplWordTyping);
+  View.InvokeCommand(sedDeleteChar);
+  EXPECT_FALSE(View.InState(siComplWordTyping));
+  Host.OnBeep = nullptr;
+  View.EnterState(siComplListShown);
   EXPECT_TRUE(Key(vkEscape));
   EXPECT_FALSE(View.InState(siComplListShown));
 }

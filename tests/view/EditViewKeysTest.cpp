@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QInputMethodEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QVBoxLayout>
 #include <string>
@@ -244,4 +245,29 @@ TEST_F(KeysFixture, InputMethodTextIsTypedAndItsCompositionDrawn) {
   QInputMethodEvent done(QString(), {});
   QApplication::sendEvent(View, &done);
   EXPECT_EQ(View->viewport()->grab().toImage(), before);
+}
+
+TEST_F(KeysFixture, ScrollingOverwriteAndEscapeByMode) {
+  TKivString text;
+  for (int i = 0; i < 200; ++i) text += u"line\r\n";
+  Doc.Lines().SetText(text);
+  QTest::keyClick(View, Qt::Key_Down, Qt::ControlModifier);
+  QTest::keyClick(View, Qt::Key_Down, Qt::ControlModifier);
+  QTest::keyClick(View, Qt::Key_Up, Qt::ControlModifier);
+  EXPECT_EQ(View->TopLineScroll(), 1);
+  EXPECT_EQ(View->verticalScrollBar()->value(), 1);
+  QTest::keyClick(View, Qt::Key_Insert);
+  EXPECT_TRUE(View->ViewSettings() & vsOverwrite);
+  // Esc with nothing to cancel goes on to the window (a dialog closes on it); in incremental
+  // search it is the view's.
+  QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"));
+  QApplication::sendEvent(View, &esc);
+  EXPECT_FALSE(esc.isAccepted());
+  QTest::keyClick(View, Qt::Key_E, Qt::ControlModifier);
+  EXPECT_TRUE(View->InState(siIncrementalSearch));
+  QKeyEvent esc2(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier, QStringLiteral("\x1b"));
+  QApplication::sendEvent(View, &esc2);
+  EXPECT_TRUE(esc2.isAccepted());
+  EXPECT_FALSE(View->InState(siIncrementalSearch));
+  EXPECT_TRUE(Errors.empty());
 }

@@ -516,9 +516,26 @@ void TViewCommands::Dispatch(TKivEditCommand ACommand, const TKivCommandArg& AAr
     case sedIncrementalSearchCancel:
       FView.ExitState(siIncrementalSearch);
       return;
-    default:
-      // The cursor movements, their selecting forms and sedSelectNone.
+    case sedPageUp:
+    case sedPageDown:
+    case sedPageHome:
+    case sedPageEnd:
+    case sedSelectPageUp:
+    case sedSelectPageDown:
+    case sedSelectPageHome:
+    case sedSelectPageEnd:
+    case sedSelectPageUpBlock:
+    case sedSelectPageDownBlock:
+    case sedSelectPageHomeBlock:
+    case sedSelectPageEndBlock:
+      PageMove(ACommand);
+      return;
+    case sedSelectNone:
       Unwired();
+      return;
+    default:
+      // The other cursor movements and their selecting forms.
+      MoveCursor(ACommand);
       return;
   }
 }
@@ -528,6 +545,18 @@ void TViewCommands::Dispatch(TKivEditCommand ACommand, const TKivCommandArg& AAr
 void TViewCommands::Unwired() {
   // Not available in this view yet: refused like a command that cannot run.
   FView.Beep();
+}
+
+void TViewCommands::MoveCursor(TKivEditCommand ACommand) {
+  (void)ACommand;
+  Unwired();
+}
+
+void TViewCommands::PageMove(TKivEditCommand ACommand) {
+  // A page up or down moves cursor and window together; to the first or last line on screen
+  // keeps the column.
+  (void)ACommand;
+  Unwired();
 }
 
 void TViewCommands::ScrollLines(Integer ADelta) {

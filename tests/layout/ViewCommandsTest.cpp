@@ -411,3 +411,25 @@ TEST_F(CommandFixture, ScrollingOverwriteAndTheColumnRule) {
     EXPECT_EQ(CommandColumnRule(c), crRemember) << int(c);
   EXPECT_THROW(View.InvokeCommand(TKivEditCommand(86)), EInvalidArgument);
 }
+
+// What every command does today on a writable view in no special state: runs ('.'), is refused or
+// not available yet ('B', a beep) or raises ('E').
+TEST_F(CommandFixture, EveryCommandRunsBeepsOrRaises) {
+  std::string outcome;
+  for (int c = 0; c < kivEditCommandCount; ++c) {
+    View.ExitStates(kivStatesOnChange | siComplTimer);
+    const int beeps = Host.Beeps;
+    char r = '.';
+    try {
+      View.InvokeCommand(TKivEditCommand(c));
+    } catch (const EKivEditViewError&) {
+      r = 'E';
+    }
+    if (Host.Beeps != beeps) r = r == 'E' ? '!' : 'B';
+    outcome += r;
+  }
+  const std::string expected = std::string(14, 'B') + "....." + std::string(7, 'B') + ".." + std::string(8, 'B') +
+                               ".." + std::string(28, 'B') + ".B.B" + std::string(11, 'E') + ".EEE.";
+  EXPECT_EQ(outcome, expected);
+  EXPECT_EQ(View.UpdatingCount(), 0);
+}

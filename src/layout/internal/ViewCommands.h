@@ -61,6 +61,11 @@ class TViewCommands : public IKivViewCommandHooks {
 
   // Operations that other parts of the view provide; each is one place to wire.
   void Unwired();
+  // sedLeft ... sedTextEnd and the selecting forms, but for the page moves.
+  void MoveCursor(TKivEditCommand ACommand);
+  // sedPageUp, sedPageDown, sedPageHome, sedPageEnd and their selecting forms.
+  void PageMove(TKivEditCommand ACommand);
+  // sedScrollUp and sedScrollDown: the window by ADelta lines.
   void ScrollLines(Integer ADelta);
   void ShowCompletion(bool AWordEnd, bool AAllowSingleCommit);
   void CommitCompletion();

@@ -74,7 +74,8 @@ void BM_KeyDownUnbound(benchmark::State& AState) {
 
 void BM_KeyDownBound(benchmark::State& AState) {
   Bench& b = Shared();
-  for (auto _ : AState) benchmark::DoNotOptimize(b.view.CommandHooks().KeyDown(b.view, kivShortcutCtrl | 'C'));
+  for (auto _ : AState)
+    benchmark::DoNotOptimize(b.view.CommandHooks().KeyDown(b.view, kivShortcutCtrl | 'C'));
 }
 
 }  // namespace

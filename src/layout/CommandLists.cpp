@@ -225,7 +225,8 @@ void TKivEditCommandList::Assign(const TKivEditCommandList& ASource) {
     item.SetCommand(src.Command());
     item.SetEditable(src.Editable());
     item.SetModes(src.Modes());
-    for (Integer j = 0; j < src.Bindings().Count(); ++j) item.Bindings().Add().Assign(src.Bindings().Items(j));
+    for (Integer j = 0; j < src.Bindings().Count(); ++j)
+      item.Bindings().Add().Assign(src.Bindings().Items(j));
   }
   // The items know their list: move them over one by one into this list.
   FItems.clear();
@@ -243,7 +244,8 @@ void TKivEditCommandList::Assign(const TKivEditCommandList& ASource) {
   }
 }
 
-TKivEditCommandBinding* TKivEditCommandList::FindBinding(TKivShortcut AShortcut, TKivEditCommandModes AModes) const {
+TKivEditCommandBinding* TKivEditCommandList::FindBinding(TKivShortcut AShortcut,
+                                                         TKivEditCommandModes AModes) const {
   for (const auto& item : FItems) {
     if ((item->FModes & AModes) == 0) continue;
     for (const auto& b : item->FBindings.FItems)
@@ -268,7 +270,8 @@ TKivEditCommandBinding* TKivEditCommandList::FindBinding(uint16_t AKey, TKivShif
 }
 
 TKivEditCommandBinding* TKivEditCommandList::FindBinding(uint16_t AKey, TKivShiftState AShift, uint16_t AKey2,
-                                                         TKivShiftState AShift2, TKivEditCommandModes AModes) const {
+                                                         TKivShiftState AShift2,
+                                                         TKivEditCommandModes AModes) const {
   return FindBinding(KivShortcut(AKey, AShift), KivShortcut(AKey2, AShift2), AModes);
 }
 

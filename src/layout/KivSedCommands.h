@@ -192,17 +192,17 @@ enum : uint16_t {
   vkScroll = 145,
   vkLShift = 160,
   vkRMenu = 165,
-  vkOem1 = 186,      // ; :
-  vkOemPlus = 187,   // = +
-  vkOemComma = 188,  // , <
-  vkOemMinus = 189,  // - _
-  vkOemPeriod = 190, // . >
-  vkOem2 = 191,      // / ?
-  vkOem3 = 192,      // ` ~
-  vkOem4 = 219,      // [ {
-  vkOem5 = 220,      // \ |
-  vkOem6 = 221,      // ] }
-  vkOem7 = 222       // ' "
+  vkOem1 = 186,       // ; :
+  vkOemPlus = 187,    // = +
+  vkOemComma = 188,   // , <
+  vkOemMinus = 189,   // - _
+  vkOemPeriod = 190,  // . >
+  vkOem2 = 191,       // / ?
+  vkOem3 = 192,       // ` ~
+  vkOem4 = 219,       // [ {
+  vkOem5 = 220,       // \ |
+  vkOem6 = 221,       // ] }
+  vkOem7 = 222        // ' "
 };
 // Shift, Ctrl, Alt, AltGr, the logo keys, Caps Lock and Num Lock: keys that only modify others.
 constexpr bool KivIsModifierKey(uint16_t AKey) {
@@ -325,9 +325,10 @@ class TKivEditCommandList {
   TKivEditCommandBinding* FindBinding(TKivShortcut AShortcut, TKivEditCommandModes AModes) const;
   TKivEditCommandBinding* FindBinding(TKivShortcut AShortcut, TKivShortcut AShortcut2,
                                       TKivEditCommandModes AModes) const;
-  TKivEditCommandBinding* FindBinding(uint16_t AKey, TKivShiftState AShift, TKivEditCommandModes AModes) const;
-  TKivEditCommandBinding* FindBinding(uint16_t AKey, TKivShiftState AShift, uint16_t AKey2, TKivShiftState AShift2,
+  TKivEditCommandBinding* FindBinding(uint16_t AKey, TKivShiftState AShift,
                                       TKivEditCommandModes AModes) const;
+  TKivEditCommandBinding* FindBinding(uint16_t AKey, TKivShiftState AShift, uint16_t AKey2,
+                                      TKivShiftState AShift2, TKivEditCommandModes AModes) const;
   // The first item with the command, or none.
   TKivEditCommandItem* FindCommand(TKivEditCommand ACmd) const;
 

@@ -1,10 +1,11 @@
 // The view's command machinery: key strokes to commands, typed characters, InvokeCommand with its
 // completion classes, and the dispatch of each command to the view's operations.
+#include "internal/ViewCommands.h"
+
 #include <algorithm>
 
 #include "internal/CursorUndoInfo.h"
 #include "internal/ScreenCache.h"
-#include "internal/ViewCommands.h"
 
 namespace {
 
@@ -268,8 +269,8 @@ void TViewCommands::Classified(TKivEditCommand ACommand, const TKivCommandArg& A
   around(before, at);
   const Char typed = ACommand == sedChar && AArg && !AArg->empty() ? (*AArg)[0] : Char(0);
   const bool wordChar = typed != 0 && !IsSeparator(typed, seps);
-  const bool endChar = (typed != 0 && IsSeparator(typed, seps)) || ACommand == sedNewLine || ACommand == sedTab ||
-                       ACommand == sedTabOrIndent;
+  const bool endChar = (typed != 0 && IsSeparator(typed, seps)) || ACommand == sedNewLine ||
+                       ACommand == sedTab || ACommand == sedTabOrIndent;
   const bool inIncSearch = FView.InState(siIncrementalSearch);
   const bool listShown = FView.InState(siComplListShown);
 
@@ -346,7 +347,8 @@ void TViewCommands::Classified(TKivEditCommand ACommand, const TKivCommandArg& A
           break;
       }
       around(before, at);
-      if (!(wordChar && !IsSeparator(before, seps) && IsSeparator(at, seps))) FView.ExitState(siComplWordTyping);
+      if (!(wordChar && !IsSeparator(before, seps) && IsSeparator(at, seps)))
+        FView.ExitState(siComplWordTyping);
       break;
     }
     case ccWordEnd: {
@@ -376,8 +378,8 @@ void TViewCommands::Classified(TKivEditCommand ACommand, const TKivCommandArg& A
 
 // ---- ExecuteCommand ----
 
-void TViewCommands::Execute(TKivEditCommand ACommand, const TKivCommandArg& AArg, bool AModesLock, bool ACanModify,
-                            bool AOverwrite) {
+void TViewCommands::Execute(TKivEditCommand ACommand, const TKivCommandArg& AArg, bool AModesLock,
+                            bool ACanModify, bool AOverwrite) {
   if (AModesLock) FView.LockCmdModes();
   try {
     if (FView.InState(siIncrementalSearch) && ACommand != sedNewLine &&
@@ -437,7 +439,8 @@ void TViewCommands::Dispatch(TKivEditCommand ACommand, const TKivCommandArg& AAr
       return;
     case sedToggleOverwrite: {
       const TKivViewSettings s = FView.ViewSettings();
-      FView.SetViewSettings(AOverwrite ? TKivViewSettings(s & ~vsOverwrite) : TKivViewSettings(s | vsOverwrite));
+      FView.SetViewSettings(AOverwrite ? TKivViewSettings(s & ~vsOverwrite)
+                                       : TKivViewSettings(s | vsOverwrite));
       return;
     }
     case sedDeletePrevChar:
@@ -587,7 +590,8 @@ void TViewCommands::RememberCursorColumn() {}
 
 // ---- the view's side ----
 
-void TKivEditViewCore::InvokeCommand(TKivEditCommand ACommand, const TKivCommandArg& AArg, bool AllowCommandEvents) {
+void TKivEditViewCore::InvokeCommand(TKivEditCommand ACommand, const TKivCommandArg& AArg,
+                                     bool AllowCommandEvents) {
   FCommands->Invoke(ACommand, AArg, AllowCommandEvents);
 }
 

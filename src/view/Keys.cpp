@@ -57,24 +57,24 @@ constexpr TKeyRow kKeys[] = {
 
 // Symbols a US layout types with Shift, as their base key.
 constexpr TKeyRow kShifted[] = {
-    {Qt::Key_Exclam, '1', nullptr},         {Qt::Key_At, '2', nullptr},
-    {Qt::Key_NumberSign, '3', nullptr},     {Qt::Key_Dollar, '4', nullptr},
-    {Qt::Key_Percent, '5', nullptr},        {Qt::Key_AsciiCircum, '6', nullptr},
-    {Qt::Key_Ampersand, '7', nullptr},      {Qt::Key_Asterisk, '8', nullptr},
-    {Qt::Key_ParenLeft, '9', nullptr},      {Qt::Key_ParenRight, '0', nullptr},
-    {Qt::Key_Colon, vkOem1, nullptr},       {Qt::Key_Plus, vkOemPlus, nullptr},
-    {Qt::Key_Less, vkOemComma, nullptr},    {Qt::Key_Underscore, vkOemMinus, nullptr},
+    {Qt::Key_Exclam, '1', nullptr},          {Qt::Key_At, '2', nullptr},
+    {Qt::Key_NumberSign, '3', nullptr},      {Qt::Key_Dollar, '4', nullptr},
+    {Qt::Key_Percent, '5', nullptr},         {Qt::Key_AsciiCircum, '6', nullptr},
+    {Qt::Key_Ampersand, '7', nullptr},       {Qt::Key_Asterisk, '8', nullptr},
+    {Qt::Key_ParenLeft, '9', nullptr},       {Qt::Key_ParenRight, '0', nullptr},
+    {Qt::Key_Colon, vkOem1, nullptr},        {Qt::Key_Plus, vkOemPlus, nullptr},
+    {Qt::Key_Less, vkOemComma, nullptr},     {Qt::Key_Underscore, vkOemMinus, nullptr},
     {Qt::Key_Greater, vkOemPeriod, nullptr}, {Qt::Key_Question, vkOem2, nullptr},
-    {Qt::Key_AsciiTilde, vkOem3, nullptr},  {Qt::Key_BraceLeft, vkOem4, nullptr},
-    {Qt::Key_Bar, vkOem5, nullptr},         {Qt::Key_BraceRight, vkOem6, nullptr},
+    {Qt::Key_AsciiTilde, vkOem3, nullptr},   {Qt::Key_BraceLeft, vkOem4, nullptr},
+    {Qt::Key_Bar, vkOem5, nullptr},          {Qt::Key_BraceRight, vkOem6, nullptr},
     {Qt::Key_QuoteDbl, vkOem7, nullptr},
 };
 
 // Keypad operators (with KeypadModifier).
 constexpr TKeyRow kKeypad[] = {
     {Qt::Key_Asterisk, vkMultiply, "Num *"}, {Qt::Key_Plus, vkAdd, "Num +"},
-    {Qt::Key_Comma, vkSeparator, "Num ,"},  {Qt::Key_Minus, vkSubtract, "Num -"},
-    {Qt::Key_Period, vkDecimal, "Num ."},   {Qt::Key_Slash, vkDivide, "Num /"},
+    {Qt::Key_Comma, vkSeparator, "Num ,"},   {Qt::Key_Minus, vkSubtract, "Num -"},
+    {Qt::Key_Period, vkDecimal, "Num ."},    {Qt::Key_Slash, vkDivide, "Num /"},
 };
 
 template <size_t N>
@@ -94,12 +94,14 @@ const TKeyRow* ByCode(const TKeyRow (&ARows)[N], uint16_t AKey) {
 uint16_t CodeOf(int AQtKey, bool AKeypad, bool& AShifted) {
   AShifted = false;
   if (AKeypad) {
-    if (AQtKey >= Qt::Key_0 && AQtKey <= Qt::Key_9) return static_cast<uint16_t>(vkNumpad0 + (AQtKey - Qt::Key_0));
+    if (AQtKey >= Qt::Key_0 && AQtKey <= Qt::Key_9)
+      return static_cast<uint16_t>(vkNumpad0 + (AQtKey - Qt::Key_0));
     if (const TKeyRow* r = ByQtKey(kKeypad, AQtKey)) return r->Key;
   }
   if (AQtKey >= Qt::Key_0 && AQtKey <= Qt::Key_9) return static_cast<uint16_t>('0' + (AQtKey - Qt::Key_0));
   if (AQtKey >= Qt::Key_A && AQtKey <= Qt::Key_Z) return static_cast<uint16_t>('A' + (AQtKey - Qt::Key_A));
-  if (AQtKey >= Qt::Key_F1 && AQtKey <= Qt::Key_F24) return static_cast<uint16_t>(vkF1 + (AQtKey - Qt::Key_F1));
+  if (AQtKey >= Qt::Key_F1 && AQtKey <= Qt::Key_F24)
+    return static_cast<uint16_t>(vkF1 + (AQtKey - Qt::Key_F1));
   if (AQtKey == Qt::Key_Backtab) {
     AShifted = true;
     return vkTab;
@@ -189,8 +191,8 @@ TKivShortcut KivTextToShortcut(const QString& AText) {
   TKivShortcut mods = 0;
   for (;;) {
     bool found = false;
-    for (const auto& [name, bit] : {std::pair{"Shift+", kivShortcutShift}, std::pair{"Ctrl+", kivShortcutCtrl},
-                                    std::pair{"Alt+", kivShortcutAlt}}) {
+    for (const auto& [name, bit] : {std::pair{"Shift+", kivShortcutShift},
+                                    std::pair{"Ctrl+", kivShortcutCtrl}, std::pair{"Alt+", kivShortcutAlt}}) {
       const QString prefix = QString::fromLatin1(name);
       // "Ctrl++" is Ctrl with "+" only on the keypad: the key name is never empty.
       if (rest.size() > prefix.size() && rest.startsWith(prefix, Qt::CaseInsensitive)) {

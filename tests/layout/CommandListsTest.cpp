@@ -87,13 +87,16 @@ TEST_F(ListFixture, DefaultListHoldsItemsInOrderOfTheirFirstRows) {
   ASSERT_EQ(Defaults.Count(), 82);
   std::vector<TKivEditCommand> expected;
   for (const TDefaultKeyBinding& row : DefaultKeyBindings)
-    if (std::find(expected.begin(), expected.end(), row.Command) == expected.end()) expected.push_back(row.Command);
-  for (Integer i = 0; i < Defaults.Count(); ++i) EXPECT_EQ(Defaults.Items(i).Command(), expected[size_t(i)]) << i;
+    if (std::find(expected.begin(), expected.end(), row.Command) == expected.end())
+      expected.push_back(row.Command);
+  for (Integer i = 0; i < Defaults.Count(); ++i)
+    EXPECT_EQ(Defaults.Items(i).Command(), expected[size_t(i)]) << i;
   EXPECT_EQ(Defaults.Items(0).Command(), sedUp);
   EXPECT_EQ(Defaults.Items(15).Command(), sedCopy);
   EXPECT_EQ(ShortcutsOf(Defaults.Items(15)), (std::vector<TKivShortcut>{0x402D, 0x4043}));
   // The doubled bindings in table order, and the two extra ones (Shift+Enter, Shift+Tab).
-  EXPECT_EQ(ShortcutsOf(*Defaults.FindCommand(sedDeletePrevChar)), (std::vector<TKivShortcut>{0xC008, 0x2008}));
+  EXPECT_EQ(ShortcutsOf(*Defaults.FindCommand(sedDeletePrevChar)),
+            (std::vector<TKivShortcut>{0xC008, 0x2008}));
   EXPECT_EQ(ShortcutsOf(*Defaults.FindCommand(sedDeleteChar)), (std::vector<TKivShortcut>{0x002E, 0x202E}));
   EXPECT_EQ(ShortcutsOf(*Defaults.FindCommand(sedPaste)), (std::vector<TKivShortcut>{0x202D, 0x4056}));
   EXPECT_EQ(ShortcutsOf(*Defaults.FindCommand(sedNewLine)), (std::vector<TKivShortcut>{0x000D, 0x200D}));
@@ -230,7 +233,8 @@ TEST_F(ListFixture, AssigningAListCopiesItOrKeepsTheOldItems) {
   TKivEditCommandItem& c = AddItem(bad, sedPaste, 0, kCtrlX);
   a.SetModes(kV);
   c.SetModes(kV);
-  EXPECT_EQ(ViewErrorOf([&] { View.SetCustomKeyBindings(bad); }), "Keybindings should be unique in Command items");
+  EXPECT_EQ(ViewErrorOf([&] { View.SetCustomKeyBindings(bad); }),
+            "Keybindings should be unique in Command items");
   ASSERT_EQ(Custom.Count(), 2);
   EXPECT_EQ(Custom.Items(0).Command(), sedCopy);
   EXPECT_EQ(Custom.Items(0).Bindings().Items(0).Shortcut(), kCtrlC);

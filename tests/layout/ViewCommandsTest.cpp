@@ -66,7 +66,8 @@ struct CommandFixture : ::testing::Test {
     View.SetEditHooks(&Edits);
     View.SetSearchHooks(&Search);
     View.HostResized();
-    View.OnBeforeCommand = [this](TKivEditViewCore&, TKivEditCommand& ACmd, TKivCommandArg& AArg, bool& AAllow) {
+    View.OnBeforeCommand = [this](TKivEditViewCore&, TKivEditCommand& ACmd, TKivCommandArg& AArg,
+                                  bool& AAllow) {
       Log.push_back("before " + Name(ACmd, AArg));
       if (BeforeHook) BeforeHook(ACmd, AArg, AAllow);
     };
@@ -428,8 +429,9 @@ TEST_F(CommandFixture, EveryCommandRunsBeepsOrRaises) {
     if (Host.Beeps != beeps) r = r == 'E' ? '!' : 'B';
     outcome += r;
   }
-  const std::string expected = std::string(14, 'B') + "....." + std::string(7, 'B') + ".." + std::string(8, 'B') +
-                               ".." + std::string(28, 'B') + ".B.B" + std::string(11, 'E') + ".EEE.";
+  const std::string expected = std::string(14, 'B') + "....." + std::string(7, 'B') + ".." +
+                               std::string(8, 'B') + ".." + std::string(28, 'B') + ".B.B" +
+                               std::string(11, 'E') + ".EEE.";
   EXPECT_EQ(outcome, expected);
   EXPECT_EQ(View.UpdatingCount(), 0);
 }

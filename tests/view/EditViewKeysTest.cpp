@@ -25,7 +25,8 @@ class CountingUi : public IKivUiServices {
  public:
   CountingUi() { FOld = SetKivUiServices(this); }
   ~CountingUi() override { SetKivUiServices(FOld); }
-  TKivUiButton Question(QWidget*, const QString&, TKivUiButtons, TKivUiButton ADefault, const QPoint*) override {
+  TKivUiButton Question(QWidget*, const QString&, TKivUiButtons, TKivUiButton ADefault,
+                        const QPoint*) override {
     return ADefault;
   }
   void ErrorBox(QWidget*, const QString&) override {}
@@ -51,9 +52,8 @@ std::string Cmd(TKivEditCommand ACmd) {
 // A window with the view and a button (so that Tab has somewhere to go).
 struct KeysFixture : ::testing::Test {
   void SetUp() override {
-    TKivCustomEditView::SetErrorHandler([this](QWidget*, const QString& AMessage) {
-      Errors.push_back(AMessage.toStdString());
-    });
+    TKivCustomEditView::SetErrorHandler(
+        [this](QWidget*, const QString& AMessage) { Errors.push_back(AMessage.toStdString()); });
     Doc.Lines().SetText(u"alpha beta");
     auto* layout = new QVBoxLayout(&Window);
     View = new TKivEditView(&Window);
@@ -61,7 +61,8 @@ struct KeysFixture : ::testing::Test {
     layout->addWidget(View);
     layout->addWidget(Button);
     View->SetDocument(&Doc);
-    View->OnBeforeCommand = [this](TKivEditViewCore&, TKivEditCommand& ACmd, TKivCommandArg& AArg, bool& AAllow) {
+    View->OnBeforeCommand = [this](TKivEditViewCore&, TKivEditCommand& ACmd, TKivCommandArg& AArg,
+                                   bool& AAllow) {
       Log.push_back("before " + Cmd(ACmd) + (AArg ? " " + KivToUtf8(*AArg) : ""));
       AAllow = Allow;
     };
@@ -145,8 +146,10 @@ TEST_F(KeysFixture, TwoStrokesEscAndTheStrokeRules) {
 
 TEST_F(KeysFixture, AltGrTextAltTextAndControlCharacters) {
   // Ctrl+Alt+Q typing "@" (AltGr on one platform): no command, one character.
-  QTest::sendKeyEvent(QTest::Press, View, Qt::Key_Q, QStringLiteral("@"), Qt::ControlModifier | Qt::AltModifier);
-  QTest::sendKeyEvent(QTest::Release, View, Qt::Key_Q, QStringLiteral("@"), Qt::ControlModifier | Qt::AltModifier);
+  QTest::sendKeyEvent(QTest::Press, View, Qt::Key_Q, QStringLiteral("@"),
+                      Qt::ControlModifier | Qt::AltModifier);
+  QTest::sendKeyEvent(QTest::Release, View, Qt::Key_Q, QStringLiteral("@"),
+                      Qt::ControlModifier | Qt::AltModifier);
   EXPECT_EQ(Take(), Ran(sedChar, "@"));
   // AltGr on X11: no modifier at all.
   QTest::sendKeyEvent(QTest::Click, View, Qt::Key_unknown, QStringLiteral("\u20AC"), Qt::GroupSwitchModifier);
@@ -155,7 +158,8 @@ TEST_F(KeysFixture, AltGrTextAltTextAndControlCharacters) {
   QTest::keyClick(View, Qt::Key_F, Qt::AltModifier);
   EXPECT_TRUE(Take().empty());
   // A character outside the basic plane is one command of two units.
-  QTest::sendKeyEvent(QTest::Click, View, Qt::Key_unknown, QString::fromUtf8("\xF0\x9F\x98\x80"), Qt::NoModifier);
+  QTest::sendKeyEvent(QTest::Click, View, Qt::Key_unknown, QString::fromUtf8("\xF0\x9F\x98\x80"),
+                      Qt::NoModifier);
   EXPECT_EQ(Take(), Ran(sedChar, "\xF0\x9F\x98\x80"));
 }
 
@@ -234,8 +238,9 @@ TEST_F(KeysFixture, InputMethodTextIsTypedAndItsCompositionDrawn) {
   QInputMethodEvent commit;
   commit.setCommitString(QStringLiteral("ab"));
   QApplication::sendEvent(View, &commit);
-  EXPECT_EQ(Take(), (std::vector<std::string>{"before " + Cmd(sedChar) + " a", "after " + Cmd(sedChar) + " a",
-                                              "before " + Cmd(sedChar) + " b", "after " + Cmd(sedChar) + " b"}));
+  EXPECT_EQ(Take(),
+            (std::vector<std::string>{"before " + Cmd(sedChar) + " a", "after " + Cmd(sedChar) + " a",
+                                      "before " + Cmd(sedChar) + " b", "after " + Cmd(sedChar) + " b"}));
   const QImage before = View->viewport()->grab().toImage();
   QInputMethodEvent compose(QStringLiteral("xyz"), {});
   QApplication::sendEvent(View, &compose);

@@ -88,8 +88,8 @@ TEST(KeyUnit, UnknownKeysTwoStrokesAndOddNames) {
   EXPECT_EQ(key, 'K');
   EXPECT_EQ(shift, ssCtrl | ssAlt);
   // Modifier keys have codes of their own, which the bindings never match.
-  for (const int k : {Qt::Key_Shift, Qt::Key_Control, Qt::Key_Alt, Qt::Key_AltGr, Qt::Key_Meta, Qt::Key_CapsLock,
-                      Qt::Key_NumLock}) {
+  for (const int k : {Qt::Key_Shift, Qt::Key_Control, Qt::Key_Alt, Qt::Key_AltGr, Qt::Key_Meta,
+                      Qt::Key_CapsLock, Qt::Key_NumLock}) {
     const TKivShortcut sc = KivQtKeyToShortcut(k, kCtrl);
     EXPECT_NE(sc, 0);
     EXPECT_TRUE(KivIsModifierKey(KivShortcutKey(sc))) << k;

@@ -47,7 +47,8 @@ class TViewCommands : public IKivViewCommandHooks {
   bool DoKeyDown(uint16_t AKey, TKivShiftState AShift);
   // Returns whether a command ran.
   bool FirstStroke(TKivShortcut AShortcut, TKivEditCommandModes AModes);
-  void SecondStroke(TKivShortcut AFirst, bool AFromDefault, TKivShortcut AShortcut, TKivEditCommandModes AModes);
+  void SecondStroke(TKivShortcut AFirst, bool AFromDefault, TKivShortcut AShortcut,
+                    TKivEditCommandModes AModes);
   bool RunDefault(TKivEditCommand ACommand);
   void TypeUnit(Char AUnit);
   void TypeChar(TKivString AText);

@@ -196,11 +196,33 @@ TKivString TKivEditCommandItem::Category() const {
 
 void TKivEditCommandItem::Assign(const TKivEditCommandItem& ASource) {
   if (&ASource == this) return;
+  // Everything is checked before anything changes: the source's bindings in its modes against the
+  // other items' bindings, and against each other.
+  const TKivEditCommand oldCommand = FCommand;
   SetCommand(ASource.FCommand);
+  FCommand = oldCommand;
+  const auto& src = ASource.FBindings.FItems;
+  for (size_t j = 0; j < src.size(); ++j) {
+    const TKivShortcut s1 = src[j]->FShortcut, s2 = src[j]->FShortcut2;
+    bool clash = false;
+    for (size_t k = 0; k < j && !clash; ++k) clash = src[k]->FShortcut == s1 && src[k]->FShortcut2 == s2;
+    for (Integer i = 0; i < FList.Count() && !clash; ++i) {
+      const TKivEditCommandItem& other = FList.Items(i);
+      if (&other == this || (other.FModes & ASource.FModes) == 0) continue;
+      for (const auto& b : other.FBindings.FItems)
+        clash = clash || (b->FShortcut == s1 && b->FShortcut2 == s2);
+    }
+    if (clash) throw EKivEditViewError(u"Keybindings should be unique in Command items");
+  }
+  FCommand = ASource.FCommand;
   FEditable = ASource.FEditable;
   FModes = ASource.FModes;
   FBindings.Clear();
-  for (Integer j = 0; j < ASource.FBindings.Count(); ++j) FBindings.Add().Assign(ASource.FBindings.Items(j));
+  for (const auto& b : src) {
+    TKivEditCommandBinding& copy = FBindings.Add();
+    copy.FShortcut = b->FShortcut;
+    copy.FShortcut2 = b->FShortcut2;
+  }
 }
 
 // ---- lists ----

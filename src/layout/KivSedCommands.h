@@ -244,6 +244,7 @@ class TKivEditCommandBinding {
 
  private:
   friend class TKivEditCommandBindings;
+  friend class TKivEditCommandItem;
   friend class TKivEditCommandList;
   explicit TKivEditCommandBinding(TKivEditCommandItem& AParent) : FParentItem(AParent) {}
   void CheckUnique(TKivShortcut AShortcut, TKivShortcut AShortcut2) const;

@@ -240,6 +240,33 @@ TEST_F(ListFixture, AssigningAListCopiesItOrKeepsTheOldItems) {
   EXPECT_EQ(Custom.Items(0).Bindings().Items(0).Shortcut(), kCtrlC);
 }
 
+TEST_F(ListFixture, AssigningAnItemIsAllOrNothing) {
+  AddItem(Custom, sedCopy, kV, kCtrlC);
+  TKivEditCommandItem& item = AddItem(Custom, sedUndo, kV, kCtrlK);
+  QuietHost host2;
+  TKivEditViewCore other(host2);
+  TKivEditCommandList& src = other.CustomKeyBindings();
+  // Clashes with sedCopy's Ctrl+C in the view mode (its second binding).
+  TKivEditCommandItem& clash = AddItem(src, sedRedo, kV | kI, kCtrlX);
+  clash.Bindings().Add().SetShortcut(kCtrlC);
+  EXPECT_EQ(ViewErrorOf([&] { item.Assign(clash); }), "Keybindings should be unique in Command items");
+  EXPECT_EQ(item.Command(), sedUndo);
+  EXPECT_EQ(item.Modes(), kV);
+  EXPECT_EQ(ShortcutsOf(item), (std::vector<TKivShortcut>{kCtrlK}));
+  // A command another item has.
+  TKivEditCommandItem& dup = AddItem(src, sedCopy, kC, kCtrlX);
+  EXPECT_EQ(ViewErrorOf([&] { item.Assign(dup); }),
+            "Command items in collection should have unique Command property.");
+  EXPECT_EQ(ShortcutsOf(item), (std::vector<TKivShortcut>{kCtrlK}));
+  // In the completion mode the same keys are free; the item's own old bindings never clash.
+  clash.SetModes(kC);
+  item.Assign(clash);
+  EXPECT_EQ(item.Command(), sedRedo);
+  EXPECT_EQ(item.Modes(), kC);
+  EXPECT_EQ(ShortcutsOf(item), (std::vector<TKivShortcut>{kCtrlX, kCtrlC}));
+  EXPECT_EQ(&item.Bindings().Items(1).ParentItem(), &item);
+}
+
 TEST_F(ListFixture, IndexesOutsideTheListRaise) {
   EXPECT_THROW(Custom.Items(0), EInvalidArgument);
   EXPECT_THROW(Defaults.Items(82), EInvalidArgument);

@@ -10,12 +10,14 @@
 #include <memory>
 #include <vector>
 
+#include "KivSedCommands.h"
 #include "KivSedDocument.h"
 #include "KivSedViewHooks.h"
 #include "KivSedViewParts.h"
 
 class TScreenCache;
 class TViewLst;
+class TViewCommands;
 
 // The view settings (a set of bits); the default set is 1330.
 enum TKivViewSetting : uint16_t {
@@ -250,6 +252,25 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   IKivViewEditHooks& EditHooks() const { return *FEditHooks; }
   IKivViewMouseHooks& MouseHooks() const { return *FMouseHooks; }
   IKivViewSearchHooks& SearchHooks() const { return *FSearchHooks; }
+
+  // ---- commands and key bindings (KivSedCommands.h, ViewCommands.cpp) ----
+  // Runs a command as a key stroke does: the before and after events (with AllowCommandEvents),
+  // the completion machinery, the operation. A refused command beeps.
+  void InvokeCommand(TKivEditCommand ACommand, const TKivCommandArg& AArg, bool AllowCommandEvents = true);
+  void InvokeCommand(TKivEditCommand ACommand, bool AllowCommandEvents = true) {
+    InvokeCommand(ACommand, std::nullopt, AllowCommandEvents);
+  }
+  const TKivEditCommandList& GetDefaultKeyBindings() const;
+  // Looked up before the default list; a custom item for a command disables its default bindings.
+  TKivEditCommandList& CustomKeyBindings() const;
+  // Copies AValue item by item; on an error the list stays as it was.
+  void SetCustomKeyBindings(const TKivEditCommandList& AValue);
+  TKivBeforeCommandEvent OnBeforeCommand;
+  TKivAfterCommandEvent OnAfterCommand;
+  TKivKeyPressWEvent OnKeyPressW;
+  TKivKeyDownEvent OnKeyDown;
+  // The audible signal of a refused command.
+  void Beep();
 
   // ---- metrics ----
   // Pixels of one row: the bold font's height and external leading.
@@ -486,6 +507,7 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   TKivEditInternalStates FState = 0;
   bool FHostReleased = false;
 
+  std::unique_ptr<TViewCommands> FCommands;
   IKivViewCommandHooks* FCommandHooks;
   IKivViewEditHooks* FEditHooks;
   IKivViewMouseHooks* FMouseHooks;

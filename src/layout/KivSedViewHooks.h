@@ -69,7 +69,8 @@ class IKivViewHost {
 };
 
 // Commands and key bindings. KeyDown gets a shortcut (key code in the low byte, 0x2000 Shift,
-// 0x4000 Ctrl, 0x8000 Alt) and tells whether it ran a command.
+// 0x4000 Ctrl, 0x8000 Alt) and tells whether it consumed the key (its characters are then not
+// typed). Every view installs its own command machinery (KivSedCommands.h) here.
 class IKivViewCommandHooks {
  public:
   virtual ~IKivViewCommandHooks() = default;
@@ -78,10 +79,21 @@ class IKivViewCommandHooks {
     (void)AShortcut;
     return false;
   }
-  // A typed character (after OnKeyPressW).
+  // One character message of a key: dropped when the key-down consumed the key.
   virtual void KeyPressW(TKivEditViewCore& AView, Char AKey) {
     (void)AView;
     (void)AKey;
+  }
+  // Text an input method commits: typed character by character, whatever the last key-down did.
+  virtual void CommitText(TKivEditViewCore& AView, TKivStringView AText) {
+    (void)AView;
+    (void)AText;
+  }
+  // Whether the view takes the key before the application's shortcuts see it.
+  virtual bool WantsKey(TKivEditViewCore& AView, uint16_t AShortcut) {
+    (void)AView;
+    (void)AShortcut;
+    return false;
   }
 };
 

@@ -5,6 +5,7 @@
 #include "KivSedViewCore.h"
 #include "internal/ScreenCache.h"
 #include "internal/StoredView.h"
+#include "internal/ViewCommands.h"
 #include "internal/ViewLst.h"
 
 namespace {
@@ -93,6 +94,8 @@ TKivEditViewCore::TKivEditViewCore(IKivViewHost& AHost)
   FScreenCache->SetHighlightAttrs(FHighlightSettings->Attributes(), FHighlightSettings->UseHighlight());
   AttachDoc();
   FScreenCache->ResetStatusChanges();
+  FCommands = std::make_unique<TViewCommands>(*this);
+  FCommandHooks = FCommands.get();
 }
 
 TKivEditViewCore::~TKivEditViewCore() {
@@ -112,6 +115,10 @@ void TKivEditViewCore::ReleaseHost() {
   OnStatusChanged = nullptr;
   OnGutterPaint = nullptr;
   OnScroll = nullptr;
+  OnBeforeCommand = nullptr;
+  OnAfterCommand = nullptr;
+  OnKeyPressW = nullptr;
+  OnKeyDown = nullptr;
   FState &= TKivEditInternalStates(~(kivStatesOnChange | siComplTimer));
   // Runs still held are measured on the surface while it exists. Called from destructors:
   // nothing may escape.
@@ -129,7 +136,8 @@ void TKivEditViewCore::Loaded() {
 }
 
 void TKivEditViewCore::SetCommandHooks(IKivViewCommandHooks* AHooks) {
-  FCommandHooks = AHooks ? AHooks : &gNoCommandHooks;
+  if (FHostReleased) return;
+  FCommandHooks = AHooks ? AHooks : static_cast<IKivViewCommandHooks*>(FCommands.get());
 }
 void TKivEditViewCore::SetEditHooks(IKivViewEditHooks* AHooks) {
   FEditHooks = AHooks ? AHooks : &gNoEditHooks;

@@ -17,6 +17,7 @@
 #include "KivSedViewCore.h"
 
 class QMenu;
+class QPainter;
 
 class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, private IKivViewHost {
  public:
@@ -64,6 +65,7 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   void focusInEvent(QFocusEvent* AEvent) override;
   void focusOutEvent(QFocusEvent* AEvent) override;
   void keyPressEvent(QKeyEvent* AEvent) override;
+  void inputMethodEvent(QInputMethodEvent* AEvent) override;
   void contextMenuEvent(QContextMenuEvent* AEvent) override;
   void scrollContentsBy(int ADx, int ADy) override;
   void wheelEvent(QWheelEvent* AEvent) override;
@@ -93,6 +95,7 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   bool Guarded(F&& AFn);
   void ReportError(const QString& AMessage);
   void PreparePainter();
+  void PaintPreedit(QPainter& APainter);
   void UpdateMinimumSize();
   // A scroll bar's action (QAbstractSlider::SliderAction) handed to the view core.
   void ScrollBarAction(bool AVert, int AAction);
@@ -109,6 +112,7 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   bool FCaretInsert = true;
   QMenu* FPopupMenu = nullptr;
   QMenu* FDefPopupMenu = nullptr;
+  QString FPreedit;  // an input method's text being composed
 };
 
 // The view with its properties published; no behaviour of its own.

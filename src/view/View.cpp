@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
@@ -13,6 +14,7 @@
 #include <QWheelEvent>
 
 #include "KivSedClipboard.h"
+#include "KivSedKeys.h"
 #include "KivSedQtColors.h"
 #include "KivSedQtPaint.h"
 #include "KivSedView.h"
@@ -193,7 +195,16 @@ void TKivCustomEditView::ShowError(QWidget* AWhere, const QString& AMessage) {
 
 bool TKivCustomEditView::event(QEvent* AEvent) {
   bool result = true;
-  Guarded([&] { result = QAbstractScrollArea::event(AEvent); });
+  Guarded([&] {
+    // Keys bound in the view's mode (and every key while a first stroke waits for its second) are
+    // the view's, before any shortcut of the window.
+    if (AEvent->type() == QEvent::ShortcutOverride && !InState(siDestroing) &&
+        CommandHooks().WantsKey(*this, KivShortcutOfEvent(*static_cast<QKeyEvent*>(AEvent)))) {
+      AEvent->accept();
+      return;
+    }
+    result = QAbstractScrollArea::event(AEvent);
+  });
   return result;
 }
 
@@ -360,6 +371,7 @@ void TKivCustomEditView::paintEvent(QPaintEvent* AEvent) {
     throw;
   }
   ExitState(siPainting);
+  if (!FPreedit.isEmpty()) PaintPreedit(painter);
   if (CaretVisibleNow()) {
     if (FCaretInsert) {
       painter.fillRect(FCaretRect, KivToQColor(KivSystemColor(scWindowText)));
@@ -368,6 +380,20 @@ void TKivCustomEditView::paintEvent(QPaintEvent* AEvent) {
       painter.fillRect(FCaretRect, Qt::white);
     }
   }
+}
+
+void TKivCustomEditView::PaintPreedit(QPainter& APainter) {
+  // What an input method composes is drawn underlined at the caret, over the text; it is not
+  // part of the document until committed.
+  QFont font = FMeasure.Font();
+  font.setUnderline(true);
+  const QFontMetrics metrics(font);
+  const QRect box(FCaretRect.left(), FCaretRect.top(), metrics.horizontalAdvance(FPreedit),
+                  std::max(FCaretRect.height(), metrics.height()));
+  APainter.fillRect(box, KivToQColor(KivRGB(255, 255, 255)));
+  APainter.setFont(font);
+  APainter.setPen(KivToQColor(Font().Color));
+  APainter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, FPreedit);
 }
 
 void TKivCustomEditView::PreparePainter() {
@@ -415,14 +441,44 @@ bool TKivCustomEditView::focusNextPrevChild(bool ANext) {
 }
 
 void TKivCustomEditView::keyPressEvent(QKeyEvent* AEvent) {
-  uint16_t shortcut = static_cast<uint16_t>(AEvent->key() & 0xFF);
-  if (AEvent->modifiers() & Qt::ShiftModifier) shortcut |= 0x2000;
-  if (AEvent->modifiers() & Qt::ControlModifier) shortcut |= 0x4000;
-  if (AEvent->modifiers() & Qt::AltModifier) shortcut |= 0x8000;
-  if (CommandHooks().KeyDown(*this, shortcut)) return;
+  if (InState(siDestroing)) return;
+  const int key = AEvent->key();
+  const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+  // Without WantReturns Enter belongs to the window (a dialog's default button).
+  if (enter && !WantReturns()) {
+    AEvent->ignore();
+    return;
+  }
+  // The key's command, then its characters, in one bracket: one repaint.
   const QString text = AEvent->text();
-  for (const QChar ch : text)
-    if (ch.unicode() >= 0x20 || ch == u'\t' || ch == u'\r') CommandHooks().KeyPressW(*this, ch.unicode());
+  bool consumed = false;
+  BeginUpdate();
+  try {
+    consumed = CommandHooks().KeyDown(*this, KivShortcutOfEvent(*AEvent));
+    if (!consumed)
+      for (const QChar ch : text) CommandHooks().KeyPressW(*this, ch.unicode());
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+  // Enter, Esc and Tab the view did nothing with go on to the window.
+  if (!consumed && (enter || key == Qt::Key_Escape || key == Qt::Key_Tab || key == Qt::Key_Backtab))
+    AEvent->ignore();
+  else
+    AEvent->accept();
+}
+
+void TKivCustomEditView::inputMethodEvent(QInputMethodEvent* AEvent) {
+  if (InState(siDestroing)) return;
+  const QString commit = AEvent->commitString();
+  if (!commit.isEmpty())
+    CommandHooks().CommitText(*this, TKivStringView(reinterpret_cast<const Char*>(commit.utf16()),
+                                                    static_cast<size_t>(commit.size())));
+  if (AEvent->preeditString() != FPreedit) {
+    FPreedit = AEvent->preeditString();
+    viewport()->update();
+  }
   AEvent->accept();
 }
 

@@ -10,6 +10,8 @@
 namespace {
 
 constexpr const char* kModule = "WrapEngine";
+// Offsets between the states kept inside a long line without wrapping.
+constexpr Integer kLineStateInterval = 2048;
 
 // Token or highlight attributes over a base: defined colours replace, a defined style adds to
 // the base style; custom attributes are not carried.
@@ -105,6 +107,10 @@ class TWrapRun {
 
   // Where the row starting at AStart ends.
   TRowEnd FindRowEnd(const TWrapParserState& AStart) {
+    if (FNoWrap) {  // a row is its whole line
+      SetupLine(AStart.PhysLine);
+      return {FLineEnd, true, 0, 0};
+    }
     return Walk<false>(AStart, -1, [](const TWrapParserState&) { return false; });
   }
 
@@ -120,6 +126,10 @@ class TWrapRun {
     Integer lastBreak = -1;
     bool sepSeen = false;
     SeekAttrs(st.Offset);
+    // Without wrapping, states inside a long line are kept every kLineStateInterval offsets.
+    Integer nextKept = std::numeric_limits<Integer>::max();
+    if (kVisit && FNoWrap && FLineEnd - FLineStart > kLineStateInterval)
+      nextKept = FLineStart + ((st.Offset - FLineStart) / kLineStateInterval + 1) * kLineStateInterval;
     for (;;) {
       const Integer o = st.Offset;
       const bool tail = o >= FLineEnd;
@@ -161,6 +171,10 @@ class TWrapRun {
       st.Attrs = tail ? TailAttrs(o) : FAttrs;
       st.AttrsWeight = tail ? FTailWeight : FWeight;
       st.HighlightIdx = FHlIdx;
+      if (o == nextKept) {
+        if (!tail) C.FWPCache.AddLineState(st);
+        nextKept += kLineStateInterval;
+      }
       if (AVisit(st)) return {o, tail, st.X, st.XPix};
       if (tail) return {o, true, KivSatAdd(st.X, 1), KivSaturate(xpix + pix)};
       st.Offset = o + 1;
@@ -445,6 +459,11 @@ TWrapParserState TScreenCache::WP_GetStateByXY(Integer AX, Integer AY, bool AChe
       return start;
     }
     FWPCache.PutState(start);
+    // Without wrapping, a state kept inside the row's line may be nearer.
+    TWrapParserState near;
+    if (NoWrap() && FWPCache.GetNearestState(0, AX, y, AByPixels ? wpByXPixY : wpByXY, near) && near.Y == y &&
+        near.PhysLine == start.PhysLine && near.Offset > start.Offset)
+      start = near;
   }
   TWrapParserState res = start;
   run.Walk(start, RowStop(end), [&](const TWrapParserState& S) {
@@ -510,6 +529,24 @@ TScrollLineInfo TScreenCache::RowInfo(const TWrapParserState& AStart, TWrapParse
 
 void TScreenCache::BuildLineChunks(const TWrapParserState& AStart, TScreenLineInfo& AInfo,
                                    TWrapParserState* ANext) {
+  BuildRowChunks(AStart, AInfo, ANext, -1);
+}
+
+const TScreenLineInfo& TScreenCache::RowHolding(const TScreenLineInfo& ARow, Integer AValue, bool AByPixels,
+                                                TScreenLineInfo& APart) {
+  const auto start = [&](const TScreenOffsetItem& I) { return AByPixels ? I.PixX : I.VisX; };
+  const std::vector<TScreenOffsetItem>& items = ARow.Offsets;
+  if (!items.empty() && !(ARow.HeadCut && AValue < start(items.front())) &&
+      !(ARow.TailCut && AValue >= start(items.back())))
+    return ARow;
+  const TWrapParserState s = WP_GetStateByXY(AValue, ARow.StartState.Y, true, AByPixels);
+  BuildRowChunks(ARow.StartState, APart, nullptr, s.XPix);
+  APart.Dirty = ARow.Dirty;
+  return APart;
+}
+
+void TScreenCache::BuildRowChunks(const TWrapParserState& AStart, TScreenLineInfo& AInfo,
+                                  TWrapParserState* ANext, Integer AAroundPix) {
   TWrapRun run(*this);
   AInfo.StartState = AStart;
   AInfo.Chunks.clear();
@@ -522,6 +559,47 @@ void TScreenCache::BuildLineChunks(const TWrapParserState& AStart, TScreenLineIn
     return;
   }
   const TWrapRun::TRowEnd end = run.FindRowEnd(AStart);
+  // A long row without wrapping: only the part over the window's pixels and the margins.
+  AInfo.ItemsStart = AStart.Offset;
+  AInfo.HeadCut = AInfo.TailCut = false;
+  TWrapParserState from = AStart;
+  Integer cutPix = std::numeric_limits<Integer>::max();
+  const auto simple = [&](Integer AOffset) { return run.Chars().GetChar(AOffset) < 0x0300; };
+  // A part may begin or end at an offset that splits no cluster nor right-to-left stretch.
+  const auto canCut = [&](const TWrapParserState& S) {
+    return S.Offset == AStart.Offset || (simple(S.Offset - 1) && (S.IsTail || simple(S.Offset)));
+  };
+  if (NoWrap() && (AAroundPix >= 0 || end.Next - AStart.Offset > FLongRowChars)) {
+    const Integer margin = FLongRowMargin < 0 ? FScreenWidthPixels : FLongRowMargin;
+    // Around the window, or around one pixel (a query outside the window's part).
+    const Integer from0 = AAroundPix >= 0 ? AAroundPix : FHorizScrollPixels;
+    const Integer to0 = AAroundPix >= 0 ? KivSatAdd(AAroundPix, 1) : KivSatAdd(FHorizScrollPixels, FScreenWidthPixels);
+    const Integer left = std::max<Integer>(KivSatAdd(from0, -std::max<Integer>(margin, 1)), 0);
+    cutPix = KivSatAdd(to0, std::max<Integer>(margin, FSpaceCharW) + (AAroundPix >= 0 ? FScreenWidthPixels : 0));
+    // From the nearest known state before the left edge (an earlier one when no place to cut
+    // lies between), the last place to cut at or before the edge.
+    for (Integer target = left;;) {
+      TWrapParserState near = AStart;
+      TWrapParserState known;
+      if (FWPCache.GetNearestState(0, target, AStart.Y, wpByXPixY, known) && known.Y == AStart.Y &&
+          known.PhysLine == AStart.PhysLine && known.Offset >= AStart.Offset)
+        near = known;
+      bool found = false;
+      from = near;
+      run.Walk(near, RowStop(end), [&](const TWrapParserState& S) {
+        if (S.XPix > left) return true;
+        if (canCut(S)) {
+          from = S;
+          found = true;
+        }
+        return S.IsTail;
+      });
+      if (found || near.Offset == AStart.Offset) break;
+      target = near.XPix - 1;
+    }
+    AInfo.ItemsStart = from.Offset;
+    AInfo.HeadCut = from.Offset > AStart.Offset;
+  }
   std::vector<TChunk>& chunks = AInfo.Chunks;
   const auto newChunk = [&](const TWrapParserState& S, TKivFontCharset ACharset, bool ACanMerge,
                             bool ATail) -> TChunk& {
@@ -535,7 +613,11 @@ void TScreenCache::BuildLineChunks(const TWrapParserState& AStart, TScreenLineIn
     return c;
   };
   TWrapParserState last;
-  const TWrapRun::TRowEnd walked = run.Walk(AStart, RowStop(end), [&](const TWrapParserState& S) {
+  const TWrapRun::TRowEnd walked = run.Walk(from, RowStop(end), [&](const TWrapParserState& S) {
+    if (!S.IsTail && S.XPix >= cutPix && S.Offset > from.Offset && canCut(S)) {
+      AInfo.TailCut = true;
+      return true;
+    }
     last = S;
     if (S.IsTail) {
       if (!run.EndGlyphs().empty()) {

@@ -5,6 +5,7 @@
 // is rolled back) gives the state of a target character or the row's chunks.
 #include <limits>
 
+#include "KivUnicode.h"
 #include "internal/ScreenCache.h"
 
 namespace {
@@ -12,6 +13,8 @@ namespace {
 constexpr const char* kModule = "WrapEngine";
 // Offsets between the states kept inside a long line without wrapping.
 constexpr Integer kLineStateInterval = 2048;
+// Offsets a part of a long row looks over for a place to begin or end at.
+constexpr Integer kCutSearch = 256;
 
 // Token or highlight attributes over a base: defined colours replace, a defined style adds to
 // the base style; custom attributes are not carried.
@@ -564,38 +567,62 @@ void TScreenCache::BuildRowChunks(const TWrapParserState& AStart, TScreenLineInf
   AInfo.HeadCut = AInfo.TailCut = false;
   TWrapParserState from = AStart;
   Integer cutPix = std::numeric_limits<Integer>::max();
-  const auto simple = [&](Integer AOffset) { return run.Chars().GetChar(AOffset) < 0x0300; };
-  // A part may begin or end at an offset that splits no cluster nor right-to-left stretch.
-  const auto canCut = [&](const TWrapParserState& S) {
-    return S.Offset == AStart.Offset || (simple(S.Offset - 1) && (S.IsTail || simple(S.Offset)));
+  const Integer lineEnd = end.Next;
+  IKivMeasureSurface* canvas = FMeasure.Canvas();
+  // A code unit a part may end before or begin with: no mark, surrogate, joiner or selector, and
+  // none of a script the shaper lays out as a whole.
+  const auto plain = [&](Char ACh) {
+    if (ACh < 0x0300) return true;
+    const TKivCharCategory cat = KivCharCategory(ACh);
+    if (cat == TKivCharCategory::Mn || cat == TKivCharCategory::Mc || cat == TKivCharCategory::Me ||
+        cat == TKivCharCategory::Cs || ACh == 0x200C || ACh == 0x200D || (ACh >= 0xFE00 && ACh <= 0xFE0F))
+      return false;
+    return !canvas || !canvas->IsComplex(TKivStringView(&ACh, 1));
   };
-  if (NoWrap() && (AAroundPix >= 0 || end.Next - AStart.Offset > FLongRowChars)) {
+  // Cutting before offset AOffset splits no cluster nor shaped stretch.
+  const auto canCut = [&](Integer AOffset) {
+    return AOffset == AStart.Offset ||
+           (plain(run.Chars().GetChar(AOffset - 1)) && (AOffset >= lineEnd || plain(run.Chars().GetChar(AOffset))));
+  };
+  if (NoWrap() && (AAroundPix >= 0 || lineEnd - AStart.Offset > FLongRowChars)) {
     const Integer margin = FLongRowMargin < 0 ? FScreenWidthPixels : FLongRowMargin;
     // Around the window, or around one pixel (a query outside the window's part).
     const Integer from0 = AAroundPix >= 0 ? AAroundPix : FHorizScrollPixels;
-    const Integer to0 = AAroundPix >= 0 ? KivSatAdd(AAroundPix, 1) : KivSatAdd(FHorizScrollPixels, FScreenWidthPixels);
+    const Integer to0 =
+        AAroundPix >= 0 ? KivSatAdd(AAroundPix, 1) : KivSatAdd(FHorizScrollPixels, FScreenWidthPixels);
     const Integer left = std::max<Integer>(KivSatAdd(from0, -std::max<Integer>(margin, 1)), 0);
     cutPix = KivSatAdd(to0, std::max<Integer>(margin, FSpaceCharW) + (AAroundPix >= 0 ? FScreenWidthPixels : 0));
-    // From the nearest known state before the left edge (an earlier one when no place to cut
-    // lies between), the last place to cut at or before the edge.
-    for (Integer target = left;;) {
-      TWrapParserState near = AStart;
+    // The last state left of the left edge (the row start when none), from the nearest known one
+    // before it: every character from the edge on is in the part, zero-width ones too.
+    const auto nearest = [&](Integer AOffset, Integer APix, TWP_Condition ACond) {
       TWrapParserState known;
-      if (FWPCache.GetNearestState(0, target, AStart.Y, wpByXPixY, known) && known.Y == AStart.Y &&
+      if (FWPCache.GetNearestState(AOffset, APix, AStart.Y, ACond, known) && known.Y == AStart.Y &&
           known.PhysLine == AStart.PhysLine && known.Offset >= AStart.Offset)
-        near = known;
-      bool found = false;
-      from = near;
-      run.Walk(near, RowStop(end), [&](const TWrapParserState& S) {
-        if (S.XPix > left) return true;
-        if (canCut(S)) {
-          from = S;
-          found = true;
-        }
+        return known;
+      return AStart;
+    };
+    TWrapParserState cover = AStart;
+    if (left > 0) {
+      cover = nearest(0, left - 1, wpByXPixY);
+      run.Walk(cover, RowStop(end), [&](const TWrapParserState& S) {
+        if (S.XPix >= left) return true;
+        cover = S;
         return S.IsTail;
       });
-      if (found || near.Offset == AStart.Offset) break;
-      target = near.XPix - 1;
+    }
+    // A place to cut at or before it, looked for over a bounded stretch (past it the part is cut
+    // at the edge: the shaping of a stretch longer than that may differ off the window).
+    const Integer lowest = std::max<Integer>(AStart.Offset, cover.Offset - kCutSearch);
+    Integer cut = cover.Offset;
+    while (cut > lowest && !canCut(cut)) --cut;
+    if (!canCut(cut)) cut = cover.Offset;
+    from = cover;
+    if (cut < cover.Offset) {
+      from = nearest(cut, 0, wpByOffset);
+      run.Walk(from, RowStop(end), [&](const TWrapParserState& S) {
+        from = S;
+        return S.Offset >= cut;
+      });
     }
     AInfo.ItemsStart = from.Offset;
     AInfo.HeadCut = from.Offset > AStart.Offset;
@@ -613,10 +640,14 @@ void TScreenCache::BuildRowChunks(const TWrapParserState& AStart, TScreenLineInf
     return c;
   };
   TWrapParserState last;
+  Integer pastCut = -1;  // the first offset at or right of the cut pixel
   const TWrapRun::TRowEnd walked = run.Walk(from, RowStop(end), [&](const TWrapParserState& S) {
-    if (!S.IsTail && S.XPix >= cutPix && S.Offset > from.Offset && canCut(S)) {
-      AInfo.TailCut = true;
-      return true;
+    if (!S.IsTail && S.XPix >= cutPix && S.Offset > from.Offset) {
+      if (pastCut < 0) pastCut = S.Offset;
+      if (canCut(S.Offset) || S.Offset - pastCut >= kCutSearch) {
+        AInfo.TailCut = true;
+        return true;
+      }
     }
     last = S;
     if (S.IsTail) {

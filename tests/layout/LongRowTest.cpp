@@ -181,30 +181,41 @@ std::unique_ptr<PixelPicture> Picture(LayoutHarness& AH, TScreenCache& C, TKivEd
 }  // namespace
 
 // Before, the row of a long line was laid out in full on every change: one offset item and one
-// glyph per character of the line.
+// glyph per character of the line. Now the part is bounded also where no place to cut is near (a
+// line of one shaped script).
 TEST(LongRow, AKeystrokeInALongLineLaysOutOnlyAroundTheWindow) {
   std::mt19937 rng(7);
-  const TKivString longLine = LongText(rng, 200000);
-  LayoutHarness h(u"first\r\n" + longLine + u"\r\nlast\r\n", wmNoWrap, 80, 8);
-  h.Cache->SetScreenSize(400, 5);
-  const Integer mid = h.Doc.GetLineStart(1) + 100000;
-  const TKivPoint at = h.Cache->OffsetToScroll(mid);
-  h.Cache->SetHorizScroll(at.X - 10);
-  for (int k = 0; k < 3; ++k) {
-    h.Doc.Insert(mid, u"x");
-    h.Cache->UpdateLayout();
-    const TScreenLineInfo& row = h.Cache->GetScreenLine(1);
-    size_t glyphs = 0;
-    for (const TChunk& c : row.Chunks) glyphs += c.Chars.size();
-    // The window is 40 columns; with a margin of its width on each side, tabs and wide glyphs,
-    // a few hundred offsets at most.
-    EXPECT_LT(row.Offsets.size(), 1000u);
-    EXPECT_LT(glyphs, 2000u);
-    Integer a, b;
-    // The typed character is on screen where the engine puts it.
-    const TKivPoint pos = h.Cache->OffsetToScroll(mid);
-    EXPECT_TRUE(h.Cache->ScreenPosToScreenPix({pos.X, 1}, a, b, true));
-    EXPECT_EQ(h.Cache->GetScreenLineLastX(1), h.Cache->OffsetToScroll(h.Doc.GetLineEnd(1)).X);
+  const struct {
+    const char* Name;
+    TKivString Line;
+  } cases[] = {
+      {"code with tabs", LongText(rng, 200000)},
+      {"right to left only", TKivString(200000, u'\u05D1')},
+      {"cyrillic", TKivString(200000, u'\u0436')},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    LayoutHarness h(u"first\r\n" + c.Line + u"\r\nlast\r\n", wmNoWrap, 80, 8);
+    h.Cache->SetScreenSize(400, 5);
+    const Integer mid = h.Doc.GetLineStart(1) + 100000;
+    const TKivPoint at = h.Cache->OffsetToScroll(mid);
+    h.Cache->SetHorizScroll(at.X - 10);
+    for (int k = 0; k < 3; ++k) {
+      h.Doc.Insert(mid, u"x");
+      h.Cache->UpdateLayout();
+      const TScreenLineInfo& row = h.Cache->GetScreenLine(1);
+      size_t glyphs = 0;
+      for (const TChunk& chunk : row.Chunks) glyphs += chunk.Chars.size();
+      // The window is 40 columns; with a margin of its width on each side, tabs, wide glyphs and
+      // the look for a place to cut, a few hundred offsets at most.
+      EXPECT_LT(row.Offsets.size(), 1000u);
+      EXPECT_LT(glyphs, 2000u);
+      Integer a, b;
+      // The typed character is on screen where the engine puts it.
+      const TKivPoint pos = h.Cache->OffsetToScroll(mid);
+      EXPECT_TRUE(h.Cache->ScreenPosToScreenPix({pos.X, 1}, a, b, true));
+      EXPECT_EQ(h.Cache->GetScreenLineLastX(1), h.Cache->OffsetToScroll(h.Doc.GetLineEnd(1)).X);
+    }
   }
 }
 

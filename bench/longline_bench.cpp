@@ -7,6 +7,7 @@
 //  BM_LongLineKeystroke: one character typed (inserted, then deleted the next time) in the middle
 //    of the long line through the document, then the window painted: the view's bracket (layout,
 //    dirty rows, caret, scroll bars) plus the paint of the text area.
+//  BM_LongLineKeystrokeHighlighted: the same with the demo's C scheme tokenizing the text.
 //  BM_LongLinePageStep: the top row moved a page down and back in turn, the long line entering
 //    and leaving the window, then the window painted.
 //  BM_LongLineWrapSwitch: wrapping to the window switched on and off in turn (each a layout of
@@ -22,6 +23,7 @@
 #include <string>
 
 #include "BenchSurface.h"
+#include "KivDemoData.h"
 #include "KivSedDocument.h"
 #include "KivSedPainter.h"
 #include "KivSedViewCore.h"
@@ -93,13 +95,19 @@ TKivString LongLine(int64_t AChars) {
 }
 
 struct LongLineView {
-  explicit LongLineView(int64_t AChars) : View(Host) {
+  // AHighlighted: the demo's schemes with "C" active (the long line is tokenized).
+  explicit LongLineView(int64_t AChars, bool AHighlighted = false) : View(Host) {
+    if (AHighlighted) {
+      KivDemoFillDocument(Doc);
+      Doc.Clear();
+    }
     TKivString text;
     for (int i = 0; i < 200; ++i) text += u"short line before\r\n";
     text += LongLine(AChars);
     text += u"\r\n";
     for (int i = 0; i < 200; ++i) text += u"short line after\r\n";
     Doc.Insert(0, text);
+    if (AHighlighted) Doc.SetActiveSyntaxScheme(u"C");
     View.SetDocument(&Doc);
     View.HostResized();
     LongLine_ = 200;
@@ -121,6 +129,23 @@ struct LongLineView {
 
 void BM_LongLineKeystroke(benchmark::State& AState) {
   LongLineView v(AState.range(0));
+  bool inserted = false;
+  for (auto _ : AState) {
+    const auto t0 = TClock::now();
+    if (inserted)
+      v.Doc.Delete(v.Mid, 1);
+    else
+      v.Doc.Insert(v.Mid, u"x");
+    inserted = !inserted;
+    v.Paint();
+    AState.SetIterationTime(std::chrono::duration<double>(TClock::now() - t0).count());
+  }
+  benchmark::DoNotOptimize(v.Canvas.Calls);
+}
+
+// The keystroke with the C scheme tokenizing the text: the edited line is tokenized again.
+void BM_LongLineKeystrokeHighlighted(benchmark::State& AState) {
+  LongLineView v(AState.range(0), true);
   bool inserted = false;
   for (auto _ : AState) {
     const auto t0 = TClock::now();
@@ -188,5 +213,6 @@ void LongLineArgs(benchmark::internal::Benchmark* B) {
 }  // namespace
 
 BENCHMARK(BM_LongLineKeystroke)->Apply(LongLineArgs);
+BENCHMARK(BM_LongLineKeystrokeHighlighted)->Apply(LongLineArgs);
 BENCHMARK(BM_LongLinePageStep)->Apply(LongLineArgs);
 BENCHMARK(BM_LongLineWrapSwitch)->Apply(LongLineArgs);

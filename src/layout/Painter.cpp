@@ -165,8 +165,8 @@ void TKivEditPainter::PrepareLine(TScreenCache& ACache, Integer AScreenLine, con
   };
   const auto visible = [&](const TKivRect& R) { return R.Right > AClip.Left && R.Left < AClip.Right; };
 
-  Integer x = KivSaturate(int64_t(ATextRect.Left) + info->StartState.XPix - ACache.HorizScrollPixels());
-  Integer column = info->StartState.X;
+  Integer x = KivSaturate(int64_t(ATextRect.Left) + info->ItemsXPix() - ACache.HorizScrollPixels());
+  Integer column = info->ItemsX();
   for (const TChunk& chunk : info->Chunks) {
     const Integer glyphs = chunk.CharsCount();
     const Integer width = chunk.TextData ? chunk.TextData->Width() : 0;

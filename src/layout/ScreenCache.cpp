@@ -40,6 +40,13 @@ void TScreenCache::SetWrapMode(TKivViewWrapMode AMode) {
   ResetPreserve();
 }
 
+void TScreenCache::SetLongRowLayout(Integer AMinChars, Integer AMarginPixels) {
+  FLongRowChars = std::max<Integer>(AMinChars, 1);
+  FLongRowMargin = std::max<Integer>(AMarginPixels, -1);
+  Invalidate(csScreen);
+  FScreenRowsReusable = false;
+}
+
 void TScreenCache::SetWrapWidth(Integer AWidth) {
   AWidth = std::clamp<Integer>(AWidth, 1, kMaxWrapRulerWidth);
   if (AWidth == FFixedWrapWidth) return;

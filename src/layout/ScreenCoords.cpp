@@ -138,13 +138,23 @@ TScreenCache::TCell TScreenCache::RowItemCell(const TScreenLineInfo& AInfo, size
   TCell cell{
       item.VisX, item.PixX, item.VisW, item.PixW, (item.Flags & soTab) != 0, (item.Flags & soTail) != 0, 0};
   if (cell.IsTab) {
-    const Integer offset = AInfo.StartState.Offset + static_cast<Integer>(AIdx);
+    const Integer offset = AInfo.ItemsStart + static_cast<Integer>(AIdx);
     for (const TChunk& c : AInfo.Chunks)
       if (c.StateOffset == offset && !c.IsTail) cell.Style = c.Attrs.FontStyle;
   }
   // The end of a wrapped row: fixed columns follow it as they follow a line end.
-  if (AIdx + 1 == AInfo.Offsets.size() && !cell.IsTail && cell.VisW == 0) cell.IsTail = true;
+  if (AIdx + 1 == AInfo.Offsets.size() && !AInfo.TailCut && !cell.IsTail && cell.VisW == 0) cell.IsTail = true;
   return cell;
+}
+
+TScreenCache::TCell TScreenCache::RowCellAt(const TScreenLineInfo& AInfo, Integer AValue, bool AByPixels) {
+  const auto start = [&](const TScreenOffsetItem& I) { return AByPixels ? I.PixX : I.VisX; };
+  const std::vector<TScreenOffsetItem>& items = AInfo.Offsets;
+  // The item found must have a follower in the part (or be the row's last).
+  if (items.empty() || (AInfo.HeadCut && AValue < start(items.front())) ||
+      (AInfo.TailCut && AValue >= start(items.back())))
+    return CellOf(WP_GetStateByXY(AValue, AInfo.StartState.Y, true, AByPixels));
+  return RowItemCell(AInfo, RowItemAt(AInfo, AValue, AByPixels));
 }
 
 size_t TScreenCache::RowItemAt(const TScreenLineInfo& AInfo, Integer AValue, bool AByPixels) {
@@ -158,7 +168,7 @@ size_t TScreenCache::RowItemAt(const TScreenLineInfo& AInfo, Integer AValue, boo
 }
 
 Integer TScreenCache::RowColumnAtPixel(const TScreenLineInfo& AInfo, Integer APix, Integer* ACellLeft) {
-  return CellColumn(RowItemCell(AInfo, RowItemAt(AInfo, APix, true)), APix, ACellLeft);
+  return CellColumn(RowCellAt(AInfo, APix, true), APix, ACellLeft);
 }
 
 void TScreenCache::ScrollPosToScreenPix(const TKivPoint& AScroll, Integer& AStart, Integer& ACount) {
@@ -176,7 +186,7 @@ bool TScreenCache::ScreenPosToScreenPix(const TKivPoint& AScreen, Integer& AStar
   if (onScreenY) {
     // The row is on screen: its offset items answer without running the engine.
     const TScreenLineInfo& info = FScreenLines[static_cast<size_t>(AScreen.Y)];
-    CellPixels(RowItemCell(info, RowItemAt(info, AScreen.X, false)), AScreen.X, AStart, ACount);
+    CellPixels(RowCellAt(info, AScreen.X, false), AScreen.X, AStart, ACount);
     AStart = KivSaturate(int64_t(AStart) - FHorizScrollPixels);
   } else {
     ScrollPosToScreenPix(ScreenPosToScroll(AScreen), AStart, ACount);
@@ -208,17 +218,18 @@ const TChunk* ChunkOf(const TScreenLineInfo& AInfo, Integer AOffset) {
 }  // namespace
 
 bool TScreenCache::ScreenPosToScreenPixNew(const TKivPoint& AScreen, Integer& ALeading, Integer& ATrailing) {
-  const TScreenLineInfo& info = GetScreenLine(AScreen.Y);
+  const TScreenLineInfo& row = GetScreenLine(AScreen.Y);
   if (AScreen.X < 0) throw EKivEditViewError(u"Bad scroll position: [x < 0].");
+  TScreenLineInfo part;
+  const TScreenLineInfo& info = RowHolding(row, AScreen.X, false, part);
   const size_t idx = RowItemAt(info, AScreen.X, false);
   const TCell cell = RowItemCell(info, idx);
-  const Integer offset = info.StartState.Offset + static_cast<Integer>(idx);
+  const Integer offset = info.ItemsStart + static_cast<Integer>(idx);
   const TChunk* chunk = ChunkOf(info, offset);
   // Inside a run of one glyph per offset the shaper knows the edges; tabs, line ends and the
   // space past them are fixed cells.
   if (chunk && chunk->CanMerge && chunk->TextData && AScreen.X < cell.X + cell.VisW && !cell.IsTail) {
-    const Integer chunkLeft =
-        info.Offsets[static_cast<size_t>(chunk->StateOffset - info.StartState.Offset)].PixX;
+    const Integer chunkLeft = info.Offsets[static_cast<size_t>(chunk->StateOffset - info.ItemsStart)].PixX;
     const TKivTextArea area = chunk->TextData->GetCharArea(offset - chunk->StateOffset);
     ALeading = KivSatAdd(chunkLeft, area.Leading) - FHorizScrollPixels;
     ATrailing = KivSatAdd(chunkLeft, area.Trailing) - FHorizScrollPixels;
@@ -232,22 +243,24 @@ bool TScreenCache::ScreenPosToScreenPixNew(const TKivPoint& AScreen, Integer& AL
 }
 
 Integer TScreenCache::ScreenPixToScreenPosNew(Integer APixW, Integer AScreenLine, bool& ATrailing) {
-  const TScreenLineInfo& info = GetScreenLine(AScreenLine);
+  const TScreenLineInfo& row = GetScreenLine(AScreenLine);
   const Integer pix = std::max<Integer>(KivSatAdd(APixW, FHorizScrollPixels), 0);
+  TScreenLineInfo part;
+  const TScreenLineInfo& info = RowHolding(row, pix, true, part);
   ATrailing = false;
   // The run under the pixel, by the runs' left edges.
   for (const TChunk& c : info.Chunks) {
     if (c.IsTail || !c.CanMerge || !c.TextData || c.StateOffsetCount <= 0) continue;
-    const Integer left = info.Offsets[static_cast<size_t>(c.StateOffset - info.StartState.Offset)].PixX;
+    const Integer left = info.Offsets[static_cast<size_t>(c.StateOffset - info.ItemsStart)].PixX;
     if (pix < left || pix >= KivSatAdd(left, c.TextData->Width())) continue;
     const Integer idx = c.TextData->GetCharIndex(pix - left, ATrailing);
     if (idx < 0) break;
-    return info.Offsets[static_cast<size_t>(c.StateOffset - info.StartState.Offset + idx)].VisX;
+    return info.Offsets[static_cast<size_t>(c.StateOffset - info.ItemsStart + idx)].VisX;
   }
   Integer cellLeft = 0;
   const Integer col = RowColumnAtPixel(info, pix, &cellLeft);
   Integer start, count;
-  CellPixels(RowItemCell(info, RowItemAt(info, col, false)), col, start, count);
+  CellPixels(RowCellAt(info, col, false), col, start, count);
   ATrailing = pix - start >= count - (pix - start);
   return col;
 }

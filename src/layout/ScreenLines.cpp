@@ -291,6 +291,7 @@ Integer TScreenCache::GetScreenLineFirstX(Integer ALine) {
 
 Integer TScreenCache::GetScreenLineLastX(Integer ALine) {
   const TScreenLineInfo& info = GetScreenLine(ALine);
+  if (info.TailCut) return WP_GetStateByXY(std::numeric_limits<Integer>::max(), info.StartState.Y, true).X;
   const TScreenOffsetItem& last = info.Offsets.back();
   return (last.Flags & soTail) ? last.VisX : last.VisX + last.VisW;
 }
@@ -482,7 +483,7 @@ Integer TScreenCache::ScreenToPhysical(Integer AScreen) {
 
 Integer TScreenCache::ScreenCount(Integer ALine) {
   const Integer first = PhysicalToScroll(ALine);
-  if (CollapsedEnd(ALine) >= 0) return 1;
+  if (CollapsedEnd(ALine) >= 0 || NoWrap()) return 1;
   // The line end lies on the line's last row (no need to lay out the next line).
   return WP_GetState(Document().GetLineEnd(ALine)).Y - first + 1;
 }

@@ -43,6 +43,19 @@ void TWP_Cache::Invalidate(Integer AOffset) {
                                         [AOffset](const TWrapParserState& S) { return S.Offset < AOffset; });
   FSeqItems.erase(seq, FSeqItems.end());
   LastSeqOffset = FSeqItems.empty() ? -1073741823 : FSeqItems.back().Offset;
+  const auto line = std::partition_point(FLineItems.begin(), FLineItems.end(),
+                                         [AOffset](const TWrapParserState& S) { return S.Offset < AOffset; });
+  FLineItems.erase(line, FLineItems.end());
+}
+
+void TWP_Cache::AddLineState(const TWrapParserState& AState) {
+  if (FLineItems.empty() || FLineItems.back().Offset < AState.Offset) {
+    FLineItems.push_back(AState);
+    return;
+  }
+  const auto it = std::lower_bound(FLineItems.begin(), FLineItems.end(), AState.Offset,
+                                   [](const TWrapParserState& S, Integer AOff) { return S.Offset < AOff; });
+  if (it == FLineItems.end() || it->Offset != AState.Offset) FLineItems.insert(it, AState);
 }
 
 void TWP_Cache::PutState(const TWrapParserState& AState) {
@@ -100,8 +113,14 @@ bool TWP_Cache::GetNearestState(Integer AOffset, Integer AX, Integer AY, TWP_Con
   const TWrapParserState* seq = LastNotAfter(
       FSeqItems, [](const TWrapParserState& S) -> const TWrapParserState& { return S; }, AOffset, AX, AY,
       ACond);
-  if (!item && !seq) return false;
-  ARes = !seq || (item && item->State.Offset >= seq->Offset) ? item->State : *seq;
+  const TWrapParserState* line = LastNotAfter(
+      FLineItems, [](const TWrapParserState& S) -> const TWrapParserState& { return S; }, AOffset, AX, AY,
+      ACond);
+  if (!item && !seq && !line) return false;
+  const TWrapParserState* best = item ? &item->State : nullptr;
+  if (seq && (!best || seq->Offset > best->Offset)) best = seq;
+  if (line && (!best || line->Offset > best->Offset)) best = line;
+  ARes = *best;
   return true;
 }
 

@@ -5,11 +5,16 @@
 // is rolled back) gives the state of a target character or the row's chunks.
 #include <limits>
 
+#include "KivUnicode.h"
 #include "internal/ScreenCache.h"
 
 namespace {
 
 constexpr const char* kModule = "WrapEngine";
+// Offsets between the states kept inside a long line without wrapping.
+constexpr Integer kLineStateInterval = 2048;
+// Offsets a part of a long row looks over for a place to begin or end at.
+constexpr Integer kCutSearch = 256;
 
 // Token or highlight attributes over a base: defined colours replace, a defined style adds to
 // the base style; custom attributes are not carried.
@@ -105,6 +110,10 @@ class TWrapRun {
 
   // Where the row starting at AStart ends.
   TRowEnd FindRowEnd(const TWrapParserState& AStart) {
+    if (FNoWrap) {  // a row is its whole line
+      SetupLine(AStart.PhysLine);
+      return {FLineEnd, true, 0, 0};
+    }
     return Walk<false>(AStart, -1, [](const TWrapParserState&) { return false; });
   }
 
@@ -120,6 +129,10 @@ class TWrapRun {
     Integer lastBreak = -1;
     bool sepSeen = false;
     SeekAttrs(st.Offset);
+    // Without wrapping, states inside a long line are kept every kLineStateInterval offsets.
+    Integer nextKept = std::numeric_limits<Integer>::max();
+    if (kVisit && FNoWrap && FLineEnd - FLineStart > kLineStateInterval)
+      nextKept = FLineStart + ((st.Offset - FLineStart) / kLineStateInterval + 1) * kLineStateInterval;
     for (;;) {
       const Integer o = st.Offset;
       const bool tail = o >= FLineEnd;
@@ -161,6 +174,10 @@ class TWrapRun {
       st.Attrs = tail ? TailAttrs(o) : FAttrs;
       st.AttrsWeight = tail ? FTailWeight : FWeight;
       st.HighlightIdx = FHlIdx;
+      if (o == nextKept) {
+        if (!tail) C.FWPCache.AddLineState(st);
+        nextKept += kLineStateInterval;
+      }
       if (AVisit(st)) return {o, tail, st.X, st.XPix};
       if (tail) return {o, true, KivSatAdd(st.X, 1), KivSaturate(xpix + pix)};
       st.Offset = o + 1;
@@ -445,6 +462,11 @@ TWrapParserState TScreenCache::WP_GetStateByXY(Integer AX, Integer AY, bool AChe
       return start;
     }
     FWPCache.PutState(start);
+    // Without wrapping, a state kept inside the row's line may be nearer.
+    TWrapParserState near;
+    if (NoWrap() && FWPCache.GetNearestState(0, AX, y, AByPixels ? wpByXPixY : wpByXY, near) && near.Y == y &&
+        near.PhysLine == start.PhysLine && near.Offset > start.Offset)
+      start = near;
   }
   TWrapParserState res = start;
   run.Walk(start, RowStop(end), [&](const TWrapParserState& S) {
@@ -516,6 +538,24 @@ TScrollLineInfo TScreenCache::RowInfo(const TWrapParserState& AStart, TWrapParse
 
 void TScreenCache::BuildLineChunks(const TWrapParserState& AStart, TScreenLineInfo& AInfo,
                                    TWrapParserState* ANext) {
+  BuildRowChunks(AStart, AInfo, ANext, -1);
+}
+
+const TScreenLineInfo& TScreenCache::RowHolding(const TScreenLineInfo& ARow, Integer AValue, bool AByPixels,
+                                                TScreenLineInfo& APart) {
+  const auto start = [&](const TScreenOffsetItem& I) { return AByPixels ? I.PixX : I.VisX; };
+  const std::vector<TScreenOffsetItem>& items = ARow.Offsets;
+  if (!items.empty() && !(ARow.HeadCut && AValue < start(items.front())) &&
+      !(ARow.TailCut && AValue >= start(items.back())))
+    return ARow;
+  const TWrapParserState s = WP_GetStateByXY(AValue, ARow.StartState.Y, true, AByPixels);
+  BuildRowChunks(ARow.StartState, APart, nullptr, s.XPix);
+  APart.Dirty = ARow.Dirty;
+  return APart;
+}
+
+void TScreenCache::BuildRowChunks(const TWrapParserState& AStart, TScreenLineInfo& AInfo,
+                                  TWrapParserState* ANext, Integer AAroundPix) {
   TWrapRun run(*this);
   AInfo.StartState = AStart;
   AInfo.Chunks.clear();
@@ -528,6 +568,71 @@ void TScreenCache::BuildLineChunks(const TWrapParserState& AStart, TScreenLineIn
     return;
   }
   const TWrapRun::TRowEnd end = run.FindRowEnd(AStart);
+  // A long row without wrapping: only the part over the window's pixels and the margins.
+  AInfo.ItemsStart = AStart.Offset;
+  AInfo.HeadCut = AInfo.TailCut = false;
+  TWrapParserState from = AStart;
+  Integer cutPix = std::numeric_limits<Integer>::max();
+  const Integer lineEnd = end.Next;
+  IKivMeasureSurface* canvas = FMeasure.Canvas();
+  // A code unit a part may end before or begin with: no mark, surrogate, joiner or selector, and
+  // none of a script the shaper lays out as a whole.
+  const auto plain = [&](Char ACh) {
+    if (ACh < 0x0300) return true;
+    const TKivCharCategory cat = KivCharCategory(ACh);
+    if (cat == TKivCharCategory::Mn || cat == TKivCharCategory::Mc || cat == TKivCharCategory::Me ||
+        cat == TKivCharCategory::Cs || ACh == 0x200C || ACh == 0x200D || (ACh >= 0xFE00 && ACh <= 0xFE0F))
+      return false;
+    return !canvas || !canvas->IsComplex(TKivStringView(&ACh, 1));
+  };
+  // Cutting before offset AOffset splits no cluster nor shaped stretch.
+  const auto canCut = [&](Integer AOffset) {
+    return AOffset == AStart.Offset ||
+           (plain(run.Chars().GetChar(AOffset - 1)) && (AOffset >= lineEnd || plain(run.Chars().GetChar(AOffset))));
+  };
+  if (NoWrap() && (AAroundPix >= 0 || lineEnd - AStart.Offset > FLongRowChars)) {
+    const Integer margin = FLongRowMargin < 0 ? FScreenWidthPixels : FLongRowMargin;
+    // Around the window, or around one pixel (a query outside the window's part).
+    const Integer from0 = AAroundPix >= 0 ? AAroundPix : FHorizScrollPixels;
+    const Integer to0 =
+        AAroundPix >= 0 ? KivSatAdd(AAroundPix, 1) : KivSatAdd(FHorizScrollPixels, FScreenWidthPixels);
+    const Integer left = std::max<Integer>(KivSatAdd(from0, -std::max<Integer>(margin, 1)), 0);
+    cutPix = KivSatAdd(to0, std::max<Integer>(margin, FSpaceCharW) + (AAroundPix >= 0 ? FScreenWidthPixels : 0));
+    // The last state left of the left edge (the row start when none), from the nearest known one
+    // before it: every character from the edge on is in the part, zero-width ones too.
+    const auto nearest = [&](Integer AOffset, Integer APix, TWP_Condition ACond) {
+      TWrapParserState known;
+      if (FWPCache.GetNearestState(AOffset, APix, AStart.Y, ACond, known) && known.Y == AStart.Y &&
+          known.PhysLine == AStart.PhysLine && known.Offset >= AStart.Offset)
+        return known;
+      return AStart;
+    };
+    TWrapParserState cover = AStart;
+    if (left > 0) {
+      cover = nearest(0, left - 1, wpByXPixY);
+      run.Walk(cover, RowStop(end), [&](const TWrapParserState& S) {
+        if (S.XPix >= left) return true;
+        cover = S;
+        return S.IsTail;
+      });
+    }
+    // A place to cut at or before it, looked for over a bounded stretch (past it the part is cut
+    // at the edge: the shaping of a stretch longer than that may differ off the window).
+    const Integer lowest = std::max<Integer>(AStart.Offset, cover.Offset - kCutSearch);
+    Integer cut = cover.Offset;
+    while (cut > lowest && !canCut(cut)) --cut;
+    if (!canCut(cut)) cut = cover.Offset;
+    from = cover;
+    if (cut < cover.Offset) {
+      from = nearest(cut, 0, wpByOffset);
+      run.Walk(from, RowStop(end), [&](const TWrapParserState& S) {
+        from = S;
+        return S.Offset >= cut;
+      });
+    }
+    AInfo.ItemsStart = from.Offset;
+    AInfo.HeadCut = from.Offset > AStart.Offset;
+  }
   std::vector<TChunk>& chunks = AInfo.Chunks;
   const auto newChunk = [&](const TWrapParserState& S, TKivFontCharset ACharset, bool ACanMerge,
                             bool ATail) -> TChunk& {
@@ -541,7 +646,15 @@ void TScreenCache::BuildLineChunks(const TWrapParserState& AStart, TScreenLineIn
     return c;
   };
   TWrapParserState last;
-  const TWrapRun::TRowEnd walked = run.Walk(AStart, RowStop(end), [&](const TWrapParserState& S) {
+  Integer pastCut = -1;  // the first offset at or right of the cut pixel
+  const TWrapRun::TRowEnd walked = run.Walk(from, RowStop(end), [&](const TWrapParserState& S) {
+    if (!S.IsTail && S.XPix >= cutPix && S.Offset > from.Offset) {
+      if (pastCut < 0) pastCut = S.Offset;
+      if (canCut(S.Offset) || S.Offset - pastCut >= kCutSearch) {
+        AInfo.TailCut = true;
+        return true;
+      }
+    }
     last = S;
     if (S.IsTail) {
       if (!run.EndGlyphs().empty()) {

@@ -64,6 +64,15 @@ struct TScreenLineInfo {
   Integer XBoundCount = 0;   // columns from there to the window's right edge
   std::vector<TChunk> Chunks;
   std::vector<TScreenOffsetItem> Offsets;  // one per offset of the row, plus the end state
+  // Of a long row without wrapping only the part around the window is laid out: Chunks and
+  // Offsets then start at ItemsStart (HeadCut) and stop before the row's end (TailCut); what lies
+  // outside is found by the engine from the states it keeps along the line.
+  Integer ItemsStart = 0;  // offset of Offsets[0]
+  bool HeadCut = false;
+  bool TailCut = false;
+  // Column and pixel where Chunks and Offsets begin.
+  Integer ItemsX() const { return HeadCut ? Offsets.front().VisX : StartState.X; }
+  Integer ItemsXPix() const { return HeadCut ? Offsets.front().PixX : StartState.XPix; }
 };
 
 // Which derived data of a screen cache is up to date (a set of bits).
@@ -114,6 +123,11 @@ class TScreenCache {
   Integer EffectiveWrapWidth() const;
   // Forgets every laid-out position (measurements too).
   void ResetPreserve();
+  // Rows without wrapping longer than AMinChars offsets are laid out only over the window's
+  // pixels plus AMarginPixels on each side (-1: the window's width). MaxInt lays out every row in
+  // full.
+  void SetLongRowLayout(Integer AMinChars, Integer AMarginPixels);
+  static constexpr Integer kLongRowChars = 4096;
 
   TMeasureCaches& Measure() { return FMeasure; }
   TWP_Cache& WPCache() { return FWPCache; }
@@ -468,6 +482,16 @@ class TScreenCache {
             AState.IsTab, AState.IsTail, AState.Attrs.FontStyle};
   }
   TCell RowItemCell(const TScreenLineInfo& AInfo, size_t AIdx);
+  // ARow when its laid-out part holds the column (or pixel), else APart filled with the part of
+  // the row around it.
+  const TScreenLineInfo& RowHolding(const TScreenLineInfo& ARow, Integer AValue, bool AByPixels,
+                                    TScreenLineInfo& APart);
+  // BuildLineChunks; with AAroundPix >= 0 only the part of the row around that pixel.
+  void BuildRowChunks(const TWrapParserState& AStart, TScreenLineInfo& AInfo, TWrapParserState* ANext,
+                      Integer AAroundPix);
+  // The cell of a built row holding a column (or a pixel); the engine answers when the row is
+  // laid out in part and the value lies outside that part.
+  TCell RowCellAt(const TScreenLineInfo& AInfo, Integer AValue, bool AByPixels);
   // The offset item of a built row holding a column (or a pixel).
   size_t RowItemAt(const TScreenLineInfo& AInfo, Integer AValue, bool AByPixels);
   // The pixels of column AX in or after the cell (no horizontal scroll).
@@ -492,6 +516,8 @@ class TScreenCache {
   Integer FScreenHeightLines;
   Integer FScreenWidthPixels;
   Integer FSpaceCharW = 1;
+  Integer FLongRowChars = kLongRowChars;
+  Integer FLongRowMargin = -1;
   Integer FFirstInvalidOffset = -1;
   Integer FVisibleCountScroll = -1;  // rows; -1 = not known
   TKivString FSpecialCharsSeq;

@@ -71,6 +71,10 @@ class TWP_Cache {
   void PutState(const TWrapParserState& AState);
   // Offers a state met while running forward as a checkpoint.
   void AddStateSeq(const TWrapParserState& AState, bool AChunkOutput);
+  // Keeps a state inside a long row without wrapping (any such state is a place a run can
+  // resume from): one every few thousand characters, so that a query deep in a long line runs
+  // from the nearest of them instead of the line's start.
+  void AddLineState(const TWrapParserState& AState);
   // The latest known state not after the target (by offset; by row and column; by row and
   // pixel); false when none.
   bool GetNearestState(Integer AOffset, Integer AX, Integer AY, TWP_Condition ACond,
@@ -78,6 +82,7 @@ class TWP_Cache {
 
   Integer CacheCount() const { return static_cast<Integer>(FCacheItems.size()); }
   Integer SeqItemsCount() const { return static_cast<Integer>(FSeqItems.size()); }
+  Integer LineItemsCount() const { return static_cast<Integer>(FLineItems.size()); }
 
  private:
   struct TWP_CacheItem {
@@ -91,6 +96,7 @@ class TWP_Cache {
   std::vector<TWrapParserState> FSeqItems;  // sorted by offset
   Integer FSeqItemsInterval;
   Integer LastSeqOffset = -1073741823;
+  std::vector<TWrapParserState> FLineItems;  // sorted by offset
 };
 
 // ---------------------------------------------------------------------------------------------

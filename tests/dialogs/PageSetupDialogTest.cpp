@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -300,7 +301,8 @@ TEST_F(PageSetupFixture, SampleEventsAndDoneDrawing) {
 // ---- the printer's page setup through the registered dialogs ----
 
 TEST_F(PageSetupFixture, PrintersPageSetupKeepsTheHeaderWhenCancelled) {
-  KivSetPrintDialogs(&KivQtPrintDialogs());
+  // The dialogs are registered at start-up.
+  ASSERT_EQ(KivPrintDialogs(), &KivQtPrintDialogs());
   Printer->Header().SetTemplate({u"Old header"});
   auto driver = WhenModal<TKivSedPageSetupDlg>([](TKivSedPageSetupDlg& AWin) {
     auto editor = WhenModal<TKivTemplateEditDialog>([](TKivTemplateEditDialog& AEd) {
@@ -331,5 +333,36 @@ TEST_F(PageSetupFixture, PrintersPageSetupKeepsTheHeaderWhenCancelled) {
   EXPECT_TRUE(again->Done());
   EXPECT_EQ(Printer->Header().Template(), std::vector<TKivString>{u"New header"});
   EXPECT_EQ(Printer->Margins().Left(), 30);
-  KivSetPrintDialogs(nullptr);
+}
+
+TEST(PageSetupPlacement, OwnerMainFormOrScreen) {
+  QWidget owner;
+  auto* child = new QWidget(&owner);
+  QWidget parent;
+  TKivPrintPageSetupDialog dlg(child);
+  EXPECT_EQ(dlg.DlgPosition(), rdpOwner);
+  EXPECT_EQ(dlg.PlacementWindow(nullptr), &owner);
+  EXPECT_EQ(dlg.PlacementWindow(&parent), &parent);
+  dlg.SetDlgPosition(rdpScreen);
+  EXPECT_EQ(dlg.PlacementWindow(&parent), nullptr);
+  QMainWindow main;
+  main.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+  dlg.SetDlgPosition(rdpMainForm);
+  EXPECT_EQ(dlg.PlacementWindow(nullptr), &main);
+}
+
+// Preview belongs to the print preview, which installs itself as PreviewFn.
+TEST(PrintDialogsRegistration, PreviewNeedsItsWindow) {
+  FakeLocale locale;
+  TKivPrinter printer(TKivQtPrintDevice::CreatePdf(), &locale);
+  TKivQtPrintDialogs& dialogs = KivQtPrintDialogs();
+  const auto saved = dialogs.PreviewFn;
+  dialogs.PreviewFn = nullptr;
+  EXPECT_EQ(PrintErrorOf([&] { dialogs.Preview(printer.PrinterHelper()); }), "Print dialogs are not available");
+  int previewed = 0;
+  dialogs.PreviewFn = [&](TKivPrinterHelper& AHelper) { previewed += &AHelper.GetPrinter() == &printer; };
+  dialogs.Preview(printer.PrinterHelper());
+  EXPECT_EQ(previewed, 1);
+  dialogs.PreviewFn = saved;
 }

@@ -95,9 +95,9 @@ struct PrintFixture : ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(Dir.isValid());
     Printer = std::make_unique<TKivPrinter>(TKivQtPrintDevice::CreatePdf(), &Locale);
-    KivSetPrintDialogs(&KivQtPrintDialogs());
+    // Registered at start-up.
+    ASSERT_EQ(KivPrintDialogs(), &KivQtPrintDialogs());
   }
-  void TearDown() override { KivSetPrintDialogs(nullptr); }
   QString Path(const char* AName) const { return Dir.filePath(AName); }
   void SetOutput(const QString& AFile) {
     TKivPrinterSettings s = Printer->GetPrinter();

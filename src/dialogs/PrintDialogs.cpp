@@ -235,6 +235,7 @@ bool TKivQtPrintDialogs::Print(TKivPrinter& APrinter, Integer APagesCount, bool 
       AResult.Kind = TKivPrintDlgResult::prPages;
       AResult.FromPage = dlg.FromPage();
       AResult.ToPage = dlg.ToPage();
+      AResult.Ranges = dlg.PageRanges();
       break;
     default: AResult.Kind = TKivPrintDlgResult::prAll; break;
   }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLabel>
 #include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -120,7 +121,8 @@ TEST_F(PageSetupFixture, CancelChangesNothing) {
   EXPECT_FALSE(Run([](TKivSedPageSetupDlg& AWin) {
     TypeInto(AWin.edtLeft, "40");
     AWin.rbLandscape->setChecked(true);
-    AWin.cbxSize->setCurrentIndex(AWin.cbxSize->findText("Letter"));
+    ASSERT_GE(AWin.cbxSize->findData(int(QPageSize::Letter)), 0);
+    AWin.cbxSize->setCurrentIndex(AWin.cbxSize->findData(int(QPageSize::Letter)));
     QTest::mouseClick(AWin.btnCancel, Qt::LeftButton);
   }));
   EXPECT_EQ(Dlg.Margins(), (TKivDoubleRect{25, 25, 25, 25}));
@@ -143,7 +145,8 @@ TEST_F(PageSetupFixture, BadMarginsShowTheErrorAndTheWindowStaysOpen) {
 
 TEST_F(PageSetupFixture, OrientationAndPaperGoToThePrinterOnOk) {
   EXPECT_TRUE(Run([](TKivSedPageSetupDlg& AWin) {
-    AWin.cbxSize->setCurrentIndex(AWin.cbxSize->findText("Letter"));
+    ASSERT_GE(AWin.cbxSize->findData(int(QPageSize::Letter)), 0);
+    AWin.cbxSize->setCurrentIndex(AWin.cbxSize->findData(int(QPageSize::Letter)));
     QTest::mouseClick(AWin.rbLandscape, Qt::LeftButton);
     ClickOk(AWin);
   }));
@@ -365,4 +368,36 @@ TEST(PrintDialogsRegistration, PreviewNeedsItsWindow) {
   dialogs.Preview(printer.PrinterHelper());
   EXPECT_EQ(previewed, 1);
   dialogs.PreviewFn = saved;
+}
+
+// "&Printer..." opens "Print setup" on the window's own settings: its choice shows in the window
+// and reaches the printer only with the window's OK.
+TEST_F(PageSetupFixture, PrinterButtonOpensPrintSetup) {
+  for (bool confirm : {false, true}) {
+    const bool ok = Run([confirm](TKivSedPageSetupDlg& AWin) {
+      EXPECT_EQ(AWin.btnPrinter->text(), "&Printer...");
+      auto setup = WhenModal<TKivSedPrinterSetupDlg>([](TKivSedPrinterSetupDlg& ASetup) {
+        ASSERT_GE(ASetup.cbxPaper->findData(int(QPageSize::Letter)), 0);
+        ASetup.cbxPaper->setCurrentIndex(ASetup.cbxPaper->findData(int(QPageSize::Letter)));
+        QTest::mouseClick(ASetup.rbLandscape, Qt::LeftButton);
+        QTest::mouseClick(ASetup.btnOk, Qt::LeftButton);
+      });
+      QTest::mouseClick(AWin.btnPrinter, Qt::LeftButton);
+      EXPECT_TRUE(setup->Done());
+      EXPECT_EQ(AWin.cbxSize->currentData().toInt(), int(QPageSize::Letter));
+      EXPECT_TRUE(AWin.rbLandscape->isChecked());
+      if (confirm)
+        ClickOk(AWin);
+      else
+        QTest::mouseClick(AWin.btnCancel, Qt::LeftButton);
+    });
+    EXPECT_EQ(ok, confirm);
+    EXPECT_EQ(Printer->Orientation(), confirm ? poLandscape : poPortrait);
+    EXPECT_NEAR(Printer->PageWidthFullUnits(), confirm ? 279.4 : 210, 0.05);
+  }
+  Dlg.SetOptions(KivPso(psoDisablePrinter));
+  EXPECT_FALSE(Run([](TKivSedPageSetupDlg& AWin) {
+    EXPECT_FALSE(AWin.btnPrinter->isVisible());
+    AWin.reject();
+  }));
 }

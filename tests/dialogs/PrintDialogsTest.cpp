@@ -208,7 +208,8 @@ TEST_F(PrintFixture, PrinterSetupListsThePdfPrinter) {
 TEST_F(PrintFixture, PrinterSetupLetterLandscape) {
   Printer->Margins().SetMarginRect({30, 30, 30, 30});
   auto driver = WhenModal<TKivSedPrinterSetupDlg>([](TKivSedPrinterSetupDlg& AWin) {
-    AWin.cbxPaper->setCurrentIndex(AWin.cbxPaper->findText("Letter"));
+    ASSERT_GE(AWin.cbxPaper->findData(int(QPageSize::Letter)), 0);
+    AWin.cbxPaper->setCurrentIndex(AWin.cbxPaper->findData(int(QPageSize::Letter)));
     QTest::mouseClick(AWin.rbLandscape, Qt::LeftButton);
     QTest::mouseClick(AWin.btnOk, Qt::LeftButton);
   });

@@ -35,6 +35,7 @@ class QToolButton;
 
 // The common part of the printing dialogs: the printer they work on (not owned) and Execute,
 // which tells OnShow, runs the dialog and tells OnClose; its result is the dialog's.
+// The printer must outlive the dialog's use of it (or be set to none before it is destroyed).
 class TKivPrintBaseDialog {
  public:
   // AOwner: the owner's window places the dialog (see the page setup's DlgPosition).
@@ -65,6 +66,10 @@ class TKivPrintBaseDialog {
 
 // ---- page setup ----
 
+// psoDisableMargins, psoDisableOrientation and psoDisablePaper disable their group,
+// psoDisablePagePainting leaves the sample blank, psoDisablePrinter hides "&Printer...",
+// psoDisableHeaderFooter leaves out "&Header" and "Foo&ter". The window has no help or network
+// button and asks no warning, so psoShowHelp, psoWarning and psoNoNetworkButton change nothing.
 enum TKivPageSetupDialogOption : uint8_t {
   psoDisableMargins,
   psoDisableOrientation,

@@ -69,8 +69,15 @@ TKivTemplateEditDialog::TKivTemplateEditDialog(QWidget* AParent) : TKivSedDialog
   actAlignLeft = action("Align &Left", {}, true, [this] { reMain->setAlignment(Qt::AlignLeft | Qt::AlignAbsolute); });
   actAlignCenter = action("&Center", {}, true, [this] { reMain->setAlignment(Qt::AlignHCenter); });
   actAlignRight = action("Align &Right", {}, true, [this] { reMain->setAlignment(Qt::AlignRight | Qt::AlignAbsolute); });
-  // Ctrl+Z belongs to the editor's own undo while it has the focus; the action takes it over.
   actUndo->setEnabled(false);
+  // The tool bar shows short texts, so the whole bar fits the window's width.
+  actFontEdit->setIconText(QStringLiteral("Font"));
+  actBold->setIconText(QStringLiteral("B"));
+  actItalic->setIconText(QStringLiteral("I"));
+  actUnderline->setIconText(QStringLiteral("U"));
+  actAlignLeft->setIconText(QStringLiteral("Left"));
+  actAlignCenter->setIconText(QStringLiteral("Center"));
+  actAlignRight->setIconText(QStringLiteral("Right"));
 
   mnuFields = new QMenu(this);
   const std::pair<const char*, const char*> fields[] = {
@@ -101,6 +108,15 @@ TKivTemplateEditDialog::TKivTemplateEditDialog(QWidget* AParent) : TKivSedDialog
   btnFields->setMenu(mnuFields);
   btnFields->setPopupMode(QToolButton::InstantPopup);
   tbMain->addWidget(btnFields);
+  auto styled = [this](QAction* AAction, auto ASet) {
+    QWidget* button = tbMain->widgetForAction(AAction);
+    QFont f = button->font();
+    ASet(f);
+    button->setFont(f);
+  };
+  styled(actBold, [](QFont& F) { F.setBold(true); });
+  styled(actItalic, [](QFont& F) { F.setItalic(true); });
+  styled(actUnderline, [](QFont& F) { F.setUnderline(true); });
 
   btnOk = new QPushButton(QStringLiteral("Ok"), this);
   btnCancel = new QPushButton(QStringLiteral("Cancel"), this);

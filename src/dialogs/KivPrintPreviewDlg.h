@@ -104,5 +104,6 @@ class TKivPreviewPrintDialogs : public IKivPrintDialogs {
   IKivPrintDialogs* Next = nullptr;
 };
 // Registers a process-wide TKivPreviewPrintDialogs with the print engine when no dialog layer is
-// registered yet, and returns it. The start-up registration of kivdialogs calls it.
+// registered yet, and returns it: the preview alone, for a program without the other printing
+// windows (the start-up registration of kivdialogs registers them all, see KivSedPrintDialogs.h).
 TKivPreviewPrintDialogs& KivQtPreviewRegister();

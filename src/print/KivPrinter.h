@@ -9,6 +9,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "KivPrintDevice.h"
@@ -156,6 +157,9 @@ struct TKivPrintDlgResult {
   enum TKind : uint8_t { prAll, prSelection, prPages } Kind = prAll;
   Integer FromPage = 1;  // from 1
   Integer ToPage = 1;
+  // prPages: the pages chosen as a list of ranges (first and last page, from 1), printed in this
+  // order into one document; empty: FromPage to ToPage.
+  std::vector<std::pair<Integer, Integer>> Ranges;
 };
 class TKivPrinterHelper;
 class IKivPrintDialogs {

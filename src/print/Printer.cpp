@@ -764,9 +764,11 @@ bool TKivPrinter::ExecPrintDlg() {
   result.FromPage = 1;
   result.ToPage = FPagesCount;
   if (!dialogs.Print(*this, FPagesCount, FSelectedPagesCount > 0, result)) return false;
-  // Check the range before the document opens.
+  // Check the ranges before the document opens.
+  std::vector<std::pair<Integer, Integer>> ranges = result.Ranges;
+  if (ranges.empty()) ranges.emplace_back(result.FromPage, result.ToPage);
   if (result.Kind == TKivPrintDlgResult::prPages)
-    CheckRange(orAll, result.FromPage - 1, KivSaturate(int64_t(result.ToPage) - result.FromPage + 1));
+    for (const auto& [from, to] : ranges) CheckRange(orAll, from - 1, KivSaturate(int64_t(to) - from + 1));
   BeginDoc();
   try {
     switch (result.Kind) {
@@ -777,7 +779,7 @@ bool TKivPrinter::ExecPrintDlg() {
         PrintPages(orSelection, 0, FSelectedPagesCount);
         break;
       case TKivPrintDlgResult::prPages:
-        PrintPages(orAll, result.FromPage - 1, result.ToPage - result.FromPage + 1);
+        for (const auto& [from, to] : ranges) PrintPages(orAll, from - 1, to - from + 1);
         break;
     }
   } catch (...) {

@@ -438,15 +438,27 @@ TEST_F(PrinterFixture, DialogsThroughTheRegisteredLayer) {
   renderer.SelectedRows = 10;
   Printer->PreparePages(renderer);
   const Integer pages = Printer->GetPagesCount(orAll);
-  dialogs.Result = {TKivPrintDlgResult::prPages, 2, 3};
+  dialogs.Result = {TKivPrintDlgResult::prPages, 2, 3, {}};
   EXPECT_TRUE(Printer->ExecPrintDlg());
   EXPECT_EQ(dialogs.ShownPagesCount, pages);
   EXPECT_TRUE(dialogs.ShownSelection);
   EXPECT_EQ(Device->Log, (std::vector<std::string>{"begin()", "newpage", "end"}));
-  dialogs.Result = {TKivPrintDlgResult::prPages, 3, pages + 1};
+  dialogs.Result = {TKivPrintDlgResult::prPages, 3, pages + 1, {}};
   EXPECT_EQ(PrintErrorOf([&] { Printer->ExecPrintDlg(); }),
             KivToUtf8(KivFormat(u"Bad pages range: [2, %d]. Valid range: [0, %d]", {pages, pages})));
   EXPECT_EQ(Device->Log.size(), 3u);
+  // A page list: those pages, in one document; a bad range in it prints nothing.
+  dialogs.Result.FromPage = 1;
+  dialogs.Result.ToPage = 4;
+  dialogs.Result.Ranges = {{1, 2}, {4, 4}};
+  Device->Log.clear();
+  EXPECT_TRUE(Printer->ExecPrintDlg());
+  EXPECT_EQ(Device->Log, (std::vector<std::string>{"begin()", "newpage", "newpage", "end"}));
+  dialogs.Result.Ranges = {{1, 2}, {pages + 1, pages + 1}};
+  Device->Log.clear();
+  EXPECT_EQ(PrintErrorOf([&] { Printer->ExecPrintDlg(); }),
+            KivToUtf8(KivFormat(u"Bad pages range: [%d, %d]. Valid range: [0, %d]", {pages, pages, pages})));
+  EXPECT_TRUE(Device->Log.empty());
   Printer->ExecPreviewDlg();
   EXPECT_EQ(dialogs.PreviewPages, pages);
 

@@ -1,11 +1,17 @@
-// The start-up registration of the Qt print devices, alone in the library kivdialogsregister.
-// Programs link that library whole (see src/dialogs/CMakeLists.txt), so the linker keeps this
-// object although no code refers to it, and every new printer gets a Qt device. The print
-// preview registers as the print engine's dialog layer (its Preview) at the same time.
+// The start-up registration of the Qt print devices and the printing dialogs, alone in the
+// library kivdialogsregister. Programs link that library whole (see src/dialogs/CMakeLists.txt),
+// so the linker keeps this object although no code refers to it: every new printer gets a Qt
+// device, its page setup, print and printer setup calls open the Qt dialogs, and its preview
+// opens the print preview window.
 #include "KivPrintPreviewDlg.h"
 #include "KivQtPrint.h"
+#include "KivSedPrintDialogs.h"
 
 namespace {
-const bool GRegistered = (KivQtPrintRegister(), true);
-const bool GPreviewRegistered = (KivQtPreviewRegister(), true);
+const bool GRegistered = [] {
+  KivQtPrintRegister();
+  KivQtPrintDialogs().PreviewFn = [](TKivPrinterHelper& AHelper) { KivExecPrintPreview(AHelper); };
+  KivSetPrintDialogs(&KivQtPrintDialogs());
+  return true;
+}();
 }  // namespace

@@ -4,5 +4,5 @@
 #include "KivQtPrint.h"
 
 namespace {
-const bool GRegistered = (KivQtPrintRegister(), true);
+const bool kRegistered = (KivQtPrintRegister(), true);
 }  // namespace

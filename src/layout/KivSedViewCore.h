@@ -93,7 +93,8 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   TKivEditDocument& WorkingDocument() const { return FFDoc ? *FFDoc : *FDummyDoc; }
   // This view's undo author in the working document.
   Integer AuthorID() const { return FAuthorID; }
-  TScreenCache& ScreenCache() { return *FScreenCache; }
+  // The laid-out screen, as a painter takes it.
+  TKivScreenLayout& ScreenLayout();
 
   // ---- change bracket ----
   void BeginUpdate();
@@ -351,6 +352,7 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   void Loaded() override;
 
  private:
+  friend struct TKivTestAccess;
   class TLstHost;
   class TCacheHost;
   friend class TLstHost;

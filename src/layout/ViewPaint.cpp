@@ -3,6 +3,11 @@
 
 #include "KivSedPainter.h"
 #include "KivSedViewCore.h"
+#include "internal/ScreenCache.h"
+
+TKivScreenLayout& TKivEditViewCore::ScreenLayout() {
+  return *FScreenCache;
+}
 
 void TKivEditViewCore::PreparePainter(TKivEditPainter& APainter) {
   TKivViewPaintColors& c = APainter.Colors;

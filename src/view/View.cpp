@@ -264,7 +264,7 @@ void TKivCustomEditView::paintEvent(QPaintEvent* AEvent) {
   const QRect clip = AEvent->rect();
   EnterState(siPainting);
   try {
-    FPainter.Paint(ScreenCache(), surface, TextAreaRect(),
+    FPainter.Paint(ScreenLayout(), surface, TextAreaRect(),
                    {clip.left(), clip.top(), clip.left() + clip.width(), clip.top() + clip.height()});
   } catch (...) {
     ExitState(siPainting);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "KivSedViewCore.h"
+#include "KivTestAccess.h"
 #include "LayoutFakes.h"
 #include "internal/ScreenCache.h"
 #include "internal/StoredView.h"
@@ -487,8 +488,8 @@ TEST_F(ViewFixture, MetricsComeFromTheClientSize) {
     EXPECT_EQ(View.LineHeight(), 16);
     EXPECT_EQ(View.ScreenHeight(), c.ScreenHeight);
     EXPECT_EQ(View.FullyVisibleLines(), c.Fully);
-    EXPECT_EQ(View.ScreenCache().ScreenWidthPixels(), c.TextWidth);
-    EXPECT_EQ(View.ScreenCache().ScreenHeightLines(), c.ScreenHeight);
+    EXPECT_EQ(TKivTestAccess::ScreenCache(View).ScreenWidthPixels(), c.TextWidth);
+    EXPECT_EQ(TKivTestAccess::ScreenCache(View).ScreenHeightLines(), c.ScreenHeight);
   }
   Integer w = 10, h = 5;
   EXPECT_FALSE(View.CanResize(w, h));
@@ -802,7 +803,7 @@ TEST_F(ViewFixture, AFailedSwitchLeavesTheViewOnItsOldDocument) {
   EXPECT_EQ(View.CursorOffset(), a.GetLineStart(20) + 1);
   EXPECT_TRUE(View.IsCollapsedFold(2));
   EXPECT_EQ(View.UpdatingCount(), 0);
-  EXPECT_EQ(View.ScreenCache().StoredView().Count(), 0);  // a is shown, not saved
+  EXPECT_EQ(TKivTestAccess::ScreenCache(View).StoredView().Count(), 0);  // a is shown, not saved
   // The view still follows a, and no longer b.
   Host.ResetCounts();
   b->Insert(0, u"x\r\n");
@@ -812,7 +813,7 @@ TEST_F(ViewFixture, AFailedSwitchLeavesTheViewOnItsOldDocument) {
   a.Insert(a.GetLineStart(20), u"yy");
   EXPECT_GT(Host.Repaints(), 0);
   EXPECT_EQ(View.CursorOffset(), a.GetLineStart(20) + 3);
-  EXPECT_EQ(View.ScreenCache().FirstLineScroll(), top);
+  EXPECT_EQ(TKivTestAccess::ScreenCache(View).FirstLineScroll(), top);
 }
 
 // A switch refused half way once left the view's markers on the old document: every later layout

@@ -14,6 +14,7 @@
 #include "KivDemoData.h"
 #include "KivSedDocument.h"
 #include "KivSedParser.h"
+#include "KivTestAccess.h"
 #include "internal/ParserImpl.h"
 
 namespace {
@@ -55,9 +56,9 @@ struct TCorpus {
         },
                              [](const TKivString&) { return KivDemoColorScheme().Text; });
     Parser->LoadSchemeDoc(u"C", u"default");
-    Parser->Impl().ParseTo(Doc.LinesCount() - 1);
+    TKivTestAccess::ParserImpl(*Parser).ParseTo(Doc.LinesCount() - 1);
     // Folds directly under the root whose first line has a parameter list.
-    for (const auto& node : Parser->Impl().ParseTree().Root()->Childs)
+    for (const auto& node : TKivTestAccess::ParserImpl(*Parser).ParseTree().Root()->Childs)
       if (SegmentToString(Doc.GetLine(node->StartLine)).find(u'(') != TKivString::npos)
         Functions.push_back(node->StartLine);
   }
@@ -72,7 +73,7 @@ TCorpus& Corpus(bool ABlocks = true) {
 
 void Counters(benchmark::State& AState, TCorpus& c, int64_t AQueries) {
   AState.counters["functions"] = double(c.Functions.size());
-  AState.counters["folds"] = double(c.Parser->Impl().ParseTree().NodeCount());
+  AState.counters["folds"] = double(TKivTestAccess::ParserImpl(*c.Parser).ParseTree().NodeCount());
   AState.counters["lines"] = double(c.Doc.LinesCount());
   AState.counters["per_query"] =
       benchmark::Counter(double(AQueries) * double(AState.iterations()), benchmark::Counter::kIsRate |
@@ -96,7 +97,7 @@ BENCHMARK(BM_FoldEndOfTopLevelFunctionsCold)->Unit(benchmark::kMillisecond)->Ite
 
 void BM_FoldEndOfTopLevelFunctionsParsed(benchmark::State& AState) {
   TCorpus& c = Corpus();
-  c.Parser->Impl().ParseTo(c.Doc.LinesCount() - 1);
+  TKivTestAccess::ParserImpl(*c.Parser).ParseTo(c.Doc.LinesCount() - 1);
   int64_t sum = 0;
   for (auto _ : AState)
     for (Integer line : c.Functions) sum += c.Parser->GetFoldEnd(line);
@@ -107,7 +108,7 @@ BENCHMARK(BM_FoldEndOfTopLevelFunctionsParsed)->Unit(benchmark::kMicrosecond);
 
 void BM_FoldStartAndParentOfEveryLineParsed(benchmark::State& AState) {
   TCorpus& c = Corpus();
-  c.Parser->Impl().ParseTo(c.Doc.LinesCount() - 1);
+  TKivTestAccess::ParserImpl(*c.Parser).ParseTo(c.Doc.LinesCount() - 1);
   const Integer lines = c.Doc.LinesCount();
   int64_t sum = 0;
   for (auto _ : AState)
@@ -121,9 +122,9 @@ void ParseAll(benchmark::State& AState, bool ABlocks) {
   TCorpus& c = Corpus(ABlocks);
   for (auto _ : AState) {
     c.Parser->Refresh();
-    c.Parser->Impl().ParseTo(c.Doc.LinesCount() - 1);
+    TKivTestAccess::ParserImpl(*c.Parser).ParseTo(c.Doc.LinesCount() - 1);
   }
-  AState.counters["folds"] = double(c.Parser->Impl().ParseTree().NodeCount());
+  AState.counters["folds"] = double(TKivTestAccess::ParserImpl(*c.Parser).ParseTree().NodeCount());
   AState.SetBytesProcessed(int64_t(AState.iterations()) * int64_t(c.Doc.CharsCount()));
 }
 

@@ -10,6 +10,7 @@
 #include "KivDemoData.h"
 #include "KivSedDocument.h"
 #include "KivSedParser.h"
+#include "KivTestAccess.h"
 #include "internal/ParserImpl.h"
 
 namespace {
@@ -44,10 +45,10 @@ void BM_DeepNestingParseToEnd(benchmark::State& AState) {
   double held = 0;
   for (auto _ : AState) {
     AState.PauseTiming();
-    parser->Impl().Refresh();
+    TKivTestAccess::ParserImpl(*parser).Refresh();
     const size_t before = HeapInUse();
     AState.ResumeTiming();
-    parser->Impl().ParseTo(last);
+    TKivTestAccess::ParserImpl(*parser).ParseTo(last);
     AState.PauseTiming();
     held = static_cast<double>(HeapInUse()) - static_cast<double>(before);
     AState.ResumeTiming();

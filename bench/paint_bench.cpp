@@ -13,6 +13,7 @@
 #include "KivSedDocument.h"
 #include "KivSedPainter.h"
 #include "KivSedParser.h"
+#include "KivTestAccess.h"
 #include "internal/ParserImpl.h"
 #include "internal/ScreenCache.h"
 
@@ -49,7 +50,7 @@ struct PaintedView : IKivScreenCacheHost {
     Doc.Clear();
     if (std::filesystem::exists(CorpusFile())) Doc.LoadFromFile(KivFromUtf8(CorpusFile()));
     Doc.SetActiveSyntaxScheme(u"C");
-    dynamic_cast<TKivEditParser*>(Doc.GetParser())->Impl().ParseTo(Doc.LinesCount() / 2 + 100);
+    TKivTestAccess::ParserImpl(dynamic_cast<TKivEditParser&>(*Doc.GetParser())).ParseTo(Doc.LinesCount() / 2 + 100);
     Cache.AttachToDocument();
     const Integer mid = Doc.LinesCount() / 2;
     Cache.SetFirstLineAsScroll(mid);

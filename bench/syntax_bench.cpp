@@ -5,7 +5,9 @@
 #include <string>
 
 #include "../tests/syntax/SyntaxSamples.h"
+#include "KivDemoData.h"
 #include "KivSedParser.h"
+#include "KivTestAccess.h"
 #include "internal/ParserImpl.h"
 
 namespace {
@@ -56,7 +58,7 @@ TKivString LargeSchemeSet() {
 void LoadBench(benchmark::State& AState, const TKivString& AText) {
   TKivEditParser parser;
   parser.SetSchemeLoaders([&](const TKivString&) { return AText; },
-                          [](const TKivString&) { return kDefaultColors; });
+                          [](const TKivString&) { return KivDemoColorScheme().Text; });
   for (auto _ : AState) parser.LoadSchemeDoc(u"X", u"default");
 }
 
@@ -83,7 +85,7 @@ struct TCDocument {
     Doc.LoadFromFile(KivFromUtf8(AFile));
     Parser = dynamic_cast<TKivEditParser*>(Doc.GetParser());
     Parser->SetSchemeLoaders([](const TKivString&) { return kCScheme; },
-                             [](const TKivString&) { return kDefaultColors; });
+                             [](const TKivString&) { return KivDemoColorScheme().Text; });
     Parser->LoadSchemeDoc(u"C", u"default");
   }
 };
@@ -94,7 +96,7 @@ void BM_TokenizeC16MB(benchmark::State& AState) {
   const Integer last = c.Doc.LinesCount() - 1;
   for (auto _ : AState) {
     c.Parser->Refresh();
-    c.Parser->Impl().ParseTo(last);
+    TKivTestAccess::ParserImpl(*c.Parser).ParseTo(last);
   }
   AState.SetBytesProcessed(int64_t(AState.iterations()) * int64_t(c.Doc.CharsCount()));
 }
@@ -104,13 +106,13 @@ BENCHMARK(BM_TokenizeC16MB)->Unit(benchmark::kMillisecond)->Iterations(3);
 void BM_EditMidFile(benchmark::State& AState) {
   TCDocument c("bench/corpus/c_16mb.txt");
   const Integer mid = c.Doc.LinesCount() / 2;
-  c.Parser->Impl().ParseTo(c.Doc.LinesCount() - 1);
+  TKivTestAccess::ParserImpl(*c.Parser).ParseTo(c.Doc.LinesCount() - 1);
   int64_t lines = 0;
   for (auto _ : AState) {
     c.Doc.Insert(c.Doc.GetLineStart(mid), u" ");
-    const int64_t before = c.Parser->Impl().FStatLinesParsed;
+    const int64_t before = TKivTestAccess::ParserImpl(*c.Parser).FStatLinesParsed;
     c.Parser->GetParsedLine(mid);
-    lines = c.Parser->Impl().FStatLinesParsed - before;
+    lines = TKivTestAccess::ParserImpl(*c.Parser).FStatLinesParsed - before;
   }
   AState.counters["lines_reparsed"] = double(lines);
 }
@@ -124,7 +126,7 @@ void BM_OneMegabyteLine(benchmark::State& AState) {
   doc.Lines().SetText(line);
   auto* parser = dynamic_cast<TKivEditParser*>(doc.GetParser());
   parser->SetSchemeLoaders([](const TKivString&) { return kCScheme; },
-                           [](const TKivString&) { return kDefaultColors; });
+                           [](const TKivString&) { return KivDemoColorScheme().Text; });
   parser->LoadSchemeDoc(u"C", u"default");
   for (auto _ : AState) {
     parser->Refresh();

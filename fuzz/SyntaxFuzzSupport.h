@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../tests/syntax/SyntaxSamples.h"
+#include "KivDemoData.h"
 #include "KivSedParser.h"
 
 struct TFuzzBytes {
@@ -34,7 +35,7 @@ inline TFuzzTokens FuzzTokens(TKivEditParserBase& AParser, Integer ALine) {
 inline void FuzzAttachScheme(TKivEditDocument& ADoc, const TKivString& AScheme) {
   TKivEditParserBase* parser = ADoc.GetParser();
   parser->SetSchemeLoaders([AScheme](const TKivString&) { return AScheme; },
-                           [](const TKivString&) { return kDefaultColors; });
+                           [](const TKivString&) { return KivDemoColorScheme().Text; });
   parser->LoadSchemeDoc(u"F", u"default");
   parser->Refresh();
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "../tests/syntax/SyntaxSamples.h"
+#include "KivDemoData.h"
 #include "KivSedParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
@@ -26,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
         throw EKivEditDocError(u"Can't find syntax scheme by name: " + AName);
       },
       [&](const TKivString& AName) -> TKivString {
-        if (AName == u"default") return (mode & 2) ? g : kDefaultColors;
+        if (AName == u"default") return (mode & 2) ? g : KivDemoColorScheme().Text;
         throw EKivEditDocError(u"Can't find color scheme by name: " + AName);
       });
   try {

@@ -8,8 +8,6 @@
 #include "KivEditDocError.h"
 #include "KivSedParser.h"
 #include "KivStrings.h"
-// Token names by ID: the parser's public contract hands out IDs only.
-#include "internal/ParserImpl.h"
 
 namespace {
 
@@ -20,13 +18,12 @@ TKivEditParser& ParserOf(TKivEditDocument& ADoc) {
 }
 
 std::string TokenName(TKivEditParser& AParser, Integer AID) {
-  TParserImpl& impl = AParser.Impl();
-  if (AID < 0 || AID >= impl.TokenCount()) {
+  if (AID < 0 || AID >= AParser.TokenCount()) {
     std::string text = "#";  // appended, not "#" + ...: GCC 12 at -O3 warns falsely on the latter
     text += std::to_string(AID);
     return text;
   }
-  return KivToUtf8(impl.Token(AID)->Name);
+  return KivToUtf8(AParser.TokenName(AID));
 }
 
 std::string ColorText(TKivColor AColor) {

@@ -186,11 +186,6 @@ void TMarkManager::ReleaseMarks(const IKivMarkersRef& AMarks) {
   }
 }
 
-IKivMarkersRef TMarkManager::GetMarks(Integer AIdx) const {
-  KIV_ASSERT(AIdx >= 0 && AIdx < MarksCount(), "KivSedMarkers");
-  return FIMarks[AIdx];
-}
-
 void TMarkManager::ClearAllMarks() {
   auto colls = FMarks;
   for (auto& c : colls) c->Dispose(true);

@@ -81,6 +81,14 @@ class IKivPaintSurface {
   virtual void Restore() = 0;
 };
 
+// A laid-out screen as the painter takes it: a view's (TKivEditViewCore::ScreenLayout) or a
+// print task's. What it holds is the layout's own business; only the layout makes one.
+class TKivScreenLayout {
+ protected:
+  TKivScreenLayout() = default;
+  ~TKivScreenLayout() = default;
+};
+
 // What a screen cache needs from its owner: the view, or a print task that lays out pages
 // without a view.
 class IKivScreenCacheHost {

@@ -1,6 +1,6 @@
 // Painting a view: the gutter bars and the text rows of a screen cache onto a paint surface.
 //
-// The painter reads a laid-out screen (it never lays text out itself) and draws it through
+// The painter reads a laid-out screen, TKivScreenLayout (it never lays text out itself) and draws it through
 // IKivPaintSurface. Its inputs are plain records the owner fills: the view's colours, a few view
 // settings, and the gutter's bars and colours. The view copies its properties into them before
 // painting; a print task does the same with its own screen cache and Printing set.
@@ -16,7 +16,6 @@
 
 #include "KivSedMeasure.h"
 
-class TScreenCache;
 class TTextAnalysis;
 class TKivSpecialChars;
 
@@ -111,7 +110,7 @@ struct TKivPrepTextItem {
 
 // A row ready to be drawn.
 struct TKivPreparedText {
-  TScreenCache* Cache = nullptr;
+  TKivScreenLayout* Screen = nullptr;
   Integer ScreenLine = 0;
   Integer ScrollLine = 0;
   TKivRect BgRect;  // the row's text area
@@ -174,18 +173,18 @@ class TKivEditPainter {
   // change bracket of the view. None when the owner has no such lock.
   Integer* ChangesLock = nullptr;
 
-  // Paints the rows of the cache meeting AClipBox into AClient: the gutter at its left, the text
+  // Paints the rows of the screen meeting AClipBox into AClient: the gutter at its left, the text
   // area right of it. Rows past the text are filled with the backgrounds. Raises
   // EKivEditViewError for a line height below 1.
-  void Paint(TScreenCache& ACache, IKivPaintSurface& ACanvas, const TKivRect& AClient,
+  void Paint(TKivScreenLayout& AScreen, IKivPaintSurface& ACanvas, const TKivRect& AClient,
              const TKivRect& AClipBox);
 
   // The line painter: prepares and draws screen line AScreenLine into its text rectangle, then
   // the wrap ruler. Also used by printing.
-  void PaintLine(TScreenCache& ACache, IKivPaintSurface& ACanvas, Integer AScreenLine,
+  void PaintLine(TKivScreenLayout& AScreen, IKivPaintSurface& ACanvas, Integer AScreenLine,
                  const TKivRect& ATextRect, const TKivRect& AClip);
   // The items and selections of a row in final colours; items left or right of AClip are dropped.
-  void PrepareLine(TScreenCache& ACache, Integer AScreenLine, const TKivRect& ATextRect,
+  void PrepareLine(TKivScreenLayout& AScreen, Integer AScreenLine, const TKivRect& ATextRect,
                    const TKivRect& AClip, TKivPreparedText& AOut);
   // The two passes over a prepared row, clipped to ATextRect.
   void DrawPrepared(IKivPaintSurface& ACanvas, const TKivPreparedText& AText, const TKivRect& ATextRect);
@@ -194,23 +193,23 @@ class TKivEditPainter {
   TKivPreparedGutter PrepareGutter(Integer AClientLeft) const;
   // The default painter of a bar on screen line AScreenLine (-1: a row past the text, only the
   // background is filled).
-  void PaintGutterBar(TScreenCache& ACache, IKivPaintSurface& ACanvas, Integer AScreenLine,
+  void PaintGutterBar(TKivScreenLayout& AScreen, IKivPaintSurface& ACanvas, Integer AScreenLine,
                       const TKivGutterBarInfo& ABar, const TKivRect& ARect);
 
   // After the view's change bracket: asks ATarget to repaint the whole client area (AFullRepaint,
   // or the gutter's width differs from the last Paint or call), else each run of dirty rows
-  // among the old and new rows on screen (the cache's rows at its last ResetStatusChanges and
-  // now). Then the cache's rows are clean.
-  void InvalidateAfterChange(TScreenCache& ACache, IKivInvalidateTarget& ATarget, const TKivRect& AClient,
+  // among the old and new rows on screen (the screen's rows at its last ResetStatusChanges and
+  // now). Then the screen's rows are clean.
+  void InvalidateAfterChange(TKivScreenLayout& AScreen, IKivInvalidateTarget& ATarget, const TKivRect& AClient,
                              bool AFullRepaint);
   // The rectangle of a scroll line on screen, or nothing when it is not on screen.
-  void InvalidateScrollLine(TScreenCache& ACache, IKivInvalidateTarget& ATarget, const TKivRect& AClient,
+  void InvalidateScrollLine(TKivScreenLayout& AScreen, IKivInvalidateTarget& ATarget, const TKivRect& AClient,
                             Integer AScrollLine);
 
  private:
-  void PaintLineNumber(TScreenCache& ACache, IKivPaintSurface& ACanvas, Integer AScreenLine,
+  void PaintLineNumber(TKivScreenLayout& AScreen, IKivPaintSurface& ACanvas, Integer AScreenLine,
                        const TKivGutterBarInfo& ABar, const TKivRect& ARect);
-  void PaintWrapRuler(TScreenCache& ACache, IKivPaintSurface& ACanvas, const TKivRect& ATextRect);
+  void PaintWrapRuler(TKivScreenLayout& AScreen, IKivPaintSurface& ACanvas, const TKivRect& ATextRect);
   Integer FLastGutterWidth = -1;
   TKivPreparedText FPrepared;  // reused between rows
   std::vector<TKivRect> FClip;

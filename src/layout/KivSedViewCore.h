@@ -12,6 +12,7 @@
 
 #include "KivSedCommands.h"
 #include "KivSedDocument.h"
+#include "KivSedPainter.h"
 #include "KivSedViewHooks.h"
 #include "KivSedViewParts.h"
 
@@ -111,7 +112,8 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   TKivEditDocument& WorkingDocument() const { return FFDoc ? *FFDoc : *FDummyDoc; }
   // This view's undo author in the working document.
   Integer AuthorID() const { return FAuthorID; }
-  TScreenCache& ScreenCache() { return *FScreenCache; }
+  // The laid-out screen, as a painter takes it.
+  TKivScreenLayout& ScreenLayout();
 
   // ---- change bracket ----
   void BeginUpdate();
@@ -197,7 +199,7 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   // The sorted ids of the syntax-check tokens in the working document's parser.
   const TKivIntArray& SyntaxCheckTokenIds() const { return FSpellCheckTokenIds; }
 
-  // The colours, in the order of their fields.
+  // The colours, in the order of their fields. Their defaults are those of TKivViewPaintColors.
   enum TColorProp : uint8_t {
     cpWrapRuler,
     cpReadOnlyBg,
@@ -214,7 +216,7 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
     cpDebugFrameLineBg,
     cpColorCount
   };
-  TKivColor Color(TColorProp AProp) const { return FColors[AProp]; }
+  TKivColor Color(TColorProp AProp) const;
   void SetColor(TColorProp AProp, TKivColor AValue);
   TKivColor WrapRulerColor() const { return Color(cpWrapRuler); }
   void SetWrapRulerColor(TKivColor AValue) { SetColor(cpWrapRuler, AValue); }
@@ -242,6 +244,17 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   void SetDebugFrameActiveLineBg(TKivColor AValue) { SetColor(cpDebugFrameActiveLineBg, AValue); }
   TKivColor DebugFrameLineBg() const { return Color(cpDebugFrameLineBg); }
   void SetDebugFrameLineBg(TKivColor AValue) { SetColor(cpDebugFrameLineBg, AValue); }
+
+  // The gutter's bars and colours as painted. The view learns the gutter's width from its mouse
+  // hooks (a widget answers this gutter's width) when it measures again.
+  TKivGutterPaintSettings& GutterPaintSettings() { return FGutterPaint; }
+  const TKivGutterPaintSettings& GutterPaintSettings() const { return FGutterPaint; }
+
+  // ---- painting ----
+  // Fills a painter's inputs from the view's properties before it paints: the colours (the
+  // background white, the text in the font's colour), the paint settings, the gutter, the
+  // special characters and the change lock raised around custom gutter painting.
+  void PreparePainter(TKivEditPainter& APainter);
 
   // ---- behaviour groups (none: the empty defaults) ----
   void SetCommandHooks(IKivViewCommandHooks* AHooks);
@@ -404,6 +417,7 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   void Loaded() override;
 
  private:
+  friend struct TKivTestAccess;
   class TLstHost;
   class TCacheHost;
   friend class TLstHost;
@@ -471,7 +485,8 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   bool FInsCaret = true;
   TKivViewSettings FViewSettings = kivDefaultViewSettings;
   TKivViewFont FFont;
-  TKivColor FColors[cpColorCount];
+  TKivViewPaintColors FPaintColors;  // Color and FontColor unused: white and the font's
+  TKivGutterPaintSettings FGutterPaint;
   Integer FIndentWidth = 4;
   bool FCaretShown = false;
   TKivPoint FCaretPoint{-1, -1};

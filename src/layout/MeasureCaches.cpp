@@ -6,7 +6,7 @@ constexpr const char* kModule = "MeasureCaches";
 
 // ---- TCharWidthCache ----
 
-TCharWidthCache::TCharWidthCache() : FItems(FSize, nullptr) {}
+TCharWidthCache::TCharWidthCache() : FItems(kSize, nullptr) {}
 
 TCharWidthCache::~TCharWidthCache() {
   Clear();
@@ -14,14 +14,14 @@ TCharWidthCache::~TCharWidthCache() {
 
 Integer TCharWidthCache::GetCharWidth(Char AChar, TKivFontCharset ACharSet, TKivFontStyles AFs) const {
   const Cardinal key = MakeKey(AChar, ACharSet, AFs);
-  for (const TCharWidthCacheItem* item = FItems[LayoutHashMix(key) & (FSize - 1)]; item; item = item->FNext)
+  for (const TCharWidthCacheItem* item = FItems[LayoutHashMix(key) & (kSize - 1)]; item; item = item->FNext)
     if (item->FKey == key) return item->FWidth;
   return -1;
 }
 
 void TCharWidthCache::SetCharWidth(Char AChar, TKivFontCharset ACharSet, TKivFontStyles AFs, Integer AWidth) {
   const Cardinal key = MakeKey(AChar, ACharSet, AFs);
-  TCharWidthCacheItem*& head = FItems[LayoutHashMix(key) & (FSize - 1)];
+  TCharWidthCacheItem*& head = FItems[LayoutHashMix(key) & (kSize - 1)];
   head = new TCharWidthCacheItem{head, key, AWidth};
 }
 
@@ -159,7 +159,7 @@ std::span<const TKivTextArea> TTextAnalysis::GetRangeArea(Integer AStart, Intege
 
 // ---- TTextDataCache ----
 
-TTextDataCache::TTextDataCache(TMeasureCaches* AScrCache) : FScrCache(AScrCache), FItems(FSize) {}
+TTextDataCache::TTextDataCache(TMeasureCaches* AScrCache) : FScrCache(AScrCache), FItems(kSize) {}
 
 TTextDataCache::~TTextDataCache() {
   Clear();
@@ -174,7 +174,7 @@ Cardinal TTextDataCache::HashOf(TKivStringView AChars, TKivFontCharset ACharSet,
 TTextAnalysisRef TTextDataCache::GetItem(TKivStringView AChars, TKivFontCharset ACharSet,
                                          TKivFontStyles AFs) {
   const Cardinal hash = HashOf(AChars, ACharSet, AFs);
-  TTextAnalysisRef& head = FItems[hash & (FSize - 1)];
+  TTextAnalysisRef& head = FItems[hash & (kSize - 1)];
   TTextAnalysis* found = nullptr;
   TTextAnalysisRef* link = &head;
   for (; *link; link = &(*link)->FNext) {

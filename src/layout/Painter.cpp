@@ -22,6 +22,11 @@ TKivEditAttributes MakeAttrs(TKivColor ABg, TKivColor AText, TKivFontStyles AFs)
   return a;
 }
 
+// Every public screen is a screen cache.
+TScreenCache& CacheOf(TKivScreenLayout& AScreen) {
+  return static_cast<TScreenCache&>(AScreen);
+}
+
 // The pixel width of AText in the base font (no style).
 Integer TextWidth(TScreenCache& ACache, TKivStringView AText, TKivFontCharset ACharset) {
   IKivMeasureSurface* canvas = ACache.Canvas();
@@ -73,13 +78,14 @@ Integer TKivGutterPaintSettings::Width() const {
 
 // ---- the text of a row ----
 
-void TKivEditPainter::PrepareLine(TScreenCache& ACache, Integer AScreenLine, const TKivRect& ATextRect,
+void TKivEditPainter::PrepareLine(TKivScreenLayout& AScreen, Integer AScreenLine, const TKivRect& ATextRect,
                                   const TKivRect& AClip, TKivPreparedText& AOut) {
+  TScreenCache& ACache = CacheOf(AScreen);
   const TScreenLineInfo* info = &ACache.GetScreenLine(AScreenLine);
   const Integer scrollLine = ACache.ScreenToScroll(AScreenLine, false);
   const TKivScreenLineProps props = info->ScrollInfo.VisProps;
   const bool printing = Settings.Printing;
-  AOut.Cache = &ACache;
+  AOut.Screen = &ACache;
   AOut.ScreenLine = AScreenLine;
   AOut.ScrollLine = scrollLine;
   AOut.BgRect = ATextRect;
@@ -179,7 +185,8 @@ void TKivEditPainter::PrepareLine(TScreenCache& ACache, Integer AScreenLine, con
     item.Text = chunk.TextData;
     item.Charset = chunk.CharSet;
 
-    // Step 2: the run's colours before the line's attributes.
+    // The run's own colours (a marker's, a debug frame's text, the line's background as a
+    // fallback), before the line's attributes.
     const TKivEditAttributes& ca = chunk.Attrs;
     bool hasBg = false, hasText = false;
     TKivColor bg = 0, text = 0;
@@ -202,7 +209,7 @@ void TKivEditPainter::PrepareLine(TScreenCache& ACache, Integer AScreenLine, con
         text = Colors.DebugFrameLineColor;
       }
     }
-    // Step 3: the line's attributes where the run has none, or over tokens when asked.
+    // The line's attributes where the run has none, or over the tokens when asked.
     const bool overrideRun = lc.OverrideTokens && chunk.AttrsWeight == 0;
     const TKivFontStyles fs = (ca.AttributesSet & asFontStyle)
                                   ? TKivFontStyles(ca.FontStyle | lc.LineAttrs.FontStyle)
@@ -211,7 +218,7 @@ void TKivEditPainter::PrepareLine(TScreenCache& ACache, Integer AScreenLine, con
     const TKivColor finalBg = ((overrideRun && lineHasBg) || !hasBg) ? lc.LineAttrs.BackgroundColor : bg;
     item.Attrs = MakeAttrs(finalBg, finalText, fs);
 
-    // Step 1: the selected glyphs of the run.
+    // The selected glyphs of the run, for the second pass.
     if (inSelRows && glyphs > 0) {
       Integer from, to;
       if (block) {
@@ -300,8 +307,9 @@ void TKivEditPainter::DrawPrepared(IKivPaintSurface& ACanvas, const TKivPrepared
   ACanvas.ClearClip();
 }
 
-void TKivEditPainter::PaintWrapRuler(TScreenCache& ACache, IKivPaintSurface& ACanvas,
+void TKivEditPainter::PaintWrapRuler(TKivScreenLayout& AScreen, IKivPaintSurface& ACanvas,
                                      const TKivRect& ATextRect) {
+  TScreenCache& ACache = CacheOf(AScreen);
   if (Settings.Printing || !Settings.ShowWrapRuler) return;
   const Integer column = ACache.WrapWidth() - ACache.HorizScroll();
   if (column <= 0) return;
@@ -309,8 +317,9 @@ void TKivEditPainter::PaintWrapRuler(TScreenCache& ACache, IKivPaintSurface& ACa
   if (x < ATextRect.Right) ACanvas.VLine(x, ATextRect.Top, ATextRect.Bottom, Colors.WrapRulerColor);
 }
 
-void TKivEditPainter::PaintLine(TScreenCache& ACache, IKivPaintSurface& ACanvas, Integer AScreenLine,
+void TKivEditPainter::PaintLine(TKivScreenLayout& AScreen, IKivPaintSurface& ACanvas, Integer AScreenLine,
                                 const TKivRect& ATextRect, const TKivRect& AClip) {
+  TScreenCache& ACache = CacheOf(AScreen);
   PrepareLine(ACache, AScreenLine, ATextRect, AClip, FPrepared);
   DrawPrepared(ACanvas, FPrepared, ATextRect);
   PaintWrapRuler(ACache, ACanvas, ATextRect);
@@ -331,8 +340,9 @@ TKivPreparedGutter TKivEditPainter::PrepareGutter(Integer AClientLeft) const {
   return g;
 }
 
-void TKivEditPainter::PaintLineNumber(TScreenCache& ACache, IKivPaintSurface& ACanvas, Integer AScreenLine,
+void TKivEditPainter::PaintLineNumber(TKivScreenLayout& AScreen, IKivPaintSurface& ACanvas, Integer AScreenLine,
                                       const TKivGutterBarInfo& ABar, const TKivRect& ARect) {
+  TScreenCache& ACache = CacheOf(AScreen);
   ACanvas.FillRect(ARect, Gutter.LinesBarBg);
   if (AScreenLine < 0) return;
   const TKivRect inner = Inner(ABar, ARect);
@@ -358,8 +368,9 @@ void TKivEditPainter::PaintLineNumber(TScreenCache& ACache, IKivPaintSurface& AC
   ACanvas.DrawText({x, inner.Top}, text, nullptr, Gutter.LinesBarTextColor, 0, charset, ARect);
 }
 
-void TKivEditPainter::PaintGutterBar(TScreenCache& ACache, IKivPaintSurface& ACanvas, Integer AScreenLine,
+void TKivEditPainter::PaintGutterBar(TKivScreenLayout& AScreen, IKivPaintSurface& ACanvas, Integer AScreenLine,
                                      const TKivGutterBarInfo& ABar, const TKivRect& ARect) {
+  TScreenCache& ACache = CacheOf(AScreen);
   if (ABar.Kind == gbLineNumberBar) return PaintLineNumber(ACache, ACanvas, AScreenLine, ABar, ARect);
   static constexpr TKivColor TKivGutterPaintSettings::*bgOf[] = {
       &TKivGutterPaintSettings::BookmarksBarBg, &TKivGutterPaintSettings::BookmarksBarBg,
@@ -427,8 +438,9 @@ void TKivEditPainter::PaintGutterBar(TScreenCache& ACache, IKivPaintSurface& ACa
 
 // ---- the window ----
 
-void TKivEditPainter::Paint(TScreenCache& ACache, IKivPaintSurface& ACanvas, const TKivRect& AClient,
+void TKivEditPainter::Paint(TKivScreenLayout& AScreen, IKivPaintSurface& ACanvas, const TKivRect& AClient,
                             const TKivRect& AClipBox) {
+  TScreenCache& ACache = CacheOf(AScreen);
   if (Settings.LineHeight < 1)
     throw EKivEditViewError(u"Bad line height: %d. It should be greater than zero", {Settings.LineHeight});
   const Integer lh = Settings.LineHeight;
@@ -479,8 +491,9 @@ void TKivEditPainter::Paint(TScreenCache& ACache, IKivPaintSurface& ACanvas, con
   }
 }
 
-void TKivEditPainter::InvalidateAfterChange(TScreenCache& ACache, IKivInvalidateTarget& ATarget,
+void TKivEditPainter::InvalidateAfterChange(TKivScreenLayout& AScreen, IKivInvalidateTarget& ATarget,
                                             const TKivRect& AClient, bool AFullRepaint) {
+  TScreenCache& ACache = CacheOf(AScreen);
   // The width last painted or invalidated with (none before the first).
   const Integer gutterWidth = Gutter.Width();
   const bool gutterChanged = FLastGutterWidth >= 0 && gutterWidth != FLastGutterWidth;
@@ -508,8 +521,9 @@ void TKivEditPainter::InvalidateAfterChange(TScreenCache& ACache, IKivInvalidate
   ACache.ClearDirtyLines();
 }
 
-void TKivEditPainter::InvalidateScrollLine(TScreenCache& ACache, IKivInvalidateTarget& ATarget,
+void TKivEditPainter::InvalidateScrollLine(TKivScreenLayout& AScreen, IKivInvalidateTarget& ATarget,
                                            const TKivRect& AClient, Integer AScrollLine) {
+  TScreenCache& ACache = CacheOf(AScreen);
   if (!ACache.IsScrollInScreenYBounds(AScrollLine)) return;
   const Integer lh = std::max<Integer>(Settings.LineHeight, 1);
   const Integer i = AScrollLine - ACache.FirstLineScroll();

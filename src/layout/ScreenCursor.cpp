@@ -189,18 +189,6 @@ void TScreenCache::SelectionN(TKivPoint& AStart, TKivPoint& AEnd) {
   if (AEnd.Y < AStart.Y || (AEnd.Y == AStart.Y && AEnd.X < AStart.X)) std::swap(AStart, AEnd);
 }
 
-TKivPoint TScreenCache::SelStartN() {
-  TKivPoint s, e;
-  SelectionN(s, e);
-  return s;
-}
-
-TKivPoint TScreenCache::SelEndN() {
-  TKivPoint s, e;
-  SelectionN(s, e);
-  return e;
-}
-
 void TScreenCache::SetCursorOffset(const TOffsetPoint& AOffPt, TScrollCorrectDir ACorrectDir, bool ABlock) {
   CheckOffsetPoint(Document(), AOffPt);
   UpdateLayout();

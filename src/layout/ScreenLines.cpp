@@ -171,19 +171,19 @@ void TScreenCache::FillLineMarks(TScreenLineInfo& AInfo) {
   TKivScreenLineProps& props = AInfo.ScrollInfo.VisProps;
   if (doc.Bookmarks()->GetLastLineMark(line)) props |= KivLineProp(lpBookmark);
   // Flags by breakpoint kind (active, disabled, inactive) and by frame kind (frame, top, active).
-  static constexpr TKivScreenLineProp breakFlags[] = {lpBreakpointActive, lpBreakpointDisabled,
+  static constexpr TKivScreenLineProp kBreakFlags[] = {lpBreakpointActive, lpBreakpointDisabled,
                                                       lpBreakpointInactive};
-  static constexpr TKivScreenLineProp frameFlags[] = {lpFrame, lpFrameTop, lpFrameActive};
+  static constexpr TKivScreenLineProp kFrameFlags[] = {lpFrame, lpFrameTop, lpFrameActive};
   const auto flag = [](const TKivScreenLineProp(&AFlags)[3], Integer AKind) {
     return KivLineProp(AFlags[std::clamp<Integer>(AKind, 0, 2)]);
   };
   if (const IKivMarkRef brk = doc.Breakpoints()->GetLastLineMark(line))
-    props |= flag(breakFlags, doc.GetBreakpointKind(brk));
+    props |= flag(kBreakFlags, doc.GetBreakpointKind(brk));
   if (doc.DebugFrameLines()->GetMarksCountByLines(line, 1) > 0)
     doc.DebugFrameLines()->EnumMarkersByLines(
         line, 1,
         [&](const IKivMarkRef& AMark, void*, bool&) {
-          props |= flag(frameFlags, doc.GetDebugFrameKind(AMark));
+          props |= flag(kFrameFlags, doc.GetDebugFrameKind(AMark));
         },
         nullptr);
 }
@@ -247,10 +247,6 @@ Integer TScreenCache::FirstLineScroll() {
   return FFirstLineScroll + FFirstLineSkew;
 }
 
-Integer TScreenCache::LastLineScroll() {
-  return FirstLineScroll() + LinesOnScreenScroll() - 1;
-}
-
 Integer TScreenCache::FirstLinePhysical() {
   EnsureValid(csConversionCaches);
   return FFirstLinePhysical;
@@ -271,12 +267,6 @@ void TScreenCache::CheckScreenLine(Integer ALine) {
 const TScreenLineInfo& TScreenCache::GetScreenLine(Integer ALine) {
   CheckScreenLine(ALine);
   return FScreenLines[static_cast<size_t>(ALine)];
-}
-
-const TChunk* TScreenCache::GetScreenLineChunks(Integer ALine, Integer& ACnt) {
-  const TScreenLineInfo& info = GetScreenLine(ALine);
-  ACnt = static_cast<Integer>(info.Chunks.size());
-  return ACnt ? info.Chunks.data() : nullptr;
 }
 
 void TScreenCache::GetScreenLineXBounds(Integer ALine, Integer& AStart, Integer& ACount) {
@@ -338,11 +328,6 @@ bool TScreenCache::IsScreenLineDirty(Integer ALine) {
   return GetScreenLine(ALine).Dirty;
 }
 
-void TScreenCache::MarkScreenLineDirty(Integer ALine) {
-  if (ALine >= 0 && ALine < static_cast<Integer>(FScreenLines.size()))
-    FScreenLines[static_cast<size_t>(ALine)].Dirty = true;
-}
-
 void TScreenCache::MarkAllScreenLinesDirty() {
   for (TScreenLineInfo& l : FScreenLines) l.Dirty = true;
   if (!(FValidState & csScreen)) FAllDirty = true;
@@ -365,9 +350,9 @@ void TScreenCache::ScreenMarkersChanged() {
   Invalidate(csScreen);
   FScreenRowsReusable = false;
   UpdateLayout();
-  constexpr TKivScreenLineProps wrapOnly = KivLineProp(lpFirstWrap) | KivLineProp(lpLastWrap);
+  constexpr TKivScreenLineProps kWrapOnly = KivLineProp(lpFirstWrap) | KivLineProp(lpLastWrap);
   for (TScreenLineInfo& l : FScreenLines)
-    if (l.ScrollInfo.VisProps & ~wrapOnly) l.Dirty = true;
+    if (l.ScrollInfo.VisProps & ~kWrapOnly) l.Dirty = true;
 }
 
 bool TScreenCache::ClampBottom(Integer AFullyVisible) {
@@ -406,10 +391,6 @@ TKivPoint TScreenCache::CorrectCursorSelPos(TKivPoint APoint) {
   APoint.X = std::max<Integer>(APoint.X, 0);
   APoint.Y = CorrectToLastScroll(APoint.Y);
   return APoint;
-}
-
-Integer TScreenCache::CorrectPhysY(Integer AY) {
-  return std::clamp<Integer>(AY, 0, Document().LinesCount() - 1);
 }
 
 void TScreenCache::SetTop(Integer APhysLine, Integer ASkew) {
@@ -493,11 +474,6 @@ TScrollLineInfo TScreenCache::GetScrollLineInfo(Integer ALine) {
   return RowInfo(RowStart(ALine));
 }
 
-Integer TScreenCache::GetScrollLineOffStart(Integer ALine) {
-  CheckScrollLine(ALine, false);
-  return RowStart(ALine).Offset;
-}
-
 TOffsetPoint TScreenCache::GetScrollLineOffLast(Integer ALine) {
   CheckScrollLine(ALine, false);
   const TWrapParserState s = WP_GetStateByXY(std::numeric_limits<Integer>::max(), ALine, true);
@@ -515,13 +491,6 @@ void TScreenCache::GetPhysLineVisibleBounds(Integer ALine, TOffsetPoint& AFirst,
   const Integer row = PhysicalToScroll(ALine);
   AFirst = {Document().GetLineStart(ALine), 0};
   ALast = GetScrollLineOffLast(row + ScreenCount(ALine) - 1);
-}
-
-void TScreenCache::GetScrollCharScrollBounds(const TKivPoint& AScroll, Integer& ALeft, Integer& ARight) {
-  const TOffsetPoint p = ScrollPtToOffsetPt(AScroll);
-  const TWrapParserState s = WP_GetState(p.Offset);
-  ALeft = s.X;
-  ARight = std::max(AScroll.X, KivSatAdd(s.X, s.VisWidth));
 }
 
 Integer TScreenCache::CalkPointVisWidth(Integer AOffset) {

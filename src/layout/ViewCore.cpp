@@ -67,21 +67,6 @@ TKivEditViewCore::TKivEditViewCore(IKivViewHost& AHost)
       FEditHooks(&gNoEditHooks),
       FMouseHooks(&gNoMouseHooks),
       FSearchHooks(&gNoSearchHooks) {
-  // The painter's defaults are the view's.
-  const TKivViewPaintColors defaults;
-  FColors[cpWrapRuler] = defaults.WrapRulerColor;
-  FColors[cpReadOnlyBg] = defaults.ReadOnlyBgColor;
-  FColors[cpSelectedLineBg] = defaults.SelectedLineBg;
-  FColors[cpBreakpointLine] = defaults.BreakpointLineColor;
-  FColors[cpBreakpointLineBg] = defaults.BreakpointLineBg;
-  FColors[cpSelectionBg] = defaults.SelectionBg;
-  FColors[cpSelection] = defaults.SelectionColor;
-  FColors[cpDebugFrameTopLine] = defaults.DebugFrameTopLineColor;
-  FColors[cpDebugFrameActiveLine] = defaults.DebugFrameActiveLineColor;
-  FColors[cpDebugFrameLine] = defaults.DebugFrameLineColor;
-  FColors[cpDebugFrameTopLineBg] = defaults.DebugFrameTopLineBg;
-  FColors[cpDebugFrameActiveLineBg] = defaults.DebugFrameActiveLineBg;
-  FColors[cpDebugFrameLineBg] = defaults.DebugFrameLineBg;
   FDummyDoc = std::make_unique<TKivEditDocument>();
   FDummyDoc->SetReadOnly(true);
   TKivViewPartParent* parts = this;
@@ -523,10 +508,25 @@ void TKivEditViewCore::SetWrapRulerWidth(Integer AValue) {
   SettingsChange(scWrapSettings, false, [&] { FScreenCache->SetWrapWidth(AValue); });
 }
 
+// The field of the paint colours behind each colour property.
+constexpr TKivColor TKivViewPaintColors::*kColorFields[TKivEditViewCore::cpColorCount] = {
+    &TKivViewPaintColors::WrapRulerColor,         &TKivViewPaintColors::ReadOnlyBgColor,
+    &TKivViewPaintColors::SelectedLineBg,         &TKivViewPaintColors::BreakpointLineColor,
+    &TKivViewPaintColors::BreakpointLineBg,       &TKivViewPaintColors::SelectionBg,
+    &TKivViewPaintColors::SelectionColor,         &TKivViewPaintColors::DebugFrameTopLineColor,
+    &TKivViewPaintColors::DebugFrameActiveLineColor, &TKivViewPaintColors::DebugFrameLineColor,
+    &TKivViewPaintColors::DebugFrameTopLineBg,    &TKivViewPaintColors::DebugFrameActiveLineBg,
+    &TKivViewPaintColors::DebugFrameLineBg};
+
+TKivColor TKivEditViewCore::Color(TColorProp AProp) const {
+  return FPaintColors.*kColorFields[AProp];
+}
+
 void TKivEditViewCore::SetColor(TColorProp AProp, TKivColor AValue) {
   KIV_ASSERT(AProp < cpColorCount, kModule);
-  if (FColors[AProp] == AValue) return;
-  SettingsChange(scViewSettings, false, [&] { FColors[AProp] = AValue; });
+  TKivColor& field = FPaintColors.*kColorFields[AProp];
+  if (field == AValue) return;
+  SettingsChange(scViewSettings, false, [&] { field = AValue; });
 }
 
 void TKivEditViewCore::SetFont(const TKivViewFont& AValue) {

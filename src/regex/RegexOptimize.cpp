@@ -155,15 +155,15 @@ void TKivRegExp::ComputeOptimisation() {
     // before it tries the count or the alternative.
     const bool repeat = IsRepeatOrLoop(n->Op);
     if (repeat || n->Op == opBRANCH) {
-      constexpr Integer CMaxHops = 16;
+      constexpr Integer kMaxHops = 16;
       TKivRegexNode* solid = repeat ? n->NextOp : n->NextNode;
       Integer hops = 0;
-      for (; solid && hops < CMaxHops; ++hops) {
+      for (; solid && hops < kMaxHops; ++hops) {
         TKivRegexNode* after = PassThroughNext(solid);
         if (!after) break;
         solid = after;
       }
-      n->NextSolid = hops < CMaxHops ? solid : nullptr;
+      n->NextSolid = hops < kMaxHops ? solid : nullptr;
       n->NextSolidHops = hops;
     }
   }

@@ -17,6 +17,15 @@ Integer TKivEditParser::GetParentLine(Integer ALine) {
   return FImpl->GetParentLine(ALine);
 }
 
+Integer TKivEditParser::TokenCount() const {
+  return FImpl->TokenCount();
+}
+
+TKivString TKivEditParser::TokenName(Integer ATokenID) const {
+  if (ATokenID < 0 || ATokenID >= FImpl->TokenCount()) return {};
+  return FImpl->Token(ATokenID)->Name;
+}
+
 Integer TKivEditParser::GetFoldEnd(Integer ALineStart) {
   if (!FImpl->IsSchemeLoaded()) return TKivEditParserBase::GetFoldEnd(ALineStart);
   return FImpl->GetFoldEnd(ALineStart);

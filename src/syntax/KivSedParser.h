@@ -81,9 +81,14 @@ class TKivEditParser : public TKivEditParserBase {
   const TKivString& AttrsDir() const;
   void SetAttrsDir(const TKivString& AValue);
 
-  TParserImpl& Impl() { return *FImpl; }
+  // The tokens of the loaded syntax scheme: their number, and the name of the token with id
+  // ATokenID (the ids GetParsedLine and MarkTokens hand out, 0 .. TokenCount() - 1); an empty
+  // name for any other id. No tokens without a scheme.
+  Integer TokenCount() const;
+  TKivString TokenName(Integer ATokenID) const;
 
  private:
+  friend struct TKivTestAccess;
   std::unique_ptr<TParserImpl> FImpl;
 };
 

@@ -165,7 +165,7 @@ class TSchemeReader {
     re->SetModifierS(true);
     re->SetModifierG(true);
     re->SetModifierI(AIgnoreCase);
-    re->SetStepLimit(TParserImpl::RuleStepLimit);
+    re->SetStepLimit(TParserImpl::kRuleStepLimit);
     re->SetWordSeparators(re->WordSeparators() + AMoreSeps + S.MoreWordSeparators);
     re->SetWordChars(re->WordChars() + AMoreChars + S.MoreWordChars);
     try {
@@ -187,7 +187,7 @@ class TSchemeReader {
     re->SetModifierA(true);
     re->SetModifierX(true);
     re->SetModifierC(true);
-    re->SetStepLimit(TParserImpl::RuleStepLimit);
+    re->SetStepLimit(TParserImpl::kRuleStepLimit);
     TParserImpl* parser = &P;
     re->SetCodesResolver([parser](const TKivString& AName) { return parser->ResolveIntCode(AName); });
     try {
@@ -209,14 +209,14 @@ class TSchemeReader {
   }
 
   static bool HasTokenAttrs(const IKivXmlElement& AEl, TKivStringView APrefix, Integer ACount) {
-    for (Integer i = 0; i < ACount && i < TMatchRec::MaxGroups; ++i)
+    for (Integer i = 0; i < ACount && i < TMatchRec::kMaxGroups; ++i)
       if (AEl->AttrExists(TKivString(APrefix) + u"token" + IntStr(i))) return true;
     return false;
   }
 
   bool ReadTokens(const IKivXmlElement& AEl, TKivStringView APrefix, Integer ACount, TRuleTokens& ATokens) {
     bool any = false;
-    for (Integer i = 0; i < ACount && i < TMatchRec::MaxGroups; ++i) {
+    for (Integer i = 0; i < ACount && i < TMatchRec::kMaxGroups; ++i) {
       const TKivString attr = TKivString(APrefix) + u"token" + IntStr(i);
       if (!AEl->AttrExists(attr)) continue;
       const TKivString name = KivTrim(AEl->ReadAttrText(attr));
@@ -254,7 +254,7 @@ class TSchemeReader {
       const TKivString inner = KivTrim(AEl->ReadAttrText(u"innerScheme"));
       if (AEl->AttrExists(u"innerScheme") && inner.empty())
         P.SchemeError(u"innerScheme should be set and be valid scheme reference!");
-      if (!inner.empty() && HasTokenAttrs(AEl, u"", TMatchRec::MaxGroups))
+      if (!inner.empty() && HasTokenAttrs(AEl, u"", TMatchRec::kMaxGroups))
         P.SchemeError(u"Regex node can't contain both 'innerScheme' and 'token' attributes!");
       rule->InnerSchemeName = inner;
       const TPattern pat = OwnPattern(AEl, u"regex");

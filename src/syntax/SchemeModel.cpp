@@ -152,7 +152,7 @@ bool TRegexRule::Run(TKivRegExp& ARegex, Integer APart, Integer AStart, Integer 
     return false;  // a runaway or failing match is no match here
   }
   AMatch.Clear();
-  const Integer n = std::min<Integer>(ARegex.CompiledSubExpCount(), TMatchRec::MaxGroups);
+  const Integer n = std::min<Integer>(ARegex.CompiledSubExpCount(), TMatchRec::kMaxGroups);
   AMatch.Count = n;
   for (Integer i = 0; i < n; ++i) {
     if (i > 0 && !Tokens[static_cast<size_t>(APart)][static_cast<size_t>(i)]) continue;

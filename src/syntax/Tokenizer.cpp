@@ -716,7 +716,8 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
       stalls = 0;
     }
     const bool stalled = stalls >= kMaxStalls;
-    // a. end test (when it can succeed here: TryEnd does nothing otherwise)
+    // The innermost context's end test first (when it can succeed here: TryEnd does nothing
+    // otherwise).
     if (!stalled && FWork->Count() > 1 && EndPossible(FWork->LastItem(), i) &&
         !wasTried(FWork->LastItem().SchemeEndRule, true)) {
       const TTried k = key(FWork->LastItem().SchemeEndRule, true);
@@ -789,7 +790,8 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
            !(nested && EndPossible(top, i)))
       ++i;
   }
-  // 3. the line's end
+  // The line's end: the pending default text, the part past the tokenized length, and the
+  // contexts that end with the line.
   EmitDefault(FPending, lim);
   if (lim < e && FCurTokens)
     FCurTokens->AddItem(FTokenDefault, FWork->LastItem().DefaultAttributes, lim, e - lim);

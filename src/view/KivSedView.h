@@ -43,8 +43,8 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   // run); none when vsSuppressDefaultMenu is set and no menu is assigned.
   QMenu* ContextMenu();
 
-  // What paints the gutter and the text: its gutter bars and events are the application's to
-  // set; colours and settings are copied from the view before every paint.
+  // What paints the gutter and the text: its events are the application's to set; colours,
+  // settings and the gutter (GutterPaintSettings) are copied from the view before every paint.
   TKivEditPainter& Painter() { return FPainter; }
 
   // The caret as drawn: its rectangle (a 2 px bar, or the inverted cell in overwrite mode), and
@@ -94,7 +94,6 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   template <class F>
   bool Guarded(F&& AFn);
   void ReportError(const QString& AMessage);
-  void PreparePainter();
   void PaintPreedit(QPainter& APainter);
   void UpdateMinimumSize();
   // A scroll bar's action (QAbstractSlider::SliderAction) handed to the view core.

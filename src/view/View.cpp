@@ -92,14 +92,10 @@ class TKivCustomEditView::TEditHooks : public IKivViewEditHooks {
   }
 };
 
-// The gutter's width as the painter lays its bars out.
+// The gutter's width as the painter lays the view's bars out.
 class TKivCustomEditView::TGutterHooks : public IKivViewMouseHooks {
  public:
-  explicit TGutterHooks(const TKivEditPainter& APainter) : FPainter(APainter) {}
-  Integer GutterWidth(const TKivEditViewCore&) const override { return FPainter.Gutter.Width(); }
-
- private:
-  const TKivEditPainter& FPainter;
+  Integer GutterWidth(const TKivEditViewCore& AView) const override { return AView.GutterPaintSettings().Width(); }
 };
 
 // ---- life ----
@@ -109,10 +105,9 @@ TKivCustomEditView::TKivCustomEditView(QWidget* AParent)
       TKivEditViewCore(static_cast<IKivViewHost&>(*this)),
       FMeasure(ToQFont(Font())),
       FEditHooksImpl(std::make_unique<TEditHooks>()),
-      FGutterHooksImpl(std::make_unique<TGutterHooks>(FPainter)) {
+      FGutterHooksImpl(std::make_unique<TGutterHooks>()) {
   SetEditHooks(FEditHooksImpl.get());
   SetMouseHooks(FGutterHooksImpl.get());
-  FPainter.ChangesLock = ChangesLockCounter();
   setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_InputMethodEnabled);
@@ -360,11 +355,11 @@ void TKivCustomEditView::resizeEvent(QResizeEvent* AEvent) {
 void TKivCustomEditView::paintEvent(QPaintEvent* AEvent) {
   QPainter painter(viewport());
   TKivQtPaintSurface surface(painter, FMeasure);
-  PreparePainter();
+  PreparePainter(FPainter);
   const QRect clip = AEvent->rect();
   EnterState(siPainting);
   try {
-    FPainter.Paint(ScreenCache(), surface, TextAreaRect(),
+    FPainter.Paint(ScreenLayout(), surface, TextAreaRect(),
                    {clip.left(), clip.top(), clip.left() + clip.width(), clip.top() + clip.height()});
   } catch (...) {
     ExitState(siPainting);
@@ -394,32 +389,6 @@ void TKivCustomEditView::PaintPreedit(QPainter& APainter) {
   APainter.setFont(font);
   APainter.setPen(KivToQColor(Font().Color));
   APainter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, FPreedit);
-}
-
-void TKivCustomEditView::PreparePainter() {
-  TKivViewPaintColors& c = FPainter.Colors;
-  c.Color = KivRGB(255, 255, 255);
-  c.FontColor = Font().Color;
-  c.ReadOnlyBgColor = ReadOnlyBgColor();
-  c.SelectedLineBg = SelectedLineBg();
-  c.WrapRulerColor = WrapRulerColor();
-  c.BreakpointLineColor = BreakpointLineColor();
-  c.BreakpointLineBg = BreakpointLineBg();
-  c.DebugFrameLineColor = DebugFrameLineColor();
-  c.DebugFrameLineBg = DebugFrameLineBg();
-  c.DebugFrameActiveLineColor = DebugFrameActiveLineColor();
-  c.DebugFrameActiveLineBg = DebugFrameActiveLineBg();
-  c.DebugFrameTopLineColor = DebugFrameTopLineColor();
-  c.DebugFrameTopLineBg = DebugFrameTopLineBg();
-  c.SelectionColor = SelectionColor();
-  c.SelectionBg = SelectionBg();
-  TKivViewPaintSettings& s = FPainter.Settings;
-  s.LineHeight = std::max<Integer>(LineHeight(), 1);
-  s.FontStyle = Font().Style;
-  s.HighlightSelectedLine = (ViewSettings() & vsHighlightSelectedLine) != 0;
-  s.ShowWrapRuler = (ViewSettings() & vsShowWrapRuler) != 0;
-  s.ReadOnly = ReadOnly();
-  FPainter.SpecialChars = &SpecialChars();
 }
 
 // ---- input ----

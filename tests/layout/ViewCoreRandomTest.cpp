@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "KivSedViewCore.h"
+#include "KivTestAccess.h"
 #include "KivTestSeed.h"
 #include "LayoutFakes.h"
 #include "internal/ScreenCache.h"
@@ -93,7 +94,7 @@ TKivString RandomText(std::mt19937& ARnd) {
 
 // The rows of the view's layout as text: each row's physical line and content.
 std::string RowsOf(TKivEditViewCore& AView) {
-  TScreenCache& c = AView.ScreenCache();
+  TScreenCache& c = TKivTestAccess::ScreenCache(AView);
   std::string rows;
   const Integer count = AView.GetVisibleCountScroll();
   for (Integer row = 0; row < count; ++row) {
@@ -113,10 +114,10 @@ std::string FreshRowsLike(TKivEditViewCore& AView, WindowHost& AHost) {
   fresh.SetWrapMode(AView.WrapMode());
   fresh.SetWrapRulerWidth(AView.WrapRulerWidth());
   fresh.SetDocument(AView.Document());
-  const auto folds = AView.ScreenCache().CollapsedFolds();
+  const auto folds = TKivTestAccess::ScreenCache(AView).CollapsedFolds();
   // Inner folds first: an outer fold collapses over them.
-  for (auto it = folds.rbegin(); it != folds.rend(); ++it) fresh.ScreenCache().CollapseLines(it->first, it->second);
-  fresh.ScreenCache().UpdateLayout();
+  for (auto it = folds.rbegin(); it != folds.rend(); ++it) TKivTestAccess::ScreenCache(fresh).CollapseLines(it->first, it->second);
+  TKivTestAccess::ScreenCache(fresh).UpdateLayout();
   return RowsOf(fresh);
 }
 

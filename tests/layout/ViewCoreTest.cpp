@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "KivSedViewCore.h"
+#include "KivTestAccess.h"
 #include "LayoutFakes.h"
 #include "RecordingViewHost.h"
 #include "internal/ScreenCache.h"
@@ -343,6 +344,56 @@ TEST_F(ViewFixture, GutterPaintLocksTheViewEvenWhenItRaises) {
   EXPECT_EQ(View.UpdatingCount(), 0);
 }
 
+TEST_F(ViewFixture, PreparePainterCopiesEachPropertyIntoItsOwnField) {
+  // Every colour a value of its own, so that a colour landing in another's field shows.
+  using TSet = void (TKivEditViewCore::*)(TKivColor);
+  const std::pair<TSet, TKivColor TKivViewPaintColors::*> colors[] = {
+      {&TKivEditViewCore::SetWrapRulerColor, &TKivViewPaintColors::WrapRulerColor},
+      {&TKivEditViewCore::SetReadOnlyBgColor, &TKivViewPaintColors::ReadOnlyBgColor},
+      {&TKivEditViewCore::SetSelectedLineBg, &TKivViewPaintColors::SelectedLineBg},
+      {&TKivEditViewCore::SetBreakpointLineColor, &TKivViewPaintColors::BreakpointLineColor},
+      {&TKivEditViewCore::SetBreakpointLineBg, &TKivViewPaintColors::BreakpointLineBg},
+      {&TKivEditViewCore::SetSelectionBg, &TKivViewPaintColors::SelectionBg},
+      {&TKivEditViewCore::SetSelectionColor, &TKivViewPaintColors::SelectionColor},
+      {&TKivEditViewCore::SetDebugFrameTopLineColor, &TKivViewPaintColors::DebugFrameTopLineColor},
+      {&TKivEditViewCore::SetDebugFrameActiveLineColor, &TKivViewPaintColors::DebugFrameActiveLineColor},
+      {&TKivEditViewCore::SetDebugFrameLineColor, &TKivViewPaintColors::DebugFrameLineColor},
+      {&TKivEditViewCore::SetDebugFrameTopLineBg, &TKivViewPaintColors::DebugFrameTopLineBg},
+      {&TKivEditViewCore::SetDebugFrameActiveLineBg, &TKivViewPaintColors::DebugFrameActiveLineBg},
+      {&TKivEditViewCore::SetDebugFrameLineBg, &TKivViewPaintColors::DebugFrameLineBg}};
+  static_assert(std::size(colors) == TKivEditViewCore::cpColorCount);
+  for (size_t i = 0; i < std::size(colors); ++i) (View.*colors[i].first)(TKivColor(0x010100 + i));
+  View.SetFont({u"Mono", 10, 13, 0x123456, fsItalic});
+  View.SetViewSettings(vsShowWrapRuler);
+  View.SetReadOnly(true);
+  View.GutterPaintSettings().Bars = {{gbLineNumberBar, 20}};
+  View.GutterPaintSettings().LinesBarBg = 0x0000FF;
+
+  TKivEditPainter painter;
+  View.PreparePainter(painter);
+  for (size_t i = 0; i < std::size(colors); ++i)
+    EXPECT_EQ(painter.Colors.*colors[i].second, TKivColor(0x010100 + i)) << "colour " << i;
+  EXPECT_EQ(painter.Colors.Color, 0xFFFFFFu);
+  EXPECT_EQ(painter.Colors.FontColor, 0x123456u);
+  EXPECT_EQ(painter.Settings.LineHeight, View.LineHeight());
+  EXPECT_EQ(painter.Settings.FontStyle, fsItalic);
+  EXPECT_FALSE(painter.Settings.HighlightSelectedLine);
+  EXPECT_TRUE(painter.Settings.ShowWrapRuler);
+  EXPECT_TRUE(painter.Settings.ReadOnly);
+  EXPECT_FALSE(painter.Settings.Printing);
+  ASSERT_EQ(painter.Gutter.Bars.size(), 1u);
+  EXPECT_EQ(painter.Gutter.Width(), 24);
+  EXPECT_EQ(painter.Gutter.LinesBarBg, 0x0000FFu);
+  EXPECT_EQ(painter.SpecialChars, &View.SpecialChars());
+  EXPECT_EQ(painter.ChangesLock, View.ChangesLockCounter());
+
+  // The other way round: a highlighted line is the default setting.
+  View.SetViewSettings(kivDefaultViewSettings);
+  View.PreparePainter(painter);
+  EXPECT_TRUE(painter.Settings.HighlightSelectedLine);
+  EXPECT_FALSE(painter.Settings.ShowWrapRuler);
+}
+
 TEST_F(ViewFixture, StatesCallTheirHooksAndChecksName) {
   RecordingSearchHooks hooks;
   View.SetSearchHooks(&hooks);
@@ -401,8 +452,8 @@ TEST_F(ViewFixture, MetricsComeFromTheClientSize) {
     EXPECT_EQ(View.LineHeight(), 16);
     EXPECT_EQ(View.ScreenHeight(), c.ScreenHeight);
     EXPECT_EQ(View.FullyVisibleLines(), c.Fully);
-    EXPECT_EQ(View.ScreenCache().ScreenWidthPixels(), c.TextWidth);
-    EXPECT_EQ(View.ScreenCache().ScreenHeightLines(), c.ScreenHeight);
+    EXPECT_EQ(TKivTestAccess::ScreenCache(View).ScreenWidthPixels(), c.TextWidth);
+    EXPECT_EQ(TKivTestAccess::ScreenCache(View).ScreenHeightLines(), c.ScreenHeight);
   }
   Integer w = 10, h = 5;
   EXPECT_FALSE(View.CanResize(w, h));
@@ -716,7 +767,7 @@ TEST_F(ViewFixture, AFailedSwitchLeavesTheViewOnItsOldDocument) {
   EXPECT_EQ(View.CursorOffset(), a.GetLineStart(20) + 1);
   EXPECT_TRUE(View.IsCollapsedFold(2));
   EXPECT_EQ(View.UpdatingCount(), 0);
-  EXPECT_EQ(View.ScreenCache().StoredView().Count(), 0);  // a is shown, not saved
+  EXPECT_EQ(TKivTestAccess::ScreenCache(View).StoredView().Count(), 0);  // a is shown, not saved
   // The view still follows a, and no longer b.
   Host.ResetCounts();
   b->Insert(0, u"x\r\n");
@@ -726,7 +777,7 @@ TEST_F(ViewFixture, AFailedSwitchLeavesTheViewOnItsOldDocument) {
   a.Insert(a.GetLineStart(20), u"yy");
   EXPECT_GT(Host.Repaints(), 0);
   EXPECT_EQ(View.CursorOffset(), a.GetLineStart(20) + 3);
-  EXPECT_EQ(View.ScreenCache().FirstLineScroll(), top);
+  EXPECT_EQ(TKivTestAccess::ScreenCache(View).FirstLineScroll(), top);
 }
 
 // A switch refused half way once left the view's markers on the old document: every later layout

@@ -171,7 +171,7 @@ TEST(ColorScheme, MergeAttributes) {
 }
 
 TEST(ColorScheme, DemoSchemeTokenIds) {
-  auto impl = LoadColors(kDefaultColors);
+  auto impl = LoadColors(KivDemoColorScheme().Text);
   EXPECT_EQ(impl->TokenCount(), 45);
   const std::pair<const char16_t*, Integer> ids[] = {{u"default", 0}, {u"comment", 8}, {u"keyword", 11},
                                                      {u"symbol", 16}, {u"string", 17}, {u"xmlDeclEnd", 44}};

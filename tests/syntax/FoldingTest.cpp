@@ -5,6 +5,7 @@
 #include <new>
 #include <random>
 
+#include "KivTestAccess.h"
 #include "KivTestSeed.h"
 #include "SyntaxTestSupport.h"
 
@@ -134,7 +135,7 @@ TEST_F(FoldingTest, FunctionWithNestedIf) {
   for (Integer l = 0; l < 6; ++l) EXPECT_EQ(Parser->GetParentLine(l), parents[static_cast<size_t>(l)]) << l;
   // After these requests in no particular order, the answers of a fresh parser asked line by line.
   EXPECT_EQ(AllQueries(*Parser, 6), FreshQueries());
-  const TParserTree& tree = Parser->Impl().ParseTree();
+  const TParserTree& tree = TKivTestAccess::ParserImpl(*Parser).ParseTree();
   EXPECT_EQ(tree.NodeCount(), 2);
   EXPECT_EQ(tree.LastKnownLine(), 5);
 }
@@ -236,7 +237,7 @@ TEST_F(FoldingTest, EditsInsideAFoldRebuildIt) {
 TEST_F(FoldingTest, TreeCutKeepsWhatEndsBeforeTheLine) {
   Open(u"function a() {\r\nx();\r\n}\r\nfunction b() {\r\nif (c) {\r\ny();\r\n}\r\n}");
   Parser->EnsureLineParsed(7);
-  TParserImpl& impl = Parser->Impl();
+  TParserImpl& impl = TKivTestAccess::ParserImpl(*Parser);
   ASSERT_EQ(impl.ParseTree().NodeCount(), 3);
   TParserTree& tree = const_cast<TParserTree&>(impl.ParseTree());
   tree.KillFrom(5);  // b stays (reopened), its if block (line 4) stays open, nothing starts later
@@ -479,7 +480,7 @@ TEST_F(FoldingTest, AnAllocationFailureMidParseLeavesTheParserUsable) {
     }
     gAllocationsLeft = -1;
     SCOPED_TRACE("round " + std::to_string(round));
-    ASSERT_EQ(AllTokens(Parser->Impl(), lines), tokens);
+    ASSERT_EQ(AllTokens(TKivTestAccess::ParserImpl(*Parser), lines), tokens);
     ASSERT_TRUE(SameFolds(AllQueries(*Parser, lines), folds));
   }
   EXPECT_GT(failures, 3);

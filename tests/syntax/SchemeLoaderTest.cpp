@@ -301,7 +301,7 @@ TEST_F(LoaderTest, SchemesFromFiles) {
   const std::string dir = ::testing::TempDir() + "kiv_syntax_files";
   std::filesystem::create_directories(dir);
   std::ofstream(dir + "/Mini.xml") << U8(Doc(u"<Scheme name='Main'/>"));
-  std::ofstream(dir + "/default.xml") << U8(kDefaultColors);
+  std::ofstream(dir + "/default.xml") << U8(KivDemoColorScheme().Text);
   Impl.SetSchemeLoaders(nullptr, nullptr);
   Impl.FSchemesDir = KivFromUtf8(dir);
   Impl.LoadSchemeDoc(u" Mini ", u"default");

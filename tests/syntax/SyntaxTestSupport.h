@@ -1,4 +1,4 @@
-// Shared fixtures of the syntax tests: the demo colour scheme, a C scheme and loaders over
+// Shared fixtures of the syntax tests: the shipped colour scheme, a C scheme and loaders over
 // in-memory scheme texts.
 #pragma once
 
@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 
+#include "KivDemoData.h"
 #include "KivSedParser.h"
 #include "SyntaxSamples.h"
 #include "internal/ParserImpl.h"
@@ -15,7 +16,7 @@
 // Scheme texts by name, served through the parser's loaders; counts the loads.
 struct TSchemeTexts {
   std::map<TKivString, TKivString> Syntax;
-  std::map<TKivString, TKivString> Colors{{u"default", kDefaultColors}};
+  std::map<TKivString, TKivString> Colors{{u"default", KivDemoColorScheme().Text}};
   std::map<TKivString, int> Loads;
 
   TKivEditParserSchemeLoader SyntaxLoader() {

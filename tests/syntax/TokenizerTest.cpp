@@ -5,6 +5,7 @@
 #include <list>
 #include <random>
 
+#include "KivTestAccess.h"
 #include "KivTestSeed.h"
 #include "SyntaxTestSupport.h"
 
@@ -51,7 +52,7 @@ struct TokenizerTest : ::testing::Test {
     TKivEditParsedTokenArray arr(static_cast<size_t>(line->TokenCount()));
     const Integer n = line->GetTokens(0, -1, arr);
     for (Integer i = 0; i < n; ++i) {
-      const TKivString& name = Parser->Impl().Token(arr[i].TokenID)->Name;
+      const TKivString name = Parser->TokenName(arr[i].TokenID);
       res.emplace_back(U8(name), arr[i].Seg.Start, arr[i].Seg.Count);
     }
     return res;
@@ -107,7 +108,7 @@ TEST_F(TokenizerTest, MarkTokensSurvivesAHandlerThatCallsTheParser) {
     int Depth = 0;
     void HandleToken(const TKivSegment& ASeg, Integer AID, const TKivEditAttributes&) override {
       if (Depth > 0) return;
-      Got.emplace_back(U8(Test->Parser->Impl().Token(AID)->Name), ASeg.Start, ASeg.Count);
+      Got.emplace_back(U8(Test->Parser->TokenName(AID)), ASeg.Start, ASeg.Count);
       ++Depth;
       Test->Parser->MarkTokens(Test->Doc.LinesCount() - 1 - static_cast<Integer>(Got.size()), *this);
       for (Integer l = 300; l < 600; l += 50) Test->Parser->GetParsedLine(l);
@@ -143,7 +144,14 @@ TEST_F(TokenizerTest, OverLongLineIsCutAtTheParseLimit) {
   EXPECT_EQ(arr[0].Seg.Count, 4000);
   EXPECT_EQ(arr[0].TokenID, 0);
   line->GetTokens(999, 1, arr);
-  EXPECT_EQ(Parser->Impl().Token(arr[0].TokenID)->Name, u"symbol");
+  EXPECT_EQ(Parser->TokenName(arr[0].TokenID), u"symbol");
+  // Ids outside the scheme's tokens have no name.
+  EXPECT_EQ(Parser->TokenName(-1), u"");
+  EXPECT_EQ(Parser->TokenName(Parser->TokenCount()), u"");
+  EXPECT_NE(Parser->TokenName(Parser->TokenCount() - 1), u"");
+  TKivEditParser unloaded;
+  EXPECT_EQ(unloaded.TokenCount(), 0);
+  EXPECT_EQ(unloaded.TokenName(0), u"");
   EXPECT_EQ(line->GetTokenIdx(999), 999);
   EXPECT_EQ(line->GetTokenIdx(4999), 1000);
   EXPECT_EQ(line->GetTokenIdx(5000), -1);
@@ -173,7 +181,7 @@ TEST_F(TokenizerTest, SavedContextsAndRestartAfterAnEdit) {
   for (int i = 0; i < 500; ++i) text += u"int x; /* c */ y;\r\n";
   Doc.Lines().SetText(text);
   Load(u"Mini");
-  TParserImpl& impl = Parser->Impl();
+  TParserImpl& impl = TKivTestAccess::ParserImpl(*Parser);
   Parser->GetParsedLine(499);
   std::vector<Integer> lines;
   for (auto& c : impl.ContextCache().Items()) lines.push_back(c->Line);
@@ -244,7 +252,7 @@ TEST_F(TokenizerTest, BrokenSchemeLeavesTheDocumentUsable) {
   Doc.Lines().SetText(u"int x;");
   TKivEditParserSchemeCollectionItem& colors = Doc.ColorSchemes().Add();
   colors.SetName(u"default");
-  colors.Scheme().SetText(kDefaultColors);
+  colors.Scheme().SetText(KivDemoColorScheme().Text);
   TKivEditParserSchemeCollectionItem& good = Doc.SyntaxSchemes().Add();
   good.SetName(u"C");
   good.Scheme().SetText(kCScheme);

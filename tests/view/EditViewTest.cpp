@@ -12,6 +12,7 @@
 #include <string>
 
 #include "KivSedView.h"
+#include "KivTestAccess.h"
 #include "internal/ScreenCache.h"
 
 namespace {
@@ -77,10 +78,10 @@ TEST(EditView, NarrowWindowKeepsTheGutterAndOneCharacterBesideTheScrollBar) {
   ASSERT_TRUE(view.verticalScrollBar()->isVisible());
   view.SetWrapMode(wmWrapToWindow);
   view.resize(50, 300);
-  const Integer space = view.ScreenCache().SpaceCharW();
+  const Integer space = TKivTestAccess::ScreenCache(view).SpaceCharW();
   ASSERT_GT(space, 0);
   EXPECT_GE(view.viewport()->width(), view.GutterWidth() + space);
-  EXPECT_GE(view.ScreenCache().ScreenWidthPixels(), space);
+  EXPECT_GE(TKivTestAccess::ScreenCache(view).ScreenWidthPixels(), space);
   EXPECT_EQ(view.width(), view.minimumWidth());
 }
 
@@ -124,7 +125,7 @@ TEST(EditView, ScrollBarsSpanALargeText) {
   EXPECT_EQ(bar->pageStep(), view.FullyVisibleLines());
   // The bars that came with the text narrowed the client area: the view measured again.
   EXPECT_TRUE(bar->isVisible());
-  EXPECT_EQ(view.ScreenCache().ScreenWidthPixels(), view.viewport()->width() - view.GutterWidth());
+  EXPECT_EQ(TKivTestAccess::ScreenCache(view).ScreenWidthPixels(), view.viewport()->width() - view.GutterWidth());
   EXPECT_EQ(view.ScreenHeight(), (view.viewport()->height() + view.LineHeight() - 1) / view.LineHeight());
   view.GotoPhysLine(5000);
   EXPECT_EQ(bar->value(), view.TopLineScroll());

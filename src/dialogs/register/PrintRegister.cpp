@@ -8,7 +8,7 @@
 #include "KivSedPrintDialogs.h"
 
 namespace {
-const bool GRegistered = [] {
+const bool kRegistered = [] {
   KivQtPrintRegister();
   KivQtPrintDialogs().PreviewFn = [](TKivPrinterHelper& AHelper) { KivExecPrintPreview(AHelper); };
   KivSetPrintDialogs(&KivQtPrintDialogs());

@@ -44,7 +44,6 @@ class TMark final : public IKivMark, public IMarkInternal, public std::enable_sh
 
   // The collection's own view (no checks): cached line (-1 = not known) and creation number.
   Integer CachedLine() const { return FLine; }
-  uint64_t Seq() const { return FSeq; }
   TMarkCollection* Parent() const { return Parent_; }
 
  private:
@@ -202,7 +201,6 @@ class TMarkManager {
   bool HasMarks(const IKivMarkersRef& AMarks) const;
   // Disposes the collection with events and forgets it.
   void ReleaseMarks(const IKivMarkersRef& AMarks);
-  IKivMarkersRef GetMarks(Integer AIdx) const;
   Integer MarksCount() const { return static_cast<Integer>(FMarks.size()); }
   // Disposes every collection with events, then forgets them all.
   void ClearAllMarks();

@@ -92,7 +92,6 @@ class TUndoActionList {
   TUndoActionPtr PopUndo();
   TUndoActionPtr PopRedo();
   TUndoAction* TopUndo() const { return FUndo.empty() ? nullptr : FUndo.back().get(); }
-  TUndoAction* TopRedo() const { return FRedo.empty() ? nullptr : FRedo.back().get(); }
   // Steps from the top: index 0 is the top.
   TUndoAction* UndoAt(Integer AFromTop) const { return FUndo[FUndo.size() - 1 - AFromTop].get(); }
   TUndoAction* RedoAt(Integer AFromTop) const { return FRedo[FRedo.size() - 1 - AFromTop].get(); }
@@ -122,7 +121,6 @@ class TCompoundAction final : public TUndoAction {
   size_t MemoryUsage() const override { return sizeof(*this) + FActList.MemoryUsage(); }
 
   void Absorb(TUndoActionPtr ANew);
-  Integer SubStepCount() const { return FActList.UndoCount(); }
 
  private:
   TUndoActionList FActList;
@@ -149,7 +147,6 @@ class TUndoManager {
   void EndCompoundAction();
   bool InsideCompoundAction() const { return FCompoundEdit; }
   // True once the open compound step has recorded a change.
-  bool CompoundActionRecorded() const { return FOpenCompound != nullptr; }
 
   bool CanUndo(Integer AAuthorID) const;
   bool CanRedo(Integer AAuthorID) const;
@@ -172,7 +169,6 @@ class TUndoManager {
   Integer SavedPoint() const { return FSavedPoint; }
   bool AtSavedPoint() const { return FSavedPoint == UndoCount(); }
   void MarkSaved();
-  void MarkSavedPointLost() { FSavedPoint = -1; }
 
   size_t MemoryUsage() const { return sizeof(*this) + FActList.MemoryUsage(); }
 

@@ -26,7 +26,7 @@ inline Cardinal LayoutHashMix(Cardinal h) {
 
 class TCharWidthCache {
  public:
-  static constexpr Integer FSize = 1024;
+  static constexpr Integer kSize = 1024;
 
   TCharWidthCache();
   TCharWidthCache(const TCharWidthCache&) = delete;
@@ -93,7 +93,6 @@ class TAttrsCache {
     FFont = AFont;
   }
 
-  const TFont* BaseFont() const { return FFont; }
 
  private:
   struct TAttrsCacheItem {
@@ -123,7 +122,6 @@ class TTextAnalysis {
   TKivStringView Chars() const { return FChars; }
   Integer CharCount() const { return FCharCount; }
   TKivFontCharset CharSet() const { return FCharSet; }
-  TKivFontStyles FontStyles() const { return FFs; }
   Integer Width();
   // The shaping result, or none for simple text (measures first).
   const IKivShapedRun* SSA();
@@ -184,7 +182,7 @@ using TTextAnalysisRef = std::shared_ptr<TTextAnalysis>;
 // generation are kept; the others are evicted when they outnumber the used ones.
 class TTextDataCache {
  public:
-  static constexpr Integer FSize = 256;
+  static constexpr Integer kSize = 256;
 
   explicit TTextDataCache(TMeasureCaches* AScrCache);
   TTextDataCache(const TTextDataCache&) = delete;
@@ -238,7 +236,6 @@ class TMeasureCaches {
   }
   void Clear();
 
-  TCharWidthCache& CharCache() { return FCharCache; }
   TTextDataCache& TextDataCache() { return FTextDataCache; }
 
  private:

@@ -83,7 +83,7 @@ inline constexpr TScreenCacheValid csAll = csScreen | csCursor | csFolds | csCon
 enum TScrollCorrectFor : uint8_t { scForCursor, scForSelection };
 enum TScrollCorrectDir : uint8_t { scForward, scBackward };
 
-class TScreenCache {
+class TScreenCache : public TKivScreenLayout {
  public:
   static constexpr Integer kTokenBatch = 512;
   static constexpr Integer kWPCacheCount = 4000;
@@ -132,8 +132,6 @@ class TScreenCache {
   TMeasureCaches& Measure() { return FMeasure; }
   TWP_Cache& WPCache() { return FWPCache; }
   TKivEditDocument& Document() const { return FHost->Document(); }
-  Integer FirstInvalidOffset() const { return FFirstInvalidOffset; }
-  void ClearFirstInvalidOffset() { FFirstInvalidOffset = -1; }
 
   // ---- highlights ----
   void AddHighlight(Integer AStart, Integer ACount);
@@ -206,23 +204,17 @@ class TScreenCache {
   // line, the screen lines, the cursor. The view runs it when its outermost change bracket
   // closes; every query below runs it first.
   void UpdateLayout();
-  TScreenCacheValid ValidState() const { return FValidState; }
 
   // ---- the window ----
   Integer LinesOnScreenScroll();
   Integer OldLinesOnScreenScroll() const { return FOldLinesOnScreen; }
-  // The row at the top of the window, the last row on screen, and the top physical line.
+  // The row at the top of the window and the top physical line.
   Integer FirstLineScroll();
-  Integer LastLineScroll();
   Integer FirstLinePhysical();
   Integer FirstCharOnScreen();
   const TScreenLineInfo& GetScreenLine(Integer ALine);
   Integer GetScreenLineStart(Integer ALine) { return GetScreenLine(ALine).ScrollInfo.ContentSegment.Start; }
-  Integer GetScreenLineWordStart(Integer ALine) { return GetScreenLine(ALine).StartWordOff; }
-  Integer GetScreenLineWordEnd(Integer ALine) { return GetScreenLine(ALine).EndWordOff; }
   TKivScreenLineProps GetScreenLineProps(Integer ALine) { return GetScreenLine(ALine).ScrollInfo.VisProps; }
-  // The chunks of a screen line (none when ACnt comes back 0).
-  const TChunk* GetScreenLineChunks(Integer ALine, Integer& ACnt);
   void GetScreenLineXBounds(Integer ALine, Integer& AStart, Integer& ACount);
   // Column of the row's first character and column after its end.
   Integer GetScreenLineFirstX(Integer ALine);
@@ -240,7 +232,6 @@ class TScreenCache {
 
   // ---- repaint tracking ----
   bool IsScreenLineDirty(Integer ALine);
-  void MarkScreenLineDirty(Integer ALine);
   void MarkAllScreenLinesDirty();
   // The painter drew the screen: nothing is dirty.
   void ClearDirtyLines();
@@ -257,7 +248,6 @@ class TScreenCache {
   // The row count the scroll bar shows: kept across edits that add or remove no line break.
   Integer CalkVisibleCountScrollBar(bool AForceRecalk);
   TKivPoint CorrectCursorSelPos(TKivPoint APoint);
-  Integer CorrectPhysY(Integer AY);
   // Scrolls by AOffset rows (saturating; the end of the text stops it).
   void Scroll(Integer AOffset);
   void SetFirstLineAsScroll(Integer ALine);
@@ -273,14 +263,10 @@ class TScreenCache {
   TKivPoint ScreenPosToScroll(const TKivPoint& AScreen) {
     return {AScreen.X, ScreenToScroll(AScreen.Y, false)};
   }
-  TKivPoint ScrollPosToScreen(const TKivPoint& AScroll) {
-    return {AScroll.X, ScrollToScreen(AScroll.Y, false)};
-  }
   Integer ScreenToPhysical(Integer AScreen);
   // Rows of a visible physical line.
   Integer ScreenCount(Integer ALine);
   TScrollLineInfo GetScrollLineInfo(Integer ALine);
-  Integer GetScrollLineOffStart(Integer ALine);
   // Without wrapping the line's end with 0 cells; with wrapping the row's last character with
   // its width - 1 cells (the line end when the row holds it).
   TOffsetPoint GetScrollLineOffLast(Integer ALine);
@@ -288,8 +274,6 @@ class TScreenCache {
   // The first and last visible positions of a physical line (the collapsed row's end for a
   // collapsed line).
   void GetPhysLineVisibleBounds(Integer ALine, TOffsetPoint& AFirst, TOffsetPoint& ALast);
-  // The first column of the character under the column, and max(column, its end).
-  void GetScrollCharScrollBounds(const TKivPoint& AScroll, Integer& ALeft, Integer& ARight);
   // Column from the line start with tabs expanded (no wrapping, no folds).
   Integer CalkPointVisWidth(Integer AOffset);
   Integer CalkPointVisWidth(const TOffsetPoint& AOffPt);
@@ -345,8 +329,6 @@ class TScreenCache {
   bool SelBlockMode() const { return FSelBlock; }
   bool SelAvail() { return SelStartOffset() != SelEndOffset(); }
   // The selection ends ordered by row, then column.
-  TKivPoint SelStartN();
-  TKivPoint SelEndN();
   void SelectionN(TKivPoint& AStart, TKivPoint& AEnd);
   void SetCursorOffset(const TOffsetPoint& AOffPt, TScrollCorrectDir ACorrectDir = scBackward,
                        bool ABlock = false);

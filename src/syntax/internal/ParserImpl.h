@@ -42,8 +42,6 @@ class TParserImpl {
   // ---- schemes ----
   TScheme* RootScheme() const { return FRootSc; }
   TScheme* FindScheme(const TKivString& AQualifiedName) const;
-  TTokenProps* KeywordToken() const { return FTokenKeyword; }
-  TTokenProps* DefaultTokenProps() const { return FTokenDefault; }
 
   // The character source every token rule reads.
   TLineRegexSource& CharsInput() { return FCharsInput; }
@@ -62,7 +60,6 @@ class TParserImpl {
   void MarkTokens(Integer ALine, TKivTokenHandler& AHandler);
   void EnsureLineParsed(Integer ALine);
   void ParseTo(Integer ALine);
-  Integer LastValidLine() const { return FLastValidLine; }
   // Fold queries; they parse as far as they need and answer -1 or false for a line outside the
   // document, GetFoldEnd for a line that is not a fold start and GetFoldStart for a line that
   // is not a fold end. A capturing block gets its fold once parsing reaches StartLine +
@@ -84,7 +81,7 @@ class TParserImpl {
 
   // The budget of one token-rule match in matcher steps: a pattern that runs away gives up
   // (and counts as no match) instead of stalling the line.
-  static constexpr int64_t RuleStepLimit = 20000;
+  static constexpr int64_t kRuleStepLimit = 20000;
 
  private:
   friend class TSchemeReader;

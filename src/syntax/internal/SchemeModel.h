@@ -15,9 +15,9 @@ class TScheme;
 // The groups of one rule match. Starts/Ends are positions of the line's character sequence; a
 // group that is not used (or not marked) is -1.
 struct TMatchRec {
-  static constexpr Integer MaxGroups = 16;
-  std::array<Integer, MaxGroups> Starts;
-  std::array<Integer, MaxGroups> Ends;
+  static constexpr Integer kMaxGroups = 16;
+  std::array<Integer, kMaxGroups> Starts;
+  std::array<Integer, kMaxGroups> Ends;
   Integer Count = 0;
   Integer InnerStart = -1;
   Integer InnerCount = 0;
@@ -95,15 +95,12 @@ class TRuleBase {
   TKivSetOfByte EndAcceptedAnsiChars;
   bool EndAcceptUnicodeChars = false;
 
-  bool Accepts(Integer ACode) const {
-    return ACode <= 255 ? AcceptedAnsiChars.Contains(ACode) : AcceptUnicodeChars;
-  }
   bool EndAccepts(Integer ACode) const {
     return ACode <= 255 ? EndAcceptedAnsiChars.Contains(ACode) : EndAcceptUnicodeChars;
   }
 };
 
-using TRuleTokens = std::array<TTokenProps*, TMatchRec::MaxGroups>;
+using TRuleTokens = std::array<TTokenProps*, TMatchRec::kMaxGroups>;
 
 // A token rule. Match and MatchEnd run anchored at AStart over at most ACount characters of
 // the parser's character source. A regex error at match time counts as no match.

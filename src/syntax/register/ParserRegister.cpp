@@ -4,5 +4,5 @@
 #include "KivSedParser.h"
 
 namespace {
-const bool GRegistered = (KivSedParserRegister(), true);
+const bool kRegistered = (KivSedParserRegister(), true);
 }  // namespace

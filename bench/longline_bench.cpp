@@ -116,7 +116,7 @@ struct LongLineView {
   }
   ~LongLineView() { View.SetDocument(nullptr); }
   void Paint() {
-    Painter.Paint(View.ScreenCache(), Canvas, Host.TextAreaRect(), Host.TextAreaRect());
+    Painter.Paint(View.ScreenLayout(), Canvas, Host.TextAreaRect(), Host.TextAreaRect());
   }
   BenchHost Host;
   TKivEditViewCore View;

@@ -421,6 +421,7 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   class TLstHost;
   class TCacheHost;
   friend class TLstHost;
+  friend class TViewCommands;
   friend class TCacheHost;
 
   // TKivViewPartParent

@@ -493,6 +493,13 @@ void TScreenCache::GetPhysLineVisibleBounds(Integer ALine, TOffsetPoint& AFirst,
   ALast = GetScrollLineOffLast(row + ScreenCount(ALine) - 1);
 }
 
+void TScreenCache::GetScrollCharScrollBounds(const TKivPoint& AScroll, Integer& ALeft, Integer& ARight) {
+  const TOffsetPoint p = ScrollPtToOffsetPt(AScroll);
+  const TWrapParserState s = WP_GetState(p.Offset);
+  ALeft = s.X;
+  ARight = std::max(AScroll.X, KivSatAdd(s.X, s.VisWidth));
+}
+
 Integer TScreenCache::CalkPointVisWidth(Integer AOffset) {
   return CalkPointVisWidth(TOffsetPoint{AOffset, 0});
 }

@@ -357,7 +357,7 @@ void TViewCommands::Classified(TKivEditCommand ACommand, const TKivCommandArg& A
       if (doc) {
         TKivDocUndoInfoPtr info;
         if (!doc->InsideCompoundEdit())
-          info = std::make_unique<TCursorUndoInfo>(FView.ScreenCache().CursorOffset(),
+          info = std::make_unique<TCursorUndoInfo>(FView.FScreenCache->CursorOffset(),
                                                    FView.InState(siComplWordTyping));
         doc->Internal().BeginCompoundAction(FView.AuthorID(), std::move(info), false);
       }

@@ -12,6 +12,7 @@
 #include "KivTestSeed.h"
 #include "LayoutFakes.h"
 #include "RecordingViewHost.h"
+#include "KivTestAccess.h"
 #include "internal/ScreenCache.h"
 
 namespace {
@@ -295,8 +296,8 @@ TEST_F(ScrollFixture, TheVerticalBarInItsThreeModes) {
   // Wrapped to a ruler of 5 columns: characters.
   View.SetWrapRulerWidth(5);
   View.SetWrapMode(wmWrapToRuler);
-  const Integer first = View.ScreenCache().FirstCharOnScreen();
-  const TKivSegment last = View.ScreenCache().GetScreenLine(9).ScrollInfo.ContentSegment;
+  const Integer first = TKivTestAccess::ScreenCache(View).FirstCharOnScreen();
+  const TKivSegment last = TKivTestAccess::ScreenCache(View).GetScreenLine(9).ScrollInfo.ContentSegment;
   EXPECT_EQ(Host.Vert.Max, Doc.CharsCount());
   EXPECT_EQ(Host.Vert.Pos, first);
   EXPECT_EQ(Host.Vert.Page, last.Start + last.Count - first);
@@ -461,7 +462,7 @@ TEST_F(ScrollFixture, FoldingAllOfALongTextGoesInSteps) {
   ASSERT_EQ(Host.Steps.size(), 1u);
   EXPECT_FALSE(View.IsCollapsedFold(44992));
   EXPECT_GE(Host.RunSteps(), 1);
-  EXPECT_EQ(View.ScreenCache().CollapsedFolds(), sync.ScreenCache().CollapsedFolds());
+  EXPECT_EQ(TKivTestAccess::ScreenCache(View).CollapsedFolds(), TKivTestAccess::ScreenCache(sync).CollapsedFolds());
   EXPECT_EQ(View.GetVisibleCountScroll(), sync.GetVisibleCountScroll());
   EXPECT_EQ(View.PhysicalToScroll(44996), sync.PhysicalToScroll(44996));
   EXPECT_EQ(View.UpdatingCount(), 0);
@@ -469,20 +470,20 @@ TEST_F(ScrollFixture, FoldingAllOfALongTextGoesInSteps) {
   View.UnfoldAllIn(-1, false);
   View.FoldAllIn(-1, true);  // the outermost only: one fold around all, one step
   EXPECT_TRUE(Host.Steps.empty());
-  EXPECT_EQ(View.ScreenCache().CollapsedFolds().size(), 3u);  // and two after it
+  EXPECT_EQ(TKivTestAccess::ScreenCache(View).CollapsedFolds().size(), 3u);  // and two after it
   View.UnfoldAllIn(-1, false);
   View.FoldAllIn(-1, false);
   ASSERT_EQ(Host.Steps.size(), 1u);
   Doc.Insert(Doc.GetLineStart(44999), u"x");
-  const auto before = View.ScreenCache().CollapsedFolds();
+  const auto before = TKivTestAccess::ScreenCache(View).CollapsedFolds();
   Host.RunSteps();
-  EXPECT_EQ(View.ScreenCache().CollapsedFolds(), before);
+  EXPECT_EQ(TKivTestAccess::ScreenCache(View).CollapsedFolds(), before);
   View.UnfoldAllIn(-1, false);
   View.FoldAllIn(-1, false);
   ASSERT_EQ(Host.Steps.size(), 1u);
   View.UnfoldAllIn(-1, false);
   Host.RunSteps();
-  EXPECT_TRUE(View.ScreenCache().CollapsedFolds().empty());
+  EXPECT_TRUE(TKivTestAccess::ScreenCache(View).CollapsedFolds().empty());
   sync.SetDocument(nullptr);
 }
 
@@ -507,13 +508,13 @@ TEST(ScrollCountsTest, UnwrappedRowsFromFoldsMatchTheLayout) {
       for (TKivEditViewCore* v : {&a, &b}) {
         if (!v->IsLineStartVisible(start) || v->IsCollapsedFold(start)) continue;
         try {
-          v->ScreenCache().CollapseLines(start, end);
+          TKivTestAccess::ScreenCache(*v).CollapseLines(start, end);
         } catch (const EKivEditViewError&) {
         }
       }
     }
     SCOPED_TRACE(round);
-    ASSERT_EQ(a.ScreenCache().CollapsedFolds(), b.ScreenCache().CollapsedFolds());
+    ASSERT_EQ(TKivTestAccess::ScreenCache(a).CollapsedFolds(), TKivTestAccess::ScreenCache(b).CollapsedFolds());
     ASSERT_EQ(a.GetVisibleCountScroll(), b.GetVisibleCountScroll());
     for (Integer line = 0; line < lines; ++line) {
       if (!b.IsLineStartVisible(line)) {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "KivSedView.h"
+#include "KivTestAccess.h"
 #include "internal/ScreenCache.h"
 
 namespace {
@@ -195,6 +196,6 @@ TEST(EditViewScroll, AHorizontalBarComingInKeepsTheCursorRowOnScreen) {
   const Integer top = s.View.TopLineScroll();
   EXPECT_GE(last, top);
   EXPECT_LE(last, top + s.View.FullyVisibleLines() - 1);
-  EXPECT_EQ(s.View.ScreenCache().ScreenHeightLines(),
+  EXPECT_EQ(TKivTestAccess::ScreenCache(s.View).ScreenHeightLines(),
             (s.View.viewport()->height() + s.View.LineHeight() - 1) / s.View.LineHeight());
 }

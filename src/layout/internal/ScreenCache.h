@@ -274,6 +274,8 @@ class TScreenCache : public TKivScreenLayout {
   // The first and last visible positions of a physical line (the collapsed row's end for a
   // collapsed line).
   void GetPhysLineVisibleBounds(Integer ALine, TOffsetPoint& AFirst, TOffsetPoint& ALast);
+  // The first column of the character under the column, and max(column, its end).
+  void GetScrollCharScrollBounds(const TKivPoint& AScroll, Integer& ALeft, Integer& ARight);
   // Column from the line start with tabs expanded (no wrapping, no folds).
   Integer CalkPointVisWidth(Integer AOffset);
   Integer CalkPointVisWidth(const TOffsetPoint& AOffPt);

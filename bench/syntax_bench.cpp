@@ -116,6 +116,40 @@ void BM_EditMidFile(benchmark::State& AState) {
 }
 BENCHMARK(BM_EditMidFile)->Unit(benchmark::kMicrosecond);
 
+// A character typed inside a line in the middle of the file (and deleted again, untimed), then
+// the edited line asked for: the time of the request, and the lines it re-parsed.
+void TypeMidFile(benchmark::State& AState, const TKivString& AText, bool AInLine) {
+  TCDocument c("bench/corpus/c_16mb.txt");
+  Integer mid = c.Doc.LinesCount() / 2;
+  while (AInLine && c.Doc.GetLineEnd(mid) - c.Doc.GetLineStart(mid) < 8) ++mid;
+  c.Parser->Impl().ParseTo(c.Doc.LinesCount() - 1);
+  const Integer at =
+      AInLine ? (c.Doc.GetLineStart(mid) + c.Doc.GetLineEnd(mid)) / 2 : c.Doc.GetLineStart(mid);
+  const Integer len = static_cast<Integer>(AText.size());
+  int64_t lines = 0;
+  for (auto _ : AState) {
+    AState.PauseTiming();
+    c.Doc.Insert(at, AText);
+    AState.ResumeTiming();
+    const int64_t before = c.Parser->Impl().FStatLinesParsed;
+    benchmark::DoNotOptimize(c.Parser->GetParsedLine(mid));
+    lines = c.Parser->Impl().FStatLinesParsed - before;
+    AState.PauseTiming();
+    c.Doc.Delete(at, len);
+    c.Parser->GetParsedLine(mid);
+    AState.ResumeTiming();
+  }
+  AState.counters["lines_reparsed"] = double(lines);
+}
+void BM_TypeInLineMidFile(benchmark::State& AState) {
+  TypeMidFile(AState, u"x", true);
+}
+BENCHMARK(BM_TypeInLineMidFile)->Unit(benchmark::kMicrosecond);
+void BM_TypeCommentStartMidFile(benchmark::State& AState) {
+  TypeMidFile(AState, u"/*", false);
+}
+BENCHMARK(BM_TypeCommentStartMidFile)->Unit(benchmark::kMicrosecond);
+
 // A 1 MB single line: its cost is bounded by the first MaxLineLengthToParse characters.
 void BM_OneMegabyteLine(benchmark::State& AState) {
   TKivEditDocument doc;

@@ -116,15 +116,32 @@ void BM_EditMidFile(benchmark::State& AState) {
 }
 BENCHMARK(BM_EditMidFile)->Unit(benchmark::kMicrosecond);
 
-// A character typed inside a line in the middle of the file (and deleted again, untimed), then
-// the edited line asked for: the time of the request, and the lines it re-parsed.
-void TypeMidFile(benchmark::State& AState, const TKivString& AText, bool AInLine) {
+// Where a character is typed: the middle of a line, the middle of a word, a line's start.
+enum TTypeAt { taMidLine, taInWord, taLineStart };
+
+// A character typed in a line in the middle of the file (and deleted again, untimed), then the
+// edited line asked for: the time of the request, and the lines it re-parsed.
+void TypeMidFile(benchmark::State& AState, const TKivString& AText, TTypeAt AWhere) {
   TCDocument c("bench/corpus/c_16mb.txt");
   Integer mid = c.Doc.LinesCount() / 2;
-  while (AInLine && c.Doc.GetLineEnd(mid) - c.Doc.GetLineStart(mid) < 8) ++mid;
+  auto isLetter = [&](Integer APos) {
+    const TKivString ch = c.Doc.GetText(APos, 1);
+    return !ch.empty() && ((ch[0] >= u'a' && ch[0] <= u'z') || (ch[0] >= u'A' && ch[0] <= u'Z'));
+  };
+  Integer at = -1;
+  for (; at < 0; ++mid) {
+    const Integer s = c.Doc.GetLineStart(mid), e = c.Doc.GetLineEnd(mid);
+    if (AWhere == taLineStart) {
+      at = s;
+    } else if (AWhere == taMidLine) {
+      if (e - s >= 8) at = (s + e) / 2;
+    } else {
+      for (Integer p = (s + e) / 2; p + 1 < e && at < 0; ++p)
+        if (isLetter(p) && isLetter(p + 1)) at = p + 1;
+    }
+  }
+  --mid;
   c.Parser->Impl().ParseTo(c.Doc.LinesCount() - 1);
-  const Integer at =
-      AInLine ? (c.Doc.GetLineStart(mid) + c.Doc.GetLineEnd(mid)) / 2 : c.Doc.GetLineStart(mid);
   const Integer len = static_cast<Integer>(AText.size());
   int64_t lines = 0;
   for (auto _ : AState) {
@@ -142,11 +159,15 @@ void TypeMidFile(benchmark::State& AState, const TKivString& AText, bool AInLine
   AState.counters["lines_reparsed"] = double(lines);
 }
 void BM_TypeInLineMidFile(benchmark::State& AState) {
-  TypeMidFile(AState, u"x", true);
+  TypeMidFile(AState, u"x", taMidLine);
 }
 BENCHMARK(BM_TypeInLineMidFile)->Unit(benchmark::kMicrosecond);
+void BM_TypeInWordMidFile(benchmark::State& AState) {
+  TypeMidFile(AState, u"x", taInWord);
+}
+BENCHMARK(BM_TypeInWordMidFile)->Unit(benchmark::kMicrosecond);
 void BM_TypeCommentStartMidFile(benchmark::State& AState) {
-  TypeMidFile(AState, u"/*", false);
+  TypeMidFile(AState, u"/*", taLineStart);
 }
 BENCHMARK(BM_TypeCommentStartMidFile)->Unit(benchmark::kMicrosecond);
 

@@ -401,6 +401,10 @@ class TKivRegExp {
   void SetStepLimit(int64_t AValue) { FStepLimit = AValue; }
   // The work units the last Exec (or ExecNext) spent.
   int64_t StepsUsed() const { return FSteps; }
+  // The work units a search spends before it starts to remember the failures of branches and
+  // loops (roLoopMemo): cheap searches do not pay for the bookkeeping. 0 remembers from the start.
+  int64_t LoopMemoThreshold() const { return FLoopMemoThreshold; }
+  void SetLoopMemoThreshold(int64_t AValue) { FLoopMemoThreshold = AValue; }
 
   // Compilation and inspection.
   void Compile();
@@ -587,6 +591,7 @@ class TKivRegExp {
   static constexpr size_t kLoopMemoSize = 256;  // a power of two
   std::vector<TLoopMemo> FLoopMemo;
   uint32_t FLoopMemoGen = 0;
+  int64_t FLoopMemoThreshold = int64_t(1) << 20;
   Integer FDepthHigh = 0;  // the deepest level of recursion reached (while a failure is recorded)
   // The program starts with an unbounded simple repeat of FScanStart and has no groups: an
   // attempt that failed from a position fails from every later position of the same run.

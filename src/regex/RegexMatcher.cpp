@@ -572,6 +572,7 @@ bool TRegexMatcher::MatchLoop(TKivRegexNode* AScan) {
   // pending and not after an empty iteration behaves the same whatever its count: whether the
   // rest of the attempt matches from here depends on the position alone.
   if (E.FLoopStackIdx != 1 || !E.FMemoOk || !(E.FOptimizations & roLoopMemo) || E.FSavedReginput != -1 ||
+      E.FSteps < E.FLoopMemoThreshold ||
       AScan->MaxBrace != RegExprInfinity || E.FLoopStack[1] < AScan->MinBrace ||
       (E.FLoopStack[1] > 0 && E.FLoopIterStart[1] == E.FReginput))
     return MatchLoopRun(AScan);
@@ -631,7 +632,8 @@ bool TRegexMatcher::MatchLoopRun(TKivRegexNode* AScan) {
 bool TRegexMatcher::MatchBranch(TKivRegexNode* AScan) {
   // Outside counted loops, with no lookahead position pending, whether the rest of the attempt
   // matches from a branch depends on the position alone.
-  if (E.FLoopStackIdx == 0 && E.FMemoOk && (E.FOptimizations & roLoopMemo) && E.FSavedReginput == -1)
+  if (E.FLoopStackIdx == 0 && E.FMemoOk && (E.FOptimizations & roLoopMemo) && E.FSavedReginput == -1 &&
+      E.FSteps >= E.FLoopMemoThreshold)
     return Remembered(AScan, [&] { return MatchBranchRun(AScan); });
   return MatchBranchRun(AScan);
 }

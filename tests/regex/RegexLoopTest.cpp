@@ -18,6 +18,7 @@ std::string Trace(const TKivString& APattern, const TKivString& AMods, const TKi
                   Integer AOptimizations, int64_t ABudget, bool AUnits) {
   TKivRegExp re;
   re.SetStepLimit(ABudget);
+  re.SetLoopMemoThreshold(0);
   if (!AMods.empty()) re.SetModifierStr(AMods);
   re.SetOptimizations(AOptimizations);
   std::string out;
@@ -146,6 +147,7 @@ TEST(RegexLoops, RememberedFailuresChangeNoResult) {
       std::string out[2];
       for (int k = 0; k < 2; ++k) {
         TKivRegExp re;
+        re.SetLoopMemoThreshold(0);
         re.SetOptimizations(k == 0 ? roAll : roAll & ~roLoopMemo);
         re.SetExpression(pattern);
         re.SetInputText(subject);

@@ -2,6 +2,7 @@
 // 2,000 keywords (wall time per load).
 #include <benchmark/benchmark.h>
 
+#include <ctime>
 #include <string>
 
 #include "../tests/syntax/SyntaxSamples.h"
@@ -117,6 +118,66 @@ void BM_EditMidFile(benchmark::State& AState) {
   AState.counters["lines_reparsed"] = double(lines);
 }
 BENCHMARK(BM_EditMidFile)->Unit(benchmark::kMicrosecond);
+
+// Where a character is typed: the middle of a line, the middle of a word, a line's start.
+enum TTypeAt { taMidLine, taInWord, taLineStart };
+
+// A character typed in a line in the middle of the file (and deleted again, untimed), then the
+// edited line asked for: the CPU time of the request ("Time" is the manual time), and the
+// lines it re-parsed.
+void TypeMidFile(benchmark::State& AState, const TKivString& AText, TTypeAt AWhere) {
+  TCDocument c("bench/corpus/c_16mb.txt");
+  Integer mid = c.Doc.LinesCount() / 2;
+  auto isLetter = [&](Integer APos) {
+    const TKivString ch = c.Doc.GetText(APos, 1);
+    return !ch.empty() && ((ch[0] >= u'a' && ch[0] <= u'z') || (ch[0] >= u'A' && ch[0] <= u'Z'));
+  };
+  Integer at = -1;
+  for (; at < 0; ++mid) {
+    const Integer s = c.Doc.GetLineStart(mid), e = c.Doc.GetLineEnd(mid);
+    if (AWhere == taLineStart) {
+      at = s;
+    } else if (AWhere == taMidLine) {
+      if (e - s >= 8) at = (s + e) / 2;
+    } else {
+      for (Integer p = (s + e) / 2; p + 1 < e && at < 0; ++p)
+        if (isLetter(p) && isLetter(p + 1)) at = p + 1;
+    }
+  }
+  --mid;
+  c.Parser->Impl().ParseTo(c.Doc.LinesCount() - 1);
+  const Integer len = static_cast<Integer>(AText.size());
+  int64_t lines = 0;
+  // The request alone is timed, in the thread's CPU time (the machine may be busy).
+  auto cpuNow = [] {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+  };
+  for (auto _ : AState) {
+    c.Doc.Insert(at, AText);
+    const int64_t before = c.Parser->Impl().FStatLinesParsed;
+    const double t0 = cpuNow();
+    benchmark::DoNotOptimize(c.Parser->GetParsedLine(mid));
+    AState.SetIterationTime(cpuNow() - t0);
+    lines = c.Parser->Impl().FStatLinesParsed - before;
+    c.Doc.Delete(at, len);
+    c.Parser->GetParsedLine(mid);
+  }
+  AState.counters["lines_reparsed"] = double(lines);
+}
+void BM_TypeInLineMidFile(benchmark::State& AState) {
+  TypeMidFile(AState, u"x", taMidLine);
+}
+BENCHMARK(BM_TypeInLineMidFile)->Unit(benchmark::kMicrosecond)->UseManualTime();
+void BM_TypeInWordMidFile(benchmark::State& AState) {
+  TypeMidFile(AState, u"x", taInWord);
+}
+BENCHMARK(BM_TypeInWordMidFile)->Unit(benchmark::kMicrosecond)->UseManualTime();
+void BM_TypeCommentStartMidFile(benchmark::State& AState) {
+  TypeMidFile(AState, u"/*", taLineStart);
+}
+BENCHMARK(BM_TypeCommentStartMidFile)->Unit(benchmark::kMicrosecond)->UseManualTime();
 
 // A 1 MB single line: its cost is bounded by the first MaxLineLengthToParse characters.
 void BM_OneMegabyteLine(benchmark::State& AState) {

@@ -233,7 +233,12 @@ enum : Integer {
                        // branches the alternatives whose first literal or set rules out the code
   roDirectRun = 32,    // a program of word-boundary tests and one-code sets runs without recursion
   roLeadFilter = 64,   // an anchored attempt first tests the fixed start every match begins with
-  roAll = 127,
+  roLoopRun = 128,     // a counted loop whose body is one code runs its iterations without recursion
+                       // (so a long run of them does not reach the recursion limit)
+  roLoopMemo = 256,    // a branch or counted loop that failed from a position, in a state the rest
+                       // of the attempt cannot tell apart, fails there at once when reached again
+                       // (with the same work units)
+  roAll = 511,
 };
 
 // Global defaults of new engines.
@@ -396,6 +401,10 @@ class TKivRegExp {
   void SetStepLimit(int64_t AValue) { FStepLimit = AValue; }
   // The work units the last Exec (or ExecNext) spent.
   int64_t StepsUsed() const { return FSteps; }
+  // The work units a search spends before it starts to remember the failures of branches and
+  // loops (roLoopMemo): cheap searches do not pay for the bookkeeping. 0 remembers from the start.
+  int64_t LoopMemoThreshold() const { return FLoopMemoThreshold; }
+  void SetLoopMemoThreshold(int64_t AValue) { FLoopMemoThreshold = AValue; }
 
   // Compilation and inspection.
   void Compile();
@@ -565,6 +574,25 @@ class TKivRegExp {
   const TKivRegexNode* FOneCodeSet = nullptr;
   bool FHasLoops = true;      // the program has counted loops (a loop stack to save)
   bool FHasLookahead = true;  // the program has lookahead (a pending position to apply)
+  // The program has neither back-references nor lookahead: whether the rest of an attempt
+  // from a branch (outside counted loops) or an outermost loop matches depends on the position
+  // alone.
+  bool FMemoOk = false;
+  // Branches and outermost loops that failed from a position during the current search, with
+  // what the failure cost: direct-mapped by node and position, valid while Gen is the search's.
+  struct TLoopMemo {
+    uint32_t Gen = 0;
+    Integer Node = -1;
+    Integer Pos = -1;
+    Integer Depth = 0;  // levels of recursion the failure went down
+    int64_t Units = 0;
+    bool NeedMore = false;
+  };
+  static constexpr size_t kLoopMemoSize = 256;  // a power of two
+  std::vector<TLoopMemo> FLoopMemo;
+  uint32_t FLoopMemoGen = 0;
+  int64_t FLoopMemoThreshold = int64_t(1) << 20;
+  Integer FDepthHigh = 0;  // the deepest level of recursion reached (while a failure is recorded)
   // The program starts with an unbounded simple repeat of FScanStart and has no groups: an
   // attempt that failed from a position fails from every later position of the same run.
   bool FRunStart = false;

@@ -18,6 +18,8 @@ constexpr Integer CCompareChunk = 256;
 // through the window (with its fills).
 constexpr int64_t CCompareCost = 3;
 constexpr int64_t CWindowCompareCost = 8;
+// The least a failure from a loop or branch must have cost to be remembered.
+constexpr int64_t CMemoMinUnits = 4 * CStepCost;
 
 // Nodes before which a pending lookahead position is not yet applied.
 bool KeepsPendingLookahead(TKivREOp AOp) {
@@ -32,7 +34,7 @@ class TRegexMatcher::TDepthGuard {
   explicit TDepthGuard(TKivRegExp& AE) : E(AE) {
     E.Spend(CStepCost);
     if (E.FMatchPrimDepth >= CMaxMatchDepth) E.Error(reeRecursionLimit);
-    ++E.FMatchPrimDepth;
+    if (++E.FMatchPrimDepth > E.FDepthHigh) E.FDepthHigh = E.FMatchPrimDepth;
   }
   ~TDepthGuard() { --E.FMatchPrimDepth; }
   TDepthGuard(const TDepthGuard&) = delete;
@@ -321,6 +323,7 @@ TRegexMatcher::TStep TRegexMatcher::MatchRepeat(TKivRegexNode* AScan) {
       // Nothing but group marks before the end: the steps MatchPrim would take, without its frame.
       E.Spend(CStepCost);
       if (E.FMatchPrimDepth >= CMaxMatchDepth) E.Error(reeRecursionLimit);
+      E.FDepthHigh = std::max(E.FDepthHigh, E.FMatchPrimDepth + 1);
       E.Spend(CNodeCost * (AScan->NextSolidHops + 1));
       for (const TKivRegexNode* m = next; m != solid; m = PassThroughNext(m)) SetGroupMark(m->Op);
       return stMatched;
@@ -344,8 +347,21 @@ TRegexMatcher::TStep TRegexMatcher::MatchRepeat(TKivRegexNode* AScan) {
       if (const TStep r = attempt(c); r != stFailed) return r;
     }
   } else {
-    for (Integer c = bmin; c <= count; ++c)
+    for (Integer c = bmin; c <= count; ++c) {
+      if (nextLit >= 0 && nextLit <= 0xFFFF && raw && unit == 1) {
+        // The smallest count followed by the literal, in one forward scan over the units; the
+        // counts passed over cost what the next-literal test charges for each.
+        const Integer last = std::min(count, E.FInputEnd - start - 1);  // counts the test applies to
+        if (c <= last) {
+          const Integer k = KivFindFirstUnit(raw + start + c, last - c + 1, static_cast<char16_t>(nextLit));
+          const Integer to = k < 0 ? last + 1 : c + k;
+          E.Spend(to - c);
+          c = to;
+          if (c > count) break;
+        }
+      }
       if (attempt(c) == stMatched) return stMatched;
+    }
     if (reachedEnd) E.FNeedMore = true;
   }
   pos = start;
@@ -372,12 +388,209 @@ bool TRegexMatcher::MatchLoopEntry(TKivRegexNode* AScan) {
   return r;
 }
 
+bool TRegexMatcher::OneCodeAt(const TKivRegexNode* ANode, Integer APos) {
+  switch (ANode->Op) {
+    case opANY:
+      if (APos < E.FInputEnd) return true;
+      E.FNeedMore = true;
+      return false;
+    case opANYML:
+      return APos < E.FInputEnd && !BlocksAnyML(APos);
+    case opEXACTLY:
+      if (APos < E.FInputEnd) return Code(APos) == ANode->ExactStr[0];
+      E.FNeedMore = true;
+      return false;
+    case opEXACTLYCI: {
+      if (APos >= E.FInputEnd) return false;
+      const Integer c = Code(APos);
+      return c == ANode->ExactStr[0] || c == ANode->ExactStrInvC[0];
+    }
+    default: {
+      const Integer save = E.FReginput;
+      E.FReginput = APos;
+      const bool r = MatchOneCode(ANode);
+      E.FReginput = save;
+      return r;
+    }
+  }
+}
+
+bool TRegexMatcher::MatchOneCodeLoop(TKivRegexNode* AScan) {
+  const TKivRegexNode* const body = AScan->LoopOneCode;
+  const Integer idx = E.FLoopStackIdx;
+  const Integer cnt0 = E.FLoopStack[idx];
+  const Integer iter0 = E.FLoopIterStart[idx];
+  const Integer p0 = E.FReginput;
+  const Integer minC = AScan->MinBrace, maxC = AScan->MaxBrace;
+  const Integer nextLit = NextLiteral(AScan->NextSolid);
+  const Integer end = E.FInputEnd;
+  // The units of one iteration: its step, its nodes up to the loop node and the literal's
+  // code; or, when the code does not match, the nodes up to the code node.
+  const int64_t codeCost = body->Op == opEXACTLY || body->Op == opEXACTLYCI ? 1 : 0;
+  const int64_t okCost =
+      CStepCost + CNodeCost * (AScan->LoopOneCodePre + AScan->LoopOneCodePost + 2) + codeCost;
+  const int64_t failCost = CStepCost + CNodeCost * (AScan->LoopOneCodePre + 1) + codeCost;
+  // Iterations left before the maximum (from level 0).
+  const int64_t bodyLimit = int64_t(maxC) - cnt0;
+  auto restoreAll = [&]() {
+    E.FLoopStackIdx = idx;
+    E.FLoopStack[idx] = cnt0;
+    E.FLoopIterStart[idx] = iter0;
+    E.FReginput = p0;
+    E.FSavedReginput = -1;
+    return false;
+  };
+  // The rest of the pattern after level j (j iterations done), as MatchLoop's rest() runs it.
+  auto rest = [&](Integer j) {
+    const Integer q = p0 + j;
+    if (nextLit >= 0 && q < end && Code(q) != nextLit) {
+      E.Spend(1);
+      return false;
+    }
+    E.FLoopStack[idx] = cnt0 + j;
+    E.FLoopIterStart[idx] = j == 0 ? iter0 : q - 1;
+    E.FReginput = q;
+    E.FSavedReginput = -1;
+    E.FLoopStackIdx = idx - 1;
+    if (MatchPrim(AScan->NextOp)) return true;
+    E.FLoopStackIdx = idx;
+    return false;
+  };
+  const char16_t* const raw = Raw;
+  const bool anyBody = body->Op == opANY;
+  int64_t units = 0;
+  Integer j = 0;
+  // Levels below the minimum only iterate.
+  for (; cnt0 + j < minC; ++j) {
+    if (!OneCodeAt(body, p0 + j)) {
+      E.Spend(units + failCost);
+      return restoreAll();
+    }
+    units += okCost;
+  }
+  if (AScan->Op == opLOOP) {
+    // Every iteration first, then the rest from the last level down to the minimum.
+    const Integer jmin = j;
+    if (anyBody) {
+      const int64_t k = std::min<int64_t>(bodyLimit, end - p0);
+      units += okCost * (k - j);
+      j = static_cast<Integer>(k);
+      if (j < bodyLimit) {
+        E.FNeedMore = true;  // the code at the input end
+        units += failCost;
+      }
+    } else {
+      for (; j < bodyLimit; ++j) {
+        if (!OneCodeAt(body, p0 + j)) {
+          units += failCost;
+          break;
+        }
+        units += okCost;
+      }
+    }
+    E.Spend(units);
+    for (; j >= jmin; --j) {
+      if (nextLit >= 0 && nextLit <= 0xFFFF && raw && p0 + j < end) {
+        const Integer from = j;
+        const Integer k = KivFindLastUnit(raw + p0 + jmin, j - jmin + 1, static_cast<char16_t>(nextLit));
+        j = k < 0 ? jmin - 1 : jmin + k;
+        E.Spend(from - j);
+        if (j < jmin) break;
+      }
+      if (rest(j)) return true;
+    }
+    return restoreAll();
+  }
+  // Lazy: the rest at each level, then one more iteration.
+  for (;;) {
+    if (anyBody && nextLit >= 0 && nextLit <= 0xFFFF && raw) {
+      // Levels whose rest the literal rules out and whose iteration matches: one unit and an
+      // iteration each.
+      const int64_t room = std::min<int64_t>(bodyLimit - j, end - (p0 + j));
+      if (room > 0) {
+        const Integer k = KivFindFirstUnit(raw + p0 + j, static_cast<Integer>(room), static_cast<char16_t>(nextLit));
+        const Integer skip = k < 0 ? static_cast<Integer>(room) : k;
+        units += (okCost + 1) * skip;
+        j += skip;
+      }
+    }
+    E.Spend(units);
+    units = 0;
+    if (rest(j)) return true;
+    if (j >= bodyLimit) break;
+    if (!OneCodeAt(body, p0 + j)) {
+      units += failCost;
+      break;
+    }
+    units += okCost;
+    ++j;
+  }
+  E.Spend(units);
+  return restoreAll();
+}
+
+template <class TRun>
+bool TRegexMatcher::Remembered(const TKivRegexNode* ANode, TRun ARun) {
+  const Integer pos = E.FReginput;
+  const size_t slot = (static_cast<size_t>(pos) + static_cast<size_t>(ANode->Index) * 97) &
+                      (TKivRegExp::kLoopMemoSize - 1);
+  if (!E.FLoopMemo.empty()) {
+    const TKivRegExp::TLoopMemo& m = E.FLoopMemo[slot];
+    if (m.Gen == E.FLoopMemoGen && m.Node == ANode->Index && m.Pos == pos &&
+        E.FMatchPrimDepth + m.Depth <= CMaxMatchDepth) {
+      E.FDepthHigh = std::max(E.FDepthHigh, E.FMatchPrimDepth + m.Depth);
+      if (m.NeedMore) E.FNeedMore = true;
+      E.Spend(m.Units);
+      return false;
+    }
+  }
+  const int64_t steps0 = E.FSteps;
+  const Integer high0 = E.FDepthHigh;
+  const bool needMore0 = E.FNeedMore;
+  E.FDepthHigh = E.FMatchPrimDepth;
+  E.FNeedMore = false;
+  struct TMerge {  // what the run found joins what was there, also when it throws
+    TKivRegExp& Engine;
+    Integer High;
+    bool NeedMore;
+    ~TMerge() {
+      Engine.FDepthHigh = std::max(Engine.FDepthHigh, High);
+      Engine.FNeedMore = Engine.FNeedMore || NeedMore;
+    }
+  } merge{E, high0, needMore0};
+  if (ARun()) return true;
+  // A failure that cost little is not worth a place.
+  if (const int64_t units = E.FSteps - steps0; units >= CMemoMinUnits) {
+    if (E.FLoopMemo.empty()) E.FLoopMemo.resize(TKivRegExp::kLoopMemoSize);
+    E.FLoopMemo[slot] = {E.FLoopMemoGen, ANode->Index, pos, E.FDepthHigh - E.FMatchPrimDepth, units, E.FNeedMore};
+  }
+  return false;
+}
+
 bool TRegexMatcher::MatchLoop(TKivRegexNode* AScan) {
+  // An outermost loop at or above its minimum, without a maximum, with no lookahead position
+  // pending and not after an empty iteration behaves the same whatever its count: whether the
+  // rest of the attempt matches from here depends on the position alone.
+  if (E.FLoopStackIdx != 1 || !E.FMemoOk || !(E.FOptimizations & roLoopMemo) || E.FSavedReginput != -1 ||
+      E.FSteps < E.FLoopMemoThreshold ||
+      AScan->MaxBrace != RegExprInfinity || E.FLoopStack[1] < AScan->MinBrace ||
+      (E.FLoopStack[1] > 0 && E.FLoopIterStart[1] == E.FReginput))
+    return MatchLoopRun(AScan);
+  return Remembered(AScan, [&] { return MatchLoopRun(AScan); });
+}
+
+bool TRegexMatcher::MatchLoopRun(TKivRegexNode* AScan) {
   const Integer idx = E.FLoopStackIdx;
   if (idx <= 0) E.Error(reeLoopWithoutEntry);
   const Integer cnt = E.FLoopStack[idx];
   const Integer iterStart = E.FLoopIterStart[idx];
   const Integer savePos = E.FReginput, savePending = E.FSavedReginput;
+  if (AScan->LoopOneCode && savePending == -1 && !(cnt > 0 && iterStart == savePos) &&
+      (E.FOptimizations & roLoopRun)) {
+    const TKivREOp op = AScan->LoopOneCode->Op;
+    if ((op != opEXACTLY && op != opEXACTLYCI) || AScan->LoopOneCode->ExactStr.size() == 1)
+      return MatchOneCodeLoop(AScan);
+  }
   const Integer nextLit = NextLiteral(AScan->NextSolid);
   auto restore = [&]() {
     E.FLoopStackIdx = idx;
@@ -417,6 +630,64 @@ bool TRegexMatcher::MatchLoop(TKivRegexNode* AScan) {
 }
 
 bool TRegexMatcher::MatchBranch(TKivRegexNode* AScan) {
+  // Outside counted loops, with no lookahead position pending, whether the rest of the attempt
+  // matches from a branch depends on the position alone.
+  if (E.FLoopStackIdx == 0 && E.FMemoOk && (E.FOptimizations & roLoopMemo) && E.FSavedReginput == -1 &&
+      E.FSteps >= E.FLoopMemoThreshold)
+    return Remembered(AScan, [&] { return MatchBranchRun(AScan); });
+  return MatchBranchRun(AScan);
+}
+
+bool TRegexMatcher::MatchOneCodeStar(TKivRegexNode* AScan) {
+  const TKivRegexNode* const body = AScan->LoopOneCode;
+  TKivRegexNode* const exit = AScan->NextOp;
+  const Integer p0 = E.FReginput;
+  const Integer end = E.FInputEnd;
+  const bool literalTests = (E.FOptimizations & roNextLiteral) != 0;
+  const int64_t codeCost = body->Op == opEXACTLY || body->Op == opEXACTLYCI ? 1 : 0;
+  // A level's way round: its step, the nodes up to the code and the code; then the nodes after
+  // it and the branch again.
+  const int64_t tryCost = CStepCost + CNodeCost * (AScan->LoopOneCodePre + 1) + codeCost;
+  const int64_t onCost = CNodeCost * (AScan->LoopOneCodePost + 1);
+  auto here = [&](Integer AQ) { return literalTests && AQ < end ? Code(AQ) : -1; };
+  // Round the loop while the code matches (each level's first alternative).
+  int64_t units = 0;
+  Integer k = 0;
+  for (;; ++k) {
+    const Integer q = p0 + k;
+    const Integer c = here(q);
+    if (c >= 0 && RulesOut(AScan->NextSolid, c)) {
+      units += 1;
+      break;
+    }
+    units += tryCost;
+    if (!OneCodeAt(body, q)) break;
+    units += onCost;
+  }
+  E.Spend(units);
+  // Then each level's second alternative, the rest, from the last level back to the first.
+  for (Integer j = k; j >= 0; --j) {
+    const Integer q = p0 + j;
+    const Integer c = here(q);
+    if (c >= 0 && RulesOut(exit->NextSolid, c)) {
+      E.Spend(1);
+      continue;
+    }
+    E.FReginput = q;
+    E.FSavedReginput = -1;
+    if (MatchPrim(exit->NextNode)) return true;
+  }
+  E.FReginput = p0;
+  E.FSavedReginput = -1;
+  return false;
+}
+
+bool TRegexMatcher::MatchBranchRun(TKivRegexNode* AScan) {
+  if (AScan->LoopOneCode && E.FSavedReginput == -1 && (E.FOptimizations & roLoopRun)) {
+    const TKivREOp op = AScan->LoopOneCode->Op;
+    if ((op != opEXACTLY && op != opEXACTLYCI) || AScan->LoopOneCode->ExactStr.size() == 1)
+      return MatchOneCodeStar(AScan);
+  }
   const Integer savePos = E.FReginput, savePending = E.FSavedReginput;
   // The code here, when alternatives may be ruled out by their first node.
   const Integer here =

@@ -107,6 +107,90 @@ bool CanFallOffEmpty(TKivRegexNode* AStart, size_t ANodeCount) {
   return fell;
 }
 
+// The node after ANode when ANode does nothing at all in the matcher (no group mark either), or
+// nullptr.
+TKivRegexNode* InertNext(const TKivRegexNode* ANode) {
+  switch (ANode->Op) {
+    case opNOTHING:
+    case opCOMMENT:
+    case opBACK:
+    case opOPEN:  // non-capturing
+      return ANode->NextOp;
+    case opCLOSE:
+      return ANode->NextOp;  // nullptr at a lookahead's end
+    case opBRANCH:
+      return ANode->NextOp && ANode->NextOp->Op == opBRANCH ? nullptr : ANode->NextNode;
+    default:
+      return nullptr;
+  }
+}
+
+bool IsOneCodeOp(TKivREOp AOp) {
+  switch (AOp) {
+    case opANY:
+    case opANYML:
+    case opEXACTLY:
+    case opEXACTLYCI:
+    case opANYDIGIT:
+    case opNOTDIGIT:
+    case opANYOFTINYSET:
+    case opANYBUTTINYSET:
+    case opANYOFFULLSET:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void SetLoopOneCode(TKivRegexNode* ALoop) {
+  ALoop->LoopOneCode = nullptr;
+  constexpr Integer CMaxHops = 16;
+  Integer pre = 0, post = 0;
+  TKivRegexNode* n = ALoop->LoopTo;
+  while (n && pre < CMaxHops && InertNext(n)) {
+    n = InertNext(n);
+    ++pre;
+  }
+  if (!n || !IsOneCodeOp(n->Op)) return;
+  TKivRegexNode* const code = n;
+  n = code->NextOp;
+  while (n && n != ALoop && post < CMaxHops && InertNext(n)) {
+    n = InertNext(n);
+    ++post;
+  }
+  if (n != ALoop) return;
+  ALoop->LoopOneCode = code;
+  ALoop->LoopOneCodePre = pre;
+  ALoop->LoopOneCodePost = post;
+}
+
+// The first branch of a greedy star or plus over a complex atom: two alternatives, the first
+// going round through the atom back to the branch. When that atom is one code between nodes that
+// do nothing, notes the code node and the nodes around it.
+void SetBranchOneCode(TKivRegexNode* ABranch) {
+  ABranch->LoopOneCode = nullptr;
+  TKivRegexNode* const exit = ABranch->NextOp;
+  if (!exit || exit->Op != opBRANCH || (exit->NextOp && exit->NextOp->Op == opBRANCH)) return;
+  constexpr Integer CMaxHops = 16;
+  Integer pre = 0, post = 0;
+  TKivRegexNode* n = ABranch->NextNode;
+  while (n && pre < CMaxHops && InertNext(n)) {
+    n = InertNext(n);
+    ++pre;
+  }
+  if (!n || !IsOneCodeOp(n->Op)) return;
+  TKivRegexNode* const code = n;
+  n = code->NextOp;
+  while (n && n != ABranch && post < CMaxHops && InertNext(n)) {
+    n = InertNext(n);
+    ++post;
+  }
+  if (n != ABranch) return;
+  ABranch->LoopOneCode = code;
+  ABranch->LoopOneCodePre = pre;
+  ABranch->LoopOneCodePost = post;
+}
+
 }  // namespace
 
 void TKivRegExp::PrepareLiteral(const TKivRegexNode* ANode, bool AIgnoreCase) {
@@ -146,7 +230,9 @@ void TKivRegExp::ComputeOptimisation() {
   if (!first) return;
   FHasLoops = false;
   FHasLookahead = false;
+  bool backRefs = false;
   for (const auto& n : FNodes) {
+    if (n->Op == opBSUBEXP || n->Op == opBSUBEXPCI) backRefs = true;
     if (n->Op == opLOOPENTRY) FHasLoops = true;
     if (n->Op == opLOOKAHEAD) FHasLookahead = true;
     if (n->Op == opANYOFFULLSET)
@@ -166,7 +252,10 @@ void TKivRegExp::ComputeOptimisation() {
       n->NextSolid = hops < kMaxHops ? solid : nullptr;
       n->NextSolidHops = hops;
     }
+    if (n->Op == opLOOP || n->Op == opLOOPNG) SetLoopOneCode(n.get());
+    if (n->Op == opBRANCH) SetBranchOneCode(n.get());
   }
+  FMemoOk = !FHasLookahead && !backRefs;
 
   if (first->NextOp && first->NextOp->Op == opEND) {
     // Must-have literal: the longest literal of the top-level chain.

@@ -182,6 +182,11 @@ template <class TSearch>
 bool TKivRegExp::RunSearch(TSearch ASearch) {
   FLoopStackIdx = 0;
   FMatchPrimDepth = 0;
+  FDepthHigh = 0;
+  if (++FLoopMemoGen == 0) {  // a new search forgets the failures of the last one
+    for (TLoopMemo& m : FLoopMemo) m.Gen = 0;
+    FLoopMemoGen = 1;
+  }
   FSteps = 0;
   FStepBudget = FStepLimit < 0 ? INT64_MAX : FStepLimit;
   bool r;

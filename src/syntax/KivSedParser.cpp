@@ -66,7 +66,7 @@ TKivEditParsedLine* TKivEditParser::GetParsedLine(Integer ALine) {
 }
 
 void TKivEditParser::LineChanged(Integer ALine) {
-  if (FImpl->IsSchemeLoaded()) FImpl->InvalidateFrom(ALine);
+  if (FImpl->IsSchemeLoaded()) FImpl->LineChanged(ALine);
 }
 
 void TKivEditParser::LinesChangedFrom(Integer AStart) {

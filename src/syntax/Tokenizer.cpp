@@ -14,6 +14,34 @@ bool SameAttributes(const TKivAttributesHolder& A, const TKivAttributesHolder& B
          A.Custom == B.Custom;
 }
 
+// Hash mixing of the syntax chain (the finaliser of splitmix64).
+uint64_t Mix(uint64_t A) {
+  A ^= A >> 30;
+  A *= 0xbf58476d1ce4e5b9ull;
+  A ^= A >> 27;
+  A *= 0x94d049bb133111ebull;
+  return A ^ (A >> 31);
+}
+
+uint64_t PointerBits(const void* AP) {
+  return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(AP));
+}
+
+// Event kinds of the chain, in the top bits.
+constexpr uint64_t kEvCode = 1ull << 60;
+constexpr uint64_t kEvPush = 2ull << 60;
+constexpr uint64_t kEvPop = 3ull << 60;
+constexpr uint64_t kEvLineEnd = 4ull << 60;
+constexpr uint64_t kChainSeed = 0x6a09e667f3bcc909ull;
+
+bool SameItemSchemes(const TContextItem& A, const TContextItem& B) {
+  return A.Scheme == B.Scheme && A.SchemeEndRule == B.SchemeEndRule &&
+         A.CheckEndParentContext == B.CheckEndParentContext && A.EndOfScheme == B.EndOfScheme &&
+         A.Limit == B.Limit && A.OuterEndUnicode == B.OuterEndUnicode && A.OuterEndAnsi == B.OuterEndAnsi &&
+         SameAttributes(A.DefaultAttributes, B.DefaultAttributes) && A.Variables == B.Variables &&
+         A.VariableSet == B.VariableSet;
+}
+
 }  // namespace
 
 // ---- contexts ----
@@ -87,9 +115,40 @@ std::unique_ptr<TParserContext> TParserContext::Clone() const {
   auto res = std::make_unique<TParserContext>();
   res->Line = Line;
   res->LastTreeLine = LastTreeLine;
+  res->Chain = Chain;
   res->Items.reserve(Items.size());
   for (auto& item : Items) res->Items.push_back(std::make_unique<TContextItem>(*item));
   return res;
+}
+
+std::unique_ptr<TParserContext> TParserContext::CloneSchemes() const {
+  auto res = std::make_unique<TParserContext>();
+  res->Line = Line;
+  res->LastTreeLine = LastTreeLine;
+  res->Chain = Chain;
+  res->Items.reserve(Items.size());
+  for (auto& item : Items) {
+    auto copy = std::make_unique<TContextItem>();
+    copy->CheckEndParentContext = item->CheckEndParentContext;
+    copy->OuterEndAnsi = item->OuterEndAnsi;
+    copy->OuterEndUnicode = item->OuterEndUnicode;
+    copy->EndOfScheme = item->EndOfScheme;
+    copy->Limit = item->Limit;
+    copy->Scheme = item->Scheme;
+    copy->SchemeEndRule = item->SchemeEndRule;
+    copy->DefaultAttributes = item->DefaultAttributes;
+    copy->Variables = item->Variables;
+    copy->VariableSet = item->VariableSet;
+    res->Items.push_back(std::move(copy));
+  }
+  return res;
+}
+
+bool TParserContext::SameSchemes(const TParserContext& AOther) const {
+  if (Items.size() != AOther.Items.size()) return false;
+  for (size_t i = 0; i < Items.size(); ++i)
+    if (!SameItemSchemes(*Items[i], *AOther.Items[i])) return false;
+  return true;
 }
 
 TParserContext* TContextCache::GetContext(Integer ALine) const {
@@ -133,6 +192,13 @@ Integer TTokenLine::GetTokens(Integer AStart, Integer ACount, TKivEditParsedToke
     out.TokenID = t.Token->ID;
   }
   return count;
+}
+
+void TTokenLine::Rebase(Integer ABase) {
+  const Integer delta = ABase - Base;
+  if (delta == 0) return;
+  for (TTokenLineItem& t : FTokens) t.Start += delta;
+  Base = ABase;
 }
 
 void TTokenLine::AddItem(TTokenProps* AToken, const TKivAttributesHolder& AAttrs, Integer AStart,
@@ -242,6 +308,19 @@ TTokenLine* TTokenCache::CreateLine(Integer ALine, TKivCharSeq* AChars) {
   return line;
 }
 
+void TTokenCache::Remove(Integer ALine) {
+  const Integer slot = Find(ALine);
+  if (slot < 0) return;
+  TSlot& s = FSlots[static_cast<size_t>(slot)];
+  TableRemove(ALine);
+  Unlink(slot);
+  s.Line->Clear();
+  s.Line->Line = -1;
+  s.Line->StartSchemes.reset();
+  FFree.push_back(slot);
+  --FCount;
+}
+
 void TTokenCache::KillFrom(Integer ALine) {
   for (Integer slot = FHead; slot >= 0;) {
     TSlot& s = FSlots[static_cast<size_t>(slot)];
@@ -251,6 +330,7 @@ void TTokenCache::KillFrom(Integer ALine) {
       Unlink(slot);
       s.Line->Clear();
       s.Line->Line = -1;
+      s.Line->StartSchemes.reset();
       FFree.push_back(slot);
       --FCount;
     }
@@ -279,6 +359,14 @@ void TParserImpl::SetMaxLineLengthToParse(Integer AValue) {
 }
 
 void TParserImpl::InvalidateFrom(Integer ALine) {
+  if (FSoftPending) {
+    // The contexts after the changed line are out of the cache already.
+    ALine = std::min(ALine, FSoftLine);
+    FSoftPending = false;
+    FStaleContexts.clear();
+    FSoftStartSchemes.reset();
+  }
+  FLastSchemes.reset();
   FContextCache.KillFrom(std::max<Integer>(ALine, 0));
   TParserContext* last = FContextCache.GetLastContext();
   const Integer l = last ? last->Line : 0;
@@ -297,10 +385,130 @@ void TParserImpl::CheckLine(Integer ALine) const {
 TKivEditParsedLine* TParserImpl::GetParsedLine(Integer ALine) {
   CheckLine(ALine);
   if (!FSchemeLoaded) return &FDummyTokLine;
-  if (TTokenLine* line = FTokenCache.GetLine(ALine)) return line;
-  ParseTo(ALine);
+  ResolveLineChange();
   TTokenLine* line = FTokenCache.GetLine(ALine);
-  return line ? line : &FDummyTokLine;
+  if (!line) {
+    ParseTo(ALine);
+    line = FTokenCache.GetLine(ALine);
+    if (!line) return &FDummyTokLine;
+  }
+  // A line kept over an edit in an earlier line moves with the text after the edit.
+  line->Rebase(FDoc->GetLineStart(ALine));
+  return line;
+}
+
+void TParserImpl::LineChanged(Integer ALine) {
+  if (FSoftPending) {
+    if (ALine != FSoftLine) InvalidateFrom(ALine);
+    return;
+  }
+  // Worth it only inside what was parsed, with a saved state after the line to meet.
+  if (!FDoc || ALine < 0 || ALine >= FLastValidLine || FContextCache.GetLastContext() == nullptr ||
+      FContextCache.GetLastContext()->Line <= ALine) {
+    InvalidateFrom(ALine);
+    return;
+  }
+  FSoftPending = true;
+  FSoftLine = ALine;
+  FStaleContexts.clear();
+  // The contexts saved after the line wait aside until the re-parse meets the first of them.
+  std::vector<std::unique_ptr<TParserContext>> all;
+  while (FContextCache.GetLastContext() && FContextCache.GetLastContext()->Line > ALine) {
+    all.push_back(nullptr);
+    FContextCache.TakeLast(all.back());
+  }
+  for (auto it = all.rbegin(); it != all.rend(); ++it) FStaleContexts.push_back(std::move(*it));
+  FSoftStartSchemes.reset();
+  if (TTokenLine* old = FTokenCache.PeekLine(ALine)) {
+    FSoftStartSchemes = old->StartSchemes;
+    FSoftStartChain = old->StartChain;
+    FTokenCache.Remove(ALine);
+  }
+}
+
+void TParserImpl::SettleLineChange() {
+  bool met = false;
+  try {
+    met = ReparseChangedLine();
+  } catch (...) {
+    FWork.reset();
+    FCurTokens = nullptr;
+    FSyntaxInput.Reset();
+    InvalidateFrom(FSoftLine);
+    throw;
+  }
+  FWork.reset();
+  FCurTokens = nullptr;
+  if (met) {
+    for (auto& c : FStaleContexts) FContextCache.AddContext(std::move(c));
+    FStaleContexts.clear();
+    FSoftPending = false;
+    FSoftStartSchemes.reset();
+  } else {
+    InvalidateFrom(FSoftLine);  // forgets the pending change too
+  }
+}
+
+bool TParserImpl::ReparseChangedLine() {
+  const Integer changed = FSoftLine;
+  const Integer lineCount = FDoc->LinesCount();
+  Integer line;
+  if (FSoftStartSchemes) {
+    FWork = FSoftStartSchemes->CloneSchemes();
+    FChain = FSoftStartChain;
+    line = changed;
+  } else {
+    const TParserContext* start = FContextCache.GetContext(changed);
+    if (!start) return false;
+    FWork = start->Clone();
+    FChain = start->Chain;
+    line = start->Line;
+  }
+  for (auto& item : FWork->Items) item->Serial = ++FSerial;
+  FStatFirstParsedLine = line;
+  // Every line here lies before the last valid one: no syntax processing, the tree stands.
+  FSyntaxOn = false;
+  size_t stale = 0;
+  while (stale < FStaleContexts.size() && FStaleContexts[stale]->Line <= changed) ++stale;
+  for (;; ++line) {
+    if (line > changed) {
+      // The first saved state after the changed line decides.
+      const TTokenLine* old = FTokenCache.PeekLine(line);
+      if (old && old->StartSchemes) return old->StartChain == FChain && old->StartSchemes->SameSchemes(*FWork);
+      if (stale < FStaleContexts.size() && FStaleContexts[stale]->Line == line)
+        return FStaleContexts[stale]->Chain == FChain && FStaleContexts[stale]->SameSchemes(*FWork);
+    }
+    if (line >= lineCount || line > FLastValidLine) return false;
+    TTokenLine* tokens = nullptr;
+    if (!FTokenCache.HasLine(line)) {
+      tokens = FTokenCache.CreateLine(line, &FDoc->Chars());
+      tokens->Base = FDoc->GetLineStart(line);
+      tokens->StartSchemes = CurrentSchemes();
+      tokens->StartChain = FChain;
+    }
+    ParseLine(line, tokens, line == lineCount - 1);
+    ChainLineEnd();
+    ++FStatLinesParsed;
+  }
+}
+
+void TParserImpl::ChainEvent(uint64_t AEvent) {
+  FChain = Mix(FChain ^ AEvent);
+}
+
+void TParserImpl::ChainLineEnd() {
+  uint64_t h = kEvLineEnd ^ static_cast<uint64_t>(FWork->Count());
+  for (const auto& item : FWork->Items) {
+    h = Mix(h ^ PointerBits(item->Scheme));
+    h = Mix(h ^ PointerBits(item->SchemeEndRule));
+    for (const TKivString& v : item->Variables) h = Mix(h ^ std::hash<TKivString>()(v));
+  }
+  ChainEvent(h);
+}
+
+std::shared_ptr<const TParserContext> TParserImpl::CurrentSchemes() {
+  if (!FLastSchemes || !FLastSchemes->SameSchemes(*FWork)) FLastSchemes = FWork->CloneSchemes();
+  return FLastSchemes;
 }
 
 void TParserImpl::MarkTokens(Integer ALine, TKivTokenHandler& AHandler) {
@@ -328,7 +536,9 @@ void TParserImpl::MarkTokens(Integer ALine, TKivTokenHandler& AHandler) {
 
 void TParserImpl::EnsureLineParsed(Integer ALine) {
   CheckLine(ALine);
-  if (FSchemeLoaded && ALine > FLastValidLine) ParseTo(ALine);
+  if (!FSchemeLoaded) return;
+  ResolveLineChange();
+  if (ALine > FLastValidLine) ParseTo(ALine);
 }
 
 std::unique_ptr<TContextItem> TParserImpl::NewItem() {
@@ -344,6 +554,7 @@ std::unique_ptr<TContextItem> TParserImpl::NewItem() {
 }
 
 void TParserImpl::PopItem() {
+  ChainEvent(kEvPop);
   std::unique_ptr<TContextItem> item = std::move(FWork->Items.back());
   FWork->Items.pop_back();
   if (FSpareItems.size() >= kMaxSpareItems) return;
@@ -357,6 +568,7 @@ void TParserImpl::PopItem() {
 
 void TParserImpl::ParseTo(Integer ALine) {
   if (!FSchemeLoaded || !FDoc || !FRootSc) return;
+  ResolveLineChange();
   TParserContext* start = FContextCache.GetContext(ALine);
   if (!start) {
     auto first = std::make_unique<TParserContext>();
@@ -366,6 +578,7 @@ void TParserImpl::ParseTo(Integer ALine) {
     first->Items.push_back(std::move(item));
     first->Line = 0;
     first->LastTreeLine = -1;
+    first->Chain = kChainSeed;
     FContextCache.AddContext(std::move(first));
     start = FContextCache.GetLastContext();
     FLastValidLine = -1;
@@ -393,6 +606,7 @@ void TParserImpl::ParseLines(const TParserContext& AStart, Integer ALine, Intege
   const Integer keepBehind = FTokenCache.MaxCount / 3;
   const Integer oldLastValid = FLastValidLine;
   FWork = AStart.Clone();
+  FChain = AStart.Chain;
   for (auto& item : FWork->Items) item->Serial = ++FSerial;
   const Integer first = FWork->Line;
   const Integer end = std::min<Integer>(lineCount, ALine + lookAhead);
@@ -403,13 +617,19 @@ void TParserImpl::ParseLines(const TParserContext& AStart, Integer ALine, Intege
       TParserContext* last = FContextCache.GetLastContext();
       KIV_ASSERT(last && last->Line == line, kModule);
       FWork = last->Clone();
+      FChain = last->Chain;
       for (auto& item : FWork->Items) item->Serial = ++FSerial;
     }
     FSyntaxOn = line > oldLastValid;
     TTokenLine* tokens = nullptr;
-    if (line >= ALine - keepBehind && !FTokenCache.HasLine(line))
+    if (line >= ALine - keepBehind && !FTokenCache.HasLine(line)) {
       tokens = FTokenCache.CreateLine(line, &FDoc->Chars());
+      tokens->Base = FDoc->GetLineStart(line);
+      tokens->StartSchemes = CurrentSchemes();
+      tokens->StartChain = FChain;
+    }
     ParseLine(line, tokens, line == lineCount - 1);
+    ChainLineEnd();
     ++FStatLinesParsed;
     const Integer next = line + 1;
     if (next > oldLastValid + 1) {
@@ -418,6 +638,7 @@ void TParserImpl::ParseLines(const TParserContext& AStart, Integer ALine, Intege
         auto saved = FWork->Clone();
         saved->Line = next;
         saved->LastTreeLine = TreeLastKnownLine();
+        saved->Chain = FChain;
         FContextCache.AddContext(std::move(saved));
       }
     }
@@ -427,13 +648,8 @@ void TParserImpl::ParseLines(const TParserContext& AStart, Integer ALine, Intege
 
 // ---- one line ----
 
-void TParserImpl::AppendCodeValue(TContextItem& AItem, Integer ACode) {
-  AItem.SyntaxTail.push_back(ACode);
-  FCodesAppended = true;
-}
-
 void TParserImpl::AppendCode(TContextItem& AItem, TTokenProps* AToken, Integer AStart, Integer AEnd) {
-  if (!FSyntaxOn || AItem.Scheme->SynBlocksHash.Count == 0) return;
+  if (AItem.Scheme->SynBlocksHash.Count == 0) return;
   if (AItem.Scheme->IsSkipped(AToken->ID)) return;
   const bool ci =
       AItem.Scheme->AllIgnoreCase || (AToken == FTokenKeyword && AItem.Scheme->KeywordsIgnoreCase);
@@ -445,6 +661,14 @@ void TParserImpl::AppendCode(TContextItem& AItem, TTokenProps* AToken, Integer A
       code = k->ID;
   }
   AppendCodeValue(AItem, code);
+}
+
+void TParserImpl::AppendCodeValue(TContextItem& AItem, Integer ACode) {
+  // The chain sees every code, whether or not the syntax blocks look at it now.
+  ChainEvent(kEvCode ^ (static_cast<uint64_t>(FWork->Count()) << 32) ^ static_cast<uint32_t>(ACode));
+  if (!FSyntaxOn) return;
+  AItem.SyntaxTail.push_back(ACode);
+  FCodesAppended = true;
 }
 
 const TKivAttributesHolder& TParserImpl::TokenAttributes(const TContextItem& AItem, TTokenProps* AToken) {
@@ -480,7 +704,7 @@ void TParserImpl::EmitDefault(Integer AStart, Integer AEnd) {
   TContextItem& item = FWork->LastItem();
   TTokenProps* token = item.Scheme->DefaultToken;
   if (FCurTokens) FCurTokens->AddItem(token, item.DefaultAttributes, AStart, AEnd - AStart);
-  if (!FSyntaxOn) return;
+  if (item.Scheme->SynBlocksHash.Count == 0) return;
   for (Integer i = AStart; i < AEnd; ++i) {
     const Integer k = i - FLineStart;
     if (k < 0 || k >= static_cast<Integer>(FLineBuf.size())) break;
@@ -502,7 +726,7 @@ void TParserImpl::EmitMatch(TRule* ARule, Integer APart, const TMatchRec& AMatch
     TTokenProps* code = nullptr;
     for (Integer g = 0; g < AMatch.Count && !code; ++g) code = tokens[static_cast<size_t>(g)];
     if (!code) code = item.Scheme->DefaultToken;
-    if (FSyntaxOn && !item.Scheme->IsSkipped(code->ID) && item.Scheme->SynBlocksHash.Count > 0)
+    if (!item.Scheme->IsSkipped(code->ID) && item.Scheme->SynBlocksHash.Count > 0)
       AppendCodeValue(item, code->DefaultContentID);
     return;
   }
@@ -572,6 +796,7 @@ void TParserImpl::PushContext(TRule* ARule, const TMatchRec& AMatch) {
     }
   }
   FWork->Items.push_back(std::move(item));
+  ChainEvent(kEvPush ^ PointerBits(ARule));
   BindEndRule(FWork->LastItem());
 }
 
@@ -754,7 +979,7 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
         EmitDefault(FPending, i);
         FPending = std::max(FPending, i);
         TContextItem& outer = FWork->LastItem();
-        if (match.InnerStart >= 0 && FSyntaxOn && outer.Scheme->SynBlocksHash.Count > 0)
+        if (match.InnerStart >= 0 && outer.Scheme->SynBlocksHash.Count > 0)
           AppendCode(outer, rule->InnerScheme->DefaultToken, match.InnerStart,
                      match.InnerStart + match.InnerCount);
         ProcessSyntaxTail(false);

@@ -485,3 +485,69 @@ TEST_F(FoldingTest, AnAllocationFailureMidParseLeavesTheParserUsable) {
   }
   EXPECT_GT(failures, 3);
 }
+
+namespace {
+
+std::vector<std::tuple<Integer, Integer, Integer, TKivColor, TKivColor, int, int>> TokenRows(
+    TKivEditParsedLine* ALine) {
+  std::vector<std::tuple<Integer, Integer, Integer, TKivColor, TKivColor, int, int>> res;
+  if (ALine->TokenCount() == 0) return res;
+  TKivEditParsedTokenArray arr(static_cast<size_t>(ALine->TokenCount()));
+  ALine->GetTokens(0, -1, arr);
+  for (auto& t : arr)
+    res.emplace_back(t.Seg.Start, t.Seg.Count, t.TokenID, t.Attrs.TextColor, t.Attrs.BackgroundColor,
+                     t.Attrs.FontStyle, t.Attrs.AttributesSet);
+  return res;
+}
+
+}  // namespace
+
+// Typing inside lines (no line break typed or deleted): the re-parse stops where it meets the
+// state saved after the line, and every answer (tokens around the edit and far from it, folds)
+// equals a fresh parser's. Pieces that open or close comments, blocks and embedded scripts make
+// it go on past the line as well.
+TEST_F(FoldingTest, TypingInsideLinesGivesTheAnswersOfAFreshParser) {
+  KIV_TEST_SEED(seed);
+  std::mt19937 rng(seed);
+  const std::pair<const char16_t*, const std::vector<const char16_t*>*> configs[] = {
+      {u"S", &kScriptSnippets}, {u"M", &kMarkupSnippets}};
+  const char16_t* const pieces[] = {u"x",  u"a", u" ",  u"{", u"}",        u"/*",       u"*/", u"//",
+                                    u"(", u")", u";",  u"if", u"function", u"<script>", u"</script>",
+                                    u"<div>", u"</div>", u"e", u"w"};
+  for (const auto& [scheme, snippets] : configs) {
+    SCOPED_TRACE(U8(scheme));
+    TKivString text;
+    for (int l = 0; l < 300; ++l) text += TKivString((*snippets)[rng() % snippets->size()]) + u"\r\n";
+    Open(text, scheme);
+    Integer cursor = static_cast<Integer>(rng() % Doc.LinesCount());
+    int shortReparses = 0;
+    for (int step = 0; step < 200; ++step) {
+      // The caret wanders: mostly the same line, at times a jump.
+      if (rng() % 8 == 0) cursor = static_cast<Integer>(rng() % Doc.LinesCount());
+      const Integer s = Doc.GetLineStart(cursor), e = Doc.GetLineEnd(cursor);
+      if (rng() % 3 == 0 && e > s) {
+        const Integer at = s + static_cast<Integer>(rng() % (e - s));
+        Doc.Delete(at, std::min<Integer>(e - at, 1 + static_cast<Integer>(rng() % 2)));
+      } else {
+        Doc.Insert(s + static_cast<Integer>(rng() % (e - s + 1)), pieces[rng() % std::size(pieces)]);
+      }
+      // The view asks for the lines around the caret, at times for others.
+      const int64_t before = Parser->Impl().FStatLinesParsed;
+      Parser->GetParsedLine(cursor);
+      if (Parser->Impl().FStatLinesParsed - before <= 2) ++shortReparses;
+      auto fresh = Fresh(scheme);
+      for (Integer l = std::max<Integer>(0, cursor - 3); l < std::min(Doc.LinesCount(), cursor + 4); ++l)
+        ASSERT_EQ(TokenRows(Parser->GetParsedLine(l)), TokenRows(fresh->GetParsedLine(l)))
+            << "step " << step << " line " << l;
+      const Integer far = static_cast<Integer>(rng() % Doc.LinesCount());
+      ASSERT_EQ(TokenRows(Parser->GetParsedLine(far)), TokenRows(fresh->GetParsedLine(far)))
+          << "step " << step << " line " << far;
+      if (step % 20 == 19) {
+        ASSERT_TRUE(SameFolds(AllQueries(*Parser, Doc.LinesCount()), FreshQueries(scheme))) << "step " << step;
+      }
+    }
+    // Many keystrokes re-tokenize the line alone (the others change the codes the syntax blocks
+    // see, or land on a line no longer cached).
+    EXPECT_GT(shortReparses, 30);
+  }
+}

@@ -91,7 +91,27 @@ class TRegexMatcher {
   TStep MatchRepeat(TKivRegexNode* AScan);
   bool MatchLoopEntry(TKivRegexNode* AScan);
   bool MatchLoop(TKivRegexNode* AScan);
+  // MatchLoop without its memory of failures.
+  bool MatchLoopRun(TKivRegexNode* AScan);
+  // ARun() from the current position of ANode (a loop or branch whose outcome depends on the
+  // position alone), or at once the failure it came to before from there in this search: the
+  // same work units and need-more; run again where the recursion would now go too deep.
+  template <class TRun>
+  bool Remembered(const TKivRegexNode* ANode, TRun ARun);
+  // MatchLoop over a loop with a one-code body (LoopOneCode), from a state whose last iteration
+  // was not empty and with no lookahead position pending: the iterations, tests of the rest,
+  // need-more and work units of the recursive run, without its level of recursion per
+  // iteration.
+  bool MatchOneCodeLoop(TKivRegexNode* AScan);
+  // Whether the one-code node ANode takes the code at APos (setting FNeedMore where MatchPrim
+  // would).
+  bool OneCodeAt(const TKivRegexNode* ANode, Integer APos);
   bool MatchBranch(TKivRegexNode* AScan);
+  bool MatchBranchRun(TKivRegexNode* AScan);
+  // MatchBranchRun over the first branch of a greedy star or plus over one code (LoopOneCode),
+  // with no lookahead position pending: its iterations, tests and rest, need-more and work
+  // units, without its level of recursion per iteration.
+  bool MatchOneCodeStar(TKivRegexNode* AScan);
 
   TKivRegExp& E;
   TKivRegexSource& In;

@@ -87,6 +87,13 @@ class TKivRegexNode {
   // (NextNode) on.
   TKivRegexNode* NextSolid = nullptr;
   Integer NextSolidHops = 0;
+  // Of a LOOP or LOOPNG node whose body is one code node between nodes that do nothing (no
+  // group marks): that node, and how many nodes come before it (from LoopTo) and after it (up
+  // to the loop node). Of the first branch of a greedy star or plus over such a body: the same,
+  // from the branch's alternative round to the branch.
+  TKivRegexNode* LoopOneCode = nullptr;
+  Integer LoopOneCodePre = 0;
+  Integer LoopOneCodePost = 0;
   TKivRegexNode* NextOp = nullptr;
   TKivRegexNode* PrevNode = nullptr;
   TKivRegexNode* NextNode = nullptr;

@@ -26,6 +26,32 @@ inline Integer KivSkipUnits(const char16_t* AP, Integer ACount, char16_t A, char
   return ACount;
 }
 
+// The first index in 0 .. ACount - 1 whose unit is A, or -1.
+inline Integer KivFindFirstUnit(const char16_t* AP, Integer ACount, char16_t A) {
+  Integer i = 0;
+#if defined(__SSE2__)
+  const __m128i va = _mm_set1_epi16(static_cast<short>(A));
+  for (; i + 16 <= ACount; i += 16) {
+    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(AP + i));
+    const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(AP + i + 8));
+    const int m0 = _mm_movemask_epi8(_mm_cmpeq_epi16(v0, va));
+    const int m1 = _mm_movemask_epi8(_mm_cmpeq_epi16(v1, va));
+    if (m0 | m1) {
+      const unsigned mask = static_cast<unsigned>(m0) | (static_cast<unsigned>(m1) << 16);
+      return i + (__builtin_ctz(mask) >> 1);
+    }
+  }
+  for (; i + 8 <= ACount; i += 8) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(AP + i));
+    const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(v, va));
+    if (mask) return i + (__builtin_ctz(static_cast<unsigned>(mask)) >> 1);
+  }
+#endif
+  for (; i < ACount; ++i)
+    if (AP[i] == A) return i;
+  return -1;
+}
+
 // The last index in 0 .. ACount - 1 whose unit is A, or -1.
 inline Integer KivFindLastUnit(const char16_t* AP, Integer ACount, char16_t A) {
   Integer i = ACount;

@@ -55,6 +55,12 @@ class TParserImpl {
   // before it.
   void InvalidateFrom(Integer ALine);
   void Refresh() { InvalidateFrom(0); }
+  // An edit inside line ALine that kept the number of lines. The next request re-tokenizes from
+  // the last saved state before the line and stops at the first state saved after it (a cached
+  // token line's start or a saved context) when it reaches the same schemes and syntax hash
+  // there: then everything after it stands. Otherwise it forgets everything from ALine on, as
+  // InvalidateFrom.
+  void LineChanged(Integer ALine);
   // Raises EKivEditParserError for a line outside the document.
   TKivEditParsedLine* GetParsedLine(Integer ALine);
   void MarkTokens(Integer ALine, TKivTokenHandler& AHandler);
@@ -134,6 +140,18 @@ class TParserImpl {
 
   // ---- tokenizer state ----
   void CheckLine(Integer ALine) const;
+  // Settles a pending LineChanged (see there).
+  void ResolveLineChange() {
+    if (FSoftPending) SettleLineChange();
+  }
+  void SettleLineChange();
+  // The re-parse after LineChanged: true when it met the saved state after the line.
+  bool ReparseChangedLine();
+  // Hash mixing of the syntax chain.
+  void ChainEvent(uint64_t AEvent);
+  void ChainLineEnd();
+  // The schemes in force now, shared with the last line that had the same.
+  std::shared_ptr<const TParserContext> CurrentSchemes();
   // ParseTo's lines from AStart on; ACurrent follows the line being parsed.
   void ParseLines(const TParserContext& AStart, Integer ALine, Integer& ACurrent);
   void ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine);
@@ -214,6 +232,15 @@ class TParserImpl {
   Integer FPending = 0;
   Integer FCurLine = 0;
   Integer FLineStart = 0;
+  uint64_t FChain = 0;  // the syntax hash of the parse (see TParserContext::Chain)
+  std::shared_ptr<const TParserContext> FLastSchemes;
+  // A pending LineChanged: the line, the saved contexts after it (valid again when the re-parse
+  // meets the first of them), and the start state of the line's token line when it was cached.
+  bool FSoftPending = false;
+  Integer FSoftLine = -1;
+  std::vector<std::unique_ptr<TParserContext>> FStaleContexts;
+  std::shared_ptr<const TParserContext> FSoftStartSchemes;
+  uint64_t FSoftStartChain = 0;
 
  public:
   Integer FTokenCacheSize;

@@ -109,10 +109,19 @@ class TParserContext {
   std::vector<std::unique_ptr<TContextItem>> Items;  // [0] is the root scheme's
   Integer Line = 0;
   Integer LastTreeLine = -1;
+  // The hash of everything the lines before Line did to the syntax blocks and the fold tree
+  // (token codes, contexts opened and closed, line ends with the schemes in force), chained
+  // from the document's start.
+  uint64_t Chain = 0;
 
   TContextItem& LastItem() { return *Items.back(); }
   Integer Count() const { return static_cast<Integer>(Items.size()); }
   std::unique_ptr<TParserContext> Clone() const;
+  // A copy of the schemes in force only (the syntax state left empty): enough to tokenize from.
+  std::unique_ptr<TParserContext> CloneSchemes() const;
+  // Whether the two stacks have the same schemes in force (the same items apart from their
+  // syntax state).
+  bool SameSchemes(const TParserContext& AOther) const;
 };
 
 // Saved contexts, sorted by line.
@@ -122,6 +131,11 @@ class TContextCache {
   TParserContext* GetContext(Integer ALine) const;
   TParserContext* GetLastContext() const { return FItems.empty() ? nullptr : FItems.back().get(); }
   void AddContext(std::unique_ptr<TParserContext> AContext);
+  // Moves the last context out into AOut.
+  void TakeLast(std::unique_ptr<TParserContext>& AOut) {
+    AOut = std::move(FItems.back());
+    FItems.pop_back();
+  }
   void KillFrom(Integer ALine);
   const std::vector<std::unique_ptr<TParserContext>>& Items() const { return FItems; }
 
@@ -151,8 +165,16 @@ class TTokenLine : public TKivEditParsedLine {
   void Clear() { FTokens.clear(); }
   const std::vector<TTokenLineItem>& Items() const { return FTokens; }
 
+  // Moves the tokens to a line that now starts at ABase (the line before it changed length).
+  void Rebase(Integer ABase);
+
   TKivCharSeq* FChars = nullptr;
   Integer Line = -1;
+  Integer Base = 0;  // where the line started when it was tokenized
+  // The schemes in force at the line's start (shared by lines with the same) and the syntax
+  // hash there: what a re-parse after an edit above compares with.
+  std::shared_ptr<const TParserContext> StartSchemes;
+  uint64_t StartChain = 0;
 
  private:
   std::vector<TTokenLineItem> FTokens;
@@ -169,6 +191,12 @@ class TTokenCache {
   // A cleared line for ALine: a free one, a new one while fewer than MaxCount exist, or the least
   // recently used one.
   TTokenLine* CreateLine(Integer ALine, TKivCharSeq* AChars);
+  // The cached line ALine without touching the order of use, or nullptr.
+  TTokenLine* PeekLine(Integer ALine) const {
+    const Integer slot = Find(ALine);
+    return slot < 0 ? nullptr : FSlots[static_cast<size_t>(slot)].Line.get();
+  }
+  void Remove(Integer ALine);
   void KillFrom(Integer ALine);
   void Clear();
   Integer Count() const { return FCount; }

@@ -145,7 +145,7 @@ void TypeMidFile(benchmark::State& AState, const TKivString& AText, TTypeAt AWhe
     }
   }
   --mid;
-  c.Parser->Impl().ParseTo(c.Doc.LinesCount() - 1);
+  TKivTestAccess::ParserImpl(*c.Parser).ParseTo(c.Doc.LinesCount() - 1);
   const Integer len = static_cast<Integer>(AText.size());
   int64_t lines = 0;
   // The request alone is timed, in the thread's CPU time (the machine may be busy).
@@ -156,11 +156,11 @@ void TypeMidFile(benchmark::State& AState, const TKivString& AText, TTypeAt AWhe
   };
   for (auto _ : AState) {
     c.Doc.Insert(at, AText);
-    const int64_t before = c.Parser->Impl().FStatLinesParsed;
+    const int64_t before = TKivTestAccess::ParserImpl(*c.Parser).FStatLinesParsed;
     const double t0 = cpuNow();
     benchmark::DoNotOptimize(c.Parser->GetParsedLine(mid));
     AState.SetIterationTime(cpuNow() - t0);
-    lines = c.Parser->Impl().FStatLinesParsed - before;
+    lines = TKivTestAccess::ParserImpl(*c.Parser).FStatLinesParsed - before;
     c.Doc.Delete(at, len);
     c.Parser->GetParsedLine(mid);
   }

@@ -532,9 +532,9 @@ TEST_F(FoldingTest, TypingInsideLinesGivesTheAnswersOfAFreshParser) {
         Doc.Insert(s + static_cast<Integer>(rng() % (e - s + 1)), pieces[rng() % std::size(pieces)]);
       }
       // The view asks for the lines around the caret, at times for others.
-      const int64_t before = Parser->Impl().FStatLinesParsed;
+      const int64_t before = TKivTestAccess::ParserImpl(*Parser).FStatLinesParsed;
       Parser->GetParsedLine(cursor);
-      if (Parser->Impl().FStatLinesParsed - before <= 2) ++shortReparses;
+      if (TKivTestAccess::ParserImpl(*Parser).FStatLinesParsed - before <= 2) ++shortReparses;
       auto fresh = Fresh(scheme);
       for (Integer l = std::max<Integer>(0, cursor - 3); l < std::min(Doc.LinesCount(), cursor + 4); ++l)
         ASSERT_EQ(TokenRows(Parser->GetParsedLine(l)), TokenRows(fresh->GetParsedLine(l)))

@@ -184,7 +184,7 @@ void TKivEditDocument::RawInsert(Integer AIdx, const TKivSegment& ASeg, Integer 
   EditHappened();
   if (!FInUndo) FUndoManager->ContentInserted(AIdx, n, AAuthorID, std::move(AOldInfo));
   MarkersAfterInsert(AIdx, n);
-  LinesChanged(res);
+  LinesChanged(res, res.ChangedLinesCount <= 0);
   NotifyViewsFirst([&](TKivDocumentListener& l) { l.AfterInsert(AIdx, n); }, [this] { AddChange(dcInsert); });
   DoUserEventAfterDocChange();
 }
@@ -196,19 +196,22 @@ void TKivEditDocument::RawDelete(Integer AStart, Integer ACount, Integer AAuthor
   NotifyPublicFirst([&](TKivDocumentListener& l) { l.BeforeDelete(AStart, ACount); });
   if (!FInUndo) FUndoManager->ContentDeleting(AStart, ACount, AAuthorID, std::move(AOldInfo));
   MarkersBeforeDelete(AStart, ACount);
+  const Integer linesBefore = LinesCount();
   const TLineManResult res = FLineManager->ContentDeleting(AStart, ACount);
   FStorage->Delete(AStart, ACount);
   MarkersAfterDelete(AStart, ACount);
   EditHappened();
-  LinesChanged(res);
+  // The index reports the lines the deletion touched; the parser is told of one changed line
+  // when that is all it was (no line break removed), so it can keep what follows.
+  LinesChanged(res, res.ChangedLinesCount == 1 && LinesCount() == linesBefore);
   NotifyViewsFirst([&](TKivDocumentListener& l) { l.AfterDelete(AStart, ACount); },
                    [this] { AddChange(dcDelete); });
   DoUserEventAfterDocChange();
 }
 
-void TKivEditDocument::LinesChanged(const TLineManResult& ARes) {
+void TKivEditDocument::LinesChanged(const TLineManResult& ARes, bool AInOneLine) {
   DoLinesChanged(ARes.FirstChangedLine, ARes.ChangedLinesCount);
-  if (ARes.ChangedLinesCount <= 0)
+  if (AInOneLine)
     FParser->LineChanged(ARes.FirstChangedLine);
   else
     FParser->LinesChangedFrom(ARes.FirstChangedLine);

@@ -520,7 +520,8 @@ class TKivEditDocument : public TKivLoadable {
   void RawInsert(Integer AIdx, const TKivSegment& ASeg, Integer AAuthorID, TKivDocUndoInfoPtr AOldInfo);
   void RawInsertStr(Integer AIdx, TKivStringView AStr);
   void RawDelete(Integer AStart, Integer ACount, Integer AAuthorID, TKivDocUndoInfoPtr AOldInfo);
-  void LinesChanged(const TLineManResult& ARes);
+  // AInOneLine: only the text of line ARes.FirstChangedLine changed (no line was added or removed).
+  void LinesChanged(const TLineManResult& ARes, bool AInOneLine);
   void OpenCompound(Integer AAuthorID, TKivDocUndoInfoPtr AOldInfo, bool AFreezeViews);
   void CloseCompound(bool AFreezeViews);
   void DoUndoRedo(bool AUndo, Integer AAuthorID, TKivDocUndoInfoPtr ANewInfo, TKivDocUndoInfoPtr& OldInfo);

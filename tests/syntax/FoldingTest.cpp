@@ -502,6 +502,27 @@ std::vector<std::tuple<Integer, Integer, Integer, TKivColor, TKivColor, int, int
 
 }  // namespace
 
+// Deleting inside a line is such an edit as well as typing: what was parsed after the line stays
+// (an undo of typing far above the window must not re-parse down to it).
+TEST_F(FoldingTest, AnEditInsideALineKeepsWhatFollows) {
+  TKivString text;
+  for (int l = 0; l < 2000; ++l) text += u"abc def;\r\n";
+  Open(text, u"S");
+  Parser->GetParsedLine(Doc.LinesCount() - 1);
+  const Integer at = Doc.GetLineStart(1000) + 1;
+  const TParserImpl& impl = TKivTestAccess::ParserImpl(*Parser);
+  for (const bool insert : {true, false}) {
+    Parser->GetParsedLine(1000);  // the caret's line is on screen
+    const int64_t before = impl.FStatLinesParsed;
+    if (insert)
+      Doc.Insert(at, u"x");
+    else
+      Doc.Delete(at, 1);
+    Parser->GetParsedLine(Doc.LinesCount() - 1);
+    EXPECT_LE(impl.FStatLinesParsed - before, 2) << (insert ? "insert" : "delete");
+  }
+}
+
 // Typing inside lines (no line break typed or deleted): the re-parse stops where it meets the
 // state saved after the line, and every answer (tokens around the edit and far from it, folds)
 // equals a fresh parser's. Pieces that open or close comments, blocks and embedded scripts make

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr size_t CBlockSize = 64 * 1024;
+constexpr size_t kBlockSize = 64 * 1024;
 
 // Where loaded bytes come from.
 class TByteSource {
@@ -130,14 +130,14 @@ void TKivEditDocument::LoadFromStream(std::istream& AStream, TKivCodePageRef ACo
 // that succeeded.
 void TKivEditDocument::LoadFrom(const std::function<size_t(char*, size_t)>& ARead, int64_t ASize,
                                 TKivCodePageRef ACodePage, bool AUnicodeAutodetect) {
-  std::unique_ptr<char[]> buf(new char[CBlockSize]);
+  std::unique_ptr<char[]> buf(new char[kBlockSize]);
   const int64_t size = ASize;
   // No code page needs more than four bytes for a code unit.
   if (size / 4 > TKivTextStorage::KivMaxTextLength) RaiseTooLong();
   // The first bytes decide the code page: gather enough for the longest byte-order mark.
   size_t have = 0;
   while (have < 4) {
-    size_t n = ARead(buf.get() + have, CBlockSize - have);
+    size_t n = ARead(buf.get() + have, kBlockSize - have);
     if (n == 0) break;
     have += n;
   }
@@ -163,7 +163,7 @@ void TKivEditDocument::LoadFrom(const std::function<size_t(char*, size_t)>& ARea
     text.ReserveText(static_cast<Integer>(std::min<size_t>(encoding->MaxCharsFor(static_cast<size_t>(size)),
                                                            TKivTextStorage::KivMaxTextLength)));
   auto decoder = encoding->NewDecoder();
-  TKivCharArray chars(CBlockSize + 16);
+  TKivCharArray chars(kBlockSize + 16);
   auto append = [&](const char* ABytes, size_t ACount, bool AFlush) {
     size_t count = 0;
     decoder->Decode(ABytes, ACount, AFlush, chars, count);
@@ -172,7 +172,7 @@ void TKivEditDocument::LoadFrom(const std::function<size_t(char*, size_t)>& ARea
   };
   append(buf.get() + skip, have - skip, false);
   for (;;) {
-    size_t n = ARead(buf.get(), CBlockSize);
+    size_t n = ARead(buf.get(), kBlockSize);
     if (n == 0) break;
     append(buf.get(), n, false);
   }
@@ -253,7 +253,7 @@ void TKivEditDocument::CheckEncodable(const TKivEncoding& AEncoding) const {
   std::string scratch;
   for (Integer pos = 0; pos < count;) {
     const Char* chunk = nullptr;
-    Integer n = std::min<Integer>(FStorage->GetChunk(pos, chunk), CBlockSize);
+    Integer n = std::min<Integer>(FStorage->GetChunk(pos, chunk), kBlockSize);
     scratch.clear();
     encoder->Encode(chunk, static_cast<size_t>(n), false, scratch);
     pos += n;
@@ -266,15 +266,15 @@ void TKivEditDocument::WriteText(const TKivEncoding& AEncoding, bool AUsePreambl
                                  const std::function<void(const char*, size_t)>& AWrite) const {
   auto encoder = AEncoding.NewEncoder();
   std::string out;
-  out.reserve(4 * CBlockSize);
+  out.reserve(4 * kBlockSize);
   if (AUsePreamble) out = AEncoding.Preamble();
   const Integer count = CharsCount();
   for (Integer pos = 0; pos < count;) {
     const Char* chunk = nullptr;
-    Integer n = std::min<Integer>(FStorage->GetChunk(pos, chunk), CBlockSize);
+    Integer n = std::min<Integer>(FStorage->GetChunk(pos, chunk), kBlockSize);
     encoder->Encode(chunk, static_cast<size_t>(n), false, out);
     pos += n;
-    if (out.size() >= 3 * CBlockSize) {
+    if (out.size() >= 3 * kBlockSize) {
       AWrite(out.data(), out.size());
       out.clear();
     }

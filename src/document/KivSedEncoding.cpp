@@ -16,7 +16,7 @@ TKivString KivSysErrorMessage(int AErrno) {
 }
 
 namespace {
-constexpr size_t CWriteBufferSize = 1 << 20;
+constexpr size_t kWriteBufferSize = 1 << 20;
 
 std::string ParentDir(const std::string& APath) {
   size_t slash = APath.find_last_of('/');
@@ -91,7 +91,7 @@ TKivAtomicFileWriter::TKivAtomicFileWriter(const TKivString& AFileName) : FFileN
   } else {
     fchmod(FFd, 0666 & ~CurrentUmask());
   }
-  FBuffer.reserve(CWriteBufferSize);
+  FBuffer.reserve(kWriteBufferSize);
 }
 
 TKivAtomicFileWriter::~TKivAtomicFileWriter() {
@@ -133,12 +133,12 @@ void TKivAtomicFileWriter::FlushBuffer() {
 
 void TKivAtomicFileWriter::Write(const char* ABytes, size_t ASize) {
   KIV_ASSERT(FFd >= 0 && !FCommitted, "KivSedEncoding");
-  if (FBuffer.size() + ASize <= CWriteBufferSize) {
+  if (FBuffer.size() + ASize <= kWriteBufferSize) {
     FBuffer.append(ABytes, ASize);
     return;
   }
   FlushBuffer();
-  if (ASize >= CWriteBufferSize / 2) {
+  if (ASize >= kWriteBufferSize / 2) {
     int err = WriteAll(FFd, ABytes, ASize);
     if (err != 0) Fail(u"Cannot write file \"%s\". %s", err);
   } else {

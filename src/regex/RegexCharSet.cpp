@@ -7,7 +7,7 @@
 namespace {
 
 // ICU-numbered categories (as KivCharCategory returns them) to the engine's order.
-constexpr TKivUnicodeCategory CIcuToRegex[30] = {ukCn, ukLu, ukLl, ukLt, ukLm, ukLo, ukMn, ukMe, ukMc, ukNd,
+constexpr TKivUnicodeCategory kIcuToRegex[30] = {ukCn, ukLu, ukLl, ukLt, ukLm, ukLo, ukMn, ukMe, ukMc, ukNd,
                                                  ukNl, ukNo, ukZs, ukZl, ukZp, ukCc, ukCf, ukCo, ukCs, ukPd,
                                                  ukPs, ukPe, ukPc, ukPo, ukSm, ukSc, ukSk, ukSo, ukPi, ukPf};
 
@@ -15,7 +15,7 @@ constexpr TKivUnicodeCategory CIcuToRegex[30] = {ukCn, ukLu, ukLl, ukLt, ukLm, u
 struct TLatin1Categories {
   std::array<TKivUnicodeCategory, 256> Cat;
   TLatin1Categories() {
-    for (int c = 0; c < 256; ++c) Cat[c] = CIcuToRegex[static_cast<int>(KivCharCategory(char16_t(c)))];
+    for (int c = 0; c < 256; ++c) Cat[c] = kIcuToRegex[static_cast<int>(KivCharCategory(char16_t(c)))];
   }
 };
 
@@ -29,7 +29,7 @@ const TLatin1Categories& Latin1() {
 TKivUnicodeCategory KivRegexCategory(Integer ACode) {
   if (ACode < 0 || ACode > 0xFFFF) return ukCn;
   auto icu = static_cast<int>(KivCharCategory(static_cast<char16_t>(ACode)));
-  return icu < 30 ? CIcuToRegex[icu] : ukCn;
+  return icu < 30 ? kIcuToRegex[icu] : ukCn;
 }
 
 void TKivCharSet::Clear() {

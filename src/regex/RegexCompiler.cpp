@@ -13,8 +13,8 @@ class TRegexCompiler {
   // Piece and atom flags.
   enum : int { HASWIDTH = 1, SIMPLE = 2, SPSTART = 4, NOCODE = 8 };
   // Groups nested deeper than this would exhaust the stack of the parser.
-  static constexpr int CMaxNesting = 500;
-  static constexpr Integer CNonCapturing = 256;
+  static constexpr int kMaxNesting = 500;
+  static constexpr Integer kNonCapturing = 256;
 
   struct TMember {
     bool Single;
@@ -156,7 +156,7 @@ void TKivRegExp::Compile() {
 
 // AParen: 0 the whole pattern, 1 a capturing group, 2 a non-capturing group.
 TKivRegexNode* TRegexCompiler::ParseReg(int AParen, int& AFlags) {
-  if (++FDepth > CMaxNesting) Error(reeCompRegexpTooBig);
+  if (++FDepth > kMaxNesting) Error(reeCompRegexpTooBig);
   Integer savedMods = E.FCompModifiers;
   TKivRegexNode* ret = nullptr;
   Integer parno = 0;
@@ -422,13 +422,13 @@ TKivRegexNode* TRegexCompiler::ParseAtom(int& AFlags) {
 }
 
 TKivRegexNode* TRegexCompiler::ParseGroupAtom(int& AFlags) {
-  bool nonCapturing = Mod(CNonCapturing);
+  bool nonCapturing = Mod(kNonCapturing);
   if (!AtEnd() && Cur() == u'?') {
     Integer kind = Ch(E.FParse + 1);
     if (kind == u':' || kind == u'=') {
       E.FParse += 2;
       SkipIgnored();
-      E.FCompModifiers |= CNonCapturing;
+      E.FCompModifiers |= kNonCapturing;
       int fl;
       TKivRegexNode* ret = ParseReg(2, fl);
       if (kind == u'=') ret = InsertBefore(opLOOKAHEAD, ret);

@@ -9,7 +9,7 @@ struct TErrorText {
   const char16_t* Text;
 };
 
-constexpr TErrorText CErrorTexts[] = {
+constexpr TErrorText kErrorTexts[] = {
     {0, u"No errors"},
     {100, u"TKivRegExpr(comp): Null Argument"},
     {101, u"TKivRegExpr(comp): Regexp Too Big"},
@@ -83,7 +83,7 @@ struct TOpName {
   const char16_t* Name;
 };
 
-constexpr TOpName COpNames[] = {
+constexpr TOpName kOpNames[] = {
     {opEND, u"END"},
     {opBOL, u"BOL"},
     {opEOL, u"EOL"},
@@ -123,7 +123,7 @@ constexpr TOpName COpNames[] = {
 };
 
 // Bad-character table of the Boyer-Moore searcher, hashed by the low bits of a code.
-constexpr Integer CBMSkipTableSize = 256;
+constexpr Integer kBMSkipTableSize = 256;
 
 void AppendCode(TKivString& AOut, Integer ACode) {
   AOut.push_back(static_cast<char16_t>(ACode));
@@ -134,7 +134,7 @@ void AppendCode(TKivString& AOut, Integer ACode) {
 TKivString KivRegexOpName(TKivREOp AOp) {
   if (IsOpen(AOp)) return KivFormat(u"OPEN[%d]", {AOp - opOPEN});
   if (IsClose(AOp)) return KivFormat(u"CLOSE[%d]", {AOp - opCLOSE});
-  for (const auto& n : COpNames)
+  for (const auto& n : kOpNames)
     if (n.Op == AOp) return n.Name;
   return TKivString();
 }
@@ -157,7 +157,7 @@ TKivRegExp::TKivRegExp()
       FLineSeparators(RegExprLineSeparators),
       FLinePairedSeparator(u"\r\n"),
       FInvertCase(&TKivRegExp::InvertCaseFunction),
-      FBMSearch(std::make_unique<TKivBoyerMooreSearch>(CBMSkipTableSize, CBMSkipTableSize - 1,
+      FBMSearch(std::make_unique<TKivBoyerMooreSearch>(kBMSkipTableSize, kBMSkipTableSize - 1,
                                                        &TKivRegExp::InvertCaseFunction)) {
   FStartp.assign(1, -1);
   FEndp.assign(1, -1);
@@ -178,7 +178,7 @@ Integer TKivRegExp::InvertCaseFunction(Integer ACh) {
 }
 
 TKivString TKivRegExp::ErrorMsg(Integer AErrorID) {
-  for (const auto& e : CErrorTexts)
+  for (const auto& e : kErrorTexts)
     if (e.Code == AErrorID) return e.Text;
   return u"TKivRegExpr: Unknown error";
 }

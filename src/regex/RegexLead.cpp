@@ -24,8 +24,8 @@ enum : Integer {
 
 // At most this many nodes are walked, and at most so many steps tested: the matcher reaches the
 // node that fails well inside its recursion limit, and a lead stays cheap.
-constexpr size_t CMaxLeadNodes = 32;
-constexpr size_t CMaxLeadSteps = 32;
+constexpr size_t kMaxLeadNodes = 32;
+constexpr size_t kMaxLeadSteps = 32;
 
 bool IsOneCodeOp(TKivREOp AOp) {
   return AOp == opANYDIGIT || AOp == opNOTDIGIT || AOp == opANYOFTINYSET || AOp == opANYBUTTINYSET ||
@@ -47,7 +47,7 @@ bool IsRepeatOfOneCode(const TKivRegexNode* AN) {
 // The node the matcher runs after AN when AN neither consumes nor tests anything (group marks,
 // empty nodes, a branch without alternatives), or AN itself; nullptr where the chain ends.
 const TKivRegexNode* SkipMarks(const TKivRegexNode* AN) {
-  for (size_t guard = 0; AN && guard < CMaxLeadNodes; ++guard) {
+  for (size_t guard = 0; AN && guard < kMaxLeadNodes; ++guard) {
     const TKivREOp op = AN->Op;
     if (op == opNOTHING || op == opBACK || op == opCOMMENT || IsOpen(op) || IsClose(op)) {
       AN = AN->NextOp;
@@ -133,7 +133,7 @@ void TKivRegExp::ComputeLead() {
   // A program that runs directly fails about as fast as its lead would.
   if (FDirectRun) return;
   const TKivRegexNode* n = FProgrammFirst;
-  for (size_t walked = 0; n && walked < CMaxLeadNodes && FLead.size() < CMaxLeadSteps; ++walked) {
+  for (size_t walked = 0; n && walked < kMaxLeadNodes && FLead.size() < kMaxLeadSteps; ++walked) {
     n = SkipMarks(n);
     if (!n) break;
     const TKivREOp op = n->Op;
@@ -146,7 +146,7 @@ void TKivRegExp::ComputeLead() {
       // at once when the literal is cut by the end, where the lead passes.
       const TKivIntArray& inv = op == opEXACTLYCI ? n->ExactStrInvC : n->ExactStr;
       size_t i = 0;
-      for (; i < n->ExactStr.size() && FLead.size() < CMaxLeadSteps; ++i)
+      for (; i < n->ExactStr.size() && FLead.size() < kMaxLeadSteps; ++i)
         FLead.push_back({lkCode, n->ExactStr[i], inv[i]});
       if (i < n->ExactStr.size()) break;  // a long literal: its first codes are enough
     } else if (IsRepeatOfOneCode(n)) {

@@ -4,22 +4,22 @@
 
 namespace {
 
-constexpr Integer CMaxMatchDepth = 1000;
+constexpr Integer kMaxMatchDepth = 1000;
 // Work units: scanning, counting or comparing one code costs one unit; one recursive step of the
-// matcher costs about as much as scanning CStepCost codes, one node CNodeCost, and each count a
-// repeat tries (or rules out by the next literal) CTryCost.
-constexpr int64_t CStepCost = 48;
-constexpr int64_t CNodeCost = 2;
-constexpr int64_t CTryCost = 2;
+// matcher costs about as much as scanning kStepCost codes, one node kNodeCost, and each count a
+// repeat tries (or rules out by the next literal) kTryCost.
+constexpr int64_t kStepCost = 48;
+constexpr int64_t kNodeCost = 2;
+constexpr int64_t kTryCost = 2;
 // Codes of a back-reference compared at a time, from a copy of the group's codes, so that the
 // group and the input do not pull the source's window back and forth.
-constexpr Integer CCompareChunk = 256;
-// A code compared costs CCompareCost units over a string's units, and CWindowCompareCost
+constexpr Integer kCompareChunk = 256;
+// A code compared costs kCompareCost units over a string's units, and kWindowCompareCost
 // through the window (with its fills).
-constexpr int64_t CCompareCost = 3;
-constexpr int64_t CWindowCompareCost = 8;
+constexpr int64_t kCompareCost = 3;
+constexpr int64_t kWindowCompareCost = 8;
 // The least a failure from a loop or branch must have cost to be remembered.
-constexpr int64_t CMemoMinUnits = 4 * CStepCost;
+constexpr int64_t kMemoMinUnits = 4 * kStepCost;
 
 // Nodes before which a pending lookahead position is not yet applied.
 bool KeepsPendingLookahead(TKivREOp AOp) {
@@ -32,8 +32,8 @@ bool KeepsPendingLookahead(TKivREOp AOp) {
 class TRegexMatcher::TDepthGuard {
  public:
   explicit TDepthGuard(TKivRegExp& AE) : E(AE) {
-    E.Spend(CStepCost);
-    if (E.FMatchPrimDepth >= CMaxMatchDepth) E.Error(reeRecursionLimit);
+    E.Spend(kStepCost);
+    if (E.FMatchPrimDepth >= kMaxMatchDepth) E.Error(reeRecursionLimit);
     if (++E.FMatchPrimDepth > E.FDepthHigh) E.FDepthHigh = E.FMatchPrimDepth;
   }
   ~TDepthGuard() { --E.FMatchPrimDepth; }
@@ -161,13 +161,13 @@ Integer TRegexMatcher::SameCodes(Integer AGroup, Integer APos, Integer ALen, boo
     } else {
       while (i < ALen && p[i] == g[i]) ++i;
     }
-    E.Spend(CCompareCost * (i + 1));
+    E.Spend(kCompareCost * (i + 1));
     return i;
   }
-  std::array<Integer, CCompareChunk> chunk;
+  std::array<Integer, kCompareChunk> chunk;
   Integer i = 0;
   while (i < ALen) {
-    const Integer k = std::min(ALen - i, CCompareChunk);
+    const Integer k = std::min(ALen - i, kCompareChunk);
     Integer avail;
     for (Integer j = 0; j < k;) {  // a window reached backwards may hold only a few codes
       const Integer* g = In.Window(AGroup + i + j, avail);
@@ -181,14 +181,14 @@ Integer TRegexMatcher::SameCodes(Integer AGroup, Integer APos, Integer ALen, boo
       for (Integer t = 0; t < n; ++t, ++j) {
         const Integer c = w[t], g0 = chunk[j];
         if (c != g0 && !(ACI && SameCI(c, g0))) {
-          E.Spend(CWindowCompareCost * (i + j + 1));
+          E.Spend(kWindowCompareCost * (i + j + 1));
           return i + j;
         }
       }
     }
     i += k;
   }
-  E.Spend(CWindowCompareCost * ALen);
+  E.Spend(kWindowCompareCost * ALen);
   return ALen;
 }
 
@@ -317,14 +317,14 @@ TRegexMatcher::TStep TRegexMatcher::MatchRepeat(TKivRegexNode* AScan) {
       E.Spend(1);  // a count the next literal rules out costs as much as a scanned code
       return stFailed;
     }
-    E.Spend(CTryCost);
+    E.Spend(kTryCost);
     E.FSavedReginput = -1;
     if (solid && solid->Op == opEND) {
       // Nothing but group marks before the end: the steps MatchPrim would take, without its frame.
-      E.Spend(CStepCost);
-      if (E.FMatchPrimDepth >= CMaxMatchDepth) E.Error(reeRecursionLimit);
+      E.Spend(kStepCost);
+      if (E.FMatchPrimDepth >= kMaxMatchDepth) E.Error(reeRecursionLimit);
       E.FDepthHigh = std::max(E.FDepthHigh, E.FMatchPrimDepth + 1);
-      E.Spend(CNodeCost * (AScan->NextSolidHops + 1));
+      E.Spend(kNodeCost * (AScan->NextSolidHops + 1));
       for (const TKivRegexNode* m = next; m != solid; m = PassThroughNext(m)) SetGroupMark(m->Op);
       return stMatched;
     }
@@ -428,8 +428,8 @@ bool TRegexMatcher::MatchOneCodeLoop(TKivRegexNode* AScan) {
   // code; or, when the code does not match, the nodes up to the code node.
   const int64_t codeCost = body->Op == opEXACTLY || body->Op == opEXACTLYCI ? 1 : 0;
   const int64_t okCost =
-      CStepCost + CNodeCost * (AScan->LoopOneCodePre + AScan->LoopOneCodePost + 2) + codeCost;
-  const int64_t failCost = CStepCost + CNodeCost * (AScan->LoopOneCodePre + 1) + codeCost;
+      kStepCost + kNodeCost * (AScan->LoopOneCodePre + AScan->LoopOneCodePost + 2) + codeCost;
+  const int64_t failCost = kStepCost + kNodeCost * (AScan->LoopOneCodePre + 1) + codeCost;
   // Iterations left before the maximum (from level 0).
   const int64_t bodyLimit = int64_t(maxC) - cnt0;
   auto restoreAll = [&]() {
@@ -537,7 +537,7 @@ bool TRegexMatcher::Remembered(const TKivRegexNode* ANode, TRun ARun) {
   if (!E.FLoopMemo.empty()) {
     const TKivRegExp::TLoopMemo& m = E.FLoopMemo[slot];
     if (m.Gen == E.FLoopMemoGen && m.Node == ANode->Index && m.Pos == pos &&
-        E.FMatchPrimDepth + m.Depth <= CMaxMatchDepth) {
+        E.FMatchPrimDepth + m.Depth <= kMaxMatchDepth) {
       E.FDepthHigh = std::max(E.FDepthHigh, E.FMatchPrimDepth + m.Depth);
       if (m.NeedMore) E.FNeedMore = true;
       E.Spend(m.Units);
@@ -560,7 +560,7 @@ bool TRegexMatcher::Remembered(const TKivRegexNode* ANode, TRun ARun) {
   } merge{E, high0, needMore0};
   if (ARun()) return true;
   // A failure that cost little is not worth a place.
-  if (const int64_t units = E.FSteps - steps0; units >= CMemoMinUnits) {
+  if (const int64_t units = E.FSteps - steps0; units >= kMemoMinUnits) {
     if (E.FLoopMemo.empty()) E.FLoopMemo.resize(TKivRegExp::kLoopMemoSize);
     E.FLoopMemo[slot] = {E.FLoopMemoGen, ANode->Index, pos, E.FDepthHigh - E.FMatchPrimDepth, units, E.FNeedMore};
   }
@@ -647,8 +647,8 @@ bool TRegexMatcher::MatchOneCodeStar(TKivRegexNode* AScan) {
   const int64_t codeCost = body->Op == opEXACTLY || body->Op == opEXACTLYCI ? 1 : 0;
   // A level's way round: its step, the nodes up to the code and the code; then the nodes after
   // it and the branch again.
-  const int64_t tryCost = CStepCost + CNodeCost * (AScan->LoopOneCodePre + 1) + codeCost;
-  const int64_t onCost = CNodeCost * (AScan->LoopOneCodePost + 1);
+  const int64_t tryCost = kStepCost + kNodeCost * (AScan->LoopOneCodePre + 1) + codeCost;
+  const int64_t onCost = kNodeCost * (AScan->LoopOneCodePost + 1);
   auto here = [&](Integer AQ) { return literalTests && AQ < end ? Code(AQ) : -1; };
   // Round the loop while the code matches (each level's first alternative).
   int64_t units = 0;
@@ -708,8 +708,8 @@ bool TRegexMatcher::MatchDirect() {
   // The units MatchPrim would spend on the same steps are added up here and charged at the end
   // (or when the attempt fails): nothing in this shape can run away, since every step moves
   // forward or backward over the input once.
-  int64_t units = CStepCost;  // the step into the program
-  if (E.FMatchPrimDepth >= CMaxMatchDepth) E.Error(reeRecursionLimit);
+  int64_t units = kStepCost;  // the step into the program
+  if (E.FMatchPrimDepth >= kMaxMatchDepth) E.Error(reeRecursionLimit);
   Integer& pos = E.FReginput;
   const Integer inStart = E.FInputStart, inEnd = E.FInputEnd;
   const TKivCharSet& word = E.FWordCharsSet;
@@ -725,20 +725,20 @@ bool TRegexMatcher::MatchDirect() {
   // Boundary tests from ANode on until the end node, each a node step; true at the end node.
   auto bounds = [&](const TKivRegexNode* ANode) {
     for (; ANode->Op != opEND; ANode = ANode->NextOp) {
-      units += CNodeCost;
+      units += kNodeCost;
       if (isBoundary(pos) != (ANode->Op == opBOUND)) return false;
     }
-    units += CNodeCost;
+    units += kNodeCost;
     return true;
   };
-  units += CNodeCost;  // the one branch
+  units += kNodeCost;  // the one branch
   const TKivRegexNode* scan = E.FProgrammFirst->NextNode;
   for (; scan->Op == opBOUND || scan->Op == opNOTBOUND; scan = scan->NextOp) {
-    units += CNodeCost;
+    units += kNodeCost;
     if (isBoundary(pos) != (scan->Op == opBOUND)) return fail();
   }
   if (scan->Op != opSTAR && scan->Op != opPLUS && scan->Op != opBRACES) {
-    units += CNodeCost;
+    units += kNodeCost;
     if (!MatchOneCode(scan)) return fail();
     scan = scan->NextOp;
   }
@@ -748,7 +748,7 @@ bool TRegexMatcher::MatchDirect() {
     return r;
   }
   // A greedy repeat as MatchRepeat runs it: the longest count first, then each shorter one.
-  units += CNodeCost;
+  units += kNodeCost;
   E.Spend(units);  // the repeat counts (and charges) its codes itself
   units = 0;
   const Integer bmin = scan->Op == opSTAR ? 0 : scan->Op == opPLUS ? 1 : scan->MinBrace;
@@ -761,13 +761,13 @@ bool TRegexMatcher::MatchDirect() {
   E.FSavedReginput = -1;
   for (Integer c = count; c >= bmin; --c) {
     pos = start + c;
-    units += CTryCost;
+    units += kTryCost;
     if (next->Op == opEND) {
-      units += CStepCost + CNodeCost;
+      units += kStepCost + kNodeCost;
       E.Spend(units);
       return true;
     }
-    if (c != bmin) units += CStepCost;  // a shorter count is a step of its own
+    if (c != bmin) units += kStepCost;  // a shorter count is a step of its own
     if (bounds(next)) {
       E.Spend(units);
       return true;
@@ -782,13 +782,13 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
   Integer& pos = E.FReginput;
   // The groups this frame opened or closed, with their former extents: the frame restores them
   // before it fails, so a group node needs no level of recursion of its own.
-  TGroupUndo log[CGroupUndoSize];
+  TGroupUndo log[kGroupUndoSize];
   Integer nlog = 0;
   // Only a lookahead leaves a position pending.
   const bool lookahead = E.FHasLookahead;
   TKivRegexNode* scan = AScan;
   while (scan) {
-    E.Spend(CNodeCost);
+    E.Spend(kNodeCost);
     const TKivREOp op = scan->Op;
     if (lookahead && E.FSavedReginput != -1 && !KeepsPendingLookahead(op)) {
       pos = E.FSavedReginput;
@@ -915,7 +915,7 @@ bool TRegexMatcher::MatchPrim(TKivRegexNode* AScan) {
           if (n > 0) {
             const Integer saveStart = E.FStartp[n], saveEnd = E.FEndp[n];
             SetGroupMark(op);
-            if (nlog < CGroupUndoSize) {
+            if (nlog < kGroupUndoSize) {
               log[nlog++] = {n, saveStart, saveEnd};
             } else {
               // A full log: this frame's rest runs one level deeper, which restores the group.

@@ -142,26 +142,32 @@ bool IsOneCodeOp(TKivREOp AOp) {
   }
 }
 
-void SetLoopOneCode(TKivRegexNode* ALoop) {
-  ALoop->LoopOneCode = nullptr;
-  constexpr Integer CMaxHops = 16;
+// Walks from AFirst round to AOwner (a loop or the branch of a star): when the way holds one code
+// between nodes that do nothing, notes the code node and the inert nodes before and after it.
+void SetOneCodeOnCycle(TKivRegexNode* AOwner, TKivRegexNode* AFirst) {
+  constexpr Integer kMaxHops = 16;
   Integer pre = 0, post = 0;
-  TKivRegexNode* n = ALoop->LoopTo;
-  while (n && pre < CMaxHops && InertNext(n)) {
+  TKivRegexNode* n = AFirst;
+  while (n && pre < kMaxHops && InertNext(n)) {
     n = InertNext(n);
     ++pre;
   }
   if (!n || !IsOneCodeOp(n->Op)) return;
   TKivRegexNode* const code = n;
   n = code->NextOp;
-  while (n && n != ALoop && post < CMaxHops && InertNext(n)) {
+  while (n && n != AOwner && post < kMaxHops && InertNext(n)) {
     n = InertNext(n);
     ++post;
   }
-  if (n != ALoop) return;
-  ALoop->LoopOneCode = code;
-  ALoop->LoopOneCodePre = pre;
-  ALoop->LoopOneCodePost = post;
+  if (n != AOwner) return;
+  AOwner->LoopOneCode = code;
+  AOwner->LoopOneCodePre = pre;
+  AOwner->LoopOneCodePost = post;
+}
+
+void SetLoopOneCode(TKivRegexNode* ALoop) {
+  ALoop->LoopOneCode = nullptr;
+  SetOneCodeOnCycle(ALoop, ALoop->LoopTo);
 }
 
 // The first branch of a greedy star or plus over a complex atom: two alternatives, the first
@@ -171,24 +177,7 @@ void SetBranchOneCode(TKivRegexNode* ABranch) {
   ABranch->LoopOneCode = nullptr;
   TKivRegexNode* const exit = ABranch->NextOp;
   if (!exit || exit->Op != opBRANCH || (exit->NextOp && exit->NextOp->Op == opBRANCH)) return;
-  constexpr Integer CMaxHops = 16;
-  Integer pre = 0, post = 0;
-  TKivRegexNode* n = ABranch->NextNode;
-  while (n && pre < CMaxHops && InertNext(n)) {
-    n = InertNext(n);
-    ++pre;
-  }
-  if (!n || !IsOneCodeOp(n->Op)) return;
-  TKivRegexNode* const code = n;
-  n = code->NextOp;
-  while (n && n != ABranch && post < CMaxHops && InertNext(n)) {
-    n = InertNext(n);
-    ++post;
-  }
-  if (n != ABranch) return;
-  ABranch->LoopOneCode = code;
-  ABranch->LoopOneCodePre = pre;
-  ABranch->LoopOneCodePost = post;
+  SetOneCodeOnCycle(ABranch, ABranch->NextNode);
 }
 
 }  // namespace

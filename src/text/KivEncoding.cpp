@@ -22,7 +22,7 @@ struct TCodePageEntry {
   const char* IcuName;
 };
 
-constexpr TCodePageEntry CExtraCodePages[] = {
+constexpr TCodePageEntry kExtraCodePages[] = {
     {0, "UTF-8"},           {65001, "UTF-8"},    {1200, "UTF-16LE"},     {1201, "UTF-16BE"},
     {12000, "UTF-32LE"},    {12001, "UTF-32BE"}, {28591, "ISO-8859-1"},  {860, "ibm-860"},
     {863, "ibm-863"},       {864, "ibm-864"},    {865, "ibm-865"},       {28600, "iso-8859-10"},
@@ -35,7 +35,7 @@ struct TNameAlias {
   const char* Name;
   Integer CodePage;
 };
-constexpr TNameAlias CNameAliases[] = {
+constexpr TNameAlias kNameAliases[] = {
     {"utf-16", 1200},      {"unicode", 1200}, {"utf-16le", 1200},
     {"unicodefffe", 1201}, {"utf-32", 12000}, {"utf-32le", 12000},
 };
@@ -65,7 +65,7 @@ TConverterPtr OpenConverter(const char* AName) {
 
 // The ICU name of a code page number, or empty when there is none.
 std::string IcuNameOf(Integer ACodePage) {
-  for (const auto& e : CExtraCodePages)
+  for (const auto& e : kExtraCodePages)
     if (e.CodePage == ACodePage) return e.IcuName;
   if (ACodePage <= 0) return {};
   std::string name = "windows-" + std::to_string(ACodePage);
@@ -629,7 +629,7 @@ std::unique_ptr<TKivEncoding> TKivEncoding::TryFromName(TKivStringView AName) {
   }
   if (name.empty()) return nullptr;
   Integer cp = -1;
-  for (const auto& a : CNameAliases)
+  for (const auto& a : kNameAliases)
     if (SameAsciiNoCase(name, a.Name)) cp = a.CodePage;
   if (cp < 0) {
     TConverterPtr conv = OpenConverter(name.c_str());
@@ -645,7 +645,7 @@ std::unique_ptr<TKivEncoding> TKivEncoding::TryFromName(TKivStringView AName) {
     if (cp < 0) {
       err = U_ZERO_ERROR;
       std::string canonical = ucnv_getName(conv.get(), &err);
-      for (const auto& e : CExtraCodePages) {
+      for (const auto& e : kExtraCodePages) {
         if (e.CodePage == 0) continue;
         TConverterPtr other = OpenConverter(e.IcuName);
         UErrorCode e2 = U_ZERO_ERROR;

@@ -25,7 +25,7 @@ class TRegexMatcher {
     Integer Group, Start, End;
   };
   // Group nodes one frame of MatchPrim restores itself; further ones recurse.
-  static constexpr Integer CGroupUndoSize = 8;
+  static constexpr Integer kGroupUndoSize = 8;
   // Restores the ACount logged groups, the latest first, and answers false (the frame fails).
   bool Undo(const TGroupUndo* ALog, Integer ACount) {
     while (ACount > 0) {

@@ -33,48 +33,6 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-// CPU time of the calling thread in milliseconds.
-double ThreadCpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-class BenchHost : public IKivViewHost {
- public:
-  bool HasWindow() const override { return true; }
-  TKivRect TextAreaRect() const override { return {0, 0, 800, 800}; }
-  IKivMeasureSurface* MeasureSurface() override { return &Surface; }
-  void FontChanged(const TKivViewFont&) override {}
-  void InvalidateRect(const TKivRect&) override {}
-  void InvalidateAll() override {}
-  void Flush() override {}
-  bool Focused() const override { return true; }
-  void HideCaret() override {}
-  void ShowCaret(Integer, Integer, Integer, Integer) override {}
-  void SetScrollBars(const TKivScrollBarInfo&, const TKivScrollBarInfo&) override {}
-  void Beep() override {}
-  BenchSurface Surface;
-};
-
-class NullPainter : public IKivPaintSurface {
- public:
-  void FillRect(const TKivRect&, TKivColor) override { ++Calls; }
-  void DrawText(const TKivPoint&, TKivStringView AText, const IKivShapedRun*, TKivColor, TKivFontStyles,
-                TKivFontCharset, const TKivRect&) override {
-    Calls += static_cast<int64_t>(AText.size());
-  }
-  void SetClipRects(const std::vector<TKivRect>&) override { ++Calls; }
-  void ClearClip() override { ++Calls; }
-  void VLine(Integer, Integer, Integer, TKivColor) override { ++Calls; }
-  void HLine(Integer, Integer, Integer, TKivColor) override { ++Calls; }
-  bool HasImage(TKivGutterImage) override { return true; }
-  void DrawImage(TKivGutterImage, const TKivRect&) override { ++Calls; }
-  void Save() override {}
-  void Restore() override {}
-  int64_t Calls = 0;
-};
-
 TKivString LongLine(int64_t AChars) {
   TKivString s;
   if (AChars > 0) {
@@ -181,16 +139,16 @@ void BM_LongLineWrapSwitch(benchmark::State& AState) {
   int64_t n = 0;
   for (auto _ : AState) {
     const auto t0 = TClock::now();
-    const double c0 = ThreadCpuMs();
+    const double c0 = BenchThreadCpuMs();
     v.View.SetWrapMode(wmWrapToWindow);
     v.Paint();
     const auto t1 = TClock::now();
-    const double c1 = ThreadCpuMs();
+    const double c1 = BenchThreadCpuMs();
     v.View.SetWrapMode(wmNoWrap);
     v.View.GotoOffset(v.Mid);  // back to the middle of the long line, scrolled horizontally
     v.Paint();
     const auto t2 = TClock::now();
-    const double c2 = ThreadCpuMs();
+    const double c2 = BenchThreadCpuMs();
     onMs += std::chrono::duration<double, std::milli>(t1 - t0).count();
     offMs += std::chrono::duration<double, std::milli>(t2 - t1).count();
     onCpu += c1 - c0;

@@ -23,25 +23,6 @@ std::string CorpusFile() {
   return BenchCorpusPath("c_16mb.txt");
 }
 
-// Draws nothing; counts the calls so that they are not optimised away.
-class NullPainter : public IKivPaintSurface {
- public:
-  void FillRect(const TKivRect&, TKivColor) override { ++Calls; }
-  void DrawText(const TKivPoint&, TKivStringView AText, const IKivShapedRun*, TKivColor, TKivFontStyles,
-                TKivFontCharset, const TKivRect&) override {
-    Calls += static_cast<int64_t>(AText.size());
-  }
-  void SetClipRects(const std::vector<TKivRect>&) override { ++Calls; }
-  void ClearClip() override { ++Calls; }
-  void VLine(Integer, Integer, Integer, TKivColor) override { ++Calls; }
-  void HLine(Integer, Integer, Integer, TKivColor) override { ++Calls; }
-  bool HasImage(TKivGutterImage) override { return true; }
-  void DrawImage(TKivGutterImage, const TKivRect&) override { ++Calls; }
-  void Save() override {}
-  void Restore() override {}
-  int64_t Calls = 0;
-};
-
 struct PaintedView : IKivScreenCacheHost {
   PaintedView() : Cache(this, wmNoWrap, 8, 1000, 60, 80, &Surface, nullptr) {
     // The demo's schemes and colours, the C scheme active, parsed ahead as the background

@@ -19,6 +19,7 @@
 
 #include "BenchCorpus.h"
 #include "BenchQtMain.h"
+#include "BenchSurface.h"
 #include "KivDemoData.h"
 #include "KivSedDocument.h"
 #include "KivSedView.h"
@@ -26,12 +27,6 @@
 namespace {
 
 using TClock = std::chrono::steady_clock;
-
-double ThreadCpuMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
 
 TKivEditDocument* Corpus() {
   static std::unique_ptr<TKivEditDocument> doc;
@@ -59,11 +54,11 @@ struct TBenchView {
 // Times AFn (wall and CPU) as one iteration.
 template <class F>
 void Timed(benchmark::State& AState, double& ACpu, F&& AFn) {
-  const double cpu0 = ThreadCpuMs();
+  const double cpu0 = BenchThreadCpuMs();
   const auto t0 = TClock::now();
   AFn();
   const auto t1 = TClock::now();
-  ACpu += ThreadCpuMs() - cpu0;
+  ACpu += BenchThreadCpuMs() - cpu0;
   AState.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
 }
 
@@ -121,12 +116,12 @@ void BM_ThumbJump(benchmark::State& AState) {
     QScrollBar* bar = b.View.verticalScrollBar();
     double total = 0;
     const auto jump = [&](int APos) {
-      const double cpu0 = ThreadCpuMs();
+      const double cpu0 = BenchThreadCpuMs();
       const auto t0 = TClock::now();
       bar->setSliderPosition(APos);
       b.View.viewport()->repaint();
       const double ms = std::chrono::duration<double, std::milli>(TClock::now() - t0).count();
-      cpu += ThreadCpuMs() - cpu0;
+      cpu += BenchThreadCpuMs() - cpu0;
       total += ms;
       return ms;
     };

@@ -18,26 +18,6 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-// A focused window of 800 x 800 pixels that counts the rows it is asked to repaint.
-class BenchHost : public IKivViewHost {
- public:
-  bool HasWindow() const override { return true; }
-  TKivRect TextAreaRect() const override { return {0, 0, 800, 800}; }
-  IKivMeasureSurface* MeasureSurface() override { return &Surface; }
-  void FontChanged(const TKivViewFont&) override {}
-  void InvalidateRect(const TKivRect& ARect) override { Rows += ARect.Height() / 16; }
-  void InvalidateAll() override { Rows += 50; }
-  void Flush() override {}
-  bool Focused() const override { return true; }
-  void HideCaret() override {}
-  void ShowCaret(Integer, Integer, Integer, Integer) override {}
-  void SetScrollBars(const TKivScrollBarInfo&, const TKivScrollBarInfo&) override {}
-  void Beep() override {}
-
-  BenchSurface Surface;
-  int64_t Rows = 0;
-};
-
 bool CorpusExists(benchmark::State& AState) {
   if (std::filesystem::exists(BenchCorpusFile())) return true;
   AState.SkipWithError("corpus missing: run bench/make_corpus");

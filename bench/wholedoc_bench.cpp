@@ -29,37 +29,6 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-double ThreadCpuMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
-}
-
-class BenchHost : public IKivViewHost {
- public:
-  bool HasWindow() const override { return true; }
-  TKivRect TextAreaRect() const override { return Area; }
-  IKivMeasureSurface* MeasureSurface() override { return &Surface; }
-  void FontChanged(const TKivViewFont&) override {}
-  void InvalidateRect(const TKivRect&) override {}
-  void InvalidateAll() override {}
-  void Flush() override {}
-  bool Focused() const override { return true; }
-  void HideCaret() override {}
-  void ShowCaret(Integer, Integer, Integer, Integer) override {}
-  void SetScrollBars(const TKivScrollBarInfo& AVert, const TKivScrollBarInfo&) override { Vert = AVert; }
-  void Beep() override {}
-  bool PostStep(std::function<void()> AStep) override {
-    Steps.push_back(std::move(AStep));
-    return true;
-  }
-
-  std::vector<std::function<void()>> Steps;
-  TKivRect Area{0, 0, 1000, 800};
-  BenchSurface Surface;
-  TKivScrollBarInfo Vert;
-};
-
 // The corpus once per process, highlighted with the demo's C scheme.
 TKivEditDocument* Corpus() {
   static std::unique_ptr<TKivEditDocument> doc;
@@ -85,6 +54,7 @@ void BM_WholeDocAction(benchmark::State& AState) {
   for (auto _ : AState) {
     doc->ClearUndo();
     BenchHost host;
+    host.Area = {0, 0, 1000, 800};
     TKivEditViewCore view(host);
     view.SetDocument(doc);
     view.HostResized();
@@ -95,7 +65,7 @@ void BM_WholeDocAction(benchmark::State& AState) {
       doc->Internal().InsertStr(mid, u"x", view.AuthorID(), nullptr);
       view.SetTopLineScroll(doc->LinesCount());
     }
-    const double cpu0 = ThreadCpuMs();
+    const double cpu0 = BenchThreadCpuMs();
     const auto t0 = TClock::now();
     switch (action) {
       case aWrapOn:
@@ -115,7 +85,7 @@ void BM_WholeDocAction(benchmark::State& AState) {
       }
     }
     const auto t1 = TClock::now();
-    cpuTotal += ThreadCpuMs() - cpu0;
+    cpuTotal += BenchThreadCpuMs() - cpu0;
     AState.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
     // Steps left for the event loop, each timed.
     double maxStep = 0, allSteps = 0, maxStepCpu = 0;
@@ -124,11 +94,11 @@ void BM_WholeDocAction(benchmark::State& AState) {
     while (!host.Steps.empty()) {
       auto step = std::move(host.Steps.front());
       host.Steps.erase(host.Steps.begin());
-      const double c0 = ThreadCpuMs();
+      const double c0 = BenchThreadCpuMs();
       const auto s0 = TClock::now();
       step();
       const double ms = std::chrono::duration<double, std::milli>(TClock::now() - s0).count();
-      const double stepCpu = ThreadCpuMs() - c0;
+      const double stepCpu = BenchThreadCpuMs() - c0;
       maxStepCpu = std::max(maxStepCpu, stepCpu);
       over50 += stepCpu > 50;
       maxStep = std::max(maxStep, ms);

@@ -479,17 +479,27 @@ bool TParserImpl::ReparseChangedLine() {
         return FStaleContexts[stale]->Chain == FChain && FStaleContexts[stale]->SameSchemes(*FWork);
     }
     if (line >= lineCount || line > FLastValidLine) return false;
-    TTokenLine* tokens = nullptr;
-    if (!FTokenCache.HasLine(line)) {
-      tokens = FTokenCache.CreateLine(line, &FDoc->Chars());
-      tokens->Base = FDoc->GetLineStart(line);
-      tokens->StartSchemes = CurrentSchemes();
-      tokens->StartChain = FChain;
-    }
-    ParseLine(line, tokens, line == lineCount - 1);
-    ChainLineEnd();
-    ++FStatLinesParsed;
+    ParseNextLine(line, true, lineCount);
   }
+}
+
+void TParserImpl::WorkFrom(const TParserContext& AContext) {
+  FWork = AContext.Clone();
+  FChain = AContext.Chain;
+  for (auto& item : FWork->Items) item->Serial = ++FSerial;
+}
+
+void TParserImpl::ParseNextLine(Integer ALine, bool AKeepTokens, Integer ALineCount) {
+  TTokenLine* tokens = nullptr;
+  if (AKeepTokens && !FTokenCache.HasLine(ALine)) {
+    tokens = FTokenCache.CreateLine(ALine, &FDoc->Chars());
+    tokens->Base = FDoc->GetLineStart(ALine);
+    tokens->StartSchemes = CurrentSchemes();
+    tokens->StartChain = FChain;
+  }
+  ParseLine(ALine, tokens, ALine == ALineCount - 1);
+  ChainLineEnd();
+  ++FStatLinesParsed;
 }
 
 void TParserImpl::ChainEvent(uint64_t AEvent) {
@@ -605,9 +615,7 @@ void TParserImpl::ParseLines(const TParserContext& AStart, Integer ALine, Intege
   const Integer lookAhead = FTokenCache.MaxCount / 2 + 1;
   const Integer keepBehind = FTokenCache.MaxCount / 3;
   const Integer oldLastValid = FLastValidLine;
-  FWork = AStart.Clone();
-  FChain = AStart.Chain;
-  for (auto& item : FWork->Items) item->Serial = ++FSerial;
+  WorkFrom(AStart);
   const Integer first = FWork->Line;
   const Integer end = std::min<Integer>(lineCount, ALine + lookAhead);
   FStatFirstParsedLine = first;
@@ -616,21 +624,10 @@ void TParserImpl::ParseLines(const TParserContext& AStart, Integer ALine, Intege
     if (line == oldLastValid + 1 && line > first) {
       TParserContext* last = FContextCache.GetLastContext();
       KIV_ASSERT(last && last->Line == line, kModule);
-      FWork = last->Clone();
-      FChain = last->Chain;
-      for (auto& item : FWork->Items) item->Serial = ++FSerial;
+      WorkFrom(*last);
     }
     FSyntaxOn = line > oldLastValid;
-    TTokenLine* tokens = nullptr;
-    if (line >= ALine - keepBehind && !FTokenCache.HasLine(line)) {
-      tokens = FTokenCache.CreateLine(line, &FDoc->Chars());
-      tokens->Base = FDoc->GetLineStart(line);
-      tokens->StartSchemes = CurrentSchemes();
-      tokens->StartChain = FChain;
-    }
-    ParseLine(line, tokens, line == lineCount - 1);
-    ChainLineEnd();
-    ++FStatLinesParsed;
+    ParseNextLine(line, line >= ALine - keepBehind, lineCount);
     const Integer next = line + 1;
     if (next > oldLastValid + 1) {
       TParserContext* last = FContextCache.GetLastContext();

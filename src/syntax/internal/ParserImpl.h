@@ -150,6 +150,11 @@ class TParserImpl {
   // Hash mixing of the syntax chain.
   void ChainEvent(uint64_t AEvent);
   void ChainLineEnd();
+  // The working context becomes a copy of AContext (fresh serials), with its chain.
+  void WorkFrom(const TParserContext& AContext);
+  // Parses ALine from the working context and chains its end; its tokens are kept in the cache
+  // when AKeepTokens and the line is not cached yet.
+  void ParseNextLine(Integer ALine, bool AKeepTokens, Integer ALineCount);
   // The schemes in force now, shared with the last line that had the same.
   std::shared_ptr<const TParserContext> CurrentSchemes();
   // ParseTo's lines from AStart on; ACurrent follows the line being parsed.

@@ -6,24 +6,13 @@
 
 #include "KivSedViewCore.h"
 #include "LayoutFakes.h"
+#include "RecordingViewHost.h"
 
 namespace {
 
-class QuietHost : public IKivViewHost {
- public:
-  bool HasWindow() const override { return false; }
-  TKivRect TextAreaRect() const override { return {0, 0, 800, 160}; }
-  IKivMeasureSurface* MeasureSurface() override { return &Measure; }
-  void FontChanged(const TKivViewFont&) override {}
-  void InvalidateRect(const TKivRect&) override {}
-  void InvalidateAll() override {}
-  void Flush() override {}
-  bool Focused() const override { return false; }
-  void HideCaret() override {}
-  void ShowCaret(Integer, Integer, Integer, Integer) override {}
-  void SetScrollBars(const TKivScrollBarInfo&, const TKivScrollBarInfo&) override {}
-  void Beep() override {}
-  FixedMeasure Measure;
+// A host without a window: the command lists need no layout.
+struct QuietHost : RecordingHost {
+  QuietHost() { Window = false; }
 };
 
 constexpr TKivEditCommandModes kV = KivModes(cmForView);

@@ -7,33 +7,10 @@
 
 #include "KivSedViewCore.h"
 #include "LayoutFakes.h"
+#include "RecordingViewHost.h"
 #include "internal/ViewCommands.h"
 
 namespace {
-
-class BeepHost : public IKivViewHost {
- public:
-  bool HasWindow() const override { return true; }
-  TKivRect TextAreaRect() const override { return {0, 0, 800, 160}; }
-  IKivMeasureSurface* MeasureSurface() override { return &Measure; }
-  void FontChanged(const TKivViewFont&) override {}
-  void InvalidateRect(const TKivRect&) override {}
-  void InvalidateAll() override {}
-  void Flush() override {}
-  bool Focused() const override { return false; }
-  void HideCaret() override {}
-  void ShowCaret(Integer, Integer, Integer, Integer) override {}
-  void SetScrollBars(const TKivScrollBarInfo&, const TKivScrollBarInfo&) override {}
-  void Beep() override {
-    ++Beeps;
-    if (OnBeep) OnBeep();
-    if (ThrowOnBeep) throw EKivEditViewError(u"beep failed");
-  }
-  std::function<void()> OnBeep;
-  FixedMeasure Measure;
-  int Beeps = 0;
-  bool ThrowOnBeep = false;
-};
 
 struct CountingEdits : IKivViewEditHooks {
   void CopySelection(TKivEditViewCore&) override { ++Copies; }
@@ -91,7 +68,7 @@ struct CommandFixture : ::testing::Test {
   TViewCommands& Commands() { return static_cast<TViewCommands&>(View.CommandHooks()); }
 
   TKivEditDocument Doc;
-  BeepHost Host;
+  RecordingHost Host;
   TKivEditViewCore View{Host};
   CountingEdits Edits;
   SearchLog Search;
@@ -373,9 +350,9 @@ TEST_F(CommandFixture, WordTypingAndItsEndOpenOneCompoundEdit) {
   // A failing command closes the compound edit and the bracket on its way out.
   View.SetCursorOffset(4);
   View.InvokeCommand(sedChar, TKivString(u"w"));
-  Host.ThrowOnBeep = true;
+  Host.OnBeep = [] { throw EKivEditViewError(u"beep failed"); };
   EXPECT_EQ(ViewErrorOf([&] { View.InvokeCommand(sedNewLine); }), "beep failed");
-  Host.ThrowOnBeep = false;
+  Host.OnBeep = nullptr;
   EXPECT_EQ(Commands().LastClass(), ccWordEnd);
   EXPECT_FALSE(Doc.InsideCompoundEdit());
   EXPECT_EQ(View.UpdatingCount(), 0);

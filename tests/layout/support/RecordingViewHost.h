@@ -30,7 +30,10 @@ class RecordingHost : public IKivViewHost {
     ++ScrollBarUpdates;
     if (OnScrollBars) OnScrollBars(AVert, AHorz);
   }
-  void Beep() override { ++Beeps; }
+  void Beep() override {
+    ++Beeps;
+    if (OnBeep) OnBeep();
+  }
   bool PostStep(std::function<void()> AStep) override {
     if (!TakeSteps) return false;
     Steps.push_back(std::move(AStep));
@@ -66,6 +69,8 @@ class RecordingHost : public IKivViewHost {
   // Whether PostStep keeps the steps (else the view does its work at once).
   bool TakeSteps = false;
   std::vector<std::function<void()>> Steps;
+  // Runs after a beep is counted (it may raise, as a failing host would).
+  std::function<void()> OnBeep;
   // Runs after the bars are recorded (a window whose client area shrinks under a bar).
   std::function<void(const TKivScrollBarInfo&, const TKivScrollBarInfo&)> OnScrollBars;
 };

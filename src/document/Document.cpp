@@ -32,6 +32,9 @@ Integer TKivEditParserBase::GetParentLine(Integer) {
 Integer TKivEditParserBase::GetFoldEnd(Integer) {
   return -1;
 }
+Integer TKivEditParserBase::LastParsedLine() {
+  return FDoc ? FDoc->LinesCount() - 1 : -1;
+}
 Integer TKivEditParserBase::GetFoldStart(Integer) {
   return -1;
 }

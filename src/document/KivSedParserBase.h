@@ -76,6 +76,13 @@ class TKivEditParserBase {
   virtual bool IsFoldStart(Integer ALine);
   virtual bool IsFoldEnd(Integer ALine);
   virtual void EnsureLineParsed(Integer ALine);
+  // For work that parses in batches (folding every fold of a large text): the end of the fold
+  // starting at ALineStart as far as parsing already got, without parsing on to a far end: -1
+  // when the line starts no fold, kFoldEndUnknown while its end lies beyond the parsed lines.
+  // LastParsedLine is the last line parsing got to. The base parses nothing and knows all.
+  static constexpr Integer kFoldEndUnknown = -2;
+  virtual Integer KnownFoldEnd(Integer ALineStart) { return GetFoldEnd(ALineStart); }
+  virtual Integer LastParsedLine();
   virtual void SetMaxLineLengthToParse(Integer AValue) { FMaxLineLengthToParse = AValue; }
   Integer MaxLineLengthToParse() const { return FMaxLineLengthToParse; }
   // Hands the whole line to AHandler as one token with ID 0 and empty attributes.

@@ -282,6 +282,28 @@ Integer TScreenCache::ParserFoldEnd(Integer ALine) {
   return end > ALine ? end : -1;
 }
 
+Integer TScreenCache::ParserFoldEndInSteps(Integer ALine, const std::function<bool(Integer)>& AStop,
+                                          bool& AStopped) {
+  TKivEditDocument& doc = Document();
+  TKivEditParserBase* parser = doc.GetParser();
+  if (AStop && parser && parser->IsFoldStart(ALine)) {
+    // About a millisecond of parsing per batch.
+    constexpr Integer kParseBatch = 1024;
+    const Integer last = doc.LinesCount() - 1;
+    while (parser->KnownFoldEnd(ALine) == TKivEditParserBase::kFoldEndUnknown) {
+      const Integer parsed = parser->LastParsedLine();
+      if (parsed >= last) break;  // the end is the text's end: ParserFoldEnd says so
+      if (AStop(kParseBatch)) {
+        AStopped = true;
+        return -1;
+      }
+      parser->EnsureLineParsed(std::min(last, std::max(parsed, ALine) + kParseBatch));
+      if (parser->LastParsedLine() <= parsed) break;  // no progress: let ParserFoldEnd finish
+    }
+  }
+  return ParserFoldEnd(ALine);
+}
+
 void TScreenCache::InvalidateFold(Integer ALine) {
   InvalidateFrom(Document().GetLineStart(ALine));
   Invalidate(csScreen | csCursor | csConversionCaches);
@@ -340,14 +362,14 @@ void TScreenCache::FoldAllIn(Integer AOuterFold, bool TopOnly, bool ARunUpdate) 
   if (ARunUpdate) UpdateLayout();
 }
 
-Integer TScreenCache::FoldAllStep(Integer AFrom, bool TopOnly, const std::function<bool()>& AStop) {
+Integer TScreenCache::FoldAllStep(Integer AFrom, bool TopOnly, const std::function<bool(Integer)>& AStop) {
   const Integer next = FoldLinesIn(std::max<Integer>(AFrom, 0), FoldScanEnd(-1), TopOnly, AStop);
   UpdateLayout();
   return next;
 }
 
 Integer TScreenCache::FoldLinesIn(Integer AFrom, Integer AScanEnd, bool TopOnly,
-                                  const std::function<bool()>& AStop) {
+                                  const std::function<bool(Integer)>& AStop) {
   TKivEditParserBase* parser = Document().GetParser();
   Integer firstChanged = -1;  // the layout is invalidated once, from the first line that changed
   const auto changing = [&](Integer ALine) {
@@ -355,10 +377,12 @@ Integer TScreenCache::FoldLinesIn(Integer AFrom, Integer AScanEnd, bool TopOnly,
   };
   Integer i = AFrom;
   for (Integer n = 0; i < AScanEnd; ++n) {
-    if (AStop && (n & 63) == 63 && AStop()) break;
+    if (AStop && (n & 63) == 63 && AStop(64)) break;
     const Integer recorded = CollapsedEnd(i);
     if (recorded < 0) {
-      const Integer end = ParserFoldEnd(i);
+      bool stopped = false;
+      const Integer end = ParserFoldEndInSteps(i, AStop, stopped);
+      if (stopped) break;
       if (end < 0) {
         ++i;
         continue;

@@ -277,15 +277,15 @@ void TKivEditViewCore::CancelFoldAll() {
 
 void TKivEditViewCore::FoldAllSteps() {
   using TClock = std::chrono::steady_clock;
-  // A step keeps within a frame or two: the lines it looks at, or the time it took.
+  // A step keeps within a frame or two: the lines it looks at or parses, or the time it took.
   constexpr Integer kStepLines = 20000;
   constexpr auto kStepTime = std::chrono::milliseconds(25);
   while (FFoldAllNext >= 0) {
     InBracket(kivStatesOnChange, [&] {
       const auto t0 = TClock::now();
       Integer looked = 0;
-      FFoldAllNext = FScreenCache->FoldAllStep(FFoldAllNext, FFoldAllTopOnly, [&] {
-        looked += 64;
+      FFoldAllNext = FScreenCache->FoldAllStep(FFoldAllNext, FFoldAllTopOnly, [&](Integer ALines) {
+        looked += ALines;
         return looked >= kStepLines || TClock::now() - t0 >= kStepTime;
       });
       FStatusChanges |= scFolds;

@@ -8,25 +8,6 @@ namespace {
 
 constexpr const char* kModule = "KivSedParser";
 
-// Nodes keyed by a line of theirs: the start line or the end line.
-template <Integer TParserNode::*ALine>
-class TParserNodeLineTraits : public TKivHashTableTraits {
- public:
-  Integer MakeHashI(const TKivObject* AItem) const override {
-    return TKivHashTable::IntHash(static_cast<const TParserNode*>(AItem)->*ALine);
-  }
-  Integer MakeHashK(TKivHashKey AKey) const override {
-    return TKivHashTable::IntHash(static_cast<Integer>(AKey));
-  }
-  bool Compare(TKivHashKey AKey, const TKivObject* AItem) const override {
-    return static_cast<const TParserNode*>(AItem)->*ALine == AKey;
-  }
-};
-using TParserNodeStartTraits = TParserNodeLineTraits<&TParserNode::StartLine>;
-using TParserNodeEndTraits = TParserNodeLineTraits<&TParserNode::EndLine>;
-
-const TParserNodeStartTraits kStartTraits;
-const TParserNodeEndTraits kEndTraits;
 
 // The first child of ANode that starts at or after ALine.
 size_t FirstChildFrom(const TParserNode& ANode, Integer ALine) {
@@ -58,10 +39,49 @@ void GetSyntaxVariable(const TContextItem& AItem, Integer AId, TKivIntArray& ARe
 
 }  // namespace
 
+// ---- the line tables ----
+
+TParserNode* TLineNodeTable::Find(Integer ALine) const {
+  if (FItems.empty() || FItems.back().first < ALine) return nullptr;
+  const auto it = LowerBound(ALine);
+  return it != FItems.end() && it->first == ALine ? it->second : nullptr;
+}
+
+void TLineNodeTable::Put(Integer ALine, TParserNode* ANode, bool AReplace) {
+  if (FItems.empty() || FItems.back().first < ALine) {
+    FItems.emplace_back(ALine, ANode);
+    return;
+  }
+  const auto it = LowerBound(ALine);
+  if (it != FItems.end() && it->first == ALine) {
+    if (AReplace) it->second = ANode;
+  } else {
+    FItems.emplace(it, ALine, ANode);
+  }
+}
+
+void TLineNodeTable::Remove(Integer ALine) {
+  if (!FItems.empty() && FItems.back().first == ALine) {
+    FItems.pop_back();
+    return;
+  }
+  const auto it = LowerBound(ALine);
+  if (it != FItems.end() && it->first == ALine) FItems.erase(it);
+}
+
+std::vector<std::pair<Integer, TParserNode*>>::const_iterator TLineNodeTable::LowerBound(Integer ALine) const {
+  return std::lower_bound(FItems.begin(), FItems.end(), ALine,
+                          [](const std::pair<Integer, TParserNode*>& e, Integer l) { return e.first < l; });
+}
+
+std::vector<std::pair<Integer, TParserNode*>>::iterator TLineNodeTable::LowerBound(Integer ALine) {
+  return std::lower_bound(FItems.begin(), FItems.end(), ALine,
+                          [](const std::pair<Integer, TParserNode*>& e, Integer l) { return e.first < l; });
+}
+
 // ---- the tree ----
 
-TParserTree::TParserTree()
-    : FStartsHash(kStartTraits, false), FEndsHash(kEndTraits, false), FRoot(std::make_unique<TParserNode>()) {}
+TParserTree::TParserTree() : FRoot(std::make_unique<TParserNode>()) {}
 
 TParserTree::~TParserTree() {
   KillFrom(0);
@@ -75,7 +95,7 @@ TParserNode* TParserTree::AddAsLast(TParserNode* AParent, Integer ALine) {
   node->StartLine = ALine;
   TParserNode* res = node.get();
   AParent->Childs.push_back(std::move(node));
-  if (!FStartsHash.Find(ALine)) FStartsHash.Add(res);
+  FStarts.Put(ALine, res, false);
   FLastKnownLine = ALine;
   ++FNodeCount;
   return res;
@@ -83,17 +103,16 @@ TParserNode* TParserTree::AddAsLast(TParserNode* AParent, Integer ALine) {
 
 void TParserTree::CommitLastNode(TParserNode* ANode) {
   KIV_ASSERT(ANode && ANode->EndLine >= 0, kModule);
-  FEndsHash.Remove(ANode->EndLine);
-  FEndsHash.Add(ANode);
+  FEnds.Put(ANode->EndLine, ANode, true);
   FLastKnownLine = std::max(FLastKnownLine, ANode->EndLine);
 }
 
 TParserNode* TParserTree::LineStartToNode(Integer ALine) const {
-  return static_cast<TParserNode*>(FStartsHash.Find(ALine));
+  return FStarts.Find(ALine);
 }
 
 TParserNode* TParserTree::LineEndToNode(Integer ALine) const {
-  return static_cast<TParserNode*>(FEndsHash.Find(ALine));
+  return FEnds.Find(ALine);
 }
 
 TParserNode* TParserTree::FindParent(Integer ALine) const {
@@ -139,7 +158,7 @@ void TParserTree::Cut(TParserNode* ANode, Integer ALine, Integer AMadeFrom) {
   }
   for (TParserNode* node = last; node; node = node == ANode ? nullptr : node->Parent) {
     if (node->EndLine < 0) continue;
-    if (LineEndToNode(node->EndLine) == node) FEndsHash.Remove(node->EndLine);
+    if (LineEndToNode(node->EndLine) == node) FEnds.Remove(node->EndLine);
     node->EndLine = -1;
   }
 }
@@ -150,8 +169,8 @@ void TParserTree::FreeSubtree(std::unique_ptr<TParserNode> ANode) {
   TParserNode* node = top;
   for (;;) {
     while (!node->Childs.empty()) node = node->Childs.back().get();
-    if (LineStartToNode(node->StartLine) == node) FStartsHash.Remove(node->StartLine);
-    if (node->EndLine >= 0 && LineEndToNode(node->EndLine) == node) FEndsHash.Remove(node->EndLine);
+    if (LineStartToNode(node->StartLine) == node) FStarts.Remove(node->StartLine);
+    if (node->EndLine >= 0 && LineEndToNode(node->EndLine) == node) FEnds.Remove(node->EndLine);
     --FNodeCount;
     if (node == top) return;  // ANode frees it
     TParserNode* parent = node->Parent;
@@ -501,6 +520,22 @@ Integer TParserImpl::GetFoldEnd(Integer ALineStart) {
     if (FLastValidLine <= before) break;
   }
   return node->EndLine >= 0 ? node->EndLine : lastLine;
+}
+
+Integer TParserImpl::KnownFoldEnd(Integer ALineStart) {
+  if (!InDocument(FDoc, ALineStart)) return -1;
+  EnsureFoldsKnown(ALineStart);
+  const TParserNode* node = FParseTree.LineStartToNode(ALineStart);
+  if (!node) return -1;
+  const Integer lastLine = FDoc->LinesCount() - 1;
+  if (node->EndLine >= 0) return node->EndLine;
+  return FLastValidLine >= lastLine ? lastLine : TKivEditParserBase::kFoldEndUnknown;
+}
+
+Integer TParserImpl::LastParsedLine() {
+  if (!FDoc) return -1;
+  ResolveLineChange();
+  return std::min(FLastValidLine, FDoc->LinesCount() - 1);
 }
 
 Integer TParserImpl::GetFoldStart(Integer ALineEnd) {

@@ -31,6 +31,16 @@ Integer TKivEditParser::GetFoldEnd(Integer ALineStart) {
   return FImpl->GetFoldEnd(ALineStart);
 }
 
+Integer TKivEditParser::KnownFoldEnd(Integer ALineStart) {
+  if (!FImpl->IsSchemeLoaded()) return TKivEditParserBase::KnownFoldEnd(ALineStart);
+  return FImpl->KnownFoldEnd(ALineStart);
+}
+
+Integer TKivEditParser::LastParsedLine() {
+  if (!FImpl->IsSchemeLoaded()) return TKivEditParserBase::LastParsedLine();
+  return FImpl->LastParsedLine();
+}
+
 Integer TKivEditParser::GetFoldStart(Integer ALineEnd) {
   if (!FImpl->IsSchemeLoaded()) return TKivEditParserBase::GetFoldStart(ALineEnd);
   return FImpl->GetFoldStart(ALineEnd);

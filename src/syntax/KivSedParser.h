@@ -56,6 +56,8 @@ class TKivEditParser : public TKivEditParserBase {
   Integer GetFoldEnd(Integer ALineStart) override;
   Integer GetFoldStart(Integer ALineEnd) override;
   bool IsFoldStart(Integer ALine) override;
+  Integer KnownFoldEnd(Integer ALineStart) override;
+  Integer LastParsedLine() override;
   bool IsFoldEnd(Integer ALine) override;
   void EnsureLineParsed(Integer ALine) override;
   void SetMaxLineLengthToParse(Integer AValue) override;

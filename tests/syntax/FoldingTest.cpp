@@ -428,6 +428,33 @@ std::string AllTokens(TParserImpl& AImpl, Integer ALines) {
 
 // Every saved context once copied the whole stack of open blocks: time and memory grew with
 // depth times lines (tens of seconds and gigabytes at this depth). The stack is shared now.
+// The answers a walk in steps uses: a fold's end only once parsing got there, never a parse to it.
+TEST_F(FoldingTest, KnownFoldEndWaitsForTheParseToReachTheEnd) {
+  TKivString text = u"function f(a) {\r\n";
+  for (int i = 0; i < 3000; ++i) text += u"  x();\r\n";
+  text += u"}\r\ny();";
+  Open(text);
+  EXPECT_EQ(Parser->KnownFoldEnd(1), -1);
+  EXPECT_EQ(Parser->KnownFoldEnd(0), TKivEditParserBase::kFoldEndUnknown);
+  const Integer parsed = Parser->LastParsedLine();
+  EXPECT_GE(parsed, 1);
+  EXPECT_LT(parsed, 3001);
+  Parser->EnsureLineParsed(2000);
+  EXPECT_GE(Parser->LastParsedLine(), 2000);
+  EXPECT_EQ(Parser->KnownFoldEnd(0), TKivEditParserBase::kFoldEndUnknown);
+  Parser->EnsureLineParsed(3001);
+  EXPECT_EQ(Parser->KnownFoldEnd(0), 3001);
+  EXPECT_EQ(Parser->GetFoldEnd(0), 3001);
+  // An edit above forgets the parse after it.
+  Doc.Insert(Doc.GetLineStart(10), u"{\r\n");
+  EXPECT_LT(Parser->LastParsedLine(), 3001);
+  // Without a scheme everything is known.
+  TKivEditDocument plain;
+  plain.Insert(0, u"a\r\nb");
+  EXPECT_EQ(plain.GetParser()->LastParsedLine(), 1);
+  EXPECT_EQ(plain.GetParser()->KnownFoldEnd(0), -1);
+}
+
 TEST_F(FoldingTest, DeepNestingParsesToTheEndInLinearTime) {
   constexpr Integer kDepth = 100000;
   for (const TKivString open : {u"{", u"if (x) {"}) {

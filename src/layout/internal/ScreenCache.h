@@ -152,9 +152,10 @@ class TScreenCache : public TKivScreenLayout {
   // Collapses the folds inside AOuterFold (-1: the whole text): only the outermost ones with
   // TopOnly, else every level (collapsed folds the parser no longer reports are opened).
   void FoldAllIn(Integer AOuterFold, bool TopOnly, bool ARunUpdate = true);
-  // A step of FoldAllIn(-1, TopOnly) from line AFrom, until AStop (asked every 64 lines) says
+  // A step of FoldAllIn(-1, TopOnly) from line AFrom, until AStop (told the lines looked at or
+  // parsed since it was last asked: every 64 lines, or a batch of parsing) says
   // stop; lays out and returns the line to go on from, or -1 when the text is done.
-  Integer FoldAllStep(Integer AFrom, bool TopOnly, const std::function<bool()>& AStop);
+  Integer FoldAllStep(Integer AFrom, bool TopOnly, const std::function<bool(Integer)>& AStop);
   // Opens the collapsed folds inside AOuterFold (-1: the whole text); with TopOnly only the
   // outermost level.
   void UnfoldAllIn(Integer AOuterFold, bool TopOnly);
@@ -415,13 +416,16 @@ class TScreenCache : public TKivScreenLayout {
   void ClearFolds();
   // The parser's end of the fold at ALine, or -1 when ALine starts no fold that can collapse.
   Integer ParserFoldEnd(Integer ALine);
+  // ParserFoldEnd for a walk in steps: a far end is parsed towards in batches between which
+  // AStop may end the step; then AStopped is set and the line waits for the next step.
+  Integer ParserFoldEndInSteps(Integer ALine, const std::function<bool(Integer)>& AStop, bool& AStopped);
   void CheckFoldLine(Integer ALine, Integer AMax) const;
   void CheckNotCollapsed(Integer ALine) const;
   [[noreturn]] static void ThrowNotFoldStart(Integer ALine);
   // The line a fold-all or unfold-all inside AOuterFold (-1: the text) scans up to, excluded.
   Integer FoldScanEnd(Integer AOuterFold);
   // Collapses the folds from line AFrom to AScanEnd (excluded); AStop as for FoldAllStep.
-  Integer FoldLinesIn(Integer AFrom, Integer AScanEnd, bool TopOnly, const std::function<bool()>& AStop);
+  Integer FoldLinesIn(Integer AFrom, Integer AScanEnd, bool TopOnly, const std::function<bool(Integer)>& AStop);
   const std::vector<std::pair<Integer, Integer>>& ShownFolds() const;
   void RestoreStoredView(TStoredViewData& AData);
   friend class TStoredViewData;

@@ -76,6 +76,10 @@ class TParserImpl {
   Integer GetParentLine(Integer ALine);
   Integer GetFoldEnd(Integer ALineStart);
   Integer GetFoldStart(Integer ALineEnd);
+  // GetFoldEnd without parsing on to the end: TKivEditParserBase::kFoldEndUnknown while the end
+  // lies past the parsed lines. LastParsedLine: the last line parsing got to (-1 for none).
+  Integer KnownFoldEnd(Integer ALineStart);
+  Integer LastParsedLine();
   bool IsFoldStart(Integer ALine);
   bool IsFoldEnd(Integer ALine);
   const TContextCache& ContextCache() const { return FContextCache; }

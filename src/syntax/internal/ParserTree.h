@@ -4,6 +4,7 @@
 
 #include <limits>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "KivHashTable.h"
@@ -24,6 +25,22 @@ class TParserNode : public TKivObject {
   Integer MadeOnLine = -1;
 
   Integer ChildCount() const { return static_cast<Integer>(Childs.size()); }
+};
+
+// Nodes by a line of theirs, sorted by line. The parse records lines going down the text, so a
+// new line is an append and growing copies plain pairs: no table-wide rehash stalls a parse that
+// has got far into a large text.
+class TLineNodeTable {
+ public:
+  TParserNode* Find(Integer ALine) const;
+  // Records ANode for ALine; a node already recorded there stays unless AReplace.
+  void Put(Integer ALine, TParserNode* ANode, bool AReplace);
+  void Remove(Integer ALine);
+
+ private:
+  std::vector<std::pair<Integer, TParserNode*>>::const_iterator LowerBound(Integer ALine) const;
+  std::vector<std::pair<Integer, TParserNode*>>::iterator LowerBound(Integer ALine);
+  std::vector<std::pair<Integer, TParserNode*>> FItems;
 };
 
 // The fold tree with its two line tables: the start table holds, for each start line, the
@@ -62,8 +79,8 @@ class TParserTree {
   void Cut(TParserNode* ANode, Integer ALine, Integer AMadeFrom);
   void FreeSubtree(std::unique_ptr<TParserNode> ANode);
 
-  TKivHashTable FStartsHash;
-  TKivHashTable FEndsHash;
+  TLineNodeTable FStarts;
+  TLineNodeTable FEnds;
   std::unique_ptr<TParserNode> FRoot;
   Integer FLastKnownLine = -1;
   Integer FNodeCount = 0;

@@ -137,10 +137,19 @@ std::string RecordingPainter::Text() const {
 
 Integer FakeParser::GetFoldEnd(Integer ALineStart) {
   const auto it = FFolds.find(ALineStart);
+  ParsedTo(it == FFolds.end() ? ALineStart : it->second);
   return it == FFolds.end() ? -1 : it->second;
 }
 
+Integer FakeParser::KnownFoldEnd(Integer ALineStart) {
+  ParsedTo(ALineStart);
+  const auto it = FFolds.find(ALineStart);
+  if (it == FFolds.end()) return -1;
+  return it->second <= LastParsed ? it->second : kFoldEndUnknown;
+}
+
 Integer FakeParser::GetFoldStart(Integer ALineEnd) {
+  ParsedTo(ALineEnd);
   for (const auto& [start, end] : FFolds)
     if (end == ALineEnd) return start;
   return -1;

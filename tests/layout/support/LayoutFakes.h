@@ -91,8 +91,17 @@ class FakeParser : public TKivEditParserBase {
   Integer GetParentLine(Integer ALine) override;
   Integer GetFoldEnd(Integer ALineStart) override;
   Integer GetFoldStart(Integer ALineEnd) override;
-  bool IsFoldStart(Integer ALine) override { return FFolds.count(ALine) > 0; }
+  bool IsFoldStart(Integer ALine) override {
+    ParsedTo(ALine);
+    return FFolds.count(ALine) > 0;
+  }
   bool IsFoldEnd(Integer ALine) override { return GetFoldStart(ALine) >= 0; }
+  // Parsing as a lazy parser goes: a query parses the text up to the line it needs (for a fold's
+  // end, up to that end); LastParsed is the furthest line any query reached.
+  void EnsureLineParsed(Integer ALine) override { ParsedTo(ALine); }
+  Integer KnownFoldEnd(Integer ALineStart) override;
+  Integer LastParsedLine() override { return LastParsed; }
+  Integer LastParsed = -1;
   void MarkTokens(Integer ALine, TKivTokenHandler& AHandler) override;
   void LineChanged(Integer ALine) override { ChangedLines.push_back(ALine); }
   void LinesChangedFrom(Integer AStart) override { ChangedLines.push_back(AStart); }
@@ -103,6 +112,7 @@ class FakeParser : public TKivEditParserBase {
   std::vector<Integer> ChangedLines;  // lines the document reported changed
 
  private:
+  void ParsedTo(Integer ALine) { LastParsed = std::max(LastParsed, std::min(ALine, FDoc->LinesCount() - 1)); }
   std::map<Integer, std::vector<FakeToken>> FTokens;
   std::map<Integer, Integer> FFolds;
 };

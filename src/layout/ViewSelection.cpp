@@ -42,6 +42,14 @@ TKivViewCompoundEdit::TKivViewCompoundEdit(TKivEditViewCore& AView, bool AWithCu
                                         AFreezeViews);
 }
 
+TKivViewCompoundEdit::TKivViewCompoundEdit(TKivEditViewCore& AView, TKivDocUndoInfoPtr AInfo, bool AFreezeViews)
+    : FDoc(AView.WorkingDocument()), FFreeze(AFreezeViews) {
+  AView.CheckDocument();
+  const bool nested = FDoc.InsideCompoundEdit();
+  FDoc.Internal().BeginCompoundAction(nested ? -1 : AView.AuthorID(), nested ? nullptr : std::move(AInfo),
+                                      AFreezeViews);
+}
+
 TKivViewCompoundEdit::~TKivViewCompoundEdit() {
   try {
     FDoc.EndCompoundEdit(FFreeze);

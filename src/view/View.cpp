@@ -74,6 +74,8 @@ TKivCustomEditView::TKivCustomEditView(QWidget* AParent)
   SetMouseHooks(FGutterHooksImpl.get());
   setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   setFocusPolicy(Qt::StrongFocus);
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
   setAttribute(Qt::WA_InputMethodEnabled);
   viewport()->setCursor(Qt::IBeamCursor);
   viewport()->setAutoFillBackground(false);

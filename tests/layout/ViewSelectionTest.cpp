@@ -346,3 +346,47 @@ TEST_F(SelectionFixture, InsertWithoutSpacesBeforeStartsAfterThem) {
 }
 
 }  // namespace
+
+namespace {
+
+// A cursor move repaints the caret alone, and the rows it leaves and reaches only while the
+// cursor's row is highlighted.
+TEST(ViewCursorRepaint, OnlyTheCaretUnlessTheRowIsHighlighted) {
+  TKivEditDocument doc;
+  TKivString text;
+  for (int i = 0; i < 20; ++i) text += u"line of text\r\n";
+  doc.Lines().SetText(text);
+  RecordingHost host;
+  host.Focus = true;
+  TKivEditViewCore view(host);
+  view.SetDocument(&doc);
+  view.HostResized();
+  view.SetCursorPos({1, 2});
+  const auto rows = [&] {
+    std::vector<std::pair<Integer, Integer>> res;
+    for (const TKivRect& r : host.Rects) res.emplace_back(r.Top / 16, r.Bottom / 16);
+    return res;
+  };
+  host.ResetCounts();
+  const TKivRect caret = host.Caret;
+  view.SetCursorPos({5, 2});
+  EXPECT_TRUE(rows().empty());
+  EXPECT_EQ(host.FullRepaints, 0);
+  EXPECT_EQ(host.Caret.Left, caret.Left + 40);
+  EXPECT_EQ(host.Caret.Top, caret.Top);
+
+  view.SetCursorPos({5, 5});
+  EXPECT_EQ(rows(), (std::vector<std::pair<Integer, Integer>>{{2, 3}, {5, 6}}));
+
+  view.SetViewSettings(view.ViewSettings() & ~vsHighlightSelectedLine);
+  host.ResetCounts();
+  view.SetCursorPos({3, 7});
+  EXPECT_TRUE(rows().empty());
+  EXPECT_EQ(host.FullRepaints, 0);
+  EXPECT_EQ(host.Caret.Top, caret.Top + 5 * 16);
+  // A selection change still repaints its rows.
+  view.SetSelection({0, 7}, {3, 8});
+  EXPECT_FALSE(rows().empty());
+}
+
+}  // namespace

@@ -100,4 +100,7 @@ class IKivScreenCacheHost {
   virtual bool CursorBoundToChars() const = 0;
   // Layout from AFromOffset on changed: conversions the owner caches from there on are stale.
   virtual void InvalidateConversionCache(Integer AFromOffset) = 0;
+  // Whether the cursor's row is painted differently (the selected-line highlight): a cursor
+  // moving to another row then repaints both rows, else only the caret.
+  virtual bool HighlightsCursorRow() const { return true; }
 };

@@ -200,9 +200,12 @@ void TScreenCache::SetCursorOffset(const TOffsetPoint& AOffPt, TScrollCorrectDir
   p = CorrectScrollPoint(p, scForCursor, ACorrectDir, true, FSelBlock);
   SetMarkPoint(FCursorPos, p);
   UpdateLayout();  // when a fold opened
-  MarkScrollRangeDirty(oldY, oldY);
+  // The caret is the host's to repaint; the rows only when the cursor's row is highlighted.
   const Integer newY = OffsetToScroll(p.Offset).Y;
-  MarkScrollRangeDirty(newY, newY);
+  if (newY != oldY && FHost->HighlightsCursorRow()) {
+    MarkScrollRangeDirty(oldY, oldY);
+    MarkScrollRangeDirty(newY, newY);
+  }
 }
 
 void TScreenCache::SetCursorPos(const TKivPoint& APoint, TScrollCorrectDir ACorrectDir, bool ABlock) {

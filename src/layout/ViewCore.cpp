@@ -25,6 +25,7 @@ class TKivEditViewCore::TCacheHost : public IKivScreenCacheHost {
   explicit TCacheHost(TKivEditViewCore& AView) : FView(AView) {}
   TKivEditDocument& Document() override { return FView.WorkingDocument(); }
   bool CursorBoundToChars() const override { return (FView.FViewSettings & vsCursorBoundToChars) != 0; }
+  bool HighlightsCursorRow() const override { return (FView.FViewSettings & vsHighlightSelectedLine) != 0; }
   void InvalidateConversionCache(Integer AFromOffset) override {
     FView.FCachedWin.InvalidateFromKey1(AFromOffset);
   }

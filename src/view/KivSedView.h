@@ -17,6 +17,7 @@
 #include "KivSedViewCore.h"
 
 class QMenu;
+class QMimeData;
 class QPainter;
 
 class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, private IKivViewHost {
@@ -53,6 +54,14 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   QRect CaretRect() const { return FCaretRect; }
   bool CaretVisibleNow() const { return FCaretOn && FCaretPhase; }
 
+  // Drag and drop of text: the data a drag from this view carries (the selected text, and a
+  // private format naming this view within this process); the format's MIME type.
+  QMimeData* CreateDragData();
+  static const char* DragFormat();
+  // Starts a drag of the selection (a mouse move after a press on it does; Qt runs the drag's
+  // event loop). A move to another program deletes the selection when that program took it.
+  virtual void startDrag();
+
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
   QVariant inputMethodQuery(Qt::InputMethodQuery AQuery) const override;
@@ -70,6 +79,10 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   void scrollContentsBy(int ADx, int ADy) override;
   void wheelEvent(QWheelEvent* AEvent) override;
   bool focusNextPrevChild(bool ANext) override;
+  void dragEnterEvent(QDragEnterEvent* AEvent) override;
+  void dragMoveEvent(QDragMoveEvent* AEvent) override;
+  void dragLeaveEvent(QDragLeaveEvent* AEvent) override;
+  void dropEvent(QDropEvent* AEvent) override;
 
  private:
   class TEditHooks;
@@ -112,6 +125,12 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   QMenu* FPopupMenu = nullptr;
   QMenu* FDefPopupMenu = nullptr;
   QString FPreedit;  // an input method's text being composed
+  // Drag and drop (ViewDragDrop.cpp): this view's id in the drag format (0: none yet), and
+  // whether a view of this process took the drag this view started.
+  quint64 FDragId = 0;
+  bool FDragTakenHere = false;
+  TKivCustomEditView* DragSource(const QMimeData* AData) const;
+  void DragOver(QDropEvent* AEvent);
 };
 
 // The view with its properties published; no behaviour of its own.

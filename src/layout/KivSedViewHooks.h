@@ -97,8 +97,8 @@ class IKivViewCommandHooks {
   }
 };
 
-// Editing and the clipboard. The view checks the document and the read-only rule before it calls
-// the changing operations.
+// The clipboard. The view checks the document and the read-only rule before it calls the
+// changing operations; undo and redo are the view's own.
 class IKivViewEditHooks {
  public:
   virtual ~IKivViewEditHooks() = default;
@@ -109,8 +109,6 @@ class IKivViewEditHooks {
   virtual void CopySelection(TKivEditViewCore& AView) { (void)AView; }
   virtual void CutSelection(TKivEditViewCore& AView) { (void)AView; }
   virtual void Paste(TKivEditViewCore& AView) { (void)AView; }
-  virtual void Undo(TKivEditViewCore& AView) { (void)AView; }
-  virtual void Redo(TKivEditViewCore& AView) { (void)AView; }
   virtual void SelectAll(TKivEditViewCore& AView) { (void)AView; }
 };
 

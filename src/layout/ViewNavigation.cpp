@@ -98,14 +98,6 @@ void TKivEditViewCore::SetSelectionOffsets(Integer AStart, Integer AEnd) {
 
 // ---- editing queries and clipboard ----
 
-bool TKivEditViewCore::CanUndo() const {
-  return FFDoc && !IsReadOnly() && FFDoc->Internal().GetCanUndo(FAuthorID);
-}
-
-bool TKivEditViewCore::CanRedo() const {
-  return FFDoc && !IsReadOnly() && FFDoc->Internal().GetCanRedo(FAuthorID);
-}
-
 bool TKivEditViewCore::CanCopy() {
   return SelAvail();
 }
@@ -130,16 +122,6 @@ void TKivEditViewCore::CutSelection() {
 void TKivEditViewCore::Paste() {
   CheckEditable();
   FEditHooks->Paste(*this);
-}
-
-void TKivEditViewCore::Undo() {
-  CheckEditable();
-  FEditHooks->Undo(*this);
-}
-
-void TKivEditViewCore::Redo() {
-  CheckEditable();
-  FEditHooks->Redo(*this);
 }
 
 void TKivEditViewCore::SelectAll() {

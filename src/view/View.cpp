@@ -40,7 +40,7 @@ QFont ToQFont(const TKivViewFont& AFont) {
 }  // namespace
 
 // Clipboard and the menu's operations as far as the view itself offers them: plain (not block)
-// selections, undo and redo of the document.
+// selections.
 class TKivCustomEditView::TEditHooks : public IKivViewEditHooks {
  public:
   bool ClipboardHasText(TKivEditViewCore&) override { return ::ClipboardHasText(); }
@@ -60,14 +60,6 @@ class TKivCustomEditView::TEditHooks : public IKivViewEditHooks {
     bool block = false;
     GetClipboardText(text, block);
     if (!text.empty()) Replace(AView, text);
-  }
-  void Undo(TKivEditViewCore& AView) override {
-    TKivDocUndoInfoPtr old;
-    if (AView.CanUndo()) AView.Document()->Internal().Undo(AView.AuthorID(), nullptr, old);
-  }
-  void Redo(TKivEditViewCore& AView) override {
-    TKivDocUndoInfoPtr old;
-    if (AView.CanRedo()) AView.Document()->Internal().Redo(AView.AuthorID(), nullptr, old);
   }
   void SelectAll(TKivEditViewCore& AView) override {
     AView.SetSelectionOffsets(0, AView.WorkingDocument().CharsCount());

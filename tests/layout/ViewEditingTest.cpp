@@ -253,7 +253,7 @@ TEST_F(EditFixture, HiddenLinesOfAFoldAreIndentedByTheirWholeText) {
 }
 
 // Random typing, new lines, tabs, deletions and indents on texts with tabs, in insert and
-// overwrite mode; then undo to the start. Each undo gives back the text before one of the steps
+// overwrite mode, with and without wrapping; then undo to the start. Each undo gives back the text before one of the steps
 // and the cursor it had then.
 TEST_F(EditFixture, RandomEditsUndoneStepByStep) {
   KIV_TEST_SEED(seed);
@@ -275,6 +275,9 @@ TEST_F(EditFixture, RandomEditsUndoneStepByStep) {
       if (l + 1 < lines) text += u"\r\n";
     }
     View.SetViewSettings(TKivViewSettings(kivDefaultViewSettings | vsBackspaceUnindents));
+    // Every third round wraps rows at 7 columns.
+    View.SetWrapRulerWidth(7);
+    View.SetWrapMode(round % 3 == 2 ? wmWrapToRuler : wmNoWrap);
     SetText(text);
     text = Doc.Text();
     std::vector<TKivString> texts;

@@ -156,6 +156,8 @@ void TKivEditViewCore::InsertCharAtCursor(Char AChar, Integer ACount, bool AOver
 
 void TKivEditViewCore::InsertAtCursor(TKivStringView AStr, bool AOverwrite) {
   CheckEditable();
+  // Nothing to insert leaves a tab under the cursor whole.
+  if (AStr.empty() && !SelAvail()) return;
   TViewEditing ed(*this);
   InBracket(kivStatesOnChange, [&] {
     ScrollToPos(CursorPos(), false);

@@ -50,35 +50,7 @@ Integer KivFirstNonBlankIn(const TKivEditDocument& ADoc, Integer AStart, Integer
   return -1;
 }
 
-TEditCompound::TEditCompound(TKivEditDocument& ADoc, Integer AAuthorID, TKivDocUndoInfoPtr AInfo) : FDoc(ADoc) {
-  FDoc.Internal().BeginCompoundAction(AAuthorID, std::move(AInfo), true);
-}
-
-TEditCompound::~TEditCompound() {
-  if (!FClosed) {
-    try {
-      FDoc.EndCompoundEdit(true);
-    } catch (...) {
-      // Closing after a failure: the failure is what the caller sees.
-    }
-  }
-}
-
-void TEditCompound::Close() {
-  FClosed = true;
-  FDoc.EndCompoundEdit(true);
-}
-
-// ---- the author, the cursor information and the cell-based change ----
-
-Integer TKivEditViewCore::EditAuthor() const {
-  return FFDoc && FFDoc->InsideCompoundEdit() ? -1 : FAuthorID;
-}
-
-TKivDocUndoInfoPtr TKivEditViewCore::CursorUndoInfo() {
-  if (!FFDoc || FFDoc->InsideCompoundEdit()) return nullptr;
-  return std::make_unique<TCursorUndoInfo>(FScreenCache->CursorOffset(), InState(siComplWordTyping));
-}
+// ---- the cell-based change ----
 
 namespace {
 
@@ -111,7 +83,7 @@ Integer TViewEditing::ReplaceCells(TOffsetPoint AStart, TOffsetPoint AEnd, TKivS
   TKivString text(padBefore, u' ');
   text.append(AStr);
   text.append(padAfter, u' ');
-  const Integer author = FView.EditAuthor();
+  const Integer author = FView.EditAuthorID();
   TKivDocUndoInfoPtr info = ARemember ? FView.CursorUndoInfo() : nullptr;
   if (e == s) {
     if (!text.empty()) doc.Internal().InsertStr(s, text, author, std::move(info));
@@ -144,7 +116,7 @@ bool TViewEditing::LastRowOfLine(Integer ARow) {
 }
 
 void TViewEditing::PushCursorStep() {
-  FView.FFDoc->Internal().PushCustomAction(FView.EditAuthor(), FView.CursorUndoInfo());
+  FView.FFDoc->Internal().PushCustomAction(FView.EditAuthorID(), FView.CursorUndoInfo());
 }
 
 // ---- typing ----
@@ -163,7 +135,13 @@ void TKivEditViewCore::InsertAtCursor(TKivStringView AStr, bool AOverwrite) {
     ScrollToPos(CursorPos(), false);
     TScreenCache& sc = *FScreenCache;
     Integer end;
-    if (SelAvail()) {
+    if (SelAvail() && SelectionBlockMode()) {
+      // A block goes first, the text then at the cursor: one undo step.
+      TKivViewCompoundEdit compound(*this);
+      DeleteSelected();
+      const TOffsetPoint cur = sc.CursorOffset();
+      end = ed.ReplaceCells(cur, cur, AStr, false);
+    } else if (SelAvail()) {
       end = ed.ReplaceCells(sc.SelStartOffset(), sc.SelEndOffset(), AStr, true);
     } else {
       const TOffsetPoint cur = sc.CursorOffset();
@@ -204,7 +182,7 @@ void TKivEditViewCore::InsertReturnAtCursor(bool AOverwrite) {
       if (!FindIndentReference(line, 0, true, indent, col)) indent.clear();
     }
     const bool trim = (FViewSettings & vsKeepBlanks) == 0;
-    TEditCompound compound(doc, EditAuthor(), CursorUndoInfo());
+    TKivViewCompoundEdit compound(*this);
     const Integer lineStart = doc.GetLineStart(line);
     const Integer lineEnd = doc.GetLineEnd(line);
     const TKivPoint pos = CursorPos();
@@ -250,7 +228,6 @@ void TKivEditViewCore::InsertReturnAtCursor(bool AOverwrite) {
         if (keep < aEnd) doc.Internal().Delete(keep, aEnd - keep, -1, nullptr);
       }
     }
-    compound.Close();
   });
 }
 
@@ -408,7 +385,7 @@ void TKivEditViewCore::DeleteCharOrWord(bool AForward, bool AWord) {
         if (w > next) target = w;
       }
       const Integer pad = cur.InCharOffset;
-      doc.Internal().ReplaceStr(last.Offset, target - last.Offset, TKivString(pad, u' '), EditAuthor(),
+      doc.Internal().ReplaceStr(last.Offset, target - last.Offset, TKivString(pad, u' '), EditAuthorID(),
                                 CursorUndoInfo());
       ed.PlaceCursor({last.Offset + pad, 0});
       ScrollToPos(CursorPos(), true);
@@ -441,18 +418,6 @@ void TKivEditViewCore::DeleteCharOrWord(bool AForward, bool AWord) {
   });
 }
 
-void TKivEditViewCore::DeleteSelectedText() {
-  CheckEditable();
-  TViewEditing ed(*this);
-  InBracket(kivStatesOnChange, [&] {
-    if (!SelAvail()) return;
-    Integer start = 0;
-    ed.ReplaceCells(FScreenCache->SelStartOffset(), FScreenCache->SelEndOffset(), u"", true, &start);
-    ed.PlaceCursor({start, 0});
-    ScrollToPos(CursorPos(), true);
-  });
-}
-
 void TKivEditViewCore::DeleteLine() {
   CheckEditable();
   TKivEditDocument& doc = *FFDoc;
@@ -478,7 +443,7 @@ void TKivEditViewCore::DeleteLine() {
       Beep();
       return;
     }
-    doc.Internal().Delete(start, end - start, EditAuthor(), CursorUndoInfo());
+    doc.Internal().Delete(start, end - start, EditAuthorID(), CursorUndoInfo());
     sc.SetCursorPos(sc.CorrectCursorSelPos(pos));
     TViewEditing(*this).CancelSelection();
   });
@@ -535,17 +500,17 @@ void TKivEditViewCore::Redo() {
 }
 
 bool TKivEditViewCore::CanUndo() const {
-  return FFDoc && !IsReadOnly() && FFDoc->Internal().GetCanUndo(EditAuthor());
+  return FFDoc && !IsReadOnly() && FFDoc->Internal().GetCanUndo(EditAuthorID());
 }
 
 bool TKivEditViewCore::CanRedo() const {
-  return FFDoc && !IsReadOnly() && FFDoc->Internal().GetCanRedo(EditAuthor());
+  return FFDoc && !IsReadOnly() && FFDoc->Internal().GetCanRedo(EditAuthorID());
 }
 
 void TKivEditViewCore::UndoRedo(bool AUndo) {
   CheckEditable();
   TKivDocumentInternal& intern = FFDoc->Internal();
-  const Integer author = EditAuthor();
+  const Integer author = EditAuthorID();
   if (!(AUndo ? intern.GetCanUndo(author) : intern.GetCanRedo(author))) {
     Beep();
     return;
@@ -558,7 +523,7 @@ void TKivEditViewCore::UndoRedo(bool AUndo) {
     else
       intern.Redo(author, CursorUndoInfo(), old);
     if (old && dynamic_cast<const TCursorUndoInfo*>(old.get())) {
-      RestoreCursorUndoInfo(*old);
+      RestoreCursorUndoInfo(old.get());
     } else if (FLastOffsetForUndo != -1) {
       FScreenCache->EnsureOffsetIsVisible(FLastOffsetForUndo);
       FScreenCache->SetCursorOffset({FLastOffsetForUndo, 0});
@@ -568,19 +533,3 @@ void TKivEditViewCore::UndoRedo(bool AUndo) {
   });
 }
 
-void TKivEditViewCore::RestoreCursorUndoInfo(const TKivDocUndoInfo& AInfo) {
-  const auto* info = dynamic_cast<const TCursorUndoInfo*>(&AInfo);
-  if (!info) return;
-  InBracket(0, [&] {
-    ExitStates(siComplWordTyping | siComplListShown);
-    TScreenCache& sc = *FScreenCache;
-    const Integer count = WorkingDocument().CharsCount();
-    TOffsetPoint pt = info->OffPt;
-    if (pt.Offset < 0 || pt.Offset > count) pt = {count, 0};
-    const Integer valid = sc.GetNearestValidOffset(pt.Offset);
-    if (valid != pt.Offset) pt = {valid, 0};
-    sc.EnsureOffsetIsVisible(pt.Offset);
-    sc.SetCursorOffset(pt, scBackward);
-    if (info->WordTyping) EnterState(siComplWordTyping);
-  });
-}

@@ -75,7 +75,7 @@ bool TKivEditViewCore::TabIndent(bool AOverwrite) {
     return true;
   }
   InBracket(kivStatesOnChange, [&] {
-    doc.Internal().ReplaceStr(lineStart, cur.Offset - lineStart, blanks, EditAuthor(), CursorUndoInfo());
+    doc.Internal().ReplaceStr(lineStart, cur.Offset - lineStart, blanks, EditAuthorID(), CursorUndoInfo());
     ed.PlaceCursor({lineStart + static_cast<Integer>(blanks.size()), 0});
     ScrollToPos(CursorPos(), false);
   });
@@ -103,7 +103,7 @@ bool TKivEditViewCore::BackspaceUnindent() {
       ed.PushCursorStep();
       sc.SetCursorOffset({lineEnd, refCol - sc.CalkPointVisWidth(lineEnd)});
     } else {
-      doc.Internal().ReplaceStr(lineStart, cur.Offset - lineStart, blanks, EditAuthor(), CursorUndoInfo());
+      doc.Internal().ReplaceStr(lineStart, cur.Offset - lineStart, blanks, EditAuthorID(), CursorUndoInfo());
       sc.SetCursorOffset({lineStart + static_cast<Integer>(blanks.size()), 0});
     }
     ed.CancelSelection();
@@ -158,7 +158,7 @@ void TKivEditViewCore::ShiftSelection(bool AIndent, bool AUsePrevIndent) {
     else
       delta = AIndent ? FIndentWidth : -std::min(FIndentWidth, c0);
 
-    TEditCompound compound(doc, EditAuthor(), CursorUndoInfo());
+    TKivViewCompoundEdit compound(*this);
     for (Integer line = first; line < stop; ++line) {
       // Hidden lines count with their whole text: their visible part is empty.
       const Integer start = doc.GetLineStart(line);
@@ -170,6 +170,5 @@ void TKivEditViewCore::ShiftSelection(bool AIndent, bool AUsePrevIndent) {
       if (want == lead && doc.GetText(start, lead).find(u'\t') == TKivString::npos) continue;
       doc.Internal().ReplaceStr(start, lead, TKivString(want, u' '), -1, nullptr);
     }
-    compound.Close();
   });
 }

@@ -50,16 +50,8 @@ TKivPoint TKivEditViewCore::CursorPos() {
   return FScreenCache->CursorPos();
 }
 
-void TKivEditViewCore::SetCursorPos(const TKivPoint& AValue) {
-  InBracket(kivStatesOnChange, [&] { FScreenCache->SetCursorPos(AValue, scBackward, SelectionBlockMode()); });
-}
-
 Integer TKivEditViewCore::CursorOffset() {
   return FScreenCache->CursorOffset().Offset;
-}
-
-void TKivEditViewCore::SetCursorOffset(Integer AValue) {
-  InBracket(kivStatesOnChange, [&] { FScreenCache->SetCursorOffset({AValue, 0}); });
 }
 
 TKivPoint TKivEditViewCore::SelectionStart() {
@@ -84,48 +76,6 @@ bool TKivEditViewCore::SelectionBlockMode() const {
 
 bool TKivEditViewCore::SelAvail() {
   return FScreenCache->SelAvail();
-}
-
-void TKivEditViewCore::SetSelection(const TKivPoint& AStart, const TKivPoint& AEnd, bool ABlock) {
-  InBracket(kivStatesOnChange, [&] { FScreenCache->SetSelection(AStart, AEnd, ABlock); });
-}
-
-void TKivEditViewCore::SetSelectionOffsets(Integer AStart, Integer AEnd) {
-  InBracket(kivStatesOnChange, [&] {
-    FScreenCache->SetSelection(TOffsetPoint{AStart, 0}, TOffsetPoint{AEnd, 0});
-  });
-}
-
-// ---- editing queries and clipboard ----
-
-bool TKivEditViewCore::CanCopy() {
-  return SelAvail();
-}
-
-bool TKivEditViewCore::CanCut() {
-  return FFDoc && !IsReadOnly() && SelAvail();
-}
-
-bool TKivEditViewCore::CanPaste() {
-  return FFDoc && !IsReadOnly() && FEditHooks->ClipboardHasText(*this);
-}
-
-void TKivEditViewCore::CopySelection() {
-  FEditHooks->CopySelection(*this);
-}
-
-void TKivEditViewCore::CutSelection() {
-  CheckEditable();
-  FEditHooks->CutSelection(*this);
-}
-
-void TKivEditViewCore::Paste() {
-  CheckEditable();
-  FEditHooks->Paste(*this);
-}
-
-void TKivEditViewCore::SelectAll() {
-  FEditHooks->SelectAll(*this);
 }
 
 // ---- navigation and visibility ----

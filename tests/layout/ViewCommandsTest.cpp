@@ -415,12 +415,13 @@ TEST_F(CommandFixture, EveryCommandRunsBeepsOrRaises) {
     if (Host.Beeps != beeps) r = r == 'E' ? '!' : 'B';
     outcome += r;
   }
-  // Undo takes back the text set up, redo brings it with the cursor at its end; there Delete
-  // and Ctrl+Delete have nothing to join, Ctrl+Y on the emptied last line takes the line above,
-  // and the line-end deletions in the then empty text beep. Scrolling up and down beeps too: the
-  // text fits the window, which cannot move.
-  const std::string expected = std::string(14, 'B') + "......" + "B.B.BB" + std::string(10, '.') + "BB" +
-                               std::string(28, 'B') + ".B.B" + std::string(11, 'E') + ".EEE.";
+  // The moves run one after the other from offset 0: Left and Up beep at the start, NextWord at
+  // the end of the text (after Down, LineHome, LineEnd). Undo takes back the text set up, redo
+  // brings it with the cursor at its end; there Delete and Ctrl+Delete have nothing to join,
+  // Ctrl+Y on the emptied last line takes the line above, and the line-end deletions in the then
+  // empty text beep. Scrolling up and down beeps too: the text fits the window, which cannot move.
+  const std::string expected = "B.B...B" + std::string(13, '.') + "B.B.BB" + std::string(10, '.') + "BB" +
+                               std::string(28, '.') + "...B" + std::string(11, 'E') + ".EEE.";
   EXPECT_EQ(outcome, expected);
   EXPECT_EQ(View.UpdatingCount(), 0);
 }

@@ -239,6 +239,19 @@ TEST_F(EditFixture, TypingMergesAndUndoRestoresCursorAndWordTyping) {
   EXPECT_EQ(View.CursorOffset(), 8);
 }
 
+TEST_F(EditFixture, TypingRemembersTheCursorColumn) {
+  SetText(u"abcdef\r\nab\r\nabcdef");
+  Settings(vsCursorBoundToChars);
+  View.SetCursorPos({2, 1});
+  View.InvokeCommand(sedChar, TKivString(u"x"));
+  View.InvokeCommand(sedDown);
+  EXPECT_EQ(View.CursorPos(), (TKivPoint{3, 2}));
+  // Deleting remembers the new column too.
+  View.InvokeCommand(sedDeletePrevChar);
+  View.InvokeCommand(sedUp);
+  EXPECT_EQ(View.CursorPos(), (TKivPoint{2, 1}));
+}
+
 TEST_F(EditFixture, HiddenLinesOfAFoldAreIndentedByTheirWholeText) {
   TKivEditDocument doc;
   auto parser = std::make_unique<FakeParser>();

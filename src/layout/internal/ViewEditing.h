@@ -11,21 +11,6 @@ Char KivCharAt(const TKivEditDocument& ADoc, Integer AOffset);
 // The first character in [AStart, AEnd) that is neither space nor tab, or -1.
 Integer KivFirstNonBlankIn(const TKivEditDocument& ADoc, Integer AStart, Integer AEnd);
 
-// A compound edit of the document with the view's author and cursor: one undo step. Closed by
-// Close, or on the way out of a failure.
-class TEditCompound {
- public:
-  TEditCompound(TKivEditDocument& ADoc, Integer AAuthorID, TKivDocUndoInfoPtr AInfo);
-  ~TEditCompound();
-  TEditCompound(const TEditCompound&) = delete;
-  TEditCompound& operator=(const TEditCompound&) = delete;
-  void Close();
-
- private:
-  TKivEditDocument& FDoc;
-  bool FClosed = false;
-};
-
 class TViewEditing {
  public:
   explicit TViewEditing(TKivEditViewCore& AView) : FView(AView) {}

@@ -252,6 +252,31 @@ TEST_F(EditFixture, TypingRemembersTheCursorColumn) {
   EXPECT_EQ(View.CursorPos(), (TKivPoint{2, 1}));
 }
 
+TEST_F(EditFixture, OnlyALinesEndJoinsLinesWhenWrapped) {
+  SetText(u"ab cd ef\r\ngh");
+  View.SetWrapRulerWidth(4);
+  View.SetWrapMode(wmWrapToRuler);
+  // Rows "ab ", "cd ", "ef", "gh".
+  ASSERT_EQ(View.GetVisibleCountScroll(), 4);
+  // The last position of a row that does not end its line: Delete takes the blank there.
+  View.SetCursorPos({2, 0});
+  View.InvokeCommand(sedDeleteChar);
+  EXPECT_EQ(Doc.Text(), u"abcd ef\r\ngh");
+  View.InvokeCommand(sedUndo);
+  EXPECT_EQ(Doc.Text(), u"ab cd ef\r\ngh");
+  EXPECT_EQ(View.CursorPos(), (TKivPoint{2, 0}));
+  // At the end of the line's last row Delete joins the next line.
+  View.SetCursorPos({2, 2});
+  View.InvokeCommand(sedDeleteChar);
+  EXPECT_EQ(Doc.Text(), u"ab cd efgh");
+  // Overwrite at a row's last position replaces that character.
+  View.InvokeCommand(sedUndo);
+  View.SetViewSettings(View.ViewSettings() | vsOverwrite);
+  View.SetCursorPos({2, 1});
+  View.InvokeCommand(sedChar, TKivString(u"_"));
+  EXPECT_EQ(Doc.Text(), u"ab cd_ef\r\ngh");
+}
+
 TEST_F(EditFixture, HiddenLinesOfAFoldAreIndentedByTheirWholeText) {
   TKivEditDocument doc;
   auto parser = std::make_unique<FakeParser>();

@@ -291,6 +291,13 @@ TEST_F(EditFixture, HiddenLinesOfAFoldAreIndentedByTheirWholeText) {
   EXPECT_EQ(doc.Text(), u"    a\r\n        fold\r\n            x\r\n            y\r\n    b");
   View.InvokeCommand(sedUndo);
   EXPECT_EQ(doc.Text(), u"a\r\n    fold\r\n        x\r\n        y\r\nb");
+  // Backspace at the start of the line after the collapsed fold opens it and joins its last line.
+  ASSERT_TRUE(View.IsCollapsedFold(1));
+  View.SetCursorPos({0, 2});
+  View.InvokeCommand(sedDeletePrevChar);
+  EXPECT_FALSE(View.IsCollapsedFold(1));
+  EXPECT_EQ(doc.Text(), u"a\r\n    fold\r\n        x\r\n        yb");
+  EXPECT_EQ(View.CursorPos(), (TKivPoint{9, 3}));
   View.SetDocument(&Doc);
 }
 

@@ -298,6 +298,18 @@ TEST_F(EditFixture, HiddenLinesOfAFoldAreIndentedByTheirWholeText) {
   EXPECT_FALSE(View.IsCollapsedFold(1));
   EXPECT_EQ(doc.Text(), u"a\r\n    fold\r\n        x\r\n        yb");
   EXPECT_EQ(View.CursorPos(), (TKivPoint{9, 3}));
+  // Delete at the end of a collapsed line opens the fold and joins the next line (hidden before).
+  View.InvokeCommand(sedUndo);
+  View.Fold(1);
+  ASSERT_TRUE(View.IsCollapsedFold(1));
+  View.SetCursorPos({0, 1});
+  View.InvokeCommand(sedLineEnd);
+  const TKivPoint end = View.CursorPos();
+  View.InvokeCommand(sedDeleteChar);
+  EXPECT_EQ(end, (TKivPoint{8, 1}));
+  EXPECT_FALSE(View.IsCollapsedFold(1));
+  EXPECT_EQ(doc.Text(), u"a\r\n    fold        x\r\n        y\r\nb");
+  EXPECT_EQ(View.CursorPos(), (TKivPoint{8, 1}));
   View.SetDocument(&Doc);
 }
 

@@ -341,6 +341,45 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   void Redo();
   void SelectAll();
 
+  // ---- editing commands (ViewEditing.cpp, ViewIndent.cpp) ----
+  // Each checks the document and the read-only rule, runs in a change bracket and adds at most
+  // one undo step, whose undo puts the cursor back where it stood before.
+  void InsertCharAtCursor(Char AChar, Integer ACount, bool AOverwrite);
+  // With a selection the selected text is replaced (overwrite does not apply); otherwise in
+  // overwrite mode the cell under the cursor is replaced, else the text goes in at the cursor
+  // (padded with spaces up to a cursor past the line end).
+  void InsertAtCursor(TKivStringView AStr, bool AOverwrite = false);
+  // A line break with the indentation of the nearest non-blank line above (vsAutoIndent); blanks
+  // left at the break are trimmed unless vsKeepBlanks.
+  void InsertReturnAtCursor(bool AOverwrite);
+  // Insert mode: spaces (or a tab with vsUseTabs) up to the next tab stop; overwrite mode moves
+  // the cursor there.
+  void InsertTabAtCursor(bool AOverwrite);
+  // The lines of the selection (or the cursor's line) by IndentWidth, or with AUsePrevIndent to
+  // the indentation of a line above; rewritten with spaces.
+  void IndentSelection(bool AUsePrevIndent);
+  void UnindentSelection(bool AUsePrevIndent);
+  void DeleteCharLeft();
+  void DeleteCharRight();
+  void DeleteWordLeft();
+  void DeleteWordRight();
+  // The cursor's line (the line above on the empty last line); beeps in an empty text.
+  void DeleteLine();
+  void DeleteToLineEnd();
+  void DeleteToLineWrap();
+  // Tab that indents to a line above (false: a plain tab should run instead).
+  bool TabIndent(bool AOverwrite);
+  // Backspace that unindents to a line above (false: a plain backspace should run instead).
+  bool BackspaceUnindent();
+  // The offset of the first non-blank character of a line, -1 for a blank line; AVisibleOnly
+  // looks at the visible part of a collapsed line only.
+  Integer FirstNonBlank(Integer ALine, bool AVisibleOnly);
+  // Column of the first non-blank character with tabs expanded; 0 for a blank line.
+  Integer IndentColumn(Integer ALine, bool AVisibleOnly = true);
+  // From ALine up through visible lines: the nearest non-blank line indented more than ACol
+  // (AGreater) or less than ACol; its leading blanks and indent column.
+  bool FindIndentReference(Integer ALine, Integer ACol, bool AGreater, TKivString& ABlanks, Integer& AIndentCol);
+
   // ---- navigation and visibility ----
   void GotoOffset(Integer AOffset);
   void GotoPhysLine(Integer ALine);
@@ -486,8 +525,6 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   TKivString SelectedText();
   void SetSelectedText(TKivStringView AValue);
   void DeleteSelected();
-  // Inserts at the cursor (replacing a selection), the cursor after the text: insert mode.
-  void InsertAtCursor(TKivStringView AText);
   // AText with every line break (CR LF, LF, CR) as the document's line separator.
   TKivString ToDocumentLineBreaks(TKivStringView AText) const;
 
@@ -520,6 +557,7 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   class TCacheHost;
   friend class TLstHost;
   friend class TViewCommands;
+  friend class TViewEditing;
   friend class TCacheHost;
 
   // TKivViewPartParent
@@ -543,6 +581,10 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   void AttachDoc(TStoredViewData* ARestore = nullptr);
   void RebuildSyntaxCheckTokenIds();
   void DocumentDestroyed();
+  // Editing (ViewEditing.cpp, ViewIndent.cpp).
+  void UndoRedo(bool AUndo);
+  void DeleteCharOrWord(bool AForward, bool AWord);
+  void ShiftSelection(bool AIndent, bool AUsePrevIndent);
   // Scrolling (ViewScroll.cpp).
   void DoSetHorizScroll(Integer AValue, TKivScrollCode ACode);
   Integer HorizScrollRange();

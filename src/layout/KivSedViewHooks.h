@@ -97,8 +97,8 @@ class IKivViewCommandHooks {
   }
 };
 
-// Editing and the clipboard. The view checks the document and the read-only rule before it calls
-// the changing operations. The defaults are the view's own operations (ViewClipboard.cpp): the
+// The clipboard and selecting all (undo and redo are the view's own). The view checks the
+// document and the read-only rule before it calls the changing operations. The defaults are the view's own operations (ViewClipboard.cpp): the
 // clipboard through the view's clipboard seam (none: nothing to paste, nothing copied).
 class IKivViewEditHooks {
  public:
@@ -107,8 +107,6 @@ class IKivViewEditHooks {
   virtual void CopySelection(TKivEditViewCore& AView);
   virtual void CutSelection(TKivEditViewCore& AView);
   virtual void Paste(TKivEditViewCore& AView);
-  virtual void Undo(TKivEditViewCore& AView) { (void)AView; }
-  virtual void Redo(TKivEditViewCore& AView) { (void)AView; }
   virtual void SelectAll(TKivEditViewCore& AView);
 };
 

@@ -458,35 +458,26 @@ void TViewCommands::Dispatch(TKivEditCommand ACommand, const TKivCommandArg& AAr
     case sedUnIndent:
     case sedIndentToPrevIndent:
     case sedUnIndentToPrevIndent:
-      modifying([&] { Unwired(); });
-      return;
     case sedChar:
     case sedStr:
-      modifying([&] {
-        if (AArg && !AArg->empty()) Unwired();
-      });
+      modifying([&] { Edit(ACommand, AArg, AOverwrite); });
       return;
     case sedNewLine:
       if (FView.InState(siIncrementalSearch)) {
         FView.ExitState(siIncrementalSearch);
         return;
       }
-      modifying([&] { Unwired(); });
+      modifying([&] { Edit(ACommand, AArg, AOverwrite); });
       return;
     case sedBackspaceOrUnindent:
       modifying([&] {
-        if (FView.ViewSettings() & vsBackspaceUnindents)
-          Unwired();
-        else
+        if (!(FView.ViewSettings() & vsBackspaceUnindents) || !FView.BackspaceUnindent())
           Invoke(sedDeletePrevChar, AArg, false);
       });
       return;
     case sedTabOrIndent:
       modifying([&] {
-        if (FView.ViewSettings() & vsAutoIndent)
-          Unwired();
-        else
-          Invoke(sedTab, AArg, false);
+        if (!(FView.ViewSettings() & vsAutoIndent) || !FView.TabIndent(AOverwrite)) Invoke(sedTab, AArg, false);
       });
       return;
     case sedCompletionShow:
@@ -542,6 +533,78 @@ void TViewCommands::Dispatch(TKivEditCommand ACommand, const TKivCommandArg& AAr
     default:
       // The other cursor movements and their selecting forms.
       MoveCursor(ACommand);
+      return;
+  }
+}
+
+// ---- editing ----
+
+void TViewCommands::Edit(TKivEditCommand ACommand, const TKivCommandArg& AArg, bool AOverwrite) {
+  TKivEditViewCore& v = FView;
+  switch (ACommand) {
+    case sedDeletePrevChar:
+    case sedDeleteChar:
+    case sedDeletePrevWord:
+    case sedDeleteWord:
+      if (v.SelAvail()) {
+        v.DeleteSelected();
+        return;
+      }
+      if (ACommand == sedDeletePrevChar) v.DeleteCharLeft();
+      if (ACommand == sedDeleteChar) v.DeleteCharRight();
+      if (ACommand == sedDeletePrevWord) v.DeleteWordLeft();
+      if (ACommand == sedDeleteWord) v.DeleteWordRight();
+      return;
+    case sedDeleteLine:
+      v.DeleteLine();
+      return;
+    case sedDeleteToLineEnd:
+      v.DeleteToLineEnd();
+      return;
+    case sedDeleteToLineWrap:
+      v.DeleteToLineWrap();
+      return;
+    case sedTab: {
+      // Tab over a selection of several lines indents them instead of replacing them.
+      const TKivEditDocument& doc = v.WorkingDocument();
+      if (v.SelAvail() && doc.GetLineByOffset(v.SelectionOffsetStart()) != doc.GetLineByOffset(v.SelectionOffsetEnd()))
+        v.IndentSelection(false);
+      else
+        v.InsertTabAtCursor(AOverwrite);
+      return;
+    }
+    case sedIndent:
+    case sedIndentToPrevIndent:
+      v.IndentSelection(ACommand == sedIndentToPrevIndent);
+      return;
+    case sedUnIndent:
+    case sedUnIndentToPrevIndent:
+      v.UnindentSelection(ACommand == sedUnIndentToPrevIndent);
+      return;
+    case sedChar:
+      if (AArg && !AArg->empty()) {
+        // A character outside the basic plane comes as its two units.
+        if (AArg->size() == 2 && AArg->at(0) >= 0xD800 && AArg->at(0) <= 0xDBFF)
+          v.InsertAtCursor(*AArg, AOverwrite);
+        else
+          v.InsertCharAtCursor((*AArg)[0], 1, AOverwrite);
+      }
+      return;
+    case sedStr:
+      if (AArg && !AArg->empty()) v.InsertAtCursor(*AArg, AOverwrite);
+      return;
+    case sedNewLine:
+      if (v.SelAvail()) {
+        // Replacing the selection by a line break is one undo step.
+        TKivViewCompoundEdit compound(v);
+        v.DeleteSelected();
+        v.InsertReturnAtCursor(AOverwrite);
+      } else {
+        v.InsertReturnAtCursor(AOverwrite);
+      }
+      return;
+    default:
+      Unwired();
       return;
   }
 }

@@ -359,27 +359,3 @@ void TKivEditViewCore::SetSelectedText(TKivStringView AValue) {
     sc.SetCursorOffset({reversed ? from : to, 0}, scBackward, false);
   });
 }
-
-void TKivEditViewCore::InsertAtCursor(TKivStringView AText) {
-  CheckEditable();
-  InBracket(kivStatesOnChange, [&] {
-    TScreenCache& sc = *FScreenCache;
-    Integer from = 0, to = 0;
-    if (SelAvail() && !SelectionBlockMode()) {
-      TKivPoint s, e;
-      sc.SelectionN(s, e);
-      ReplaceInScrollEx(s, e, AText, true, from, to);
-    } else {
-      std::optional<TKivViewCompoundEdit> compound;
-      if (SelAvail()) {
-        compound.emplace(*this, true);
-        DeleteSelected();
-      }
-      InsertInScrollEx(CursorPos(), AText, true, from, to, true);
-    }
-    sc.SetCursorOffset({to, 0}, scBackward, false);
-    const TOffsetPoint c = sc.CursorOffset();
-    sc.SetSelection(c, c, false);
-    ScrollToCursor();
-  });
-}

@@ -78,26 +78,6 @@ bool TKivEditViewCore::SelAvail() {
   return FScreenCache->SelAvail();
 }
 
-// ---- editing queries and clipboard ----
-
-bool TKivEditViewCore::CanUndo() const {
-  return FFDoc && !IsReadOnly() && FFDoc->Internal().GetCanUndo(FAuthorID);
-}
-
-bool TKivEditViewCore::CanRedo() const {
-  return FFDoc && !IsReadOnly() && FFDoc->Internal().GetCanRedo(FAuthorID);
-}
-
-void TKivEditViewCore::Undo() {
-  CheckEditable();
-  FEditHooks->Undo(*this);
-}
-
-void TKivEditViewCore::Redo() {
-  CheckEditable();
-  FEditHooks->Redo(*this);
-}
-
 // ---- navigation and visibility ----
 
 void TKivEditViewCore::GotoOffset(Integer AOffset) {

@@ -39,21 +39,8 @@ QFont ToQFont(const TKivViewFont& AFont) {
 
 }  // namespace
 
-// The menu's undo and redo of the document; clipboard and selection are the view core's own
-// (the default edit hooks over the view's clipboard seam).
-class TKivCustomEditView::TEditHooks : public IKivViewEditHooks {
- public:
-  void Undo(TKivEditViewCore& AView) override {
-    TKivDocUndoInfoPtr old;
-    if (AView.CanUndo()) AView.Document()->Internal().Undo(AView.AuthorID(), nullptr, old);
-    AView.RestoreCursorUndoInfo(old.get());
-  }
-  void Redo(TKivEditViewCore& AView) override {
-    TKivDocUndoInfoPtr old;
-    if (AView.CanRedo()) AView.Document()->Internal().Redo(AView.AuthorID(), nullptr, old);
-    AView.RestoreCursorUndoInfo(old.get());
-  }
-};
+// The view core's own editing, clipboard (over the view's clipboard seam), undo and redo.
+class TKivCustomEditView::TEditHooks : public IKivViewEditHooks {};
 
 // The gutter's width as the painter lays the view's bars out.
 class TKivCustomEditView::TGutterHooks : public IKivViewMouseHooks {

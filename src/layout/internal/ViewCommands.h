@@ -60,6 +60,8 @@ class TViewCommands : public IKivViewCommandHooks {
   bool IsSeparator(Char AChar, const TKivString& ASeps) const;
   Char CharAt(Integer AOffset) const;
 
+  // The editing commands (ViewEditing.cpp, ViewIndent.cpp).
+  void Edit(TKivEditCommand ACommand, const TKivCommandArg& AArg, bool AOverwrite);
   // Operations that other parts of the view provide; each is one place to wire.
   void Unwired();
   // sedLeft ... sedTextEnd and the selecting forms, but for the page moves.

@@ -92,11 +92,8 @@ class TKivCustomEditView::TEditHooks : public IKivViewEditHooks {
   }
 };
 
-// The gutter's width as the painter lays the view's bars out.
-class TKivCustomEditView::TGutterHooks : public IKivViewMouseHooks {
- public:
-  Integer GutterWidth(const TKivEditViewCore& AView) const override { return AView.GutterPaintSettings().Width(); }
-};
+// The gutter's width from the view's gutter; auto-scrolling stops with the focus.
+class TKivCustomEditView::TGutterHooks : public TKivGutterMouseHooks {};
 
 // ---- life ----
 

@@ -17,6 +17,7 @@
 #include "KivSedViewCore.h"
 
 class QMenu;
+class QMouseEvent;
 class QPainter;
 
 class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, private IKivViewHost {
@@ -70,6 +71,12 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   void scrollContentsBy(int ADx, int ADy) override;
   void wheelEvent(QWheelEvent* AEvent) override;
   bool focusNextPrevChild(bool ANext) override;
+  // The mouse goes to the view core (buttons and modifiers as a shift state); the cursor shape
+  // follows every move.
+  void mousePressEvent(QMouseEvent* AEvent) override;
+  void mouseDoubleClickEvent(QMouseEvent* AEvent) override;
+  void mouseMoveEvent(QMouseEvent* AEvent) override;
+  void mouseReleaseEvent(QMouseEvent* AEvent) override;
 
  private:
   class TEditHooks;
@@ -89,6 +96,10 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   void SetScrollBars(const TKivScrollBarInfo& AVert, const TKivScrollBarInfo& AHorz) override;
   void Beep() override;
   bool PostStep(std::function<void()> AStep) override;
+  // Timers on QTimer; the clock is the steady one.
+  std::unique_ptr<IKivTimer> CreateTimer() override;
+  // The shape over a viewport point, set when it changes.
+  void UpdateMouseCursor(const QPoint& APos);
 
   // Runs AFn and shows what it raises.
   template <class F>
@@ -112,6 +123,7 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   QMenu* FPopupMenu = nullptr;
   QMenu* FDefPopupMenu = nullptr;
   QString FPreedit;  // an input method's text being composed
+  int FMouseCursor = -1;  // the TKivMouseCursor shown
 };
 
 // The view with its properties published; no behaviour of its own.

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QImage>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -47,6 +48,10 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   // What paints the gutter and the text: its events are the application's to set; colours,
   // settings and the gutter (GutterPaintSettings) are copied from the view before every paint.
   TKivEditPainter& Painter() { return FPainter; }
+  // The gutter's own images (bookmark, breakpoints, debugger frames, folds, wrapped rows); a null
+  // image (the default) paints the built-in one, where there is one. Setting one repaints.
+  QImage GutterImage(TKivGutterImage AKind) const;
+  void SetGutterImage(TKivGutterImage AKind, const QImage& AImage);
 
   // The caret as drawn: its rectangle (a 2 px bar, or the inverted cell in overwrite mode), and
   // whether it is in the visible phase of its blinking. The bars' state in the view's terms is
@@ -124,6 +129,7 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   QMenu* FDefPopupMenu = nullptr;
   QString FPreedit;  // an input method's text being composed
   int FMouseCursor = -1;  // the TKivMouseCursor shown
+  QImage FGutterImages[giWrap + 1];
 };
 
 // The view with its properties published; no behaviour of its own.

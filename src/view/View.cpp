@@ -387,6 +387,8 @@ void TKivCustomEditView::resizeEvent(QResizeEvent* AEvent) {
 void TKivCustomEditView::paintEvent(QPaintEvent* AEvent) {
   QPainter painter(viewport());
   TKivQtPaintSurface surface(painter, FMeasure);
+  for (int kind = 0; kind <= giWrap; ++kind)
+    if (!FGutterImages[kind].isNull()) surface.SetImage(TKivGutterImage(kind), FGutterImages[kind]);
   PreparePainter(FPainter);
   const QRect clip = AEvent->rect();
   EnterState(siPainting);
@@ -407,6 +409,16 @@ void TKivCustomEditView::paintEvent(QPaintEvent* AEvent) {
       painter.fillRect(FCaretRect, Qt::white);
     }
   }
+}
+
+QImage TKivCustomEditView::GutterImage(TKivGutterImage AKind) const {
+  return AKind <= giWrap ? FGutterImages[AKind] : QImage();
+}
+
+void TKivCustomEditView::SetGutterImage(TKivGutterImage AKind, const QImage& AImage) {
+  if (AKind > giWrap) throw EKivEditViewError(u"Unknown gutter image: %d", {int(AKind)});
+  FGutterImages[AKind] = AImage;
+  viewport()->update();
 }
 
 void TKivCustomEditView::PaintPreedit(QPainter& APainter) {

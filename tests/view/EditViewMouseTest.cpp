@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QStyleHints>
 #include <QTest>
+#include <memory>
 #include <string>
 
 #include "KivSedView.h"
@@ -192,4 +193,25 @@ TEST(EditViewMouse, CursorShapesPerRegion) {
   };
   m.Move(m.LeftHalf(0, 1), Qt::NoButton);
   EXPECT_EQ(m.Port()->cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST(EditViewGutter, OwnImagesReplaceTheBuiltInOnes) {
+  MouseView m(u"abc");
+  m.Doc.Bookmarks()->CreateLineMark(0)->SetName(u"1");
+  QApplication::processEvents();
+  const QImage before = m.View.grab().toImage();
+  EXPECT_TRUE(m.View.GutterImage(giBookmark).isNull());
+  QImage red(14, 16, QImage::Format_RGB32);
+  red.fill(Qt::red);
+  m.View.SetGutterImage(giBookmark, red);
+  QApplication::processEvents();
+  const QImage after = m.View.grab().toImage();
+  // The bookmarks' bar is the second: somewhere in it the red image shows now.
+  const int y = m.CellRect(0, 0).center().y() + m.View.viewport()->y();
+  int reds = 0;
+  for (int x = m.View.viewport()->x() + 18; x < m.View.viewport()->x() + 36; ++x)
+    if (after.pixelColor(x, y) == QColor(Qt::red) && before.pixelColor(x, y) != QColor(Qt::red)) ++reds;
+  EXPECT_GT(reds, 5);
+  m.View.SetGutterImage(giBookmark, QImage());
+  EXPECT_TRUE(m.View.GutterImage(giBookmark).isNull());
 }

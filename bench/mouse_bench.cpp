@@ -26,7 +26,9 @@ struct CorpusView {
     Doc.LoadFromFile(KivFromUtf8(BenchCorpusFile()));
     View.resize(1000, 800);
     View.show();
+    View.activateWindow();
     View.setFocus();
+    QApplication::processEvents();
     View.SetDocument(&Doc);
     View.GotoOffset(Doc.GetLineStart(Doc.LinesCount() / 2));
     View.viewport()->repaint();  // the parser reaches the middle once, before the timed part

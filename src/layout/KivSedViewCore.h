@@ -506,6 +506,10 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   TOffsetPoint CursorBeforeDrag() const { return FCursorBeforeDrag; }
   void SetCursorBeforeDrag(const TOffsetPoint& AValue) { FCursorBeforeDrag = AValue; }
   void ForgetCursorBeforeDrag() { FCursorBeforeDrag = {-1, -1}; }
+  // The host's client rectangle, and the scroll position under a client point (rows and columns
+  // clamped to the text) where a drop would go.
+  TKivRect ClientRect() const { return FHost.TextAreaRect(); }
+  TKivPoint ClientToDropPos(const TKivPoint& AClient);
 
   // ---- gutter and mouse (KivSedGutter.h, KivSedMouse.h; ViewGutter.cpp, ViewMouse.cpp) ----
   TKivGutter& Gutter() const { return *FGutter; }
@@ -708,6 +712,8 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
 class TKivViewCompoundEdit {
  public:
   explicit TKivViewCompoundEdit(TKivEditViewCore& AView, bool AWithCursorInfo = true, bool AFreezeViews = true);
+  // The outermost one carries AInfo (another cursor than the view's current one).
+  TKivViewCompoundEdit(TKivEditViewCore& AView, TKivDocUndoInfoPtr AInfo, bool AFreezeViews = true);
   ~TKivViewCompoundEdit();
   TKivViewCompoundEdit(const TKivViewCompoundEdit&) = delete;
   TKivViewCompoundEdit& operator=(const TKivViewCompoundEdit&) = delete;

@@ -22,6 +22,12 @@ void CheckOffset(const TKivEditDocument& ADoc, Integer AOffset) {
     throw EKivEditViewError(u"Bad offset: %d. Valid range: [%d, %d]", {AOffset, 0, ADoc.CharsCount()});
 }
 
+// Where a selecting move starts from: the selection's anchor, or the cursor when nothing is
+// selected (the anchor may then lie elsewhere after the cursor alone was set).
+TOffsetPoint SelectionAnchor(TScreenCache& ASC) {
+  return ASC.SelAvail() ? ASC.SelStartOffset() : ASC.CursorOffset();
+}
+
 }  // namespace
 
 // ---- compound edits ----
@@ -34,6 +40,14 @@ TKivViewCompoundEdit::TKivViewCompoundEdit(TKivEditViewCore& AView, bool AWithCu
   else
     FDoc.Internal().BeginCompoundAction(AView.AuthorID(), AWithCursorInfo ? AView.CursorUndoInfo() : nullptr,
                                         AFreezeViews);
+}
+
+TKivViewCompoundEdit::TKivViewCompoundEdit(TKivEditViewCore& AView, TKivDocUndoInfoPtr AInfo, bool AFreezeViews)
+    : FDoc(AView.WorkingDocument()), FFreeze(AFreezeViews) {
+  AView.CheckDocument();
+  const bool nested = FDoc.InsideCompoundEdit();
+  FDoc.Internal().BeginCompoundAction(nested ? -1 : AView.AuthorID(), nested ? nullptr : std::move(AInfo),
+                                      AFreezeViews);
 }
 
 TKivViewCompoundEdit::~TKivViewCompoundEdit() {
@@ -222,7 +236,7 @@ struct TRowGeom {
 void TKivEditViewCore::FinishMove(const TOffsetPoint& ATarget, bool ABackward, bool AWithSelect, bool ABlock) {
   // Inside the move's bracket: the cursor at the target, then the selection.
   TScreenCache& sc = *FScreenCache;
-  const TOffsetPoint anchor = sc.SelStartOffset();
+  const TOffsetPoint anchor = SelectionAnchor(sc);
   sc.SetCursorOffset(ATarget, ABackward ? scBackward : scForward, ABlock);
   ScrollToPos(CursorPos(), false);
   if (AWithSelect && FFDoc) {
@@ -323,7 +337,7 @@ void TKivEditViewCore::MoveToRow(Integer ARow, bool AWithSelect, bool ABlock) {
   TScreenCache& sc = *FScreenCache;
   const Integer row = sc.CorrectToLastScroll(std::max<Integer>(ARow, 0));
   const TKivPoint c = CursorPos();
-  const TOffsetPoint anchor = sc.SelStartOffset();
+  const TOffsetPoint anchor = SelectionAnchor(sc);
   sc.SetCursorPos({c.X, row}, scBackward, ABlock);
   const TOffsetPoint cur = sc.CursorOffset();
   if (AWithSelect && FFDoc)
@@ -336,7 +350,7 @@ void TKivEditViewCore::MoveToRow(Integer ARow, bool AWithSelect, bool ABlock) {
 void TKivEditViewCore::MoveToOffsetPoint(const TOffsetPoint& APoint, bool AWithSelect, bool ABlock) {
   InBracket(kivStatesOnChange, [&] {
     TScreenCache& sc = *FScreenCache;
-    const TOffsetPoint anchor = sc.SelStartOffset();
+    const TOffsetPoint anchor = SelectionAnchor(sc);
     sc.SetCursorOffset(APoint, scForward, ABlock);
     const TOffsetPoint cur = sc.CursorOffset();
     if (AWithSelect && FFDoc)

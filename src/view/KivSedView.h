@@ -19,6 +19,7 @@
 
 class QMenu;
 class QMouseEvent;
+class QMimeData;
 class QPainter;
 
 class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, private IKivViewHost {
@@ -59,6 +60,14 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   QRect CaretRect() const { return FCaretRect; }
   bool CaretVisibleNow() const { return FCaretOn && FCaretPhase; }
 
+  // Drag and drop of text: the data a drag from this view carries (the selected text, and a
+  // private format naming this view within this process); the format's MIME type.
+  QMimeData* CreateDragData();
+  static const char* DragFormat();
+  // Starts a drag of the selection (a mouse move after a press on it does; Qt runs the drag's
+  // event loop). A move to another program deletes the selection when that program took it.
+  virtual void startDrag();
+
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
   QVariant inputMethodQuery(Qt::InputMethodQuery AQuery) const override;
@@ -82,6 +91,10 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   void mouseDoubleClickEvent(QMouseEvent* AEvent) override;
   void mouseMoveEvent(QMouseEvent* AEvent) override;
   void mouseReleaseEvent(QMouseEvent* AEvent) override;
+  void dragEnterEvent(QDragEnterEvent* AEvent) override;
+  void dragMoveEvent(QDragMoveEvent* AEvent) override;
+  void dragLeaveEvent(QDragLeaveEvent* AEvent) override;
+  void dropEvent(QDropEvent* AEvent) override;
 
  private:
   class TEditHooks;
@@ -130,6 +143,12 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   QString FPreedit;  // an input method's text being composed
   int FMouseCursor = -1;  // the TKivMouseCursor shown
   QImage FGutterImages[giWrap + 1];
+  // Drag and drop (ViewDragDrop.cpp): this view's id in the drag format (0: none yet), and
+  // whether a view of this process took the drag this view started.
+  quint64 FDragId = 0;
+  bool FDragTakenHere = false;
+  TKivCustomEditView* DragSource(const QMimeData* AData) const;
+  void DragOver(QDropEvent* AEvent);
 };
 
 // The view with its properties published; no behaviour of its own.

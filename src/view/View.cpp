@@ -135,9 +135,12 @@ TKivCustomEditView::TKivCustomEditView(QWidget* AParent)
   SetMouseHooks(FGutterHooksImpl.get());
   setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   setFocusPolicy(Qt::StrongFocus);
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
   setAttribute(Qt::WA_InputMethodEnabled);
   viewport()->setCursor(Qt::IBeamCursor);
   viewport()->setMouseTracking(true);
+  OnStartDrag = [this] { startDrag(); };  // a press on the selection became a drag
   SetMouseMetrics(QGuiApplication::styleHints()->mouseDoubleClickInterval(),
                   QGuiApplication::styleHints()->startDragDistance());
   viewport()->setAutoFillBackground(false);

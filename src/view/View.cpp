@@ -504,6 +504,7 @@ void TKivCustomEditView::mousePressEvent(QMouseEvent* AEvent) {
   if (InState(siDestroing) || !MouseButton(AEvent->button(), button)) return;
   const QPoint pos = AEvent->position().toPoint();
   Guarded([&] { MouseDown(button, MouseShift(AEvent->modifiers(), AEvent->buttons()), pos.x(), pos.y()); });
+  if (!hasFocus()) setFocus(Qt::MouseFocusReason);
   UpdateMouseCursor(pos);
 }
 

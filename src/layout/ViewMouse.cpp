@@ -90,10 +90,11 @@ TKivPoint TKivEditViewCore::SnapToWordBound(const TKivPoint& APoint, bool AForwa
     const Integer s = start >= 0 ? start : fallback;
     result = std::min(s, e);
   } else {
-    const Integer end = doc.FindPrevWordEnd(o, o - first);
-    const Integer start = doc.FindPrevWordStart(o, o - first);
-    const Integer e = end >= 0 ? end + 1 : first;
-    const Integer s = start >= 0 ? start : first;
+    const Integer end = doc.FindPrevWordEnd(o, o - first + 1);
+    const Integer start = doc.FindPrevWordStart(o, o - first + 1);
+    // Nothing before the row's first offset counts (the search looks one character further).
+    const Integer e = end + 1 >= first ? end + 1 : first;
+    const Integer s = start >= first ? start : first;
     result = std::max(s, e);
   }
   return sc.OffsetPtToScroll({std::clamp<Integer>(result, 0, doc.CharsCount()), 0});

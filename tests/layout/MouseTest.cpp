@@ -386,3 +386,27 @@ TEST_F(MouseFixture, NothingHappensOnceTheHostIsReleased) {
   Move(Cell(4, 0));
   EXPECT_EQ(View.MouseCursorAt(Cell(3, 0).X, Cell(3, 0).Y), mcDefault);
 }
+
+TEST_F(MouseFixture, SnappingToWordAndLineBounds) {
+  Load(u"foo bar  baz\r\nnext");
+  const struct {
+    TKivPoint P;
+    bool Forward;
+    TKivPoint Word, Line;
+  } cases[] = {
+      {{5, 0}, true, {7, 0}, {12, 0}},   // inside "bar": to its end
+      {{5, 0}, false, {4, 0}, {0, 0}},   // back to its start
+      {{7, 0}, true, {9, 0}, {12, 0}},   // after "bar": to the next word's start
+      {{8, 0}, false, {7, 0}, {0, 0}},   // in the blanks: back to the end of "bar"
+      {{10, 0}, true, {12, 0}, {12, 0}},  // the last word: to its end
+      {{12, 0}, true, {0, 1}, {12, 0}},   // at the line's end: the next row's start
+      {{2, 1}, true, {4, 1}, {4, 1}},
+      {{2, 1}, false, {0, 1}, {0, 1}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.P.X << "," << c.P.Y << (c.Forward ? " forward" : " backward"));
+    EXPECT_EQ(View.SnapToWordBound(c.P, c.Forward), c.Word);
+    EXPECT_EQ(View.SnapToLineBound(c.P, c.Forward), c.Line);
+  }
+  EXPECT_THROW(View.Gutter().Scale(1, 0), EInvalidArgument);
+}

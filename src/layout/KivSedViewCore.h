@@ -12,6 +12,8 @@
 
 #include "KivSedCommands.h"
 #include "KivSedDocument.h"
+#include "KivSedGutter.h"
+#include "KivSedMouse.h"
 #include "KivSedPainter.h"
 #include "KivSedViewHooks.h"
 #include "KivSedViewParts.h"
@@ -245,10 +247,9 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   TKivColor DebugFrameLineBg() const { return Color(cpDebugFrameLineBg); }
   void SetDebugFrameLineBg(TKivColor AValue) { SetColor(cpDebugFrameLineBg, AValue); }
 
-  // The gutter's bars and colours as painted. The view learns the gutter's width from its mouse
-  // hooks (a widget answers this gutter's width) when it measures again.
-  TKivGutterPaintSettings& GutterPaintSettings() { return FGutterPaint; }
-  const TKivGutterPaintSettings& GutterPaintSettings() const { return FGutterPaint; }
+  // The gutter's bars and colours as painted (from Gutter()). The view learns the gutter's width
+  // from its mouse hooks (TKivGutterMouseHooks answers Gutter().GetWidth()) when it measures.
+  TKivGutterPaintSettings GutterPaintSettings() const { return FGutter->PaintSettings(); }
 
   // ---- painting ----
   // Fills a painter's inputs from the view's properties before it paints: the colours (the
@@ -547,6 +548,52 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   TKivRect ClientRect() const { return FHost.TextAreaRect(); }
   TKivPoint ClientToDropPos(const TKivPoint& AClient);
 
+  // ---- gutter and mouse (KivSedGutter.h, KivSedMouse.h; ViewGutter.cpp, ViewMouse.cpp) ----
+  TKivGutter& Gutter() const { return *FGutter; }
+  // Copies AValue into the view's own gutter (TKivGutter::Assign).
+  void SetGutter(const TKivGutter& AValue) { FGutter->Assign(AValue); }
+  // Set while stored properties are read: the bars are cleared when loading ends.
+  bool GutterBarsEmpty() const { return FGutter->Bars().Count() == 0; }
+  void SetGutterBarsEmpty(bool AValue);
+  // Pixels of the decimal text of the line count in the view's font; -1 without a window.
+  Integer LineNumbersTextWidth();
+  // The scroll position of a client point (rows clamped to the screen), whether the point is in
+  // the later half of its cell, and the part of the client area it lies in.
+  TKivPoint ClientToScrollPos(const TKivPoint& AClient);
+  TKivEditScreenPart ClientToScrollPos(const TKivPoint& AClient, TKivPoint& P, bool& ATrailing);
+  // The visible bar beside a row under a client point, and the row's screen line; none (-1) off
+  // the gutter or below the last row.
+  TKivGutterBar* GutterBarAt(const TKivPoint& AClient, Integer& AScreenLine);
+  // The same with the row's scroll line; true when a bar is there.
+  bool ClientToGutter(const TKivPoint& AClient, Integer& AScrollLine, TKivGutterBar*& ABarHere);
+  // The mouse: presses (ADouble: the platform's double click), moves with the buttons in AShift,
+  // releases. Nothing happens while the view is destroyed.
+  void MouseDown(TKivMouseButton AButton, TKivShiftState AShift, Integer AX, Integer AY, bool ADouble = false);
+  void MouseMove(TKivShiftState AShift, Integer AX, Integer AY);
+  void MouseUp(TKivMouseButton AButton, TKivShiftState AShift, Integer AX, Integer AY);
+  // Whether the view holds the mouse (between a press that captures it and the release).
+  bool MouseCaptured() const;
+  // The platform's double-click interval (ms) and drag distance (pixels).
+  void SetMouseMetrics(Integer ADoubleClickMs, Integer ADragDistance);
+  // Starts, steers or stops scrolling while the mouse is held outside the text area by more
+  // than AMargin pixels; each tick of the host's timer scrolls.
+  void AutoScrollCheck(Integer AX, Integer AY, Integer AMargin = 0);
+  void StopAutoScroll();
+  bool AutoScrolling() const;
+  // The auto-scroll timer, once made (the host's; tests tick it by hand).
+  IKivTimer* AutoScrollTimer() const;
+  // Word and line bounds a selection by words or lines snaps to (scroll positions).
+  TKivPoint SnapToWordBound(const TKivPoint& APoint, bool AForward);
+  TKivPoint SnapToLineBound(const TKivPoint& APoint, bool AForward);
+  // The cursor shape over a client point.
+  TKivMouseCursor MouseCursorAt(Integer AX, Integer AY);
+  // A wait for a drag ended with the mouse moved beyond the drag distance: the platform starts
+  // its drag (the default does nothing).
+  std::function<void()> OnStartDrag;
+  TKivGutterClickEvent OnGutterClick;
+  TKivMouseCursorEvent OnGetMouseCursor;
+  TKivMouseDownEvent OnMouseDown;
+
  protected:
   // Loading from stored properties is over: measure, lay out again, drop collected changes.
   void Loaded() override;
@@ -640,7 +687,6 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   TKivViewSettings FViewSettings = kivDefaultViewSettings;
   TKivViewFont FFont;
   TKivViewPaintColors FPaintColors;  // Color and FontColor unused: white and the font's
-  TKivGutterPaintSettings FGutterPaint;
   Integer FIndentWidth = 4;
   bool FCaretShown = false;
   TKivPoint FCaretPoint{-1, -1};
@@ -675,6 +721,25 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   bool FReadOnly = false;
   TKivEditInternalStates FState = 0;
   bool FHostReleased = false;
+
+  // Gutter and mouse.
+  struct TMouseState;
+  struct TMouseStateDeleter {
+    void operator()(TMouseState* AState) const;
+  };
+  TMouseState& Mouse();
+  void AutoScrollTick();
+  void StartLineSelection(Integer AScrollLine, bool ALineFound);
+  void SelectWordAt(bool ABlock);
+  void SelectByMouse(const TKivPoint& AStart, const TKivPoint& AEnd, bool ABlock);
+  std::unique_ptr<TKivGutter> FGutter = std::make_unique<TKivGutter>(this);
+  std::unique_ptr<TMouseState, TMouseStateDeleter> FMouse;
+  bool FGutterBarsEmptyOnLoad = false;
+  // The line count's text width, measured once per digit count, font and surface.
+  Integer FLineNumDigits = -1;
+  Integer FLineNumWidth = -1;
+  TKivViewFont FLineNumFont;
+  IKivMeasureSurface* FLineNumSurface = nullptr;
 
   std::unique_ptr<TViewCommands> FCommands;
   IKivViewCommandHooks* FCommandHooks;

@@ -10,6 +10,7 @@
 
 #include "KivLayoutTypes.h"
 #include "KivSedMeasure.h"
+#include "KivSedTimer.h"
 
 class TKivEditViewCore;
 
@@ -34,8 +35,9 @@ struct TKivViewFont {
   friend bool operator==(const TKivViewFont&, const TKivViewFont&) = default;
 };
 
-// What the view needs from the window that shows it.
-class IKivViewHost {
+// What the view needs from the window that shows it. Its timers and clock (IKivTimerHost) default
+// to timers that tick only when told and the steady clock.
+class IKivViewHost : public IKivTimerHost {
  public:
   virtual ~IKivViewHost() = default;
   // Whether the platform window exists (painting, caret and scroll bars only then).

@@ -105,6 +105,11 @@ void TKivEditViewCore::ReleaseHost() {
   OnAfterCommand = nullptr;
   OnKeyPressW = nullptr;
   OnKeyDown = nullptr;
+  OnGutterClick = nullptr;
+  OnGetMouseCursor = nullptr;
+  OnMouseDown = nullptr;
+  OnStartDrag = nullptr;
+  FMouse.reset();  // its timer is the host's
   FState &= TKivEditInternalStates(~(kivStatesOnChange | siComplTimer));
   // Runs still held are measured on the surface while it exists. Called from destructors:
   // nothing may escape.
@@ -116,6 +121,10 @@ void TKivEditViewCore::ReleaseHost() {
 }
 
 void TKivEditViewCore::Loaded() {
+  if (FGutterBarsEmptyOnLoad) {
+    FGutterBarsEmptyOnLoad = false;
+    FGutter->Bars().Clear();
+  }
   UpdateMetrics();
   FScreenCache->ResetPreserve();
   FStatusChanges = 0;

@@ -367,8 +367,10 @@ TEST_F(ViewFixture, PreparePainterCopiesEachPropertyIntoItsOwnField) {
   View.SetFont({u"Mono", 10, 13, 0x123456, fsItalic});
   View.SetViewSettings(vsShowWrapRuler);
   View.SetReadOnly(true);
-  View.GutterPaintSettings().Bars = {{gbLineNumberBar, 20}};
-  View.GutterPaintSettings().LinesBarBg = 0x0000FF;
+  View.Gutter().Bars().Clear();
+  View.Gutter().Bars().Add().SetKind(gbLineNumberBar);
+  View.Gutter().Bars()[0].SetWidth(20);
+  View.Gutter().SetLinesBarBg(0x0000FF);
 
   TKivEditPainter painter;
   View.PreparePainter(painter);

@@ -11,7 +11,7 @@ struct TKivTestAccess {
   static auto& ScreenCache(TView& AView) {
     return *AView.FScreenCache;
   }
-  // The search of a TKivEditViewCore (include "internal/ViewSearch.h").
+  // The search of a TKivEditViewCore (include "internal/EditViewSearch.h").
   template <class TView>
   static auto& ViewSearch(TView& AView) {
     return *AView.FSearch;

@@ -6,7 +6,7 @@
 
 #include "internal/CursorUndoInfo.h"
 #include "internal/ScreenCache.h"
-#include "internal/ViewSearch.h"
+#include "internal/EditViewSearch.h"
 
 namespace {
 

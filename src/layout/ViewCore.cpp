@@ -7,7 +7,7 @@
 #include "internal/StoredView.h"
 #include "internal/ViewCommands.h"
 #include "internal/ViewLst.h"
-#include "internal/ViewSearch.h"
+#include "internal/EditViewSearch.h"
 
 namespace {
 

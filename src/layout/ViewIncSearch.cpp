@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "internal/ScreenCache.h"
-#include "internal/ViewSearch.h"
+#include "internal/EditViewSearch.h"
 
 namespace {
 

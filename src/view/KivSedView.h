@@ -89,6 +89,8 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   void SetScrollBars(const TKivScrollBarInfo& AVert, const TKivScrollBarInfo& AHorz) override;
   void Beep() override;
   bool PostStep(std::function<void()> AStep) override;
+  // Asks through the UI services, the box placed clear of the occurrence it asks about.
+  TKivAskButton Ask(const TKivString& AText, TKivAskButtons AButtons, const TKivAskPlace* APlace) override;
 
   // Runs AFn and shows what it raises.
   template <class F>

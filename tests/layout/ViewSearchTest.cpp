@@ -10,7 +10,7 @@
 #include "../KivTestAccess.h"
 #include "KivSedViewCore.h"
 #include "RecordingViewHost.h"
-#include "internal/ViewSearch.h"
+#include "internal/EditViewSearch.h"
 
 namespace {
 

@@ -325,7 +325,7 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   bool SelectionBlockMode() const;
   bool SelAvail();
   void SetSelection(const TKivPoint& AStart, const TKivPoint& AEnd, bool ABlock = false);
-  void SetSelectionOffsets(Integer AStart, Integer AEnd);
+  void SetSelectionOffsets(Integer AStart, Integer AEnd, bool ABlock = false);
   // Scrolls so that a scroll position is on screen, with the edge margin when AvoidScreenEdge.
   void ScrollToPos(const TKivPoint& APos, bool AvoidScreenEdge = true);
   void ScrollToCursor() { ScrollToPos(CursorPos(), true); }
@@ -436,6 +436,100 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   TKivEditNotFoundEvent OnNotFound;
   TKivEditViewReplaceEvent OnReplaceFound;
 
+  // ---- cursor, selection, edit primitives, clipboard, drag and drop ----
+  // (ViewSelection.cpp, ViewEditPrimitives.cpp, ViewClipboard.cpp, ViewDragDrop.cpp)
+  // The cursor and the selection ends as offset points (a character and the cells right of its
+  // first cell: inside a tab or past a row's end).
+  TOffsetPoint CursorOffsetPoint();
+  TOffsetPoint SelectionStartPoint();
+  TOffsetPoint SelectionEndPoint();
+  void SetCursorPosX(Integer AValue);
+  void SetCursorPosY(Integer AValue);
+  void SetSelectionStart(const TKivPoint& AValue);
+  void SetSelectionEnd(const TKivPoint& AValue);
+  void SetSelectionOffsetStart(Integer AValue);
+  void SetSelectionOffsetEnd(Integer AValue);
+  void SetSelectionBlockMode(bool AValue);
+  // The selection collapses at the cursor (stream mode).
+  void CancelSelection();
+  // The remembered pixel column of vertical moves: stored from the cursor, or applied to it.
+  void RememberCursorColumn();
+  void ApplyRememberedColumn();
+  // The 14 movements; with AWithSelect the selection runs from its anchor to the new cursor (in
+  // block mode with ABlock), else it collapses. No target: a beep.
+  void MoveToPrevChar(bool AWithSelect = false, bool ABlock = false);
+  void MoveToNextChar(bool AWithSelect = false, bool ABlock = false);
+  void MoveToPrevWord(bool AWithSelect = false, bool ABlock = false);
+  void MoveToNextWord(bool AWithSelect = false, bool ABlock = false);
+  void MoveToPrevLine(bool AWithSelect = false, bool ABlock = false);
+  void MoveToNextLine(bool AWithSelect = false, bool ABlock = false);
+  void MoveToPrevPage(bool AWithSelect = false, bool ABlock = false);
+  void MoveToNextPage(bool AWithSelect = false, bool ABlock = false);
+  void MoveToFirstScreenLine(bool AWithSelect = false, bool ABlock = false);
+  void MoveToLastScreenLine(bool AWithSelect = false, bool ABlock = false);
+  void MoveToLineStart(bool AWithSelect = false, bool ABlock = false);
+  void MoveToLineEnd(bool AWithSelect = false, bool ABlock = false);
+  void MoveToTextStart(bool AWithSelect = false, bool ABlock = false);
+  void MoveToTextEnd(bool AWithSelect = false, bool ABlock = false);
+
+  // The author of this view's next change: -1 inside a compound edit (its step carries it).
+  Integer EditAuthorID() const;
+  // The cursor an undoable change records (none inside a compound edit), and putting it back
+  // after undo or redo (none: nothing happens).
+  TKivDocUndoInfoPtr CursorUndoInfo();
+  void RestoreCursorUndoInfo(const TKivDocUndoInfo* AInfo);
+
+  // Edit primitives in scroll coordinates (columns and rows). Positions inside a tab or past a
+  // row's end are filled with spaces first. All need a document; the forms without "Ex" or
+  // "Block" check the read-only rule too. ARememberCursor hands the cursor information to the
+  // first change. Offsets out: the start of the change and the offset after the inserted text.
+  void ReplaceInScroll(const TKivPoint& AScrollStart, const TKivPoint& AScrollEnd, TKivStringView AStr);
+  void ReplaceInScrollEx(const TKivPoint& AScrollStart, const TKivPoint& AScrollEnd, TKivStringView AStr,
+                         Integer& AStartOffset, Integer& AEndOffset);
+  void ReplaceInScrollEx(const TKivPoint& AScrollStart, const TKivPoint& AScrollEnd, TKivStringView AStr,
+                         bool ARememberCursor, Integer& AStartOffset, Integer& AEndOffset);
+  void DeleteInScroll(const TKivPoint& AScrollStart, const TKivPoint& AScrollEnd);
+  void DeleteInScrollEx(const TKivPoint& AScrollStart, const TKivPoint& AScrollEnd, TOffsetPoint& AStartOffset);
+  // The rectangle between the two points (one column wide when they share a column on
+  // different rows), row by row from the bottom.
+  void DeleteInScrollBlock(const TKivPoint& AScrollStart, const TKivPoint& AScrollEnd,
+                           TOffsetPoint& AStartOffset);
+  void InsertInScroll(const TKivPoint& AScroll, TKivStringView AStr);
+  void InsertInScrollEx(const TKivPoint& AScroll, TKivStringView AStr, Integer& AStartOffset,
+                        Integer& AEndOffset);
+  // Without AWithSpacesBefore the start offset lies after the spaces filled in past a line end.
+  void InsertInScrollEx(const TKivPoint& AScroll, TKivStringView AStr, bool ARememberCursor,
+                        Integer& AStartOffset, Integer& AEndOffset, bool AWithSpacesBefore);
+  // AStr's lines (split at CR, LF, CR LF) go to the rows from AScroll down at AScroll's column
+  // (missing lines appended); AMaxWidth the widest piece in columns.
+  void InsertInScrollBlock(const TKivPoint& AScroll, TKivStringView AStr, Integer& AMaxWidth,
+                           TOffsetPoint& AStartOffset, TOffsetPoint& AEndOffset);
+  // The text between two scroll positions (a block: rows joined by CR LF). The caller owns it.
+  std::unique_ptr<TKivCharSeq> CreateScrollTextSeqAdapter(const TKivPoint& AScrollStart,
+                                                          const TKivPoint& AScrollEnd, bool ABlock);
+  TKivString SelectedText();
+  void SetSelectedText(TKivStringView AValue);
+  void DeleteSelected();
+  // Inserts at the cursor (replacing a selection), the cursor after the text: insert mode.
+  void InsertAtCursor(TKivStringView AText);
+  // AText with every line break (CR LF, LF, CR) as the document's line separator.
+  TKivString ToDocumentLineBreaks(TKivStringView AText) const;
+
+  // The clipboard seam (not owned; none: nothing to paste, copies go nowhere).
+  IKivClipboard* Clipboard() const { return FClipboard; }
+  void SetClipboard(IKivClipboard* AClipboard) { FClipboard = AClipboard; }
+  // The view's own clipboard operations (the default edit hooks run them).
+  bool ClipboardOffersText() const;
+  void DoCopySelection();
+  void DoCutSelection();
+  void DoPaste();
+  void DoSelectAll();
+
+  // Drag and drop of text (the widget turns its events into these calls): see ViewDragDrop.cpp.
+  TOffsetPoint CursorBeforeDrag() const { return FCursorBeforeDrag; }
+  void SetCursorBeforeDrag(const TOffsetPoint& AValue) { FCursorBeforeDrag = AValue; }
+  void ForgetCursorBeforeDrag() { FCursorBeforeDrag = {-1, -1}; }
+
  protected:
   // Loading from stored properties is over: measure, lay out again, drop collected changes.
   void Loaded() override;
@@ -480,6 +574,19 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   // Folding all in steps.
   void FoldAllSteps();
   void CancelFoldAll();
+
+  // Cursor and selection (ViewSelection.cpp).
+  Integer FCursorMaxHoriz = 0;
+  TOffsetPoint FCursorBeforeDrag{-1, -1};
+  IKivClipboard* FClipboard = nullptr;
+  void MoveCharOrLine(Integer ADir, bool ALine, bool AWithSelect, bool ABlock);
+  void MoveWord(Integer ADir, bool AWithSelect, bool ABlock);
+  void MoveToRow(Integer ARow, bool AWithSelect, bool ABlock);
+  void MoveToOffsetPoint(const TOffsetPoint& APoint, bool AWithSelect, bool ABlock);
+  void FinishMove(const TOffsetPoint& ATarget, bool ABackward, bool AWithSelect, bool ABlock);
+  void DoSetSelection(const TOffsetPoint& AStart, const TOffsetPoint& AEnd, bool ABlock);
+  void InsertPieces(const TKivPoint& AScroll, TKivStringView AStr, Integer& AMaxWidth,
+                    TOffsetPoint& AStartOffset, TOffsetPoint& AEndOffset);
 
   IKivViewHost& FHost;
   std::unique_ptr<TCacheHost> FCacheHost;
@@ -555,4 +662,19 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   IKivViewSearchHooks* FSearchHooks;
   // The view's own search (the search hooks unless others are installed).
   std::unique_ptr<TViewSearch> FSearch;
+};
+
+// Opens a compound edit of a view's document for its lifetime: one undo step. Only the
+// outermost carries the view's author and (with AWithCursorInfo) the cursor; nested ones pass
+// -1 and none. It closes on every path, also when an edit in it raises.
+class TKivViewCompoundEdit {
+ public:
+  explicit TKivViewCompoundEdit(TKivEditViewCore& AView, bool AWithCursorInfo = true, bool AFreezeViews = true);
+  ~TKivViewCompoundEdit();
+  TKivViewCompoundEdit(const TKivViewCompoundEdit&) = delete;
+  TKivViewCompoundEdit& operator=(const TKivViewCompoundEdit&) = delete;
+
+ private:
+  TKivEditDocument& FDoc;
+  bool FFreeze;
 };

@@ -119,20 +119,30 @@ class IKivViewCommandHooks {
 };
 
 // Editing and the clipboard. The view checks the document and the read-only rule before it calls
-// the changing operations.
+// the changing operations. The defaults are the view's own operations (ViewClipboard.cpp): the
+// clipboard through the view's clipboard seam (none: nothing to paste, nothing copied).
 class IKivViewEditHooks {
  public:
   virtual ~IKivViewEditHooks() = default;
-  virtual bool ClipboardHasText(TKivEditViewCore& AView) {
-    (void)AView;
-    return false;
-  }
-  virtual void CopySelection(TKivEditViewCore& AView) { (void)AView; }
-  virtual void CutSelection(TKivEditViewCore& AView) { (void)AView; }
-  virtual void Paste(TKivEditViewCore& AView) { (void)AView; }
+  virtual bool ClipboardHasText(TKivEditViewCore& AView);
+  virtual void CopySelection(TKivEditViewCore& AView);
+  virtual void CutSelection(TKivEditViewCore& AView);
+  virtual void Paste(TKivEditViewCore& AView);
   virtual void Undo(TKivEditViewCore& AView) { (void)AView; }
   virtual void Redo(TKivEditViewCore& AView) { (void)AView; }
-  virtual void SelectAll(TKivEditViewCore& AView) { (void)AView; }
+  virtual void SelectAll(TKivEditViewCore& AView);
+};
+
+// The clipboard as the view sees it: plain text, marked when it came from a block (column)
+// selection. A widget implements it over the platform's clipboard; tests keep it in memory.
+class IKivClipboard {
+ public:
+  virtual ~IKivClipboard() = default;
+  virtual bool HasText() = 0;
+  // The text (empty when there is none) and whether it carries the block mark.
+  virtual void GetText(TKivString& AText, bool& AIsRectBlock) = 0;
+  // An empty text leaves the clipboard as it is.
+  virtual void SetText(TKivStringView AText, bool AIsRectBlock) = 0;
 };
 
 // Mouse and gutter.

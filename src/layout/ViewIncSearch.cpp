@@ -133,7 +133,10 @@ bool TViewSearch::IncForward() {
     Restore(shot);
     throw;
   }
-  if (!found) Restore(shot);
+  if (found)
+    MarkIncMatches();
+  else
+    Restore(shot);
   return found;
 }
 

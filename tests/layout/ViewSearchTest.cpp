@@ -172,6 +172,23 @@ TEST_F(SearchFixture, ReplaceAllIsOneUndoStep) {
   EXPECT_EQ(Text(), "a.a.a");
 }
 
+TEST_F(SearchFixture, ReplaceAllRepaintsOnceUnlessEachOccurrenceIsShown) {
+  TKivString text;
+  for (int i = 0; i < 8; ++i) text += u"a.a\r\n";
+  Load(text);
+  Host.ResetCounts();
+  ASSERT_TRUE(View.ReplaceAll(Args(u".", u"-"), rbAllText));
+  EXPECT_EQ(View.SearchLastNumReplacements(), 8);
+  const Integer frozen = Host.Repaints();
+  EXPECT_LE(frozen, 2);
+  Load(text);
+  Host.ResetCounts();
+  Host.Answers.assign(8, abYes);
+  ASSERT_TRUE(View.ReplaceAll(Args(u".", u"-", {soConfirmReplace}), rbAllText));
+  EXPECT_EQ(View.SearchLastNumReplacements(), 8);
+  EXPECT_GT(Host.Repaints(), frozen + 4);
+}
+
 TEST_F(SearchFixture, ReplaceAllBounds) {
   struct Case {
     TKivEditSearchDirection Dir;

@@ -215,6 +215,16 @@ TEST_F(SearchFixture, ReplaceAllInTheSelectionGoesForward) {
   EXPECT_EQ(View.SearchLastNumReplacements(), 1);
 }
 
+TEST_F(SearchFixture, ReplaceAllInABlockSelectionTakesTheStreamBetweenItsCorners) {
+  Load(u"a.b.c\r\nd.e.f\r\ng.h.i");
+  // Corners (col 3, row 2) and (col 1, row 0): the stream from offset 1 to offset 17.
+  View.SetSelection({3, 2}, {1, 0}, true);
+  ASSERT_TRUE(View.SelectionBlockMode());
+  ASSERT_TRUE(View.ReplaceAll(Args(u".", u"-"), rbSelection));
+  EXPECT_EQ(Text(), "a-b-c\r\nd-e-f\r\ng-h.i");
+  EXPECT_EQ(View.SearchLastNumReplacements(), 5);
+}
+
 TEST_F(SearchFixture, ConfirmingNoLeavesTheTextAndAdvances) {
   Load(u"a a a");
   ASSERT_TRUE(View.ReplaceFirst(Args(u"a", u"b", {soConfirmReplace})));

@@ -11,6 +11,11 @@ struct TKivTestAccess {
   static auto& ScreenCache(TView& AView) {
     return *AView.FScreenCache;
   }
+  // The search of a TKivEditViewCore (include "internal/EditViewSearch.h").
+  template <class TView>
+  static auto& ViewSearch(TView& AView) {
+    return *AView.FSearch;
+  }
   // The implementation of a TKivEditParser.
   template <class TParser>
   static auto& ParserImpl(TParser& AParser) {

@@ -1,13 +1,15 @@
 #include "internal/ViewSearch.h"
 
+#include "KivSedView.h"
+
 namespace {
 
-// The view's own search. The view stores no search arguments yet: it is never in a search.
+// The view's own search.
 class TViewOwnSearch final : public IKivViewSearchAccess {
  public:
-  TKivEditViewSearchState SearchState(TKivCustomEditView&) override { return stNothing; }
-  bool SearchNext(TKivCustomEditView&) override { return false; }
-  bool ReplaceNext(TKivCustomEditView&) override { return false; }
+  TKivEditViewSearchState SearchState(TKivCustomEditView& AView) override { return AView.SearchState(); }
+  bool SearchNext(TKivCustomEditView& AView) override { return AView.SearchNext(); }
+  bool ReplaceNext(TKivCustomEditView& AView) override { return AView.ReplaceNext(); }
 };
 
 TViewOwnSearch GOwn;

@@ -113,6 +113,9 @@ const std::array<TDefaultKeyBinding, kivDefaultKeyBindingCount> DefaultKeyBindin
     {vkHome, CAS, u"Widen sel up to text start (block mode)", kBlock, true, V, sedSelectTextHomeBlock},
     {vkEnd, AS, u"Widen sel up to line end (block mode)", kBlock, true, V, sedSelectLineEndBlock},
     {vkEnd, CAS, u"Widen sel up to text end (block mode)", kBlock, true, V, sedSelectTextEndBlock},
+    // Beyond the listed rows: Ctrl+E, which starts an incremental search, goes on to the next
+    // match while one runs.
+    {'E', Ct, u"Move to next result", kInc, true, I, sedIncrementalSearchForward},
 }};
 
 namespace {

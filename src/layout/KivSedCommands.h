@@ -220,7 +220,7 @@ struct TDefaultKeyBinding {
   TKivEditCommandModes Modes;
   TKivEditCommand Command;
 };
-inline constexpr int kivDefaultKeyBindingCount = 86;
+inline constexpr int kivDefaultKeyBindingCount = 87;
 extern const std::array<TDefaultKeyBinding, kivDefaultKeyBindingCount> DefaultKeyBindings;
 
 // The argument of a command: a character or a string, or none.

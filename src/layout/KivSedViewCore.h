@@ -17,10 +17,12 @@
 #include "KivSedPainter.h"
 #include "KivSedViewHooks.h"
 #include "KivSedViewParts.h"
+#include "KivSedViewSearch.h"
 
 class TScreenCache;
 class TViewLst;
 class TViewCommands;
+class TViewSearch;
 
 // The view settings (a set of bits); the default set is 1330.
 enum TKivViewSetting : uint16_t {
@@ -452,6 +454,28 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   // The window gained or lost the keyboard focus.
   void FocusChanged(bool AFocused);
 
+  // ---- search and replace (ViewSearch.cpp, ViewIncSearch.cpp) ----
+  // Takes AArgs and searches from the cursor (or from the text's start or end); what it finds is
+  // selected and shown. A search that did not start at the end it runs towards asks there
+  // whether to go on from the other end (OnNotFound, else the host's question).
+  bool SearchFirst(const TKivEditSearchArguments& AArgs);
+  // The next occurrence with the stored arguments (in incremental search: the next match).
+  bool SearchNext();
+  // Replaces the next occurrence, asking first with soConfirmReplace (OnReplaceFound, else the
+  // host's question); true when one was found and the user did not cancel.
+  bool ReplaceFirst(const TKivEditSearchArguments& AArgs);
+  bool ReplaceNext();
+  // Replaces every occurrence in the text or the selection as one undo step.
+  bool ReplaceAll(const TKivEditSearchArguments& AArgs, TKivEditViewReplaceAllBounds ABounds);
+  // Stores arguments and state without searching.
+  void AssignSearchReplaceArgs(const TKivEditSearchArguments& AArgs, TKivEditViewSearchState AState);
+  TKivEditViewSearchState SearchState() const;
+  const TKivEditSearchArguments& SearchLastArgs() const;
+  Integer SearchLastNumReplacements() const;
+  bool InIncrementalSearch() const { return InState(siIncrementalSearch); }
+  TKivEditNotFoundEvent OnNotFound;
+  TKivEditViewReplaceEvent OnReplaceFound;
+
   // ---- cursor, selection, edit primitives, clipboard, drag and drop ----
   // (ViewSelection.cpp, ViewEditPrimitives.cpp, ViewClipboard.cpp, ViewDragDrop.cpp)
   // The cursor and the selection ends as offset points (a character and the cells right of its
@@ -606,6 +630,7 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   friend class TViewCommands;
   friend class TViewEditing;
   friend class TCacheHost;
+  friend class TViewSearch;
 
   // TKivViewPartParent
   void BeginChange() override { BeginSettingsChange(); }
@@ -746,6 +771,8 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   IKivViewEditHooks* FEditHooks;
   IKivViewMouseHooks* FMouseHooks;
   IKivViewSearchHooks* FSearchHooks;
+  // The view's own search (the search hooks unless others are installed).
+  std::unique_ptr<TViewSearch> FSearch;
 };
 
 // Opens a compound edit of a view's document for its lifetime: one undo step. Only the

@@ -35,6 +35,19 @@ struct TKivViewFont {
   friend bool operator==(const TKivViewFont&, const TKivViewFont&) = default;
 };
 
+// The buttons of a question the view asks, and the answer it got.
+enum TKivAskButton : uint8_t { abYes = 1, abNo = 2, abCancel = 4 };
+using TKivAskButtons = uint8_t;
+
+// Where a question about an occurrence of the text may go, in client coordinates: the cells of
+// the occurrence's start and of its end on its first row, and the text area right of the gutter.
+// KivPlaceConfirmDialog (KivSedViewSearch.h) places a box of a known size clear of it.
+struct TKivAskPlace {
+  TKivRect StartCell;
+  TKivRect EndCell;
+  TKivRect Area;
+};
+
 // What the view needs from the window that shows it. Its timers and clock (IKivTimerHost) default
 // to timers that tick only when told and the steady clock.
 class IKivViewHost : public IKivTimerHost {
@@ -67,6 +80,14 @@ class IKivViewHost : public IKivTimerHost {
   virtual bool PostStep(std::function<void()> AStep) {
     (void)AStep;
     return false;
+  }
+  // Asks the user a question with the buttons given (Yes and No, perhaps Cancel); APlace, when
+  // given, is the occurrence the question is about. Closing the question answers Cancel when it is
+  // offered, else No; a host that cannot ask answers so at once.
+  virtual TKivAskButton Ask(const TKivString& AText, TKivAskButtons AButtons, const TKivAskPlace* APlace) {
+    (void)AText;
+    (void)APlace;
+    return (AButtons & abCancel) ? abCancel : abNo;
   }
 };
 

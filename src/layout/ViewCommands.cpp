@@ -6,6 +6,7 @@
 
 #include "internal/CursorUndoInfo.h"
 #include "internal/ScreenCache.h"
+#include "internal/EditViewSearch.h"
 
 namespace {
 
@@ -508,7 +509,13 @@ void TViewCommands::Dispatch(TKivEditCommand ACommand, const TKivCommandArg& AAr
     case sedIncrementalSearchForward:
       FView.CheckState(siComplListShown, false);
       FView.CheckState(siIncrementalSearch, true);
-      Unwired();
+      if (ACommand == sedIncrementalSearchAddChar) {
+        if (AArg) FView.FSearch->IncAddChars(*AArg);
+      } else if (ACommand == sedIncrementalSearchBack) {
+        FView.FSearch->IncBack();
+      } else {
+        FView.FSearch->IncForward();
+      }
       return;
     case sedIncrementalSearchCancel:
       FView.ExitState(siIncrementalSearch);

@@ -7,6 +7,7 @@
 #include "internal/StoredView.h"
 #include "internal/ViewCommands.h"
 #include "internal/ViewLst.h"
+#include "internal/EditViewSearch.h"
 
 namespace {
 
@@ -82,6 +83,8 @@ TKivEditViewCore::TKivEditViewCore(IKivViewHost& AHost)
   FScreenCache->ResetStatusChanges();
   FCommands = std::make_unique<TViewCommands>(*this);
   FCommandHooks = FCommands.get();
+  FSearch = std::make_unique<TViewSearch>(*this);
+  FSearchHooks = FSearch.get();
 }
 
 TKivEditViewCore::~TKivEditViewCore() {
@@ -98,6 +101,9 @@ void TKivEditViewCore::ReleaseHost() {
   FEditHooks = &gNoEditHooks;
   FMouseHooks = &gNoMouseHooks;
   FSearchHooks = &gNoSearchHooks;
+  if (FSearch) FSearch->CloseState();
+  OnNotFound = nullptr;
+  OnReplaceFound = nullptr;
   OnStatusChanged = nullptr;
   OnGutterPaint = nullptr;
   OnScroll = nullptr;
@@ -141,7 +147,8 @@ void TKivEditViewCore::SetMouseHooks(IKivViewMouseHooks* AHooks) {
   FMouseHooks = AHooks ? AHooks : &gNoMouseHooks;
 }
 void TKivEditViewCore::SetSearchHooks(IKivViewSearchHooks* AHooks) {
-  FSearchHooks = AHooks ? AHooks : &gNoSearchHooks;
+  if (FHostReleased) return;
+  FSearchHooks = AHooks ? AHooks : static_cast<IKivViewSearchHooks*>(FSearch.get());
 }
 
 // ---- document ----

@@ -118,6 +118,8 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   std::unique_ptr<IKivTimer> CreateTimer() override;
   // The shape over a viewport point, set when it changes.
   void UpdateMouseCursor(const QPoint& APos);
+  // Asks through the UI services, the box placed clear of the occurrence it asks about.
+  TKivAskButton Ask(const TKivString& AText, TKivAskButtons AButtons, const TKivAskPlace* APlace) override;
 
   // Runs AFn and shows what it raises.
   template <class F>

@@ -8,7 +8,9 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QMessageBox>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSvgRenderer>
@@ -340,6 +342,44 @@ void TKivCustomEditView::Beep() {
 
 std::unique_ptr<IKivTimer> TKivCustomEditView::CreateTimer() {
   return std::make_unique<TQtTimer>(this);
+}
+
+TKivAskButton TKivCustomEditView::Ask(const TKivString& AText, TKivAskButtons AButtons,
+                                      const TKivAskPlace* APlace) {
+  const bool cancel = (AButtons & abCancel) != 0;
+  TKivUiButtons buttons = TKivUiButton::Yes | TKivUiButton::No;
+  if (cancel) buttons = buttons | TKivUiButton::Cancel;
+  const QString text = QString::fromStdU16String(AText);
+  QPoint place;
+  const QPoint* at = nullptr;
+  if (APlace) {
+    // The size of the box the services show, measured on a box like it.
+    QMessageBox probe(QMessageBox::Question, QApplication::applicationName(), text,
+                      QMessageBox::Yes | QMessageBox::No | (cancel ? QMessageBox::Cancel : QMessageBox::NoButton),
+                      this);
+    const QSize size = probe.sizeHint();
+    // By default the box is centred on the window.
+    const QRect win = window()->frameGeometry();
+    const QPoint def = viewport()->mapFromGlobal(win.center() - QPoint(size.width() / 2, size.height() / 2));
+    const TKivPoint p =
+        KivPlaceConfirmDialog(APlace->StartCell, APlace->EndCell, APlace->Area, size.width(), size.height(),
+                              {def.x(), def.y()});
+    place = viewport()->mapToGlobal(QPoint(p.X, p.Y));
+    if (const QScreen* s = screen()) {
+      const QRect avail = s->availableGeometry();
+      place.setX(std::max(avail.left(), std::min(place.x(), avail.right() + 1 - size.width())));
+      place.setY(std::max(avail.top(), std::min(place.y(), avail.bottom() + 1 - size.height())));
+    }
+    at = &place;
+  }
+  switch (KivUiServices().Question(this, text, buttons, TKivUiButton::Yes, at)) {
+    case TKivUiButton::Yes:
+      return abYes;
+    case TKivUiButton::Cancel:
+      return cancel ? abCancel : abNo;
+    default:
+      return abNo;
+  }
 }
 
 bool TKivCustomEditView::PostStep(std::function<void()> AStep) {

@@ -205,15 +205,38 @@ TEST(DialogComponents, ExecuteNextFollowsTheViewsSearchState) {
   EXPECT_EQ(ViewError([&] { replace.ExecuteNext(); }), "This View or its Document is read-only.");
 }
 
-// Until the view keeps a search of its own, its state reads as no search: ExecuteNext refuses.
-TEST(DialogComponents, TheViewsOwnSearchStateRefusesExecuteNext) {
+// Without a test's access the components reach the view's own search: nothing before its first
+// search, then the next occurrence (the wrap-around question goes through the UI services).
+TEST(DialogComponents, ExecuteNextRunsTheViewsOwnSearch) {
+  TScriptedUiServices ui;
+  TKivEditDocument doc;
+  doc.Lines().SetText(u"ab ab");
   TKivEditView view;
+  view.SetDocument(&doc);
   TKivEditFindDialog find;
   TKivEditReplaceDialog replace;
   find.SetView(&view);
   replace.SetView(&view);
   EXPECT_EQ(ViewError([&] { find.ExecuteNext(); }), kNotInSearch);
   EXPECT_EQ(ViewError([&] { replace.ExecuteNext(); }), kNotInReplace);
+
+  ASSERT_TRUE(view.SearchFirst({u"ab", u"", {}, sdForward, ssCursor}));
+  EXPECT_EQ(view.CursorOffset(), 2);
+  EXPECT_TRUE(find.ExecuteNext());
+  EXPECT_EQ(view.CursorOffset(), 5);
+  ui.AnswerQuestion(TKivUiButton::No);
+  EXPECT_FALSE(find.ExecuteNext());
+  EXPECT_EQ(ui.Texts(TUiCall::Question),
+            std::vector<QString>{QStringLiteral("End of document reached. Continue search/replace from start?")});
+  EXPECT_EQ(ViewError([&] { replace.ExecuteNext(); }), kNotInReplace);
+
+  view.AssignSearchReplaceArgs({u"ab", u"x", {}, sdForward, ssTextStartEnd}, stInReplace);
+  EXPECT_TRUE(replace.ExecuteNext());
+  EXPECT_EQ(KivToUtf8(doc.Text()), "x ab");
+  EXPECT_TRUE(replace.ExecuteNext());
+  EXPECT_EQ(KivToUtf8(doc.Text()), "x x");
+  EXPECT_EQ(view.SearchLastNumReplacements(), 2);
+  EXPECT_TRUE(ui.AllAnswersUsed());
 }
 
 // Execute: the runner's result, true also for a cancelled run; what the window wrote persists.

@@ -1,9 +1,8 @@
 // The one place where the find and replace components reach the view's search: which operation
 // the view's stored search arguments belong to, and the next step of that operation.
 //
-// The view keeps no search of its own yet: the default access reads stNothing, so the
-// components' ExecuteNext refuses until the view's search exists and this access forwards to it
-// (SearchState, SearchNext, ReplaceNext). Tests install an access of their own.
+// The default access forwards to the view's own search (SearchState, SearchNext, ReplaceNext).
+// Tests may install an access of their own.
 #pragma once
 
 #include "KivSedViewSearch.h"

@@ -81,6 +81,7 @@ TKivEditViewCore::TKivEditViewCore(IKivViewHost& AHost)
   FScreenCache->ResetStatusChanges();
   FCommands = std::make_unique<TViewCommands>(*this);
   FCommandHooks = FCommands.get();
+  FCompletion = std::make_unique<TKivViewCompletion>(*this);
 }
 
 TKivEditViewCore::~TKivEditViewCore() {
@@ -104,6 +105,9 @@ void TKivEditViewCore::ReleaseHost() {
   OnAfterCommand = nullptr;
   OnKeyPressW = nullptr;
   OnKeyDown = nullptr;
+  OnFillCompletionList = nullptr;
+  OnCompletionReplace = nullptr;
+  if (FCompletion) FCompletion->SetListHost(nullptr);
   FState &= TKivEditInternalStates(~(kivStatesOnChange | siComplTimer));
   // Runs still held are measured on the surface while it exists. Called from destructors:
   // nothing may escape.

@@ -13,6 +13,40 @@ namespace {
 
 constexpr const char16_t* kCreatedManually = u"This internal View class should not be created manually.";
 
+// Membership in the completion separators, by a table for the first 256 code units.
+class TSeparators {
+ public:
+  explicit TSeparators(const TKivString& ASeps) : FSeps(ASeps) {
+    for (const Char c : ASeps)
+      if (c < 256) FLow[c] = true;
+  }
+  bool operator()(Char C) const { return C < 256 ? FLow[C] : FSeps.find(C) != TKivString::npos; }
+
+ private:
+  TKivString FSeps;
+  bool FLow[256] = {};
+};
+
+Char CharAt(const TKivEditDocument& ADoc, Integer AOffset) {
+  Char c = 0;
+  ADoc.CopyChars(AOffset, 1, &c);
+  return c;
+}
+
+// The first separator at or after AFrom, or the end of the text.
+Integer WordEnd(const TKivEditDocument& ADoc, Integer AFrom, const TSeparators& AIsSep) {
+  const Integer count = ADoc.CharsCount();
+  Char buf[64];
+  for (Integer p = AFrom; p < count;) {
+    const Integer n = std::min<Integer>(64, count - p);
+    ADoc.CopyChars(p, n, buf);
+    for (Integer i = 0; i < n; ++i)
+      if (AIsSep(buf[i])) return p + i;
+    p += n;
+  }
+  return count;
+}
+
 }  // namespace
 
 // ---- the search hooks' completion part ----
@@ -202,22 +236,35 @@ Integer TKivViewCompletion::FillListDef(TKivCompletionItems& AItems, const TKivP
   const TKivString prefix = doc.GetText(w.Start, prefixLen);
 
   FComplStrHash.Clear();
+  // The regex engine finds the prefix; word boundaries are those of the completion separators
+  // (the engine's own \b knows only its word characters, which would break "a.b" at the dot).
+  const TSeparators isSep(seps);
   TKivRegExp re;
-  re.SetExpression(u"\\b" + RegExprQuoteMetaChars(prefix) + u"[^ \\s \\n \\r \\t ]*?\\b");
+  re.SetExpression(RegExprQuoteMetaChars(prefix));
   re.SetWordSeparators(seps);
   re.SetModifierI(!FCompletionCaseSens);
   TKivRegexCharSeqSource source(doc.Chars());
   re.SetInputSource(&source);
+  const Integer count = doc.CharsCount();
   Integer added = 0;
-  for (bool found = re.Exec(0); found; found = re.ExecNext()) {
+  TKivString text;
+  for (bool found = re.Exec(0); found;) {
     const Integer start = re.GetMatchPos(0);
-    const Integer len = re.GetMatchLen(0);
-    if (start <= cursor.Offset && cursor.Offset <= start + len) continue;
-    TKivString text = doc.GetText(start, len);
-    if (FComplStrHash.HasKey(text)) continue;
-    FComplStrHash.Add(text, TKivString());
-    AItems.push_back(std::move(text));
-    ++added;
+    Integer end = start + re.GetMatchLen(0);
+    const bool wordStart = start == 0 || isSep(CharAt(doc, start - 1));
+    if (wordStart) {
+      end = WordEnd(doc, end, isSep);
+      if (!(start <= cursor.Offset && cursor.Offset <= end)) {
+        text = doc.GetText(start, end - start);
+        if (!FComplStrHash.HasKey(text)) {
+          FComplStrHash.Add(text, TKivString());
+          AItems.push_back(text);
+          ++added;
+        }
+      }
+    }
+    if (end >= count) break;
+    found = re.Exec(wordStart ? end : start + 1);
   }
   re.SetInputSource(nullptr);
   return added;

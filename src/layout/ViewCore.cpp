@@ -42,7 +42,11 @@ class TKivEditViewCore::TLstHost : public IKivViewLstHost {
   void InvalidateConversionCache(Integer AFromOffset) override {
     FView.FCachedWin.InvalidateFromKey1(AFromOffset);
   }
-  void BeginUpdate() override { FView.DoBeginUpdate(true); }
+  void BeginUpdate() override {
+    FView.DoBeginUpdate(true);
+    // A change of the text ends word completion, unless a command keeps it.
+    FView.ExitStatesUnlessLocked(siComplWordTyping | siComplListShown);
+  }
   void EndUpdate(bool AFullRepaint) override { FView.DoEndUpdate(AFullRepaint, true); }
   void SuspendUpdates(bool ASuspend) override { FView.FSuspendCnt += ASuspend ? 1 : -1; }
   void SetLastOffsetForUndo(Integer AOffset) override { FView.FLastOffsetForUndo = AOffset; }

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+#include "KivSedCompletionList.h"
 #include "KivSedPainter.h"
 #include "KivSedQtMeasure.h"
 #include "KivSedViewCore.h"
@@ -53,6 +54,13 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   QRect CaretRect() const { return FCaretRect; }
   bool CaretVisibleNow() const { return FCaretOn && FCaretPhase; }
 
+  // ---- word completion (CompletionList.cpp) ----
+  // The list window the view's completion shows (created with the view, hidden).
+  TComplList& CompletionList() const;
+  bool CompletionTimerActive() const;
+  TKivEditDrawCompletionItemEvent OnCompletionCustomDraw;
+  TKivEditMeasureCompletionItemEvent OnCompletionMeasureItem;
+
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
   QVariant inputMethodQuery(Qt::InputMethodQuery AQuery) const override;
@@ -74,6 +82,9 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
  private:
   class TEditHooks;
   class TGutterHooks;
+  class TComplHost;
+  void InitCompletion();
+  void DoneCompletion();
 
   // IKivViewHost
   bool HasWindow() const override { return true; }
@@ -112,6 +123,7 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   QMenu* FPopupMenu = nullptr;
   QMenu* FDefPopupMenu = nullptr;
   QString FPreedit;  // an input method's text being composed
+  TComplHost* FComplHost = nullptr;  // owned: made by InitCompletion, deleted by DoneCompletion
 };
 
 // The view with its properties published; no behaviour of its own.

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <algorithm>
+#include <compare>
 #include <cstdint>
 #include <limits>
 
@@ -110,3 +111,11 @@ using TKivScreenLineProps = uint16_t;  // a set of TKivScreenLineProp bits
 inline constexpr TKivScreenLineProps KivLineProp(TKivScreenLineProp AProp) {
   return TKivScreenLineProps(1u << AProp);
 }
+
+// The canonical form of a position: a character and the cells to the right of its first cell
+// (inside a tab, or past the end of a row).
+struct TOffsetPoint {
+  Integer Offset = 0;
+  Integer InCharOffset = 0;
+  friend auto operator<=>(const TOffsetPoint&, const TOffsetPoint&) = default;
+};

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "KivLayoutTypes.h"
+#include "KivSedTimer.h"
 #include "KivStrings.h"
 
 class TKivEditViewCore;
@@ -57,7 +58,7 @@ struct TKivComplPlacement {
 TKivComplPlacement KivPlaceCompletionList(const TKivRect& AWordCell, const TKivRect& ACursorCell,
                                           Integer AListWidth, Integer AListHeight, const TKivRect& AScreen);
 
-// The list window and the timer as the core sees them. Items and the selected index live in the
+// The list window as the core sees it. Items and the selected index live in the
 // view's completion (TKivViewCompletion); the window shows them.
 class IKivCompletionListHost {
  public:
@@ -77,9 +78,6 @@ class IKivCompletionListHost {
   // A point of the view's client area on the screen; the available area of that screen.
   virtual TKivPoint ClientToScreen(const TKivPoint& AClient) const = 0;
   virtual TKivRect ScreenArea() const = 0;
-  // The completion timer: one tick after AMilliseconds calls TKivViewCompletion::TimerTick.
-  virtual void StartCompletionTimer(Integer AMilliseconds) = 0;
-  virtual void StopCompletionTimer() = 0;
 };
 
 // The completion settings of a view: persistent, owned by the view, their values kept in the
@@ -124,7 +122,8 @@ class TKivEditCompletionSettings {
 };
 
 // The view's completion: the settings' values, the list's items and selection, filling,
-// placement, committing and the timer. Owned by the view core (TKivEditViewCore::Completion).
+// placement, committing and the timer (a single-shot timer of the view's host, made on first use).
+// Owned by the view core (TKivEditViewCore::Completion).
 class TKivViewCompletion {
  public:
   explicit TKivViewCompletion(TKivEditViewCore& AView);
@@ -134,9 +133,13 @@ class TKivViewCompletion {
 
   TKivEditCompletionSettings& Settings() { return *FSettings; }
 
-  // The list window and timer; none: the list is not shown anywhere (the states still follow).
+  // The list window; none: the list is not shown anywhere (the states still follow).
   void SetListHost(IKivCompletionListHost* AHost);
   IKivCompletionListHost* ListHost() const { return FListHost; }
+  // The host goes: no list window and no timer from here on.
+  void ReleaseHost();
+  // The completion timer, none before it was first started.
+  IKivTimer* Timer() const { return FTimer.get(); }
 
   const TKivCompletionItems& Items() const { return FItems; }
   Integer ItemIndex() const { return FItemIndex; }
@@ -174,6 +177,8 @@ class TKivViewCompletion {
   TKivEditViewCore& FView;
   std::unique_ptr<TKivEditCompletionSettings> FSettings;
   IKivCompletionListHost* FListHost = nullptr;
+  std::unique_ptr<IKivTimer> FTimer;
+  bool FHostReleased = false;
   TKivCompletionItems FItems;
   Integer FItemIndex = -1;
   TKivStringHashTable FComplStrHash;

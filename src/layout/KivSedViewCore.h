@@ -13,6 +13,8 @@
 #include "KivSedCommands.h"
 #include "KivSedCompletion.h"
 #include "KivSedDocument.h"
+#include "KivSedGutter.h"
+#include "KivSedMouse.h"
 #include "KivSedPainter.h"
 #include "KivSedViewHooks.h"
 #include "KivSedViewParts.h"
@@ -246,10 +248,9 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   TKivColor DebugFrameLineBg() const { return Color(cpDebugFrameLineBg); }
   void SetDebugFrameLineBg(TKivColor AValue) { SetColor(cpDebugFrameLineBg, AValue); }
 
-  // The gutter's bars and colours as painted. The view learns the gutter's width from its mouse
-  // hooks (a widget answers this gutter's width) when it measures again.
-  TKivGutterPaintSettings& GutterPaintSettings() { return FGutterPaint; }
-  const TKivGutterPaintSettings& GutterPaintSettings() const { return FGutterPaint; }
+  // The gutter's bars and colours as painted (from Gutter()). The view learns the gutter's width
+  // from its mouse hooks (TKivGutterMouseHooks answers Gutter().GetWidth()) when it measures.
+  TKivGutterPaintSettings GutterPaintSettings() const { return FGutter->PaintSettings(); }
 
   // ---- painting ----
   // Fills a painter's inputs from the view's properties before it paints: the colours (the
@@ -337,7 +338,7 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   bool SelectionBlockMode() const;
   bool SelAvail();
   void SetSelection(const TKivPoint& AStart, const TKivPoint& AEnd, bool ABlock = false);
-  void SetSelectionOffsets(Integer AStart, Integer AEnd);
+  void SetSelectionOffsets(Integer AStart, Integer AEnd, bool ABlock = false);
   // Scrolls so that a scroll position is on screen, with the edge margin when AvoidScreenEdge.
   void ScrollToPos(const TKivPoint& APos, bool AvoidScreenEdge = true);
   void ScrollToCursor() { ScrollToPos(CursorPos(), true); }
@@ -426,6 +427,146 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   // The window gained or lost the keyboard focus.
   void FocusChanged(bool AFocused);
 
+  // ---- cursor, selection, edit primitives, clipboard, drag and drop ----
+  // (ViewSelection.cpp, ViewEditPrimitives.cpp, ViewClipboard.cpp, ViewDragDrop.cpp)
+  // The cursor and the selection ends as offset points (a character and the cells right of its
+  // first cell: inside a tab or past a row's end).
+  TOffsetPoint CursorOffsetPoint();
+  TOffsetPoint SelectionStartPoint();
+  TOffsetPoint SelectionEndPoint();
+  void SetCursorPosX(Integer AValue);
+  void SetCursorPosY(Integer AValue);
+  void SetSelectionStart(const TKivPoint& AValue);
+  void SetSelectionEnd(const TKivPoint& AValue);
+  void SetSelectionOffsetStart(Integer AValue);
+  void SetSelectionOffsetEnd(Integer AValue);
+  void SetSelectionBlockMode(bool AValue);
+  // The selection collapses at the cursor (stream mode).
+  void CancelSelection();
+  // The remembered pixel column of vertical moves: stored from the cursor, or applied to it.
+  void RememberCursorColumn();
+  void ApplyRememberedColumn();
+  // The 14 movements; with AWithSelect the selection runs from its anchor to the new cursor (in
+  // block mode with ABlock), else it collapses. No target: a beep.
+  void MoveToPrevChar(bool AWithSelect = false, bool ABlock = false);
+  void MoveToNextChar(bool AWithSelect = false, bool ABlock = false);
+  void MoveToPrevWord(bool AWithSelect = false, bool ABlock = false);
+  void MoveToNextWord(bool AWithSelect = false, bool ABlock = false);
+  void MoveToPrevLine(bool AWithSelect = false, bool ABlock = false);
+  void MoveToNextLine(bool AWithSelect = false, bool ABlock = false);
+  void MoveToPrevPage(bool AWithSelect = false, bool ABlock = false);
+  void MoveToNextPage(bool AWithSelect = false, bool ABlock = false);
+  void MoveToFirstScreenLine(bool AWithSelect = false, bool ABlock = false);
+  void MoveToLastScreenLine(bool AWithSelect = false, bool ABlock = false);
+  void MoveToLineStart(bool AWithSelect = false, bool ABlock = false);
+  void MoveToLineEnd(bool AWithSelect = false, bool ABlock = false);
+  void MoveToTextStart(bool AWithSelect = false, bool ABlock = false);
+  void MoveToTextEnd(bool AWithSelect = false, bool ABlock = false);
+
+  // The author of this view's next change: -1 inside a compound edit (its step carries it).
+  Integer EditAuthorID() const;
+  // The cursor an undoable change records (none inside a compound edit), and putting it back
+  // after undo or redo (none: nothing happens).
+  TKivDocUndoInfoPtr CursorUndoInfo();
+  void RestoreCursorUndoInfo(const TKivDocUndoInfo* AInfo);
+
+  // Edit primitives in scroll coordinates (columns and rows). Positions inside a tab or past a
+  // row's end are filled with spaces first. All need a document; the forms without "Ex" or
+  // "Block" check the read-only rule too. ARememberCursor hands the cursor information to the
+  // first change. Offsets out: the start of the change and the offset after the inserted text.
+  void ReplaceInScroll(const TKivPoint& AScrollStart, const TKivPoint& AScrollEnd, TKivStringView AStr);
+  void ReplaceInScrollEx(const TKivPoint& AScrollStart, const TKivPoint& AScrollEnd, TKivStringView AStr,
+                         Integer& AStartOffset, Integer& AEndOffset);
+  void ReplaceInScrollEx(const TKivPoint& AScrollStart, const TKivPoint& AScrollEnd, TKivStringView AStr,
+                         bool ARememberCursor, Integer& AStartOffset, Integer& AEndOffset);
+  void DeleteInScroll(const TKivPoint& AScrollStart, const TKivPoint& AScrollEnd);
+  void DeleteInScrollEx(const TKivPoint& AScrollStart, const TKivPoint& AScrollEnd, TOffsetPoint& AStartOffset);
+  // The rectangle between the two points (one column wide when they share a column on
+  // different rows), row by row from the bottom.
+  void DeleteInScrollBlock(const TKivPoint& AScrollStart, const TKivPoint& AScrollEnd,
+                           TOffsetPoint& AStartOffset);
+  void InsertInScroll(const TKivPoint& AScroll, TKivStringView AStr);
+  void InsertInScrollEx(const TKivPoint& AScroll, TKivStringView AStr, Integer& AStartOffset,
+                        Integer& AEndOffset);
+  // Without AWithSpacesBefore the start offset lies after the spaces filled in past a line end.
+  void InsertInScrollEx(const TKivPoint& AScroll, TKivStringView AStr, bool ARememberCursor,
+                        Integer& AStartOffset, Integer& AEndOffset, bool AWithSpacesBefore);
+  // AStr's lines (split at CR, LF, CR LF) go to the rows from AScroll down at AScroll's column
+  // (missing lines appended); AMaxWidth the widest piece in columns.
+  void InsertInScrollBlock(const TKivPoint& AScroll, TKivStringView AStr, Integer& AMaxWidth,
+                           TOffsetPoint& AStartOffset, TOffsetPoint& AEndOffset);
+  // The text between two scroll positions (a block: rows joined by CR LF). The caller owns it.
+  std::unique_ptr<TKivCharSeq> CreateScrollTextSeqAdapter(const TKivPoint& AScrollStart,
+                                                          const TKivPoint& AScrollEnd, bool ABlock);
+  TKivString SelectedText();
+  void SetSelectedText(TKivStringView AValue);
+  void DeleteSelected();
+  // Inserts at the cursor (replacing a selection), the cursor after the text: insert mode.
+  void InsertAtCursor(TKivStringView AText);
+  // AText with every line break (CR LF, LF, CR) as the document's line separator.
+  TKivString ToDocumentLineBreaks(TKivStringView AText) const;
+
+  // The clipboard seam (not owned; none: nothing to paste, copies go nowhere).
+  IKivClipboard* Clipboard() const { return FClipboard; }
+  void SetClipboard(IKivClipboard* AClipboard) { FClipboard = AClipboard; }
+  // The view's own clipboard operations (the default edit hooks run them).
+  bool ClipboardOffersText() const;
+  void DoCopySelection();
+  void DoCutSelection();
+  void DoPaste();
+  void DoSelectAll();
+
+  // Drag and drop of text (the widget turns its events into these calls): see ViewDragDrop.cpp.
+  TOffsetPoint CursorBeforeDrag() const { return FCursorBeforeDrag; }
+  void SetCursorBeforeDrag(const TOffsetPoint& AValue) { FCursorBeforeDrag = AValue; }
+  void ForgetCursorBeforeDrag() { FCursorBeforeDrag = {-1, -1}; }
+
+  // ---- gutter and mouse (KivSedGutter.h, KivSedMouse.h; ViewGutter.cpp, ViewMouse.cpp) ----
+  TKivGutter& Gutter() const { return *FGutter; }
+  // Copies AValue into the view's own gutter (TKivGutter::Assign).
+  void SetGutter(const TKivGutter& AValue) { FGutter->Assign(AValue); }
+  // Set while stored properties are read: the bars are cleared when loading ends.
+  bool GutterBarsEmpty() const { return FGutter->Bars().Count() == 0; }
+  void SetGutterBarsEmpty(bool AValue);
+  // Pixels of the decimal text of the line count in the view's font; -1 without a window.
+  Integer LineNumbersTextWidth();
+  // The scroll position of a client point (rows clamped to the screen), whether the point is in
+  // the later half of its cell, and the part of the client area it lies in.
+  TKivPoint ClientToScrollPos(const TKivPoint& AClient);
+  TKivEditScreenPart ClientToScrollPos(const TKivPoint& AClient, TKivPoint& P, bool& ATrailing);
+  // The visible bar beside a row under a client point, and the row's screen line; none (-1) off
+  // the gutter or below the last row.
+  TKivGutterBar* GutterBarAt(const TKivPoint& AClient, Integer& AScreenLine);
+  // The same with the row's scroll line; true when a bar is there.
+  bool ClientToGutter(const TKivPoint& AClient, Integer& AScrollLine, TKivGutterBar*& ABarHere);
+  // The mouse: presses (ADouble: the platform's double click), moves with the buttons in AShift,
+  // releases. Nothing happens while the view is destroyed.
+  void MouseDown(TKivMouseButton AButton, TKivShiftState AShift, Integer AX, Integer AY, bool ADouble = false);
+  void MouseMove(TKivShiftState AShift, Integer AX, Integer AY);
+  void MouseUp(TKivMouseButton AButton, TKivShiftState AShift, Integer AX, Integer AY);
+  // Whether the view holds the mouse (between a press that captures it and the release).
+  bool MouseCaptured() const;
+  // The platform's double-click interval (ms) and drag distance (pixels).
+  void SetMouseMetrics(Integer ADoubleClickMs, Integer ADragDistance);
+  // Starts, steers or stops scrolling while the mouse is held outside the text area by more
+  // than AMargin pixels; each tick of the host's timer scrolls.
+  void AutoScrollCheck(Integer AX, Integer AY, Integer AMargin = 0);
+  void StopAutoScroll();
+  bool AutoScrolling() const;
+  // The auto-scroll timer, once made (the host's; tests tick it by hand).
+  IKivTimer* AutoScrollTimer() const;
+  // Word and line bounds a selection by words or lines snaps to (scroll positions).
+  TKivPoint SnapToWordBound(const TKivPoint& APoint, bool AForward);
+  TKivPoint SnapToLineBound(const TKivPoint& APoint, bool AForward);
+  // The cursor shape over a client point.
+  TKivMouseCursor MouseCursorAt(Integer AX, Integer AY);
+  // A wait for a drag ended with the mouse moved beyond the drag distance: the platform starts
+  // its drag (the default does nothing).
+  std::function<void()> OnStartDrag;
+  TKivGutterClickEvent OnGutterClick;
+  TKivMouseCursorEvent OnGetMouseCursor;
+  TKivMouseDownEvent OnMouseDown;
+
  protected:
   // Loading from stored properties is over: measure, lay out again, drop collected changes.
   void Loaded() override;
@@ -472,6 +613,19 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   void FoldAllSteps();
   void CancelFoldAll();
 
+  // Cursor and selection (ViewSelection.cpp).
+  Integer FCursorMaxHoriz = 0;
+  TOffsetPoint FCursorBeforeDrag{-1, -1};
+  IKivClipboard* FClipboard = nullptr;
+  void MoveCharOrLine(Integer ADir, bool ALine, bool AWithSelect, bool ABlock);
+  void MoveWord(Integer ADir, bool AWithSelect, bool ABlock);
+  void MoveToRow(Integer ARow, bool AWithSelect, bool ABlock);
+  void MoveToOffsetPoint(const TOffsetPoint& APoint, bool AWithSelect, bool ABlock);
+  void FinishMove(const TOffsetPoint& ATarget, bool ABackward, bool AWithSelect, bool ABlock);
+  void DoSetSelection(const TOffsetPoint& AStart, const TOffsetPoint& AEnd, bool ABlock);
+  void InsertPieces(const TKivPoint& AScroll, TKivStringView AStr, Integer& AMaxWidth,
+                    TOffsetPoint& AStartOffset, TOffsetPoint& AEndOffset);
+
   IKivViewHost& FHost;
   std::unique_ptr<TCacheHost> FCacheHost;
   std::unique_ptr<TLstHost> FLstHost;
@@ -503,7 +657,6 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   TKivViewSettings FViewSettings = kivDefaultViewSettings;
   TKivViewFont FFont;
   TKivViewPaintColors FPaintColors;  // Color and FontColor unused: white and the font's
-  TKivGutterPaintSettings FGutterPaint;
   Integer FIndentWidth = 4;
   bool FCaretShown = false;
   TKivPoint FCaretPoint{-1, -1};
@@ -539,10 +692,44 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   TKivEditInternalStates FState = 0;
   bool FHostReleased = false;
 
+  // Gutter and mouse.
+  struct TMouseState;
+  struct TMouseStateDeleter {
+    void operator()(TMouseState* AState) const;
+  };
+  TMouseState& Mouse();
+  void AutoScrollTick();
+  void StartLineSelection(Integer AScrollLine, bool ALineFound);
+  void SelectWordAt(bool ABlock);
+  void SelectByMouse(const TKivPoint& AStart, const TKivPoint& AEnd, bool ABlock);
+  std::unique_ptr<TKivGutter> FGutter = std::make_unique<TKivGutter>(this);
+  std::unique_ptr<TMouseState, TMouseStateDeleter> FMouse;
+  bool FGutterBarsEmptyOnLoad = false;
+  // The line count's text width, measured once per digit count, font and surface.
+  Integer FLineNumDigits = -1;
+  Integer FLineNumWidth = -1;
+  TKivViewFont FLineNumFont;
+  IKivMeasureSurface* FLineNumSurface = nullptr;
+
   std::unique_ptr<TViewCommands> FCommands;
   std::unique_ptr<TKivViewCompletion> FCompletion;
   IKivViewCommandHooks* FCommandHooks;
   IKivViewEditHooks* FEditHooks;
   IKivViewMouseHooks* FMouseHooks;
   IKivViewSearchHooks* FSearchHooks;
+};
+
+// Opens a compound edit of a view's document for its lifetime: one undo step. Only the
+// outermost carries the view's author and (with AWithCursorInfo) the cursor; nested ones pass
+// -1 and none. It closes on every path, also when an edit in it raises.
+class TKivViewCompoundEdit {
+ public:
+  explicit TKivViewCompoundEdit(TKivEditViewCore& AView, bool AWithCursorInfo = true, bool AFreezeViews = true);
+  ~TKivViewCompoundEdit();
+  TKivViewCompoundEdit(const TKivViewCompoundEdit&) = delete;
+  TKivViewCompoundEdit& operator=(const TKivViewCompoundEdit&) = delete;
+
+ private:
+  TKivEditDocument& FDoc;
+  bool FFreeze;
 };

@@ -10,6 +10,7 @@
 
 #include "KivLayoutTypes.h"
 #include "KivSedMeasure.h"
+#include "KivSedTimer.h"
 
 class TKivEditViewCore;
 
@@ -34,8 +35,9 @@ struct TKivViewFont {
   friend bool operator==(const TKivViewFont&, const TKivViewFont&) = default;
 };
 
-// What the view needs from the window that shows it.
-class IKivViewHost {
+// What the view needs from the window that shows it. Its timers and clock (IKivTimerHost) default
+// to timers that tick only when told and the steady clock.
+class IKivViewHost : public IKivTimerHost {
  public:
   virtual ~IKivViewHost() = default;
   // Whether the platform window exists (painting, caret and scroll bars only then).
@@ -98,20 +100,30 @@ class IKivViewCommandHooks {
 };
 
 // Editing and the clipboard. The view checks the document and the read-only rule before it calls
-// the changing operations.
+// the changing operations. The defaults are the view's own operations (ViewClipboard.cpp): the
+// clipboard through the view's clipboard seam (none: nothing to paste, nothing copied).
 class IKivViewEditHooks {
  public:
   virtual ~IKivViewEditHooks() = default;
-  virtual bool ClipboardHasText(TKivEditViewCore& AView) {
-    (void)AView;
-    return false;
-  }
-  virtual void CopySelection(TKivEditViewCore& AView) { (void)AView; }
-  virtual void CutSelection(TKivEditViewCore& AView) { (void)AView; }
-  virtual void Paste(TKivEditViewCore& AView) { (void)AView; }
+  virtual bool ClipboardHasText(TKivEditViewCore& AView);
+  virtual void CopySelection(TKivEditViewCore& AView);
+  virtual void CutSelection(TKivEditViewCore& AView);
+  virtual void Paste(TKivEditViewCore& AView);
   virtual void Undo(TKivEditViewCore& AView) { (void)AView; }
   virtual void Redo(TKivEditViewCore& AView) { (void)AView; }
-  virtual void SelectAll(TKivEditViewCore& AView) { (void)AView; }
+  virtual void SelectAll(TKivEditViewCore& AView);
+};
+
+// The clipboard as the view sees it: plain text, marked when it came from a block (column)
+// selection. A widget implements it over the platform's clipboard; tests keep it in memory.
+class IKivClipboard {
+ public:
+  virtual ~IKivClipboard() = default;
+  virtual bool HasText() = 0;
+  // The text (empty when there is none) and whether it carries the block mark.
+  virtual void GetText(TKivString& AText, bool& AIsRectBlock) = 0;
+  // An empty text leaves the clipboard as it is.
+  virtual void SetText(TKivStringView AText, bool AIsRectBlock) = 0;
 };
 
 // Mouse and gutter.

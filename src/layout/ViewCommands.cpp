@@ -427,7 +427,10 @@ void TViewCommands::Dispatch(TKivEditCommand ACommand, const TKivCommandArg& AAr
       modifying([&] { FView.Paste(); });
       return;
     case sedCopy:
-      FView.CopySelection();
+      if (!FView.Document())
+        FView.Beep();
+      else
+        FView.CopySelection();
       return;
     case sedSelectAll:
       FView.SelectAll();
@@ -535,7 +538,7 @@ void TViewCommands::Dispatch(TKivEditCommand ACommand, const TKivCommandArg& AAr
       PageMove(ACommand);
       return;
     case sedSelectNone:
-      Unwired();
+      FView.CancelSelection();
       return;
     default:
       // The other cursor movements and their selecting forms.
@@ -551,16 +554,60 @@ void TViewCommands::Unwired() {
   FView.Beep();
 }
 
+namespace {
+
+// A movement command: the view's movement, and its selecting and block forms.
+struct TMoveForm {
+  void (TKivEditViewCore::*Move)(bool, bool);
+  bool WithSelect;
+  bool Block;
+};
+
+bool MoveFormOf(TKivEditCommand ACommand, TMoveForm& AForm) {
+  struct TRow {
+    TKivEditCommand Plain, Select, SelectBlock;
+    void (TKivEditViewCore::*Move)(bool, bool);
+  };
+  static constexpr TRow kRows[] = {
+      {sedLeft, sedSelectLeft, sedSelectLeftBlock, &TKivEditViewCore::MoveToPrevChar},
+      {sedRight, sedSelectRight, sedSelectRightBlock, &TKivEditViewCore::MoveToNextChar},
+      {sedUp, sedSelectUp, sedSelectUpBlock, &TKivEditViewCore::MoveToPrevLine},
+      {sedDown, sedSelectDown, sedSelectDownBlock, &TKivEditViewCore::MoveToNextLine},
+      {sedPrevWord, sedSelectPrevWord, sedSelectPrevWordBlock, &TKivEditViewCore::MoveToPrevWord},
+      {sedNextWord, sedSelectNextWord, sedSelectNextWordBlock, &TKivEditViewCore::MoveToNextWord},
+      {sedLineHome, sedSelectLineHome, sedSelectLineHomeBlock, &TKivEditViewCore::MoveToLineStart},
+      {sedLineEnd, sedSelectLineEnd, sedSelectLineEndBlock, &TKivEditViewCore::MoveToLineEnd},
+      {sedTextHome, sedSelectTextHome, sedSelectTextHomeBlock, &TKivEditViewCore::MoveToTextStart},
+      {sedTextEnd, sedSelectTextEnd, sedSelectTextEndBlock, &TKivEditViewCore::MoveToTextEnd},
+      {sedPageUp, sedSelectPageUp, sedSelectPageUpBlock, &TKivEditViewCore::MoveToPrevPage},
+      {sedPageDown, sedSelectPageDown, sedSelectPageDownBlock, &TKivEditViewCore::MoveToNextPage},
+      {sedPageHome, sedSelectPageHome, sedSelectPageHomeBlock, &TKivEditViewCore::MoveToFirstScreenLine},
+      {sedPageEnd, sedSelectPageEnd, sedSelectPageEndBlock, &TKivEditViewCore::MoveToLastScreenLine},
+  };
+  for (const TRow& row : kRows) {
+    if (ACommand == row.Plain || ACommand == row.Select || ACommand == row.SelectBlock) {
+      AForm = {row.Move, ACommand != row.Plain, ACommand == row.SelectBlock};
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 void TViewCommands::MoveCursor(TKivEditCommand ACommand) {
-  (void)ACommand;
-  Unwired();
+  TMoveForm form{};
+  if (!MoveFormOf(ACommand, form)) {
+    Unwired();
+    return;
+  }
+  (FView.*form.Move)(form.WithSelect, form.Block);
 }
 
 void TViewCommands::PageMove(TKivEditCommand ACommand) {
   // A page up or down moves cursor and window together; to the first or last line on screen
   // keeps the column.
-  (void)ACommand;
-  Unwired();
+  MoveCursor(ACommand);
 }
 
 void TViewCommands::ScrollLines(Integer ADelta) {
@@ -592,9 +639,13 @@ void TViewCommands::StartCompletionTimer() {
   FView.Completion().StartTimer();
 }
 
-void TViewCommands::ApplyRememberedColumn() {}
+void TViewCommands::ApplyRememberedColumn() {
+  FView.ApplyRememberedColumn();
+}
 
-void TViewCommands::RememberCursorColumn() {}
+void TViewCommands::RememberCursorColumn() {
+  FView.RememberCursorColumn();
+}
 
 // ---- the view's side ----
 

@@ -424,11 +424,22 @@ void TKivViewCompletion::MoveSelection(Integer ACommand) {
 }
 
 void TKivViewCompletion::StartTimer() {
-  if (FListHost) FListHost->StartCompletionTimer(FCompletionTimeout);
+  if (FHostReleased) return;
+  if (!FTimer) {
+    FTimer = FView.FHost.CreateTimer();
+    FTimer->OnTick = [this] { TimerTick(); };
+  }
+  FTimer->Start(FCompletionTimeout, true);
 }
 
 void TKivViewCompletion::StopTimer() {
-  if (FListHost) FListHost->StopCompletionTimer();
+  if (FTimer) FTimer->Stop();
+}
+
+void TKivViewCompletion::ReleaseHost() {
+  FHostReleased = true;
+  FListHost = nullptr;
+  FTimer.reset();
 }
 
 void TKivViewCompletion::HideList() {

@@ -109,9 +109,14 @@ void TKivEditViewCore::ReleaseHost() {
   OnAfterCommand = nullptr;
   OnKeyPressW = nullptr;
   OnKeyDown = nullptr;
+  OnGutterClick = nullptr;
+  OnGetMouseCursor = nullptr;
+  OnMouseDown = nullptr;
+  OnStartDrag = nullptr;
+  FMouse.reset();  // its timer is the host's
   OnFillCompletionList = nullptr;
   OnCompletionReplace = nullptr;
-  if (FCompletion) FCompletion->SetListHost(nullptr);
+  if (FCompletion) FCompletion->ReleaseHost();  // its list and timer are the host's
   FState &= TKivEditInternalStates(~(kivStatesOnChange | siComplTimer));
   // Runs still held are measured on the surface while it exists. Called from destructors:
   // nothing may escape.
@@ -123,6 +128,10 @@ void TKivEditViewCore::ReleaseHost() {
 }
 
 void TKivEditViewCore::Loaded() {
+  if (FGutterBarsEmptyOnLoad) {
+    FGutterBarsEmptyOnLoad = false;
+    FGutter->Bars().Clear();
+  }
   UpdateMetrics();
   FScreenCache->ResetPreserve();
   FStatusChanges = 0;

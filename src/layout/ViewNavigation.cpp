@@ -50,16 +50,8 @@ TKivPoint TKivEditViewCore::CursorPos() {
   return FScreenCache->CursorPos();
 }
 
-void TKivEditViewCore::SetCursorPos(const TKivPoint& AValue) {
-  InBracket(kivStatesOnChange, [&] { FScreenCache->SetCursorPos(AValue, scBackward, SelectionBlockMode()); });
-}
-
 Integer TKivEditViewCore::CursorOffset() {
   return FScreenCache->CursorOffset().Offset;
-}
-
-void TKivEditViewCore::SetCursorOffset(Integer AValue) {
-  InBracket(kivStatesOnChange, [&] { FScreenCache->SetCursorOffset({AValue, 0}); });
 }
 
 TKivPoint TKivEditViewCore::SelectionStart() {
@@ -86,16 +78,6 @@ bool TKivEditViewCore::SelAvail() {
   return FScreenCache->SelAvail();
 }
 
-void TKivEditViewCore::SetSelection(const TKivPoint& AStart, const TKivPoint& AEnd, bool ABlock) {
-  InBracket(kivStatesOnChange, [&] { FScreenCache->SetSelection(AStart, AEnd, ABlock); });
-}
-
-void TKivEditViewCore::SetSelectionOffsets(Integer AStart, Integer AEnd) {
-  InBracket(kivStatesOnChange, [&] {
-    FScreenCache->SetSelection(TOffsetPoint{AStart, 0}, TOffsetPoint{AEnd, 0});
-  });
-}
-
 // ---- editing queries and clipboard ----
 
 bool TKivEditViewCore::CanUndo() const {
@@ -106,32 +88,6 @@ bool TKivEditViewCore::CanRedo() const {
   return FFDoc && !IsReadOnly() && FFDoc->Internal().GetCanRedo(FAuthorID);
 }
 
-bool TKivEditViewCore::CanCopy() {
-  return SelAvail();
-}
-
-bool TKivEditViewCore::CanCut() {
-  return FFDoc && !IsReadOnly() && SelAvail();
-}
-
-bool TKivEditViewCore::CanPaste() {
-  return FFDoc && !IsReadOnly() && FEditHooks->ClipboardHasText(*this);
-}
-
-void TKivEditViewCore::CopySelection() {
-  FEditHooks->CopySelection(*this);
-}
-
-void TKivEditViewCore::CutSelection() {
-  CheckEditable();
-  FEditHooks->CutSelection(*this);
-}
-
-void TKivEditViewCore::Paste() {
-  CheckEditable();
-  FEditHooks->Paste(*this);
-}
-
 void TKivEditViewCore::Undo() {
   CheckEditable();
   FEditHooks->Undo(*this);
@@ -140,10 +96,6 @@ void TKivEditViewCore::Undo() {
 void TKivEditViewCore::Redo() {
   CheckEditable();
   FEditHooks->Redo(*this);
-}
-
-void TKivEditViewCore::SelectAll() {
-  FEditHooks->SelectAll(*this);
 }
 
 // ---- navigation and visibility ----

@@ -20,7 +20,7 @@ void TKivEditViewCore::PreparePainter(TKivEditPainter& APainter) {
   s.HighlightSelectedLine = (ViewSettings() & vsHighlightSelectedLine) != 0;
   s.ShowWrapRuler = (ViewSettings() & vsShowWrapRuler) != 0;
   s.ReadOnly = ReadOnly();
-  APainter.Gutter = FGutterPaint;
+  APainter.Gutter = FGutter->PaintSettings();
   APainter.SpecialChars = &SpecialChars();
   APainter.ChangesLock = ChangesLockCounter();
 }

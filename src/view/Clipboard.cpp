@@ -49,3 +49,8 @@ void SetClipboardText(TKivStringView AText, bool AIsRectBlock) {
 void CopySegmentToClipboard(const TKivSegment& ASeg, bool AIsRectBlock) {
   SetClipboardText(SegmentToString(ASeg), AIsRectBlock);
 }
+
+TKivQtClipboard& TKivQtClipboard::Instance() {
+  static TKivQtClipboard instance;
+  return instance;
+}

@@ -150,10 +150,6 @@ class TKivCustomEditView::TComplHost : public IKivCompletionListHost, public QOb
   explicit TComplHost(TKivCustomEditView& AView) : FView(AView) {
     FList.setItemDelegate(&FDelegate);
     FDelegate.FHost = this;
-    FTimer.setSingleShot(true);
-    QObject::connect(&FTimer, &QTimer::timeout, [this] {
-      RunGuarded(&FView, [this] { FView.Completion().TimerTick(); });
-    });
     FList.OnHoverItem = [this](int ARow) {
       RunGuarded(&FView, [&] { FView.Completion().SetItemIndex(ARow); });
     };
@@ -174,12 +170,10 @@ class TKivCustomEditView::TComplHost : public IKivCompletionListHost, public QOb
     };
   }
   ~TComplHost() override {
-    FTimer.stop();
     if (FWatched) FWatched->removeEventFilter(this);
   }
 
   TComplList& List() { return FList; }
-  QTimer& Timer() { return FTimer; }
 
   // IKivCompletionListHost
   void ShowList(bool AVisible, Integer AX, Integer AY) override {
@@ -221,8 +215,6 @@ class TKivCustomEditView::TComplHost : public IKivCompletionListHost, public QOb
     const QRect r = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 16, 1 << 16);
     return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
   }
-  void StartCompletionTimer(Integer AMilliseconds) override { FTimer.start(AMilliseconds); }
-  void StopCompletionTimer() override { FTimer.stop(); }
 
  protected:
   // The window of the view moves, hides or goes inactive: the list must not float alone.
@@ -290,7 +282,6 @@ class TKivCustomEditView::TComplHost : public IKivCompletionListHost, public QOb
   TKivCustomEditView& FView;
   TDelegate FDelegate;
   TComplList FList;
-  QTimer FTimer;
   QWidget* FWatched = nullptr;
 };
 
@@ -310,5 +301,6 @@ TComplList& TKivCustomEditView::CompletionList() const {
 }
 
 bool TKivCustomEditView::CompletionTimerActive() const {
-  return FComplHost->Timer().isActive();
+  const IKivTimer* timer = Completion().Timer();
+  return timer && timer->Active();
 }

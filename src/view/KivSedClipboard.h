@@ -5,6 +5,7 @@
 #pragma once
 
 #include "KivLayoutTypes.h"
+#include "KivSedViewHooks.h"
 #include "KivSedUtils.h"
 
 // The MIME type of the block selection's mark.
@@ -18,3 +19,12 @@ void GetClipboardText(TKivString& AText, bool& AIsRectBlock);
 void SetClipboardText(TKivStringView AText, bool AIsRectBlock);
 // SetClipboardText of the segment's text; a bad segment raises EInvalidArgument first.
 void CopySegmentToClipboard(const TKivSegment& ASeg, bool AIsRectBlock);
+
+// The view's clipboard seam over the helpers above: every view of the process shares it.
+class TKivQtClipboard : public IKivClipboard {
+ public:
+  static TKivQtClipboard& Instance();
+  bool HasText() override { return ClipboardHasText(); }
+  void GetText(TKivString& AText, bool& AIsRectBlock) override { GetClipboardText(AText, AIsRectBlock); }
+  void SetText(TKivStringView AText, bool AIsRectBlock) override { SetClipboardText(AText, AIsRectBlock); }
+};

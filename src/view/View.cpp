@@ -39,64 +39,24 @@ QFont ToQFont(const TKivViewFont& AFont) {
 
 }  // namespace
 
-// Clipboard and the menu's operations as far as the view itself offers them: plain (not block)
-// selections, undo and redo of the document.
+// The menu's undo and redo of the document; clipboard and selection are the view core's own
+// (the default edit hooks over the view's clipboard seam).
 class TKivCustomEditView::TEditHooks : public IKivViewEditHooks {
  public:
-  bool ClipboardHasText(TKivEditViewCore&) override { return ::ClipboardHasText(); }
-  void CopySelection(TKivEditViewCore& AView) override {
-    if (!AView.SelAvail()) return;
-    const Integer start = std::min(AView.SelectionOffsetStart(), AView.SelectionOffsetEnd());
-    const Integer end = std::max(AView.SelectionOffsetStart(), AView.SelectionOffsetEnd());
-    SetClipboardText(AView.WorkingDocument().GetText(start, end - start), false);
-  }
-  void CutSelection(TKivEditViewCore& AView) override {
-    if (!AView.SelAvail()) return;
-    CopySelection(AView);
-    Replace(AView, u"");
-  }
-  void Paste(TKivEditViewCore& AView) override {
-    TKivString text;
-    bool block = false;
-    GetClipboardText(text, block);
-    if (!text.empty()) Replace(AView, text);
-  }
   void Undo(TKivEditViewCore& AView) override {
     TKivDocUndoInfoPtr old;
     if (AView.CanUndo()) AView.Document()->Internal().Undo(AView.AuthorID(), nullptr, old);
+    AView.RestoreCursorUndoInfo(old.get());
   }
   void Redo(TKivEditViewCore& AView) override {
     TKivDocUndoInfoPtr old;
     if (AView.CanRedo()) AView.Document()->Internal().Redo(AView.AuthorID(), nullptr, old);
-  }
-  void SelectAll(TKivEditViewCore& AView) override {
-    AView.SetSelectionOffsets(0, AView.WorkingDocument().CharsCount());
-  }
-
- private:
-  static void Replace(TKivEditViewCore& AView, TKivStringView AText) {
-    const Integer start = std::min(AView.SelectionOffsetStart(), AView.SelectionOffsetEnd());
-    const Integer end = std::max(AView.SelectionOffsetStart(), AView.SelectionOffsetEnd());
-    const Integer from = AView.SelAvail() ? start : AView.CursorOffset();
-    const Integer count = AView.SelAvail() ? end - start : 0;
-    AView.BeginUpdate();
-    try {
-      AView.Document()->Internal().ReplaceStr(from, count, AText, AView.AuthorID(), nullptr);
-      AView.SetCursorOffset(from + static_cast<Integer>(AText.size()));
-      AView.SetSelectionOffsets(AView.CursorOffset(), AView.CursorOffset());
-    } catch (...) {
-      AView.EndUpdate();
-      throw;
-    }
-    AView.EndUpdate();
+    AView.RestoreCursorUndoInfo(old.get());
   }
 };
 
-// The gutter's width as the painter lays the view's bars out.
-class TKivCustomEditView::TGutterHooks : public IKivViewMouseHooks {
- public:
-  Integer GutterWidth(const TKivEditViewCore& AView) const override { return AView.GutterPaintSettings().Width(); }
-};
+// The gutter's width from the view's gutter; auto-scrolling stops with the focus.
+class TKivCustomEditView::TGutterHooks : public TKivGutterMouseHooks {};
 
 // ---- life ----
 
@@ -107,6 +67,7 @@ TKivCustomEditView::TKivCustomEditView(QWidget* AParent)
       FEditHooksImpl(std::make_unique<TEditHooks>()),
       FGutterHooksImpl(std::make_unique<TGutterHooks>()) {
   SetEditHooks(FEditHooksImpl.get());
+  SetClipboard(&TKivQtClipboard::Instance());
   SetMouseHooks(FGutterHooksImpl.get());
   setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
   setFocusPolicy(Qt::StrongFocus);

@@ -412,10 +412,12 @@ TEST_F(CommandFixture, EveryCommandRunsBeepsOrRaises) {
     if (Host.Beeps != beeps) r = r == 'E' ? '!' : 'B';
     outcome += r;
   }
-  // Scrolling up and down beeps too: the text fits the window, which cannot move.
-  // Ctrl+Space with no word at the cursor shows nothing, without a beep.
-  const std::string expected = std::string(14, 'B') + "....." + std::string(7, 'B') + ".." +
-                               std::string(8, 'B') + "BB" + std::string(28, 'B') + ".B.." +
+  // The moves run one after the other from offset 0: Left and Up beep at the start, NextWord at
+  // the end of the text (after Down, LineHome, LineEnd). Scrolling up and down beeps too: the
+  // text fits the window, which cannot move. Ctrl+Space with no other word for the one at the
+  // cursor shows nothing, without a beep.
+  const std::string expected = "B.B...B" + std::string(12, '.') + std::string(7, 'B') + ".." +
+                               std::string(8, 'B') + "BB" + std::string(28, '.') + "...." +
                                std::string(11, 'E') + ".EEE.";
   EXPECT_EQ(outcome, expected);
   EXPECT_EQ(View.UpdatingCount(), 0);

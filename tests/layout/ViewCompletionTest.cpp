@@ -15,7 +15,7 @@
 
 namespace {
 
-// The list window and the timer, every call recorded. The view's client area lies at (100, 200)
+// The list window, every call recorded. The view's client area lies at (100, 200)
 // on a 1920 x 1080 screen.
 struct RecordingList : IKivCompletionListHost {
   void ShowList(bool AVisible, Integer AX, Integer AY) override {
@@ -38,8 +38,6 @@ struct RecordingList : IKivCompletionListHost {
     return {AClient.X + Origin.X, AClient.Y + Origin.Y};
   }
   TKivRect ScreenArea() const override { return Screen; }
-  void StartCompletionTimer(Integer AMilliseconds) override { Timer.push_back(AMilliseconds); }
-  void StopCompletionTimer() override { ++TimerStops; }
 
   bool Visible = false;
   TKivPoint At;
@@ -47,8 +45,7 @@ struct RecordingList : IKivCompletionListHost {
   Integer Width = 121, Height = 97;
   TKivPoint Origin{100, 200};
   TKivRect Screen{0, 0, 1920, 1080};
-  int Shows = 0, Hides = 0, ItemsChanges = 0, SettingsChanges = 0, TimerStops = 0;
-  std::vector<Integer> Timer;
+  int Shows = 0, Hides = 0, ItemsChanges = 0, SettingsChanges = 0;
 };
 
 using Items = std::vector<TKivString>;
@@ -222,31 +219,49 @@ TEST_F(ComplFixture, TimeoutNeedsMinCharsAndAWordEnd) {
 }
 
 TEST_F(ComplFixture, TheTimerIsStartedAtAWordEndAndStoppedByOtherCommands) {
-  Text(u"alpha alp");
-  // A word character typed at a word end arms the timer with ShowTimeout (the typing itself is
-  // another part of the view).
-  View.InvokeCommand(sedChar, TKivString(u"x"));
+  Text(u"alpha alphabet alp");
+  EXPECT_EQ(View.Completion().Timer(), nullptr);
+  // A word character typed at a word end arms the host's timer, single-shot, with ShowTimeout.
+  const auto typeAtEnd = [&] {
+    View.SetCursorOffset(Doc.CharsCount());
+    View.InvokeCommand(sedChar, TKivString(u"x"));
+    View.SetCursorOffset(Doc.CharsCount());
+  };
+  typeAtEnd();
+  auto* timer = static_cast<TKivManualTimer*>(View.Completion().Timer());
+  ASSERT_NE(timer, nullptr);
   EXPECT_TRUE(View.InState(siComplTimer));
-  EXPECT_EQ(List.Timer, (std::vector<Integer>{500}));
+  EXPECT_TRUE(timer->Active());
+  EXPECT_EQ(timer->Interval(), 500);
   View.InvokeCommand(sedScrollDown);
   EXPECT_FALSE(View.InState(siComplTimer));
-  EXPECT_EQ(List.TimerStops, 1);
+  EXPECT_FALSE(timer->Active());
+  EXPECT_FALSE(timer->Tick());
   View.CompletionSettings().SetShowTimeout(1000);
-  View.InvokeCommand(sedChar, TKivString(u"x"));
-  EXPECT_EQ(List.Timer.back(), 1000);
-  // Losing the focus stops it; so does showing the list.
+  typeAtEnd();
+  EXPECT_EQ(timer->Interval(), 1000);
+  // Losing the focus stops it.
   View.FocusChanged(false);
   EXPECT_FALSE(View.InState(siComplTimer));
-  View.InvokeCommand(sedChar, TKivString(u"x"));
-  const int stops = List.TimerStops;
+  EXPECT_FALSE(timer->Active());
+  // Its tick shows the list and leaves the state.
+  typeAtEnd();
+  EXPECT_TRUE(timer->Tick());
+  EXPECT_FALSE(View.InState(siComplTimer));
+  EXPECT_TRUE(View.InState(siComplListShown));
+  EXPECT_TRUE(List.Visible);
+  EXPECT_FALSE(timer->Active());
+  // Ctrl+Space stops it as well.
+  View.ExitStates(siComplListShown);
+  typeAtEnd();
   Key(kCtrlSpace);
-  EXPECT_EQ(List.TimerStops, stops + 1);
+  EXPECT_FALSE(timer->Active());
   // Switched off: no timer.
   View.ExitStates(siComplListShown | siComplTimer);
   View.CompletionSettings().SetShowCompletionOnTimeout(false);
-  const size_t starts = List.Timer.size();
-  View.InvokeCommand(sedChar, TKivString(u"x"));
-  EXPECT_EQ(List.Timer.size(), starts);
+  const int starts = timer->Starts();
+  typeAtEnd();
+  EXPECT_EQ(timer->Starts(), starts);
   EXPECT_FALSE(View.InState(siComplTimer));
 }
 

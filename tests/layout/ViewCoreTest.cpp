@@ -243,12 +243,13 @@ TEST_F(ViewFixture, NestedBracketsReportAndRepaintOnceWhenTheOuterCloses) {
   std::vector<std::pair<Integer, Integer>> rows;
   for (const TKivRect& r : Host.Rects) rows.emplace_back(r.Top / 16, r.Bottom / 16);
   EXPECT_EQ(rows, (std::vector<std::pair<Integer, Integer>>{{0, 4}}));
-  // A cursor move repaints the row left and the row reached.
+  // A cursor move repaints the row left (the selection put the cursor at its end) and the row
+  // reached.
   Host.ResetCounts();
   View.SetCursorOffset(doc.GetLineStart(6));
   rows.clear();
   for (const TKivRect& r : Host.Rects) rows.emplace_back(r.Top / 16, r.Bottom / 16);
-  EXPECT_EQ(rows, (std::vector<std::pair<Integer, Integer>>{{2, 3}, {6, 7}}));
+  EXPECT_EQ(rows, (std::vector<std::pair<Integer, Integer>>{{3, 4}, {6, 7}}));
   // A bracket that changes nothing repaints nothing.
   Host.ResetCounts();
   View.BeginUpdate();
@@ -366,8 +367,10 @@ TEST_F(ViewFixture, PreparePainterCopiesEachPropertyIntoItsOwnField) {
   View.SetFont({u"Mono", 10, 13, 0x123456, fsItalic});
   View.SetViewSettings(vsShowWrapRuler);
   View.SetReadOnly(true);
-  View.GutterPaintSettings().Bars = {{gbLineNumberBar, 20}};
-  View.GutterPaintSettings().LinesBarBg = 0x0000FF;
+  View.Gutter().Bars().Clear();
+  View.Gutter().Bars().Add().SetKind(gbLineNumberBar);
+  View.Gutter().Bars()[0].SetWidth(20);
+  View.Gutter().SetLinesBarBg(0x0000FF);
 
   TKivEditPainter painter;
   View.PreparePainter(painter);

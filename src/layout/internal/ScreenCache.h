@@ -27,13 +27,7 @@ class TWP_InvisibleOffsetError : public EKivEditViewError {
   using EKivEditViewError::EKivEditViewError;
 };
 
-// The canonical form of a position: a character and the cells to the right of its first cell
-// (inside a tab, or past the end of a row).
-struct TOffsetPoint {
-  Integer Offset = 0;
-  Integer InCharOffset = 0;
-  friend auto operator<=>(const TOffsetPoint&, const TOffsetPoint&) = default;
-};
+// TOffsetPoint, the canonical form of a position, is public (KivLayoutTypes.h).
 
 // An offset point that follows edits: the character is a marker of the cache's cursor
 // collection (keeping, so it survives the deletion of its text). Without a document attached

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QImage>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "KivSedViewCore.h"
 
 class QMenu;
+class QMouseEvent;
 class QPainter;
 
 class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, private IKivViewHost {
@@ -47,6 +49,10 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   // What paints the gutter and the text: its events are the application's to set; colours,
   // settings and the gutter (GutterPaintSettings) are copied from the view before every paint.
   TKivEditPainter& Painter() { return FPainter; }
+  // The gutter's own images (bookmark, breakpoints, debugger frames, folds, wrapped rows); a null
+  // image (the default) paints the built-in one, where there is one. Setting one repaints.
+  QImage GutterImage(TKivGutterImage AKind) const;
+  void SetGutterImage(TKivGutterImage AKind, const QImage& AImage);
 
   // The caret as drawn: its rectangle (a 2 px bar, or the inverted cell in overwrite mode), and
   // whether it is in the visible phase of its blinking. The bars' state in the view's terms is
@@ -78,6 +84,12 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   void scrollContentsBy(int ADx, int ADy) override;
   void wheelEvent(QWheelEvent* AEvent) override;
   bool focusNextPrevChild(bool ANext) override;
+  // The mouse goes to the view core (buttons and modifiers as a shift state); the cursor shape
+  // follows every move.
+  void mousePressEvent(QMouseEvent* AEvent) override;
+  void mouseDoubleClickEvent(QMouseEvent* AEvent) override;
+  void mouseMoveEvent(QMouseEvent* AEvent) override;
+  void mouseReleaseEvent(QMouseEvent* AEvent) override;
 
  private:
   class TEditHooks;
@@ -100,6 +112,10 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   void SetScrollBars(const TKivScrollBarInfo& AVert, const TKivScrollBarInfo& AHorz) override;
   void Beep() override;
   bool PostStep(std::function<void()> AStep) override;
+  // Timers on QTimer; the clock is the steady one.
+  std::unique_ptr<IKivTimer> CreateTimer() override;
+  // The shape over a viewport point, set when it changes.
+  void UpdateMouseCursor(const QPoint& APos);
 
   // Runs AFn and shows what it raises.
   template <class F>
@@ -123,6 +139,8 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   QMenu* FPopupMenu = nullptr;
   QMenu* FDefPopupMenu = nullptr;
   QString FPreedit;  // an input method's text being composed
+  int FMouseCursor = -1;  // the TKivMouseCursor shown
+  QImage FGutterImages[giWrap + 1];
   TComplHost* FComplHost = nullptr;  // owned: made by InitCompletion, deleted by DoneCompletion
 };
 

@@ -7,9 +7,11 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QSvgRenderer>
 #include <QStyleHints>
 #include <QWheelEvent>
 
@@ -36,6 +38,68 @@ QFont ToQFont(const TKivViewFont& AFont) {
   font.setStrikeOut(AFont.Style & fsStrikeOut);
   return font;
 }
+
+// The core's shift state of a mouse event: modifiers and the buttons held.
+TKivShiftState MouseShift(Qt::KeyboardModifiers AMods, Qt::MouseButtons AButtons) {
+  TKivShiftState s = ssEmpty;
+  if (AMods & Qt::ShiftModifier) s = s | ssShift;
+  if (AMods & Qt::ControlModifier) s = s | ssCtrl;
+  if (AMods & Qt::AltModifier) s = s | ssAlt;
+  if (AButtons & Qt::LeftButton) s = s | ssLeft;
+  if (AButtons & Qt::RightButton) s = s | ssRight;
+  if (AButtons & Qt::MiddleButton) s = s | ssMiddle;
+  return s;
+}
+
+bool MouseButton(Qt::MouseButton AButton, TKivMouseButton& AResult) {
+  switch (AButton) {
+    case Qt::LeftButton:
+      AResult = mbLeft;
+      return true;
+    case Qt::RightButton:
+      AResult = mbRight;
+      return true;
+    case Qt::MiddleButton:
+      AResult = mbMiddle;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The line-number bar's cursor: an arrow pointing up and right, hot spot at its tip (31, 0).
+const QCursor& LineNumbersCursor() {
+  static const QCursor cursor = [] {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    QSvgRenderer(QStringLiteral(":/kivview/linenum_cursor.svg")).render(&painter);
+    painter.end();
+    return QCursor(pixmap, 31, 0);
+  }();
+  return cursor;
+}
+
+// A core timer on a QTimer; what its tick raises goes to the error display of its widget.
+class TQtTimer final : public IKivTimer {
+ public:
+  explicit TQtTimer(QWidget* AWidget) {
+    FTimer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&FTimer, &QTimer::timeout, [this, AWidget] {
+      if (OnTick) TKivCustomEditView::RunGuarded(AWidget, OnTick);
+    });
+  }
+  void Start(int AIntervalMs, bool ASingleShot) override {
+    FTimer.setSingleShot(ASingleShot);
+    FTimer.start(std::max(AIntervalMs, 0));
+  }
+  void Stop() override { FTimer.stop(); }
+  bool Active() const override { return FTimer.isActive(); }
+  int Interval() const override { return FTimer.interval(); }
+
+ private:
+  QTimer FTimer;
+};
 
 }  // namespace
 
@@ -73,6 +137,9 @@ TKivCustomEditView::TKivCustomEditView(QWidget* AParent)
   setFocusPolicy(Qt::StrongFocus);
   setAttribute(Qt::WA_InputMethodEnabled);
   viewport()->setCursor(Qt::IBeamCursor);
+  viewport()->setMouseTracking(true);
+  SetMouseMetrics(QGuiApplication::styleHints()->mouseDoubleClickInterval(),
+                  QGuiApplication::styleHints()->startDragDistance());
   viewport()->setAutoFillBackground(false);
   resize(185, 89);
   const int flash = QGuiApplication::styleHints()->cursorFlashTime();
@@ -287,6 +354,10 @@ void TKivCustomEditView::Beep() {
   KivUiServices().Beep();
 }
 
+std::unique_ptr<IKivTimer> TKivCustomEditView::CreateTimer() {
+  return std::make_unique<TQtTimer>(this);
+}
+
 bool TKivCustomEditView::PostStep(std::function<void()> AStep) {
   // Dropped with the widget when it goes first.
   QTimer::singleShot(0, this, [this, step = std::move(AStep)] { Guarded(step); });
@@ -322,6 +393,8 @@ void TKivCustomEditView::resizeEvent(QResizeEvent* AEvent) {
 void TKivCustomEditView::paintEvent(QPaintEvent* AEvent) {
   QPainter painter(viewport());
   TKivQtPaintSurface surface(painter, FMeasure);
+  for (int kind = 0; kind <= giWrap; ++kind)
+    if (!FGutterImages[kind].isNull()) surface.SetImage(TKivGutterImage(kind), FGutterImages[kind]);
   PreparePainter(FPainter);
   const QRect clip = AEvent->rect();
   EnterState(siPainting);
@@ -342,6 +415,16 @@ void TKivCustomEditView::paintEvent(QPaintEvent* AEvent) {
       painter.fillRect(FCaretRect, Qt::white);
     }
   }
+}
+
+QImage TKivCustomEditView::GutterImage(TKivGutterImage AKind) const {
+  return AKind <= giWrap ? FGutterImages[AKind] : QImage();
+}
+
+void TKivCustomEditView::SetGutterImage(TKivGutterImage AKind, const QImage& AImage) {
+  if (AKind > giWrap) throw EKivEditViewError(u"Unknown gutter image: %d", {int(AKind)});
+  FGutterImages[AKind] = AImage;
+  viewport()->update();
 }
 
 void TKivCustomEditView::PaintPreedit(QPainter& APainter) {
@@ -416,6 +499,59 @@ void TKivCustomEditView::inputMethodEvent(QInputMethodEvent* AEvent) {
     viewport()->update();
   }
   AEvent->accept();
+}
+
+void TKivCustomEditView::mousePressEvent(QMouseEvent* AEvent) {
+  AEvent->accept();
+  TKivMouseButton button;
+  if (InState(siDestroing) || !MouseButton(AEvent->button(), button)) return;
+  const QPoint pos = AEvent->position().toPoint();
+  Guarded([&] { MouseDown(button, MouseShift(AEvent->modifiers(), AEvent->buttons()), pos.x(), pos.y()); });
+  UpdateMouseCursor(pos);
+}
+
+void TKivCustomEditView::mouseDoubleClickEvent(QMouseEvent* AEvent) {
+  // Qt has delivered the second press already; the double click selects words.
+  AEvent->accept();
+  if (InState(siDestroing) || AEvent->button() != Qt::LeftButton) return;
+  const QPoint pos = AEvent->position().toPoint();
+  Guarded([&] { MouseDown(mbLeft, MouseShift(AEvent->modifiers(), AEvent->buttons()), pos.x(), pos.y(), true); });
+  UpdateMouseCursor(pos);
+}
+
+void TKivCustomEditView::mouseMoveEvent(QMouseEvent* AEvent) {
+  AEvent->accept();
+  if (InState(siDestroing)) return;
+  const QPoint pos = AEvent->position().toPoint();
+  Guarded([&] { MouseMove(MouseShift(AEvent->modifiers(), AEvent->buttons()), pos.x(), pos.y()); });
+  UpdateMouseCursor(pos);
+}
+
+void TKivCustomEditView::mouseReleaseEvent(QMouseEvent* AEvent) {
+  AEvent->accept();
+  TKivMouseButton button;
+  if (InState(siDestroing) || !MouseButton(AEvent->button(), button)) return;
+  const QPoint pos = AEvent->position().toPoint();
+  Guarded([&] { MouseUp(button, MouseShift(AEvent->modifiers(), AEvent->buttons()), pos.x(), pos.y()); });
+  UpdateMouseCursor(pos);
+}
+
+void TKivCustomEditView::UpdateMouseCursor(const QPoint& APos) {
+  TKivMouseCursor shape = mcIBeam;
+  if (!Guarded([&] { shape = MouseCursorAt(APos.x(), APos.y()); })) return;
+  if (int(shape) == FMouseCursor) return;
+  FMouseCursor = int(shape);
+  switch (shape) {
+    case mcLineNumbers:
+      viewport()->setCursor(LineNumbersCursor());
+      break;
+    case mcIBeam:
+      viewport()->setCursor(Qt::IBeamCursor);
+      break;
+    default:
+      viewport()->setCursor(Qt::ArrowCursor);
+      break;
+  }
 }
 
 QMenu* TKivCustomEditView::ContextMenu() {

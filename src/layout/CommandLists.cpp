@@ -321,6 +321,8 @@ void TKivEditCommandList::FillDefaults() {
   // Shift+Enter breaks the line and Shift+Tab unindents, as most editors do.
   FindCommand(sedNewLine)->FBindings.Add().FShortcut = KivShortcut(vkReturn, ssShift);
   FindCommand(sedUnIndent)->FBindings.Add().FShortcut = KivShortcut(vkTab, ssShift);
+  // Tab takes the selected completion like Enter.
+  FindCommand(sedCompletionCommit)->FBindings.Add().FShortcut = KivShortcut(vkTab, ssEmpty);
 }
 
 // ---- completion separators ----

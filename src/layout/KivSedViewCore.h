@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "KivSedCommands.h"
+#include "KivSedCompletion.h"
 #include "KivSedDocument.h"
 #include "KivSedGutter.h"
 #include "KivSedMouse.h"
@@ -287,6 +288,19 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   TKivKeyDownEvent OnKeyDown;
   // The audible signal of a refused command.
   void Beep();
+
+  // ---- word completion (KivSedCompletion.h, ViewCompletion.cpp) ----
+  TKivViewCompletion& Completion() const;
+  TKivEditCompletionSettings& CompletionSettings() const;
+  void SetCompletionSettings(const TKivEditCompletionSettings& AValue);
+  // The characters that end a word for completion.
+  TKivString CompletionSeparators() const;
+  // Fills the list and shows it (or commits at once); raises in incremental search.
+  void ShowCompletion(TKivEditFillCompletionCause ACause, bool AAllowSingleCommit);
+  Integer CompletionFillListDef(TKivCompletionItems& AItems, const TKivPoint& ACursorPoint,
+                                TKivEditFillCompletionCause ACause, TKivPoint& APosForCombo);
+  TKivEditFillCompletionListEvent OnFillCompletionList;
+  TKivEditReplaceForCompletionResultEvent OnCompletionReplace;
 
   // ---- metrics ----
   // Pixels of one row: the bold font's height and external leading.
@@ -631,6 +645,8 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   friend class TViewEditing;
   friend class TCacheHost;
   friend class TViewSearch;
+  friend class TKivViewCompletion;
+  friend class TKivEditCompletionSettings;
 
   // TKivViewPartParent
   void BeginChange() override { BeginSettingsChange(); }
@@ -767,6 +783,7 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   IKivMeasureSurface* FLineNumSurface = nullptr;
 
   std::unique_ptr<TViewCommands> FCommands;
+  std::unique_ptr<TKivViewCompletion> FCompletion;
   IKivViewCommandHooks* FCommandHooks;
   IKivViewEditHooks* FEditHooks;
   IKivViewMouseHooks* FMouseHooks;

@@ -158,12 +158,13 @@ class IKivViewMouseHooks {
   virtual void StopAutoScroll(TKivEditViewCore& AView) { (void)AView; }
 };
 
-// Search and completion: what entering and leaving the view's states starts and ends.
+// Search and completion: what entering and leaving the view's states starts and ends. The
+// completion functions hide the view's completion list and stop its timer (ViewCompletion.cpp).
 class IKivViewSearchHooks {
  public:
   virtual ~IKivViewSearchHooks() = default;
-  virtual void HideCompletionList(TKivEditViewCore& AView) { (void)AView; }
-  virtual void StopCompletionTimer(TKivEditViewCore& AView) { (void)AView; }
+  virtual void HideCompletionList(TKivEditViewCore& AView);
+  virtual void StopCompletionTimer(TKivEditViewCore& AView);
   virtual void StartIncrementalSearch(TKivEditViewCore& AView) { (void)AView; }
   virtual void EndIncrementalSearch(TKivEditViewCore& AView) { (void)AView; }
   // The document goes: forget the search state kept for it.

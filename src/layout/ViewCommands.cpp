@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "internal/CursorUndoInfo.h"
+#include "KivSedCompletion.h"
 #include "internal/ScreenCache.h"
 #include "internal/EditViewSearch.h"
 
@@ -689,20 +690,24 @@ void TViewCommands::ScrollLines(Integer ADelta) {
 }
 
 void TViewCommands::ShowCompletion(bool AWordEnd, bool AAllowSingleCommit) {
-  (void)AAllowSingleCommit;
-  // No completion list yet: asked for it, the view refuses; a finished word stays as typed.
-  if (!AWordEnd) FView.Beep();
+  FView.Completion().Show(AWordEnd ? fcWordEnd : fcForced, AAllowSingleCommit);
 }
 
-void TViewCommands::CommitCompletion() {}
+void TViewCommands::CommitCompletion() {
+  FView.Completion().Commit(FView.CursorPos(), false);
+}
 
-void TViewCommands::RefillCompletion() {}
+void TViewCommands::RefillCompletion() {
+  FView.Completion().Show(fcForced, false);
+}
 
 void TViewCommands::MoveCompletionSelection(TKivEditCommand ACommand) {
-  (void)ACommand;
+  FView.Completion().MoveSelection(ACommand);
 }
 
-void TViewCommands::StartCompletionTimer() {}
+void TViewCommands::StartCompletionTimer() {
+  FView.Completion().StartTimer();
+}
 
 void TViewCommands::ApplyRememberedColumn() {
   FView.ApplyRememberedColumn();

@@ -44,7 +44,11 @@ class TKivEditViewCore::TLstHost : public IKivViewLstHost {
   void InvalidateConversionCache(Integer AFromOffset) override {
     FView.FCachedWin.InvalidateFromKey1(AFromOffset);
   }
-  void BeginUpdate() override { FView.DoBeginUpdate(true); }
+  void BeginUpdate() override {
+    FView.DoBeginUpdate(true);
+    // A change of the text ends word completion, unless a command keeps it.
+    FView.ExitStatesUnlessLocked(siComplWordTyping | siComplListShown);
+  }
   void EndUpdate(bool AFullRepaint) override { FView.DoEndUpdate(AFullRepaint, true); }
   void SuspendUpdates(bool ASuspend) override { FView.FSuspendCnt += ASuspend ? 1 : -1; }
   void SetLastOffsetForUndo(Integer AOffset) override { FView.FLastOffsetForUndo = AOffset; }
@@ -85,6 +89,7 @@ TKivEditViewCore::TKivEditViewCore(IKivViewHost& AHost)
   FCommandHooks = FCommands.get();
   FSearch = std::make_unique<TViewSearch>(*this);
   FSearchHooks = FSearch.get();
+  FCompletion = std::make_unique<TKivViewCompletion>(*this);
 }
 
 TKivEditViewCore::~TKivEditViewCore() {
@@ -116,6 +121,9 @@ void TKivEditViewCore::ReleaseHost() {
   OnMouseDown = nullptr;
   OnStartDrag = nullptr;
   FMouse.reset();  // its timer is the host's
+  OnFillCompletionList = nullptr;
+  OnCompletionReplace = nullptr;
+  if (FCompletion) FCompletion->ReleaseHost();  // its list and timer are the host's
   FState &= TKivEditInternalStates(~(kivStatesOnChange | siComplTimer));
   // Runs still held are measured on the surface while it exists. Called from destructors:
   // nothing may escape.

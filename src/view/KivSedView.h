@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+#include "KivSedCompletionList.h"
 #include "KivSedPainter.h"
 #include "KivSedQtMeasure.h"
 #include "KivSedViewCore.h"
@@ -67,6 +68,12 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   // Starts a drag of the selection (a mouse move after a press on it does; Qt runs the drag's
   // event loop). A move to another program deletes the selection when that program took it.
   virtual void startDrag();
+  // ---- word completion (CompletionList.cpp) ----
+  // The list window the view's completion shows (created with the view, hidden).
+  TComplList& CompletionList() const;
+  bool CompletionTimerActive() const;
+  TKivEditDrawCompletionItemEvent OnCompletionCustomDraw;
+  TKivEditMeasureCompletionItemEvent OnCompletionMeasureItem;
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
@@ -99,6 +106,9 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
  private:
   class TEditHooks;
   class TGutterHooks;
+  class TComplHost;
+  void InitCompletion();
+  void DoneCompletion();
 
   // IKivViewHost
   bool HasWindow() const override { return true; }
@@ -151,6 +161,7 @@ class TKivCustomEditView : public QAbstractScrollArea, public TKivEditViewCore, 
   bool FDragTakenHere = false;
   TKivCustomEditView* DragSource(const QMimeData* AData) const;
   void DragOver(QDropEvent* AEvent);
+  TComplHost* FComplHost = nullptr;  // owned: made by InitCompletion, deleted by DoneCompletion
 };
 
 // The view with its properties published; no behaviour of its own.

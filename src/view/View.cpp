@@ -158,10 +158,12 @@ TKivCustomEditView::TKivCustomEditView(QWidget* AParent)
   }
   HostResized();
   UpdateMinimumSize();
+  InitCompletion();
 }
 
 TKivCustomEditView::~TKivCustomEditView() {
   FCaretTimer.stop();
+  DoneCompletion();
   ReleaseHost();  // the measuring surface and the edit hooks are members of this class
 }
 
@@ -219,6 +221,8 @@ bool TKivCustomEditView::event(QEvent* AEvent) {
       return;
     }
     result = QAbstractScrollArea::event(AEvent);
+    // A hidden view shows no completion list.
+    if (AEvent->type() == QEvent::Hide && !InState(siDestroing)) ExitStates(siComplListShown | siComplTimer);
   });
   return result;
 }
@@ -226,6 +230,8 @@ bool TKivCustomEditView::event(QEvent* AEvent) {
 bool TKivCustomEditView::viewportEvent(QEvent* AEvent) {
   bool result = true;
   Guarded([&] {
+    // A press in the text ends word completion.
+    if (AEvent->type() == QEvent::MouseButtonPress) ExitStates(siComplListShown | siComplWordTyping);
     result = QAbstractScrollArea::viewportEvent(AEvent);
     // The client area changes also when a scroll bar comes or goes.
     if (AEvent->type() == QEvent::Resize) HostResized();

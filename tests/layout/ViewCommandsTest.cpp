@@ -314,13 +314,19 @@ TEST_F(CommandFixture, CompletionAndIncrementalSearchStates) {
   EXPECT_EQ(Host.Beeps, 0);
   // Commands run for the list hold the command lock: their own changes (here: the beep of the
   // not yet available deletion, which tries to leave the states) keep the list.
+  // The refill after them finds "alpha" for "al", so the list stays; a separator commits it.
+  Doc.Lines().SetText(u"alpha al");
+  View.SetCursorOffset(8);
+  View.ShowCompletion(fcForced, false);
+  ASSERT_TRUE(View.InState(siComplListShown));
   Host.OnBeep = [this] { View.ExitStatesUnlessLocked(kivStatesOnChange); };
   for (TKivEditCommand c : {sedCompletionBack, sedCompletionLeft}) {
     View.InvokeCommand(c);
     EXPECT_TRUE(View.InState(siComplListShown)) << int(c);
   }
   View.InvokeCommand(sedChar, TKivString(u" "));
-  EXPECT_TRUE(View.InState(siComplListShown));
+  EXPECT_FALSE(View.InState(siComplListShown));
+  EXPECT_EQ(Doc.Text().substr(0, 11), u"alpha alpha");
   // Outside the list, a plain command's changes leave the states.
   View.ExitState(siComplListShown);
   View.EnterState(siComplWordTyping);

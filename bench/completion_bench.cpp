@@ -1,0 +1,73 @@
+// Word completion over the benchmark corpus (wall time, a view with a window of 800 x 600 that
+// measures every character as one pixel, no list window):
+//  - BM_CtrlSpace100MB: Ctrl+Space after a new "str" at the end of the 100 MB corpus (the list
+//    filled from the whole document, then left again).
+//  - BM_CtrlSpace16MB: the same after "s" in the 16 MB corpus.
+//  - BM_Refill100MB: a refill with the list shown after "str" (what a typed word character costs;
+//    it scans the document again).
+#include <benchmark/benchmark.h>
+
+#include "BenchCorpus.h"
+#include "KivSedViewCore.h"
+
+namespace {
+
+class Window : public IKivViewHost {
+ public:
+  bool HasWindow() const override { return true; }
+  TKivRect TextAreaRect() const override { return {0, 0, 800, 600}; }
+  IKivMeasureSurface* MeasureSurface() override { return nullptr; }
+  void FontChanged(const TKivViewFont&) override {}
+  void InvalidateRect(const TKivRect&) override {}
+  void InvalidateAll() override {}
+  void Flush() override {}
+  bool Focused() const override { return true; }
+  void HideCaret() override {}
+  void ShowCaret(Integer, Integer, Integer, Integer) override {}
+  void SetScrollBars(const TKivScrollBarInfo&, const TKivScrollBarInfo&) override {}
+  void Beep() override {}
+};
+
+struct Bench {
+  Bench(const std::string& AFile, const TKivString& APrefix) {
+    doc.LoadFromFile(KivFromUtf8(BenchCorpusPath(AFile)));
+    doc.Insert(doc.CharsCount(), u"\r\n" + APrefix);
+    view.SetDocument(&doc);
+    view.HostResized();
+    view.SetCursorOffset(doc.CharsCount());
+  }
+  Window host;
+  TKivEditDocument doc;
+  TKivEditViewCore view{host};
+};
+
+void Show(benchmark::State& AState, Bench& B, bool AKeepShown) {
+  size_t items = 0;
+  if (AKeepShown) B.view.ShowCompletion(fcForced, false);
+  for (auto _ : AState) {
+    B.view.ShowCompletion(fcForced, false);
+    items = B.view.Completion().Items().size();
+    if (!AKeepShown) B.view.ExitStates(siComplListShown);
+  }
+  AState.counters["items"] = double(items);
+  AState.counters["chars"] = double(B.doc.CharsCount());
+}
+
+void BM_CtrlSpace100MB(benchmark::State& AState) {
+  static Bench b("c_100mb.txt", u"str");
+  Show(AState, b, false);
+}
+void BM_CtrlSpace16MB(benchmark::State& AState) {
+  static Bench b("c_16mb.txt", u"s");
+  Show(AState, b, false);
+}
+void BM_Refill100MB(benchmark::State& AState) {
+  static Bench b("c_100mb.txt", u"str");
+  Show(AState, b, true);
+}
+
+}  // namespace
+
+BENCHMARK(BM_CtrlSpace100MB)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_CtrlSpace16MB)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_Refill100MB)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);

@@ -149,6 +149,7 @@ TEST_F(FindDialogTest, TheFirstText) {
   };
   const std::vector<TCase> cases = {
       {"selection", [&] { view.SetSelectionOffsets(0, 7); }, "foo bar"},
+      {"selection over two lines", [&] { view.SetSelectionOffsets(8, 15); }, "baz\r\n  "},
       {"word at the cursor",
        [&] {
          view.SetCursorOffset(21);

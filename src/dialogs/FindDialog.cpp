@@ -291,8 +291,12 @@ TKivEditSearchResult ShowSearchDialog(const TKivString& ATitle, TKivCustomEditVi
   dlg.SetReplaceMode(AReplaceMode);
 
   // The first text: the selection, else the word at the cursor, else the history's first entry.
-  TKivString first = AView->SelectedText();
-  if (first.empty()) first = AView->GetWordUnderCursor();
+  // A view without a document has neither (its search reports that).
+  TKivString first;
+  if (AView->Document()) {
+    first = AView->SelectedText();
+    if (first.empty()) first = AView->GetWordUnderCursor();
+  }
   if (!first.empty()) dlg.edTextToSearch->setEditText(Q(first));
   dlg.edTextToSearch->lineEdit()->selectAll();
 

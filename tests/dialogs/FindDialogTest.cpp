@@ -526,6 +526,24 @@ TEST_F(FindDialogTest, PromptOnReplaceAsksWithoutTheWindow) {
   EXPECT_TRUE(replace.Options().Contains(soConfirmReplace));
 }
 
+// A view without a document: the window opens with the history; the view's refusal goes to the
+// error display.
+TEST_F(FindDialogTest, ViewWithoutDocument) {
+  TKivEditFindDialog find;
+  find.SetView(&view);
+  TKivStringList start;
+  start.Add(u"h");
+  find.SetSearches(start);
+  QString shown;
+  EXPECT_TRUE(Execute(find, [&](TKivSedFindDlg& ADlg) {
+    shown = ADlg.edTextToSearch->currentText();
+    Click(ADlg.btnFind);
+  }));
+  EXPECT_EQ(shown, "h");
+  EXPECT_EQ(find.LastResult(), srCancel);
+  EXPECT_EQ(ui.Count(TUiCall::Error), 1);
+}
+
 // Without a view: a beep, srCancel, and the record untouched; no window opens.
 TEST_F(FindDialogTest, NoView) {
   TKivEditSearchDlgOptions ops;

@@ -158,6 +158,11 @@ TKivSedFindDlg::TKivSedFindDlg(QWidget* AParent) : TKivSedDialogForm(AParent) {
   OnClick(btnFind, [this] { btnFindClick(); });
   OnClick(btnReplace, [this] { btnFindClick(); });
   OnClick(btnReplaceAll, [this] { btnReplaceAllClick(); });
+  // Enter in a field is OK: the editable lists keep the key from the dialog.
+  for (QComboBox* box : {edTextToSearch, edReplaceText})
+    QObject::connect(box->lineEdit(), &QLineEdit::returnPressed, this, [this] {
+      if (isVisible()) (IsReplace ? btnReplace : btnFind)->click();
+    });
   OnClick(btnFindCancel, [this] { reject(); });
   OnClick(btnReplaceCancel, [this] { reject(); });
 

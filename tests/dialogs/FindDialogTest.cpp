@@ -393,11 +393,11 @@ TEST_F(FindDialogTest, ReplaceAll) {
   view.Undo();
   EXPECT_EQ(Text(), "a a a");
 
-  // OK replaces the first occurrence only.
+  // OK (Enter in the search field) replaces the first occurrence only.
   view.SetCursorOffset(0);
   EXPECT_TRUE(Execute(replace, [&](TKivSedFindDlg& ADlg) {
     EXPECT_EQ(ADlg.edReplaceText->currentText(), "b");
-    Click(ADlg.btnReplace);
+    QTest::keyClick(ADlg.edTextToSearch->lineEdit(), Qt::Key_Return);
   }));
   EXPECT_EQ(Text(), "b a a");
   EXPECT_EQ(replace.LastReplacesNumber(), 1);
@@ -460,7 +460,7 @@ TEST_F(FindDialogTest, NotFound) {
   ui.AnswerQuestion(TKivUiButton::No);
   EXPECT_FALSE(Execute(find, [&](TKivSedFindDlg& ADlg) {
     Type(ADlg.edTextToSearch, "qqq");
-    Click(ADlg.btnFind);
+    QTest::keyClick(ADlg.edTextToSearch->lineEdit(), Qt::Key_Enter);
   }));
   EXPECT_EQ(find.LastResult(), srNotFound);
   EXPECT_EQ(

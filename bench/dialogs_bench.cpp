@@ -8,20 +8,31 @@
 //    resident memory before and after (rss_start_mb, rss_end_mb), its growth over the cycles
 //    (rss_growth_mb) and after a first warm-up run (rss_growth_after_warmup_mb), and the number
 //    of windows that were shown and painted (windows_painted).
+//  - BM_FindDialogToFirstPaint: wall time from the replace component's Execute to the first
+//    paint of its window, with 1,000-entry search and replacement histories (counter
+//    first_paint_max_ms: the slowest run); the window is then cancelled.
+//  - BM_ReplaceAllViewOwn / BM_ReplaceAllThroughDialog: "int" replaced by "long" in the 16 MB C
+//    corpus (bench/make_corpus), wall time, by the view's ReplaceAll and by "Replace All" in the
+//    window (from Execute to its return, the window's own run included); the text is loaded
+//    again between iterations, outside the time.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <fstream>
 
+#include "BenchCorpus.h"
 #include "BenchQtMain.h"
 #include "KivDemoData.h"
 #include "KivSedDialogs.h"
+#include "KivSedFindDialog.h"
 #include "KivSedGotoLineDialog.h"
 
 namespace {
@@ -149,6 +160,118 @@ void BM_GotoLineOpenCloseCycles(benchmark::State& AState) {
   }
 }
 BENCHMARK(BM_GotoLineOpenCloseCycles)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Watches the application's events for the find window: notes its first paint, then runs
+// AOnPaint on it.
+class TFindWindowDriver : public QObject {
+ public:
+  explicit TFindWindowDriver(std::function<void(TKivSedFindDlg&)> AOnPaint) : FOnPaint(std::move(AOnPaint)) {
+    qApp->installEventFilter(this);
+  }
+  ~TFindWindowDriver() override { qApp->removeEventFilter(this); }
+  TClock::time_point FirstPaint;
+  bool Painted = false;
+
+ protected:
+  bool eventFilter(QObject* AObject, QEvent* AEvent) override {
+    if (!Painted && AEvent->type() == QEvent::Paint) {
+      auto* widget = qobject_cast<QWidget*>(AObject);
+      if (auto* dlg = widget ? dynamic_cast<TKivSedFindDlg*>(widget->window()) : nullptr) {
+        Painted = true;
+        QTimer::singleShot(0, dlg, [this, dlg] {
+          FirstPaint = TClock::now();
+          FOnPaint(*dlg);
+        });
+      }
+    }
+    return QObject::eventFilter(AObject, AEvent);
+  }
+
+ private:
+  std::function<void(TKivSedFindDlg&)> FOnPaint;
+};
+
+void BM_FindDialogToFirstPaint(benchmark::State& AState) {
+  TKivEditDocument doc;
+  doc.Insert(0, u"int a;\r\nint b;\r\n");
+  TKivEditView view;
+  view.show();
+  view.SetDocument(&doc);
+  TKivEditReplaceDialog component;
+  component.SetView(&view);
+  TKivStringList history;
+  for (int i = 0; i < 1000; ++i) history.Add(u"history entry " + KivFromUtf8(std::to_string(i)));
+  component.SetSearches(history);
+  component.SetReplaces(history);
+  double paintMax = 0;
+  for (auto _ : AState) {
+    TFindWindowDriver driver([](TKivSedFindDlg& ADlg) { ADlg.reject(); });
+    const auto t0 = TClock::now();
+    component.Execute();
+    if (!driver.Painted) return AState.SkipWithError("the window was not painted");
+    const double paint = std::chrono::duration<double, std::milli>(driver.FirstPaint - t0).count();
+    paintMax = std::max(paintMax, paint);
+    AState.SetIterationTime(paint / 1000.0);
+  }
+  AState.counters["first_paint_max_ms"] = paintMax;
+}
+BENCHMARK(BM_FindDialogToFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// The 16 MB corpus, read once.
+const TKivString& Corpus16() {
+  static const TKivString text = [] {
+    TKivEditDocument doc;
+    doc.LoadFromFile(KivFromUtf8(BenchCorpusPath("c_16mb.txt")));
+    return doc.Text();
+  }();
+  return text;
+}
+
+const TKivEditSearchArguments kIntToLong{
+    u"int", u"long", {soCaseSensitive, soWholeWords}, sdForward, ssTextStartEnd};
+
+template <class F>
+void ReplaceAllBench(benchmark::State& AState, F&& ARun) {
+  if (Corpus16().empty()) return AState.SkipWithError("no corpus: run bench/make_corpus");
+  TKivEditDocument doc;
+  TKivEditView view;
+  view.show();
+  view.SetDocument(&doc);
+  Integer count = 0;
+  for (auto _ : AState) {
+    AState.PauseTiming();
+    doc.Lines().SetText(Corpus16());
+    view.SetCursorOffset(0);
+    // The view's repaint after the new text belongs to neither run.
+    view.viewport()->repaint();
+    QApplication::processEvents();
+    AState.ResumeTiming();
+    if (!ARun(view)) return AState.SkipWithError("nothing replaced");
+    count = view.SearchLastNumReplacements();
+  }
+  AState.counters["replacements"] = double(count);
+}
+
+void BM_ReplaceAllViewOwn(benchmark::State& AState) {
+  ReplaceAllBench(AState, [](TKivEditView& AView) { return AView.ReplaceAll(kIntToLong, rbAllText); });
+}
+BENCHMARK(BM_ReplaceAllViewOwn)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+void BM_ReplaceAllThroughDialog(benchmark::State& AState) {
+  ReplaceAllBench(AState, [](TKivEditView& AView) {
+    TKivEditReplaceDialog component;
+    component.SetView(&AView);
+    component.SetOptions(kIntToLong.Options);
+    component.SetStart(ssTextStartEnd);
+    TFindWindowDriver driver([](TKivSedFindDlg& ADlg) {
+      ADlg.edTextToSearch->setEditText(QStringLiteral("int"));
+      ADlg.edReplaceText->setEditText(QStringLiteral("long"));
+      ADlg.btnReplaceAll->click();
+    });
+    return component.Execute() && component.LastResult() == srFound;
+  });
+}
+BENCHMARK(BM_ReplaceAllThroughDialog)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
 }  // namespace
 

@@ -35,6 +35,13 @@ TKivCustomEditView& TKivEditBaseDialog::CheckView() const {
   return *view;
 }
 
+TKivShowSearchDialogFn TKivEditFindDialog::DefaultRunner() {
+  return [](const TKivString& ATitle, TKivCustomEditView& AView, bool AReplaceMode,
+            TKivEditSearchDlgOptions& AOptions) {
+    return ShowSearchDialog(ATitle, &AView, AReplaceMode, AOptions);
+  };
+}
+
 TKivStrings& TKivEditFindDialog::Searches() {
   FillList(FSearch, FOptions.Searches);
   return FSearch;

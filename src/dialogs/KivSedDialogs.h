@@ -85,8 +85,11 @@ class TKivEditFindDialog : public TKivEditBaseDialog {
   // The whole record the window reads and writes.
   const TKivEditSearchDlgOptions& DialogOptions() const { return FOptions; }
 
+  // ShowSearchDialog by default.
   const TKivShowSearchDialogFn& Runner() const { return FRunner; }
-  void SetRunner(TKivShowSearchDialogFn ARunner) { FRunner = std::move(ARunner); }
+  void SetRunner(TKivShowSearchDialogFn ARunner) { FRunner = ARunner ? std::move(ARunner) : DefaultRunner(); }
+  // The runner that opens the library's find and replace window (TKivSedFindDlg).
+  static TKivShowSearchDialogFn DefaultRunner();
 
   // Runs the find window ("Find text"). False only for srNotFound: also a cancelled run (and a
   // search that could not start, such as a bad regular expression) gives true. Callers that need
@@ -104,7 +107,7 @@ class TKivEditFindDialog : public TKivEditBaseDialog {
  private:
   TKivStringList FSearch;
   TKivEditSearchResult FLastResult = srNotFound;
-  TKivShowSearchDialogFn FRunner;
+  TKivShowSearchDialogFn FRunner = DefaultRunner();
 };
 
 class TKivEditReplaceDialog : public TKivEditFindDialog {

@@ -411,3 +411,35 @@ TEST_F(KeyBindingsDialog, TheHookAndAFailedApply) {
   EXPECT_FALSE(viewSetAtHook);
   EXPECT_EQ(Dump(View.CustomKeyBindings()), before);
 }
+
+// What the field captured is what the view's keys give: keypad digits, shifted symbols, commas.
+TEST_F(KeyBindingsDialog, ACapturedBindingFiresInTheView) {
+  EXPECT_TRUE(Run([](TDlg& ADlg) {
+    Select(ADlg, "Undo");
+    Key(ADlg, Qt::Key_5, Qt::KeypadModifier);
+    ADlg.btnAddBinding->click();
+    EXPECT_EQ(ListTexts(ADlg), (TTexts{"Ctrl+Z", "5"}));
+    Select(ADlg, "Redo");
+    Key(ADlg, Qt::Key_Comma, Qt::ControlModifier);
+    Key(ADlg, Qt::Key_Exclam, Qt::ShiftModifier);
+    ADlg.btnAddBinding->click();
+    EXPECT_EQ(ListTexts(ADlg), (TTexts{"Shift+Ctrl+Z", "Ctrl+Comma, Shift+1"}));
+    ADlg.btnOk->click();
+  }));
+  EXPECT_EQ(Dump(View.CustomKeyBindings()),
+            (TTexts{Line(sedRedo, "Ctrl+Comma, Shift+1,Shift+Ctrl+Z"), Line(sedUndo, "5,Ctrl+Z")}));
+  EXPECT_EQ(View.CustomKeyBindings().FindCommand(sedUndo)->Bindings().Items(0).Shortcut(), vkNumpad0 + 5);
+  const auto send = [this](Qt::Key AKey, const char* AText, Qt::KeyboardModifiers AMods) {
+    QTest::sendKeyEvent(QTest::Click, &View, AKey, QString::fromLatin1(AText), AMods);
+  };
+  send(Qt::Key_5, "5", Qt::KeypadModifier);
+  send(Qt::Key_Comma, "", Qt::ControlModifier);
+  send(Qt::Key_Exclam, "!", Qt::ShiftModifier);
+  ASSERT_GE(Commands.size(), 2u);
+  EXPECT_EQ(Commands[0], sedUndo);
+  EXPECT_EQ(Commands[1], sedRedo);
+  // The main row's 5 is another key.
+  Commands.clear();
+  send(Qt::Key_5, "5", Qt::NoModifier);
+  EXPECT_EQ(std::count(Commands.begin(), Commands.end(), sedUndo), 0);
+}

@@ -21,6 +21,7 @@
 #include "KivSedDocument.h"
 #include "KivSedFindDialog.h"
 #include "KivSedGotoLineDialog.h"
+#include "KivSedKeyBindingsDialog.h"
 #include "KivSedView.h"
 
 class QWidget;
@@ -133,13 +134,19 @@ class TKivEditReplaceDialog : public TKivEditFindDialog {
 
 class TKivEditKeybindingsDialog : public TKivEditBaseDialog {
  public:
+  // ShowKeyBindingsDialog (without a hook) by default; an empty runner restores it.
   const TKivShowKeyBindingsDialogFn& Runner() const { return FRunner; }
-  void SetRunner(TKivShowKeyBindingsDialogFn ARunner) { FRunner = std::move(ARunner); }
+  void SetRunner(TKivShowKeyBindingsDialogFn ARunner) {
+    FRunner = ARunner ? std::move(ARunner) : DefaultRunner();
+  }
   // True exactly when the user confirmed.
   bool Execute(QWidget* AParentWnd = nullptr) override;
 
  private:
-  TKivShowKeyBindingsDialogFn FRunner;
+  static TKivShowKeyBindingsDialogFn DefaultRunner() {
+    return [](TKivCustomEditView& AView) { return ShowKeyBindingsDialog(AView); };
+  }
+  TKivShowKeyBindingsDialogFn FRunner = DefaultRunner();
 };
 
 class TKivEditGotoLineDialog : public TKivEditBaseDialog {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPushButton>
 #include <memory>
 #include <string>
 
@@ -370,7 +371,15 @@ TEST(DialogComponents, KeyBindingsRunsForItsView) {
   TKivEditView view;
   TKivEditKeybindingsDialog keys;
   keys.SetView(&view);
-  EXPECT_EQ(ViewError([&] { keys.Execute(); }), "No window is registered for this dialog");
+  // By default the window opens for the view.
+  {
+    auto driver = WhenModal<TKivSedKeyBindingsDlg>([&](TKivSedKeyBindingsDlg& ADlg) {
+      EXPECT_EQ(ADlg.View(), &view);
+      ADlg.btnCancel->click();
+    });
+    EXPECT_FALSE(keys.Execute());
+    EXPECT_TRUE(driver->Done());
+  }
   std::vector<TKivCustomEditView*> seen;
   bool answer = false;
   keys.SetRunner([&](TKivCustomEditView& AView) {
@@ -381,6 +390,9 @@ TEST(DialogComponents, KeyBindingsRunsForItsView) {
   answer = true;
   EXPECT_TRUE(keys.Execute());
   EXPECT_EQ(seen, (std::vector<TKivCustomEditView*>{&view, &view}));
+  // An empty runner restores the window.
+  keys.SetRunner(nullptr);
+  EXPECT_TRUE(bool(keys.Runner()));
 }
 
 // The go-to-line component through a scripted runner: the count it asks with and the move.

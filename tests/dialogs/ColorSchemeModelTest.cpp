@@ -227,3 +227,4 @@ TEST(ColorSchemeModel, TokenNames) {
 }
 
 }  // namespace
+

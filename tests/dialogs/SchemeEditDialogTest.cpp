@@ -293,3 +293,24 @@ TEST(SchemeEditDialog, ComponentsOpenTheWindowsByDefault) {
   EXPECT_EQ(title, "Color scheme editor");
   EXPECT_EQ(ui.Count(TUiCall::Error), 0);
 }
+
+// Esc in the view, which has no binding for it, reaches the cancel button; Enter stays in the view.
+TEST(SchemeEditDialog, EscInTheViewCancels) {
+  TMain m;
+  TScriptedUiServices ui;
+  bool stillOpenAfterEnter = false;
+  const TRun run = RunEdit(
+      m.C(), skSyntax,
+      [&](TKivSedSchemeEditDlg& ADlg) {
+        ADlg.KivEditView1->setFocus();
+        QTest::keyClick(ADlg.KivEditView1, Qt::Key_Return);
+        stillOpenAfterEnter = ADlg.isVisible();
+        QTest::keyClick(ADlg.KivEditView1, Qt::Key_Escape);
+        EXPECT_FALSE(ADlg.isVisible());
+        if (ADlg.isVisible()) ADlg.reject();
+      },
+      false);
+  EXPECT_FALSE(run.Ok);
+  EXPECT_TRUE(run.Driven);
+  EXPECT_TRUE(stillOpenAfterEnter);
+}

@@ -8,6 +8,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QPainter>
+#include <QStyleOptionViewItem>
+#include <QAbstractItemDelegate>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
@@ -151,6 +154,46 @@ TEST(ColorSchemeDialog, TextsAndItems) {
   }
 }
 
+// The colour boxes' items: the caption at the left, a swatch at the right outlined in black and
+// filled with the item's colour; "Transparent" shows an empty swatch.
+TEST(ColorSchemeDialog, ColourItemsAreDrawnWithSwatches) {
+  TKivSedColorSchemeDlg dlg;
+  QComboBox* box = dlg.cbColor;
+  const QSize size(175, 17);
+  auto render = [&](int AIndex) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QStyleOptionViewItem option;
+    option.rect = QRect(QPoint(0, 0), size);
+    option.palette = box->palette();
+    option.palette.setColor(QPalette::Base, Qt::white);
+    option.palette.setColor(QPalette::Text, Qt::black);
+    box->itemDelegate()->paint(&painter, option, box->model()->index(AIndex, 0));
+    painter.end();
+    return image;
+  };
+  EXPECT_EQ(box->itemDelegate()->sizeHint(QStyleOptionViewItem(), box->model()->index(0, 0)).height(), 17);
+  const QPoint inside(size.width() - 8, 8);
+  const QPoint outline(size.width() - 2, 8);
+  struct TCase {
+    int Index;
+    QColor Fill;
+  };
+  for (const TCase& c : {TCase{0, Qt::white}, TCase{1, Qt::black}, TCase{11, QColor(0xFF, 0, 0)},
+                         TCase{8, QColor(0, 0x80, 0x80)}, TCase{17, Qt::white}}) {
+    SCOPED_TRACE(box->itemText(c.Index).toStdString());
+    const QImage image = render(c.Index);
+    EXPECT_EQ(image.pixelColor(inside), c.Fill);
+    EXPECT_EQ(image.pixelColor(outline), QColor(Qt::black));
+    // The caption is written at the left.
+    bool ink = false;
+    for (int x = 2; x < 60 && !ink; ++x)
+      for (int y = 0; y < size.height() && !ink; ++y) ink = image.pixelColor(x, y) != QColor(Qt::white);
+    EXPECT_TRUE(ink);
+  }
+}
+
 TEST(ColorSchemeDialog, EmptySchemeStaysEmptyUntilATokenIsAdded) {
   TDocFixture f;
   TScriptedUiServices ui;
@@ -227,7 +270,13 @@ TEST(ColorSchemeDialog, FontStyleBoxes) {
     EXPECT_EQ(Attr(ADlg, u"comment", u"fontStyle"), u"italic bold");
     EXPECT_EQ(Attr(ADlg, u"comment", u"textColor"), u"Green");  // #008000 by name once touched
 
+    // A token with a colour that has no name shows it in item 1 without asking for a colour.
+    SelectToken(ADlg, "attributeName");
+    EXPECT_EQ(ADlg.cbColor->currentIndex(), 1);
+    EXPECT_EQ(TKivSedColorSchemeDlg::ColorBoxText(ADlg.cbColor, 1), "#583485");
     SelectToken(ADlg, "string");
+    EXPECT_EQ(TKivSedColorSchemeDlg::ColorBoxText(ADlg.cbColor, 1), "Black");
+    EXPECT_FALSE(ADlg.cbFontAttrsDefined->isChecked());
     QTest::keyClick(ADlg.cbFontAttrsDefined, Qt::Key_Space);
     EXPECT_EQ(ADlg.cbBold->checkState(), Qt::Unchecked);
     EXPECT_EQ(Attr(ADlg, u"string", u"fontStyle"), u"");

@@ -314,3 +314,13 @@ TEST(SchemeEditDialog, EscInTheViewCancels) {
   EXPECT_TRUE(run.Driven);
   EXPECT_TRUE(stillOpenAfterEnter);
 }
+
+// A kind that is neither a syntax nor a colour scheme is refused before any window opens.
+TEST(SchemeEditDialog, AnUnknownKindIsAnInternalError) {
+  TMain m;
+  const TKivString before = m.C().Text();
+  const int windows = TopLevelWidgetCount();
+  EXPECT_THROW(ExecuteSchemeEditDlg(m.C(), static_cast<TKivEditSchemeKind>(2), u""), EKivInternalError);
+  EXPECT_EQ(TopLevelWidgetCount(), windows);
+  EXPECT_EQ(m.C().Text(), before);
+}

@@ -492,12 +492,16 @@ void TKivSedColorSchemeDlg::UpdateControls() {
 void TKivSedColorSchemeDlg::RefreshExamples() {
   if (!FModel.Loaded()) return;
   const TKivString xml = FModel.SchemeXml();
+  // The text as the item's lines give it back, so an unchanged scheme is not applied again.
+  TKivStringList lines;
+  lines.SetText(xml);
+  const TKivString stored = lines.Text();
   ViewExample->BeginUpdate();
   try {
     for (TKivEditDocument* doc : FExamples) {
       TKivEditParserSchemeCollection& schemes = doc->ColorSchemes();
       if (schemes.Count() == 1 && schemes[0].Name() == u"1") {
-        if (schemes[0].Scheme().Text() != xml) schemes[0].Scheme().SetText(xml);
+        if (schemes[0].Scheme().Text() != stored) schemes[0].Scheme().SetText(xml);
       } else {
         schemes.BeginUpdate();
         try {

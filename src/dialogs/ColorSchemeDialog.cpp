@@ -207,6 +207,15 @@ TKivSedColorSchemeDlg::TKivSedColorSchemeDlg(QWidget* AParent) : TKivSedDialogFo
   cbExample->addItems({QStringLiteral("Pascal"), QStringLiteral("HTML")});
   cbExample->setMinimumWidth(175);
   ViewExample = new TKivEditView(exampleArea);
+  // Line numbers (16 pixels) and folds; set before the font, which measures the gutter.
+  TKivGutterBarInfo numbers;
+  numbers.Kind = gbLineNumberBar;
+  numbers.Width = 16;
+  numbers.Tag = 0;
+  TKivGutterBarInfo folds;
+  folds.Kind = gbFoldBar;
+  folds.Tag = 1;
+  ViewExample->GutterPaintSettings().Bars = {numbers, folds};
   TKivViewFont font;
   font.Name = u"Courier New";
   font.PixelSize = 13;

@@ -141,6 +141,15 @@ TEST(ColorSchemeDialog, TextsAndItems) {
   EXPECT_EQ(dlg.btnCustomMinus->toolTip(), "Remove this custom attribute");
   EXPECT_EQ(dlg.lblValue->text(), "Value");
   EXPECT_TRUE(dlg.btnOk->isDefault());
+  // The example view: line numbers and folds in the gutter, Tab leaves it.
+  const auto& bars = dlg.ViewExample->GutterPaintSettings().Bars;
+  ASSERT_EQ(bars.size(), 2u);
+  EXPECT_EQ(bars[0].Kind, gbLineNumberBar);
+  EXPECT_EQ(bars[0].Width, 16);
+  EXPECT_EQ(bars[1].Kind, gbFoldBar);
+  EXPECT_EQ(dlg.ViewExample->GutterWidth(), dlg.ViewExample->GutterPaintSettings().Width());
+  EXPECT_FALSE(dlg.ViewExample->WantTabs());
+  EXPECT_EQ(dlg.ViewExample->Font().PixelSize, 13);
   ASSERT_EQ(dlg.cbExample->count(), 2);
   EXPECT_EQ(dlg.cbExample->itemText(0), "Pascal");
   EXPECT_EQ(dlg.cbExample->itemText(1), "HTML");

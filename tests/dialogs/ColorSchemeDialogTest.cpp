@@ -467,6 +467,16 @@ TEST(ColorSchemeDialog, LoadAndSaveFiles) {
   ui.AnswerFile(true, dir + QStringLiteral("/missing.xml"));
   ui.AnswerFile(true, saved);
   ui.AnswerFile(true, saved);
+  // A UTF-16 file with its byte-order mark.
+  const QString utf16 = dir + QStringLiteral("/utf16.xml");
+  {
+    QFile file(utf16);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const QString text = QStringLiteral("<Attributes><Token name=\"gr\u00F6\u00DFe\" textColor=\"#abcdef\"/></Attributes>");
+    file.write("\xFF\xFE", 2);
+    file.write(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+  }
+  ui.AnswerFile(true, utf16);
   TRun run2 = RunDlg(f.Doc, u"default", [&](TKivSedColorSchemeDlg& ADlg) {
     QTest::mouseClick(ADlg.Button4, Qt::LeftButton);
     const TKivString xml = ADlg.Model().SchemeXml();
@@ -480,6 +490,11 @@ TEST(ColorSchemeDialog, LoadAndSaveFiles) {
     EXPECT_EQ(ADlg.lsTokens->count(), count);
     EXPECT_EQ(ADlg.cbColor->count(), 18);
     EXPECT_EQ(ADlg.cbBgColor->count(), 18);
+    QTest::mouseClick(ADlg.Button3, Qt::LeftButton);  // utf16.xml
+    ASSERT_EQ(ADlg.lsTokens->count(), 1);
+    EXPECT_EQ(ADlg.lsTokens->item(0)->text(), QString::fromUtf8("gr\xC3\xB6\xC3\x9F" "e"));
+    EXPECT_EQ(ADlg.cbColor->currentIndex(), 1);
+    EXPECT_EQ(TKivSedColorSchemeDlg::ColorBoxText(ADlg.cbColor, 1), "#ABCDEF");
   }, false);
   EXPECT_TRUE(run2.Driven);
   const auto errors = ui.Texts(TUiCall::Error);

@@ -18,10 +18,12 @@
 #include <QPointer>
 #include <functional>
 
+#include "KivSedColorSchemeDialog.h"
 #include "KivSedDocument.h"
 #include "KivSedFindDialog.h"
 #include "KivSedGotoLineDialog.h"
 #include "KivSedKeyBindingsDialog.h"
+#include "KivSedSchemeEditDialog.h"
 #include "KivSedView.h"
 
 class QWidget;
@@ -210,8 +212,11 @@ class TKivEditColorSchemeDialog : public TKivEditBaseSchemeDialog {
   // Stores the name only when the scheme name check passes.
   void SetColorScheme(const TKivString& AValue);
 
+  // ExecuteColorSchemeDlg by default.
   const TKivExecuteColorSchemeDlgFn& Runner() const { return FRunner; }
-  void SetRunner(TKivExecuteColorSchemeDlgFn ARunner) { FRunner = std::move(ARunner); }
+  void SetRunner(TKivExecuteColorSchemeDlgFn ARunner) {
+    FRunner = ARunner ? std::move(ARunner) : DefaultRunner();
+  }
   // True when the user confirmed.
   bool Execute(QWidget* AParentWnd = nullptr) override;
 
@@ -224,8 +229,13 @@ class TKivEditColorSchemeDialog : public TKivEditBaseSchemeDialog {
   }
 
  private:
+  static TKivExecuteColorSchemeDlgFn DefaultRunner() {
+    return [](TKivEditDocument& ADoc, const TKivString& AScheme, const TKivString& ACaption) {
+      return ExecuteColorSchemeDlg(ADoc, AScheme, ACaption);
+    };
+  }
   TKivString FScheme;
-  TKivExecuteColorSchemeDlgFn FRunner;
+  TKivExecuteColorSchemeDlgFn FRunner = DefaultRunner();
 };
 
 class TKivEditSyntaxSchemeDialog : public TKivEditBaseSchemeDialog {
@@ -234,8 +244,11 @@ class TKivEditSyntaxSchemeDialog : public TKivEditBaseSchemeDialog {
   // Stores the name only when the scheme name check passes.
   void SetSyntaxScheme(const TKivString& AValue);
 
+  // ExecuteSchemeEditDlg by default.
   const TKivExecuteSchemeEditDlgFn& Runner() const { return FRunner; }
-  void SetRunner(TKivExecuteSchemeEditDlgFn ARunner) { FRunner = std::move(ARunner); }
+  void SetRunner(TKivExecuteSchemeEditDlgFn ARunner) {
+    FRunner = ARunner ? std::move(ARunner) : DefaultRunner();
+  }
   // Edits the text of the document's syntax scheme of that name; true when the user confirmed.
   bool Execute(QWidget* AParentWnd = nullptr) override;
 
@@ -248,6 +261,11 @@ class TKivEditSyntaxSchemeDialog : public TKivEditBaseSchemeDialog {
   }
 
  private:
+  static TKivExecuteSchemeEditDlgFn DefaultRunner() {
+    return [](TKivEditParserSchemeStrings& AScheme, TKivEditSchemeKind AKind, const TKivString& ACaption) {
+      return ExecuteSchemeEditDlg(AScheme, AKind, ACaption);
+    };
+  }
   TKivString FScheme;
-  TKivExecuteSchemeEditDlgFn FRunner;
+  TKivExecuteSchemeEditDlgFn FRunner = DefaultRunner();
 };

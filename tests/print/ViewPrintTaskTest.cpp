@@ -39,7 +39,7 @@ std::vector<TextOp> TextOps(const RecordingPainter& APainter) {
     t.Y = std::stoi(op.substr(c1 + 1, c2 - c1 - 1));
     const size_t q2 = op.rfind("\",#");
     t.Text = op.substr(c2 + 2, q2 - c2 - 2);
-    t.Color = op.substr(q2 + 2, 7);
+    t.Color = op.substr(q2 + 2, op.find(',', q2 + 2) - q2 - 2);
     out.push_back(t);
   }
   return out;
@@ -143,8 +143,13 @@ TEST_F(PrintTaskFixture, NumbersStandOnFirstRowsOfEveryTenthLineAndBulletsEveryw
   for (int row = 12; row <= 20; ++row) EXPECT_EQ(gutter[row], bullet) << row;  // lines 11-19
   EXPECT_EQ(gutter[21], "20");
   EXPECT_EQ(gutter[31], "30");
+  // The gutter is filled with the page's background, not the view's bar colour.
+  const std::string barBg = RecordingPainter::ColorText(TKivGutterPaintSettings().LinesBarBg);
+  for (const std::string& op : Canvas.Painter.Ops) EXPECT_EQ(op.find(barBg), std::string::npos) << op;
   // The numbers end one padding left of the text; printed in the font's colour on the page.
   for (const TextOp& t : TextOps(Canvas.Painter)) {
+    if (t.X >= R().GutterWidth()) continue;
+    EXPECT_EQ(t.Color, RecordingPainter::ColorText(View.Font().Color)) << t.Text;
     if (t.Text == "10") {
       EXPECT_EQ(t.X + 20, R().GutterWidth() - R().GutterLeftPadding());
     }
@@ -400,4 +405,20 @@ TEST_F(PrintTaskFixture, TheTaskForgetsADestroyedPrinter) {
   Task.SetPrinter(&Printer);
   Task.PreparePages();
   EXPECT_EQ(Task.PagesCount(), 1);
+}
+
+TEST_F(PrintTaskFixture, ThePrintedLayoutFollowsEditsWhilePagesArePrepared) {
+  Use(10);
+  Prepare();
+  EXPECT_EQ(R().Layout()->RowCount(), 10);
+  Doc.Lines().SetText(NumberedLines(25));
+  EXPECT_EQ(R().Layout()->RowCount(), 25);
+  Doc.Insert(0, u"new\n");
+  EXPECT_EQ(R().Layout()->RowCount(), 26);
+  EXPECT_EQ(RowTexts(Draw(orAll, 0)).at(0), "new");
+  Task.FinalizePages();
+  // The layout let go of the document: edits after finalizing reach nothing stale.
+  Doc.Insert(0, u"more\n");
+  Prepare();
+  EXPECT_EQ(R().Layout()->RowCount(), 27);
 }

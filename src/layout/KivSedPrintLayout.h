@@ -25,6 +25,8 @@ class TKivPrintLayout {
   TKivPrintLayout(const TKivPrintLayout&) = delete;
   TKivPrintLayout& operator=(const TKivPrintLayout&) = delete;
 
+  // The document was destroyed: the layout holds nothing any more (only destroying it is safe).
+  bool DocumentGone() const;
   // The layout as the painter takes it.
   TKivScreenLayout& Screen();
   // Shows lines AStartLine .. AEndLine as one collapsed row, as a view shows a collapsed fold.

@@ -8,6 +8,13 @@
 class TKivPrintLayout::TEditForwarder : public TKivDocumentListener {
  public:
   explicit TEditForwarder(TScreenCache& ACache) : FCache(ACache) {}
+  // The document is being destroyed: the layout lets go of it and shows nothing from now on.
+  void DocumentDestroing() override {
+    if (Gone) return;
+    Gone = true;
+    FCache.ReleaseDocument();
+  }
+  bool Gone = false;
   void BeforeInsert(Integer AStart, Integer ALength) override { FCache.BeforeInsert(AStart, ALength); }
   void AfterInsert(Integer AStart, Integer ALength) override { FCache.AfterInsert(AStart, ALength); }
   void BeforeDelete(Integer AStart, Integer ALength) override { FCache.BeforeDelete(AStart, ALength); }
@@ -40,11 +47,16 @@ TKivPrintLayout::TKivPrintLayout(IKivScreenCacheHost& AHost, IKivMeasureSurface&
 }
 
 TKivPrintLayout::~TKivPrintLayout() {
+  if (FForwarder->Gone) return;
   try {
     FHost.Document().RemoveListener(FForwarder.get());
   } catch (...) {
   }
   FCache->ReleaseDocument();
+}
+
+bool TKivPrintLayout::DocumentGone() const {
+  return FForwarder->Gone;
 }
 
 TKivScreenLayout& TKivPrintLayout::Screen() {

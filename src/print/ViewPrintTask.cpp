@@ -137,6 +137,8 @@ Integer TViewRenderer::GetPagesCount(TKivPrintOperationRange ARange) {
 void TViewRenderer::DrawPage(TKivPrintOperationRange ARange, Integer ANum, const TKivPoint& APoint,
                              IKivPrintCanvas& ACanvas) {
   if (!FCache) throw EKivEditViewError(kPrepareFirst);
+  // The document went while pages were prepared: the pages are blank.
+  if (FCache->DocumentGone()) return;
   const Integer perPage = FScrSize.Y;
   const bool selection = ARange == orSelection;
   if (ANum < 0 || ANum >= GetPagesCount(ARange)) return;

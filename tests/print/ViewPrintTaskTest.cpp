@@ -422,3 +422,18 @@ TEST_F(PrintTaskFixture, ThePrintedLayoutFollowsEditsWhilePagesArePrepared) {
   Prepare();
   EXPECT_EQ(R().Layout()->RowCount(), 27);
 }
+
+TEST_F(PrintTaskFixture, ADocumentDestroyedWhilePagesArePreparedLeavesBlankPages) {
+  auto doc = std::make_unique<TKivEditDocument>();
+  doc->Lines().SetText(NumberedLines(5));
+  View.SetDocument(doc.get());
+  Prepare();
+  EXPECT_FALSE(RowTexts(Draw(orAll, 0)).empty());
+  doc.reset();
+  EXPECT_TRUE(R().Layout()->DocumentGone());
+  EXPECT_TRUE(Draw(orAll, 0).Ops.empty());
+  Printer.PrintPages(orAll, 0, 1);
+  Task.FinalizePages();
+  Prepare();
+  EXPECT_EQ(Task.PagesCount(), 1);  // the view's empty document
+}

@@ -85,6 +85,8 @@ class TKivQtPrintDevice : public IKivPrintDevice {
   TKivPrinterSettings Settings() const override;
   void SetSettings(const TKivPrinterSettings& ASettings) override;
   IKivMeasureSurface& MeasureSurface() override;
+  // The printing font: the face at AFont.PixelSize device pixels, unhinted.
+  void SetMeasureFont(const TKivViewFont& AFont) override;
   std::unique_ptr<IKivRichText> CreateRichText() override;
   // Raises EKivPrintPackError when the printer or file cannot be opened.
   IKivPrintCanvas& BeginDoc(const TKivString& ATitle) override;

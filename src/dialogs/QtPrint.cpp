@@ -7,6 +7,7 @@
 #include <QPrinterInfo>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <algorithm>
 #include <cmath>
 
 #include "KivQtPrint.h"
@@ -278,6 +279,15 @@ void TKivQtPrintDevice::SetSettings(const TKivPrinterSettings& ASettings) {
 IKivMeasureSurface& TKivQtPrintDevice::MeasureSurface() {
   if (!FMeasure) FMeasure = std::make_unique<TKivQtMeasureSurface>(FFont, FPrinter.get());
   return *FMeasure;
+}
+
+void TKivQtPrintDevice::SetMeasureFont(const TKivViewFont& AFont) {
+  QFont font(ToQ(AFont.Name));
+  font.setPixelSize(std::max<Integer>(AFont.PixelSize, 1));
+  font.setHintingPreference(QFont::PreferNoHinting);
+  FFont = font;
+  // The surface is kept: a document's canvas may be drawing with it.
+  if (FMeasure) FMeasure->SetFont(font);
 }
 
 std::unique_ptr<IKivRichText> TKivQtPrintDevice::CreateRichText() {

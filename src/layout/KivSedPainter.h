@@ -192,7 +192,8 @@ class TKivEditPainter {
   // The visible bars from AClientLeft on, with cumulative full widths.
   TKivPreparedGutter PrepareGutter(Integer AClientLeft) const;
   // The default painter of a bar on screen line AScreenLine (-1: a row past the text, only the
-  // background is filled).
+  // background is filled). Printing, the line-number bar is drawn on Colors.Color in
+  // Colors.FontColor, with the bullet on every row that shows no number.
   void PaintGutterBar(TKivScreenLayout& AScreen, IKivPaintSurface& ACanvas, Integer AScreenLine,
                       const TKivGutterBarInfo& ABar, const TKivRect& ARect);
 

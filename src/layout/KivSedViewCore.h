@@ -97,6 +97,15 @@ using TKivScrollEvent =
 using TKivViewGutterPaintEvent = std::function<void(TKivEditViewCore& AView, IKivPaintSurface& ACanvas,
                                                     const TKivRect& ARect, Integer AScrollLine)>;
 
+// A print task bound to a view (the view keeps a list of them): told when the view's font
+// changed and when the view goes (it must then forget the view).
+class IKivViewPrintTask {
+ public:
+  virtual ~IKivViewPrintTask() = default;
+  virtual void ViewFontChanged(TKivEditViewCore& AView) = 0;
+  virtual void ViewDestroying(TKivEditViewCore& AView) = 0;
+};
+
 class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
  public:
   // The host is not called while the view is built or destroyed (a widget may derive from both):
@@ -631,6 +640,14 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   TKivGutterClickEvent OnGutterClick;
   TKivMouseCursorEvent OnGetMouseCursor;
   TKivMouseDownEvent OnMouseDown;
+  // ---- print tasks (ViewPrintTasks.cpp) ----
+  // Binds a task (not owned; once); RemovePrintTask unbinds it (nothing when it is not bound).
+  void AddPrintTask(IKivViewPrintTask* ATask);
+  void RemovePrintTask(IKivViewPrintTask* ATask);
+  const std::vector<IKivViewPrintTask*>& PrintTasks() const { return FPrintTasks; }
+  // The collapsed folds shown in the view (those not inside another), as start and end lines in
+  // line order.
+  std::vector<std::pair<Integer, Integer>> ShownCollapsedFolds() const;
 
  protected:
   // Loading from stored properties is over: measure, lay out again, drop collected changes.
@@ -807,4 +824,8 @@ class TKivViewCompoundEdit {
  private:
   TKivEditDocument& FDoc;
   bool FFreeze;
+
+  // Print tasks.
+  std::vector<IKivViewPrintTask*> FPrintTasks;
+  void NotifyPrintTasks(bool ADestroying);
 };

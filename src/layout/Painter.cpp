@@ -343,7 +343,9 @@ TKivPreparedGutter TKivEditPainter::PrepareGutter(Integer AClientLeft) const {
 void TKivEditPainter::PaintLineNumber(TKivScreenLayout& AScreen, IKivPaintSurface& ACanvas, Integer AScreenLine,
                                       const TKivGutterBarInfo& ABar, const TKivRect& ARect) {
   TScreenCache& ACache = CacheOf(AScreen);
-  ACanvas.FillRect(ARect, Gutter.LinesBarBg);
+  // A printed page has its own colours: the page's background and the printing font's colour.
+  const bool printing = Settings.Printing;
+  ACanvas.FillRect(ARect, printing ? Colors.Color : Gutter.LinesBarBg);
   if (AScreenLine < 0) return;
   const TKivRect inner = Inner(ABar, ARect);
   const TScreenLineInfo& info = ACache.GetScreenLine(AScreenLine);
@@ -365,7 +367,8 @@ void TKivEditPainter::PaintLineNumber(TKivScreenLayout& AScreen, IKivPaintSurfac
     if (SpecialChars && SpecialChars->UseCharset()) charset = SpecialChars->Charset();
   }
   const Integer x = inner.Right - TextWidth(ACache, text, charset);
-  ACanvas.DrawText({x, inner.Top}, text, nullptr, Gutter.LinesBarTextColor, 0, charset, ARect);
+  ACanvas.DrawText({x, inner.Top}, text, nullptr, printing ? Colors.FontColor : Gutter.LinesBarTextColor, 0,
+                   charset, ARect);
 }
 
 void TKivEditPainter::PaintGutterBar(TKivScreenLayout& AScreen, IKivPaintSurface& ACanvas, Integer AScreenLine,

@@ -98,6 +98,7 @@ TKivEditViewCore::~TKivEditViewCore() {
 
 void TKivEditViewCore::ReleaseHost() {
   if (FHostReleased) return;
+  NotifyPrintTasks(true);
   FHostReleased = true;
   // The host and the behaviour groups may be gone already (a widget deriving from the view is
   // destroyed first): from here on nothing calls out.
@@ -560,6 +561,7 @@ void TKivEditViewCore::SetFont(const TKivViewFont& AValue) {
     FHost.FontChanged(AValue);
     FFont = AValue;
   });
+  NotifyPrintTasks(false);
 }
 
 void TKivEditViewCore::SetScrollBars(TKivScrollBars AValue) {

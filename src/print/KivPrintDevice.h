@@ -12,6 +12,7 @@
 #include "KivErrors.h"
 #include "KivLayoutTypes.h"
 #include "KivSedMeasure.h"
+#include "KivSedViewHooks.h"
 
 // The error class of the print engine.
 class EKivPrintPackError : public EKivError {
@@ -107,6 +108,10 @@ class IKivPrintDevice {
   virtual void SetSettings(const TKivPrinterSettings& ASettings) = 0;
   // Measuring at the device's resolution.
   virtual IKivMeasureSurface& MeasureSurface() = 0;
+  // The base font measuring and painting use from now on: AFont.PixelSize pixels of the device
+  // (its Size in points for information), without hinting, no style (styles come with the text).
+  // A device with a fixed font ignores it.
+  virtual void SetMeasureFont(const TKivViewFont& AFont) { (void)AFont; }
   virtual std::unique_ptr<IKivRichText> CreateRichText() = 0;
   // A document of pages: the canvas of the first page; NewPage moves it to a new sheet.
   virtual IKivPrintCanvas& BeginDoc(const TKivString& ATitle) = 0;

@@ -63,6 +63,8 @@ class TKivPrinterListener {
  public:
   virtual ~TKivPrinterListener() = default;
   virtual void Refresh(TKivPrinterChangeKinds AChanges) = 0;
+  // The printer is being destroyed: forget it (it may still be asked to finalize its pages).
+  virtual void PrinterDestroying(TKivPrinter& APrinter) { (void)APrinter; }
 };
 
 // Paginates content for the area between margins, header and footer and draws its pages.

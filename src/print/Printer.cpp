@@ -440,6 +440,14 @@ TKivPrinter::TKivPrinter(std::unique_ptr<IKivPrintDevice> ADevice, IKivPrintLoca
 }
 
 TKivPrinter::~TKivPrinter() {
+  const std::vector<TKivPrinterListener*> listeners = FListeners;
+  for (TKivPrinterListener* lst : listeners) {
+    if (std::find(FListeners.begin(), FListeners.end(), lst) == FListeners.end()) continue;
+    try {
+      lst->PrinterDestroying(*this);
+    } catch (...) {
+    }
+  }
   if (FDocStarted) {
     try {
       FSysPrinter->EndDoc(true);

@@ -41,6 +41,13 @@ class FakeDevice : public IKivPrintDevice {
   // A change of orientation turns paper and printable area by a quarter.
   void SetSettings(const TKivPrinterSettings& ASettings) override;
   IKivMeasureSurface& MeasureSurface() override { return Measure; }
+  // Records the font and hands it to OnFont (which may change Measure).
+  void SetMeasureFont(const TKivViewFont& AFont) override {
+    Fonts.push_back(AFont);
+    if (OnFont) OnFont(AFont);
+  }
+  std::vector<TKivViewFont> Fonts;
+  std::function<void(const TKivViewFont&)> OnFont;
   std::unique_ptr<IKivRichText> CreateRichText() override;
   IKivPrintCanvas& BeginDoc(const TKivString& ATitle) override;
   void NewPage() override;

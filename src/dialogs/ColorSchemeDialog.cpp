@@ -208,14 +208,12 @@ TKivSedColorSchemeDlg::TKivSedColorSchemeDlg(QWidget* AParent) : TKivSedDialogFo
   cbExample->setMinimumWidth(175);
   ViewExample = new TKivEditView(exampleArea);
   // Line numbers (16 pixels) and folds; set before the font, which measures the gutter.
-  TKivGutterBarInfo numbers;
-  numbers.Kind = gbLineNumberBar;
-  numbers.Width = 16;
-  numbers.Tag = 0;
-  TKivGutterBarInfo folds;
-  folds.Kind = gbFoldBar;
-  folds.Tag = 1;
-  ViewExample->GutterPaintSettings().Bars = {numbers, folds};
+  TKivGutterBars& bars = ViewExample->Gutter().Bars();
+  bars.Clear();
+  TKivGutterBar& numbers = bars.Add();
+  numbers.SetKind(gbLineNumberBar);
+  numbers.SetWidth(16);
+  bars.Add().SetKind(gbFoldBar);
   TKivViewFont font;
   font.Name = u"Courier New";
   font.PixelSize = 13;

@@ -807,6 +807,10 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   IKivViewSearchHooks* FSearchHooks;
   // The view's own search (the search hooks unless others are installed).
   std::unique_ptr<TViewSearch> FSearch;
+
+  // Print tasks.
+  std::vector<IKivViewPrintTask*> FPrintTasks;
+  void NotifyPrintTasks(bool ADestroying);
 };
 
 // Opens a compound edit of a view's document for its lifetime: one undo step. Only the
@@ -824,8 +828,4 @@ class TKivViewCompoundEdit {
  private:
   TKivEditDocument& FDoc;
   bool FFreeze;
-
-  // Print tasks.
-  std::vector<IKivViewPrintTask*> FPrintTasks;
-  void NotifyPrintTasks(bool ADestroying);
 };

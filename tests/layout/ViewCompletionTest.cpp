@@ -223,8 +223,9 @@ TEST_F(ComplFixture, TheTimerIsStartedAtAWordEndAndStoppedByOtherCommands) {
   EXPECT_EQ(View.Completion().Timer(), nullptr);
   // A word character typed at a word end arms the host's timer, single-shot, with ShowTimeout.
   const auto typeAtEnd = [&] {
+    Text(u"alpha alphabet al");
     View.SetCursorOffset(Doc.CharsCount());
-    View.InvokeCommand(sedChar, TKivString(u"x"));
+    View.InvokeCommand(sedChar, TKivString(u"p"));
     View.SetCursorOffset(Doc.CharsCount());
   };
   typeAtEnd();
@@ -362,7 +363,7 @@ TEST_F(ComplFixture, CustomTypesFillFromTheEventAndReplaceAFinishedWordInOneUndo
   Text(u"abc ab");
   View.EnterState(siComplWordTyping);
   View.InvokeCommand(sedNewLine);
-  EXPECT_EQ(Doc.Text(), u"abc ab");
+  EXPECT_EQ(Doc.Text(), u"abc ab\r\n");
   // A custom type without the event lists nothing.
   View.CompletionSettings().SetCompletionType(ctCustomOwnerDrawFixed);
   View.OnFillCompletionList = nullptr;

@@ -250,8 +250,8 @@ TEST_F(ComplViewFixture, TheTimerShowsTheListAfterAPause) {
   EXPECT_TRUE(View->CompletionTimerActive());
   QTest::qWait(150);
   EXPECT_FALSE(List().isVisible());
-  Text(u"alpha alphabet alpine beta\r\nalp");
-  View->InvokeCommand(sedChar, TKivString(u"x"));
+  Text(u"alpha alphabet alpine beta\r\nal");
+  View->InvokeCommand(sedChar, TKivString(u"p"));
   EXPECT_TRUE(View->CompletionTimerActive());
   QTest::qWait(20);
   EXPECT_FALSE(List().isVisible());

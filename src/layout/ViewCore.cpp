@@ -238,7 +238,12 @@ void TKivEditViewCore::AttachDoc(TStoredViewData* ARestore) {
 }
 
 void TKivEditViewCore::DocumentDestroyed() {
-  // The document is being destroyed: its view state is not kept.
+  // The document is being destroyed: its view state is not kept. A view whose host is gone
+  // only lets go of it (its special characters and layout state were released with the host).
+  if (FHostReleased) {
+    FFDoc = nullptr;
+    return;
+  }
   BeginSettingsChange();
   try {
     DetachDoc(false);

@@ -118,6 +118,7 @@ TEST_F(PrinterFixture, MarginRectangleRules) {
   EXPECT_EQ(m.Right(), 20);
   EXPECT_EQ(PrintErrorOf([] { TKivPageMargins(nullptr); }), "Not allowed to create margins manually");
   EXPECT_EQ(PrintErrorOf([] { TKivPageTemplateBlock(nullptr); }), "Not allowed to create margins manually");
+  Printer->RemoveListener(&lst);
 }
 
 TEST_F(PrinterFixture, StoredMarginsAndMarginsZero) {
@@ -209,6 +210,7 @@ TEST_F(PrinterFixture, ListenersAndChangeBrackets) {
   EXPECT_EQ(a.Count, 2);
   EXPECT_EQ(b.Count, 1);
   Printer->FinalizePages();
+  Printer->RemoveListener(&a);  // the listeners are gone before the fixture's printer
 }
 
 TEST_F(PrinterFixture, CallOrderMessages) {

@@ -5,10 +5,6 @@
 
 namespace {
 
-constexpr TKivColor Hex(Cardinal ARrggbb) {
-  return KivRGB(ARrggbb >> 16, ARrggbb >> 8, ARrggbb);
-}
-
 const char16_t* const kEmptyScheme = u"<?xml version=\"1.0\" encoding=\"UTF-8\"?><Attributes></Attributes>";
 
 TKivString TokenName(const IKivXmlElement& AToken) {
@@ -27,25 +23,6 @@ std::vector<IKivXmlElement> TokenElements(const IKivXmlElement& ARoot) {
 }
 
 }  // namespace
-
-const std::array<TKivSchemeNamedColor, 16> kivSchemeNamedColors = {{
-    {u"Black", Hex(0x000000)},
-    {u"Maroon", Hex(0x800000)},
-    {u"Green", Hex(0x008000)},
-    {u"Olive", Hex(0x808000)},
-    {u"Navy", Hex(0x000080)},
-    {u"Purple", Hex(0x800080)},
-    {u"Teal", Hex(0x008080)},
-    {u"Gray", Hex(0x808080)},
-    {u"Silver", Hex(0xC0C0C0)},
-    {u"Red", Hex(0xFF0000)},
-    {u"Lime", Hex(0x00FF00)},
-    {u"Yellow", Hex(0xFFFF00)},
-    {u"Blue", Hex(0x0000FF)},
-    {u"Fuchsia", Hex(0xFF00FF)},
-    {u"Aqua", Hex(0x00FFFF)},
-    {u"White", Hex(0xFFFFFF)},
-}};
 
 TKivColorItemText ColorItemText(TKivColor AColor) {
   const TKivColor rgb = KivResolveColor(AColor);

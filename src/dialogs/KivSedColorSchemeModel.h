@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "KivErrors.h"
+#include "KivNamedColors.h"
 #include "KivSedParser.h"
 #include "KivSedUtils.h"
 #include "KivStrings.h"
@@ -25,14 +26,8 @@ class EKivEditBadColorSchemeXml : public EKivError {
   using EKivError::EKivError;
 };
 
-// One of the named colours offered by the colour boxes.
-struct TKivSchemeNamedColor {
-  const char16_t* Name;
-  TKivColor Value;
-};
-
 // The sixteen named colours in the order of the colour boxes (items 2 to 17).
-extern const std::array<TKivSchemeNamedColor, 16> kivSchemeNamedColors;
+inline const std::array<TKivNamedColor, 16>& kivSchemeNamedColors = kivStandardColors;
 
 // How a colour is written into a scheme.
 struct TKivColorItemText {

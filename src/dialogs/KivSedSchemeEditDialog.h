@@ -34,10 +34,6 @@ class TKivSedSchemeEditDlg : public TKivSedDialogForm {
 // Called with the user value and the new form before it is shown.
 using TKivSchemeEditDlgCallback = std::function<void(void* AUserValue, TKivSedSchemeEditDlg& AForm)>;
 
-// The fixed name of an error's class, as the scheme loaders' messages write it
-// ("EKivSyntaxSchemeLoadError", "EKivColorSchemeLoadError", ..., "Exception").
-TKivString KivErrorClassName(const std::exception& AError);
-
 // Edits the text of AScheme; AKind is skSyntax or skColor (which names the kind in the error box),
 // ACaption replaces "Edit scheme" when not empty. True exactly when closed with OK; the text is
 // then written back, and an error of applying it is shown in an error box ("Error %s on loading

@@ -19,19 +19,6 @@ const char* const kFilter = "Schemes (*.xml);;Any files (*)";
 
 }  // namespace
 
-TKivString KivErrorClassName(const std::exception& AError) {
-  if (dynamic_cast<const EKivSyntaxSchemeLoadError*>(&AError)) return u"EKivSyntaxSchemeLoadError";
-  if (dynamic_cast<const EKivColorSchemeLoadError*>(&AError)) return u"EKivColorSchemeLoadError";
-  if (dynamic_cast<const EKivEditParserError*>(&AError)) return u"EKivEditParserError";
-  if (dynamic_cast<const EKivEditDocError*>(&AError)) return u"EKivEditDocError";
-  if (dynamic_cast<const EKivXmlError*>(&AError)) return u"EKivXmlError";
-  if (dynamic_cast<const EKivRegExprError*>(&AError)) return u"EKivRegExprError";
-  if (dynamic_cast<const EInvalidArgument*>(&AError)) return u"EInvalidArgument";
-  if (dynamic_cast<const EKivError*>(&AError)) return u"EKivError";
-  if (dynamic_cast<const std::ios_base::failure*>(&AError)) return u"EFileError";
-  return u"Exception";
-}
-
 TKivSedSchemeEditDlg::TKivSedSchemeEditDlg(QWidget* AParent) : TKivSedDialogForm(AParent) {
   setWindowTitle(QStringLiteral("Edit scheme"));
   Doc = std::make_unique<TKivEditDocument>();

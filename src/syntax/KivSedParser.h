@@ -5,6 +5,7 @@
 // (TKivEditDocument::SetDefaultParserFactory), so a document highlights without extra calls.
 #pragma once
 
+#include <exception>
 #include <memory>
 
 #include "KivSedDocument.h"
@@ -35,6 +36,10 @@ TKivAttributesHolder MergeAttributes(const TKivAttributesHolder& ABase, bool ACo
 // Decodes one <Token> element of a colour scheme. AAttributes must come without custom
 // attributes (else EInvalidArgument); errors are EKivColorSchemeLoadError.
 void KivDecodeTokenXML(const IKivXmlElement& ANode, TKivAttributesHolder& AAttributes, TKivString& AName);
+
+// The fixed name of an error's class, as the scheme loaders' messages write it
+// ("EKivSyntaxSchemeLoadError", "EKivColorSchemeLoadError", ..., "EFileError", "Exception").
+TKivString KivErrorClassName(const std::exception& AError);
 
 // ---------------------------------------------------------------------------------------------
 // The parser

@@ -10,20 +10,6 @@ namespace {
 
 const char16_t* const kCrLf = u"\r\n";
 
-// Fixed names of the error types, for "Error %s on loading ..." messages.
-TKivString ExceptionClassName(const std::exception& AError) {
-  if (dynamic_cast<const EKivSyntaxSchemeLoadError*>(&AError)) return u"EKivSyntaxSchemeLoadError";
-  if (dynamic_cast<const EKivColorSchemeLoadError*>(&AError)) return u"EKivColorSchemeLoadError";
-  if (dynamic_cast<const EKivEditParserError*>(&AError)) return u"EKivEditParserError";
-  if (dynamic_cast<const EKivEditDocError*>(&AError)) return u"EKivEditDocError";
-  if (dynamic_cast<const EKivXmlError*>(&AError)) return u"EKivXmlError";
-  if (dynamic_cast<const EKivRegExprError*>(&AError)) return u"EKivRegExprError";
-  if (dynamic_cast<const EInvalidArgument*>(&AError)) return u"EInvalidArgument";
-  if (dynamic_cast<const EKivError*>(&AError)) return u"EKivError";
-  if (dynamic_cast<const std::ios_base::failure*>(&AError)) return u"EFileError";
-  return u"Exception";
-}
-
 TKivString ExceptionMessage(const std::exception& AError) {
   if (auto* e = dynamic_cast<const EKivError*>(&AError)) return e->Message();
   return KivFromUtf8(AError.what());
@@ -581,7 +567,7 @@ void TParserImpl::LoadColorScheme(const TKivString& AName) {
     xml = LoadXmlDocumentFromXml(LoadText(AName, true, path));
   } catch (const std::exception& e) {
     throw EKivColorSchemeLoadError(u"Error %s on loading color scheme contents. Original message: %s",
-                                   {ExceptionClassName(e), ExceptionMessage(e)});
+                                   {KivErrorClassName(e), ExceptionMessage(e)});
   }
   FCurDocPath = path.empty() ? AName : path;
   IKivXmlElement root = xml->DocumentElement();
@@ -610,7 +596,7 @@ void TParserImpl::LoadDocument(const TKivString& ADocName) {
     xml = LoadXmlDocumentFromXml(LoadText(ADocName, false, path));
   } catch (const std::exception& e) {
     throw EKivSyntaxSchemeLoadError(u"Error %s on loading syntax scheme contents. Original message: %s",
-                                    {ExceptionClassName(e), ExceptionMessage(e)});
+                                    {KivErrorClassName(e), ExceptionMessage(e)});
   }
   FCurDocName = ADocName;
   FCurDocPath = path;
@@ -747,4 +733,17 @@ void TParserImpl::LinkScheme(TScheme* AScheme) {
   }
   AScheme->FLoading = false;
   AScheme->FLinked = true;
+}
+
+TKivString KivErrorClassName(const std::exception& AError) {
+  if (dynamic_cast<const EKivSyntaxSchemeLoadError*>(&AError)) return u"EKivSyntaxSchemeLoadError";
+  if (dynamic_cast<const EKivColorSchemeLoadError*>(&AError)) return u"EKivColorSchemeLoadError";
+  if (dynamic_cast<const EKivEditParserError*>(&AError)) return u"EKivEditParserError";
+  if (dynamic_cast<const EKivEditDocError*>(&AError)) return u"EKivEditDocError";
+  if (dynamic_cast<const EKivXmlError*>(&AError)) return u"EKivXmlError";
+  if (dynamic_cast<const EKivRegExprError*>(&AError)) return u"EKivRegExprError";
+  if (dynamic_cast<const EInvalidArgument*>(&AError)) return u"EInvalidArgument";
+  if (dynamic_cast<const EKivError*>(&AError)) return u"EKivError";
+  if (dynamic_cast<const std::ios_base::failure*>(&AError)) return u"EFileError";
+  return u"Exception";
 }

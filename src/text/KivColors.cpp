@@ -1,6 +1,7 @@
 // Text form of colours and the table of named colours.
 #include <array>
 
+#include "KivNamedColors.h"
 #include "KivSedUtils.h"
 #include "KivUnicode.h"
 
@@ -15,9 +16,9 @@ constexpr TKivColor Hex(Cardinal ARrggbb) {
   return KivRGB(ARrggbb >> 16, ARrggbb >> 8, ARrggbb);
 }
 
-// Names as written after the "cl" prefix of the platform's table; looked up without regard to case.
-constexpr TNamedColor kNamedColors[] = {
-    // The standard sixteen.
+}  // namespace
+
+const std::array<TKivNamedColor, 16> kivStandardColors = {{
     {u"Black", Hex(0x000000)},
     {u"Maroon", Hex(0x800000)},
     {u"Green", Hex(0x008000)},
@@ -34,7 +35,13 @@ constexpr TNamedColor kNamedColors[] = {
     {u"Fuchsia", Hex(0xFF00FF)},
     {u"Aqua", Hex(0x00FFFF)},
     {u"White", Hex(0xFFFFFF)},
-    // Extras.
+}};
+
+namespace {
+
+// Names beyond the standard sixteen, as written after the "cl" prefix of the platform's table;
+// looked up without regard to case.
+constexpr TNamedColor kNamedColors[] = {
     {u"LtGray", Hex(0xC0C0C0)},
     {u"DkGray", Hex(0x808080)},
     {u"MoneyGreen", Hex(0xC0DCC0)},
@@ -160,6 +167,12 @@ bool TextToColor(TKivStringView AText, TKivColor& AColor) {
     }
     AColor = Hex(rgb);
     return true;
+  }
+  for (const auto& named : kivStandardColors) {
+    if (SameNameNoCase(text, named.Name)) {
+      AColor = named.Value;
+      return true;
+    }
   }
   for (const auto& named : kNamedColors) {
     if (SameNameNoCase(text, named.Name)) {

@@ -1,14 +1,16 @@
 // Cursor moves, selection and the clipboard on the editor view widget over the 100 MB C corpus
 // (run bench/make_corpus first), highlighted with the demo's C scheme, on the offscreen platform
-// in a shown 1000 x 800 window. Wall time unless said otherwise (the CPU column is the main
-// thread's).
+// in a shown 1000 x 800 window. Wall time unless said otherwise; the counter thread_cpu_ms is the
+// timed part's CPU time of the main thread (user and system, so page faults count).
 //  - BM_CoreMove/<command>/<place>: one cursor move through the view core's command (Right,
 //    Down or Ctrl+Right; no key event, no painting) at the start, the middle or the end of the
 //    text. The iterations alternate the move and its opposite (Left, Up, Ctrl+Left), so the
 //    cursor stays at its place; each iteration is one move.
 //  - BM_PageDownKeyAndRepaint: PageDown by QTest::keyClick from the middle of the text, then the
 //    window repainted (the tokenizer reaches each new page as it is shown).
-//  - BM_SelectAllAndCopy: Ctrl+A then Ctrl+C by keys, the whole text put on QClipboard.
+//  - BM_SelectAllAndCopy: Ctrl+A then Ctrl+C by keys from the middle of the text, the whole text
+//    put on QClipboard; the counters select_all_ms (Ctrl+A alone), core_text_ms (SelectedText
+//    alone, not timed) and first_select_all_ms (the view's first Ctrl+A, before the iterations).
 //  - BM_Paste16MB / BM_UndoPaste16MB: Ctrl+V of the 16 MB corpus (on QClipboard beforehand) at
 //    the start of a line in the middle, then the window repainted; and Ctrl+Z of that paste with
 //    its repaint (the other half is not timed).
@@ -27,6 +29,7 @@
 
 #include "BenchCorpus.h"
 #include "BenchQtMain.h"
+#include "BenchSurface.h"
 #include "KivDemoData.h"
 #include "KivSedDocument.h"
 #include "KivSedView.h"
@@ -117,14 +120,34 @@ void BM_SelectAllAndCopy(benchmark::State& AState) {
   TBenchView& b = Bench();
   if (!b.Ok) return AState.SkipWithError("corpus missing or window not active");
   b.GoToLine(b.Doc->LinesCount() / 2);
+  // The first select all of the view, apart: the cursor goes to the end of the text once.
+  auto start = TClock::now();
+  QTest::keyClick(b.View.get(), Qt::Key_A, Qt::ControlModifier);
+  AState.counters["first_select_all_ms"] = MsSince(start);
+  double selectMs = 0, coreMs = 0, cpuMs = 0;
   for (auto _ : AState) {
+    AState.PauseTiming();
+    b.GoToLine(b.Doc->LinesCount() / 2);
     QApplication::clipboard()->clear();
-    const auto start = TClock::now();
+    AState.ResumeTiming();
+    const double cpu = BenchThreadCpuMs();
+    start = TClock::now();
     QTest::keyClick(b.View.get(), Qt::Key_A, Qt::ControlModifier);
+    selectMs += MsSince(start);
     QTest::keyClick(b.View.get(), Qt::Key_C, Qt::ControlModifier);
     AState.SetIterationTime(MsSince(start) / 1000.0);
+    cpuMs += BenchThreadCpuMs() - cpu;
+    AState.PauseTiming();
     AState.counters["copied_mchars"] = double(QApplication::clipboard()->text().size()) / 1e6;
+    const auto text = TClock::now();
+    benchmark::DoNotOptimize(b.View->SelectedText().size());
+    coreMs += MsSince(text);
+    AState.ResumeTiming();
   }
+  const double n = double(AState.iterations());
+  AState.counters["select_all_ms"] = selectMs / n;
+  AState.counters["core_text_ms"] = coreMs / n;
+  AState.counters["thread_cpu_ms"] = cpuMs / n;
   b.GoToLine(b.Doc->LinesCount() / 2);
 }
 
@@ -148,19 +171,29 @@ void PasteAndUndo(benchmark::State& AState, bool ATimePaste) {
   if (!b.Ok) return AState.SkipWithError("corpus missing or window not active");
   if (!Put16MBOnClipboard()) return AState.SkipWithError("16 MB corpus missing");
   const Integer chars = b.Doc->CharsCount();
+  double cpuMs = 0;
   for (auto _ : AState) {
     b.GoToLine(b.Doc->LinesCount() / 2);
+    double cpu = BenchThreadCpuMs();
     auto start = TClock::now();
     QTest::keyClick(b.View.get(), Qt::Key_V, Qt::ControlModifier);
     b.View->viewport()->repaint();
-    if (ATimePaste) AState.SetIterationTime(MsSince(start) / 1000.0);
+    if (ATimePaste) {
+      AState.SetIterationTime(MsSince(start) / 1000.0);
+      cpuMs += BenchThreadCpuMs() - cpu;
+    }
     AState.counters["pasted_mchars"] = double(b.Doc->CharsCount() - chars) / 1e6;
+    cpu = BenchThreadCpuMs();
     start = TClock::now();
     QTest::keyClick(b.View.get(), Qt::Key_Z, Qt::ControlModifier);
     b.View->viewport()->repaint();
-    if (!ATimePaste) AState.SetIterationTime(MsSince(start) / 1000.0);
+    if (!ATimePaste) {
+      AState.SetIterationTime(MsSince(start) / 1000.0);
+      cpuMs += BenchThreadCpuMs() - cpu;
+    }
     if (b.Doc->CharsCount() != chars) return AState.SkipWithError("the undo did not restore the text");
   }
+  AState.counters["thread_cpu_ms"] = cpuMs / double(AState.iterations());
 }
 
 void BM_Paste16MB(benchmark::State& AState) {
@@ -178,7 +211,7 @@ void BM_CopyBlock10000x40(benchmark::State& AState) {
   b.GoToLine(first);
   const Integer row = b.View->CursorPos().Y;
   b.View->SetSelection(TKivPoint{10, row}, TKivPoint{50, row + 9999}, true);
-  double coreMs = 0;
+  double coreMs = 0, cpuMs = 0;
   for (auto _ : AState) {
     AState.PauseTiming();
     QApplication::clipboard()->clear();
@@ -187,11 +220,14 @@ void BM_CopyBlock10000x40(benchmark::State& AState) {
     coreMs += MsSince(start);
     benchmark::DoNotOptimize(text.data());
     AState.ResumeTiming();
+    const double cpu = BenchThreadCpuMs();
     start = TClock::now();
     QTest::keyClick(b.View.get(), Qt::Key_C, Qt::ControlModifier);
     AState.SetIterationTime(MsSince(start) / 1000.0);
+    cpuMs += BenchThreadCpuMs() - cpu;
   }
   AState.counters["core_ms"] = coreMs / double(AState.iterations());
+  AState.counters["thread_cpu_ms"] = cpuMs / double(AState.iterations());
   AState.counters["copied_kchars"] = double(QApplication::clipboard()->text().size()) / 1e3;
   b.GoToLine(first);
 }

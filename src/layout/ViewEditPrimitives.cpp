@@ -296,29 +296,38 @@ TKivString TKivEditViewCore::SelectedText() {
   TKivPoint S = sc.CorrectCursorSelPos(s), E = sc.CorrectCursorSelPos(e);
   if (PointLess(E, S)) std::swap(S, E);
   const TStreamText t = StreamText(sc, S, E);
-  TKivString chars = WorkingDocument().GetText(t.Start, t.Count);
-  if (t.Before == 0 && t.After == 0) return chars;
   TKivString text;
-  text.reserve(size_t(t.Before) + chars.size() + size_t(t.After));
-  text.append(size_t(t.Before), u' ').append(chars).append(size_t(t.After), u' ');
+  text.reserve(size_t(t.Before) + size_t(t.Count) + size_t(t.After));
+  text.append(size_t(t.Before), u' ');
+  // In pieces through a small buffer: the text's memory is written once (no zeroing first).
+  TKivEditDocument& doc = WorkingDocument();
+  Char piece[16384];
+  for (Integer at = t.Start, end = t.Start + t.Count; at < end;) {
+    const Integer n = std::min<Integer>(end - at, Integer(std::size(piece)));
+    doc.CopyChars(at, n, piece);
+    text.append(piece, size_t(n));
+    at += n;
+  }
+  text.append(size_t(t.After), u' ');
   return text;
 }
 
 TKivString TKivEditViewCore::ToDocumentLineBreaks(TKivStringView AText) const {
   const TKivString& sep = WorkingDocument().LineSeparatorStr();
   TKivString res;
-  res.reserve(AText.size());
-  for (size_t i = 0; i < AText.size(); ++i) {
+  res.reserve(AText.size() + AText.size() / 16);
+  // The runs between the breaks go over at once.
+  const size_t n = AText.size();
+  size_t from = 0;
+  for (size_t i = 0; i < n; ++i) {
     const Char c = AText[i];
-    if (c == u'\r') {
-      if (i + 1 < AText.size() && AText[i + 1] == u'\n') ++i;
-      res += sep;
-    } else if (c == u'\n') {
-      res += sep;
-    } else {
-      res += c;
-    }
+    if (c != u'\r' && c != u'\n') continue;
+    res.append(AText.data() + from, i - from);
+    res += sep;
+    if (c == u'\r' && i + 1 < n && AText[i + 1] == u'\n') ++i;
+    from = i + 1;
   }
+  res.append(AText.data() + from, n - from);
   return res;
 }
 

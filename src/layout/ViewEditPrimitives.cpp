@@ -2,6 +2,7 @@
 // text through them. A position inside a tab or in the empty space past a row's end is turned
 // into spaces first, so that the text ends up where the user saw the cursor.
 #include <algorithm>
+#include <iterator>
 
 #include "KivSedViewCore.h"
 #include "internal/ScreenCache.h"

@@ -590,10 +590,8 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   TOffsetPoint CursorBeforeDrag() const { return FCursorBeforeDrag; }
   void SetCursorBeforeDrag(const TOffsetPoint& AValue) { FCursorBeforeDrag = AValue; }
   void ForgetCursorBeforeDrag() { FCursorBeforeDrag = {-1, -1}; }
-  // The host's client rectangle, and the scroll position under a client point (rows and columns
-  // clamped to the text) where a drop would go.
+  // The host's client rectangle.
   TKivRect ClientRect() const { return FHost.TextAreaRect(); }
-  TKivPoint ClientToDropPos(const TKivPoint& AClient);
 
   // ---- gutter and mouse (KivSedGutter.h, KivSedMouse.h; ViewGutter.cpp, ViewMouse.cpp) ----
   TKivGutter& Gutter() const { return *FGutter; }

@@ -37,24 +37,24 @@ bool WritableTarget(TKivEditViewCore& ATarget) {
   return ATarget.Document() && !ATarget.IsReadOnly();
 }
 
-}  // namespace
-
-TKivPoint TKivEditViewCore::ClientToDropPos(const TKivPoint& AClient) {
-  const TKivRect area = FHost.TextAreaRect();
-  const Integer lineHeight = std::max<Integer>(FLineHeight, 1);
-  const Integer screenLine = std::max<Integer>((AClient.Y - area.Top) / lineHeight, 0);
-  const Integer row = FScreenCache->CorrectToLastScroll(KivSatAdd(TopLineScroll(), screenLine));
-  // The nearest boundary between two cells.
-  const Integer pix = std::max<Integer>(AClient.X - area.Left - FGutterWidth, 0);
-  const Integer column = FScreenCache->ScreenPixToScrollPos(KivSatAdd(pix, SpaceCharW() / 2), row);
-  return {std::max<Integer>(column, 0), row};
+// Where a drop at a client point goes: the mouse's hit test, the boundary nearest to the point
+// (a point in the later half of a cell goes after it).
+TKivPoint DropPos(TKivEditViewCore& ATarget, const TKivPoint& AClient) {
+  TKivPoint p;
+  bool trailing = false;
+  if (ATarget.ClientToScrollPos(AClient, p, trailing) == spText && trailing) p.X = KivSatAdd(p.X, 1);
+  return p;
 }
+
+}  // namespace
 
 TKivDropEffect KivViewDragOver(TKivEditViewCore& ATarget, TKivEditViewCore* ASource, const TKivPoint& AClient,
                                bool ACtrl) {
   if (!WritableTarget(ATarget) || !Inside(ATarget.ClientRect(), AClient)) return deNone;
   ATarget.ExitStatesUnlessLocked(siComplWordTyping | siComplListShown);
-  const TKivPoint pos = ATarget.ClientToDropPos(AClient);
+  // Near an edge of the text area the view scrolls towards it, as while selecting with the mouse.
+  ATarget.AutoScrollCheck(AClient.X, AClient.Y, 3);
+  const TKivPoint pos = DropPos(ATarget, AClient);
   TKivDropEffect effect = ACtrl ? deCopy : deMove;
   if (ASource == &ATarget && OnSelection(ATarget, pos)) return deNone;
   if (ASource && ASource->IsReadOnly()) effect = deCopy;
@@ -64,15 +64,16 @@ TKivDropEffect KivViewDragOver(TKivEditViewCore& ATarget, TKivEditViewCore* ASou
 
 TKivDropEffect KivViewDrop(TKivEditViewCore& ATarget, TKivEditViewCore* ASource, const TKivPoint& AClient,
                            bool ACtrl, const TKivString* AExternalText) {
+  // The drag is over, whatever the drop does.
+  ATarget.StopAutoScroll();
+  if (ASource && ASource != &ATarget) ASource->StopAutoScroll();
   if (!WritableTarget(ATarget)) return deNone;
   if (ASource) {
     if (!ASource->SelAvail()) return deNone;
-    ATarget.MouseHooks().StopAutoScroll(ATarget);
-    if (ASource != &ATarget) ASource->MouseHooks().StopAutoScroll(*ASource);
   } else if (!AExternalText || AExternalText->empty()) {
     return deNone;
   }
-  const TKivPoint pos = ATarget.ClientToDropPos(AClient);
+  const TKivPoint pos = DropPos(ATarget, AClient);
   if (ASource == &ATarget && OnSelection(ATarget, pos)) {
     ATarget.ForgetCursorBeforeDrag();
     return deNone;
@@ -117,7 +118,7 @@ TKivDropEffect KivViewDrop(TKivEditViewCore& ATarget, TKivEditViewCore* ASource,
         ATarget.SetSelection(b, a, true);
       } else {
         Integer s = 0, e = 0;
-        ATarget.InsertInScrollEx(at, text, !ASource, s, e, true);
+        ATarget.InsertInScrollEx(at, text, !ASource, s, e, false);  // the padding is not selected
         ATarget.SetSelectionOffsets(e, s);
       }
     }
@@ -137,7 +138,7 @@ TKivDropEffect KivViewDrop(TKivEditViewCore& ATarget, TKivEditViewCore* ASource,
 }
 
 void KivViewDragCancel(TKivEditViewCore& ASource) {
-  ASource.MouseHooks().StopAutoScroll(ASource);
+  ASource.StopAutoScroll();
   const TOffsetPoint before = ASource.CursorBeforeDrag();
   ASource.ForgetCursorBeforeDrag();
   if (before.Offset < 0 || !ASource.Document() || before.Offset > ASource.WorkingDocument().CharsCount()) return;

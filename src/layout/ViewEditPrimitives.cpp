@@ -2,6 +2,7 @@
 // text through them. A position inside a tab or in the empty space past a row's end is turned
 // into spaces first, so that the text ends up where the user saw the cursor.
 #include <algorithm>
+#include <iterator>
 
 #include "KivSedViewCore.h"
 #include "internal/ScreenCache.h"
@@ -19,6 +20,31 @@ void CheckScrollPoint(const TKivPoint& APoint) {
 
 bool PointLess(const TKivPoint& A, const TKivPoint& B) {
   return A.Y < B.Y || (A.Y == B.Y && A.X < B.X);
+}
+
+// The text between two ordered scroll positions of a stream: the characters [Start, Start +
+// Count), after Before spaces (the covered part of a character the start cuts) and before After
+// spaces (the cells of the character or the empty space the end reaches into).
+struct TStreamText {
+  Integer Start = 0, Count = 0, Before = 0, After = 0;
+};
+
+TStreamText StreamText(TScreenCache& ASC, const TKivPoint& AStart, const TKivPoint& AEnd) {
+  Integer s = ASC.ScrollToNearestOffset(AStart), e = ASC.ScrollToNearestOffset(AEnd);
+  Integer lS = 0, rS = 0, lE = 0, rE = 0;
+  ASC.GetScrollCharScrollBounds(AStart, lS, rS);
+  ASC.GetScrollCharScrollBounds(AEnd, lE, rE);
+  // Both inside one character (a tab, or the space past a line's end).
+  if (s == e && AStart.Y == AEnd.Y) return {s, 0, std::max<Integer>(AEnd.X - AStart.X, 0), 0};
+  TStreamText t;
+  if (AStart.X > lS) {
+    t.Before = std::max<Integer>(rS - AStart.X, 0);
+    ++s;
+  }
+  if (AEnd.X > lE) t.After = AEnd.X - lE;
+  t.Start = s;
+  t.Count = std::max<Integer>(e - s, 0);
+  return t;
 }
 
 Integer Len(TKivStringView AStr) {
@@ -254,23 +280,9 @@ std::unique_ptr<TKivCharSeq> TKivEditViewCore::CreateScrollTextSeqAdapter(const 
     if (left == right && S.Y != E.Y) right = left + 1;
     return std::make_unique<TSquaredSeq>(sc, TKivPoint{left, S.Y}, TKivPoint{right, E.Y});
   }
-  Integer s = sc.ScrollToNearestOffset(S), e = sc.ScrollToNearestOffset(E);
-  Integer lS = 0, rS = 0, lE = 0, rE = 0;
-  sc.GetScrollCharScrollBounds(S, lS, rS);
-  sc.GetScrollCharScrollBounds(E, lE, rE);
+  const TStreamText t = StreamText(sc, S, E);
   auto seq = std::make_unique<TSpacedSeq>();
-  if (s == e && S.Y == E.Y) {
-    // Both inside one character (a tab, or the space past a line's end).
-    seq->Reset({s, 0, &WorkingDocument().Chars()}, std::max<Integer>(E.X - S.X, 0), 0);
-    return seq;
-  }
-  Integer before = 0, after = 0;
-  if (S.X > lS) {
-    before = std::max<Integer>(rS - S.X, 0);
-    ++s;
-  }
-  if (E.X > lE) after = E.X - lE;
-  seq->Reset({s, std::max<Integer>(e - s, 0), &WorkingDocument().Chars()}, before, after);
+  seq->Reset({t.Start, t.Count, &WorkingDocument().Chars()}, t.Before, t.After);
   return seq;
 }
 
@@ -278,25 +290,45 @@ TKivString TKivEditViewCore::SelectedText() {
   if (!SelAvail()) return {};
   TKivPoint s, e;
   FScreenCache->SelectionN(s, e);
-  const std::unique_ptr<TKivCharSeq> seq = CreateScrollTextSeqAdapter(s, e, SelectionBlockMode());
-  return CharSeqToString(*seq);
+  if (SelectionBlockMode()) return CharSeqToString(*CreateScrollTextSeqAdapter(s, e, true));
+  // A stream: the document's characters read at once (a whole text of many megabytes is copied
+  // as fast as the storage gives it), with the spaces of a cut tab or the empty space around.
+  TScreenCache& sc = *FScreenCache;
+  TKivPoint S = sc.CorrectCursorSelPos(s), E = sc.CorrectCursorSelPos(e);
+  if (PointLess(E, S)) std::swap(S, E);
+  const TStreamText t = StreamText(sc, S, E);
+  TKivString text;
+  text.reserve(size_t(t.Before) + size_t(t.Count) + size_t(t.After));
+  text.append(size_t(t.Before), u' ');
+  // In pieces through a small buffer: the text's memory is written once (no zeroing first).
+  TKivEditDocument& doc = WorkingDocument();
+  Char piece[16384];
+  for (Integer at = t.Start, end = t.Start + t.Count; at < end;) {
+    const Integer n = std::min<Integer>(end - at, Integer(std::size(piece)));
+    doc.CopyChars(at, n, piece);
+    text.append(piece, size_t(n));
+    at += n;
+  }
+  text.append(size_t(t.After), u' ');
+  return text;
 }
 
 TKivString TKivEditViewCore::ToDocumentLineBreaks(TKivStringView AText) const {
   const TKivString& sep = WorkingDocument().LineSeparatorStr();
   TKivString res;
-  res.reserve(AText.size());
-  for (size_t i = 0; i < AText.size(); ++i) {
+  res.reserve(AText.size() + AText.size() / 16);
+  // The runs between the breaks go over at once.
+  const size_t n = AText.size();
+  size_t from = 0;
+  for (size_t i = 0; i < n; ++i) {
     const Char c = AText[i];
-    if (c == u'\r') {
-      if (i + 1 < AText.size() && AText[i + 1] == u'\n') ++i;
-      res += sep;
-    } else if (c == u'\n') {
-      res += sep;
-    } else {
-      res += c;
-    }
+    if (c != u'\r' && c != u'\n') continue;
+    res.append(AText.data() + from, i - from);
+    res += sep;
+    if (c == u'\r' && i + 1 < n && AText[i + 1] == u'\n') ++i;
+    from = i + 1;
   }
+  res.append(AText.data() + from, n - from);
   return res;
 }
 

@@ -178,6 +178,29 @@ void TKivEditViewCore::DoSelectAll() {
   InBracket(kivStatesOnChange, [&] { DoSetSelection({0, 0}, {WorkingDocument().CharsCount(), 0}, false); });
 }
 
+namespace {
+
+// The row geometry the movements need.
+struct TRowGeom {
+  TScreenCache& SC;
+  TKivEditDocument& Doc;
+  bool MayRestPastEnd;  // the cursor may stay in the empty space past a line's end
+
+  TOffsetPoint Last(Integer AY) { return SC.GetScrollLineOffLast(AY); }
+  Integer EndColumn(Integer AY) { return SC.OffsetPtToScroll(Last(AY)).X; }
+  bool IsLastRowOfLine(Integer AY) {
+    const Integer o = Last(AY).Offset;
+    return Doc.GetLineEnd(Doc.GetLineByOffset(o)) == o;
+  }
+  bool RowExists(Integer AY) { return AY >= 0 && !SC.AfterLastScroll(AY); }
+  bool Allowed(Integer AX, Integer AY) { return AX >= 0 && Allowed(SC.ScrollPtToOffsetPt({AX, AY}), AY); }
+  bool Allowed(const TOffsetPoint& APoint, Integer AY) {
+    return APoint <= Last(AY) || (MayRestPastEnd && IsLastRowOfLine(AY));
+  }
+};
+
+}  // namespace
+
 // ---- column memory ----
 
 void TKivEditViewCore::RememberCursorColumn() {
@@ -194,7 +217,10 @@ void TKivEditViewCore::ApplyRememberedColumn() {
   if (KivSatAdd(left, sc.HorizScrollPixels()) == FCursorMaxHoriz) return;
   const Integer column = sc.ScreenPixToScrollPos(KivSatAdd(FCursorMaxHoriz, -sc.HorizScrollPixels()), cursor.Y);
   TOffsetPoint p = sc.ScrollPtToOffsetPt({std::max<Integer>(column, 0), cursor.Y});
-  p = std::min(p, sc.GetScrollLineOffLast(cursor.Y));
+  // Past the row's last position only where a move may rest there: the empty space past the
+  // end of a line's last row, when the cursor is not bound to characters.
+  TRowGeom g{sc, WorkingDocument(), !(ViewSettings() & vsCursorBoundToChars) || sc.SelBlockMode()};
+  if (!g.Allowed(p, cursor.Y)) p = g.Last(cursor.Y);
   const TOffsetPoint old = sc.CursorOffset();
   if (p == old) return;
   InBracket(0, [&] {
@@ -208,30 +234,6 @@ void TKivEditViewCore::ApplyRememberedColumn() {
 }
 
 // ---- movements ----
-
-namespace {
-
-// The row geometry the movements need.
-struct TRowGeom {
-  TScreenCache& SC;
-  TKivEditDocument& Doc;
-  bool MayRestPastEnd;  // the cursor may stay in the empty space past a line's end
-
-  TOffsetPoint Last(Integer AY) { return SC.GetScrollLineOffLast(AY); }
-  Integer EndColumn(Integer AY) { return SC.OffsetPtToScroll(Last(AY)).X; }
-  bool IsLastRowOfLine(Integer AY) {
-    const Integer o = Last(AY).Offset;
-    return Doc.GetLineEnd(Doc.GetLineByOffset(o)) == o;
-  }
-  bool RowExists(Integer AY) { return AY >= 0 && !SC.AfterLastScroll(AY); }
-  bool Allowed(Integer AX, Integer AY) {
-    if (AX < 0) return false;
-    if (SC.ScrollPtToOffsetPt({AX, AY}) <= Last(AY)) return true;
-    return MayRestPastEnd && IsLastRowOfLine(AY);
-  }
-};
-
-}  // namespace
 
 void TKivEditViewCore::FinishMove(const TOffsetPoint& ATarget, bool ABackward, bool AWithSelect, bool ABlock) {
   // Inside the move's bracket: the cursor at the target, then the selection.

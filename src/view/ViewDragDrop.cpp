@@ -72,7 +72,9 @@ void TKivCustomEditView::startDrag() {
   QPointer<TKivCustomEditView> self(this);
   auto* drag = new QDrag(this);
   drag->setMimeData(CreateDragData());
-  const Qt::DropAction result = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
+  // A read-only view's text can only be copied out of it.
+  const Qt::DropActions offered = IsReadOnly() ? Qt::CopyAction : Qt::CopyAction | Qt::MoveAction;
+  const Qt::DropAction result = drag->exec(offered, IsReadOnly() ? Qt::CopyAction : Qt::MoveAction);
   if (!self) return;
   RunGuarded(this, [&] {
     if (FDragTakenHere) return;  // a view of this process did the work
@@ -121,6 +123,7 @@ void TKivCustomEditView::dragMoveEvent(QDragMoveEvent* AEvent) {
 }
 
 void TKivCustomEditView::dragLeaveEvent(QDragLeaveEvent* AEvent) {
+  StopAutoScroll();  // a drag near the edge scrolled the view
   AEvent->accept();
 }
 

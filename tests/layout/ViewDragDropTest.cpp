@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "KivSedTimer.h"
 #include "KivSedViewDragDrop.h"
 #include "LayoutFakes.h"
 #include "RecordingViewHost.h"
@@ -146,6 +147,80 @@ TEST_F(DropFixture, CancelPutsTheCursorBack) {
   KivViewDragCancel(View);
   EXPECT_EQ(View.CursorOffset(), 2);
   EXPECT_EQ(View.CursorBeforeDrag().Offset, -1);
+}
+
+// The drop goes where the mouse's hit test puts the cursor: the later half of a cell drops after
+// it, a point below the text on the last row; past a line's end the empty space is padded when
+// the cursor is not bound to characters.
+TEST_F(DropFixture, DropPositionIsTheMouseHitTest) {
+  struct Case {
+    TKivPoint Client;
+    bool Bound;
+    const char* Text;
+  };
+  const Case cases[] = {
+      {{12, 3}, false, "aQbcd\r\nef"},        // the first half of "b"
+      {{17, 3}, false, "abQcd\r\nef"},        // its later half
+      {{200, 3}, true, "abcdQ\r\nef"},        // past the end, bound
+      {{62, 19}, false, "abcd\r\nef    Q"},  // past the end: padded to the column
+      {{12, 150}, true, "abcd\r\neQf"},      // below the text
+  };
+  const TKivString q = u"Q";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Text);
+    Doc.Lines().SetText(u"abcd\r\nef");
+    View.CancelSelection();
+    const TKivViewSettings s = View.ViewSettings();
+    View.SetViewSettings(c.Bound ? TKivViewSettings(s | vsCursorBoundToChars)
+                                 : TKivViewSettings(s & ~vsCursorBoundToChars));
+    const TKivPoint over = (KivViewDragOver(View, nullptr, c.Client, false), View.CursorPos());
+    EXPECT_EQ(KivViewDrop(View, nullptr, c.Client, false, &q), deMove);
+    EXPECT_EQ(Text(Doc), c.Text);
+    // The drag over showed the cursor where the text went.
+    EXPECT_EQ(View.OffsetToScrollPos(View.SelectionOffsetEnd()), over);
+  }
+}
+
+// Near an edge of the text area (3 pixels) a drag scrolls the view, as a mouse selection does
+// past the edge; moving in, the drop and a cancelled drag stop it.
+TEST_F(DropFixture, DragNearAnEdgeAutoScrolls) {
+  Host.Focus = true;
+  TKivString text;
+  for (int i = 0; i < 100; ++i) text += u"line\r\n";
+  Doc.Lines().SetText(text);
+  View.CancelSelection();
+  // The window is 160 pixels high: 10 rows.
+  EXPECT_EQ(KivViewDragOver(View, nullptr, {20, 156}, false), deMove);
+  EXPECT_FALSE(View.AutoScrolling());
+  EXPECT_EQ(KivViewDragOver(View, nullptr, {20, 157}, false), deMove);
+  ASSERT_TRUE(View.AutoScrolling());
+  auto* timer = dynamic_cast<TKivManualTimer*>(View.AutoScrollTimer());
+  ASSERT_NE(timer, nullptr);
+  EXPECT_TRUE(timer->Tick());
+  EXPECT_TRUE(timer->Tick());
+  EXPECT_EQ(View.TopLineScroll(), 2);
+  KivViewDragOver(View, nullptr, {20, 80}, false);
+  EXPECT_FALSE(View.AutoScrolling());
+  // The top edge scrolls back.
+  EXPECT_EQ(KivViewDragOver(View, nullptr, {20, 2}, false), deMove);
+  ASSERT_TRUE(View.AutoScrolling());
+  timer->Tick();
+  EXPECT_EQ(View.TopLineScroll(), 1);
+  // Over the view's own selection the drop is refused, yet the view still scrolls.
+  View.SetSelection(TKivPoint{4, 30}, TKivPoint{0, 0}, false);
+  EXPECT_EQ(KivViewDragOver(View, &View, {20, 158}, false), deNone);
+  EXPECT_TRUE(View.AutoScrolling());
+  const TKivString q = u"Q";
+  EXPECT_EQ(KivViewDrop(View, nullptr, {20, 158}, false, &q), deMove);
+  EXPECT_FALSE(View.AutoScrolling());
+  KivViewDragOver(View, nullptr, {20, 158}, false);
+  ASSERT_TRUE(View.AutoScrolling());
+  KivViewDragCancel(View);
+  EXPECT_FALSE(View.AutoScrolling());
+  // A read-only view neither accepts nor scrolls.
+  View.SetReadOnly(true);
+  EXPECT_EQ(KivViewDragOver(View, nullptr, {20, 158}, false), deNone);
+  EXPECT_FALSE(View.AutoScrolling());
 }
 
 }  // namespace

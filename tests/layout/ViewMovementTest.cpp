@@ -148,4 +148,82 @@ TEST_F(MoveFixture, SelectNoneAndSelectAll) {
   EXPECT_EQ(View.CursorOffset(), 7);
 }
 
+// Wrapped to a ruler of 4 columns, "ab cd ef" takes the rows "ab ", "cd ", "ef": a row that goes
+// on ends at its last character, only a line's last row has the empty space past the line end.
+TEST_F(MoveFixture, CharAndRowMovesOnWrappedRows) {
+  for (const bool bound : {true, false}) {
+    SCOPED_TRACE(bound);
+    Open(u"ab cd ef\r\ng", bound);
+    View.SetWrapRulerWidth(4);
+    View.SetWrapMode(wmWrapToRuler);
+    ASSERT_EQ(View.GetVisibleCountScroll(), 4);
+    // Right crosses from a row's last character to the next row's start; past the line's last
+    // row it enters the empty space (not bound), which ends at the wrap width.
+    if (bound)
+      EXPECT_EQ(RunAll(sedRight, 11), (Steps{"1,0", "2,0", "0,1", "1,1", "2,1", "0,2", "1,2", "2,2", "0,3", "1,3",
+                                             "beep"}));
+    else
+      EXPECT_EQ(RunAll(sedRight, 11), (Steps{"1,0", "2,0", "0,1", "1,1", "2,1", "0,2", "1,2", "2,2", "3,2", "0,3",
+                                             "1,3"}));
+    View.SetCursorPos({0, 3});
+    EXPECT_EQ(RunAll(sedLeft, 4), (Steps{"2,2", "1,2", "0,2", "2,1"}));
+    View.SetCursorPos({0, 1});
+    EXPECT_EQ(Run(sedLeft), "2,0");
+    // Home and End go to the ends of the row, not of the line.
+    View.SetCursorPos({1, 1});
+    EXPECT_EQ(Run(sedLineHome), "0,1");
+    EXPECT_EQ(Run(sedLineEnd), "2,1");
+    View.SetCursorPos({0, 2});
+    EXPECT_EQ(Run(sedLineEnd), "2,2");
+    EXPECT_EQ(Run(sedSelectLineHome), "0,2");
+    EXPECT_EQ(KivToUtf8(View.SelectedText()), "ef");
+    EXPECT_EQ(Run(sedTextEnd), "1,3");
+    // Up and Down go by rows and come back to the remembered column.
+    View.SetCursorPos({2, 0});
+    EXPECT_EQ(RunAll(sedDown, 4), (Steps{"2,1", "2,2", bound ? "1,3" : "2,3", "beep"}));
+    EXPECT_EQ(RunAll(sedUp, 4), (Steps{"2,2", "2,1", "2,0", "beep"}));
+    if (!bound) {
+      // From the empty space past the line end a row that goes on holds only its characters.
+      View.SetCursorPos({3, 2});
+      ASSERT_EQ(View.CursorPos(), (TKivPoint{3, 2}));
+      EXPECT_EQ(RunAll(sedUp, 2), (Steps{"2,1", "2,0"}));
+      EXPECT_EQ(RunAll(sedDown, 3), (Steps{"2,1", "3,2", "3,3"}));
+    }
+  }
+}
+
+TEST_F(MoveFixture, WordMovesOnWrappedRowsStopAtEachRowEnd) {
+  Open(u"foo bar baz\r\nqux", true);
+  View.SetWrapRulerWidth(6);
+  View.SetWrapMode(wmWrapToRuler);
+  // The rows "foo ", "bar ", "baz", "qux".
+  ASSERT_EQ(View.GetVisibleCountScroll(), 4);
+  EXPECT_EQ(RunAll(sedNextWord, 8), (Steps{"3,0", "0,1", "3,1", "0,2", "3,2", "0,3", "3,3", "beep"}));
+  EXPECT_EQ(RunAll(sedPrevWord, 8), (Steps{"0,3", "3,2", "0,2", "3,1", "0,1", "3,0", "0,0", "beep"}));
+}
+
+TEST_F(MoveFixture, PageAndScreenLineMovesCountWrappedRows) {
+  TKivString text;
+  for (int i = 0; i < 30; ++i) text += u"ab cd ef\r\n";
+  Open(text, true);
+  View.SetWrapRulerWidth(4);
+  View.SetWrapMode(wmWrapToRuler);
+  ASSERT_EQ(View.GetVisibleCountScroll(), 90);  // three rows a line
+  View.SetCursorPos({1, 2});
+  EXPECT_EQ(Run(sedPageDown), "1,12");
+  EXPECT_EQ(View.TopLineScroll(), 10);
+  EXPECT_EQ(Run(sedPageDown), "1,22");
+  EXPECT_EQ(View.TopLineScroll(), 20);
+  EXPECT_EQ(View.CursorOffset(), Doc.GetLineStart(7) + 4);  // row 22: the second row of line 7
+  EXPECT_EQ(Run(sedPageEnd), "1,29");
+  EXPECT_EQ(Run(sedPageHome), "1,20");
+  EXPECT_EQ(Run(sedSelectPageUp), "1,10");
+  EXPECT_EQ(View.TopLineScroll(), 10);
+  EXPECT_EQ(View.SelectionOffsetStart(), Doc.GetLineStart(6) + 7);  // row 20: line 6's last row
+  EXPECT_EQ(View.SelectionOffsetEnd(), Doc.GetLineStart(3) + 4);
+  EXPECT_EQ(Run(sedPageUp), "1,0");
+  EXPECT_EQ(View.TopLineScroll(), 0);
+  EXPECT_FALSE(View.SelAvail());
+}
+
 }  // namespace

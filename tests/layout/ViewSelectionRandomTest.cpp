@@ -156,6 +156,8 @@ TEST(ViewSelectionRandom, SelectedTextDeleteUndoAndPasteAgainstACellModel) {
     ASSERT_EQ(KivToUtf8(view.SelectedText()), KivToUtf8(model))
         << (block ? "block " : "stream ") << s.X << "," << s.Y << " - " << e.X << "," << e.Y << " in "
         << ::testing::PrintToString(KivToUtf8(text)) << " lines " << doc.LinesCount();
+    // The sequence over the same ends reads the same (a stream's text is read apart from it).
+    ASSERT_EQ(KivToUtf8(CharSeqToString(*view.CreateScrollTextSeqAdapter(s, e, block))), KivToUtf8(model));
 
     // Delete, then one undo restores text and cursor.
     const TOffsetPoint cursor = view.CursorOffsetPoint();

@@ -389,4 +389,25 @@ TEST(ViewCursorRepaint, OnlyTheCaretUnlessTheRowIsHighlighted) {
   EXPECT_FALSE(rows().empty());
 }
 
+TEST_F(SelectionFixture, PastedLineBreaksBecomeTheDocumentsOwn) {
+  struct Case {
+    TKivLineSeparator Sep;
+    const char16_t* In;
+    const char* Out;
+  };
+  const Case cases[] = {
+      {lsCRLF, u"a\nb\rc\r\nd", "a\r\nb\r\nc\r\nd"},
+      {lsLF, u"\r\n\r\r\n\n", "\n\n\n\n"},
+      {lsCR, u"x\n\ny\r", "x\r\ry\r"},
+      {lsCRLF, u"no breaks", "no breaks"},
+      {lsLF, u"", ""},
+      {lsCRLF, u"\r", "\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Out);
+    Doc.SetLineSeparator(c.Sep);
+    EXPECT_EQ(U8(View.ToDocumentLineBreaks(c.In)), c.Out);
+  }
+}
+
 }  // namespace

@@ -85,6 +85,28 @@ TEST_F(SelectionViewFixture, CursorKeysMoveAndSelect) {
   EXPECT_TRUE(Errors.empty());
 }
 
+TEST_F(SelectionViewFixture, DownKeysKeepTheColumnWhenBoundToCharacters) {
+  View.SetViewSettings(View.ViewSettings() | vsCursorBoundToChars);
+  View.SetCursorPos({5, 0});
+  Key(Qt::Key_Down);
+  EXPECT_EQ(Pos(), "2,1");  // the end of "ab"
+  Key(Qt::Key_Down);
+  EXPECT_EQ(Pos(), "5,2");  // back in the remembered column
+  Key(Qt::Key_Up, Qt::ShiftModifier);
+  EXPECT_EQ(Pos(), "2,1");
+  Key(Qt::Key_Up, Qt::ShiftModifier);
+  EXPECT_EQ(Pos(), "5,0");
+  EXPECT_EQ(View.SelectionOffsetStart(), 17);
+  EXPECT_EQ(View.SelectionOffsetEnd(), 5);
+  // A horizontal move forgets the column.
+  Key(Qt::Key_Left);
+  Key(Qt::Key_Down);
+  EXPECT_EQ(Pos(), "2,1");
+  Key(Qt::Key_Down);
+  EXPECT_EQ(Pos(), "4,2");
+  EXPECT_TRUE(Errors.empty());
+}
+
 TEST_F(SelectionViewFixture, ClipboardKeysWithTheBlockMark) {
   View.SetSelection({2, 0}, {4, 2}, true);
   Key(Qt::Key_C, Qt::ControlModifier);
@@ -168,6 +190,60 @@ TEST_F(SelectionViewFixture, DropsFromOtherProgramsAndRefusals) {
   foreign.setData(QLatin1String(TKivCustomEditView::DragFormat()), QByteArray("0:1"));
   EXPECT_EQ(Drop(foreign, Cell(0, 0), Qt::ControlModifier), Qt::CopyAction);
   EXPECT_EQ(Text(), "ZaQb");
+  EXPECT_TRUE(Errors.empty());
+}
+
+// A drag from a read-only view copies: the drop on another view says so, and the source keeps its
+// text (Ctrl or not).
+TEST_F(SelectionViewFixture, DropFromAReadOnlyViewCopies) {
+  TKivEditDocument sourceDoc;
+  sourceDoc.Lines().SetText(u"xyz");
+  sourceDoc.ClearUndo();
+  TKivEditView source;
+  source.SetDocument(&sourceDoc);
+  source.resize(200, 100);
+  source.SetSelectionOffsets(0, 2);
+  source.SetReadOnly(true);
+  Doc.Lines().SetText(u"ab");
+  std::unique_ptr<QMimeData> data(source.CreateDragData());
+  bool accepted = false;
+  EXPECT_EQ(Drop(*data, Cell(1, 0), Qt::NoModifier, &accepted), Qt::CopyAction);
+  EXPECT_TRUE(accepted);
+  EXPECT_EQ(Text(), "axyb");
+  EXPECT_EQ(KivToUtf8(sourceDoc.GetText(0, sourceDoc.CharsCount())), "xyz");
+  EXPECT_FALSE(sourceDoc.CanUndo());
+  EXPECT_EQ(KivToUtf8(View.SelectedText()), "xy");
+  // A writable source moves.
+  source.SetReadOnly(false);
+  source.SetSelectionOffsets(2, 3);
+  data.reset(source.CreateDragData());
+  EXPECT_EQ(Drop(*data, Cell(0, 0), Qt::NoModifier), Qt::MoveAction);
+  EXPECT_EQ(Text(), "zaxyb");
+  EXPECT_EQ(KivToUtf8(sourceDoc.GetText(0, sourceDoc.CharsCount())), "xy");
+  source.SetDocument(nullptr);
+  EXPECT_TRUE(Errors.empty());
+}
+
+// A drag held near the bottom edge scrolls the view; leaving the view stops it.
+TEST_F(SelectionViewFixture, DragNearTheEdgeAutoScrollsUntilItLeaves) {
+  TKivString text;
+  for (int i = 0; i < 200; ++i) text += u"line\r\n";
+  Doc.Lines().SetText(text);
+  const std::string before = Text();
+  QMimeData external;
+  external.setText(QStringLiteral("Q"));
+  const QPoint nearBottom(Cell(2, 0).toPoint().x(), View.viewport()->height() - 2);
+  QDragEnterEvent enter(nearBottom, Qt::CopyAction | Qt::MoveAction, &external, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(View.viewport(), &enter);
+  QDragMoveEvent move(nearBottom, Qt::CopyAction | Qt::MoveAction, &external, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(View.viewport(), &move);
+  EXPECT_TRUE(move.isAccepted());
+  EXPECT_TRUE(View.AutoScrolling());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return View.TopLineScroll() > 0; }, 5000));
+  QDragLeaveEvent leave;
+  QCoreApplication::sendEvent(View.viewport(), &leave);
+  EXPECT_FALSE(View.AutoScrolling());
+  EXPECT_EQ(Text(), before);
   EXPECT_TRUE(Errors.empty());
 }
 

@@ -17,7 +17,6 @@
 // touched for the first time), and call_ms / paint_ms split a replace-all into the view's call
 // and the repaint that follows.
 #include <benchmark/benchmark.h>
-
 #include <sys/resource.h>
 
 #include <QApplication>

@@ -130,17 +130,27 @@ Integer TPlainSearcher::Find(TKivTextStorage& AText, Integer AStart, Integer AEn
       const int nb = two ? registers(FSecond.size()) : 0;
       const auto withSecond = [&]<int NA>() -> Integer {
         switch (nb) {
-          case 0: return blocks.template operator()<NA, 0>();
-          case 1: return blocks.template operator()<NA, 1>();
-          case 2: return blocks.template operator()<NA, 2>();
-          default: return blocks.template operator()<NA, 4>();
+          case 0:
+            return blocks.template operator()<NA, 0>();
+          case 1:
+            return blocks.template operator()<NA, 1>();
+          case 2:
+            return blocks.template operator()<NA, 2>();
+          default:
+            return blocks.template operator()<NA, 4>();
         }
       };
       Integer found = -1;
       switch (registers(FFirst.size())) {
-        case 1: found = withSecond.template operator()<1>(); break;
-        case 2: found = withSecond.template operator()<2>(); break;
-        default: found = withSecond.template operator()<4>(); break;
+        case 1:
+          found = withSecond.template operator()<1>();
+          break;
+        case 2:
+          found = withSecond.template operator()<2>();
+          break;
+        default:
+          found = withSecond.template operator()<4>();
+          break;
       }
       if (found >= 0) return found;
     }

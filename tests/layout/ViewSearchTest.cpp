@@ -567,7 +567,8 @@ TEST_F(IncFixture, TheEmbeddersHighlightSurvivesTheEnd) {
   };
   const auto ranges = [&] {
     std::vector<std::pair<Integer, Integer>> r;
-    for (const TSARange& x : TKivTestAccess::ScreenCache(View).Highlights().GetRanges()) r.emplace_back(x.Start, x.End());
+    for (const TSARange& x : TKivTestAccess::ScreenCache(View).Highlights().GetRanges())
+      r.emplace_back(x.Start, x.End());
     return r;
   };
   const std::vector<std::pair<Integer, Integer>> own = {{0, 1}, {3, 5}, {7, 10}};
@@ -579,15 +580,18 @@ TEST_F(IncFixture, TheEmbeddersHighlightSurvivesTheEnd) {
       {"Esc", [&] { Key(vkEscape); }},
       {"Enter", [&] { Key(vkReturn, u"\r"); }},
       {"an arrow", [&] { Key(vkRight); }},
-      {"Backspace past the start", [&] { Key(vkBack); Key(vkBack); Key(vkBack); }},
+      {"Backspace past the start",
+       [&] {
+         for (int n = 0; n < 3; ++n) Key(vkBack);
+       }},
       {"a cursor move by the embedder", [&] { View.SetCursorOffset(0); }},
   };
   for (const Case& c : cases) {
     Load(u"ab ab ab ab");
     View.ClearHighlight();
     View.AddHighlight(0, 1);
-    View.AddHighlight(3, 2);   // exactly the second match
-    View.AddHighlight(7, 3);   // the end of the third match and the start of the fourth
+    View.AddHighlight(3, 2);  // exactly the second match
+    View.AddHighlight(7, 3);  // the end of the third match and the start of the fourth
     ASSERT_EQ(ranges(), own) << c.Name;
     Key(kivShortcutCtrl | 'E');
     Type(u"ab");

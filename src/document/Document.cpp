@@ -286,10 +286,23 @@ void TKivEditDocument::RemoveListener(TKivDocumentListener* AListener) {
 void TKivEditDocument::NotifyList(const std::vector<TKivDocumentListener*>& AList,
                                   const std::function<void(TKivDocumentListener&)>& AFn) {
   if (AList.empty()) return;
-  // A listener may remove listeners while it is notified: walk a copy, skipping the removed.
-  const std::vector<TKivDocumentListener*> snapshot = AList;
-  for (TKivDocumentListener* l : snapshot)
+  // A listener may remove listeners while it is notified: walk a copy, skipping the removed. This
+  // runs several times for every edit, so a short list is copied without allocating.
+  constexpr size_t kOnStack = 8;
+  const size_t count = AList.size();
+  TKivDocumentListener* onStack[kOnStack];
+  std::vector<TKivDocumentListener*> onHeap;
+  TKivDocumentListener* const* snapshot = onStack;
+  if (count <= kOnStack) {
+    std::copy(AList.begin(), AList.end(), onStack);
+  } else {
+    onHeap = AList;
+    snapshot = onHeap.data();
+  }
+  for (size_t i = 0; i < count; ++i) {
+    TKivDocumentListener* l = snapshot[i];
     if (std::find(AList.begin(), AList.end(), l) != AList.end()) AFn(*l);
+  }
 }
 
 void TKivEditDocument::NotifyPublicFirst(const std::function<void(TKivDocumentListener&)>& AFn) {

@@ -60,6 +60,28 @@ bool TPlainSearcher::MatchAt(TKivTextStorage& AText, Integer APos, const Char* A
 
 namespace {
 
+#if defined(__SSE2__)
+// Any of the first NRegs of the registers equal to the code unit, per 16-bit lane.
+template <int NRegs>
+inline __m128i AnyOf(__m128i AX, const __m128i* AVariants) {
+  __m128i m = _mm_cmpeq_epi16(AX, AVariants[0]);
+  if constexpr (NRegs > 1) m = _mm_or_si128(m, _mm_cmpeq_epi16(AX, AVariants[1]));
+  if constexpr (NRegs > 2)
+    m = _mm_or_si128(m, _mm_or_si128(_mm_cmpeq_epi16(AX, AVariants[2]), _mm_cmpeq_epi16(AX, AVariants[3])));
+  return m;
+}
+
+// The start positions among the 8 from AP whose first character is among the first NA registers
+// of AFirst and (NB > 0) whose second is among the first NB of ASecond: two mask bits each.
+template <int NA, int NB>
+inline unsigned CandidateMask(const Char* AP, const __m128i* AFirst, const __m128i* ASecond) {
+  __m128i m = AnyOf<NA>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(AP)), AFirst);
+  if constexpr (NB > 0)
+    m = _mm_and_si128(m, AnyOf<NB>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(AP + 1)), ASecond));
+  return static_cast<unsigned>(_mm_movemask_epi8(m)) & 0x5555u;
+}
+#endif
+
 bool OneOf(const std::vector<Char>& ASet, Char AChar) {
   for (Char c : ASet)
     if (c == AChar) return true;
@@ -82,30 +104,55 @@ Integer TPlainSearcher::Find(TKivTextStorage& AText, Integer AStart, Integer AEn
     Integer j = i;
 #if defined(__SSE2__)
     if (FFirst.size() <= 4 && FSecond.size() <= 4) {
-      // Up to four variants of each character, repeated to fill four registers.
+      // Up to four variants of each character, repeated to fill four registers; only as many of
+      // them are compared as there are distinct variants (1, 2, else 4).
       __m128i a[4], b[4];
       for (size_t v = 0; v < 4; ++v) {
         a[v] = _mm_set1_epi16(static_cast<short>(FFirst[v % FFirst.size()]));
         b[v] = _mm_set1_epi16(static_cast<short>(two ? FSecond[v % FSecond.size()] : 0));
       }
-      auto anyOf = [](__m128i x, const __m128i* vs) {
-        return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(x, vs[0]), _mm_cmpeq_epi16(x, vs[1])),
-                            _mm_or_si128(_mm_cmpeq_epi16(x, vs[2]), _mm_cmpeq_epi16(x, vs[3])));
-      };
-      // Blocks of 8 start positions whose filter characters all lie in the chunk.
-      while (j + 8 + (two ? 1 : 0) <= i + k && j + 7 <= inStop) {
-        const Char* p = chunk + (j - i);
-        const __m128i x0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        __m128i m = anyOf(x0, a);
-        if (two) m = _mm_and_si128(m, anyOf(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1)), b));
-        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(m)) & 0x5555u;
-        while (mask != 0) {
-          const Integer at = j + __builtin_ctz(mask) / 2;
-          if (MatchAt(AText, at, chunk + (at - i), k - (at - i))) return at;
-          mask &= mask - 1;
+      // Blocks of 8 start positions whose filter characters all lie in the chunk; the found
+      // start, or -1 with j past the blocks.
+      const auto blocks = [&]<int NA, int NB>() -> Integer {
+        while (j + 8 + (two ? 1 : 0) <= i + k && j + 7 <= inStop) {
+          const Char* p = chunk + (j - i);
+          unsigned mask = CandidateMask<NA, NB>(p, a, b);
+          while (mask != 0) {
+            const Integer at = j + __builtin_ctz(mask) / 2;
+            if (MatchAt(AText, at, chunk + (at - i), k - (at - i))) return at;
+            mask &= mask - 1;
+          }
+          j += 8;
         }
-        j += 8;
+        return -1;
+      };
+      const auto registers = [](size_t ACount) { return ACount <= 1 ? 1 : ACount == 2 ? 2 : 4; };
+      const int nb = two ? registers(FSecond.size()) : 0;
+      const auto withSecond = [&]<int NA>() -> Integer {
+        switch (nb) {
+          case 0:
+            return blocks.template operator()<NA, 0>();
+          case 1:
+            return blocks.template operator()<NA, 1>();
+          case 2:
+            return blocks.template operator()<NA, 2>();
+          default:
+            return blocks.template operator()<NA, 4>();
+        }
+      };
+      Integer found = -1;
+      switch (registers(FFirst.size())) {
+        case 1:
+          found = withSecond.template operator()<1>();
+          break;
+        case 2:
+          found = withSecond.template operator()<2>();
+          break;
+        default:
+          found = withSecond.template operator()<4>();
+          break;
       }
+      if (found >= 0) return found;
     }
 #endif
     for (; j <= inStop; ++j) {

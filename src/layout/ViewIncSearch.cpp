@@ -169,14 +169,30 @@ void TViewSearch::MarkIncMatches() {
   const Integer selA = std::min(cache.SelStartOffset(), cache.SelEndOffset()).Offset;
   TKivEditFindReplaceStatePtr run =
       doc->FindPatternFirst(first, last - first, FSearchArgs.Search, FSearchArgs.Options, sdForward);
+  std::vector<TKivSegment> parts;
   FView.BeginUpdate();
   try {
     for (bool found = run != nullptr; found && int(FIncHighlights.size()) < kMaxMarked;
          found = doc->FindPatternNext(run.get())) {
       const TKivSegment seg = run->FoundSegment;
       if (seg.Count <= 0 || seg.Start == selA) continue;
-      cache.AddHighlight(seg.Start, seg.Count);
-      FIncHighlights.push_back({seg.Start, seg.Count, nullptr});
+      // Only the parts no range covers yet (the embedder's own ranges among them): taking these
+      // away at the end leaves every other range as it was.
+      parts.clear();
+      const THighlightsSparse& ranges = cache.Highlights();
+      const Integer end = seg.Start + seg.Count;
+      Integer at = seg.Start;
+      for (Integer idx = ranges.FindRangeIdx(at); at < end; ++idx) {
+        const TSARange* r = idx < ranges.RangesCnt() ? &ranges.GetRanges()[size_t(idx)] : nullptr;
+        const Integer gapEnd = r ? std::min(end, std::max(at, r->Start)) : end;
+        if (gapEnd > at) parts.push_back({at, gapEnd - at, nullptr});
+        if (!r || r->Start >= end) break;
+        at = r->End();
+      }
+      for (const TKivSegment& part : parts) {
+        cache.AddHighlight(part.Start, part.Count);
+        FIncHighlights.push_back(part);
+      }
     }
   } catch (...) {
     FView.EndUpdate();

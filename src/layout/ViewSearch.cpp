@@ -266,6 +266,15 @@ TKivEditReplaceEvent TViewSearch::Handler(bool AForAll) {
   };
 }
 
+TKivEditReplaceEvent TViewSearch::CountingHandler() {
+  // Nobody is asked and nothing else runs during the replacements, so neither the view's state
+  // nor its document can change meanwhile: every occurrence is replaced and only counted.
+  return [this](TKivEditDocument&, TKivEditFindReplaceState&, Integer&, TKivEditReplaceAction& Action) {
+    Action = raReplaceAuto;
+    ++FSearchNumOfReplacements;
+  };
+}
+
 bool TViewSearch::ReplaceNext() {
   CheckReplace();
   FView.ExitStatesUnlessLocked(kivStatesOnChange);
@@ -412,7 +421,8 @@ bool TViewSearch::ReplaceAll(const TKivEditSearchArguments& AArgs, TKivEditViewR
                                        freeze);
     try {
       state = doc.ReplacePatternAll(from, std::abs(to - from), FSearchArgs.Search, FSearchArgs.Replace,
-                                    FSearchArgs.Options, FSearchArgs.Direction, Handler(true));
+                                    FSearchArgs.Options, FSearchArgs.Direction,
+                                    freeze && !FView.OnReplaceFound ? CountingHandler() : Handler(true));
     } catch (...) {
       doc.EndCompoundEdit(freeze);
       throw;

@@ -351,6 +351,42 @@ TEST_F(SearchFixture, Errors) {
   EXPECT_EQ(message([&] { View.ReplaceFirst(Args(u"a")); }), "Document must be attached to View for this operation");
 }
 
+// An error of the engine in the middle of a replace-all (here the regex work budget, spent up on
+// the second occurrence) reaches the caller; what was replaced until then stays as one undo step,
+// cursor and selection are as before, no run stays open, and the document takes edits again.
+TEST_F(SearchFixture, ReplaceAllStoppedByAnEngineErrorIsOneUndoStep) {
+  Load(u"a1 a2 a3 a4");
+  View.SetSelectionOffsets(1, 4);
+  const Integer cursor = View.CursorOffset(), anchor = Anchor();
+  int seen = 0;
+  View.OnReplaceFound = [&](TKivEditViewCore&, TKivEditFindReplaceState& AState, Integer&,
+                            TKivEditReplaceAction& Action) {
+    Action = raReplaceAuto;
+    if (++seen == 2) AState.FoundRegex->SetStepLimit(0);  // the next search step exceeds it
+  };
+  Integer code = 0;
+  try {
+    View.ReplaceAll(Args(u"a\\d", u"b", {soRegexp}, sdForward, ssTextStartEnd), rbAllText);
+  } catch (const EKivRegExprError& E) {
+    code = E.ErrorCode;
+  }
+  EXPECT_EQ(code, reeStepLimit);
+  EXPECT_EQ(seen, 2);
+  EXPECT_EQ(Text(), "b b a3 a4");
+  EXPECT_EQ(View.CursorOffset(), cursor);
+  EXPECT_EQ(Anchor(), anchor);
+  EXPECT_FALSE(Search().HasOpenRun());
+  UndoOnce();
+  EXPECT_EQ(Text(), "a1 a2 a3 a4");
+  EXPECT_FALSE(Doc.Internal().GetCanUndo(View.AuthorID()));
+  // Nothing stayed open: the next replace-all is an undo step of its own.
+  View.OnReplaceFound = nullptr;
+  ASSERT_TRUE(View.ReplaceAll(Args(u"a", u"c", {}, sdForward, ssTextStartEnd), rbAllText));
+  EXPECT_EQ(Text(), "c1 c2 c3 c4");
+  UndoOnce();
+  EXPECT_EQ(Text(), "a1 a2 a3 a4");
+}
+
 TEST_F(SearchFixture, TheRunClosesOnNewArgumentsAndOnDetach) {
   Load(u"ab ab");
   ASSERT_TRUE(View.SearchFirst(Args(u"ab")));
@@ -517,6 +553,56 @@ TEST_F(IncFixture, OtherMatchesOnScreenAreMarkedAndUnmarked) {
   EXPECT_EQ(Search().IncHighlights()[1].Start, 6);
   Key(vkEscape);
   EXPECT_TRUE(Search().IncHighlights().empty());
+}
+
+// The embedder's highlight ranges, also where they cover or overlap the marked matches, are what
+// is left when incremental search ends, however it ends.
+TEST_F(IncFixture, TheEmbeddersHighlightSurvivesTheEnd) {
+  // The highlighted characters of the text, as x (highlighted) and . (not).
+  const auto covered = [&] {
+    std::string r(size_t(Doc.CharsCount()), '.');
+    for (const TSARange& x : TKivTestAccess::ScreenCache(View).Highlights().GetRanges())
+      for (Integer i = x.Start; i < x.End(); ++i) r[size_t(i)] = 'x';
+    return r;
+  };
+  const auto ranges = [&] {
+    std::vector<std::pair<Integer, Integer>> r;
+    for (const TSARange& x : TKivTestAccess::ScreenCache(View).Highlights().GetRanges())
+      r.emplace_back(x.Start, x.End());
+    return r;
+  };
+  const std::vector<std::pair<Integer, Integer>> own = {{0, 1}, {3, 5}, {7, 10}};
+  struct Case {
+    const char* Name;
+    std::function<void()> End;
+  };
+  const std::vector<Case> cases = {
+      {"Esc", [&] { Key(vkEscape); }},
+      {"Enter", [&] { Key(vkReturn, u"\r"); }},
+      {"an arrow", [&] { Key(vkRight); }},
+      {"Backspace past the start",
+       [&] {
+         for (int n = 0; n < 3; ++n) Key(vkBack);
+       }},
+      {"a cursor move by the embedder", [&] { View.SetCursorOffset(0); }},
+  };
+  for (const Case& c : cases) {
+    Load(u"ab ab ab ab");
+    View.ClearHighlight();
+    View.AddHighlight(0, 1);
+    View.AddHighlight(3, 2);  // exactly the second match
+    View.AddHighlight(7, 3);  // the end of the third match and the start of the fourth
+    ASSERT_EQ(ranges(), own) << c.Name;
+    Key(kivShortcutCtrl | 'E');
+    Type(u"ab");
+    ASSERT_TRUE(View.InIncrementalSearch()) << c.Name;
+    // The other matches are shown highlighted meanwhile.
+    EXPECT_EQ(covered(), "x..xx.xxxxx") << c.Name;
+    c.End();
+    EXPECT_FALSE(View.InIncrementalSearch()) << c.Name;
+    EXPECT_TRUE(Search().IncHighlights().empty()) << c.Name;
+    EXPECT_EQ(ranges(), own) << c.Name;
+  }
 }
 
 }  // namespace

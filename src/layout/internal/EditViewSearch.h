@@ -103,6 +103,8 @@ class TViewSearch final : public IKivViewSearchHooks {
   void ReplaceFoundHandler(TKivEditFindReplaceState& AState, Integer& ReplacedCount,
                            TKivEditReplaceAction& Action, bool AForAll);
   TKivEditReplaceEvent Handler(bool AForAll);
+  // The handler of an unconfirmed replace-all without OnReplaceFound: it only counts.
+  TKivEditReplaceEvent CountingHandler();
   bool PlaceOf(Integer AStart, Integer ACount, TKivAskPlace& APlace);
   void CheckReplace();
   void MarkIncMatches();

@@ -157,6 +157,9 @@ class TKivViewCompletion {
   // document order, without the occurrence at the cursor; appended to AItems.
   Integer FillListDef(TKivCompletionItems& AItems, const TKivPoint& ACursorPoint,
                       TKivEditFillCompletionCause ACause, TKivPoint& APosForCombo);
+  // How many times the default fill read the whole document; a refill of the shown list that
+  // filters its last words does not count.
+  Integer FillScans() const { return FFillScans; }
   // Replaces the word at AScrollPoint by the selected entry (or lets OnCompletionReplace do it).
   void Commit(const TKivPoint& AScrollPoint, bool AWordEnd);
   // The list's selection moved by a completion command (Up, Down, PgUp, PgDn, Home, End).
@@ -171,8 +174,10 @@ class TKivViewCompletion {
 
  private:
   friend class TKivEditCompletionSettings;
+  class TFillCache;
   void SettingsChanged();
   void PlaceList(const TKivPoint& APosForCombo);
+  void DropFillCache();
 
   TKivEditViewCore& FView;
   std::unique_ptr<TKivEditCompletionSettings> FSettings;
@@ -181,7 +186,11 @@ class TKivViewCompletion {
   bool FHostReleased = false;
   TKivCompletionItems FItems;
   Integer FItemIndex = -1;
-  TKivStringHashTable FComplStrHash;
+  // The words of the last scan while the list is shown, so that a refill filters them instead
+  // of reading the whole document again (see TFillCache).
+  std::unique_ptr<TFillCache> FFillCache;
+  bool FKeepFill = false;
+  Integer FFillScans = 0;  // the fill runs for the list (Show), which may keep its words
 
   // The settings' values.
   Integer FCompletionTimeout = 500;

@@ -13,41 +13,292 @@ namespace {
 
 constexpr const char16_t* kCreatedManually = u"This internal View class should not be created manually.";
 
-// Membership in the completion separators, by a table for the first 256 code units.
+// Membership in the completion separators: one bit per UTF-16 code unit.
 class TSeparators {
  public:
-  explicit TSeparators(const TKivString& ASeps) : FSeps(ASeps) {
-    for (const Char c : ASeps)
-      if (c < 256) FLow[c] = true;
+  explicit TSeparators(const TKivString& ASeps) : FBits(1024, 0) {
+    for (const Char c : ASeps) FBits[c >> 6] |= uint64_t(1) << (c & 63);
   }
-  bool operator()(Char C) const { return C < 256 ? FLow[C] : FSeps.find(C) != TKivString::npos; }
+  bool operator()(Char C) const { return (FBits[C >> 6] >> (C & 63)) & 1; }
 
  private:
-  TKivString FSeps;
-  bool FLow[256] = {};
+  std::vector<uint64_t> FBits;
 };
 
-Char CharAt(const TKivEditDocument& ADoc, Integer AOffset) {
-  Char c = 0;
-  ADoc.CopyChars(AOffset, 1, &c);
-  return c;
+// The document's characters read where the storage keeps them, a contiguous run at a time
+// (no window, no copy). Pointers stay valid while the text does not change.
+class TTextReader {
+ public:
+  explicit TTextReader(TKivEditDocument& ADoc)
+      : FDoc(ADoc), FStorage(dynamic_cast<const TKivTextStorage*>(&ADoc.Chars())), FCount(ADoc.CharsCount()) {}
+  Integer Count() const { return FCount; }
+  // AChunk ← character AIdx (< Count); the result is how many characters from there on are
+  // contiguous (at least 1). Without the storage's own run, a copied block, valid until the
+  // next call.
+  Integer Chunk(Integer AIdx, const Char*& AChunk) {
+    if (FStorage) {
+      const Integer n = FStorage->GetChunk(AIdx, AChunk);
+      if (n > 0) return n;
+    }
+    const Integer n = std::min<Integer>(kBlock, FCount - AIdx);
+    FDoc.CopyChars(AIdx, n, FBlock);
+    AChunk = FBlock;
+    return n;
+  }
+  // One character, leaving earlier chunks valid.
+  Char At(Integer AIdx) const {
+    if (FStorage) {
+      const Char* p = nullptr;
+      if (FStorage->GetChunk(AIdx, p) > 0) return *p;
+    }
+    Char c = 0;
+    FDoc.CopyChars(AIdx, 1, &c);
+    return c;
+  }
+  // The first separator at or after AFrom, or the end of the text.
+  Integer WordEnd(Integer AFrom, const TSeparators& AIsSep) {
+    for (Integer p = AFrom; p < FCount;) {
+      const Char* chunk = nullptr;
+      const Integer n = Chunk(p, chunk);
+      for (Integer i = 0; i < n; ++i)
+        if (AIsSep(chunk[i])) return p + i;
+      p += n;
+    }
+    return FCount;
+  }
+  // Characters [AStart, AStart + ACount) as a view: into the storage when they are contiguous
+  // there, else copied into ABuf.
+  TKivStringView View(Integer AStart, Integer ACount, TKivString& ABuf) {
+    if (ACount == 0) return {};
+    const Char* chunk = nullptr;
+    if (FStorage && FStorage->GetChunk(AStart, chunk) >= ACount) return {chunk, size_t(ACount)};
+    ABuf.resize(size_t(ACount));
+    FDoc.CopyChars(AStart, ACount, ABuf.data());
+    return ABuf;
+  }
+
+ private:
+  static constexpr Integer kBlock = 4096;
+  TKivEditDocument& FDoc;
+  const TKivTextStorage* FStorage;
+  Integer FCount;
+  Char FBlock[kBlock];
+};
+
+// The words of the text that begin with a prefix, in text order. A text character c matches the
+// prefix's character p when c = p or c = its alternative (p's other case, the regex engine's
+// case inversion, without case sensitivity; p itself with it). At every word start (the text's
+// start or after a separator) where the whole prefix matches, AFound(start, end) is called, end
+// being the first separator at or after the prefix's end, and the search goes on from end;
+// elsewhere it goes on at the next character. Most positions fail on the first character,
+// checked in a tight loop over the storage's runs.
+template <class F>
+void ScanPrefixWords(TTextReader& AText, const TKivString& APrefix, const TKivString& AAlt, const TSeparators& AIsSep,
+                     F&& AFound) {
+  const Integer count = AText.Count();
+  const Integer len = static_cast<Integer>(APrefix.size());
+  const Integer lastStart = count - len;
+  const Char c0 = APrefix[0];
+  const Char a0 = AAlt[0];
+  const auto rest = [&](Integer AStart, const Char* AText0, Integer AAvail) {
+    // AText0 points at AStart with AAvail characters there.
+    if (len <= AAvail) {
+      for (Integer i = 1; i < len; ++i)
+        if (AText0[i] != APrefix[size_t(i)] && AText0[i] != AAlt[size_t(i)]) return false;
+      return true;
+    }
+    for (Integer i = 1; i < len; ++i) {
+      const Char c = AText.At(AStart + i);
+      if (c != APrefix[size_t(i)] && c != AAlt[size_t(i)]) return false;
+    }
+    return true;
+  };
+  Integer pos = 0;
+  while (pos <= lastStart) {
+    const Char* chunk = nullptr;
+    const Integer n = AText.Chunk(pos, chunk);
+    const Integer avail = std::min(n, lastStart + 1 - pos);
+    const Char* p = chunk;
+    const Char* const e = chunk + avail;
+    bool found = false;
+    for (;; ++p) {
+      if (c0 == a0) {
+        while (p < e && *p != c0) ++p;
+      } else {
+        while (p < e && *p != c0 && *p != a0) ++p;
+      }
+      if (p == e) break;
+      const Integer s = pos + static_cast<Integer>(p - chunk);
+      if (s > 0 && !AIsSep(p > chunk ? p[-1] : AText.At(s - 1))) continue;
+      if (!rest(s, p, n - static_cast<Integer>(p - chunk))) continue;
+      const Integer end = AText.WordEnd(s + len, AIsSep);
+      AFound(s, end);
+      pos = end;
+      found = true;
+      break;
+    }
+    if (!found) pos += avail;
+  }
 }
 
-// The first separator at or after AFrom, or the end of the text.
-Integer WordEnd(const TKivEditDocument& ADoc, Integer AFrom, const TSeparators& AIsSep) {
-  const Integer count = ADoc.CharsCount();
-  Char buf[64];
-  for (Integer p = AFrom; p < count;) {
-    const Integer n = std::min<Integer>(64, count - p);
-    ADoc.CopyChars(p, n, buf);
-    for (Integer i = 0; i < n; ++i)
-      if (AIsSep(buf[i])) return p + i;
-    p += n;
+// A set of texts by their view: entries are indices into a list of strings that holds them.
+class TWordSet {
+ public:
+  explicit TWordSet(const TKivCompletionItems& AItems) : FItems(AItems), FSlots(64, 0) {}
+  // Whether the text is there; if not, remembers AIndex (the text's place in the list, filled by
+  // the caller right after) under it.
+  bool FindOrAdd(TKivStringView AText, size_t AIndex) {
+    const uint64_t h = Hash(AText);
+    size_t mask = FSlots.size() - 1;
+    for (size_t i = h & mask;; i = (i + 1) & mask) {
+      const uint32_t e = FSlots[i];
+      if (e == 0) break;
+      if (FItems[e - 1] == AText) return true;
+    }
+    if ((FUsed + 1) * 2 > FSlots.size()) {
+      Grow();
+      mask = FSlots.size() - 1;
+    }
+    size_t i = h & mask;
+    while (FSlots[i] != 0) i = (i + 1) & mask;
+    FSlots[i] = static_cast<uint32_t>(AIndex + 1);
+    FHashes.resize(std::max(FHashes.size(), AIndex + 1));
+    FHashes[AIndex] = h;
+    ++FUsed;
+    return false;
   }
-  return count;
-}
+
+ private:
+  static uint64_t Hash(TKivStringView AText) {
+    uint64_t h = 1469598103934665603ull;
+    for (const Char c : AText) h = (h ^ c) * 1099511628211ull;
+    return h ^ (h >> 29);
+  }
+  void Grow() {
+    std::vector<uint32_t> slots(FSlots.size() * 2, 0);
+    const size_t mask = slots.size() - 1;
+    for (const uint32_t e : FSlots) {
+      if (e == 0) continue;
+      size_t i = FHashes[e - 1] & mask;
+      while (slots[i] != 0) i = (i + 1) & mask;
+      slots[i] = e;
+    }
+    FSlots.swap(slots);
+  }
+
+  const TKivCompletionItems& FItems;
+  std::vector<uint32_t> FSlots;
+  std::vector<uint64_t> FHashes;
+  size_t FUsed = 0;
+};
 
 }  // namespace
+
+// ---- the fill cache ----
+
+// While the list is shown, typing changes only the word at the cursor (the "hole"), and the
+// list for a prefix depends only on the text outside that word: the occurrence at the cursor is
+// never listed, and a word that begins with the prefix holds no separator in its prefix part,
+// so it can neither reach into the hole nor start inside it. The cache keeps the words of the
+// last scan with the prefix it used, and listens to the document: it stays valid while every
+// change falls inside the hole (the hole's end follows them), and any other change, or one it
+// did not see, ends it. A refill for the same hole whose prefix extends a kept one filters that
+// one's words: they keep their order and each text stays listed once. Every prefix's list is
+// kept, so moving back to a shorter prefix already listed costs nothing either.
+class TKivViewCompletion::TFillCache : public TKivDocumentListener {
+ public:
+  struct TLevel {
+    TKivString Prefix;
+    std::vector<uint32_t> Words;  // indices into FWords
+  };
+
+  TFillCache(TKivEditDocument& ADoc, const TKivTextStorage& AStorage, Integer AHoleStart, Integer AHoleEnd,
+             const TKivString& ASeps, bool ACaseSens, const TKivString& APrefix, TKivCompletionItems AWords)
+      : FDoc(&ADoc),
+        FStorage(&AStorage),
+        FStamp(AStorage.ChangeStamp()),
+        FHoleStart(AHoleStart),
+        FHoleEnd(AHoleEnd),
+        FSeps(ASeps),
+        FCaseSens(ACaseSens),
+        FWords(std::move(AWords)) {
+    TLevel all{APrefix, {}};
+    all.Words.resize(FWords.size());
+    for (size_t i = 0; i < FWords.size(); ++i) all.Words[i] = static_cast<uint32_t>(i);
+    FLevels.push_back(std::move(all));
+    FDoc->AddListener(this);
+  }
+  ~TFillCache() override { Invalidate(); }
+  TFillCache(const TFillCache&) = delete;
+  TFillCache& operator=(const TFillCache&) = delete;
+
+  // The list for APrefix (its alternatives in AAlt) with the hole at [AHoleStart, AHoleEnd),
+  // or none when the cache cannot tell it.
+  const TLevel* Find(const TKivEditDocument& ADoc, Integer AHoleStart, Integer AHoleEnd, const TKivString& ASeps,
+                     bool ACaseSens, const TKivString& APrefix, const TKivString& AAlt) {
+    if (FDoc != &ADoc || FStorage->ChangeStamp() != FStamp || AHoleStart != FHoleStart || AHoleEnd != FHoleEnd ||
+        ACaseSens != FCaseSens || ASeps != FSeps)
+      return nullptr;
+    const auto extends = [&](const TKivString& AKept) {
+      return AKept.size() <= APrefix.size() && APrefix.compare(0, AKept.size(), AKept) == 0;
+    };
+    while (!FLevels.empty() && !extends(FLevels.back().Prefix)) FLevels.pop_back();
+    if (FLevels.empty()) return nullptr;
+    const TLevel& from = FLevels.back();
+    if (from.Prefix.size() == APrefix.size()) return &from;
+    TLevel next{APrefix, {}};
+    const size_t len = APrefix.size();
+    for (const uint32_t i : from.Words) {
+      const TKivString& w = FWords[i];
+      if (w.size() < len) continue;
+      size_t k = from.Prefix.size();
+      while (k < len && (w[k] == APrefix[k] || w[k] == AAlt[k])) ++k;
+      if (k == len) next.Words.push_back(i);
+    }
+    FLevels.push_back(std::move(next));
+    return &FLevels.back();
+  }
+  const TKivString& Word(uint32_t AIndex) const { return FWords[AIndex]; }
+
+  // ---- TKivDocumentListener ----
+  void BeforeInsert(Integer, Integer) override { CheckSeen(); }
+  void BeforeDelete(Integer, Integer) override { CheckSeen(); }
+  void AfterInsert(Integer AStart, Integer ALength) override {
+    if (!FDoc) return;
+    if (AStart < FHoleStart || AStart > FHoleEnd) return Invalidate();
+    FHoleEnd += ALength;
+    FStamp = FStorage->ChangeStamp();
+  }
+  void AfterDelete(Integer AStart, Integer ALength) override {
+    if (!FDoc) return;
+    if (AStart < FHoleStart || AStart + ALength > FHoleEnd) return Invalidate();
+    FHoleEnd -= ALength;
+    FStamp = FStorage->ChangeStamp();
+  }
+  void BeforeRefresh() override { Invalidate(); }
+  void AfterRefresh() override { Invalidate(); }
+  void DocumentDestroing() override { Invalidate(); }
+
+ private:
+  // A change the cache did not follow happened before this one.
+  void CheckSeen() {
+    if (FDoc && FStorage->ChangeStamp() != FStamp) Invalidate();
+  }
+  void Invalidate() {
+    if (FDoc) FDoc->RemoveListener(this);
+    FDoc = nullptr;
+  }
+
+  TKivEditDocument* FDoc;  // none: no longer valid
+  const TKivTextStorage* FStorage;
+  uint64_t FStamp;
+  Integer FHoleStart;
+  Integer FHoleEnd;
+  TKivString FSeps;
+  bool FCaseSens;
+  TKivCompletionItems FWords;
+  std::vector<TLevel> FLevels;
+};
 
 // ---- the search hooks' completion part ----
 
@@ -218,6 +469,10 @@ TKivString TKivViewCompletion::Separators() const {
   return KivCompletionSeparators(FComplWordSep, FView.WorkingDocument().FullWordSeparators());
 }
 
+void TKivViewCompletion::DropFillCache() {
+  FFillCache.reset();
+}
+
 Integer TKivViewCompletion::FillListDef(TKivCompletionItems& AItems, const TKivPoint& ACursorPoint,
                                         TKivEditFillCompletionCause ACause, TKivPoint& APosForCombo) {
   const Integer minimum = ACause == fcTimeout ? FCompletionMinChars : 1;
@@ -235,38 +490,45 @@ Integer TKivViewCompletion::FillListDef(TKivCompletionItems& AItems, const TKivP
   APosForCombo = FView.OffsetToScrollPos(w.Start);
   const TKivString prefix = doc.GetText(w.Start, prefixLen);
 
-  FComplStrHash.Clear();
-  // The regex engine finds the prefix; word boundaries are those of the completion separators
-  // (the engine's own \b knows only its word characters, which would break "a.b" at the dot).
+  // Word boundaries are those of the completion separators; a text character matches the
+  // prefix's as the regex engine matches a quoted literal (exactly, or in the other case).
   const TSeparators isSep(seps);
-  TKivRegExp re;
-  re.SetExpression(RegExprQuoteMetaChars(prefix));
-  re.SetWordSeparators(seps);
-  re.SetModifierI(!FCompletionCaseSens);
-  TKivRegexCharSeqSource source(doc.Chars());
-  re.SetInputSource(&source);
-  const Integer count = doc.CharsCount();
-  Integer added = 0;
-  TKivString text;
-  for (bool found = re.Exec(0); found;) {
-    const Integer start = re.GetMatchPos(0);
-    Integer end = start + re.GetMatchLen(0);
-    const bool wordStart = start == 0 || isSep(CharAt(doc, start - 1));
-    if (wordStart) {
-      end = WordEnd(doc, end, isSep);
-      if (!(start <= cursor.Offset && cursor.Offset <= end)) {
-        text = doc.GetText(start, end - start);
-        if (!FComplStrHash.HasKey(text)) {
-          FComplStrHash.Add(text, TKivString());
-          AItems.push_back(text);
-          ++added;
-        }
-      }
+  TTextReader text(doc);
+  TKivString alt = prefix;
+  if (!FCompletionCaseSens)
+    for (Char& c : alt) c = static_cast<Char>(TKivRegExp::InvertCaseFunction(c));
+
+  // The cache holds when the word at the cursor is a whole word of separator-free characters
+  // and no prefix character can match a separator.
+  const Integer holeEnd = text.WordEnd(cursor.Offset, isSep);
+  bool cacheable = w.Start == 0 || isSep(text.At(w.Start - 1));
+  for (size_t i = 0; cacheable && i < prefix.size(); ++i) cacheable = !isSep(prefix[i]) && !isSep(alt[i]);
+  if (cacheable && FFillCache && FView.InState(siComplListShown)) {
+    if (const TFillCache::TLevel* level =
+            FFillCache->Find(doc, w.Start, holeEnd, seps, FCompletionCaseSens, prefix, alt)) {
+      for (const uint32_t i : level->Words) AItems.push_back(FFillCache->Word(i));
+      return static_cast<Integer>(level->Words.size());
     }
-    if (end >= count) break;
-    found = re.Exec(wordStart ? end : start + 1);
   }
-  re.SetInputSource(nullptr);
+  DropFillCache();
+
+  ++FFillScans;
+  const size_t base = AItems.size();
+  TWordSet seen(AItems);
+  TKivString buf;
+  ScanPrefixWords(text, prefix, alt, isSep, [&](Integer AStart, Integer AEnd) {
+    if (AStart <= cursor.Offset && cursor.Offset <= AEnd) return;
+    const TKivStringView word = text.View(AStart, AEnd - AStart, buf);
+    if (!seen.FindOrAdd(word, AItems.size())) AItems.emplace_back(word);
+  });
+  const Integer added = static_cast<Integer>(AItems.size() - base);
+
+  // Kept for the refills of a list being shown (a listener cannot join inside a compound edit).
+  const auto* storage = dynamic_cast<const TKivTextStorage*>(&doc.Chars());
+  if (cacheable && FKeepFill && storage && !doc.InsideCompoundEdit())
+    FFillCache = std::make_unique<TFillCache>(
+        doc, *storage, w.Start, holeEnd, seps, FCompletionCaseSens, prefix,
+        TKivCompletionItems(AItems.begin() + static_cast<std::ptrdiff_t>(base), AItems.end()));
   return added;
 }
 
@@ -306,12 +568,22 @@ void TKivViewCompletion::Show(TKivEditFillCompletionCause ACause, bool AAllowSin
   const TKivPoint cursor = FView.CursorPos();
   TKivPoint posForCombo = cursor;
   TKivCompletionItems items;
-  const Integer count = FillList(items, cursor, posForCombo, ACause);
+  FKeepFill = ACause != fcWordEnd;
+  Integer count = 0;
+  try {
+    count = FillList(items, cursor, posForCombo, ACause);
+  } catch (...) {
+    FKeepFill = false;
+    DropFillCache();
+    throw;
+  }
+  FKeepFill = false;
   FItems = std::move(items);
   FItemIndex = count > 0 ? 0 : -1;
   if (FListHost) FListHost->ListItemsChanged();
   if (count <= 0) {
     FView.ExitState(siComplListShown);
+    DropFillCache();
     return;
   }
   if ((count == 1 && FCompletionNoComboForOnly && AAllowSingleCommit) || ACause == fcWordEnd) {
@@ -324,6 +596,7 @@ void TKivViewCompletion::Show(TKivEditFillCompletionCause ACause, bool AAllowSin
   FView.EnterState(siComplListShown);
   if (!wasShown) PlaceList(posForCombo);
   if (FListHost) FListHost->ListItemIndexChanged();
+  if (!FView.InState(siComplListShown)) DropFillCache();
 }
 
 void TKivViewCompletion::PlaceList(const TKivPoint& APosForCombo) {
@@ -437,12 +710,14 @@ void TKivViewCompletion::StopTimer() {
 }
 
 void TKivViewCompletion::ReleaseHost() {
+  DropFillCache();
   FHostReleased = true;
   FListHost = nullptr;
   FTimer.reset();
 }
 
 void TKivViewCompletion::HideList() {
+  DropFillCache();
   if (FListHost) FListHost->ShowList(false, 0, 0);
 }
 

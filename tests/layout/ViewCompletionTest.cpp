@@ -3,10 +3,14 @@
 // fixed-width fake with a recording list window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "KivRegExpr.h"
+#include "KivSedSearch.h"
 #include "KivSedViewCore.h"
 #include "KivTestSeed.h"
 #include "LayoutFakes.h"
@@ -64,6 +68,11 @@ struct ComplFixture : ::testing::Test {
     View.SetCursorOffset(Doc.CharsCount());
   }
   bool Key(TKivShortcut AShortcut) { return View.CommandHooks().KeyDown(View, AShortcut); }
+  // A typed character: a key-down that binds nothing, then the character.
+  void Type(Char AChar) {
+    View.CommandHooks().KeyDown(View, 0);
+    View.CommandHooks().KeyPressW(View, AChar);
+  }
   TKivEditCommandMode Mode() { return static_cast<TViewCommands&>(View.CommandHooks()).Mode(); }
   Items Listed() { return View.Completion().Items(); }
   Items Fresh(TKivEditFillCompletionCause ACause = fcForced) {
@@ -557,4 +566,226 @@ TEST_F(ComplFixture, FillingMatchesAModelAndRefillsMatchFreshFills) {
       EXPECT_EQ(View.InState(siComplListShown), !fresh.empty());
     }
   }
+}
+
+namespace {
+
+// The default fill as the quoted prefix searched by the project's regex engine over the document,
+// the completion separators deciding word starts and ends (the fill's own scan must agree).
+Items RegexFill(TKivEditViewCore& AView, bool ACaseSens) {
+  TKivEditDocument& doc = *AView.Document();
+  const Integer cursor = AView.CursorOffset();
+  const TKivString seps = AView.CompletionSeparators();
+  const auto isSep = [&](Char c) { return seps.find(c) != TKivString::npos; };
+  const TKivSegment w = doc.FindNearWord(cursor, -1, seps, true);
+  if (w.Start < 0 || w.Start + w.Count < cursor || cursor - w.Start <= 0) return {};
+  const TKivString text = doc.Text();
+  const auto wordEnd = [&](Integer AFrom) {
+    while (AFrom < Integer(text.size()) && !isSep(text[AFrom])) ++AFrom;
+    return AFrom;
+  };
+  TKivRegExp re;
+  re.SetExpression(RegExprQuoteMetaChars(text.substr(w.Start, cursor - w.Start)));
+  re.SetWordSeparators(seps);
+  re.SetModifierI(!ACaseSens);
+  TKivRegexCharSeqSource source(doc.Chars());
+  re.SetInputSource(&source);
+  Items out;
+  for (bool found = re.Exec(0); found;) {
+    const Integer start = re.GetMatchPos(0);
+    Integer end = start + re.GetMatchLen(0);
+    const bool wordStart = start == 0 || isSep(text[start - 1]);
+    if (wordStart) {
+      end = wordEnd(end);
+      const TKivString word = text.substr(start, end - start);
+      if (!(start <= cursor && cursor <= end) && std::find(out.begin(), out.end(), word) == out.end())
+        out.push_back(word);
+    }
+    if (end >= Integer(text.size())) break;
+    found = re.Exec(wordStart ? end : start + 1);
+  }
+  re.SetInputSource(nullptr);
+  return out;
+}
+
+// An application that edits the document once, right after the next change (its user event).
+struct EditAfterChange : TKivDocumentListener {
+  void DoUserEventAfterDocChange() override {
+    if (!Edit) return;
+    const auto edit = std::move(Edit);
+    Edit = nullptr;
+    edit();
+  }
+  std::function<void()> Edit;
+};
+
+}  // namespace
+
+TEST_F(ComplFixture, ARefillWithTheListShownFiltersTheLastListInsteadOfScanning) {
+  Text(u"alpha alphabet alpine beta alpaca\r\nal");
+  Key(kCtrlSpace);
+  const Integer scans = View.Completion().FillScans();
+  EXPECT_EQ(scans, 1);
+  const Items al{u"alpha", u"alphabet", u"alpine", u"alpaca"};
+  const auto type = [&](Char c) { Type(c); };
+  struct Step {
+    Char Typed;  // 0: Backspace
+    Items Listed;
+    Integer Scans;
+  };
+  for (const Step& s : {Step{u'p', al, 1}, Step{u'h', {u"alpha", u"alphabet"}, 1}, Step{0, al, 1},
+                        Step{0, al, 1}, Step{u'P', al, 1}, Step{0, al, 1}, Step{0, al, 2}}) {
+    if (s.Typed)
+      type(s.Typed);
+    else
+      Key(vkBack);
+    EXPECT_TRUE(View.InState(siComplListShown));
+    EXPECT_EQ(Listed(), s.Listed) << KivToUtf8(Doc.Text());
+    EXPECT_EQ(View.Completion().FillScans(), s.Scans) << KivToUtf8(Doc.Text());
+  }
+  // An edit outside the word during a keystroke: the next refill reads the document again.
+  EditAfterChange app;
+  Doc.AddListener(&app);
+  app.Edit = [&] { Doc.Replace(0, 5, u"alpen"); };
+  type(u'l');
+  EXPECT_TRUE(View.InState(siComplListShown)) << KivToUtf8(Doc.Text());
+  EXPECT_EQ(Listed(), (Items{u"alpen", u"alphabet", u"alpine", u"alpaca"}));
+  EXPECT_EQ(View.Completion().FillScans(), 3);
+  // Hidden and shown again: a new scan.
+  Key(vkEscape);
+  Key(kCtrlSpace);
+  EXPECT_EQ(View.Completion().FillScans(), 4);
+  // A separator put into the word behind the cursor splits it: its rest is a word of its own.
+  View.CompletionSettings().SetDontShowComboForOnlyMatch(false);
+  Text(u"alpine\r\nalzalpaca");
+  View.SetCursorOffset(10);
+  Key(kCtrlSpace);
+  EXPECT_EQ(Listed(), (Items{u"alpine"}));
+  app.Edit = [&] { Doc.Replace(11, 1, u"."); };
+  type(u'p');
+  EXPECT_EQ(Doc.Text(), u"alpine\r\nalp.alpaca");
+  EXPECT_EQ(Listed(), (Items{u"alpine", u"alpaca"}));
+  Doc.RemoveListener(&app);
+}
+
+// Random documents, separators (also a letter, whose other case then matches a separator) and
+// case rules; keystrokes with the list shown (letters, Backspace, Left, Right), now and then an
+// application edit during a keystroke (in the word at the cursor or elsewhere), the list shown
+// again when it went. Every list equals a fill from scratch by a second view, which never shows
+// a list and so always reads the whole document, and that equals the regex engine's search.
+TEST_F(ComplFixture, IncrementalRefillsEqualFillsFromScratch) {
+  KIV_TEST_SEED(seed);
+  std::mt19937 rng(seed);
+  RecordingHost refHost;
+  TKivEditViewCore ref{refHost};
+  ref.SetDocument(&Doc);
+  ref.HostResized();
+  EditAfterChange app;
+  Doc.AddListener(&app);
+  const TKivString letters = u"aabbABé\u00c9\u03c3\u03a3\u03c2";
+  const TKivString others = u"  ..-\r\n";
+  const TKivString wordSeps[] = {u"", u"-", u"b"};
+  const auto pick = [&](const TKivString& AFrom) { return AFrom[rng() % AFrom.size()]; };
+  const auto fresh = [&] {
+    ref.SetCursorOffset(View.CursorOffset());
+    Items items;
+    TKivPoint pos;
+    ref.CompletionFillListDef(items, ref.CursorPos(), fcForced, pos);
+    return items;
+  };
+  int compared = 0, filtered = 0;
+  for (int round = 0; round < 80; ++round) {
+    View.CompletionSettings().SetCaseSensitive(rng() % 2 == 0);
+    View.CompletionSettings().SetWordSeparators(wordSeps[rng() % 3]);
+    View.CompletionSettings().SetDontShowComboForOnlyMatch(false);
+    ref.CompletionSettings().Assign(View.CompletionSettings());
+    // Words from a small vocabulary, so that prefixes are shared.
+    std::vector<TKivString> vocabulary(8);
+    for (TKivString& w : vocabulary)
+      for (int i = 1 + int(rng() % 5); i > 0; --i) w += pick(letters);
+    TKivString text;
+    for (int i = 12 + int(rng() % 30); i > 0; --i) text += vocabulary[rng() % 8] + TKivString(1, pick(others));
+    Doc.Lines().SetText(text);
+    // Mostly a character that continues some word.
+    const auto typed = [&] {
+      const TKivString& w = vocabulary[rng() % 8];
+      const Integer at = View.CursorOffset();
+      Integer k = 0;
+      while (k < at && !View.CompletionSeparators().empty() &&
+             View.CompletionSeparators().find(Doc.Text()[at - k - 1]) == TKivString::npos)
+        ++k;
+      return rng() % 3 && k < Integer(w.size()) ? w[k] : pick(letters);
+    };
+    View.SetCursorOffset(Integer(rng() % (Doc.CharsCount() + 1)));
+    View.ShowCompletion(fcForced, false);
+    for (int k = 0; k < 30; ++k) {
+      if (!View.InState(siComplListShown) && rng() % 2) {
+        View.SetCursorOffset(Integer(rng() % (Doc.CharsCount() + 1)));
+        View.ShowCompletion(fcForced, false);
+      }
+      const Integer scans = View.Completion().FillScans();
+      const bool wasShown = View.InState(siComplListShown);
+      switch (rng() % 10) {
+        case 0:
+        case 1:
+        case 2:
+        case 3:
+          Type(typed());
+          break;
+        case 4:
+        case 5:
+          Key(vkBack);
+          break;
+        case 6:
+          Key(rng() % 2 ? vkLeft : vkRight);
+          break;
+        case 7:
+        case 8: {
+          // The application edits in or near the word at the cursor, or anywhere: one character
+          // replaced by another, or one inserted or deleted after the typed one (the view puts
+          // the cursor after the typed character whatever happened before it).
+          const bool near = rng() % 2 == 0;
+          const Integer typedAt = View.CursorOffset();
+          app.Edit = [&, near, typedAt] {
+            const Integer count = Doc.CharsCount();
+            const Integer at = near ? std::clamp<Integer>(typedAt + Integer(rng() % 6) - 3, 0, count)
+                                    : Integer(rng() % (count + 1));
+            const TKivString t = Doc.Text();
+            const Char c = rng() % 3 ? pick(letters) : u' ';
+            const bool plain = at < count && t[at] != u'\r' && t[at] != u'\n';
+            if (at > typedAt && !(t[at - 1] == u'\r')) {
+              if (rng() % 2 && plain)
+                Doc.Delete(at, 1);
+              else
+                Doc.Insert(at, TKivString(1, c));
+            } else if (plain) {
+              Doc.Replace(at, 1, TKivString(1, c));
+            }
+          };
+          Type(typed());
+          app.Edit = nullptr;
+          break;
+        }
+        default:
+          if (!View.InState(siComplListShown)) {
+            View.SetCursorOffset(Integer(rng() % (Doc.CharsCount() + 1)));
+            View.ShowCompletion(fcForced, false);
+          }
+          break;
+      }
+      const Items scratch = fresh();
+      EXPECT_EQ(scratch, RegexFill(ref, View.CompletionSettings().CaseSensitive()))
+          << KivToUtf8(Doc.Text()) << " @" << View.CursorOffset();
+      if (View.InState(siComplListShown)) {
+        ++compared;
+        if (wasShown && View.Completion().FillScans() == scans) ++filtered;
+        EXPECT_EQ(Listed(), scratch) << KivToUtf8(Doc.Text()) << " @" << View.CursorOffset();
+      }
+    }
+  }
+  Doc.RemoveListener(&app);
+  ref.SetDocument(nullptr);
+  // The random walk did reach the filtering path, and compared many lists.
+  EXPECT_GT(filtered, 100);
+  EXPECT_GT(compared, 300);
 }

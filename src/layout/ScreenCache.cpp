@@ -136,10 +136,10 @@ void TScreenCache::ResetLayout() {
 
 void TScreenCache::ResetLayoutFull() {
   ResetLayout();
-  SetMarkPoint(FCursorPos, {0, 0});
-  SetMarkPoint(FSelStart, {0, 0});
-  SetMarkPoint(FSelEnd, {0, 0});
-  FSelBlock = false;
+  FSelMarks.SetCursor({0, 0});
+  FSelMarks.SetSelStart({0, 0});
+  FSelMarks.SetSelEnd({0, 0});
+  FSelMarks.SetBlock(false);
   ClearFolds();
   UpdateLayout();
 }

@@ -21,7 +21,7 @@ void CheckScrollPos(const TKivPoint& APoint) {
 
 bool TScreenCache::IsOffsetVisible(Integer AOffset) {
   if (AOffset < 0 || AOffset > Document().CharsCount()) return false;
-  if (FHiddenStarts.Count() == 0) return true;
+  if (FFolds.Count() == 0) return true;
   // Past the last visible row lies only the state after the text: not a visible position.
   const TWrapParserState s = WP_GetStateOverFolds(AOffset);
   return s.Offset == AOffset && s.PhysLine < Document().LinesCount();
@@ -134,19 +134,6 @@ TOffsetPoint TScreenCache::MakeVisiblePoint(TOffsetPoint APoint) {
   return APoint;
 }
 
-void TScreenCache::SetMarkPoint(TOffsetPointMark& AMark, const TOffsetPoint& APoint) {
-  AMark.InCharOffset = APoint.InCharOffset;
-  AMark.PlainOffset = APoint.Offset;
-  if (AMark.CharMark && AMark.CharMark->Pos() == APoint.Offset && AMark.CharMark->IsValid()) return;
-  if (FCursorMarks) {
-    IKivMarkRef mark = FCursorMarks->CreateMark(APoint.Offset);
-    if (AMark.CharMark && AMark.CharMark->IsValid()) FCursorMarks->DeleteMark(AMark.CharMark);
-    AMark.CharMark = std::move(mark);
-  } else {
-    AMark.CharMark = nullptr;
-  }
-}
-
 void TScreenCache::RecorrectCursor() {
   TKivEditDocument& doc = Document();
   const auto fix = [&](const TOffsetPoint& APoint, TScrollCorrectFor AWhatFor) {
@@ -154,16 +141,16 @@ void TScreenCache::RecorrectCursor() {
                    std::max<Integer>(APoint.InCharOffset, 0)};
     p = CorrectOffsetToLine(p);
     if (!IsOffsetVisible(p.Offset)) p = {GetNearestValidOffset(p.Offset), 0};
-    return CorrectScrollPoint(p, AWhatFor, scBackward, true, FSelBlock);
+    return CorrectScrollPoint(p, AWhatFor, scBackward, true, SelBlockMode());
   };
   const TOffsetPoint oldCursor = CursorOffset(), oldStart = SelStartOffset(), oldEnd = SelEndOffset();
   const TOffsetPoint cursor = fix(oldCursor, scForCursor);
   TOffsetPoint start = fix(oldStart, scForSelection), end = fix(oldEnd, scForSelection);
   if (start.Offset != oldStart.Offset || end.Offset != oldEnd.Offset) start = end = cursor;
   if (cursor != oldCursor || start != oldStart || end != oldEnd) MarkAllScreenLinesDirty();
-  SetMarkPoint(FCursorPos, cursor);
-  SetMarkPoint(FSelStart, start);
-  SetMarkPoint(FSelEnd, end);
+  FSelMarks.SetCursor(cursor);
+  FSelMarks.SetSelStart(start);
+  FSelMarks.SetSelEnd(end);
 }
 
 // ---- cursor and selection ----
@@ -192,13 +179,13 @@ void TScreenCache::SelectionN(TKivPoint& AStart, TKivPoint& AEnd) {
 void TScreenCache::SetCursorOffset(const TOffsetPoint& AOffPt, TScrollCorrectDir ACorrectDir, bool ABlock) {
   CheckOffsetPoint(Document(), AOffPt);
   UpdateLayout();
-  if (AOffPt == CursorOffset() && ABlock == FSelBlock) return;
+  if (AOffPt == CursorOffset() && ABlock == SelBlockMode()) return;
   const Integer oldY = OffsetToScroll(CursorOffset().Offset).Y;
-  if (ABlock != FSelBlock) MarkAllScreenLinesDirty();
-  FSelBlock = ABlock;
+  if (ABlock != SelBlockMode()) MarkAllScreenLinesDirty();
+  FSelMarks.SetBlock(ABlock);
   TOffsetPoint p = MakeVisiblePoint(AOffPt);
-  p = CorrectScrollPoint(p, scForCursor, ACorrectDir, true, FSelBlock);
-  SetMarkPoint(FCursorPos, p);
+  p = CorrectScrollPoint(p, scForCursor, ACorrectDir, true, SelBlockMode());
+  FSelMarks.SetCursor(p);
   UpdateLayout();  // when a fold opened
   // The caret is the host's to repaint; the rows only when the cursor's row is highlighted.
   const Integer newY = OffsetToScroll(p.Offset).Y;
@@ -225,10 +212,10 @@ void TScreenCache::SetSelection(const TOffsetPoint& AStart, const TOffsetPoint& 
   TOffsetPoint e = MakeVisiblePoint(AEnd);
   s = CorrectScrollPoint(s, scForSelection, oldStart < s ? scForward : scBackward, true, ABlock);
   e = CorrectScrollPoint(e, scForSelection, oldEnd < e ? scForward : scBackward, true, ABlock);
-  const bool modeChanged = ABlock != FSelBlock;
-  SetMarkPoint(FSelStart, s);
-  SetMarkPoint(FSelEnd, e);
-  FSelBlock = ABlock;
+  const bool modeChanged = ABlock != SelBlockMode();
+  FSelMarks.SetSelStart(s);
+  FSelMarks.SetSelEnd(e);
+  FSelMarks.SetBlock(ABlock);
   UpdateLayout();  // when a fold opened
   const TKivPoint startPos = OffsetPtToScroll(s), endPos = OffsetPtToScroll(e);
   if (!modeChanged && (!ABlock || (startPos.X == oldStartPos.X && endPos.X == oldEndPos.X))) {
@@ -260,7 +247,7 @@ void TScreenCache::ResetStatusChanges() {
   FOldCursor = CursorOffset();
   FOldSelStart = SelStartOffset();
   FOldSelEnd = SelEndOffset();
-  FOldSelBlock = FSelBlock;
+  FOldSelBlock = SelBlockMode();
 }
 
 TKivViewStatusChanges TScreenCache::StatusChanges() {
@@ -272,7 +259,7 @@ TKivViewStatusChanges TScreenCache::StatusChanges() {
   if (FOldHorizScrollPixels != FHorizScrollPixels) res |= scHScroll;
   if (FOldFirstLineScroll != FFirstLineScroll + FFirstLineSkew) res |= scVScroll;
   if (FOldCursor != CursorOffset()) res |= scCursor;
-  if (FOldSelStart != SelStartOffset() || FOldSelEnd != SelEndOffset() || FOldSelBlock != FSelBlock)
+  if (FOldSelStart != SelStartOffset() || FOldSelEnd != SelEndOffset() || FOldSelBlock != SelBlockMode())
     res |= scSelection;
   return res;
 }

@@ -39,8 +39,8 @@ bool SameChunks(const std::vector<TChunk>& A, const std::vector<TChunk>& B) {
 
 void TScreenCache::AttachToDocument(TStoredViewData* ARestore) {
   TKivEditDocument& doc = Document();
-  if (!FCursorMarks) FCursorMarks = doc.CreateCustomMarkers(true, false, false);
-  if (!FHiddenMarks) FHiddenMarks = doc.CreateCustomMarkers(false, true, false);
+  FSelMarks.CreateMarkers(doc);
+  FFolds.CreateMarkers(doc);
   ResetLayoutFull();
   if (ARestore) {
     RestoreStoredView(*ARestore);
@@ -59,11 +59,8 @@ void TScreenCache::ReleaseDocument() noexcept {
   FHighlights.Clear();
   ClearFolds();
   // As they are (no layout pass over a document that may be going away).
-  const TOffsetPoint cursor = FCursorPos.Point(), selStart = FSelStart.Point(), selEnd = FSelEnd.Point();
-  FCursorPos = {nullptr, cursor.InCharOffset, cursor.Offset};
-  FSelStart = {nullptr, selStart.InCharOffset, selStart.Offset};
-  FSelEnd = {nullptr, selEnd.InCharOffset, selEnd.Offset};
-  for (IKivMarkersRef* markers : {&FCursorMarks, &FHiddenMarks}) {
+  FSelMarks.Unmark();
+  for (IKivMarkersRef* markers : {&FSelMarks.Markers(), &FFolds.Markers()}) {
     if (!*markers) continue;
     IKivMarkersRef detached = std::move(*markers);
     *markers = nullptr;

@@ -22,12 +22,12 @@ TStoredViewData::TStoredViewData(TStoredView& AParent)
       AOffset = std::clamp<Integer>(AOffset, 0, doc.CharsCount());
       return AOffset > 0 ? FCursorMarkers->CreateMark(AOffset) : nullptr;
     };
-    Cursor = mark(FCache.FCursorPos.Offset());
-    SelStart = mark(FCache.FSelStart.Offset());
-    SelEnd = mark(FCache.FSelEnd.Offset());
+    Cursor = mark(FCache.SelectionMarks().Cursor().Offset);
+    SelStart = mark(FCache.SelectionMarks().SelStart().Offset);
+    SelEnd = mark(FCache.SelectionMarks().SelEnd().Offset);
     // The top row already counts the rows of the top line above the window.
     ScreenStart = mark(FCache.ScrollToNearestOffset({FCache.HorizScroll(), FCache.FirstLineScroll()}));
-    SelBlockMode = FCache.FSelBlock;
+    SelBlockMode = FCache.SelBlockMode();
     for (const auto& fold : FCache.CollapsedFolds()) Folds->CreateLineMark(fold.first);
     doc.AddListener(this);
   } catch (...) {

@@ -14,9 +14,10 @@
 
 #include "KivSedMarkers.h"
 #include "KivSedViewParts.h"
-#include "internal/HiddenRegions.h"
+#include "internal/CollapsedFolds.h"
 #include "internal/HighlightsSparse.h"
 #include "internal/MeasureCaches.h"
+#include "internal/SelectionMarks.h"
 #include "internal/WrapTypes.h"
 
 class TStoredView;
@@ -27,18 +28,8 @@ class TWP_InvisibleOffsetError : public EKivEditViewError {
   using EKivEditViewError::EKivEditViewError;
 };
 
-// TOffsetPoint, the canonical form of a position, is public (KivLayoutTypes.h).
-
-// An offset point that follows edits: the character is a marker of the cache's cursor
-// collection (keeping, so it survives the deletion of its text). Without a document attached
-// the offset is kept as a plain number.
-struct TOffsetPointMark {
-  IKivMarkRef CharMark;
-  Integer InCharOffset = 0;
-  Integer PlainOffset = 0;
-  Integer Offset() const { return CharMark ? CharMark->Pos() : PlainOffset; }
-  TOffsetPoint Point() const { return {Offset(), InCharOffset}; }
-};
+// TOffsetPoint, the canonical form of a position, is public (KivLayoutTypes.h); TOffsetPointMark,
+// one that follows edits, is in internal/SelectionMarks.h.
 
 // One row of the laid-out text.
 struct TScrollLineInfo {
@@ -153,7 +144,7 @@ class TScreenCache : public TKivScreenLayout {
   // Opens the collapsed folds inside AOuterFold (-1: the whole text); with TopOnly only the
   // outermost level.
   void UnfoldAllIn(Integer AOuterFold, bool TopOnly);
-  bool IsCollapsedFold(Integer ALine) const { return FHiddenStarts.Find(ALine) != nullptr; }
+  bool IsCollapsedFold(Integer ALine) const { return FFolds.IsCollapsed(ALine); }
   // Records lines AStartLine .. AEndLine as collapsed without asking the parser: one row of
   // line AStartLine ended by the folded-line-end glyph. Raises EKivEditViewError for a bad
   // range or a line that is already collapsed.
@@ -161,14 +152,13 @@ class TScreenCache : public TKivScreenLayout {
   // Opens one level at AStartLine (nothing when it is not collapsed).
   void ExpandLines(Integer AStartLine);
   // The last line of the collapsed fold starting at ALine, or -1.
-  Integer CollapsedEnd(Integer ALine) const {
-    const auto* start = static_cast<const THiddenStart*>(FHiddenStarts.Find(ALine));
-    return start ? start->EEnd->KeyLine : -1;
-  }
+  Integer CollapsedEnd(Integer ALine) const { return FFolds.End(ALine); }
   // Every collapsed fold: start line -> end line (hidden ones inside others included).
-  std::map<Integer, Integer> CollapsedFolds() const;
+  std::map<Integer, Integer> CollapsedFolds() const { return FFolds.All(); }
   // Rows are lines and every line is visible: lines are found through the line index.
-  bool UseLineShortcut() const { return NoWrap() && FHiddenStarts.Count() == 0; }
+  bool UseLineShortcut() const { return NoWrap() && FFolds.Count() == 0; }
+  // The bookkeeping of the collapsed folds.
+  const TCollapsedFolds& Folds() const { return FFolds; }
 
   // ---- saved view states ----
   TStoredView& StoredView() { return *FStoredView; }
@@ -190,7 +180,7 @@ class TScreenCache : public TKivScreenLayout {
   void DetachFromDocument(bool AStoreDoc = false);
   // The part of DetachFromDocument after saving: never raises, so a detach always completes.
   void ReleaseDocument() noexcept;
-  bool Attached() const { return FCursorMarks != nullptr; }
+  bool Attached() const { return FSelMarks.Attached(); }
   // The whole text was replaced: highlights go, the layout is redone keeping the top line.
   void DocumentRefresh();
 
@@ -310,20 +300,22 @@ class TScreenCache : public TKivScreenLayout {
   // The points after the layout pass (collapsed lines may have moved them).
   TOffsetPoint CursorOffset() {
     UpdateLayout();
-    return FCursorPos.Point();
+    return FSelMarks.Cursor();
   }
   TOffsetPoint SelStartOffset() {
     UpdateLayout();
-    return FSelStart.Point();
+    return FSelMarks.SelStart();
   }
   TOffsetPoint SelEndOffset() {
     UpdateLayout();
-    return FSelEnd.Point();
+    return FSelMarks.SelEnd();
   }
   TKivPoint CursorPos();
   TKivPoint SelStart();
   TKivPoint SelEnd();
-  bool SelBlockMode() const { return FSelBlock; }
+  bool SelBlockMode() const { return FSelMarks.Block(); }
+  // The cursor and selection points as they are (no layout pass).
+  const TSelectionMarks& SelectionMarks() const { return FSelMarks; }
   bool SelAvail() { return SelStartOffset() != SelEndOffset(); }
   // The selection ends ordered by row, then column.
   void SelectionN(TKivPoint& AStart, TKivPoint& AEnd);
@@ -397,17 +389,14 @@ class TScreenCache : public TKivScreenLayout {
   void InvalidateFrom(Integer AStart);
   TWrapParserState GetState(Integer AOffset, bool AOverFolds);
   void NoteEditStart(Integer AStart);
-  // Re-keys the hidden regions after edits, drops the dead ones and merges ends that came to
-  // share a line.
-  void ValidateFolds();
+  void ValidateFolds() { FFolds.Validate(); }
   // Records a collapsed fold AStart..AEnd (AStart < AEnd, AStart not collapsed); a top line
   // inside it moves to AStart.
   void RecordFold(Integer AStart, Integer AEnd);
-  // Forgets the collapsed fold at AStart (with All, those starting up to its end line too).
-  void RemoveFold(Integer AStart, bool All);
+  void RemoveFold(Integer AStart, bool All) { FFolds.Remove(AStart, All); }
   // The layout from line ALine on is stale (a fold there changed).
   void InvalidateFold(Integer ALine);
-  void ClearFolds();
+  void ClearFolds() { FFolds.Clear(); }
   // The parser's end of the fold at ALine, or -1 when ALine starts no fold that can collapse.
   Integer ParserFoldEnd(Integer ALine);
   // ParserFoldEnd for a walk in steps: a far end is parsed towards in batches between which
@@ -420,7 +409,7 @@ class TScreenCache : public TKivScreenLayout {
   Integer FoldScanEnd(Integer AOuterFold);
   // Collapses the folds from line AFrom to AScanEnd (excluded); AStop as for FoldAllStep.
   Integer FoldLinesIn(Integer AFrom, Integer AScanEnd, bool TopOnly, const std::function<bool(Integer)>& AStop);
-  const std::vector<std::pair<Integer, Integer>>& ShownFolds() const;
+  const std::vector<std::pair<Integer, Integer>>& ShownFolds() const { return FFolds.Shown(); }
   void RestoreStoredView(TStoredViewData& AData);
   friend class TStoredViewData;
   // A reset that also puts the cursor at the start and drops the collapsed lines.
@@ -445,7 +434,6 @@ class TScreenCache : public TKivScreenLayout {
   void TabGlyphWidths(TKivFontStyles AFs, Integer& ATail, Integer& AHead);
   void CheckScreenLine(Integer ALine);
   void RecorrectCursor();
-  void SetMarkPoint(TOffsetPointMark& AMark, const TOffsetPoint& APoint);
   TOffsetPoint MakeVisiblePoint(TOffsetPoint APoint);
   void MarkScrollRangeDirty(Integer AFromY, Integer AToY);
   void SetTop(Integer APhysLine, Integer ASkew);
@@ -481,7 +469,7 @@ class TScreenCache : public TKivScreenLayout {
   // The column under pixel APix in or after the cell (no horizontal scroll); ACellLeft receives
   // the left pixel of that column.
   Integer CellColumn(const TCell& ACell, Integer APix, Integer* ACellLeft);
-  Integer CollapsedStartHiding(Integer ALine) const;
+  Integer CollapsedStartHiding(Integer ALine) const { return FFolds.StartHiding(ALine); }
 
   IKivScreenCacheHost* FHost;
   const TKivSpecialChars* FSpecChars;
@@ -507,14 +495,7 @@ class TScreenCache : public TKivScreenLayout {
   TKivFontCharset FSpecialCharsCharSetMap[kivSpecialCharKindCount] = {};
   TKivString FSeparators;  // the document's word separators that end rows
   uint64_t FAsciiSeparators[2] = {0, 0};
-  // Collapsed folds: starts by their line (owned), ends by their line (owned), and the markers
-  // that hold them.
-  TKivHashTable FHiddenStarts{THiddenStartTraits::Instance(), true};
-  TKivHashTable FHiddenEnds{THiddenEndTraits::Instance(), true};
-  IKivMarkersRef FHiddenMarks;
-  // The outermost collapsed folds (those whose start is shown) in line order: built on demand.
-  mutable std::vector<std::pair<Integer, Integer>> FShownFolds;
-  mutable bool FShownFoldsValid = true;
+  TCollapsedFolds FFolds;
   Integer FEditLinesCount = 0;  // line count before the edit in progress
   Integer FEditLine = -1;       // its first line
   std::unique_ptr<TStoredView> FStoredView;
@@ -534,9 +515,7 @@ class TScreenCache : public TKivScreenLayout {
   Integer FFirstLinePhysical = 0;
   Integer FHorizScroll = 0;
   Integer FHorizScrollPixels = 0;
-  IKivMarkersRef FCursorMarks;
-  TOffsetPointMark FCursorPos, FSelStart, FSelEnd;
-  bool FSelBlock = false;
+  TSelectionMarks FSelMarks;  // cursor and selection
   // Snapshot for StatusChanges.
   Integer FOldScreenHeightLines = 0, FOldScreenWidthPixels = 0, FOldLinesOnScreen = 0;
   Integer FOldHorizScrollPixels = 0, FOldFirstLineScroll = 0;

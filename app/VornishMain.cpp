@@ -452,6 +452,10 @@ QString KivSavePreviewPicture(TDialogsForm& AForm, const QString& AFileName) {
     poll.stop();
     if (!shot) {
       shot = true;
+      // The whole first page, in a window of about a page's proportions.
+      preview->resize(620, 820);
+      preview->PreviewPanel()->SetMode(pmWholePage);
+      QApplication::processEvents();
       error = KivSaveWindowPicture(*preview, AFileName);
     }
     preview->reject();

@@ -155,6 +155,6 @@ class TDialogsForm : public QWidget {
 QString KivSaveWindowPicture(QWidget& AWindow, const QString& AFileName);
 
 // Runs the main window's print preview ("Print preview") offscreen and writes a picture of the
-// preview window, as it shows the first page, to a PNG file (see KivSaveWindowPicture). Returns
+// preview window, showing the whole first page, to a PNG file (see KivSaveWindowPicture). Returns
 // an empty string on success, else what went wrong.
 QString KivSavePreviewPicture(TDialogsForm& AForm, const QString& AFileName);

@@ -15,6 +15,16 @@
 //    corpus (bench/make_corpus), wall time, by the view's ReplaceAll and by "Replace All" in the
 //    window (from Execute to its return, the window's own run included); the text is loaded
 //    again between iterations, outside the time.
+//  - The demo's main window (Vornish), wall time:
+//    - BM_DemoButtonToFirstPaint/N: a click on the window's button N (0 "Find" ... 9 "Print") to
+//      the first paint of the window it opens, which is then closed (counter first_paint_max_ms:
+//      the slowest run, the first); "Print preview" includes preparing the sample's pages;
+//    - BM_DemoPrintSampleToPdf: preparing the sample's pages, printing them to a PDF file and
+//      releasing them;
+//    - BM_DemoLinkCheck/0 and /1: the link check of a press on the sample's e-mail address (a box
+//      would follow) and on an ordinary word;
+//    - BM_DemoStartUpToFirstPaint: making the window with every component (its printer included,
+//      counter printer_ms: making a printer alone) to the first paint of its view.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -28,12 +38,21 @@
 #include <chrono>
 #include <fstream>
 
+#include <QAbstractButton>
+#include <QDialog>
+#include <QTemporaryDir>
+#include <QToolButton>
+
 #include "BenchCorpus.h"
 #include "BenchQtMain.h"
 #include "KivDemoData.h"
+#include "KivPrinter.h"
 #include "KivSedDialogs.h"
 #include "KivSedFindDialog.h"
 #include "KivSedGotoLineDialog.h"
+#include "KivSedViewPrintTask.h"
+#include "VornishLinks.h"
+#include "VornishMain.h"
 
 namespace {
 
@@ -272,6 +291,158 @@ void BM_ReplaceAllThroughDialog(benchmark::State& AState) {
   });
 }
 BENCHMARK(BM_ReplaceAllThroughDialog)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+// ---- the demo's main window ----
+
+// Notes the first paint of the modal window that opens next, then closes it (rejects it).
+class TModalFirstPaint : public QObject {
+ public:
+  TModalFirstPaint() { qApp->installEventFilter(this); }
+  ~TModalFirstPaint() override { qApp->removeEventFilter(this); }
+  TClock::time_point FirstPaint;
+  bool Painted = false;
+
+ protected:
+  bool eventFilter(QObject* AObject, QEvent* AEvent) override {
+    if (!Painted && AEvent->type() == QEvent::Paint) {
+      auto* widget = qobject_cast<QWidget*>(AObject);
+      QWidget* modal = QApplication::activeModalWidget();
+      if (widget && modal && widget->window() == modal) {
+        Painted = true;
+        const bool result = QObject::eventFilter(AObject, AEvent);
+        // The paint runs after the filter: the time is taken when the event loop comes back.
+        QTimer::singleShot(0, modal, [this, modal] {
+          FirstPaint = TClock::now();
+          if (auto* dlg = qobject_cast<QDialog*>(modal))
+            dlg->reject();
+          else
+            modal->close();
+        });
+        return result;
+      }
+    }
+    return QObject::eventFilter(AObject, AEvent);
+  }
+};
+
+// Errors reach no box while the benchmarks run; they fail the run instead.
+QString gDemoError;
+
+TDialogsForm& DemoForm() {
+  static TDialogsForm* form = [] {
+    TKivCustomEditView::SetErrorHandler([](QWidget*, const QString& AMessage) { gDemoError = AMessage; });
+    auto* f = new TDialogsForm;
+    f->show();
+    QApplication::processEvents();
+    return f;
+  }();
+  return *form;
+}
+
+void BM_DemoButtonToFirstPaint(benchmark::State& AState) {
+  TDialogsForm& form = DemoForm();
+  QAbstractButton* const buttons[] = {form.btnFind,       form.btnReplace,      form.btnGoto,
+                                      form.btnKeybindings, form.btnColorSchemes, form.btnSyntax,
+                                      form.btnPrintSetup,   form.btnPageSetup,    form.btnPrintPreview,
+                                      form.btnPrint};
+  QAbstractButton* button = buttons[AState.range(0)];
+  AState.SetLabel(button->text().toStdString());
+  double sum = 0, max = 0;
+  for (auto _ : AState) {
+    TModalFirstPaint watch;
+    gDemoError.clear();
+    const auto t0 = TClock::now();
+    button->click();
+    if (!gDemoError.isEmpty()) return AState.SkipWithError(gDemoError.toStdString().c_str());
+    if (!watch.Painted) return AState.SkipWithError("no window was painted");
+    const double ms = std::chrono::duration<double, std::milli>(watch.FirstPaint - t0).count();
+    sum += ms;
+    max = std::max(max, ms);
+    AState.SetIterationTime(ms / 1000.0);
+  }
+  AState.counters["first_paint_max_ms"] = max;
+  AState.counters["first_paint_ms"] = sum / double(AState.iterations());
+}
+BENCHMARK(BM_DemoButtonToFirstPaint)->DenseRange(0, 9)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_DemoPrintSampleToPdf(benchmark::State& AState) {
+  TDialogsForm& form = DemoForm();
+  QTemporaryDir dir;
+  TKivPrinter printer;  // the default device: the PDF printer on a machine without printers
+  TKivPrinterSettings settings = printer.GetPrinter();
+  settings.OutputFile = dir.filePath(QStringLiteral("sample.pdf")).toStdU16String();
+  printer.SetPrinter(settings);
+  TKivEditViewPrintTask task;
+  task.SetView(form.View);
+  task.SetPrinter(&printer);
+  Integer pages = 0;
+  for (auto _ : AState) {
+    task.PreparePages();
+    pages = task.PagesCount();
+    task.Print();
+    task.FinalizePages();
+  }
+  AState.counters["pages"] = double(pages);
+}
+BENCHMARK(BM_DemoPrintSampleToPdf)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+
+void BM_DemoLinkCheck(benchmark::State& AState) {
+  TDialogsForm& form = DemoForm();
+  const TKivString text = form.Doc->Text();
+  const Integer offset = Integer(text.find(AState.range(0) == 0 ? u"support@" : u"misplaced")) + 3;
+  TKivRect r;
+  if (!form.View->ScrollPosToClient(form.View->OffsetToScrollPos(offset), r))
+    return AState.SkipWithError("the word is not on screen");
+  const Integer x = (r.Left + r.Right) / 2, y = (r.Top + r.Bottom) / 2;
+  size_t found = 0;
+  for (auto _ : AState) {
+    const TKivString message = KivLinkMessageAt(*form.View, x, y);
+    found += !message.empty();
+    benchmark::DoNotOptimize(message.data());
+  }
+  if ((found > 0) != (AState.range(0) == 0)) AState.SkipWithError("unexpected result");
+  AState.SetLabel(AState.range(0) == 0 ? "e-mail address" : "ordinary word");
+}
+BENCHMARK(BM_DemoLinkCheck)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// Notes the first paint of one widget.
+class TFirstPaint : public QObject {
+ public:
+  TFirstPaint() { qApp->installEventFilter(this); }
+  ~TFirstPaint() override { qApp->removeEventFilter(this); }
+  QWidget* Target = nullptr;
+  bool Painted = false;
+
+ protected:
+  bool eventFilter(QObject* AObject, QEvent* AEvent) override {
+    const bool result = QObject::eventFilter(AObject, AEvent);
+    if (!Painted && AEvent->type() == QEvent::Paint && Target && AObject == Target) Painted = true;
+    return result;
+  }
+};
+
+void BM_DemoStartUpToFirstPaint(benchmark::State& AState) {
+  double printerMs = 0;
+  for (auto _ : AState) {
+    TFirstPaint watch;
+    const auto t0 = TClock::now();
+    auto form = std::make_unique<TDialogsForm>();
+    watch.Target = form->View->viewport();
+    form->show();
+    for (int i = 0; i < 1000 && !watch.Painted; ++i) QApplication::processEvents(QEventLoop::AllEvents, 5);
+    const auto t1 = TClock::now();
+    if (!watch.Painted) return AState.SkipWithError("the view was not painted");
+    AState.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
+    AState.PauseTiming();
+    form.reset();
+    const auto p0 = TClock::now();
+    { TKivPrinter printer; }
+    printerMs += std::chrono::duration<double, std::milli>(TClock::now() - p0).count();
+    AState.ResumeTiming();
+  }
+  AState.counters["printer_ms"] = printerMs / double(AState.iterations());
+}
+BENCHMARK(BM_DemoStartUpToFirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 
 }  // namespace
 

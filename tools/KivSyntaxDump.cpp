@@ -195,21 +195,5 @@ std::string KivDumpHtml(TKivEditDocument& ADoc, const std::string& ATitle) {
 }
 
 TKivString KivDumpSchemeForFile(const std::string& AFileName) {
-  std::string name = AFileName.substr(AFileName.find_last_of("/\\") + 1);
-  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-  if (name.find("asp_js") != std::string::npos) return u"ASP_JS";
-  if (name.find("asp_vb") != std::string::npos) return u"ASP_VB";
-  const auto dot = name.find_last_of('.');
-  const std::string ext = dot == std::string::npos ? "" : name.substr(dot + 1);
-  static const std::pair<const char*, const char16_t*> table[] = {
-      {"c", u"C"},       {"h", u"C"},        {"cpp", u"CPP"},      {"cc", u"CPP"},   {"cxx", u"CPP"},
-      {"hpp", u"CPP"},   {"hh", u"CPP"},     {"css", u"CSS"},      {"dfm", u"DFM"},  {"htm", u"HTML"},
-      {"html", u"HTML"}, {"js", u"JavaScript"}, {"mjs", u"JavaScript"}, {"lua", u"Lua"}, {"pas", u"Pascal"},
-      {"pp", u"Pascal"}, {"dpr", u"Pascal"},  {"pl", u"Perl"},      {"pm", u"Perl"},  {"php", u"PHP"},
-      {"py", u"Python"}, {"rexx", u"Rexx"},   {"rex", u"Rexx"},     {"sql", u"SQL"},  {"tcl", u"TCL"},
-      {"txt", u"Text"},  {"vb", u"VB"},       {"bas", u"VB"},       {"vbs", u"VB"},   {"asp", u"ASP_VB"},
-      {"xml", u"XML"},   {"xsl", u"XML"},     {"svg", u"XML"}};
-  for (const auto& [e, scheme] : table)
-    if (ext == e) return scheme;
-  return {};
+  return KivDemoSchemeForFile(AFileName);
 }

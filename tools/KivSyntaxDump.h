@@ -26,7 +26,6 @@ std::string KivDumpGolden(TKivEditDocument& ADoc, const TKivString& ASchemeName)
 // A standalone HTML page (UTF-8) showing the text coloured as the editor colours it.
 std::string KivDumpHtml(TKivEditDocument& ADoc, const std::string& ATitle);
 
-// The syntax scheme for a file by its name: "asp_js"/"asp_vb" in the name pick the ASP
-// schemes, otherwise the extension decides (.c .h C, .cpp CPP, .html HTML, .py Python, ...).
-// Empty when nothing fits.
+// The syntax scheme for a file by its name (KivDemoSchemeForFile, the table the demo
+// application uses too). Empty when nothing fits.
 TKivString KivDumpSchemeForFile(const std::string& AFileName);

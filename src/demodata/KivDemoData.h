@@ -3,6 +3,7 @@
 // the sample C program. The texts live in resources/ and are embedded at build time.
 #pragma once
 
+#include <string_view>
 #include <vector>
 
 #include "KivTypes.h"
@@ -40,3 +41,8 @@ TKivString KivDemoSampleText();
 // and "C" and "default" as its active schemes (which loads them into a parser that can load
 // schemes; a load error propagates). Existing collection items are replaced.
 void KivDemoFillDocument(TKivEditDocument& ADoc);
+
+// The syntax scheme for a file by its name (a path is fine): "asp_js"/"asp_vb" in the file's name
+// pick the ASP schemes, otherwise its extension decides, in any case (.c .h C, .cpp CPP, .html
+// HTML, .py Python, ...). Empty when nothing fits. The one table of the application and the tools.
+TKivString KivDemoSchemeForFile(std::string_view AFileName);

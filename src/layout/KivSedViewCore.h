@@ -612,8 +612,9 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   // The same with the row's scroll line; true when a bar is there.
   bool ClientToGutter(const TKivPoint& AClient, Integer& AScrollLine, TKivGutterBar*& ABarHere);
   // The mouse: presses (ADouble: the platform's double click), moves with the buttons in AShift,
-  // releases. Nothing happens while the view is destroyed.
-  void MouseDown(TKivMouseButton AButton, TKivShiftState AShift, Integer AX, Integer AY, bool ADouble = false);
+  // releases. Nothing happens while the view is destroyed. MouseDown is false when the press
+  // was not handled (OnMouseDown stopped it, or the view is destroyed).
+  bool MouseDown(TKivMouseButton AButton, TKivShiftState AShift, Integer AX, Integer AY, bool ADouble = false);
   void MouseMove(TKivShiftState AShift, Integer AX, Integer AY);
   void MouseUp(TKivMouseButton AButton, TKivShiftState AShift, Integer AX, Integer AY);
   // Whether the view holds the mouse (between a press that captures it and the release).

@@ -161,13 +161,13 @@ void TKivEditViewCore::SelectWordAt(bool ABlock) {
 
 // ---- press ----
 
-void TKivEditViewCore::MouseDown(TKivMouseButton AButton, TKivShiftState AShift, Integer AX, Integer AY,
+bool TKivEditViewCore::MouseDown(TKivMouseButton AButton, TKivShiftState AShift, Integer AX, Integer AY,
                                  bool ADouble) {
-  if (InState(siDestroing)) return;
+  if (InState(siDestroing)) return false;
   if (OnMouseDown) {
     bool stop = false;
     OnMouseDown(*this, AButton, AShift, AX, AY, stop);
-    if (stop || InState(siDestroing)) return;
+    if (stop || InState(siDestroing)) return false;
   }
   TMouseState& m = Mouse();
   TScreenCache& sc = *FScreenCache;
@@ -257,6 +257,7 @@ void TKivEditViewCore::MouseDown(TKivMouseButton AButton, TKivShiftState AShift,
     throw;
   }
   EndUpdate();
+  return true;
 }
 
 // ---- move ----

@@ -123,7 +123,9 @@ TKivCustomEditView::TKivCustomEditView(QWidget* AParent)
   SetClipboard(&TKivQtClipboard::Instance());
   SetMouseHooks(FGutterHooksImpl.get());
   setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-  setFocusPolicy(Qt::StrongFocus);
+  // Tab reaches the view; a press takes the focus itself (mousePressEvent), so that a press the
+  // application stops (OnMouseDown) leaves the focus where it was.
+  setFocusPolicy(Qt::TabFocus);
   setAcceptDrops(true);
   viewport()->setAcceptDrops(true);
   setAttribute(Qt::WA_InputMethodEnabled);
@@ -536,8 +538,10 @@ void TKivCustomEditView::mousePressEvent(QMouseEvent* AEvent) {
   TKivMouseButton button;
   if (InState(siDestroing) || !MouseButton(AEvent->button(), button)) return;
   const QPoint pos = AEvent->position().toPoint();
-  Guarded([&] { MouseDown(button, MouseShift(AEvent->modifiers(), AEvent->buttons()), pos.x(), pos.y()); });
-  if (!hasFocus()) setFocus(Qt::MouseFocusReason);
+  bool handled = false;
+  Guarded([&] { handled = MouseDown(button, MouseShift(AEvent->modifiers(), AEvent->buttons()), pos.x(), pos.y()); });
+  // A press the application stopped (OnMouseDown) leaves the focus where it was.
+  if (handled && !hasFocus()) setFocus(Qt::MouseFocusReason);
   UpdateMouseCursor(pos);
 }
 

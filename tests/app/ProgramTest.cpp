@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QColor>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -129,6 +130,12 @@ TEST(Program, ArgumentsAndMessages) {
        2,
        "unknown argument '--frobnicate'"},
       {{QStringLiteral("--screenshot"), QStringLiteral("/nonexistent-dir/x.png")}, 1, "cannot write"},
+      {{QStringLiteral("--preview-screenshot")}, 2, "--preview-screenshot needs a file name"},
+      {{QStringLiteral("--screenshot=x.png"), QStringLiteral("--codepage")}, 2, "--codepage needs a code page"},
+      {{QStringLiteral("--screenshot=x.png"), QStringLiteral("--codepage=nonsense"), QStringLiteral("a.c")},
+       2,
+       "unknown code page 'nonsense'"},
+      {{QStringLiteral("--screenshot=x.png"), QStringLiteral("a.c"), QStringLiteral("b.c")}, 2, "one FILE only"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Args.join(QLatin1Char(' ')).toStdString());
@@ -136,6 +143,65 @@ TEST(Program, ArgumentsAndMessages) {
     EXPECT_EQ(run.ExitCode, c.ExitCode);
     EXPECT_NE((run.Out + run.Err).find(c.Says), std::string::npos) << run.Out << run.Err;
   }
+}
+
+// A file that cannot be read: its name on the error output, exit status 1, and no window (no
+// picture either).
+TEST(Program, UnreadableFile) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString shot = dir.filePath(QStringLiteral("shot.png"));
+  for (const QString& file : {dir.filePath(QStringLiteral("missing.c")), dir.path()}) {
+    SCOPED_TRACE(file.toStdString());
+    const TRun run = RunVornish({QStringLiteral("--screenshot"), shot, file});
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_NE(run.Err.find(file.toStdString()), std::string::npos) << run.Err;
+    EXPECT_FALSE(QFile::exists(shot));
+  }
+}
+
+// The picture of the window on a file: its text highlighted by the scheme its name chooses.
+TEST(Program, ScreenshotOfAFile) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString source = dir.filePath(QStringLiteral("note.py"));
+  {
+    QFile f(source);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("# a comment line in Python\nprint('hi')\n");
+  }
+  const QString file = dir.filePath(QStringLiteral("shot.png"));
+  const TRun run = RunVornish({source, QStringLiteral("--screenshot"), file});
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  QImage image;
+  ASSERT_TRUE(image.load(file, "PNG"));
+  EXPECT_EQ(image.size(), QSize(661, 457));
+  const int viewTop = 457 - 385;
+  EXPECT_TRUE(HasColour(image, QRect(80, viewTop + 1, 200, 12), QColor(0x00, 0x80, 0x00)))
+      << "the Python comment in the comment colour";
+  // The sample's preprocessor lines are not there.
+  EXPECT_FALSE(HasColour(image, QRect(80, viewTop + 180, 220, 44), QColor(0x00, 0x80, 0x80)));
+}
+
+// The print preview's picture: the toolbar, and a white page with the sample's first lines (a
+// comment in green, the web address in red) on the grey background.
+TEST(Program, PreviewScreenshot) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString file = dir.filePath(QStringLiteral("preview.png"));
+  const TRun run = RunVornish({QStringLiteral("--preview-screenshot"), file});
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  QImage image;
+  ASSERT_TRUE(image.load(file, "PNG"));
+  ASSERT_GT(image.width(), 300);
+  ASSERT_GT(image.height(), 300);
+  const QRect middle(image.width() / 4, image.height() / 4, image.width() / 2, image.height() / 2);
+  int white = 0;
+  for (int y = middle.top(); y <= middle.bottom(); ++y)
+    for (int x = middle.left(); x <= middle.right(); ++x) white += image.pixelColor(x, y) == QColor(Qt::white);
+  EXPECT_GT(white, middle.width() * middle.height() / 3) << "the page";
+  EXPECT_TRUE(HasColour(image, image.rect(), QColor(0x00, 0x80, 0x00))) << "a comment";
+  EXPECT_TRUE(HasColour(image, image.rect(), QColor(0xFF, 0x00, 0x00))) << "the web address";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The incremental tokenizer: contexts, saved contexts, token lines and their cache, ParseTo and
 // ParseLine.
 #include <algorithm>
+#include <iterator>
 
 #include "internal/ParserImpl.h"
 
@@ -164,7 +165,35 @@ void TContextCache::AddContext(std::unique_ptr<TParserContext> AContext) {
 }
 
 void TContextCache::KillFrom(Integer ALine) {
-  while (!FItems.empty() && FItems.back()->Line >= ALine) FItems.pop_back();
+  const auto it = std::lower_bound(
+      FItems.begin(), FItems.end(), ALine,
+      [](const std::unique_ptr<TParserContext>& c, Integer ALineArg) { return c->Line < ALineArg; });
+  try {
+    FDropped.reserve(FDropped.size() + static_cast<size_t>(FItems.end() - it));
+  } catch (...) {
+    // Out of memory: freed now (popping allocates nothing).
+    while (!FItems.empty() && FItems.back()->Line >= ALine) FItems.pop_back();
+    return;
+  }
+  std::move(it, FItems.end(), std::back_inserter(FDropped));
+  FItems.erase(it, FItems.end());
+}
+
+void TContextCache::Drop(std::vector<std::unique_ptr<TParserContext>>& AContexts) {
+  try {
+    FDropped.reserve(FDropped.size() + AContexts.size());
+  } catch (...) {
+    AContexts.clear();
+    return;
+  }
+  std::move(AContexts.begin(), AContexts.end(), std::back_inserter(FDropped));
+  AContexts.clear();
+}
+
+bool TContextCache::ReleaseDropped(Integer ABudget) {
+  for (; ABudget > 0 && !FDropped.empty(); --ABudget) FDropped.pop_back();
+  if (FDropped.empty()) FDropped.shrink_to_fit();
+  return FDropped.empty();
 }
 
 // ---- token lines ----
@@ -363,7 +392,7 @@ void TParserImpl::InvalidateFrom(Integer ALine) {
     // The contexts after the changed line are out of the cache already.
     ALine = std::min(ALine, FSoftLine);
     FSoftPending = false;
-    FStaleContexts.clear();
+    FContextCache.Drop(FStaleContexts);
     FSoftStartSchemes.reset();
   }
   FLastSchemes.reset();
@@ -576,8 +605,18 @@ void TParserImpl::PopItem() {
   FSpareItems.push_back(std::move(item));
 }
 
+void TParserImpl::ReleaseDropped() {
+  // A fraction of a millisecond of freeing at a time: the parse state an edit dropped goes while
+  // parsing goes on.
+  constexpr Integer kNodesPerCall = 4096;
+  constexpr Integer kContextsPerCall = 1024;
+  FParseTree.ReleaseDropped(kNodesPerCall);
+  FContextCache.ReleaseDropped(kContextsPerCall);
+}
+
 void TParserImpl::ParseTo(Integer ALine) {
   if (!FSchemeLoaded || !FDoc || !FRootSc) return;
+  ReleaseDropped();
   ResolveLineChange();
   TParserContext* start = FContextCache.GetContext(ALine);
   if (!start) {

@@ -53,8 +53,12 @@ class TParserImpl {
   Integer MaxLineLengthToParse() const { return FMaxLineLengthToParse; }
   // Forgets everything from ALine on: the next request re-parses from the last context saved
   // before it.
+  // The saved contexts and fold nodes it drops are freed later, a bounded number with each
+  // ParseTo (ReleaseDropped), so an edit costs the same after a long parse as after a short one.
   void InvalidateFrom(Integer ALine);
   void Refresh() { InvalidateFrom(0); }
+  // Frees a bounded part of what InvalidateFrom dropped.
+  void ReleaseDropped();
   // An edit inside line ALine that kept the number of lines. The next request re-tokenizes from
   // the last saved state before the line and stops at the first state saved after it (a cached
   // token line's start or a saved context) when it reaches the same schemes and syntax hash

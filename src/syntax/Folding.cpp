@@ -535,15 +535,19 @@ bool InDocument(const TKivEditDocument* ADoc, Integer ALine) {
 
 }  // namespace
 
-void TParserImpl::EnsureFoldsKnown(Integer ALine) {
+Integer TParserImpl::FoldLookAhead() {
   if (FFoldLookAhead < 0) {
     FFoldLookAhead = 0;
     for (const auto& scheme : FSchemes)
       for (const auto& block : scheme->FSyntaxBlocks)
         if (block->Capture) FFoldLookAhead = std::max(FFoldLookAhead, block->MinLines);
   }
+  return FFoldLookAhead;
+}
+
+void TParserImpl::EnsureFoldsKnown(Integer ALine) {
   const Integer lastLine = FDoc->LinesCount() - 1;
-  EnsureLineParsed(std::min<Integer>(lastLine, ALine + FFoldLookAhead));
+  EnsureLineParsed(std::min<Integer>(lastLine, ALine + FoldLookAhead()));
   // A start match that began at or before the line and is still undecided where parsing stopped
   // may yet open a fold there (or hold back an inner one): parse on until it is decided. The
   // stream's length limit bounds this.

@@ -67,6 +67,18 @@ class TParserImpl {
   void LineChanged(Integer ALine);
   // Raises EKivEditParserError for a line outside the document.
   TKivEditParsedLine* GetParsedLine(Integer ALine);
+  // The screen's path that never waits for parsing to reach a far line (see
+  // TKivEditParserBase::IsLineReady). A line is ready when parsing it and the fold look-ahead
+  // after it takes at most kReadyLines more lines. A guess is tokenized without syntax blocks
+  // from the root scheme's default context kGuessLookBack lines above the line (or where
+  // parsing stopped, when that is nearer), going on from the last guessed line when the
+  // screen asks the next one; guesses are kept apart from the exact lines and forgotten with
+  // every edit.
+  static constexpr Integer kReadyLines = 2000;
+  static constexpr Integer kGuessLookBack = 30;
+  bool IsLineReady(Integer ALine);
+  bool MarkTokensNoWait(Integer ALine, TKivTokenHandler& AHandler);
+  bool ParseSome(Integer ALine, Integer ALines);
   void MarkTokens(Integer ALine, TKivTokenHandler& AHandler);
   void EnsureLineParsed(Integer ALine);
   void ParseTo(Integer ALine);
@@ -210,6 +222,15 @@ class TParserImpl {
   void MarkPendingNodes();
   // Parses far enough that the folds starting at or before ALine are known.
   void EnsureFoldsKnown(Integer ALine);
+  Integer FoldLookAhead();
+  // Hands a line's tokens to AHandler (a copy first: the handler may call the parser).
+  void EmitTokens(const TTokenLine& ALine, TKivTokenHandler& AHandler);
+  // The guesses of MarkTokensNoWait.
+  void ForgetGuesses();
+  static constexpr Integer kGuessLines = 128;
+  TTokenCache FGuessLines{kGuessLines};
+  std::unique_ptr<TParserContext> FGuessWork;  // the guess run's context before FGuessNext
+  Integer FGuessNext = -1;
   Integer FFoldLookAhead = -1;  // the largest MinLines of the loaded blocks; -1 until computed
   void KillTreeFrom(Integer ALine);
   Integer TreeLastKnownLine() const;

@@ -103,4 +103,8 @@ class IKivScreenCacheHost {
   // Whether the cursor's row is painted differently (the selected-line highlight): a cursor
   // moving to another row then repaints both rows, else only the caret.
   virtual bool HighlightsCursorRow() const { return true; }
+  // Whether rows of lines the parser has not reached yet may show guessed tokens and no fold
+  // marks instead of waiting for the parser (TKivEditParserBase::MarkTokensNoWait): an owner
+  // that parses on in the background and lays the rows out again says yes.
+  virtual bool MayGuessTokens() const { return false; }
 };

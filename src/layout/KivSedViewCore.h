@@ -699,6 +699,16 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   // Folding all in steps.
   void FoldAllSteps();
   void CancelFoldAll();
+  // Parsing in the background for rows laid out with guessed tokens (ViewBackgroundParse.cpp):
+  // while the screen shows a line the parser has not reached, steps posted to the host parse
+  // on a few milliseconds at a time; once it has, the screen is laid out again and the rows
+  // that changed are repainted. A host that cannot post steps gets no guesses.
+  void ScheduleBackgroundParse();
+  void BackgroundParseStep();
+  void RelayoutGuessedRows();
+  bool FGuessTokens = true;
+  bool FBackgroundParsePosted = false;
+  Integer FGuessedFromLine = -1;  // the first line laid out with a guess, -1 for none
 
   // Cursor and selection (ViewSelection.cpp).
   Integer FCursorMaxHoriz = 0;

@@ -30,6 +30,7 @@ class TKivEditViewCore::TCacheHost : public IKivScreenCacheHost {
   void InvalidateConversionCache(Integer AFromOffset) override {
     FView.FCachedWin.InvalidateFromKey1(AFromOffset);
   }
+  bool MayGuessTokens() const override { return FView.FGuessTokens; }
 
  private:
   TKivEditViewCore& FView;
@@ -343,6 +344,7 @@ void TKivEditViewCore::DoEndUpdate(bool AFullRepaint, bool AFromListener, bool A
       FStatusChanges = 0;
   }
   if (FUpdatingCnt == 0 && FHost.HasWindow()) UpdateScrollBars();
+  if (FUpdatingCnt == 0) ScheduleBackgroundParse();
 }
 
 void TKivEditViewCore::Repaint(bool AFull) {

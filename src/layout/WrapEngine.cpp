@@ -5,6 +5,7 @@
 // is rolled back) gives the state of a target character or the row's chunks.
 #include <limits>
 
+#include "KivSedParserNoWait.h"
 #include "KivUnicode.h"
 #include "internal/ScreenCache.h"
 
@@ -270,7 +271,13 @@ class TWrapRun {
                      C.FSpaceCharW);
     FTokens.clear();
     TTokenCollector collector(FTokens, C.FDefaultAttrs);
-    if (TKivEditParserBase* parser = FDoc.GetParser()) parser->MarkTokens(ALine, collector);
+    if (TKivEditParserBase* parser = FDoc.GetParser()) {
+      IKivEditParserNoWait* noWait = C.MayGuessTokens() ? KivParserNoWait(parser) : nullptr;
+      if (noWait)
+        noWait->MarkTokensNoWait(ALine, collector);
+      else
+        parser->MarkTokens(ALine, collector);
+    }
   }
 
   // Positions the token and highlight cursors at AOffset (any direction).
@@ -510,7 +517,10 @@ void FillRowInfo(TScreenCache& C, TWrapRun& ARun, const TWrapParserState& AStart
   if (AStart.Offset == doc.GetLineStart(line)) props |= KivLineProp(lpFirstWrap);
   if (AEnd.EndsLine || collapsed) props |= KivLineProp(lpLastWrap);
   if (collapsed) props |= KivLineProp(lpCollapsedFold);
-  if (TKivEditParserBase* parser = doc.GetParser()) {
+  TKivEditParserBase* parser = doc.GetParser();
+  if (IKivEditParserNoWait* noWait = parser && C.MayGuessTokens() ? KivParserNoWait(parser) : nullptr)
+    if (!noWait->IsLineReady(line)) parser = nullptr;  // the fold marks come with the exact tokens
+  if (parser) {
     if (parser->IsFoldStart(line)) props |= KivLineProp(lpFoldStart);
     if (parser->IsFoldEnd(line)) props |= KivLineProp(lpFoldEnd);
   }

@@ -42,41 +42,42 @@ void GetSyntaxVariable(const TContextItem& AItem, Integer AId, TKivIntArray& ARe
 // ---- the line tables ----
 
 TParserNode* TLineNodeTable::Find(Integer ALine) const {
-  if (FItems.empty() || FItems.back().first < ALine) return nullptr;
+  if (FItems.empty() || FItems.back().Line < ALine) return nullptr;
   const auto it = LowerBound(ALine);
-  return it != FItems.end() && it->first == ALine ? it->second : nullptr;
+  return it != FItems.end() && it->Line == ALine ? it->Node : nullptr;
 }
 
 void TLineNodeTable::Put(Integer ALine, TParserNode* ANode, bool AReplace) {
-  if (FItems.empty() || FItems.back().first < ALine) {
-    FItems.emplace_back(ALine, ANode);
+  const TEntry entry{ALine, ANode->StartLine, ANode};
+  if (FItems.empty() || FItems.back().Line < ALine) {
+    FItems.push_back(entry);
     return;
   }
   const auto it = LowerBound(ALine);
-  if (it != FItems.end() && it->first == ALine) {
-    if (AReplace) it->second = ANode;
+  if (it != FItems.end() && it->Line == ALine) {
+    if (AReplace) *it = entry;
   } else {
-    FItems.emplace(it, ALine, ANode);
+    FItems.insert(it, entry);
   }
 }
 
 void TLineNodeTable::Remove(Integer ALine) {
-  if (!FItems.empty() && FItems.back().first == ALine) {
+  if (!FItems.empty() && FItems.back().Line == ALine) {
     FItems.pop_back();
     return;
   }
   const auto it = LowerBound(ALine);
-  if (it != FItems.end() && it->first == ALine) FItems.erase(it);
+  if (it != FItems.end() && it->Line == ALine) FItems.erase(it);
 }
 
-std::vector<std::pair<Integer, TParserNode*>>::const_iterator TLineNodeTable::LowerBound(Integer ALine) const {
+std::vector<TLineNodeTable::TEntry>::const_iterator TLineNodeTable::LowerBound(Integer ALine) const {
   return std::lower_bound(FItems.begin(), FItems.end(), ALine,
-                          [](const std::pair<Integer, TParserNode*>& e, Integer l) { return e.first < l; });
+                          [](const TEntry& e, Integer l) { return e.Line < l; });
 }
 
-std::vector<std::pair<Integer, TParserNode*>>::iterator TLineNodeTable::LowerBound(Integer ALine) {
+std::vector<TLineNodeTable::TEntry>::iterator TLineNodeTable::LowerBound(Integer ALine) {
   return std::lower_bound(FItems.begin(), FItems.end(), ALine,
-                          [](const std::pair<Integer, TParserNode*>& e, Integer l) { return e.first < l; });
+                          [](const TEntry& e, Integer l) { return e.Line < l; });
 }
 
 // ---- the tree ----
@@ -85,6 +86,7 @@ TParserTree::TParserTree() : FRoot(std::make_unique<TParserNode>()) {}
 
 TParserTree::~TParserTree() {
   KillFrom(0);
+  ReleaseDropped(std::numeric_limits<Integer>::max());
 }
 
 TParserNode* TParserTree::AddAsLast(TParserNode* AParent, Integer ALine) {
@@ -132,8 +134,8 @@ void TParserTree::KillFrom(Integer ALine, Integer AMadeFrom) {
 }
 
 // ANode starts before ALine (the root always does). The walk goes down the last children and
-// back up the parent links: no recursion, so a deeply nested tree cannot exhaust the stack, and
-// no allocation, so it also works when memory has run out. The ends are cleared on the way up.
+// back up the parent links: no recursion, so a deeply nested tree cannot exhaust the stack. The
+// ends are cleared on the way up; the tables lose their tails at the end.
 void TParserTree::Cut(TParserNode* ANode, Integer ALine, Integer AMadeFrom) {
   TParserNode* last = nullptr;  // the innermost node whose end is cleared
   for (TParserNode* node = ANode;;) {
@@ -148,7 +150,8 @@ void TParserTree::Cut(TParserNode* ANode, Integer ALine, Integer AMadeFrom) {
     while (node->Childs.size() > keep) {
       std::unique_ptr<TParserNode> child = std::move(node->Childs.back());
       node->Childs.pop_back();
-      FreeSubtree(std::move(child));
+      if (child->StartLine < ALine) ForgetEarlyEntries(child.get(), ALine);
+      Drop(std::move(child));
     }
     if (node->Childs.empty()) {
       FLastKnownLine = node->StartLine;
@@ -161,6 +164,68 @@ void TParserTree::Cut(TParserNode* ANode, Integer ALine, Integer AMadeFrom) {
     if (LineEndToNode(node->EndLine) == node) FEnds.Remove(node->EndLine);
     node->EndLine = -1;
   }
+  // Every start and end from ALine on was recorded after the earlier state: the nodes starting
+  // there went above; the ends of nodes that stay are open again.
+  FStarts.TruncateFrom(ALine, [](const TLineNodeTable::TEntry&) {});
+  FEnds.TruncateFrom(ALine, [ALine](const TLineNodeTable::TEntry& AEntry) {
+    if (AEntry.Start < ALine) AEntry.Node->EndLine = -1;
+  });
+}
+
+void TParserTree::ForgetEarlyEntries(TParserNode* ATop, Integer ALine) {
+  // The nodes starting before ALine are ATop and first children below it, each a prefix of its
+  // parent's children: walked by index down and back up the parent links.
+  TParserNode* node = ATop;
+  size_t next = 0;  // the next child of node to visit
+  for (;;) {
+    if (next == 0) {
+      if (LineStartToNode(node->StartLine) == node) FStarts.Remove(node->StartLine);
+      if (node->EndLine >= 0 && node->EndLine < ALine && LineEndToNode(node->EndLine) == node)
+        FEnds.Remove(node->EndLine);
+    }
+    if (next < node->Childs.size() && node->Childs[next]->StartLine < ALine) {
+      node = node->Childs[next].get();
+      next = 0;
+      continue;
+    }
+    if (node == ATop) return;
+    TParserNode* parent = node->Parent;
+    next = static_cast<size_t>(std::find_if(parent->Childs.begin(), parent->Childs.end(),
+                                            [node](const std::unique_ptr<TParserNode>& c) {
+                                              return c.get() == node;
+                                            }) -
+                               parent->Childs.begin()) +
+           1;
+    node = parent;
+  }
+}
+
+void TParserTree::Drop(std::unique_ptr<TParserNode> ANode) {
+  try {
+    FDropped.push_back(std::move(ANode));  // ANode stays when the list cannot grow
+    return;
+  } catch (...) {
+  }
+  FreeSubtree(std::move(ANode));  // out of memory: freed now, without allocating
+}
+
+bool TParserTree::ReleaseDropped(Integer ABudget) const {
+  while (ABudget > 0 && !FDropped.empty()) {
+    TParserNode* const top = FDropped.back().get();
+    // Leaf by leaf, back up the parent links (no recursion).
+    for (TParserNode* node = top; ABudget > 0;) {
+      while (!node->Childs.empty()) node = node->Childs.back().get();
+      --FNodeCount;
+      --ABudget;
+      if (node == top) {
+        FDropped.pop_back();
+        break;
+      }
+      node = node->Parent;
+      node->Childs.pop_back();
+    }
+  }
+  return FDropped.empty();
 }
 
 // Frees a subtree leaf by leaf, going back up the parent links (no recursion, no allocation).
@@ -470,15 +535,19 @@ bool InDocument(const TKivEditDocument* ADoc, Integer ALine) {
 
 }  // namespace
 
-void TParserImpl::EnsureFoldsKnown(Integer ALine) {
+Integer TParserImpl::FoldLookAhead() {
   if (FFoldLookAhead < 0) {
     FFoldLookAhead = 0;
     for (const auto& scheme : FSchemes)
       for (const auto& block : scheme->FSyntaxBlocks)
         if (block->Capture) FFoldLookAhead = std::max(FFoldLookAhead, block->MinLines);
   }
+  return FFoldLookAhead;
+}
+
+void TParserImpl::EnsureFoldsKnown(Integer ALine) {
   const Integer lastLine = FDoc->LinesCount() - 1;
-  EnsureLineParsed(std::min<Integer>(lastLine, ALine + FFoldLookAhead));
+  EnsureLineParsed(std::min<Integer>(lastLine, ALine + FoldLookAhead()));
   // A start match that began at or before the line and is still undecided where parsing stopped
   // may yet open a fold there (or hold back an inner one): parse on until it is decided. The
   // stream's length limit bounds this.

@@ -75,6 +75,22 @@ TKivEditParsedLine* TKivEditParser::GetParsedLine(Integer ALine) {
   return FImpl->GetParsedLine(ALine);
 }
 
+bool TKivEditParser::IsLineReady(Integer ALine) {
+  return FImpl->IsLineReady(ALine);
+}
+
+bool TKivEditParser::MarkTokensNoWait(Integer ALine, TKivTokenHandler& AHandler) {
+  if (!FImpl->IsSchemeLoaded()) {
+    MarkTokens(ALine, AHandler);
+    return true;
+  }
+  return FImpl->MarkTokensNoWait(ALine, AHandler);
+}
+
+bool TKivEditParser::ParseSome(Integer ALine, Integer ALines) {
+  return FImpl->ParseSome(ALine, ALines);
+}
+
 void TKivEditParser::LineChanged(Integer ALine) {
   if (FImpl->IsSchemeLoaded()) FImpl->LineChanged(ALine);
 }

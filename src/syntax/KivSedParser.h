@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "KivSedDocument.h"
+#include "KivSedParserNoWait.h"
 #include "KivXML.h"
 
 // ---------------------------------------------------------------------------------------------
@@ -51,7 +52,7 @@ class TParserImpl;
 //
 // A TKivEditParsedLine returned by GetParsedLine stays valid only until the next call of any
 // parser operation: the line cache recycles its lines. Copy the tokens out before asking again.
-class TKivEditParser : public TKivEditParserBase {
+class TKivEditParser : public TKivEditParserBase, public IKivEditParserNoWait {
  public:
   TKivEditParser();
   ~TKivEditParser() override;
@@ -68,6 +69,10 @@ class TKivEditParser : public TKivEditParserBase {
   void SetMaxLineLengthToParse(Integer AValue) override;
   void MarkTokens(Integer ALine, TKivTokenHandler& AHandler) override;
   TKivEditParsedLine* GetParsedLine(Integer ALine) override;
+  // The screen's path that never waits (IKivEditParserNoWait).
+  bool IsLineReady(Integer ALine) override;
+  bool MarkTokensNoWait(Integer ALine, TKivTokenHandler& AHandler) override;
+  bool ParseSome(Integer ALine, Integer ALines) override;
   void LineChanged(Integer ALine) override;
   void LinesChangedFrom(Integer AStart) override;
   void Refresh() override;

@@ -509,6 +509,9 @@ TScheme* TParserImpl::FindScheme(const TKivString& AQualifiedName) const {
 void TParserImpl::UnloadSchemes() {
   InvalidateFrom(0);
   FContextCache.KillFrom(0);
+  // Nothing dropped outlives the schemes its contexts name.
+  FContextCache.ReleaseDropped(std::numeric_limits<Integer>::max());
+  FParseTree.ReleaseDropped(std::numeric_limits<Integer>::max());
   FWork.reset();
   FSchemeLoaded = false;
   FFoldLookAhead = -1;

@@ -1,10 +1,18 @@
 // The incremental tokenizer: contexts, saved contexts, token lines and their cache, ParseTo and
 // ParseLine.
 #include <algorithm>
+#include <iterator>
+#include <limits>
 
 #include "internal/ParserImpl.h"
 
 namespace {
+
+// A + B held to the range of Integer.
+Integer SatAdd(Integer A, Integer B) {
+  return static_cast<Integer>(std::clamp<int64_t>(int64_t{A} + B, std::numeric_limits<Integer>::min(),
+                                                  std::numeric_limits<Integer>::max()));
+}
 
 constexpr const char* kModule = "KivSedParser";
 
@@ -164,7 +172,35 @@ void TContextCache::AddContext(std::unique_ptr<TParserContext> AContext) {
 }
 
 void TContextCache::KillFrom(Integer ALine) {
-  while (!FItems.empty() && FItems.back()->Line >= ALine) FItems.pop_back();
+  const auto it = std::lower_bound(
+      FItems.begin(), FItems.end(), ALine,
+      [](const std::unique_ptr<TParserContext>& c, Integer ALineArg) { return c->Line < ALineArg; });
+  try {
+    FDropped.reserve(FDropped.size() + static_cast<size_t>(FItems.end() - it));
+  } catch (...) {
+    // Out of memory: freed now (popping allocates nothing).
+    while (!FItems.empty() && FItems.back()->Line >= ALine) FItems.pop_back();
+    return;
+  }
+  std::move(it, FItems.end(), std::back_inserter(FDropped));
+  FItems.erase(it, FItems.end());
+}
+
+void TContextCache::Drop(std::vector<std::unique_ptr<TParserContext>>& AContexts) {
+  try {
+    FDropped.reserve(FDropped.size() + AContexts.size());
+  } catch (...) {
+    AContexts.clear();
+    return;
+  }
+  std::move(AContexts.begin(), AContexts.end(), std::back_inserter(FDropped));
+  AContexts.clear();
+}
+
+bool TContextCache::ReleaseDropped(Integer ABudget) {
+  for (; ABudget > 0 && !FDropped.empty(); --ABudget) FDropped.pop_back();
+  if (FDropped.empty()) FDropped.shrink_to_fit();
+  return FDropped.empty();
 }
 
 // ---- token lines ----
@@ -359,11 +395,12 @@ void TParserImpl::SetMaxLineLengthToParse(Integer AValue) {
 }
 
 void TParserImpl::InvalidateFrom(Integer ALine) {
+  ForgetGuesses();
   if (FSoftPending) {
     // The contexts after the changed line are out of the cache already.
     ALine = std::min(ALine, FSoftLine);
     FSoftPending = false;
-    FStaleContexts.clear();
+    FContextCache.Drop(FStaleContexts);
     FSoftStartSchemes.reset();
   }
   FLastSchemes.reset();
@@ -398,6 +435,7 @@ TKivEditParsedLine* TParserImpl::GetParsedLine(Integer ALine) {
 }
 
 void TParserImpl::LineChanged(Integer ALine) {
+  ForgetGuesses();
   if (FSoftPending) {
     if (ALine != FSoftLine) InvalidateFrom(ALine);
     return;
@@ -532,16 +570,99 @@ void TParserImpl::MarkTokens(Integer ALine, TKivTokenHandler& AHandler) {
     AHandler.HandleToken(FDoc->GetLine(ALine), 0, attrs);
     return;
   }
-  auto* line = static_cast<TTokenLine*>(parsed);
+  EmitTokens(*static_cast<TTokenLine*>(parsed), AHandler);
+}
+
+void TParserImpl::EmitTokens(const TTokenLine& ALine, TKivTokenHandler& AHandler) {
   // Copied first: a handler may call the parser, which may recycle the line. The copy reuses the
   // parser's spare array (a nested call finds it taken and makes its own).
   std::vector<TTokenLineItem> items = std::move(FMarkItems);
-  items.assign(line->Items().begin(), line->Items().end());
-  TKivCharSeq* chars = line->FChars;
+  items.assign(ALine.Items().begin(), ALine.Items().end());
+  TKivCharSeq* chars = ALine.FChars;
   for (const TTokenLineItem& t : items)
     AHandler.HandleToken(MakeSegment(t.Start, t.Count, chars), t.Token->ID, t.RuntimeAttributes.Attrs);
   items.clear();
   FMarkItems = std::move(items);
+}
+
+// ---- the screen's path that does not wait ----
+
+bool TParserImpl::IsLineReady(Integer ALine) {
+  if (!FSchemeLoaded || !FDoc || !FRootSc || ALine < 0 || ALine >= FDoc->LinesCount()) return true;
+  ResolveLineChange();
+  if (ALine <= FLastValidLine && FTokenCache.HasLine(ALine) && ALine + FoldLookAhead() <= FLastValidLine)
+    return true;
+  const Integer need = std::min<Integer>(FDoc->LinesCount() - 1, SatAdd(ALine, FoldLookAhead()));
+  return need <= SatAdd(FLastValidLine, kReadyLines);
+}
+
+bool TParserImpl::MarkTokensNoWait(Integer ALine, TKivTokenHandler& AHandler) {
+  CheckLine(ALine);
+  if (IsLineReady(ALine)) {
+    MarkTokens(ALine, AHandler);
+    return true;
+  }
+  TTokenLine* line = FGuessLines.GetLine(ALine);
+  if (!line) {
+    const Integer lineCount = FDoc->LinesCount();
+    if (!FGuessWork || FGuessNext != ALine) {
+      // A restart: the root scheme's default context, a little above the line.
+      FGuessWork = std::make_unique<TParserContext>();
+      auto item = NewItem();
+      item->Scheme = FRootSc;
+      AssignAttributes(item->DefaultAttributes, FRootSc->DefaultToken->Attributes, false);
+      FGuessWork->Items.push_back(std::move(item));
+      FGuessNext = std::max<Integer>({ALine - kGuessLookBack, FLastValidLine + 1, 0});
+    }
+    // The guess runs in the parser's working state with the syntax blocks off (nothing reaches
+    // the fold tree or the saved contexts); the exact state is put back after it.
+    const uint64_t chain = FChain;
+    const bool syntaxOn = FSyntaxOn;
+    std::unique_ptr<TParserContext> work = std::move(FWork);
+    FWork = std::move(FGuessWork);
+    FSyntaxOn = false;
+    try {
+      for (Integer l = FGuessNext; l <= ALine; ++l) {
+        TTokenLine* tokens = nullptr;
+        if (l + kGuessLines / 2 > ALine && !FGuessLines.HasLine(l)) {
+          tokens = FGuessLines.CreateLine(l, &FDoc->Chars());
+          tokens->Base = FDoc->GetLineStart(l);
+        }
+        ParseLine(l, tokens, l == lineCount - 1);
+      }
+    } catch (...) {
+      FWork = std::move(work);
+      FCurTokens = nullptr;
+      FSyntaxInput.Reset();
+      FChain = chain;
+      FSyntaxOn = syntaxOn;
+      ForgetGuesses();
+      throw;
+    }
+    FGuessWork = std::move(FWork);
+    FGuessNext = ALine + 1;
+    FWork = std::move(work);
+    FCurTokens = nullptr;
+    FChain = chain;
+    FSyntaxOn = syntaxOn;
+    line = FGuessLines.GetLine(ALine);
+  }
+  line->Rebase(FDoc->GetLineStart(ALine));
+  EmitTokens(*line, AHandler);
+  return false;
+}
+
+bool TParserImpl::ParseSome(Integer ALine, Integer ALines) {
+  if (IsLineReady(ALine)) return true;
+  const Integer need = std::min<Integer>(FDoc->LinesCount() - 1, SatAdd(ALine, FoldLookAhead()));
+  EnsureLineParsed(std::min(need, SatAdd(std::max<Integer>(FLastValidLine, 0), std::max<Integer>(ALines, 1))));
+  return IsLineReady(ALine);
+}
+
+void TParserImpl::ForgetGuesses() {
+  if (FGuessLines.Count() > 0) FGuessLines.KillFrom(0);
+  FGuessWork.reset();
+  FGuessNext = -1;
 }
 
 void TParserImpl::EnsureLineParsed(Integer ALine) {
@@ -576,8 +697,18 @@ void TParserImpl::PopItem() {
   FSpareItems.push_back(std::move(item));
 }
 
+void TParserImpl::ReleaseDropped() {
+  // A fraction of a millisecond of freeing at a time: the parse state an edit dropped goes while
+  // parsing goes on.
+  constexpr Integer kNodesPerCall = 4096;
+  constexpr Integer kContextsPerCall = 1024;
+  FParseTree.ReleaseDropped(kNodesPerCall);
+  FContextCache.ReleaseDropped(kContextsPerCall);
+}
+
 void TParserImpl::ParseTo(Integer ALine) {
   if (!FSchemeLoaded || !FDoc || !FRootSc) return;
+  ReleaseDropped();
   ResolveLineChange();
   TParserContext* start = FContextCache.GetContext(ALine);
   if (!start) {

@@ -599,3 +599,37 @@ TEST_F(FoldingTest, TypingInsideLinesGivesTheAnswersOfAFreshParser) {
     EXPECT_GT(shortReparses, 30);
   }
 }
+
+TEST_F(FoldingTest, AnEditDropsTheParseStateAfterItInOneStepAndFreesItWhileParsingGoesOn) {
+  // Far more folds and saved contexts after the edit than one parse request frees.
+  KIV_TEST_SEED(seed);
+  std::mt19937 rng(seed);
+  TKivString text;
+  for (int l = 0; l < 30000; ++l) text += TKivString(kScriptSnippets[rng() % kScriptSnippets.size()]) + u"\r\n";
+  Open(text);
+  TParserImpl& impl = TKivTestAccess::ParserImpl(*Parser);
+  Parser->EnsureLineParsed(Doc.LinesCount() - 1);
+  ASSERT_GT(impl.ParseTree().NodeCount(), 5000);
+  // Lines broken and joined near the start, each after parsing a little: the dropped state of
+  // one edit is still being freed when the next comes, and the tree grows again beside it.
+  for (int step = 0; step < 6; ++step) {
+    const Integer line = 50 + static_cast<Integer>(rng() % 200);
+    if (step % 2 == 0)
+      Doc.InsertLine(line, TKivString(kScriptSnippets[rng() % kScriptSnippets.size()]));
+    else
+      Doc.DeleteLine(line);
+    EXPECT_TRUE(impl.ParseTree().HasDropped()) << "step " << step;
+    if (step == 0) {
+      EXPECT_TRUE(impl.ContextCache().HasDropped());
+    }
+    Parser->GetParsedLine(line + 100 * step);
+  }
+  ASSERT_TRUE(SameFolds(AllQueries(*Parser, Doc.LinesCount()), FreshQueries()));
+  // Parsing on frees the rest, a part with each request.
+  Parser->Refresh();
+  for (int i = 0; i < 1000 && (impl.ParseTree().HasDropped() || impl.ContextCache().HasDropped()); ++i)
+    Parser->GetParsedLine(i);
+  EXPECT_FALSE(impl.ParseTree().HasDropped());
+  EXPECT_FALSE(impl.ContextCache().HasDropped());
+  EXPECT_TRUE(SameFolds(AllQueries(*Parser, Doc.LinesCount()), FreshQueries()));
+}

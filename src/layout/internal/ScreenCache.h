@@ -117,6 +117,10 @@ class TScreenCache : public TKivScreenLayout {
   TMeasureCaches& Measure() { return FMeasure; }
   TWP_Cache& WPCache() { return FWPCache; }
   TKivEditDocument& Document() const { return FHost->Document(); }
+  bool MayGuessTokens() const { return FHost->MayGuessTokens(); }
+  // The tokens or folds of the lines from ALine on changed without an edit (a guess replaced):
+  // they are laid out again.
+  void TokensChangedFrom(Integer ALine) { InvalidateFold(ALine); }
 
   // ---- highlights ----
   void AddHighlight(Integer AStart, Integer ACount);

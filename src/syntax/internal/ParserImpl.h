@@ -53,8 +53,12 @@ class TParserImpl {
   Integer MaxLineLengthToParse() const { return FMaxLineLengthToParse; }
   // Forgets everything from ALine on: the next request re-parses from the last context saved
   // before it.
+  // The saved contexts and fold nodes it drops are freed later, a bounded number with each
+  // ParseTo (ReleaseDropped), so an edit costs the same after a long parse as after a short one.
   void InvalidateFrom(Integer ALine);
   void Refresh() { InvalidateFrom(0); }
+  // Frees a bounded part of what InvalidateFrom dropped.
+  void ReleaseDropped();
   // An edit inside line ALine that kept the number of lines. The next request re-tokenizes from
   // the last saved state before the line and stops at the first state saved after it (a cached
   // token line's start or a saved context) when it reaches the same schemes and syntax hash
@@ -63,6 +67,18 @@ class TParserImpl {
   void LineChanged(Integer ALine);
   // Raises EKivEditParserError for a line outside the document.
   TKivEditParsedLine* GetParsedLine(Integer ALine);
+  // The screen's path that never waits for parsing to reach a far line (see
+  // TKivEditParserBase::IsLineReady). A line is ready when parsing it and the fold look-ahead
+  // after it takes at most kReadyLines more lines. A guess is tokenized without syntax blocks
+  // from the root scheme's default context kGuessLookBack lines above the line (or where
+  // parsing stopped, when that is nearer), going on from the last guessed line when the
+  // screen asks the next one; guesses are kept apart from the exact lines and forgotten with
+  // every edit.
+  static constexpr Integer kReadyLines = 2000;
+  static constexpr Integer kGuessLookBack = 30;
+  bool IsLineReady(Integer ALine);
+  bool MarkTokensNoWait(Integer ALine, TKivTokenHandler& AHandler);
+  bool ParseSome(Integer ALine, Integer ALines);
   void MarkTokens(Integer ALine, TKivTokenHandler& AHandler);
   void EnsureLineParsed(Integer ALine);
   void ParseTo(Integer ALine);
@@ -206,6 +222,15 @@ class TParserImpl {
   void MarkPendingNodes();
   // Parses far enough that the folds starting at or before ALine are known.
   void EnsureFoldsKnown(Integer ALine);
+  Integer FoldLookAhead();
+  // Hands a line's tokens to AHandler (a copy first: the handler may call the parser).
+  void EmitTokens(const TTokenLine& ALine, TKivTokenHandler& AHandler);
+  // The guesses of MarkTokensNoWait.
+  void ForgetGuesses();
+  static constexpr Integer kGuessLines = 128;
+  TTokenCache FGuessLines{kGuessLines};
+  std::unique_ptr<TParserContext> FGuessWork;  // the guess run's context before FGuessNext
+  Integer FGuessNext = -1;
   Integer FFoldLookAhead = -1;  // the largest MinLines of the loaded blocks; -1 until computed
   void KillTreeFrom(Integer ALine);
   Integer TreeLastKnownLine() const;

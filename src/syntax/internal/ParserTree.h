@@ -28,19 +28,32 @@ class TParserNode : public TKivObject {
 };
 
 // Nodes by a line of theirs, sorted by line. The parse records lines going down the text, so a
-// new line is an append and growing copies plain pairs: no table-wide rehash stalls a parse that
-// has got far into a large text.
+// new line is an append and growing copies plain entries: no table-wide rehash stalls a parse
+// that has got far into a large text. Each entry keeps its node's start line, so dropping the
+// tail of the table needs no visit to the nodes.
 class TLineNodeTable {
  public:
+  struct TEntry {
+    Integer Line;
+    Integer Start;  // the node's StartLine
+    TParserNode* Node;
+  };
   TParserNode* Find(Integer ALine) const;
   // Records ANode for ALine; a node already recorded there stays unless AReplace.
   void Put(Integer ALine, TParserNode* ANode, bool AReplace);
   void Remove(Integer ALine);
+  // Drops the entries of ALine and later lines in one step; AEach sees each of them first.
+  template <class F>
+  void TruncateFrom(Integer ALine, F AEach) {
+    const auto it = LowerBound(ALine);
+    for (auto e = it; e != FItems.end(); ++e) AEach(*e);
+    FItems.erase(it, FItems.end());
+  }
 
  private:
-  std::vector<std::pair<Integer, TParserNode*>>::const_iterator LowerBound(Integer ALine) const;
-  std::vector<std::pair<Integer, TParserNode*>>::iterator LowerBound(Integer ALine);
-  std::vector<std::pair<Integer, TParserNode*>> FItems;
+  std::vector<TEntry>::const_iterator LowerBound(Integer ALine) const;
+  std::vector<TEntry>::iterator LowerBound(Integer ALine);
+  std::vector<TEntry> FItems;
 };
 
 // The fold tree with its two line tables: the start table holds, for each start line, the
@@ -69,21 +82,40 @@ class TParserTree {
   // none): a fold's start line belongs to the enclosing fold, its end line to the fold itself.
   TParserNode* FindParent(Integer ALine) const;
   // Forgets everything from ALine on: nodes starting at or after it, or made while parsing
-  // AMadeFrom or a later line, are freed, nodes ending at or after ALine are open again, and
-  // LastKnownLine becomes the last line still recorded.
+  // AMadeFrom or a later line, go, nodes ending at or after ALine are open again, and
+  // LastKnownLine becomes the last line still recorded. ALine is one past the LastKnownLine of
+  // an earlier state of the tree (every start and end from it on was recorded later), so the
+  // line tables lose their tails in one step; the nodes that go are detached whole and freed
+  // later, a bounded number at a time (ReleaseDropped), so that the cost does not grow with
+  // the part of the text that was parsed after ALine.
   void KillFrom(Integer ALine, Integer AMadeFrom = std::numeric_limits<Integer>::max());
-  // Number of nodes below the root (for tests).
-  Integer NodeCount() const { return FNodeCount; }
+  // Frees up to ABudget of the nodes KillFrom detached; true when none is left.
+  bool ReleaseDropped(Integer ABudget) const;
+  bool HasDropped() const { return !FDropped.empty(); }
+  // Number of nodes below the root (for tests); frees the detached nodes first.
+  Integer NodeCount() const {
+    ReleaseDropped(std::numeric_limits<Integer>::max());
+    return FNodeCount;
+  }
 
  private:
   void Cut(TParserNode* ANode, Integer ALine, Integer AMadeFrom);
   void FreeSubtree(std::unique_ptr<TParserNode> ANode);
+  // Takes the entries of a detached subtree's nodes that start before ALine out of the tables
+  // (a node made late that starts on the last line of the earlier state, and those below it
+  // on the same line).
+  void ForgetEarlyEntries(TParserNode* ATop, Integer ALine);
+  // Keeps ANode (detached, its entries gone from the tables) for ReleaseDropped; frees it at
+  // once when the list cannot grow.
+  void Drop(std::unique_ptr<TParserNode> ANode);
 
   TLineNodeTable FStarts;
   TLineNodeTable FEnds;
   std::unique_ptr<TParserNode> FRoot;
   Integer FLastKnownLine = -1;
-  Integer FNodeCount = 0;
+  // Counted down as detached nodes are freed, so both change in const ReleaseDropped.
+  mutable Integer FNodeCount = 0;
+  mutable std::vector<std::unique_ptr<TParserNode>> FDropped;
 };
 
 // The token-code stream of one scheme context, at positions 0 .. count - 1.

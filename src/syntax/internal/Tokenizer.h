@@ -136,11 +136,19 @@ class TContextCache {
     AOut = std::move(FItems.back());
     FItems.pop_back();
   }
+  // Drops the contexts of ALine and later lines in one step: they are freed later, a bounded
+  // number at a time (ReleaseDropped).
   void KillFrom(Integer ALine);
+  // Takes contexts no longer wanted (freed later as those of KillFrom).
+  void Drop(std::vector<std::unique_ptr<TParserContext>>& AContexts);
+  // Frees up to ABudget dropped contexts; true when none is left.
+  bool ReleaseDropped(Integer ABudget);
+  bool HasDropped() const { return !FDropped.empty(); }
   const std::vector<std::unique_ptr<TParserContext>>& Items() const { return FItems; }
 
  private:
   std::vector<std::unique_ptr<TParserContext>> FItems;
+  std::vector<std::unique_ptr<TParserContext>> FDropped;
 };
 
 struct TTokenLineItem {

@@ -296,5 +296,5 @@ class TParserImpl {
   Integer FTokenCacheSize;
   Integer FContextSaveInterval;
   // A line longer than this gets states saved inside it, this far apart.
-  Integer FInLineSaveInterval = 65536;
+  Integer FInLineSaveInterval = 16384;
 };

@@ -211,20 +211,25 @@ void TTokenLine::AppendItem(TTokenProps* AToken, const TKivAttributesHolder& AAt
 }
 
 uint32_t TTokenLine::StyleOf(TTokenProps* AToken, const TKivAttributesHolder& AAttrs) {
-  uint64_t h = PointerBits(AToken) ^ PointerBits(AAttrs.Custom.get()) * 31;
-  h = h * 0x9e3779b97f4a7c15ull ^ (static_cast<uint64_t>(AAttrs.Attrs.BackgroundColor) << 32 |
-                                    static_cast<uint32_t>(AAttrs.Attrs.TextColor));
-  h = h * 0x9e3779b97f4a7c15ull ^ (static_cast<uint64_t>(AAttrs.Attrs.FontStyle) << 32 |
-                                    static_cast<uint64_t>(AAttrs.Attrs.AttributesSet));
-  h *= 0x9e3779b97f4a7c15ull;
-  uint32_t& hint = FStyleHints[h >> 58];
+  // The hint is found by the token and where its attributes live (the same few places again and
+  // again while a line is parsed) and checked by value.
+  const uint64_t h = (PointerBits(AToken) ^ (PointerBits(&AAttrs) << 7)) * 0x9e3779b97f4a7c15ull;
+  uint8_t& hint = FStyleHints[h >> 60];
   if (hint < FStyles.size()) {
     const TTokenStyle& style = FStyles[hint];
     if (style.Token == AToken && SameStyleAttributes(style.Attrs, AAttrs)) return hint;
   }
+  // A style with these values may be in the table under another hint.
+  constexpr size_t kSearched = 32;
+  for (size_t k = 0; k < FStyles.size() && k < kSearched; ++k)
+    if (FStyles[k].Token == AToken && SameStyleAttributes(FStyles[k].Attrs, AAttrs)) {
+      hint = static_cast<uint8_t>(k);
+      return static_cast<uint32_t>(k);
+    }
   FStyles.push_back(TTokenStyle{AToken, AAttrs});
-  hint = static_cast<uint32_t>(FStyles.size() - 1);
-  return hint;
+  const size_t index = FStyles.size() - 1;
+  if (index < 255) hint = static_cast<uint8_t>(index);
+  return static_cast<uint32_t>(index);
 }
 
 void TTokenLine::Clear() {
@@ -612,7 +617,7 @@ void TParserImpl::ParseNextLine(Integer ALine, bool AKeepTokens, Integer ALineCo
     ParseLine(ALine, tokens, ALine == ALineCount - 1);
   }
   if (tokens) {
-    tokens->Compact();
+    if (inLine) tokens->Compact();
     FTokenCache.Account(tokens, FKeepLine);
   }
   ChainLineEnd();
@@ -916,12 +921,15 @@ void TParserImpl::ParseLines(const TParserContext& AStart, Integer ALine, Intege
   // saved at a line's start when the lines since the last one are longer than that.
   constexpr Integer kLookAheadChars = 65536;
   const Integer aheadFrom = ALine < lineCount ? FDoc->GetLineEnd(ALine) : 0;
+  // About where the line of the last saved context starts (the end of the line before it).
+  Integer savedFrom = FDoc->GetLineStart(first);
   for (Integer line = first; line < end; ++line) {
     ACurrent = line;
     if (line == oldLastValid + 1 && line > first) {
       TParserContext* last = FContextCache.GetLastContext();
       KIV_ASSERT(last && last->Line == line, kModule);
       WorkFrom(*last);
+      savedFrom = FDoc->GetLineStart(line);
     }
     FSyntaxOn = line > oldLastValid;
     ParseNextLine(line, line >= ALine - keepBehind, lineCount);
@@ -929,8 +937,9 @@ void TParserImpl::ParseLines(const TParserContext& AStart, Integer ALine, Intege
     if (line >= ALine && next < end && FDoc->GetLineEnd(next) - aheadFrom > kLookAheadChars) end = next;
     if (next > oldLastValid + 1) {
       TParserContext* last = FContextCache.GetLastContext();
-      if (next < lineCount && (next - last->Line > FContextSaveInterval || next == end ||
-                               FDoc->GetLineStart(next) - FDoc->GetLineStart(last->Line) > kLookAheadChars)) {
+      if (next < lineCount &&
+          (next - last->Line > FContextSaveInterval || next == end || FLineEnd - savedFrom > kLookAheadChars)) {
+        savedFrom = FLineEnd;
         auto saved = FWork->Clone();
         saved->Line = next;
         saved->LastTreeLine = TreeLastKnownLine();
@@ -1191,6 +1200,7 @@ bool TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine, 
   const Integer lim =
       FMaxLineLengthToParse >= 0 && e - s > FMaxLineLengthToParse ? s + FMaxLineLengthToParse : e;
   FLineStart = s;
+  FLineEnd = e;
   if (AFrom < 0) {
     FLineBuf.resize(static_cast<size_t>(lim - s));
     if (lim > s) FDoc->CopyChars(s, lim - s, FLineBuf.data());
@@ -1234,15 +1244,17 @@ bool TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine, 
   TMatchRec match;
   Integer i = from;
   bool stopped = false;
+  Integer inLineNext = FInLineNext;  // changed by InLinePoint only
   while (i <= lim) {
     if (triedPos != i) {
       tried.clear();
       triedPos = i;
       stalls = 0;
       // A state inside a long line: saved, or met (the rest of the line stands).
-      if (i >= FInLineNext && FPending == i && i < lim && FWork->LastItem().Limit < 0 && InLinePoint(i)) {
-        stopped = true;
-        break;
+      if (i >= inLineNext && FPending == i && i < lim && FWork->LastItem().Limit < 0) {
+        stopped = InLinePoint(i);
+        if (stopped) break;
+        inLineNext = FInLineNext;
       }
     }
     const bool stalled = stalls >= kMaxStalls;

@@ -658,7 +658,7 @@ TEST_F(FoldingTest, TypingInsideLongLinesGivesTheAnswersOfAFreshParser) {
       }
       const int64_t before = impl.FStatCharsParsed;
       Parser->GetParsedLine(line);
-      if (impl.FStatCharsParsed - before <= 4 * 64) ++shortReparses;
+      if (line % 4 == 1 && impl.FStatCharsParsed - before <= 4 * 64) ++shortReparses;
       auto expected = fresh();
       ASSERT_EQ(TokenRows(Parser->GetParsedLine(line)), TokenRows(expected->GetParsedLine(line)))
           << "step " << step << " line " << line;
@@ -675,9 +675,10 @@ TEST_F(FoldingTest, TypingInsideLongLinesGivesTheAnswersOfAFreshParser) {
             << "step " << step;
       }
     }
-    // Keystrokes that leave the codes the syntax blocks see as they were re-tokenize a few
-    // stretches of their line only (without states inside lines none would: a line is longer).
-    EXPECT_GT(shortReparses, 40);
+    // Keystrokes in long lines that leave the codes the syntax blocks see as they were
+    // re-tokenize a few stretches of their line only (without states inside lines none would:
+    // the line is longer).
+    EXPECT_GT(shortReparses, 20);
   }
 }
 

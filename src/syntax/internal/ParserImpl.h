@@ -263,6 +263,7 @@ class TParserImpl {
   Integer FPending = 0;
   Integer FCurLine = 0;
   Integer FLineStart = 0;
+  Integer FLineEnd = 0;
   uint64_t FChain = 0;  // the syntax hash of the parse (see TParserContext::Chain)
   std::shared_ptr<const TParserContext> FLastSchemes;
   // A pending LineChanged: the line, the saved contexts after it (valid again when the re-parse

@@ -242,10 +242,10 @@ class TTokenLine : public TKivEditParsedLine {
   std::vector<TTokenLineItem> FTokens;
   std::vector<TTokenStyle> FStyles;
   Integer FEnd = 0;
-  // Style indices by a hash of their values (checked before use), so a line's styles are found
-  // without a search.
-  static constexpr size_t kStyleHints = 64;
-  std::array<uint32_t, kStyleHints> FStyleHints{};
+  // Style indices by a hash of the token and where its attributes live (checked by value before
+  // use), so a line's styles are found without a search.
+  static constexpr size_t kStyleHints = 16;
+  std::array<uint8_t, kStyleHints> FStyleHints{};
 };
 
 // The most recently used token lines, at most MaxCount of them and, apart from one line a

@@ -203,32 +203,17 @@ void TTokenLine::Rebase(Integer ABase) {
   Base = ABase;
 }
 
-void TTokenLine::AppendItem(TTokenProps* AToken, const TKivAttributesHolder& AAttrs, Integer AStart,
-                            Integer ACount) {
-  KIV_ASSERT(FTokens.empty() || FEnd == AStart, kModule);
-  FTokens.push_back(TTokenLineItem{AStart, StyleOf(AToken, AAttrs)});
-  FEnd = AStart + ACount;
-}
-
-uint32_t TTokenLine::StyleOf(TTokenProps* AToken, const TKivAttributesHolder& AAttrs) {
-  // The hint is found by the token and where its attributes live (the same few places again and
-  // again while a line is parsed) and checked by value.
-  const uint64_t h = (PointerBits(AToken) ^ (PointerBits(&AAttrs) << 7)) * 0x9e3779b97f4a7c15ull;
-  uint8_t& hint = FStyleHints[h >> 60];
-  if (hint < FStyles.size()) {
-    const TTokenStyle& style = FStyles[hint];
-    if (style.Token == AToken && SameStyleAttributes(style.Attrs, AAttrs)) return hint;
-  }
+uint32_t TTokenLine::StyleOf(TTokenProps* AToken, const TKivAttributesHolder& AAttrs, uint8_t& AHint) {
   // A style with these values may be in the table under another hint.
   constexpr size_t kSearched = 32;
   for (size_t k = 0; k < FStyles.size() && k < kSearched; ++k)
     if (FStyles[k].Token == AToken && SameStyleAttributes(FStyles[k].Attrs, AAttrs)) {
-      hint = static_cast<uint8_t>(k);
+      AHint = static_cast<uint8_t>(k);
       return static_cast<uint32_t>(k);
     }
   FStyles.push_back(TTokenStyle{AToken, AAttrs});
   const size_t index = FStyles.size() - 1;
-  if (index < 255) hint = static_cast<uint8_t>(index);
+  if (index < 255) AHint = static_cast<uint8_t>(index);
   return static_cast<uint32_t>(index);
 }
 

@@ -187,7 +187,17 @@ class TTokenLine : public TKivEditParsedLine {
         return;
       }
     }
-    AppendItem(AToken, AAttrs, AStart, ACount);
+    // The style: by its hint (checked by value), else found or added out of line.
+    const uint64_t h = (reinterpret_cast<uintptr_t>(AToken) ^ (reinterpret_cast<uintptr_t>(&AAttrs) << 7)) *
+                       0x9e3779b97f4a7c15ull;
+    uint8_t& hint = FStyleHints[h >> 58];
+    uint32_t style;
+    if (hint < FStyles.size() && FStyles[hint].Token == AToken && SameStyleAttributes(FStyles[hint].Attrs, AAttrs))
+      style = hint;
+    else
+      style = StyleOf(AToken, AAttrs, hint);
+    FTokens.push_back(TTokenLineItem{AStart, style});
+    FEnd = AStart + ACount;
   }
   // Forgets the tokens, the styles and the saved states; a large token array is let go of.
   void Clear();
@@ -236,15 +246,15 @@ class TTokenLine : public TKivEditParsedLine {
   Integer Accounted = 0;
 
  private:
-  void AppendItem(TTokenProps* AToken, const TKivAttributesHolder& AAttrs, Integer AStart, Integer ACount);
-  uint32_t StyleOf(TTokenProps* AToken, const TKivAttributesHolder& AAttrs);
+  // The style with these values: one of the first in the table, or a new one; AHint is set to it.
+  uint32_t StyleOf(TTokenProps* AToken, const TKivAttributesHolder& AAttrs, uint8_t& AHint);
 
   std::vector<TTokenLineItem> FTokens;
   std::vector<TTokenStyle> FStyles;
   Integer FEnd = 0;
   // Style indices by a hash of the token and where its attributes live (checked by value before
   // use), so a line's styles are found without a search.
-  static constexpr size_t kStyleHints = 16;
+  static constexpr size_t kStyleHints = 64;
   std::array<uint8_t, kStyleHints> FStyleHints{};
 };
 

@@ -21,4 +21,10 @@ struct TKivTestAccess {
   static auto& ParserImpl(TParser& AParser) {
     return *AParser.FImpl;
   }
+  // How far apart a TKivEditParser saves states inside a long line (and how long a line has to
+  // be to get them): 16384 characters unless a test sets it.
+  template <class TParser>
+  static void SetInLineSaveInterval(TParser& AParser, int AInterval) {
+    AParser.FImpl->FInLineSaveInterval = AInterval;
+  }
 };

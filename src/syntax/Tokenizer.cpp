@@ -1,6 +1,7 @@
 // The incremental tokenizer: contexts, saved contexts, token lines and their cache, ParseTo and
 // ParseLine.
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <limits>
 
@@ -17,9 +18,7 @@ Integer SatAdd(Integer A, Integer B) {
 constexpr const char* kModule = "KivSedParser";
 
 bool SameAttributes(const TKivAttributesHolder& A, const TKivAttributesHolder& B) {
-  return A.Attrs.BackgroundColor == B.Attrs.BackgroundColor && A.Attrs.TextColor == B.Attrs.TextColor &&
-         A.Attrs.FontStyle == B.Attrs.FontStyle && A.Attrs.AttributesSet == B.Attrs.AttributesSet &&
-         A.Custom == B.Custom;
+  return TTokenLine::SameStyleAttributes(A, B);
 }
 
 // Hash mixing of the syntax chain (the finaliser of splitmix64).
@@ -208,7 +207,7 @@ bool TContextCache::ReleaseDropped(Integer ABudget) {
 Integer TTokenLine::GetTokenIdx(Integer ACol) {
   if (FTokens.empty()) throw EKivEditParserError(u"This line does not have any tokens");
   const Integer pos = FTokens.front().Start + ACol;
-  if (ACol < 0 || pos >= FTokens.back().Start + FTokens.back().Count) return -1;
+  if (ACol < 0 || pos >= FEnd) return -1;
   auto it = std::upper_bound(FTokens.begin(), FTokens.end(), pos,
                              [](Integer APos, const TTokenLineItem& t) { return APos < t.Start; });
   return static_cast<Integer>(std::prev(it) - FTokens.begin());
@@ -221,11 +220,13 @@ Integer TTokenLine::GetTokens(Integer AStart, Integer ACount, TKivEditParsedToke
   Integer count = std::min<Integer>(n - AStart, static_cast<Integer>(Arr.size()));
   if (ACount >= 0) count = std::min(count, ACount);
   for (Integer i = 0; i < count; ++i) {
-    const TTokenLineItem& t = FTokens[static_cast<size_t>(AStart + i)];
+    const size_t k = static_cast<size_t>(AStart + i);
+    const TTokenLineItem& t = FTokens[k];
+    const TTokenStyle& style = FStyles[t.Style];
     TKivEditParsedToken& out = Arr[static_cast<size_t>(i)];
-    out.Seg = MakeSegment(t.Start, t.Count, FChars);
-    out.Attrs = t.RuntimeAttributes.Attrs;
-    out.TokenID = t.Token->ID;
+    out.Seg = MakeSegment(t.Start, TokenEnd(k) - t.Start, FChars);
+    out.Attrs = style.Attrs.Attrs;
+    out.TokenID = style.Token->ID;
   }
   return count;
 }
@@ -234,24 +235,78 @@ void TTokenLine::Rebase(Integer ABase) {
   const Integer delta = ABase - Base;
   if (delta == 0) return;
   for (TTokenLineItem& t : FTokens) t.Start += delta;
+  FEnd += delta;
   Base = ABase;
 }
 
-void TTokenLine::AddItem(TTokenProps* AToken, const TKivAttributesHolder& AAttrs, Integer AStart,
-                         Integer ACount) {
-  if (ACount <= 0) return;
-  if (!FTokens.empty()) {
-    TTokenLineItem& last = FTokens.back();
-    KIV_ASSERT(last.Start + last.Count == AStart, kModule);
-    if (last.Token == AToken && SameAttributes(last.RuntimeAttributes, AAttrs)) {
-      last.Count += ACount;
-      return;
+uint32_t TTokenLine::StyleOf(TTokenProps* AToken, const TKivAttributesHolder& AAttrs, uint8_t& AHint) {
+  // A style with these values may be in the table under another hint.
+  constexpr size_t kSearched = 32;
+  for (size_t k = 0; k < FStyles.size() && k < kSearched; ++k)
+    if (FStyles[k].Token == AToken && SameStyleAttributes(FStyles[k].Attrs, AAttrs)) {
+      AHint = static_cast<uint8_t>(k);
+      return static_cast<uint32_t>(k);
     }
-  }
-  FTokens.push_back(TTokenLineItem{AToken, AAttrs, AStart, ACount});
+  FStyles.push_back(TTokenStyle{AToken, AAttrs});
+  const size_t index = FStyles.size() - 1;
+  if (index < 255) AHint = static_cast<uint8_t>(index);
+  return static_cast<uint32_t>(index);
 }
 
-TTokenCache::TTokenCache(Integer AMaxCount) : MaxCount(AMaxCount) {
+void TTokenLine::Clear() {
+  constexpr size_t kKeepCapacity = 4096;
+  if (FTokens.capacity() > kKeepCapacity)
+    std::vector<TTokenLineItem>().swap(FTokens);
+  else
+    FTokens.clear();
+  FStyles.clear();
+  FEnd = 0;
+  Saves.clear();
+  TextHashes.clear();
+  Length = 0;
+}
+
+size_t TTokenLine::MemoryBytes() const {
+  return sizeof(*this) + FTokens.capacity() * sizeof(TTokenLineItem) + FStyles.capacity() * sizeof(TTokenStyle) +
+         Saves.capacity() * sizeof(TInLineSave) + TextHashes.capacity() * sizeof(uint64_t);
+}
+
+void TTokenLine::Compact() {
+  const size_t n = FTokens.size();
+  if (FTokens.capacity() <= n + n / 4 + 4096) return;
+  std::vector<TTokenLineItem> tokens;
+  tokens.reserve(n + n / 16);
+  tokens.assign(FTokens.begin(), FTokens.end());
+  FTokens.swap(tokens);
+}
+
+void TTokenLine::CutAt(Integer APos) {
+  auto it = std::lower_bound(FTokens.begin(), FTokens.end(), APos,
+                             [](const TTokenLineItem& t, Integer APosArg) { return t.Start < APosArg; });
+  FTokens.erase(it, FTokens.end());
+  FEnd = FTokens.empty() ? APos : std::min(FEnd, APos);
+  const Integer offset = APos - Base;
+  while (!Saves.empty() && Saves.back().Offset > offset) Saves.pop_back();
+}
+
+void TTokenLine::AppendFrom(const std::vector<TTokenLineItem>& AOld, Integer AOldEnd, Integer AFrom,
+                            Integer ADelta) {
+  if (AFrom >= AOldEnd) return;
+  // The old token containing AFrom, cut to start there.
+  auto it = std::upper_bound(AOld.begin(), AOld.end(), AFrom,
+                             [](Integer APos, const TTokenLineItem& t) { return APos < t.Start; });
+  if (it == AOld.begin()) return;
+  --it;
+  const TTokenStyle& style = FStyles[it->Style];
+  const bool extends = !FTokens.empty() && FStyles[FTokens.back().Style].Token == style.Token &&
+                       SameStyleAttributes(FStyles[FTokens.back().Style].Attrs, style.Attrs);
+  if (!extends) FTokens.push_back(TTokenLineItem{AFrom + ADelta, it->Style});
+  for (++it; it != AOld.end(); ++it) FTokens.push_back(TTokenLineItem{it->Start + ADelta, it->Style});
+  FEnd = AOldEnd + ADelta;
+}
+
+TTokenCache::TTokenCache(Integer AMaxCount, Integer ATokenBudget)
+    : MaxCount(AMaxCount), TokenBudget(ATokenBudget) {
   // KillFrom frees slots without allocating (it runs when memory has run out too).
   FFree.reserve(static_cast<size_t>(std::max<Integer>(AMaxCount, 1)));
   size_t size = 8;
@@ -336,7 +391,10 @@ TTokenLine* TTokenCache::CreateLine(Integer ALine, TKivCharSeq* AChars) {
     Unlink(slot);
   }
   TTokenLine* line = FSlots[static_cast<size_t>(slot)].Line.get();
+  FTokenTotal -= line->Accounted;
+  line->Accounted = 0;
   line->Clear();
+  line->StartSchemes.reset();
   line->Line = ALine;
   line->FChars = AChars;
   PushFront(slot);
@@ -344,33 +402,39 @@ TTokenLine* TTokenCache::CreateLine(Integer ALine, TKivCharSeq* AChars) {
   return line;
 }
 
-void TTokenCache::Remove(Integer ALine) {
-  const Integer slot = Find(ALine);
-  if (slot < 0) return;
-  TSlot& s = FSlots[static_cast<size_t>(slot)];
-  TableRemove(ALine);
-  Unlink(slot);
+void TTokenCache::FreeSlot(Integer ASlot) {
+  TSlot& s = FSlots[static_cast<size_t>(ASlot)];
+  TableRemove(s.Line->Line);
+  Unlink(ASlot);
+  FTokenTotal -= s.Line->Accounted;
+  s.Line->Accounted = 0;
   s.Line->Clear();
   s.Line->Line = -1;
   s.Line->StartSchemes.reset();
-  FFree.push_back(slot);
+  FFree.push_back(ASlot);
   --FCount;
+}
+
+void TTokenCache::Remove(Integer ALine) {
+  const Integer slot = Find(ALine);
+  if (slot >= 0) FreeSlot(slot);
 }
 
 void TTokenCache::KillFrom(Integer ALine) {
   for (Integer slot = FHead; slot >= 0;) {
-    TSlot& s = FSlots[static_cast<size_t>(slot)];
-    const Integer next = s.Next;
-    if (s.Line->Line >= ALine) {
-      TableRemove(s.Line->Line);
-      Unlink(slot);
-      s.Line->Clear();
-      s.Line->Line = -1;
-      s.Line->StartSchemes.reset();
-      FFree.push_back(slot);
-      --FCount;
-    }
+    const Integer next = FSlots[static_cast<size_t>(slot)].Next;
+    if (FSlots[static_cast<size_t>(slot)].Line->Line >= ALine) FreeSlot(slot);
     slot = next;
+  }
+}
+
+void TTokenCache::Account(TTokenLine* ALine, Integer AKeepLine) {
+  FTokenTotal += ALine->TokenCount() - ALine->Accounted;
+  ALine->Accounted = ALine->TokenCount();
+  for (Integer slot = FTail; slot >= 0 && FTokenTotal > TokenBudget;) {
+    const Integer prev = FSlots[static_cast<size_t>(slot)].Prev;
+    if (FSlots[static_cast<size_t>(slot)].Line->Line != AKeepLine) FreeSlot(slot);
+    slot = prev;
   }
 }
 
@@ -380,6 +444,7 @@ void TTokenCache::Clear() {
   std::fill(FTable.begin(), FTable.end(), -1);
   FHead = FTail = -1;
   FCount = 0;
+  FTokenTotal = 0;
 }
 
 // ---- parser operations ----
@@ -440,9 +505,12 @@ void TParserImpl::LineChanged(Integer ALine) {
     if (ALine != FSoftLine) InvalidateFrom(ALine);
     return;
   }
-  // Worth it only inside what was parsed, with a saved state after the line to meet.
-  if (!FDoc || ALine < 0 || ALine >= FLastValidLine || FContextCache.GetLastContext() == nullptr ||
-      FContextCache.GetLastContext()->Line <= ALine) {
+  // Worth it only inside what was parsed, with a saved state after the line to meet: after it,
+  // or inside it when the line is long.
+  const TTokenLine* cached = FDoc && ALine >= 0 ? FTokenCache.PeekLine(ALine) : nullptr;
+  const bool inLine = cached && cached->StartSchemes && !cached->Saves.empty() && ALine <= FLastValidLine;
+  if (!inLine && (!FDoc || ALine < 0 || ALine >= FLastValidLine || FContextCache.GetLastContext() == nullptr ||
+                  FContextCache.GetLastContext()->Line <= ALine)) {
     InvalidateFrom(ALine);
     return;
   }
@@ -457,10 +525,12 @@ void TParserImpl::LineChanged(Integer ALine) {
   }
   for (auto it = all.rbegin(); it != all.rend(); ++it) FStaleContexts.push_back(std::move(*it));
   FSoftStartSchemes.reset();
+  FSoftInLine = inLine;
   if (TTokenLine* old = FTokenCache.PeekLine(ALine)) {
     FSoftStartSchemes = old->StartSchemes;
     FSoftStartChain = old->StartChain;
-    FTokenCache.Remove(ALine);
+    // A long line's tokens stay: its re-parse may keep most of them.
+    if (!inLine) FTokenCache.Remove(ALine);
   }
 }
 
@@ -472,19 +542,21 @@ void TParserImpl::SettleLineChange() {
     FWork.reset();
     FCurTokens = nullptr;
     FSyntaxInput.Reset();
+    EndInLine();
+    FSoftInLine = false;
     InvalidateFrom(FSoftLine);
     throw;
   }
   FWork.reset();
   FCurTokens = nullptr;
-  if (met) {
+  FSoftInLine = false;
+  if (met)
     for (auto& c : FStaleContexts) FContextCache.AddContext(std::move(c));
-    FStaleContexts.clear();
-    FSoftPending = false;
-    FSoftStartSchemes.reset();
-  } else {
-    InvalidateFrom(FSoftLine);  // forgets the pending change too
-  }
+  FStaleContexts.clear();
+  FSoftPending = false;
+  FSoftStartSchemes.reset();
+  // Otherwise everything from the line on goes; a context saved at its start stays valid.
+  if (!met) InvalidateFrom(FSoftLine + 1);
 }
 
 bool TParserImpl::ReparseChangedLine() {
@@ -504,6 +576,7 @@ bool TParserImpl::ReparseChangedLine() {
   }
   for (auto& item : FWork->Items) item->Serial = ++FSerial;
   FStatFirstParsedLine = line;
+  FKeepLine = changed;
   // Every line here lies before the last valid one: no syntax processing, the tree stands.
   FSyntaxOn = false;
   size_t stale = 0;
@@ -517,6 +590,17 @@ bool TParserImpl::ReparseChangedLine() {
         return FStaleContexts[stale]->Chain == FChain && FStaleContexts[stale]->SameSchemes(*FWork);
     }
     if (line >= lineCount || line > FLastValidLine) return false;
+    if (line == changed && FSoftInLine) {
+      TTokenLine* old = FTokenCache.PeekLine(line);
+      const Integer length = FDoc->GetLineEnd(line) - FDoc->GetLineStart(line);
+      if (old && (FMaxLineLengthToParse < 0 || length <= FMaxLineLengthToParse)) {
+        bool diverged = false;
+        if (ReparseInLine(*old, line, lineCount, diverged)) return true;
+        if (diverged) return false;
+        continue;
+      }
+      FTokenCache.Remove(line);
+    }
     ParseNextLine(line, true, lineCount);
   }
 }
@@ -529,15 +613,202 @@ void TParserImpl::WorkFrom(const TParserContext& AContext) {
 
 void TParserImpl::ParseNextLine(Integer ALine, bool AKeepTokens, Integer ALineCount) {
   TTokenLine* tokens = nullptr;
+  bool inLine = false;
   if (AKeepTokens && !FTokenCache.HasLine(ALine)) {
     tokens = FTokenCache.CreateLine(ALine, &FDoc->Chars());
     tokens->Base = FDoc->GetLineStart(ALine);
     tokens->StartSchemes = CurrentSchemes();
     tokens->StartChain = FChain;
+    // A long line tokenized whole gets states saved inside it.
+    tokens->Length = FDoc->GetLineEnd(ALine) - tokens->Base;
+    inLine = FInLineSaveInterval > 0 && tokens->Length > FInLineSaveInterval &&
+             (FMaxLineLengthToParse < 0 || tokens->Length <= FMaxLineLengthToParse);
+    if (inLine) {
+      FInLineRecord = tokens;
+      FInLineSaveAt = tokens->Base + FInLineSaveInterval;
+      UpdateInLineNext();
+    }
   }
-  ParseLine(ALine, tokens, ALine == ALineCount - 1);
+  if (inLine) {
+    struct TGuard {
+      TParserImpl& P;
+      ~TGuard() { P.EndInLine(); }
+    } guard{*this};
+    ParseLine(ALine, tokens, ALine == ALineCount - 1);
+    HashInLineText(*tokens);
+  } else {
+    ParseLine(ALine, tokens, ALine == ALineCount - 1);
+  }
+  if (tokens) {
+    if (inLine) tokens->Compact();
+    FTokenCache.Account(tokens, FKeepLine);
+  }
   ChainLineEnd();
   ++FStatLinesParsed;
+}
+
+namespace {
+
+// The hash of a stretch of text (two independent lanes of four characters).
+uint64_t HashChars(const Char* AData, size_t ACount) {
+  uint64_t a = kChainSeed ^ ACount, b = 0x3c6ef372fe94f82bull;
+  size_t i = 0;
+  for (; i + 8 <= ACount; i += 8) {
+    uint64_t w1, w2;
+    std::memcpy(&w1, AData + i, sizeof(w1));
+    std::memcpy(&w2, AData + i + 4, sizeof(w2));
+    a = (a ^ w1) * 0xff51afd7ed558ccdull;
+    b = (b ^ w2) * 0xc4ceb9fe1a85ec53ull;
+    a ^= a >> 29;
+    b ^= b >> 31;
+  }
+  for (; i < ACount; ++i) a = Mix(a ^ AData[i]);
+  return Mix(a) ^ b;
+}
+
+}  // namespace
+
+void TParserImpl::HashInLineText(TTokenLine& ALine) const {
+  ALine.TextHashes.clear();
+  Integer from = 0;
+  for (const TInLineSave& save : ALine.Saves) {
+    ALine.TextHashes.push_back(HashChars(FLineBuf.data() + from, static_cast<size_t>(save.Offset - from)));
+    from = save.Offset;
+  }
+  ALine.TextHashes.push_back(
+      HashChars(FLineBuf.data() + from, static_cast<size_t>(static_cast<Integer>(FLineBuf.size()) - from)));
+}
+
+void TParserImpl::EndInLine() {
+  FInLineNext = kNoInLinePoint;
+  FInLineRecord = nullptr;
+  FInLineSaveAt = kNoInLinePoint;
+  FInLineOld = nullptr;
+}
+
+void TParserImpl::UpdateInLineNext() {
+  FInLineNext = FInLineRecord ? FInLineSaveAt : kNoInLinePoint;
+  if (FInLineOld && FInLineCandidate < FInLineOld->size())
+    FInLineNext = std::min(FInLineNext, FLineStart + (*FInLineOld)[FInLineCandidate].Offset + FInLineDelta);
+}
+
+bool TParserImpl::InLinePoint(Integer APos) {
+  const Integer offset = APos - FLineStart;
+  if (FInLineOld) {
+    const std::vector<TInLineSave>& old = *FInLineOld;
+    while (FInLineCandidate < old.size() && old[FInLineCandidate].Offset + FInLineDelta < offset) ++FInLineCandidate;
+    if (FInLineCandidate < old.size() && old[FInLineCandidate].Offset + FInLineDelta == offset) {
+      // Met, or the syntax hash differs: a hash never comes back to the old one, so nothing
+      // after is met either.
+      const TInLineSave& save = old[FInLineCandidate];
+      FInLineDiverged = save.Chain != FChain;
+      if (FInLineDiverged) return true;
+      if (save.Schemes->SameSchemes(*FWork)) {
+        FInLineMet = FInLineCandidate;
+        return true;
+      }
+      ++FInLineCandidate;
+    }
+  }
+  if (FInLineRecord && APos >= FInLineSaveAt) {
+    FInLineRecord->Saves.push_back(TInLineSave{offset, CurrentSchemes(), FChain});
+    FInLineSaveAt = APos + FInLineSaveInterval;
+  }
+  UpdateInLineNext();
+  return false;
+}
+
+bool TParserImpl::ReparseInLine(TTokenLine& ALine, Integer ALineIndex, Integer ALineCount, bool& ADiverged) {
+  struct TGuard {
+    TParserImpl& P;
+    ~TGuard() { P.EndInLine(); }
+  } guard{*this};
+  const Integer s = FDoc->GetLineStart(ALineIndex);
+  const Integer length = FDoc->GetLineEnd(ALineIndex) - s;
+  const Integer delta = length - ALine.Length;
+  ALine.Rebase(s);
+  FLineStart = s;
+  FLineBuf.resize(static_cast<size_t>(length));
+  if (length > 0) FDoc->CopyChars(s, length, FLineBuf.data());
+  // The stretches between the saved states: the first that changed, and from the end those
+  // that are still there (moved by delta).
+  const size_t m = ALine.Saves.size();
+  auto bound = [&](size_t AJ) {
+    return AJ == 0 ? 0 : AJ <= m ? ALine.Saves[AJ - 1].Offset : ALine.Length;
+  };
+  auto same = [&](size_t AJ, Integer AShift) {
+    const Integer from = bound(AJ) + AShift, to = bound(AJ + 1) + AShift;
+    return from >= 0 && to <= length &&
+           HashChars(FLineBuf.data() + from, static_cast<size_t>(to - from)) == ALine.TextHashes[AJ];
+  };
+  size_t first = 0;
+  while (first <= m && same(first, 0)) ++first;
+  if (first > m) {
+    if (delta == 0) {
+      // The text is as it was.
+      FTokenCache.GetLine(ALineIndex);
+      return true;
+    }
+    first = m;
+  }
+  size_t keep = m + 1;
+  while (keep - 1 >= std::max<size_t>(first + 1, 1) && bound(keep - 1) + delta >= bound(first) &&
+         same(keep - 1, delta))
+    --keep;
+  // The old states to stop at and the tokens from the first of them on (where the line starts
+  // now, before the edit).
+  FInLineOldSaves.clear();
+  if (keep <= m) FInLineOldSaves.assign(ALine.Saves.begin() + static_cast<std::ptrdiff_t>(keep - 1), ALine.Saves.end());
+  FInLineOldTokens.clear();
+  const Integer oldEnd = ALine.End();
+  if (!FInLineOldSaves.empty()) {
+    const Integer from = s + FInLineOldSaves.front().Offset;
+    const std::vector<TTokenLineItem>& items = ALine.Items();
+    auto it = std::upper_bound(items.begin(), items.end(), from,
+                               [](Integer APos, const TTokenLineItem& t) { return APos < t.Start; });
+    if (it != items.begin()) --it;
+    FInLineOldTokens.assign(it, items.end());
+  }
+  const Integer start = s + bound(first);
+  if (first > 0) {
+    const TInLineSave& save = ALine.Saves[first - 1];
+    FWork = save.Schemes->CloneSchemes();
+    FChain = save.Chain;
+    for (auto& item : FWork->Items) item->Serial = ++FSerial;
+  }
+  ALine.CutAt(start);
+  ALine.TextHashes.clear();
+  FInLineRecord = &ALine;
+  FInLineSaveAt = start + FInLineSaveInterval;
+  FInLineOld = &FInLineOldSaves;
+  FInLineCandidate = 0;
+  FInLineDelta = delta;
+  UpdateInLineNext();
+  FInLineDiverged = false;
+  const bool stopped = ParseLine(ALineIndex, &ALine, ALineIndex == ALineCount - 1, start);
+  ++FStatLinesParsed;
+  if (stopped && FInLineDiverged) {
+    ADiverged = true;
+    return false;
+  }
+  const bool met = stopped;
+  if (met) {
+    const TInLineSave& at = FInLineOldSaves[FInLineMet];
+    ALine.AppendFrom(FInLineOldTokens, oldEnd, s + at.Offset, delta);
+    for (size_t k = FInLineMet; k < FInLineOldSaves.size(); ++k) {
+      ALine.Saves.push_back(FInLineOldSaves[k]);
+      ALine.Saves.back().Offset += delta;
+    }
+  }
+  FInLineOldSaves.clear();
+  FInLineOldTokens.clear();
+  ALine.Length = length;
+  HashInLineText(ALine);
+  ALine.Compact();
+  FTokenCache.GetLine(ALineIndex);
+  FTokenCache.Account(&ALine, FKeepLine);
+  if (!met) ChainLineEnd();
+  return met;
 }
 
 void TParserImpl::ChainEvent(uint64_t AEvent) {
@@ -577,12 +848,23 @@ void TParserImpl::EmitTokens(const TTokenLine& ALine, TKivTokenHandler& AHandler
   // Copied first: a handler may call the parser, which may recycle the line. The copy reuses the
   // parser's spare array (a nested call finds it taken and makes its own).
   std::vector<TTokenLineItem> items = std::move(FMarkItems);
+  std::vector<TTokenStyle> styles = std::move(FMarkStyles);
   items.assign(ALine.Items().begin(), ALine.Items().end());
+  styles.assign(ALine.Styles().begin(), ALine.Styles().end());
+  const Integer end = ALine.End();
   TKivCharSeq* chars = ALine.FChars;
-  for (const TTokenLineItem& t : items)
-    AHandler.HandleToken(MakeSegment(t.Start, t.Count, chars), t.Token->ID, t.RuntimeAttributes.Attrs);
+  for (size_t k = 0; k < items.size(); ++k) {
+    const Integer start = items[k].Start;
+    const TTokenStyle& style = styles[items[k].Style];
+    AHandler.HandleToken(MakeSegment(start, (k + 1 < items.size() ? items[k + 1].Start : end) - start, chars),
+                         style.Token->ID, style.Attrs.Attrs);
+  }
+  // A large spare array is not kept.
+  if (items.capacity() > 4096) items = {};
   items.clear();
+  styles.clear();
   FMarkItems = std::move(items);
+  FMarkStyles = std::move(styles);
 }
 
 // ---- the screen's path that does not wait ----
@@ -748,21 +1030,32 @@ void TParserImpl::ParseLines(const TParserContext& AStart, Integer ALine, Intege
   const Integer oldLastValid = FLastValidLine;
   WorkFrom(AStart);
   const Integer first = FWork->Line;
-  const Integer end = std::min<Integer>(lineCount, ALine + lookAhead);
+  Integer end = std::min<Integer>(lineCount, ALine + lookAhead);
   FStatFirstParsedLine = first;
+  FKeepLine = ALine;
+  // Long lines: the parse goes on past ALine for kLookAheadChars at most, and a context is
+  // saved at a line's start when the lines since the last one are longer than that.
+  constexpr Integer kLookAheadChars = 65536;
+  const Integer aheadFrom = ALine < lineCount ? FDoc->GetLineEnd(ALine) : 0;
+  // About where the line of the last saved context starts (the end of the line before it).
+  Integer savedFrom = FDoc->GetLineStart(first);
   for (Integer line = first; line < end; ++line) {
     ACurrent = line;
     if (line == oldLastValid + 1 && line > first) {
       TParserContext* last = FContextCache.GetLastContext();
       KIV_ASSERT(last && last->Line == line, kModule);
       WorkFrom(*last);
+      savedFrom = FDoc->GetLineStart(line);
     }
     FSyntaxOn = line > oldLastValid;
     ParseNextLine(line, line >= ALine - keepBehind, lineCount);
     const Integer next = line + 1;
+    if (line >= ALine && next < end && FDoc->GetLineEnd(next) - aheadFrom > kLookAheadChars) end = next;
     if (next > oldLastValid + 1) {
       TParserContext* last = FContextCache.GetLastContext();
-      if (next < lineCount && (next - last->Line > FContextSaveInterval || next == end)) {
+      if (next < lineCount &&
+          (next - last->Line > FContextSaveInterval || next == end || FLineEnd - savedFrom > kLookAheadChars)) {
+        savedFrom = FLineEnd;
         auto saved = FWork->Clone();
         saved->Line = next;
         saved->LastTreeLine = TreeLastKnownLine();
@@ -1015,7 +1308,7 @@ bool TParserImpl::TryEnd(Integer& APos, Integer AEnd) {
   return false;
 }
 
-void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) {
+bool TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine, Integer AFrom) {
   FCurTokens = ATokens;
   FCurLine = ALine;
   const Integer s = FDoc->GetLineStart(ALine);
@@ -1023,11 +1316,15 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
   const Integer lim =
       FMaxLineLengthToParse >= 0 && e - s > FMaxLineLengthToParse ? s + FMaxLineLengthToParse : e;
   FLineStart = s;
-  FLineBuf.resize(static_cast<size_t>(lim - s));
-  if (lim > s) FDoc->CopyChars(s, lim - s, FLineBuf.data());
+  FLineEnd = e;
+  if (AFrom < 0) {
+    FLineBuf.resize(static_cast<size_t>(lim - s));
+    if (lim > s) FDoc->CopyChars(s, lim - s, FLineBuf.data());
+  }
   FCharsInput.Bind(FLineBuf.data(), s, lim);
-  FPending = s;
-  Integer state = psLineStart;
+  const Integer from = AFrom < 0 ? s : AFrom;
+  FPending = from;
+  Integer state = from == s ? psLineStart : 0;
   MarkPendingNodes();
   BindEndRule(FWork->LastItem());
 
@@ -1061,12 +1358,20 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
     return false;
   };
   TMatchRec match;
-  Integer i = s;
+  Integer i = from;
+  bool stopped = false;
+  Integer inLineNext = FInLineNext;  // changed by InLinePoint only
   while (i <= lim) {
     if (triedPos != i) {
       tried.clear();
       triedPos = i;
       stalls = 0;
+      // A state inside a long line: saved, or met (the rest of the line stands).
+      if (i >= inLineNext && FPending == i && i < lim && FWork->LastItem().Limit < 0) {
+        stopped = InLinePoint(i);
+        if (stopped) break;
+        inLineNext = FInLineNext;
+      }
     }
     const bool stalled = stalls >= kMaxStalls;
     // The innermost context's end test first (when it can succeed here: TryEnd does nothing
@@ -1143,6 +1448,8 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
            !(nested && EndPossible(top, i)))
       ++i;
   }
+  FStatCharsParsed += std::min(i, lim) - from;
+  if (stopped) return true;
   // The line's end: the pending default text, the part past the tokenized length, and the
   // contexts that end with the line.
   EmitDefault(FPending, lim);
@@ -1154,4 +1461,5 @@ void TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine) 
     PopItem();
   }
   MarkPendingNodes();
+  return false;
 }

@@ -633,3 +633,110 @@ TEST_F(FoldingTest, AnEditDropsTheParseStateAfterItInOneStepAndFreesItWhileParsi
   EXPECT_FALSE(impl.ContextCache().HasDropped());
   EXPECT_TRUE(SameFolds(AllQueries(*Parser, Doc.LinesCount()), FreshQueries()));
 }
+
+// Typing inside long lines with states saved inside them every 64 characters: the re-parse
+// starts from the last state before the edit and stops at a later one reached in the same
+// state; every answer (the edited line's tokens, MarkTokens, other lines, folds) equals a fresh
+// parser's. Lines of the whole text stay tokenized (MaxLineLengthToParse above their length).
+TEST_F(FoldingTest, TypingInsideLongLinesGivesTheAnswersOfAFreshParser) {
+  KIV_TEST_SEED(seed);
+  std::mt19937 rng(seed);
+  const std::pair<const char16_t*, const std::vector<const char16_t*>*> configs[] = {
+      {u"S", &kScriptSnippets}, {u"M", &kMarkupSnippets}};
+  const char16_t* const pieces[] = {u"x",  u"a",  u" ", u"{",        u"}",        u"/*",    u"*/",
+                                    u"//", u"(",  u")", u";",        u"if",       u"function",
+                                    u"<script>", u"</script>", u"<div>", u"</div>", u"e"};
+  constexpr Integer kMaxLength = 100000;
+  struct TRecorder : TKivTokenHandler {
+    std::vector<std::tuple<Integer, Integer, Integer>> Rows;
+    void HandleToken(const TKivSegment& ASeg, Integer ATokenID, const TKivEditAttributes&) override {
+      Rows.emplace_back(ASeg.Start, ASeg.Count, ATokenID);
+    }
+  };
+  for (const auto& [scheme, snippets] : configs) {
+    SCOPED_TRACE(U8(scheme));
+    auto snippet = [&, snippets = snippets] {
+      for (;;) {
+        const TKivString s = (*snippets)[rng() % snippets->size()];
+        if (s.find(u"//") == TKivString::npos) return s;
+      }
+    };
+    // Every fourth line long (about 1,500 characters), the others short.
+    TKivString text;
+    for (int l = 0; l < 24; ++l) {
+      if (l % 4 == 1)
+        for (int k = 0; k < 150; ++k) text += snippet() + u" ";
+      else
+        text += snippet();
+      text += u"\r\n";
+    }
+    Open(text, scheme);
+    Parser->SetMaxLineLengthToParse(kMaxLength);
+    TKivTestAccess::SetInLineSaveInterval(*Parser, 64);
+    const TParserImpl& impl = TKivTestAccess::ParserImpl(*Parser);
+    auto fresh = [&] {
+      auto p = Fresh(scheme);
+      p->SetMaxLineLengthToParse(kMaxLength);
+      return p;
+    };
+    int shortReparses = 0;
+    for (int step = 0; step < 300; ++step) {
+      Integer line = 1 + 4 * static_cast<Integer>(rng() % 6);
+      if (rng() % 6 == 0) line = static_cast<Integer>(rng() % Doc.LinesCount());
+      const Integer s = Doc.GetLineStart(line), e = Doc.GetLineEnd(line);
+      if (rng() % 3 == 0 && e > s) {
+        const Integer at = s + static_cast<Integer>(rng() % (e - s));
+        Doc.Delete(at, std::min<Integer>(e - at, 1 + static_cast<Integer>(rng() % 3)));
+      } else {
+        Doc.Insert(s + static_cast<Integer>(rng() % (e - s + 1)), pieces[rng() % std::size(pieces)]);
+      }
+      const int64_t before = impl.FStatCharsParsed;
+      Parser->GetParsedLine(line);
+      if (line % 4 == 1 && impl.FStatCharsParsed - before <= 4 * 64) ++shortReparses;
+      auto expected = fresh();
+      ASSERT_EQ(TokenRows(Parser->GetParsedLine(line)), TokenRows(expected->GetParsedLine(line)))
+          << "step " << step << " line " << line;
+      TRecorder got, want;
+      Parser->MarkTokens(line, got);
+      expected->MarkTokens(line, want);
+      ASSERT_EQ(got.Rows, want.Rows) << "step " << step << " line " << line;
+      const Integer other = static_cast<Integer>(rng() % Doc.LinesCount());
+      ASSERT_EQ(TokenRows(Parser->GetParsedLine(other)), TokenRows(expected->GetParsedLine(other)))
+          << "step " << step << " line " << other;
+      if (step % 25 == 24) {
+        auto folds = fresh();
+        ASSERT_TRUE(SameFolds(AllQueries(*Parser, Doc.LinesCount()), AllQueries(*folds, Doc.LinesCount())))
+            << "step " << step;
+      }
+    }
+    // Keystrokes in long lines that leave the codes the syntax blocks see as they were
+    // re-tokenize a few stretches of their line only (without states inside lines none would:
+    // the line is longer).
+    EXPECT_GT(shortReparses, 20);
+  }
+}
+
+// An edit in the middle of a long line (in a comment: the codes stay as they were) re-tokenizes
+// the stretch around it, not the line.
+TEST_F(FoldingTest, AnEditInALongLineReparsesAroundIt) {
+  const TKivString piece = u"if (a) { x(); } /* c */ ";
+  TKivString line;
+  while (line.size() < 20000) line += piece;
+  Open(line + u"\r\n" + line + u"\r\n" + line);
+  Parser->SetMaxLineLengthToParse(1000000);
+  TKivTestAccess::SetInLineSaveInterval(*Parser, 500);
+  for (Integer l = 0; l < Doc.LinesCount(); ++l) Parser->GetParsedLine(l);
+  const TParserImpl& impl = TKivTestAccess::ParserImpl(*Parser);
+  const Integer n = static_cast<Integer>(piece.size());
+  const Integer at = Doc.GetLineStart(1) + (Doc.GetLineEnd(1) - Doc.GetLineStart(1)) / 2 / n * n + 19;
+  ASSERT_EQ(Doc.GetText(at, 1), u"c");
+  for (const bool insert : {true, false}) {
+    const int64_t before = impl.FStatCharsParsed;
+    if (insert)
+      Doc.Insert(at, u"x");
+    else
+      Doc.Delete(at, 1);
+    Parser->GetParsedLine(1);
+    EXPECT_LE(impl.FStatCharsParsed - before, 2 * 500 + 100) << (insert ? "insert" : "delete");
+  }
+}

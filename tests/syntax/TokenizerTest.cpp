@@ -456,4 +456,52 @@ TEST(TokenCacheTest, BehavesAsAListInUseOrder) {
   }
 }
 
+// The token budget: after a line's tokens are counted, the least recently used lines go until
+// the cache holds no more than the budget, never the line a request needs (it alone may be
+// larger); against a model list of (line, tokens) in use order. A token line holds tokens of
+// alternating types, so none merge.
+TEST(TokenCacheTest, KeepsWithinItsTokenBudget) {
+  KIV_TEST_SEED(seed);
+  std::mt19937 rng(seed);
+  TTokenProps a, b;
+  const TKivAttributesHolder attrs;
+  constexpr Integer kBudget = 100;
+  TTokenCache cache(201, kBudget);
+  std::list<std::pair<Integer, Integer>> model;  // (line, tokens), most recently used first
+  auto total = [&] {
+    Integer n = 0;
+    for (const auto& [line, tokens] : model) n += tokens;
+    return n;
+  };
+  for (int step = 0; step < 5000; ++step) {
+    const Integer line = static_cast<Integer>(rng() % 40);
+    const Integer keep = static_cast<Integer>(rng() % 40);
+    auto it = std::find_if(model.begin(), model.end(), [&](const auto& p) { return p.first == line; });
+    if (it != model.end()) {
+      ASSERT_NE(cache.GetLine(line), nullptr) << step;
+      model.splice(model.begin(), model, it);
+      continue;
+    }
+    TTokenLine* t = cache.CreateLine(line, nullptr);
+    const Integer tokens = static_cast<Integer>(rng() % 60);
+    for (Integer k = 0; k < tokens; ++k) t->AddItem(k % 2 ? &a : &b, attrs, k, 1);
+    ASSERT_EQ(t->TokenCount(), tokens);
+    model.emplace_front(line, tokens);
+    cache.Account(t, keep);
+    for (auto m = std::prev(model.end()); total() > kBudget;) {
+      const bool first = m == model.begin();
+      auto prev = first ? m : std::prev(m);
+      if (m->first != keep) model.erase(m);
+      if (first) break;
+      m = prev;
+    }
+    ASSERT_EQ(cache.TokenTotal(), total()) << step;
+    ASSERT_EQ(cache.Count(), static_cast<Integer>(model.size())) << step;
+    for (const auto& [l, n] : model) ASSERT_TRUE(cache.HasLine(l)) << step << " line " << l;
+    if (line == keep) {
+      ASSERT_TRUE(cache.HasLine(keep)) << step;
+    }
+  }
+}
+
 }  // namespace

@@ -100,10 +100,13 @@ class TParserImpl {
   bool IsFoldEnd(Integer ALine);
   const TContextCache& ContextCache() const { return FContextCache; }
   const TParserTree& ParseTree() const { return FParseTree; }
+  const TTokenCache& TokenCache() const { return FTokenCache; }
   // Counters for tests and benchmarks: lines parsed in all, and the first line of the last
   // ParseTo.
   int64_t FStatLinesParsed = 0;
   Integer FStatFirstParsedLine = -1;
+  // Characters tokenized in all (a line re-parsed in part counts that part).
+  int64_t FStatCharsParsed = 0;
 
   // The budget of one token-rule match in matcher steps: a pattern that runs away gives up
   // (and counts as no match) instead of stalling the line.
@@ -173,13 +176,31 @@ class TParserImpl {
   // The working context becomes a copy of AContext (fresh serials), with its chain.
   void WorkFrom(const TParserContext& AContext);
   // Parses ALine from the working context and chains its end; its tokens are kept in the cache
-  // when AKeepTokens and the line is not cached yet.
+  // when AKeepTokens and the line is not cached yet (with states saved inside it when it is
+  // long).
   void ParseNextLine(Integer ALine, bool AKeepTokens, Integer ALineCount);
+  // The re-parse of the changed line ALine whose cached tokens ALine has states saved inside:
+  // from the last one before the changed text, stopping at a later one reached in the same
+  // state (true: the rest of the line and what follows stand); otherwise on to the line's end
+  // and its end chained (false; ADiverged when the syntax hash showed that nothing after the
+  // edit will be met: the line is then left part way).
+  bool ReparseInLine(TTokenLine& ALine, Integer ALineIndex, Integer ALineCount, bool& ADiverged);
+  // A position inside the line being parsed where all tokens before it are out and no context
+  // ends at a fixed position: saves a state there when one is due, and answers true when it is
+  // one of the old saved states to stop at and the parse reached it in the same state.
+  bool InLinePoint(Integer APos);
+  void EndInLine();
+  void UpdateInLineNext();
+  // The hashes of the text between the line's saved states (FLineBuf holds the line).
+  void HashInLineText(TTokenLine& ALine) const;
   // The schemes in force now, shared with the last line that had the same.
   std::shared_ptr<const TParserContext> CurrentSchemes();
   // ParseTo's lines from AStart on; ACurrent follows the line being parsed.
   void ParseLines(const TParserContext& AStart, Integer ALine, Integer& ACurrent);
-  void ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine);
+  // Tokenizes ALine from the line's start or, with AFrom >= 0, from that position (FLineBuf then
+  // holds the line already). True when it stopped at an in-line state (see InLinePoint): the
+  // line's end is then not processed.
+  bool ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine, Integer AFrom = -1);
   bool TryEnd(Integer& APos, Integer AEnd);
   // The end rules' first-code test on the line being parsed (the one their end match makes
   // first): false when no end match of ARule, as bound now, can start at APos.
@@ -246,6 +267,7 @@ class TParserImpl {
   TTokenLine FDummyTokLine;
   std::vector<Char> FLineBuf;
   std::vector<TTokenLineItem> FMarkItems;  // MarkTokens' spare copy of a line's tokens
+  std::vector<TTokenStyle> FMarkStyles;
   TMatchRec FEndMatch;                      // the end tests' match, filled by a match only
   // Merged token attributes by (context serial, token): a context's default attributes never
   // change, and its serial is never given to another context.
@@ -266,6 +288,7 @@ class TParserImpl {
   Integer FPending = 0;
   Integer FCurLine = 0;
   Integer FLineStart = 0;
+  Integer FLineEnd = 0;
   uint64_t FChain = 0;  // the syntax hash of the parse (see TParserContext::Chain)
   std::shared_ptr<const TParserContext> FLastSchemes;
   // A pending LineChanged: the line, the saved contexts after it (valid again when the re-parse
@@ -275,8 +298,29 @@ class TParserImpl {
   std::vector<std::unique_ptr<TParserContext>> FStaleContexts;
   std::shared_ptr<const TParserContext> FSoftStartSchemes;
   uint64_t FSoftStartChain = 0;
+  // The changed line's tokens stayed in the cache: they have states saved inside the line.
+  bool FSoftInLine = false;
+  // The line a request needs: the token cache keeps it over its budget.
+  Integer FKeepLine = -1;
+  // States inside the line being parsed (see InLinePoint): the next position with anything to
+  // do, the line whose states are being saved and where the next is due, the old states to
+  // stop at (offsets before the edit, moved by FInLineDelta) with the next one to look at, and
+  // the one met.
+  static constexpr Integer kNoInLinePoint = 0x7fffffff;
+  Integer FInLineNext = kNoInLinePoint;
+  TTokenLine* FInLineRecord = nullptr;
+  Integer FInLineSaveAt = kNoInLinePoint;
+  const std::vector<TInLineSave>* FInLineOld = nullptr;
+  size_t FInLineCandidate = 0;
+  Integer FInLineDelta = 0;
+  size_t FInLineMet = 0;
+  bool FInLineDiverged = false;
+  std::vector<TInLineSave> FInLineOldSaves;
+  std::vector<TTokenLineItem> FInLineOldTokens;
 
  public:
   Integer FTokenCacheSize;
   Integer FContextSaveInterval;
+  // A line longer than this gets states saved inside it, this far apart.
+  Integer FInLineSaveInterval = 16384;
 };

@@ -2,6 +2,7 @@
 // token-line cache.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -151,11 +152,27 @@ class TContextCache {
   std::vector<std::unique_ptr<TParserContext>> FDropped;
 };
 
+// A token of a line: where it starts and its style (token type and runtime attributes) in the
+// line's table of styles. A token ends where the next one starts, the last one at the line's
+// tokenized end.
 struct TTokenLineItem {
-  TTokenProps* Token = nullptr;
-  TKivAttributesHolder RuntimeAttributes;
   Integer Start = 0;
-  Integer Count = 0;
+  uint32_t Style = 0;
+};
+
+struct TTokenStyle {
+  TTokenProps* Token = nullptr;
+  TKivAttributesHolder Attrs;
+};
+
+// A state saved inside a long line: the schemes in force and the syntax hash at Offset (from
+// the line's start), where the tokens before it all end. A re-parse of the line after an edit
+// starts from the last such state before the edit and stops at one after it that it reaches in
+// the same state.
+struct TInLineSave {
+  Integer Offset = 0;
+  std::shared_ptr<const TParserContext> Schemes;
+  uint64_t Chain = 0;
 };
 
 // The tokens of one line. Valid only until the next parser call.
@@ -169,12 +186,56 @@ class TTokenLine : public TKivEditParsedLine {
 
   // Appends a token starting where the previous one ends; a token of the same type with equal
   // runtime attributes extends the previous one instead.
-  void AddItem(TTokenProps* AToken, const TKivAttributesHolder& AAttrs, Integer AStart, Integer ACount);
-  void Clear() { FTokens.clear(); }
+  void AddItem(TTokenProps* AToken, const TKivAttributesHolder& AAttrs, Integer AStart, Integer ACount) {
+    if (ACount <= 0) return;
+    if (!FTokens.empty()) {
+      const TTokenStyle& last = FStyles[FTokens.back().Style];
+      if (last.Token == AToken && SameStyleAttributes(last.Attrs, AAttrs)) {
+        FEnd += ACount;
+        return;
+      }
+    }
+    // The style: by its hint (checked by value), else found or added out of line.
+    const uint64_t h = (reinterpret_cast<uintptr_t>(AToken) ^ (reinterpret_cast<uintptr_t>(&AAttrs) << 7)) *
+                       0x9e3779b97f4a7c15ull;
+    uint8_t& hint = FStyleHints[h >> 58];
+    uint32_t style;
+    if (hint < FStyles.size() && FStyles[hint].Token == AToken && SameStyleAttributes(FStyles[hint].Attrs, AAttrs))
+      style = hint;
+    else
+      style = StyleOf(AToken, AAttrs, hint);
+    FTokens.push_back(TTokenLineItem{AStart, style});
+    FEnd = AStart + ACount;
+  }
+  // Forgets the tokens, the styles and the saved states; a large token array is let go of.
+  void Clear();
   const std::vector<TTokenLineItem>& Items() const { return FTokens; }
+  const std::vector<TTokenStyle>& Styles() const { return FStyles; }
+  Integer End() const { return FEnd; }
+  Integer TokenEnd(size_t AIndex) const {
+    return AIndex + 1 < FTokens.size() ? FTokens[AIndex + 1].Start : FEnd;
+  }
+  // The bytes the line's own arrays take (not what they point to).
+  size_t MemoryBytes() const;
+  // Lets go of spare room of a large token array.
+  void Compact();
 
   // Moves the tokens to a line that now starts at ABase (the line before it changed length).
   void Rebase(Integer ABase);
+
+  // ---- re-parsing part of a long line ----
+  // Drops the tokens from APos on (the one containing APos ends there) and the saved states
+  // after it.
+  void CutAt(Integer APos);
+  // Appends the tokens of AOld from its position AFrom on, moved by ADelta (the first one
+  // extends the last token when of the same style).
+  void AppendFrom(const std::vector<TTokenLineItem>& AOld, Integer AOldEnd, Integer AFrom, Integer ADelta);
+
+  static bool SameStyleAttributes(const TKivAttributesHolder& A, const TKivAttributesHolder& B) {
+    return A.Attrs.BackgroundColor == B.Attrs.BackgroundColor && A.Attrs.TextColor == B.Attrs.TextColor &&
+           A.Attrs.FontStyle == B.Attrs.FontStyle && A.Attrs.AttributesSet == B.Attrs.AttributesSet &&
+           A.Custom == B.Custom;
+  }
 
   TKivCharSeq* FChars = nullptr;
   Integer Line = -1;
@@ -183,17 +244,37 @@ class TTokenLine : public TKivEditParsedLine {
   // hash there: what a re-parse after an edit above compares with.
   std::shared_ptr<const TParserContext> StartSchemes;
   uint64_t StartChain = 0;
+  // States saved inside the line (a long line tokenized whole), by offset, and the hashes of the
+  // text between them: TextHashes[k] covers the text from the offset of save k - 1 (0 for k = 0)
+  // to that of save k (the line's end for the last). Length: the line's length then.
+  std::vector<TInLineSave> Saves;
+  std::vector<uint64_t> TextHashes;
+  Integer Length = 0;
+  // The tokens the cache has counted for the line.
+  Integer Accounted = 0;
 
  private:
+  // The style with these values: one of the first in the table, or a new one; AHint is set to it.
+  uint32_t StyleOf(TTokenProps* AToken, const TKivAttributesHolder& AAttrs, uint8_t& AHint);
+
   std::vector<TTokenLineItem> FTokens;
+  std::vector<TTokenStyle> FStyles;
+  Integer FEnd = 0;
+  // Style indices by a hash of the token and where its attributes live (checked by value before
+  // use), so a line's styles are found without a search.
+  static constexpr size_t kStyleHints = 64;
+  std::array<uint8_t, kStyleHints> FStyleHints{};
 };
 
-// The most recently used token lines, at most MaxCount of them. The lines sit in slots linked in
+// The most recently used token lines, at most MaxCount of them and, apart from one line a
+// request needs, at most TokenBudget tokens in all (a few long lines take the room of many). The lines sit in slots linked in
 // the order of use and are found through an open-addressing table of line numbers, so finding,
 // creating and recycling a line allocate nothing once the slots exist.
 class TTokenCache {
  public:
-  explicit TTokenCache(Integer AMaxCount);
+  explicit TTokenCache(Integer AMaxCount, Integer ATokenBudget = kDefaultTokenBudget);
+  // 16 MB of tokens.
+  static constexpr Integer kDefaultTokenBudget = 1 << 21;
   TTokenLine* GetLine(Integer ALine);
   bool HasLine(Integer ALine) const { return Find(ALine) >= 0; }
   // A cleared line for ALine: a free one, a new one while fewer than MaxCount exist, or the least
@@ -208,8 +289,13 @@ class TTokenCache {
   void KillFrom(Integer ALine);
   void Clear();
   Integer Count() const { return FCount; }
+  // Counts the tokens ALine has now; then, while the lines hold more than the budget, drops the
+  // least recently used ones other than AKeepLine.
+  void Account(TTokenLine* ALine, Integer AKeepLine);
+  int64_t TokenTotal() const { return FTokenTotal; }
 
   const Integer MaxCount;
+  Integer TokenBudget;
 
  private:
   struct TSlot {
@@ -224,6 +310,8 @@ class TTokenCache {
   void PushFront(Integer ASlot);
   void TableAdd(Integer ASlot);
   void TableRemove(Integer ALine);
+  // Takes the line in ASlot out of the table and the order of use and clears it.
+  void FreeSlot(Integer ASlot);
 
   std::vector<TSlot> FSlots;
   std::vector<Integer> FFree;   // slots holding no line
@@ -233,4 +321,5 @@ class TTokenCache {
   Integer FHead = -1;  // the most recently used slot
   Integer FTail = -1;  // the least recently used slot
   Integer FCount = 0;
+  int64_t FTokenTotal = 0;
 };

@@ -220,13 +220,15 @@ void TScreenCache::SetHighlightAttrs(const TKivEditAttributes& AAttrs, bool AUse
 
 void TScreenCache::InvalidateFrom(Integer AStart) {
   TKivEditDocument& doc = Document();
-  const Integer at = std::clamp<Integer>(AStart, 0, doc.CharsCount());
   Integer inv = AStart - 2;
-  const Integer line = doc.GetLineByOffset(at);
-  const Integer foldStart = CollapsedStartHiding(line);
+  // Without wrapping and collapsed folds no earlier row depends on the edit: no line lookup
+  // (a replace-all comes here for every occurrence).
+  const Integer line =
+      UseLineShortcut() ? -1 : doc.GetLineByOffset(std::clamp<Integer>(AStart, 0, doc.CharsCount()));
+  const Integer foldStart = line < 0 ? -1 : CollapsedStartHiding(line);
   if (foldStart >= 0) {
     inv = std::min(inv, doc.GetLineStart(foldStart));  // the collapsed row shows the fold
-  } else if (!NoWrap()) {
+  } else if (line >= 0 && !NoWrap()) {
     // Any earlier row of the line may change: a row ends at its last break point, but whether it
     // overflowed was decided by characters up to the first one that did not fit, which can lie
     // several rows further on (and a moved line end can let the whole line fit).
@@ -238,10 +240,17 @@ void TScreenCache::InvalidateFrom(Integer AStart) {
   FFirstInvalidOffset = FFirstInvalidOffset < 0 ? inv : std::min(FFirstInvalidOffset, inv);
 }
 
-void TScreenCache::NoteEditStart(Integer AStart) {
+bool TScreenCache::NoteEditStart(Integer AStart) {
   TKivEditDocument& doc = Document();
-  FEditLine = doc.GetLineByOffset(std::clamp<Integer>(AStart, 0, doc.CharsCount()));
   FEditLinesCount = doc.LinesCount();
+  // An edit from the top line's start on leaves the top where it is: its line is not needed
+  // (any line at or below the top compares the same).
+  if (FFirstLinePhysical < FEditLinesCount && AStart >= doc.GetLineStart(FFirstLinePhysical)) {
+    FEditLine = FFirstLinePhysical;
+    return false;
+  }
+  FEditLine = doc.GetLineByOffset(std::clamp<Integer>(AStart, 0, doc.CharsCount()));
+  return true;
 }
 
 void TScreenCache::BeforeInsert(Integer AStart, Integer) {
@@ -268,9 +277,10 @@ void TScreenCache::AfterInsert(Integer AStart, Integer ACount) {
 void TScreenCache::BeforeDelete(Integer AStart, Integer ACount) {
   if (ACount <= 0) return;
   InvalidateFrom(AStart);
-  NoteEditStart(AStart);
   TKivEditDocument& doc = Document();
-  const Integer endLine = doc.GetLineByOffset(std::clamp<Integer>(AStart + ACount, 0, doc.CharsCount()));
+  const Integer endLine = NoteEditStart(AStart)
+                              ? doc.GetLineByOffset(std::clamp<Integer>(AStart + ACount, 0, doc.CharsCount()))
+                              : FEditLine;  // below the top: AfterDelete sees removed lines
   const Integer removed = endLine - FEditLine;
   if (removed > 0) {
     FVisibleCountScrollBar = -1;
@@ -286,6 +296,7 @@ void TScreenCache::BeforeDelete(Integer AStart, Integer ACount) {
 }
 
 void TScreenCache::AfterDelete(Integer, Integer) {
+  if (Document().LinesCount() != FEditLinesCount) FVisibleCountScrollBar = -1;
   FEditLine = -1;
   ValidateFolds();
   FVisibleCountScroll = -1;

@@ -183,3 +183,42 @@ TEST(ViewLst, DocumentDestroyedDetachesTheView) {
   doc.reset();
   EXPECT_TRUE(host.Detached);
 }
+
+TEST(ViewLst, TopLineFollowsEditsAboveItAndStaysForEditsFromItsStartOn) {
+  // 20 lines "line" (6 characters with CR LF): line L starts at 6 * L.
+  struct TCase {
+    const char* Name;
+    bool Insert;
+    Integer At, Count;  // Count: characters deleted
+    const char16_t* Text;
+    Integer Top;  // the top line after the edit (it was 5)
+  };
+  const TCase cases[] = {
+      {"line break typed above", true, 6 * 4 + 4, 0, u"x\r\n", 6},
+      {"two lines typed above", true, 6 * 2, 0, u"a\r\nb\r\n", 7},
+      {"line break typed at the top's start", true, 6 * 5, 0, u"x\r\n", 5},
+      {"line break typed on the top line", true, 6 * 5 + 2, 0, u"x\r\n", 5},
+      {"line break typed below", true, 6 * 9, 0, u"x\r\n", 5},
+      {"lines deleted above", false, 6 * 1, 12, nullptr, 3},
+      {"deletion across the top's start", false, 6 * 3 + 2, 14, nullptr, 3},
+      {"lines deleted from the top's start", false, 6 * 5, 12, nullptr, 5},
+      {"lines deleted below", false, 6 * 8, 18, nullptr, 5},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TKivEditDocument doc;
+    doc.Insert(0, Lines(20));
+    FakeViewCore view(doc, 5);
+    view.Cache.SetFirstLineAsScroll(5);
+    ASSERT_EQ(view.Cache.FirstLinePhysical(), 5);
+    const Integer rowsBefore = view.Cache.CalkVisibleCountScrollBar(false);
+    if (c.Insert)
+      doc.Insert(c.At, c.Text);
+    else
+      doc.Delete(c.At, c.Count);
+    EXPECT_EQ(view.Cache.FirstLinePhysical(), c.Top);
+    // The scroll bar's row count follows the lines count (also for edits below the top).
+    EXPECT_EQ(view.Cache.CalkVisibleCountScrollBar(false), rowsBefore + doc.LinesCount() - 20);
+    EXPECT_EQ(view.Cache.CalkVisibleCountScrollBar(false), view.Cache.CalkVisibleCountScrollBar(true));
+  }
+}

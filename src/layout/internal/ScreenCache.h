@@ -392,7 +392,9 @@ class TScreenCache : public TKivScreenLayout {
   // Lowers the first invalid offset for a change at AStart, from the layout before the change.
   void InvalidateFrom(Integer AStart);
   TWrapParserState GetState(Integer AOffset, bool AOverFolds);
-  void NoteEditStart(Integer AStart);
+  // Notes the edit's first line and the lines count; false when the edit starts at or below the
+  // top line's start (its line then was not looked up).
+  bool NoteEditStart(Integer AStart);
   void ValidateFolds() { FFolds.Validate(); }
   // Records a collapsed fold AStart..AEnd (AStart < AEnd, AStart not collapsed); a top line
   // inside it moves to AStart.

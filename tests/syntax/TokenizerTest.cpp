@@ -413,6 +413,26 @@ TEST_F(TokenizerTest, IncrementalEqualsFresh) {
 // contexts): tokens and folds after edits in one line and across lines stay those of a fresh
 // parser that saves them every 50 lines.
 TEST_F(TokenizerTest, SparseSavedContextsKeepTokensAndFoldsExact) {
+  {
+    // Contexts at lines 0, 301 and 602 only; the cached token lines are those near the end. A
+    // comment opened in line 450 reaches the context at 602 with other schemes: what follows
+    // it is parsed again. Typing a plain character there leaves it standing.
+    TKivString plain;
+    for (int l = 0; l < 900; ++l) plain += u"int x;\r\n";
+    Doc.Lines().SetText(plain);
+    Load(u"Mini");
+    TKivTestAccess::ParserImpl(*Parser).FMaxSavedContexts = 3;
+    Parser->GetParsedLine(899);
+    for (const char16_t* typed : {u"x", u"/*", u"*/"}) {
+      Doc.Insert(Doc.GetLineStart(450), typed);
+      TParserImpl fresh(201, 50);
+      Texts.Attach(fresh);
+      fresh.LoadSchemeDoc(u"Mini", u"default");
+      fresh.SetDocument(&Doc);
+      for (Integer l : {450, 700, 601, 899})
+        ASSERT_EQ(Snapshot(Parser->GetParsedLine(l)), Snapshot(fresh.GetParsedLine(l))) << U8(typed) << " line " << l;
+    }
+  }
   Texts.Syntax[u"H"] = kHtml;
   KIV_TEST_SEED(seed);
   std::mt19937 rng(seed);

@@ -165,6 +165,13 @@ TParserContext* TContextCache::GetContext(Integer ALine) const {
   return it == FItems.begin() ? nullptr : std::prev(it)->get();
 }
 
+TParserContext* TContextCache::GetNextContext(Integer ALine) const {
+  auto it = std::upper_bound(
+      FItems.begin(), FItems.end(), ALine,
+      [](Integer ALineArg, const std::unique_ptr<TParserContext>& c) { return ALineArg < c->Line; });
+  return it == FItems.end() ? nullptr : it->get();
+}
+
 void TContextCache::AddContext(std::unique_ptr<TParserContext> AContext) {
   KIV_ASSERT(FItems.empty() || FItems.back()->Line < AContext->Line, kModule);
   FItems.push_back(std::move(AContext));
@@ -462,10 +469,9 @@ void TParserImpl::SetMaxLineLengthToParse(Integer AValue) {
 void TParserImpl::InvalidateFrom(Integer ALine) {
   ForgetGuesses();
   if (FSoftPending) {
-    // The contexts after the changed line are out of the cache already.
+    // The contexts after the changed line are not valid yet: they go as well.
     ALine = std::min(ALine, FSoftLine);
     FSoftPending = false;
-    FContextCache.Drop(FStaleContexts);
     FSoftStartSchemes.reset();
   }
   FLastSchemes.reset();
@@ -514,16 +520,11 @@ void TParserImpl::LineChanged(Integer ALine) {
     InvalidateFrom(ALine);
     return;
   }
+  // The contexts saved after the line stay where they are, untouched (however many there are)
+  // until the re-parse meets the first of them: every request settles the change before it
+  // reads them, and only GetContext of the line or an earlier one is asked meanwhile.
   FSoftPending = true;
   FSoftLine = ALine;
-  FStaleContexts.clear();
-  // The contexts saved after the line wait aside until the re-parse meets the first of them.
-  std::vector<std::unique_ptr<TParserContext>> all;
-  while (FContextCache.GetLastContext() && FContextCache.GetLastContext()->Line > ALine) {
-    all.push_back(nullptr);
-    FContextCache.TakeLast(all.back());
-  }
-  for (auto it = all.rbegin(); it != all.rend(); ++it) FStaleContexts.push_back(std::move(*it));
   FSoftStartSchemes.reset();
   FSoftInLine = inLine;
   if (TTokenLine* old = FTokenCache.PeekLine(ALine)) {
@@ -550,9 +551,6 @@ void TParserImpl::SettleLineChange() {
   FWork.reset();
   FCurTokens = nullptr;
   FSoftInLine = false;
-  if (met)
-    for (auto& c : FStaleContexts) FContextCache.AddContext(std::move(c));
-  FStaleContexts.clear();
   FSoftPending = false;
   FSoftStartSchemes.reset();
   // Otherwise everything from the line on goes; a context saved at its start stays valid.
@@ -579,15 +577,13 @@ bool TParserImpl::ReparseChangedLine() {
   FKeepLine = changed;
   // Every line here lies before the last valid one: no syntax processing, the tree stands.
   FSyntaxOn = false;
-  size_t stale = 0;
-  while (stale < FStaleContexts.size() && FStaleContexts[stale]->Line <= changed) ++stale;
+  const TParserContext* after = FContextCache.GetNextContext(changed);
   for (;; ++line) {
     if (line > changed) {
       // The first saved state after the changed line decides.
       const TTokenLine* old = FTokenCache.PeekLine(line);
       if (old && old->StartSchemes) return old->StartChain == FChain && old->StartSchemes->SameSchemes(*FWork);
-      if (stale < FStaleContexts.size() && FStaleContexts[stale]->Line == line)
-        return FStaleContexts[stale]->Chain == FChain && FStaleContexts[stale]->SameSchemes(*FWork);
+      if (after && after->Line == line) return after->Chain == FChain && after->SameSchemes(*FWork);
     }
     if (line >= lineCount || line > FLastValidLine) return false;
     if (line == changed && FSoftInLine) {
@@ -1037,6 +1033,10 @@ void TParserImpl::ParseLines(const TParserContext& AStart, Integer ALine, Intege
   // saved at a line's start when the lines since the last one are longer than that.
   constexpr Integer kLookAheadChars = 65536;
   const Integer aheadFrom = ALine < lineCount ? FDoc->GetLineEnd(ALine) : 0;
+  // A huge text gets its contexts saved further apart, so that they stay a bounded part of the
+  // memory (about FMaxSavedContexts of them) while a request re-parses at most a few hundred
+  // lines to reach its line.
+  const Integer saveInterval = std::max<Integer>(FContextSaveInterval, lineCount / std::max<Integer>(FMaxSavedContexts, 1));
   // About where the line of the last saved context starts (the end of the line before it).
   Integer savedFrom = FDoc->GetLineStart(first);
   for (Integer line = first; line < end; ++line) {
@@ -1054,7 +1054,7 @@ void TParserImpl::ParseLines(const TParserContext& AStart, Integer ALine, Intege
     if (next > oldLastValid + 1) {
       TParserContext* last = FContextCache.GetLastContext();
       if (next < lineCount &&
-          (next - last->Line > FContextSaveInterval || next == end || FLineEnd - savedFrom > kLookAheadChars)) {
+          (next - last->Line > saveInterval || next == end || FLineEnd - savedFrom > kLookAheadChars)) {
         savedFrom = FLineEnd;
         auto saved = FWork->Clone();
         saved->Line = next;

@@ -409,6 +409,72 @@ TEST_F(TokenizerTest, IncrementalEqualsFresh) {
   for (Integer l : order) ASSERT_EQ(Snapshot(shuffled.GetParsedLine(l)), byLine[static_cast<size_t>(l)]) << l;
 }
 
+// A long text gets its contexts saved further apart (here forced by a small limit of saved
+// contexts): tokens and folds after edits in one line and across lines stay those of a fresh
+// parser that saves them every 50 lines.
+TEST_F(TokenizerTest, SparseSavedContextsKeepTokensAndFoldsExact) {
+  {
+    // Contexts at lines 0, 301 and 602 only; the cached token lines are those near the end. A
+    // comment opened in line 450 reaches the context at 602 with other schemes: what follows
+    // it is parsed again. Typing a plain character there leaves it standing.
+    TKivString plain;
+    for (int l = 0; l < 900; ++l) plain += u"int x;\r\n";
+    Doc.Lines().SetText(plain);
+    Load(u"Mini");
+    TKivTestAccess::ParserImpl(*Parser).FMaxSavedContexts = 3;
+    Parser->GetParsedLine(899);
+    for (const char16_t* typed : {u"x", u"/*", u"*/"}) {
+      Doc.Insert(Doc.GetLineStart(450), typed);
+      TParserImpl fresh(201, 50);
+      Texts.Attach(fresh);
+      fresh.LoadSchemeDoc(u"Mini", u"default");
+      fresh.SetDocument(&Doc);
+      for (Integer l : {450, 700, 601, 899})
+        ASSERT_EQ(Snapshot(Parser->GetParsedLine(l)), Snapshot(fresh.GetParsedLine(l))) << U8(typed) << " line " << l;
+    }
+  }
+  Texts.Syntax[u"H"] = kHtml;
+  KIV_TEST_SEED(seed);
+  std::mt19937 rng(seed);
+  TKivString text;
+  for (int l = 0; l < 900; ++l) text += TKivString(kSnippets[rng() % std::size(kSnippets)]) + u"\r\n";
+  Doc.Lines().SetText(text);
+  Doc.ClearUndo();
+  Load(u"H");
+  TParserImpl& impl = TKivTestAccess::ParserImpl(*Parser);
+  impl.FMaxSavedContexts = 3;
+  Parser->GetParsedLine(Doc.LinesCount() - 1);
+  // One context at the start, about one per 300 lines, one where the request's parse ended.
+  EXPECT_LE(impl.ContextCache().Items().size(), 6u);
+  for (int step = 0; step < 40; ++step) {
+    const Integer line = static_cast<Integer>(rng() % Doc.LinesCount());
+    const Integer start = Doc.GetLineStart(line);
+    const Integer length = Doc.GetLineEnd(line) - start;
+    switch (rng() % 4) {
+      case 0:  // typing inside a line: the parse re-syncs at the next saved state
+        Doc.Insert(start + static_cast<Integer>(rng() % static_cast<unsigned>(length + 1)), rng() % 2 ? u"x" : u"/*");
+        break;
+      case 1:
+        if (length > 0) Doc.Delete(start, 1);
+        break;
+      case 2:
+        Doc.InsertLine(line, kSnippets[rng() % std::size(kSnippets)]);
+        break;
+      default:
+        if (Doc.CanUndo()) Doc.Undo();
+    }
+    TParserImpl fresh(201, 50);
+    Texts.Attach(fresh);
+    fresh.LoadSchemeDoc(u"H", u"default");
+    fresh.SetDocument(&Doc);
+    for (int q = 0; q < 8; ++q) {
+      const Integer l = static_cast<Integer>(rng() % Doc.LinesCount());
+      ASSERT_EQ(Snapshot(Parser->GetParsedLine(l)), Snapshot(fresh.GetParsedLine(l))) << "step " << step << " line " << l;
+      ASSERT_EQ(Parser->GetFoldEnd(l), fresh.GetFoldEnd(l)) << "step " << step << " line " << l;
+    }
+  }
+}
+
 // The token-line cache against a list in use order: which lines it holds, which one it recycles
 // and what KillFrom drops, over random operations with small and large line numbers.
 TEST(TokenCacheTest, BehavesAsAListInUseOrder) {

@@ -291,11 +291,11 @@ class TParserImpl {
   Integer FLineEnd = 0;
   uint64_t FChain = 0;  // the syntax hash of the parse (see TParserContext::Chain)
   std::shared_ptr<const TParserContext> FLastSchemes;
-  // A pending LineChanged: the line, the saved contexts after it (valid again when the re-parse
-  // meets the first of them), and the start state of the line's token line when it was cached.
+  // A pending LineChanged: the line (the saved contexts after it are valid again when the
+  // re-parse meets the first of them), and the start state of the line's token line when it was
+  // cached.
   bool FSoftPending = false;
   Integer FSoftLine = -1;
-  std::vector<std::unique_ptr<TParserContext>> FStaleContexts;
   std::shared_ptr<const TParserContext> FSoftStartSchemes;
   uint64_t FSoftStartChain = 0;
   // The changed line's tokens stayed in the cache: they have states saved inside the line.
@@ -321,6 +321,9 @@ class TParserImpl {
  public:
   Integer FTokenCacheSize;
   Integer FContextSaveInterval;
+  // A text of more than FMaxSavedContexts * FContextSaveInterval lines gets its contexts saved
+  // further apart: about FMaxSavedContexts of them over the whole text.
+  Integer FMaxSavedContexts = 32768;
   // A line longer than this gets states saved inside it, this far apart.
   Integer FInLineSaveInterval = 16384;
 };

@@ -131,6 +131,8 @@ class TContextCache {
   // The context with the largest Line <= ALine, or none.
   TParserContext* GetContext(Integer ALine) const;
   TParserContext* GetLastContext() const { return FItems.empty() ? nullptr : FItems.back().get(); }
+  // The context with the smallest Line > ALine, or none.
+  TParserContext* GetNextContext(Integer ALine) const;
   void AddContext(std::unique_ptr<TParserContext> AContext);
   // Moves the last context out into AOut.
   void TakeLast(std::unique_ptr<TParserContext>& AOut) {

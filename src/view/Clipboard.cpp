@@ -2,6 +2,11 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <cstdint>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "KivSedClipboard.h"
 
@@ -46,6 +51,21 @@ void PutOnClipboard(QClipboard& AClipboard, const QString& AText, bool AIsRectBl
   AClipboard.setMimeData(data);  // takes ownership
 }
 
+// A fresh buffer of many megabytes is first touched page by page; where the system offers
+// large pages on request, its whole pages are asked for them (a hint: nothing else changes).
+void AdviseLargePages(void* AData, size_t ABytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr uintptr_t kLarge = uintptr_t(2) << 20;
+  if (ABytes < 4 * kLarge) return;
+  const uintptr_t from = (reinterpret_cast<uintptr_t>(AData) + kLarge - 1) & ~(kLarge - 1);
+  const uintptr_t to = (reinterpret_cast<uintptr_t>(AData) + ABytes) & ~(kLarge - 1);
+  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#else
+  (void)AData;
+  (void)ABytes;
+#endif
+}
+
 }  // namespace
 
 void SetClipboardText(TKivStringView AText, bool AIsRectBlock) {
@@ -64,6 +84,7 @@ void TKivQtClipboard::SetTextFilled(size_t ALength, const std::function<void(Cha
   QClipboard& clipboard = Clipboard();
   if (ALength == 0) return;
   QString text(qsizetype(ALength), Qt::Uninitialized);
+  AdviseLargePages(text.data(), ALength * sizeof(QChar));
   AFill(reinterpret_cast<Char*>(text.data()));
   PutOnClipboard(clipboard, text, AIsRectBlock);
 }

@@ -1,6 +1,7 @@
 // The views' interface to the document (TKivDocumentInternal) and the bulk text replacement
 // that loading uses.
 #include <algorithm>
+#include <functional>
 
 #include "internal/DocumentPrivate.h"
 
@@ -23,7 +24,32 @@ class TSegmentFreer {
   bool FActive;
 };
 
+// Large windows: an inserted text of many megabytes is read in few steps.
+constexpr Integer kCharsWindow = 4096;
+
 }  // namespace
+
+TSeqOverChars::TSeqOverChars(TKivStringView AStr, const TKivTextStorage& AStorage)
+    : TKivCharSeq(kCharsWindow), FStr(AStr) {
+  KIV_ASSERT(AStr.size() <= static_cast<size_t>(INT32_MAX), kModule);
+  const Char* chunk = nullptr;
+  const Integer first = AStorage.GetChunk(0, chunk);
+  const Char* rest = nullptr;
+  const Integer second = AStorage.GetChunk(first, rest);
+  const std::less<const Char*> less;
+  const auto inside = [&](const Char* AFrom, Integer ACount) {
+    return ACount > 0 && !less(AStr.data(), AFrom) && less(AStr.data(), AFrom + ACount);
+  };
+  if (!AStr.empty() && (inside(chunk, first) || inside(rest, second))) {
+    FOwn.assign(AStr);
+    FStr = FOwn;
+  }
+  FCount = static_cast<Integer>(FStr.size());
+}
+
+void TSeqOverChars::FillBuffer(Integer AStart, Integer AEnd) {
+  std::copy(FStr.begin() + AStart, FStr.begin() + AEnd, FBuffer.begin());
+}
 
 bool TKivDocumentInternal::GetCanUndo(Integer AAuthorID) const {
   return FDoc.DoCanUndo(AAuthorID);
@@ -48,7 +74,12 @@ void TKivDocumentInternal::InsertSeg(Integer AIdx, TKivSegment ASeg, Integer AAu
 
 void TKivDocumentInternal::InsertStr(Integer AIdx, TKivStringView AStr, Integer AAuthorID,
                                      TKivDocUndoInfoPtr AOldInfo) {
-  TKivSeqFromString src(AStr);
+  if (AStr.size() > static_cast<size_t>(INT32_MAX)) {
+    TKivSeqFromString src(AStr);  // raises on the count
+    FDoc.DoInsert(AIdx, src.WholeSegment(), AAuthorID, std::move(AOldInfo));
+    return;
+  }
+  TSeqOverChars src(AStr, *FDoc.FStorage);
   FDoc.DoInsert(AIdx, src.WholeSegment(), AAuthorID, std::move(AOldInfo));
 }
 

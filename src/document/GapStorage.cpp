@@ -146,16 +146,41 @@ void TGapStorage::TrimGap() {
 }
 
 void TGapStorage::ReserveGap(Integer AIdx, Integer ACount) {
-  MoveGap(AIdx);
-  if (FGapEnd - FGapStart >= ACount) return;
+  if (FGapEnd - FGapStart >= ACount) {
+    MoveGap(AIdx);
+    return;
+  }
   // The gap is left exactly GapFor(the new length) long after the insertion.
   const Integer gap = GapFor(int64_t{FCount} + ACount);
   const int64_t needed = int64_t{FCount} + ACount + gap;
   const Integer tailStart = static_cast<Integer>(int64_t{AIdx} + ACount + gap);
-  if (FArrLength <= needed || FArrLength / (needed + 1) > 4)
-    Reallocate(static_cast<Integer>(needed * 3 / 2), tailStart);
-  else
+  if (FArrLength <= needed || FArrLength / (needed + 1) > 4) {
+    // The new array gets the gap at AIdx straight away: the text is moved once, not twice.
+    ReallocateWithGapAt(static_cast<Integer>(needed * 3 / 2), AIdx, tailStart);
+  } else {
+    MoveGap(AIdx);
     MoveTail(tailStart);
+  }
+}
+
+void TGapStorage::CopyTextOut(Char* ADest, Integer AFrom, Integer ATo) const {
+  const Integer before = std::clamp(FGapStart - AFrom, 0, ATo - AFrom);
+  CopyChars(ADest, FArr.get() + AFrom, before);
+  CopyChars(ADest + before, FArr.get() + (AFrom + before + (FGapEnd - FGapStart)), ATo - AFrom - before);
+}
+
+void TGapStorage::ReallocateWithGapAt(Integer ALength, Integer AIdx, Integer ATailStart) {
+  KIV_ASSERT(AIdx >= 0 && AIdx <= FCount && ATailStart >= AIdx &&
+                 int64_t{ATailStart} + (FCount - AIdx) <= ALength,
+             kModule);
+  // Left uninitialised, as in Reallocate.
+  auto arr = std::make_unique_for_overwrite<Char[]>(static_cast<size_t>(ALength));
+  CopyTextOut(arr.get(), 0, AIdx);
+  CopyTextOut(arr.get() + ATailStart, AIdx, FCount);
+  FArr = std::move(arr);
+  FArrLength = ALength;
+  FGapStart = AIdx;
+  FGapEnd = ATailStart;
 }
 
 void TGapStorage::ShrinkGap() {

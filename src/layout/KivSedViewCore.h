@@ -571,6 +571,9 @@ class TKivEditViewCore : public TKivLoadable, private TKivViewPartParent {
   std::unique_ptr<TKivCharSeq> CreateScrollTextSeqAdapter(const TKivPoint& AScrollStart,
                                                           const TKivPoint& AScrollEnd, bool ABlock);
   TKivString SelectedText();
+  // SelectedText put on AClipboard, with the block mark for a block selection; a stream is
+  // written straight into the clipboard's buffer.
+  void PutSelectedText(IKivClipboard& AClipboard);
   void SetSelectedText(TKivStringView AValue);
   void DeleteSelected();
   // AText with every line break (CR LF, LF, CR) as the document's line separator.

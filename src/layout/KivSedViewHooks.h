@@ -143,6 +143,13 @@ class IKivClipboard {
   virtual void GetText(TKivString& AText, bool& AIsRectBlock) = 0;
   // An empty text leaves the clipboard as it is.
   virtual void SetText(TKivStringView AText, bool AIsRectBlock) = 0;
+  // Bulk forms for large texts, so that a copy or paste touches each character once. The
+  // defaults go through SetText and GetText; a platform overrides them to skip that copy.
+  // Puts a text of ALength characters (none: the clipboard stays as it is) on the clipboard
+  // that AFill writes, each character once, into the buffer it is given.
+  virtual void SetTextFilled(size_t ALength, const std::function<void(Char*)>& AFill, bool AIsRectBlock);
+  // Calls AUse with the clipboard's text (valid during the call) and its block mark.
+  virtual void ReadText(const std::function<void(TKivStringView, bool)>& AUse);
 };
 
 // Mouse and gutter.

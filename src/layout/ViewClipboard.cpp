@@ -4,6 +4,23 @@
 #include "internal/ScreenCache.h"
 #include "internal/ViewBracket.h"
 
+namespace {
+
+// Whether every line break of AText (CR LF, LF, CR) is ASep.
+bool HasOnlyLineBreak(TKivStringView AText, TKivStringView ASep) {
+  const size_t n = AText.size();
+  for (size_t i = 0; i < n; ++i) {
+    const Char c = AText[i];
+    if (c != u'\r' && c != u'\n') continue;
+    const size_t len = c == u'\r' && i + 1 < n && AText[i + 1] == u'\n' ? 2 : 1;
+    if (AText.substr(i, len) != ASep) return false;
+    i += len - 1;
+  }
+  return true;
+}
+
+}  // namespace
+
 // ---- the default edit hooks ----
 
 bool IKivViewEditHooks::ClipboardHasText(TKivEditViewCore& AView) {
@@ -24,6 +41,22 @@ void IKivViewEditHooks::Paste(TKivEditViewCore& AView) {
 
 void IKivViewEditHooks::SelectAll(TKivEditViewCore& AView) {
   AView.DoSelectAll();
+}
+
+// ---- the clipboard seam's bulk forms ----
+
+void IKivClipboard::SetTextFilled(size_t ALength, const std::function<void(Char*)>& AFill, bool AIsRectBlock) {
+  if (ALength == 0) return;
+  TKivString text(ALength, u'\0');
+  AFill(text.data());
+  SetText(text, AIsRectBlock);
+}
+
+void IKivClipboard::ReadText(const std::function<void(TKivStringView, bool)>& AUse) {
+  TKivString text;
+  bool block = false;
+  GetText(text, block);
+  AUse(text, block);
 }
 
 // ---- queries ----
@@ -68,7 +101,7 @@ void TKivEditViewCore::SelectAll() {
 
 void TKivEditViewCore::DoCopySelection() {
   if (!FFDoc || !SelAvail() || !FClipboard) return;
-  FClipboard->SetText(SelectedText(), SelectionBlockMode());
+  PutSelectedText(*FClipboard);
 }
 
 void TKivEditViewCore::DoCutSelection() {
@@ -82,22 +115,27 @@ void TKivEditViewCore::DoPaste() {
   CheckEditable();
   if (!FClipboard) return;
   InBracket(kivStatesOnChange, [&] {
-    TKivString text;
-    bool block = false;
-    FClipboard->GetText(text, block);
-    if (text.empty()) return;
-    const TKivString docText = ToDocumentLineBreaks(text);
-    TKivViewCompoundEdit compound(*this, true);
-    if (!block) {
-      InsertAtCursor(docText);
-      return;
-    }
-    Integer width = 0;
-    TOffsetPoint start, end;
-    InsertInScrollBlock(CursorPos(), docText, width, start, end);
-    FScreenCache->SetCursorOffset(end, scBackward, false);
-    const TOffsetPoint c = FScreenCache->CursorOffset();
-    FScreenCache->SetSelection(c, c, false);
-    ScrollToCursor();
+    FClipboard->ReadText([&](TKivStringView AText, bool ABlock) {
+      if (AText.empty()) return;
+      // A text whose line breaks are the document's already goes in as it is, without a copy.
+      TKivString converted;
+      TKivStringView docText = AText;
+      if (!HasOnlyLineBreak(AText, WorkingDocument().LineSeparatorStr())) {
+        converted = ToDocumentLineBreaks(AText);
+        docText = converted;
+      }
+      TKivViewCompoundEdit compound(*this, true);
+      if (!ABlock) {
+        InsertAtCursor(docText);
+        return;
+      }
+      Integer width = 0;
+      TOffsetPoint start, end;
+      InsertInScrollBlock(CursorPos(), docText, width, start, end);
+      FScreenCache->SetCursorOffset(end, scBackward, false);
+      const TOffsetPoint c = FScreenCache->CursorOffset();
+      FScreenCache->SetSelection(c, c, false);
+      ScrollToCursor();
+    });
   });
 }

@@ -286,21 +286,41 @@ std::unique_ptr<TKivCharSeq> TKivEditViewCore::CreateScrollTextSeqAdapter(const 
   return seq;
 }
 
+namespace {
+
+// The stream text's characters written to ADest (Before + Count + After of them).
+void WriteStreamText(const TKivEditDocument& ADoc, const TStreamText& AText, Char* ADest) {
+  std::fill_n(ADest, AText.Before, u' ');
+  ADest += AText.Before;
+  ADoc.CopyChars(AText.Start, AText.Count, ADest);
+  std::fill_n(ADest + AText.Count, AText.After, u' ');
+}
+
+// The selected stream's text: the characters are read at once (a whole text of many megabytes
+// is copied as fast as the storage gives it), with the spaces of a cut tab or the empty space
+// around.
+TStreamText SelectedStream(TScreenCache& ASC) {
+  TKivPoint s, e;
+  ASC.SelectionN(s, e);
+  TKivPoint S = ASC.CorrectCursorSelPos(s), E = ASC.CorrectCursorSelPos(e);
+  if (PointLess(E, S)) std::swap(S, E);
+  return StreamText(ASC, S, E);
+}
+
+}  // namespace
+
 TKivString TKivEditViewCore::SelectedText() {
   if (!SelAvail()) return {};
-  TKivPoint s, e;
-  FScreenCache->SelectionN(s, e);
-  if (SelectionBlockMode()) return CharSeqToString(*CreateScrollTextSeqAdapter(s, e, true));
-  // A stream: the document's characters read at once (a whole text of many megabytes is copied
-  // as fast as the storage gives it), with the spaces of a cut tab or the empty space around.
-  TScreenCache& sc = *FScreenCache;
-  TKivPoint S = sc.CorrectCursorSelPos(s), E = sc.CorrectCursorSelPos(e);
-  if (PointLess(E, S)) std::swap(S, E);
-  const TStreamText t = StreamText(sc, S, E);
+  if (SelectionBlockMode()) {
+    TKivPoint s, e;
+    FScreenCache->SelectionN(s, e);
+    return CharSeqToString(*CreateScrollTextSeqAdapter(s, e, true));
+  }
+  const TStreamText t = SelectedStream(*FScreenCache);
   TKivString text;
+  // In pieces through a small buffer: the text's memory is written once (no zeroing first).
   text.reserve(size_t(t.Before) + size_t(t.Count) + size_t(t.After));
   text.append(size_t(t.Before), u' ');
-  // In pieces through a small buffer: the text's memory is written once (no zeroing first).
   TKivEditDocument& doc = WorkingDocument();
   Char piece[16384];
   for (Integer at = t.Start, end = t.Start + t.Count; at < end;) {
@@ -313,12 +333,35 @@ TKivString TKivEditViewCore::SelectedText() {
   return text;
 }
 
+void TKivEditViewCore::PutSelectedText(IKivClipboard& AClipboard) {
+  if (!SelAvail()) return;
+  if (SelectionBlockMode()) {
+    AClipboard.SetText(SelectedText(), true);
+    return;
+  }
+  const TStreamText t = SelectedStream(*FScreenCache);
+  const TKivEditDocument& doc = WorkingDocument();
+  AClipboard.SetTextFilled(size_t(t.Before) + size_t(t.Count) + size_t(t.After),
+                           [&](Char* ADest) { WriteStreamText(doc, t, ADest); }, false);
+}
+
 TKivString TKivEditViewCore::ToDocumentLineBreaks(TKivStringView AText) const {
   const TKivString& sep = WorkingDocument().LineSeparatorStr();
-  TKivString res;
-  res.reserve(AText.size() + AText.size() / 16);
-  // The runs between the breaks go over at once.
   const size_t n = AText.size();
+  // The exact length first (the breaks counted), so that the result is allocated once.
+  size_t breaks = 0, pairs = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const Char c = AText[i];
+    if (c != u'\r' && c != u'\n') continue;
+    ++breaks;
+    if (c == u'\r' && i + 1 < n && AText[i + 1] == u'\n') {
+      ++pairs;
+      ++i;
+    }
+  }
+  TKivString res;
+  res.reserve(n - breaks - pairs + breaks * sep.size());
+  // The runs between the breaks go over at once.
   size_t from = 0;
   for (size_t i = 0; i < n; ++i) {
     const Char c = AText[i];

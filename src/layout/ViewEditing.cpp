@@ -80,9 +80,16 @@ Integer TViewEditing::ReplaceCells(TOffsetPoint AStart, TOffsetPoint AEnd, TKivS
     padAfter = std::max<Integer>(0, CharCells(e) - AEnd.InCharOffset);
     ++e;
   }
-  TKivString text(padBefore, u' ');
-  text.append(AStr);
-  text.append(padAfter, u' ');
+  // Without padding the text goes in as it is (a paste of many megabytes is not copied again).
+  TKivString padded;
+  TKivStringView text = AStr;
+  if (padBefore > 0 || padAfter > 0) {
+    padded.reserve(AStr.size() + size_t(padBefore) + size_t(padAfter));
+    padded.append(size_t(padBefore), u' ');
+    padded.append(AStr);
+    padded.append(size_t(padAfter), u' ');
+    text = padded;
+  }
   const Integer author = FView.EditAuthorID();
   TKivDocUndoInfoPtr info = ARemember ? FView.CursorUndoInfo() : nullptr;
   if (e == s) {

@@ -27,4 +27,7 @@ class TKivQtClipboard : public IKivClipboard {
   bool HasText() override { return ClipboardHasText(); }
   void GetText(TKivString& AText, bool& AIsRectBlock) override { GetClipboardText(AText, AIsRectBlock); }
   void SetText(TKivStringView AText, bool AIsRectBlock) override { SetClipboardText(AText, AIsRectBlock); }
+  // Written straight into the clipboard's string; read from it without a copy.
+  void SetTextFilled(size_t ALength, const std::function<void(Char*)>& AFill, bool AIsRectBlock) override;
+  void ReadText(const std::function<void(TKivStringView, bool)>& AUse) override;
 };

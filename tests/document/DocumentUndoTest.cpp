@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "KivSedDocument.h"
+#include "KivSedStorage.h"
 
 namespace {
 
@@ -189,6 +190,27 @@ TEST(DocumentUndo, CompoundEditsDuringLoadingLeaveNoHistory) {
   EXPECT_EQ(doc.Text(), u"a\r\nb");
   EXPECT_FALSE(doc.CanUndo());
   EXPECT_FALSE(doc.Modified());
+}
+
+// A string inserted without a private copy: one that lies in the document's own memory (the
+// storage moves or reallocates its characters while inserting) still goes in as it was, and
+// one undo takes it out. Small texts keep a small gap; the long one makes the storage grow.
+TEST(DocumentUndo, InsertingTheDocumentsOwnCharactersKeepsThem) {
+  for (const Integer len : {6, 3000}) {
+    TKivEditDocument doc;
+    TKivString text;
+    for (Integer i = 0; i < len; ++i) text += Char(u'a' + i % 26);
+    doc.Internal().InsertStr(0, text, -1, nullptr);
+    auto& storage = dynamic_cast<TKivTextStorage&>(doc.Chars());
+    const Char* chunk = nullptr;
+    const Integer n = storage.GetChunk(0, chunk);
+    ASSERT_EQ(n, len);
+    const Integer at = len / 2;
+    doc.Internal().InsertStr(at, TKivStringView(chunk, size_t(n)), -1, nullptr);
+    EXPECT_EQ(doc.Text(), text.substr(0, size_t(at)) + text + text.substr(size_t(at))) << len;
+    doc.Undo();
+    EXPECT_EQ(doc.Text(), text) << len;
+  }
 }
 
 }  // namespace

@@ -9,6 +9,22 @@
 #include "Markers.h"
 #include "UndoManager.h"
 
+// A sequence over characters the caller keeps alive and unchanged while it is read: a string
+// inserted into the document goes in without a private copy of it first. A string that lies
+// in the storage's own memory is copied (the storage moves its characters while inserting).
+class TSeqOverChars : public TKivCharSeq {
+ public:
+  TSeqOverChars(TKivStringView AStr, const TKivTextStorage& AStorage);
+  TKivSegment WholeSegment() { return MakeSegment(0, FCount, this); }
+
+ protected:
+  void FillBuffer(Integer AStart, Integer AEnd) override;
+
+ private:
+  TKivString FOwn;
+  TKivStringView FStr;
+};
+
 // Every bracket closes what it opened. When an exception passes, the closing runs without
 // firing component events and swallows a second failure, so the first error is the one seen.
 class TKivEditDocument::TUpdateGuard {

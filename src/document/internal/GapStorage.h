@@ -52,6 +52,11 @@ class TGapStorage : public TKivTextStorage {
   void ReserveGap(Integer AIdx, Integer ACount);
   void MoveTail(Integer AIdx);
   void Reallocate(Integer ALength, Integer ATailStart);
+  // A new array of ALength characters with the gap moved to AIdx on the way: the text before
+  // AIdx at the start, the rest from ATailStart on.
+  void ReallocateWithGapAt(Integer ALength, Integer AIdx, Integer ATailStart);
+  // The text's characters [AFrom, ATo) copied to ADest.
+  void CopyTextOut(Char* ADest, Integer AFrom, Integer ATo) const;
   void ShrinkGap();
   // Copies the segment's characters to FArr[FGapStart ..]; the source is not this storage.
   void CopyIntoGap(const TKivSegment& ASeg);

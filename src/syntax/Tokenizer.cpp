@@ -30,6 +30,13 @@ uint64_t Mix(uint64_t A) {
   return A ^ (A >> 31);
 }
 
+// A cheap step folding AValue into the hash AH (one-to-one in either for the other fixed); the
+// result goes through Mix before it joins the chain.
+uint64_t Fold(uint64_t AH, uint64_t AValue) {
+  const uint64_t x = (AH ^ AValue) * 0x9e3779b97f4a7c15ull;
+  return (x << 31) | (x >> 33);
+}
+
 uint64_t PointerBits(const void* AP) {
   return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(AP));
 }
@@ -232,7 +239,7 @@ Integer TTokenLine::GetTokens(Integer AStart, Integer ACount, TKivEditParsedToke
     const TTokenStyle& style = FStyles[t.Style];
     TKivEditParsedToken& out = Arr[static_cast<size_t>(i)];
     out.Seg = MakeSegment(t.Start, TokenEnd(k) - t.Start, FChars);
-    out.Attrs = style.Attrs.Attrs;
+    out.Attrs = style.Attrs;
     out.TokenID = style.Token->ID;
   }
   return count;
@@ -250,11 +257,14 @@ uint32_t TTokenLine::StyleOf(TTokenProps* AToken, const TKivAttributesHolder& AA
   // A style with these values may be in the table under another hint.
   constexpr size_t kSearched = 32;
   for (size_t k = 0; k < FStyles.size() && k < kSearched; ++k)
-    if (FStyles[k].Token == AToken && SameStyleAttributes(FStyles[k].Attrs, AAttrs)) {
+    if (FStyles[k].Same(AToken, AAttrs)) {
       AHint = static_cast<uint8_t>(k);
       return static_cast<uint32_t>(k);
     }
-  FStyles.push_back(TTokenStyle{AToken, AAttrs});
+  // The custom table first: a failed push leaves the table as it was.
+  if (AAttrs.Custom && std::find(FCustoms.begin(), FCustoms.end(), AAttrs.Custom) == FCustoms.end())
+    FCustoms.push_back(AAttrs.Custom);
+  FStyles.push_back(TTokenStyle{AToken, AAttrs.Attrs});
   const size_t index = FStyles.size() - 1;
   if (index < 255) AHint = static_cast<uint8_t>(index);
   return static_cast<uint32_t>(index);
@@ -267,6 +277,7 @@ void TTokenLine::Clear() {
   else
     FTokens.clear();
   FStyles.clear();
+  FCustoms.clear();
   FEnd = 0;
   Saves.clear();
   TextHashes.clear();
@@ -275,6 +286,7 @@ void TTokenLine::Clear() {
 
 size_t TTokenLine::MemoryBytes() const {
   return sizeof(*this) + FTokens.capacity() * sizeof(TTokenLineItem) + FStyles.capacity() * sizeof(TTokenStyle) +
+         FCustoms.capacity() * sizeof(std::shared_ptr<TKivStringHashTable>) +
          Saves.capacity() * sizeof(TInLineSave) + TextHashes.capacity() * sizeof(uint64_t);
 }
 
@@ -305,8 +317,7 @@ void TTokenLine::AppendFrom(const std::vector<TTokenLineItem>& AOld, Integer AOl
   if (it == AOld.begin()) return;
   --it;
   const TTokenStyle& style = FStyles[it->Style];
-  const bool extends = !FTokens.empty() && FStyles[FTokens.back().Style].Token == style.Token &&
-                       SameStyleAttributes(FStyles[FTokens.back().Style].Attrs, style.Attrs);
+  const bool extends = !FTokens.empty() && FStyles[FTokens.back().Style].Same(style);
   if (!extends) FTokens.push_back(TTokenLineItem{AFrom + ADelta, it->Style});
   for (++it; it != AOld.end(); ++it) FTokens.push_back(TTokenLineItem{it->Start + ADelta, it->Style});
   FEnd = AOldEnd + ADelta;
@@ -814,9 +825,9 @@ void TParserImpl::ChainEvent(uint64_t AEvent) {
 void TParserImpl::ChainLineEnd() {
   uint64_t h = kEvLineEnd ^ static_cast<uint64_t>(FWork->Count());
   for (const auto& item : FWork->Items) {
-    h = Mix(h ^ PointerBits(item->Scheme));
-    h = Mix(h ^ PointerBits(item->SchemeEndRule));
-    for (const TKivString& v : item->Variables) h = Mix(h ^ std::hash<TKivString>()(v));
+    h = Fold(h, PointerBits(item->Scheme));
+    h = Fold(h, PointerBits(item->SchemeEndRule));
+    for (const TKivString& v : item->Variables) h = Fold(h, std::hash<TKivString>()(v));
   }
   ChainEvent(h);
 }
@@ -847,13 +858,15 @@ void TParserImpl::EmitTokens(const TTokenLine& ALine, TKivTokenHandler& AHandler
   std::vector<TTokenStyle> styles = std::move(FMarkStyles);
   items.assign(ALine.Items().begin(), ALine.Items().end());
   styles.assign(ALine.Styles().begin(), ALine.Styles().end());
+  // The custom tables the styles point to stay alive with them (none allocated when none).
+  const std::vector<std::shared_ptr<TKivStringHashTable>> customs(ALine.Customs());
   const Integer end = ALine.End();
   TKivCharSeq* chars = ALine.FChars;
   for (size_t k = 0; k < items.size(); ++k) {
     const Integer start = items[k].Start;
     const TTokenStyle& style = styles[items[k].Style];
     AHandler.HandleToken(MakeSegment(start, (k + 1 < items.size() ? items[k + 1].Start : end) - start, chars),
-                         style.Token->ID, style.Attrs.Attrs);
+                         style.Token->ID, style.Attrs);
   }
   // A large spare array is not kept.
   if (items.capacity() > 4096) items = {};

@@ -162,9 +162,25 @@ struct TTokenLineItem {
   uint32_t Style = 0;
 };
 
+// A style of a line's table: plain values, so the table is emptied without a walk over it. A
+// custom attribute table it points to is held by the line (TTokenLine::Customs).
 struct TTokenStyle {
   TTokenProps* Token = nullptr;
-  TKivAttributesHolder Attrs;
+  TKivEditAttributes Attrs;
+
+  // Values equal: the custom table by identity (a holder's CustomAttributes is its Custom).
+  bool Same(const TTokenProps* AToken, const TKivAttributesHolder& AAttrs) const {
+    return Token == AToken && Attrs.BackgroundColor == AAttrs.Attrs.BackgroundColor &&
+           Attrs.TextColor == AAttrs.Attrs.TextColor && Attrs.FontStyle == AAttrs.Attrs.FontStyle &&
+           Attrs.AttributesSet == AAttrs.Attrs.AttributesSet &&
+           Attrs.CustomAttributes == AAttrs.Attrs.CustomAttributes;
+  }
+  bool Same(const TTokenStyle& AOther) const {
+    return Token == AOther.Token && Attrs.BackgroundColor == AOther.Attrs.BackgroundColor &&
+           Attrs.TextColor == AOther.Attrs.TextColor && Attrs.FontStyle == AOther.Attrs.FontStyle &&
+           Attrs.AttributesSet == AOther.Attrs.AttributesSet &&
+           Attrs.CustomAttributes == AOther.Attrs.CustomAttributes;
+  }
 };
 
 // A state saved inside a long line: the schemes in force and the syntax hash at Offset (from
@@ -190,19 +206,16 @@ class TTokenLine : public TKivEditParsedLine {
   // runtime attributes extends the previous one instead.
   void AddItem(TTokenProps* AToken, const TKivAttributesHolder& AAttrs, Integer AStart, Integer ACount) {
     if (ACount <= 0) return;
-    if (!FTokens.empty()) {
-      const TTokenStyle& last = FStyles[FTokens.back().Style];
-      if (last.Token == AToken && SameStyleAttributes(last.Attrs, AAttrs)) {
-        FEnd += ACount;
-        return;
-      }
+    if (!FTokens.empty() && FStyles[FTokens.back().Style].Same(AToken, AAttrs)) {
+      FEnd += ACount;
+      return;
     }
     // The style: by its hint (checked by value), else found or added out of line.
     const uint64_t h = (reinterpret_cast<uintptr_t>(AToken) ^ (reinterpret_cast<uintptr_t>(&AAttrs) << 7)) *
                        0x9e3779b97f4a7c15ull;
     uint8_t& hint = FStyleHints[h >> 58];
     uint32_t style;
-    if (hint < FStyles.size() && FStyles[hint].Token == AToken && SameStyleAttributes(FStyles[hint].Attrs, AAttrs))
+    if (hint < FStyles.size() && FStyles[hint].Same(AToken, AAttrs))
       style = hint;
     else
       style = StyleOf(AToken, AAttrs, hint);
@@ -213,6 +226,8 @@ class TTokenLine : public TKivEditParsedLine {
   void Clear();
   const std::vector<TTokenLineItem>& Items() const { return FTokens; }
   const std::vector<TTokenStyle>& Styles() const { return FStyles; }
+  // The custom attribute tables the styles point to, held while the line keeps them.
+  const std::vector<std::shared_ptr<TKivStringHashTable>>& Customs() const { return FCustoms; }
   Integer End() const { return FEnd; }
   Integer TokenEnd(size_t AIndex) const {
     return AIndex + 1 < FTokens.size() ? FTokens[AIndex + 1].Start : FEnd;
@@ -261,6 +276,7 @@ class TTokenLine : public TKivEditParsedLine {
 
   std::vector<TTokenLineItem> FTokens;
   std::vector<TTokenStyle> FStyles;
+  std::vector<std::shared_ptr<TKivStringHashTable>> FCustoms;
   Integer FEnd = 0;
   // Style indices by a hash of the token and where its attributes live (checked by value before
   // use), so a line's styles are found without a search.

@@ -13,6 +13,7 @@
 // start lies before its end; of folds that came to start on one line the first one stays.
 #pragma once
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <utility>
@@ -62,7 +63,8 @@ class TCollapsedFolds {
 
  private:
   class TEditFollower;
-  using TFolds = std::vector<std::pair<Integer, Integer>>;
+  // In blocks: a text with a million folds grows it without copying megabytes at once.
+  using TFolds = std::deque<std::pair<Integer, Integer>>;
 
   TFolds::const_iterator Find(Integer ALine) const;
   // An edit of the document is about to happen / has happened.

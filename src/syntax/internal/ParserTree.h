@@ -12,8 +12,9 @@
 #include "KivRegExpr.h"
 
 // One fold: the lines of a capturing block that stayed open at least its MinLines lines. The
-// root stands for the whole document (start and end -1).
-class TParserNode : public TKivObject {
+// root stands for the whole document (start and end -1). A plain class: a text can hold
+// millions of nodes, each kept within the allocator's 64-byte blocks.
+class TParserNode {
  public:
   Integer StartLine = -1;
   Integer EndLine = -1;  // -1 while the block is open; always -1 for the root

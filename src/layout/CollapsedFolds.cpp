@@ -108,6 +108,15 @@ void TCollapsedFolds::FinishEdit() {
   // Until the document has changed (its length tells) the edit is still to come.
   if (!FEdit.Active || !FDoc || FDoc->CharsCount() == FEdit.CharsBefore) return;
   const Integer delta = FDoc->LinesCount() - FEdit.LinesBefore;
+  // Typing within lines: no line moved, none went between the markers (there were no lines
+  // between them to go), every marker stayed on its line.
+  if (delta == 0 && FEdit.Win2Lo > FEdit.Win2Hi &&
+      std::all_of(FEdit.Marks.begin(), FEdit.Marks.end(), [](const std::pair<Integer, IKivMarkRef>& M) {
+        return M.second->IsValid() && M.second->Line() == M.first;
+      })) {
+    DropEdit();
+    return;
+  }
   bool changed = false, sorted = true;
   Integer prev = -1;
   size_t out = 0;

@@ -53,7 +53,7 @@ Integer TScreenCache::ParserFoldEndInSteps(Integer ALine, const std::function<bo
     // The parser keeps a context where each request ends, so batches much smaller than this
     // would leave tens of megabytes of contexts behind on a huge text.
     constexpr Integer kParseBatch = 8192;
-    constexpr Integer kParseBatchChars = 262144;
+    constexpr Integer kParseBatchChars = 131072;
     const Integer last = doc.LinesCount() - 1;
     while (parser->KnownFoldEnd(ALine) == TKivEditParserBase::kFoldEndUnknown) {
       const Integer parsed = parser->LastParsedLine();

@@ -503,7 +503,7 @@ TEST_F(ScrollFixture, FoldingAllOfLongLinesParsesInShortBatches) {
   Host.TakeSteps = true;
   Parser->LastParsed = -1;
   View.FoldAllIn(-1, false);
-  // About 130 lines of 2000 characters per batch; a step takes a few batches.
+  // About 65 lines of 2000 characters per batch; a step takes a few batches.
   EXPECT_LT(Parser->LastParsed, 1000);
   EXPECT_FALSE(View.IsCollapsedFold(0));
   ASSERT_EQ(Host.Steps.size(), 1u);

@@ -49,8 +49,11 @@ Integer TScreenCache::ParserFoldEndInSteps(Integer ALine, const std::function<bo
   TKivEditDocument& doc = Document();
   TKivEditParserBase* parser = doc.GetParser();
   if (AStop && parser && parser->IsFoldStart(ALine)) {
-    // About a millisecond of parsing per batch.
-    constexpr Integer kParseBatch = 1024;
+    // A few milliseconds of parsing per batch: lines or characters, whichever ends it first.
+    // The parser keeps a context where each request ends, so batches much smaller than this
+    // would leave tens of megabytes of contexts behind on a huge text.
+    constexpr Integer kParseBatch = 8192;
+    constexpr Integer kParseBatchChars = 131072;
     const Integer last = doc.LinesCount() - 1;
     while (parser->KnownFoldEnd(ALine) == TKivEditParserBase::kFoldEndUnknown) {
       const Integer parsed = parser->LastParsedLine();
@@ -59,7 +62,10 @@ Integer TScreenCache::ParserFoldEndInSteps(Integer ALine, const std::function<bo
         AStopped = true;
         return -1;
       }
-      parser->EnsureLineParsed(std::min(last, std::max(parsed, ALine) + kParseBatch));
+      const Integer from = std::max(parsed, ALine);
+      const Integer byChars = doc.GetLineByOffset(
+          static_cast<Integer>(std::min<int64_t>(doc.CharsCount(), int64_t(doc.GetLineStart(from)) + kParseBatchChars)));
+      parser->EnsureLineParsed(std::min({last, from + kParseBatch, std::max(from + 1, byChars)}));
       if (parser->LastParsedLine() <= parsed) break;  // no progress: let ParserFoldEnd finish
     }
   }

@@ -70,12 +70,12 @@ void TLineNodeTable::Remove(Integer ALine) {
   if (it != FItems.end() && it->Line == ALine) FItems.erase(it);
 }
 
-std::vector<TLineNodeTable::TEntry>::const_iterator TLineNodeTable::LowerBound(Integer ALine) const {
+std::deque<TLineNodeTable::TEntry>::const_iterator TLineNodeTable::LowerBound(Integer ALine) const {
   return std::lower_bound(FItems.begin(), FItems.end(), ALine,
                           [](const TEntry& e, Integer l) { return e.Line < l; });
 }
 
-std::vector<TLineNodeTable::TEntry>::iterator TLineNodeTable::LowerBound(Integer ALine) {
+std::deque<TLineNodeTable::TEntry>::iterator TLineNodeTable::LowerBound(Integer ALine) {
   return std::lower_bound(FItems.begin(), FItems.end(), ALine,
                           [](const TEntry& e, Integer l) { return e.Line < l; });
 }

@@ -141,6 +141,91 @@ TEST(CollapsedFolds, FoldsFollowLineEditsAfterValidate) {
   }
 }
 
+// The table against folds that each keep two line markers of their own (start and end, in a
+// line-bound collection of the same kind): random insertions and deletions of text with every
+// kind of line break (lone CR and LF, CR LF pairs made and split), at line starts, across lines,
+// joining lines, up to the whole text, and undo. After each edit a fold stays while both markers
+// do and its start lies before its end; of folds that came to start on one line the first in
+// line order stays.
+TEST(CollapsedFolds, FollowEditsAsFoldsWithMarkersOfTheirOwn) {
+  KIV_TEST_SEED(seed);
+  std::mt19937 rng(seed);
+  const auto pick = [&](Integer ALo, Integer AHi) { return std::uniform_int_distribution<Integer>(ALo, AHi)(rng); };
+  static const char16_t* const kPieces[] = {u"x", u"\r\n", u"\n", u"\r", u"ab\r\ncd", u"\r\n\r\n", u"q\n", u"\rz"};
+  for (int round = 0; round < 30; ++round) {
+    FoldTable t(40);
+    IKivMarkersRef own = t.Doc.CreateCustomMarkers(false, true, false);
+    struct TOwnFold {
+      IKivMarkRef Start, End;
+    };
+    std::vector<TOwnFold> model;
+    const auto modelFolds = [&] {
+      std::map<Integer, Integer> res;
+      for (const TOwnFold& f : model) res.emplace(f.Start->Line(), f.End->Line());
+      return res;
+    };
+    const auto addFolds = [&](int ACount) {
+      const Integer lines = t.Doc.LinesCount();
+      for (int i = 0; i < ACount && lines > 1; ++i) {
+        const Integer start = pick(0, lines - 2);
+        if (t.Folds.IsCollapsed(start)) continue;
+        const Integer end = pick(start + 1, std::min(lines - 1, start + 8));
+        t.Folds.Record(start, end);
+        model.push_back({own->CreateLineMark(start), own->CreateLineMark(end)});
+      }
+    };
+    addFolds(12);
+    for (int step = 0; step < 40; ++step) {
+      const Integer chars = t.Doc.CharsCount();
+      const int kind = pick(0, 9);
+      std::string what;
+      if (kind < 4 || chars == 0) {
+        Integer at = pick(0, chars);
+        if (kind == 0) at = t.Doc.GetLineStart(pick(0, t.Doc.LinesCount() - 1));
+        TKivString text = kPieces[pick(0, 7)];
+        if (pick(0, 2) == 0) text += kPieces[pick(0, 7)];
+        t.Doc.Insert(at, text);
+        what = "insert at " + std::to_string(at) + " of " + std::to_string(text.size());
+      } else if (kind < 9) {
+        Integer at = pick(0, chars - 1);
+        if (kind == 4) at = t.Doc.GetLineStart(pick(0, t.Doc.LinesCount() - 1));
+        if (kind == 5) at = t.Doc.GetLineEnd(pick(0, t.Doc.LinesCount() - 1));
+        const Integer count = std::min(chars - at, kind == 6 ? pick(1, 60) : pick(1, 4));
+        if (count <= 0) continue;
+        t.Doc.Delete(at, count);
+        what = "delete at " + std::to_string(at) + " of " + std::to_string(count);
+      } else if (t.Doc.CanUndo()) {
+        t.Doc.Undo();
+        what = "undo";
+      }
+      if (pick(0, 30) == 0) {
+        t.Doc.Delete(0, t.Doc.CharsCount());
+        t.Doc.Insert(0, NumberedLines(30));
+        what = "whole text replaced";
+      }
+      t.Folds.Validate();
+      // The model's rules: both markers stay, the start before the end, the first start of a line.
+      std::vector<TOwnFold> kept;
+      std::vector<Integer> starts;
+      for (const TOwnFold& f : model) {
+        if (!f.Start->IsValid() || !f.End->IsValid() || f.Start->Line() >= f.End->Line()) continue;
+        kept.push_back(f);
+      }
+      std::stable_sort(kept.begin(), kept.end(),
+                       [](const TOwnFold& A, const TOwnFold& B) { return A.Start->Line() < B.Start->Line(); });
+      model.clear();
+      for (const TOwnFold& f : kept)
+        if (model.empty() || model.back().Start->Line() != f.Start->Line()) model.push_back(f);
+      const auto expected = modelFolds();
+      ASSERT_EQ(t.Folds.All(), expected) << "round " << round << " step " << step << ": " << what;
+      ExpectMatches(t.Folds, expected, t.Doc.LinesCount());
+      if (HasFailure()) return;
+      if (pick(0, 4) == 0) addFolds(4);
+    }
+    t.Doc.DetachCustomMarkers(own);
+  }
+}
+
 // Nested folds share one end: removing either start keeps the other whole, and the shared end
 // goes with the last start.
 TEST(CollapsedFolds, NestedFoldsShareTheirEnd) {

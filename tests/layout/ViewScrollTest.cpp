@@ -490,6 +490,30 @@ TEST_F(ScrollFixture, FoldingAllOfALongTextGoesInSteps) {
   sync.SetDocument(nullptr);
 }
 
+// A step parses towards a far fold end in batches bounded by characters as well as by lines:
+// long lines make short batches, so the first step stops after a few of them.
+TEST_F(ScrollFixture, FoldingAllOfLongLinesParsesInShortBatches) {
+  UseFakeParser();
+  Parser->AddFold(0, 2990);
+  Attach(Lines(3000, TKivString(2000, u'w')));
+  RecordingHost syncHost;
+  TKivEditViewCore sync(syncHost);
+  sync.SetDocument(&Doc);
+  sync.FoldAllIn(-1, false);
+  Host.TakeSteps = true;
+  Parser->LastParsed = -1;
+  View.FoldAllIn(-1, false);
+  // About 65 lines of 2000 characters per batch; a step takes a few batches.
+  EXPECT_LT(Parser->LastParsed, 1000);
+  EXPECT_FALSE(View.IsCollapsedFold(0));
+  ASSERT_EQ(Host.Steps.size(), 1u);
+  EXPECT_GE(Host.RunSteps(), 2);
+  EXPECT_TRUE(View.IsCollapsedFold(0));
+  EXPECT_EQ(TKivTestAccess::ScreenCache(View).CollapsedFolds(), TKivTestAccess::ScreenCache(sync).CollapsedFolds());
+  EXPECT_EQ(View.GetVisibleCountScroll(), sync.GetVisibleCountScroll());
+  sync.SetDocument(nullptr);
+}
+
 // The rows of an unwrapped text with collapsed folds, counted from the folds, against the rows
 // the wrapping engine lays out (wrapped to a ruler wider than every line).
 TEST(ScrollCountsTest, UnwrappedRowsFromFoldsMatchTheLayout) {

@@ -2,6 +2,7 @@
 // the blocks' int-code patterns read a context's token-code stream.
 #pragma once
 
+#include <deque>
 #include <limits>
 #include <memory>
 #include <utility>
@@ -11,8 +12,9 @@
 #include "KivRegExpr.h"
 
 // One fold: the lines of a capturing block that stayed open at least its MinLines lines. The
-// root stands for the whole document (start and end -1).
-class TParserNode : public TKivObject {
+// root stands for the whole document (start and end -1). A plain class: a text can hold
+// millions of nodes, each kept within the allocator's 64-byte blocks.
+class TParserNode {
  public:
   Integer StartLine = -1;
   Integer EndLine = -1;  // -1 while the block is open; always -1 for the root
@@ -28,7 +30,7 @@ class TParserNode : public TKivObject {
 };
 
 // Nodes by a line of theirs, sorted by line. The parse records lines going down the text, so a
-// new line is an append and growing copies plain entries: no table-wide rehash stalls a parse
+// new line is an append into blocks of entries: no table-wide rehash or copy stalls a parse
 // that has got far into a large text. Each entry keeps its node's start line, so dropping the
 // tail of the table needs no visit to the nodes.
 class TLineNodeTable {
@@ -51,9 +53,9 @@ class TLineNodeTable {
   }
 
  private:
-  std::vector<TEntry>::const_iterator LowerBound(Integer ALine) const;
-  std::vector<TEntry>::iterator LowerBound(Integer ALine);
-  std::vector<TEntry> FItems;
+  std::deque<TEntry>::const_iterator LowerBound(Integer ALine) const;
+  std::deque<TEntry>::iterator LowerBound(Integer ALine);
+  std::deque<TEntry> FItems;
 };
 
 // The fold tree with its two line tables: the start table holds, for each start line, the

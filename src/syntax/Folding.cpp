@@ -438,7 +438,10 @@ void TParserImpl::CloseSyntaxBlock(TContextItem& AItem) {
   if (AItem.OpenSyntaxBlocks.empty()) return;
   const TOpenBlock& open = AItem.OpenSyntaxBlocks.back();
   if (open.Block->Capture && !open.HasNode && !open.DontCreateNode) --AItem.WaitingNodes;
-  if (open.HasNode && AItem.CurrentOpenNode) {
+  if (open.HasNode && AItem.CurrentOpenNode && FTreeFrozen) {
+    FTreeTouched = true;
+  } else if (open.HasNode && AItem.CurrentOpenNode) {
+    ++FTreeOps;
     TParserNode* node = AItem.CurrentOpenNode;
     AItem.CurrentOpenNode = node->SchemeParent;
     AItem.ParentNode = node->Parent;
@@ -487,7 +490,12 @@ bool TParserImpl::CreateBlockNodes(Integer AItem, Integer AIndex, bool AForce, I
       item.ParentNode = FWork->Items[static_cast<size_t>(k)]->ParentNode;
     if (!item.ParentNode) item.ParentNode = FParseTree.Root();
   }
+  if (FTreeFrozen) {
+    FTreeTouched = true;
+    return outer;
+  }
   TParserNode* node = FParseTree.AddAsLast(item.ParentNode, open->StartLine);
+  ++FTreeOps;
   if (!node) {
     item.OpenSyntaxBlocks.Mutable(static_cast<size_t>(AIndex)).DontCreateNode = true;  // it would come before what the tree already holds
     --item.WaitingNodes;

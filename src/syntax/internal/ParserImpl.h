@@ -191,8 +191,17 @@ class TParserImpl {
   bool InLinePoint(Integer APos);
   void EndInLine();
   void UpdateInLineNext();
+  // The working context's whole state for an in-line save, or none when a code stream is too
+  // long to copy.
+  std::shared_ptr<const TParserContext> FullState() const;
+  // The working context is the state after line ALine and the fold tree holds what ALine and
+  // the lines before it made (and possibly more after it): everything after the line goes and
+  // parsing goes on from that state.
+  void DropAfterLine(Integer ALine);
   // The hashes of the text between the line's saved states (FLineBuf holds the line).
   void HashInLineText(TTokenLine& ALine) const;
+  // The text on either side of a stretch between saved states that its hash covers too.
+  static constexpr Integer kInLineTextMargin = 32;
   // The schemes in force now, shared with the last line that had the same.
   std::shared_ptr<const TParserContext> CurrentSchemes();
   // ParseTo's lines from AStart on; ACurrent follows the line being parsed.
@@ -316,6 +325,18 @@ class TParserImpl {
   size_t FInLineMet = 0;
   bool FInLineDiverged = false;
   std::vector<TInLineSave> FInLineOldSaves;
+  // The re-parse of a long line follows the syntax blocks with the fold tree frozen (FInLineFine):
+  // an old state is met when the whole state equals it; a change the tree would need instead
+  // sets FTreeTouched and stops. FTreeOps counts the tree's changes; FLineTreeOpsBase is the
+  // count where the line being parsed began.
+  bool FInLineFine = false;
+  bool FTreeFrozen = false;
+  bool FTreeTouched = false;
+  int64_t FTreeOps = 0;
+  int64_t FLineTreeOpsBase = 0;
+  // The state after the changed line when it was parsed whole that way (see ReparseChangedLine).
+  std::unique_ptr<TParserContext> FInLineAfter;
+  uint64_t FInLineAfterChain = 0;
   std::vector<TTokenLineItem> FInLineOldTokens;
 
  public:

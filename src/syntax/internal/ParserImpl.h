@@ -201,7 +201,7 @@ class TParserImpl {
   // The hashes of the text between the line's saved states (FLineBuf holds the line).
   void HashInLineText(TTokenLine& ALine) const;
   // The text on either side of a stretch between saved states that its hash covers too.
-  static constexpr Integer kInLineTextMargin = 32;
+  static constexpr Integer kInLineTextMargin = 16;
   // The schemes in force now, shared with the last line that had the same.
   std::shared_ptr<const TParserContext> CurrentSchemes();
   // ParseTo's lines from AStart on; ACurrent follows the line being parsed.

@@ -314,12 +314,14 @@ void TTokenLine::Clear() {
   StartFull.reset();
   StartCodesAppended = false;
   EndTreeOps = -1;
+  TreeLog.clear();
 }
 
 size_t TTokenLine::MemoryBytes() const {
   return sizeof(*this) + FTokens.capacity() * sizeof(TTokenLineItem) + FStyles.capacity() * sizeof(TTokenStyle) +
          FCustoms.capacity() * sizeof(std::shared_ptr<TKivStringHashTable>) +
-         Saves.capacity() * sizeof(TInLineSave) + TextHashes.capacity() * sizeof(uint64_t);
+         Saves.capacity() * sizeof(TInLineSave) + TextHashes.capacity() * sizeof(uint64_t) +
+         TreeLog.capacity() * sizeof(TTreeOp);
 }
 
 void TTokenLine::Compact() {
@@ -683,6 +685,7 @@ void TParserImpl::ParseNextLine(Integer ALine, bool AKeepTokens, Integer ALineCo
       if (FSyntaxOn) {
         tokens->StartFull = FullState();
         tokens->StartCodesAppended = FCodesAppended;
+        FTreeLog = &tokens->TreeLog;
       }
       FLineTreeOpsBase = FTreeOps;
     }
@@ -747,6 +750,9 @@ void TParserImpl::EndInLine() {
   FInLineOld = nullptr;
   FInLineFine = false;
   FTreeFrozen = false;
+  FTreeTouched = false;
+  FTreeLog = nullptr;
+  FInLineTreeLog = nullptr;
 }
 
 void TParserImpl::UpdateInLineNext() {
@@ -757,7 +763,7 @@ void TParserImpl::UpdateInLineNext() {
 
 bool TParserImpl::InLinePoint(Integer APos) {
   const Integer offset = APos - FLineStart;
-  if (FTreeTouched) {
+  if (FTreeFrozen && FTreeTouched) {
     // The frozen fold tree needed a change: the states from here on are not kept.
     FInLineDiverged = true;
     return true;
@@ -870,7 +876,7 @@ bool TParserImpl::ReparseInLine(TTokenLine& ALine, Integer ALineIndex, Integer A
   const TInLineSave* from = first > 0 ? &ALine.Saves[first - 1] : nullptr;
   const TParserContext* full = from ? from->Full.get() : ALine.StartFull.get();
   const Integer fromOps = from ? from->TreeOps : 0;
-  FInLineFine = full && ALine.EndTreeOps >= 0 && fromOps == ALine.EndTreeOps;
+  FInLineFine = full && ALine.EndTreeOps >= 0 && ALine.TreeLog.size() == static_cast<size_t>(ALine.EndTreeOps);
   if (FInLineFine) {
     FWork = full->Clone();
     FChain = from ? from->Chain : ALine.StartChain;
@@ -880,6 +886,7 @@ bool TParserImpl::ReparseInLine(TTokenLine& ALine, Integer ALineIndex, Integer A
     FTreeFrozen = true;
     FTreeTouched = false;
     FLineTreeOpsBase = FTreeOps - fromOps;
+    FInLineTreeLog = &ALine.TreeLog;
   } else if (from) {
     FWork = from->Schemes->CloneSchemes();
     FChain = from->Chain;
@@ -897,38 +904,57 @@ bool TParserImpl::ReparseInLine(TTokenLine& ALine, Integer ALineIndex, Integer A
   bool stopped = ParseLine(ALineIndex, &ALine, ALineIndex == ALineCount - 1, start);
   ++FStatLinesParsed;
   const bool fine = FInLineFine;
-  const bool restart = fine && (FTreeTouched || (stopped && FInLineDiverged));
-  if (restart) {
-    // The fold tree changes: the line goes on from the last state saved on the way (all taken
-    // before the change), with the tree brought back to the end of the line (the same as at the
-    // saved state) and everything after the line dropped.
+  bool restart = false;
+  if (fine && !(stopped && !FInLineDiverged)) {
+    // Not met. Where the fold tree needed a change, the line goes on from the last state saved
+    // on the way (all taken before it); at the line's end the tree holds what the line makes.
+    // Either needs the tree to hold no change the old parse made after that point; otherwise
+    // everything from the line on goes.
+    restart = FTreeTouched || stopped;
     Integer at = start - s;
     const TParserContext* state = full;
     uint64_t chain = from ? from->Chain : ALine.StartChain;
     bool appended = from ? from->CodesAppended : ALine.StartCodesAppended;
-    for (auto it = ALine.Saves.rbegin(); it != ALine.Saves.rend() && it->Offset > at; ++it)
-      if (it->Full) {
-        at = it->Offset;
-        state = it->Full.get();
-        chain = it->Chain;
-        appended = it->CodesAppended;
-        break;
-      }
-    FWork = state->Clone();
-    FChain = chain;
-    FCodesAppended = appended;
-    for (auto& item : FWork->Items) item->Serial = ++FSerial;
+    Integer ops = fromOps;
+    if (restart) {
+      for (auto it = ALine.Saves.rbegin(); it != ALine.Saves.rend() && it->Offset > at; ++it)
+        if (it->Full) {
+          at = it->Offset;
+          state = it->Full.get();
+          chain = it->Chain;
+          appended = it->CodesAppended;
+          ops = it->TreeOps;
+          break;
+        }
+    } else {
+      ops = static_cast<Integer>(FTreeOps - FLineTreeOpsBase);
+    }
     FTreeFrozen = false;
-    FTreeTouched = false;
-    FInLineFine = false;
-    FParseTree.KillFrom(ALineIndex + 1, ALineIndex + 1);
-    ALine.CutAt(s + at);
-    FInLineOld = nullptr;
-    FInLineSaveAt = s + at + FInLineSaveInterval;
-    UpdateInLineNext();
-    FInLineDiverged = false;
-    stopped = ParseLine(ALineIndex, &ALine, ALineIndex == ALineCount - 1, s + at);
-    KIV_ASSERT(!stopped, kModule);
+    FInLineTreeLog = nullptr;
+    if (ops != ALine.EndTreeOps) {
+      FSyntaxOn = false;
+      ADiverged = true;
+      return false;
+    }
+    if (restart) {
+      FWork = state->Clone();
+      FChain = chain;
+      FCodesAppended = appended;
+      for (auto& item : FWork->Items) item->Serial = ++FSerial;
+      FTreeTouched = false;
+      FInLineFine = false;
+      FParseTree.KillFrom(ALineIndex + 1, ALineIndex + 1);
+      ALine.CutAt(s + at);
+      ALine.TreeLog.resize(static_cast<size_t>(ops));
+      FTreeLog = &ALine.TreeLog;
+      FLineTreeOpsBase = FTreeOps - ops;
+      FInLineOld = nullptr;
+      FInLineSaveAt = s + at + FInLineSaveInterval;
+      UpdateInLineNext();
+      FInLineDiverged = false;
+      stopped = ParseLine(ALineIndex, &ALine, ALineIndex == ALineCount - 1, s + at);
+      KIV_ASSERT(!stopped, kModule);
+    }
   } else if (stopped && FInLineDiverged) {
     ADiverged = true;
     return false;

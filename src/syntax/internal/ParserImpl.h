@@ -330,6 +330,12 @@ class TParserImpl {
   // sets FTreeTouched and stops. FTreeOps counts the tree's changes; FLineTreeOpsBase is the
   // count where the line being parsed began.
   bool FInLineFine = false;
+  // With the tree frozen, a change of the tree the old parse of the line made at the same count
+  // (FInLineTreeLog) is taken over instead of being made again; any other sets FTreeTouched.
+  // FTreeLog: where the changes of a long line being parsed are written.
+  const std::vector<TTreeOp>* FInLineTreeLog = nullptr;
+  std::vector<TTreeOp>* FTreeLog = nullptr;
+  bool ReplayTreeOp(uint8_t AKind, TParserNode* AParent, Integer ALine, TParserNode*& ANode) const;
   bool FTreeFrozen = false;
   bool FTreeTouched = false;
   int64_t FTreeOps = 0;

@@ -204,6 +204,18 @@ struct TInLineSave {
   Integer TreeOps = 0;
 };
 
+// A change a long line made to the fold tree: a node added (Parent: where; Node: the node made,
+// none when the tree refused it; Line: its start) or ended (Parent and Node: the node; Line: its
+// end line).
+struct TTreeOp {
+  static constexpr uint8_t kAdd = 0;
+  static constexpr uint8_t kEnd = 1;
+  uint8_t Kind = kAdd;
+  TParserNode* Parent = nullptr;
+  TParserNode* Node = nullptr;
+  Integer Line = -1;
+};
+
 // The tokens of one line. Valid only until the next parser call.
 class TTokenLine : public TKivEditParsedLine {
  public:
@@ -277,6 +289,8 @@ class TTokenLine : public TKivEditParsedLine {
   std::shared_ptr<const TParserContext> StartFull;
   bool StartCodesAppended = false;
   Integer EndTreeOps = -1;
+  // The fold-tree changes the line made, in order (kept while EndTreeOps is known).
+  std::vector<TTreeOp> TreeLog;
   // States saved inside the line (a long line tokenized whole), by offset, and the hashes of the
   // text between them: TextHashes[k] covers the text from the offset of save k - 1 (0 for k = 0)
   // to that of save k (the line's end for the last), with a margin on either side

@@ -526,7 +526,8 @@ bool TParserImpl::CreateBlockNodes(Integer AItem, Integer AIndex, bool AForce, I
   return outer;
 }
 
-bool TParserImpl::ReplayTreeOp(uint8_t AKind, TParserNode* AParent, Integer ALine, TParserNode*& ANode) const {
+bool TParserImpl::ReplayTreeOp(uint8_t AKind, TParserNode* AParent, Integer ALine,
+                               TParserNode*& ANode) const {
   const int64_t k = FTreeOps - FLineTreeOpsBase;
   if (!FInLineTreeLog || k < 0 || k >= static_cast<int64_t>(FInLineTreeLog->size())) return false;
   const TTreeOp& op = (*FInLineTreeLog)[static_cast<size_t>(k)];

@@ -125,8 +125,8 @@ bool TOpenBlockStack::Same(const TOpenBlockStack& AOther) const {
     if (!a || !b || a->Depth != b->Depth) return false;
     const TOpenBlock& x = a->Block;
     const TOpenBlock& y = b->Block;
-    if (x.Block != y.Block || x.StartLine != y.StartLine || x.EndLine != y.EndLine || x.HasNode != y.HasNode ||
-        x.DontCreateNode != y.DontCreateNode || x.Variables != y.Variables)
+    if (x.Block != y.Block || x.StartLine != y.StartLine || x.EndLine != y.EndLine ||
+        x.HasNode != y.HasNode || x.DontCreateNode != y.DontCreateNode || x.Variables != y.Variables)
       return false;
   }
   return true;
@@ -318,7 +318,8 @@ void TTokenLine::Clear() {
 }
 
 size_t TTokenLine::MemoryBytes() const {
-  return sizeof(*this) + FTokens.capacity() * sizeof(TTokenLineItem) + FStyles.capacity() * sizeof(TTokenStyle) +
+  return sizeof(*this) + FTokens.capacity() * sizeof(TTokenLineItem) +
+         FStyles.capacity() * sizeof(TTokenStyle) +
          FCustoms.capacity() * sizeof(std::shared_ptr<TKivStringHashTable>) +
          Saves.capacity() * sizeof(TInLineSave) + TextHashes.capacity() * sizeof(uint64_t) +
          TreeLog.capacity() * sizeof(TTreeOp);
@@ -876,7 +877,8 @@ bool TParserImpl::ReparseInLine(TTokenLine& ALine, Integer ALineIndex, Integer A
   const TInLineSave* from = first > 0 ? &ALine.Saves[first - 1] : nullptr;
   const TParserContext* full = from ? from->Full.get() : ALine.StartFull.get();
   const Integer fromOps = from ? from->TreeOps : 0;
-  FInLineFine = full && ALine.EndTreeOps >= 0 && ALine.TreeLog.size() == static_cast<size_t>(ALine.EndTreeOps);
+  FInLineFine =
+      full && ALine.EndTreeOps >= 0 && ALine.TreeLog.size() == static_cast<size_t>(ALine.EndTreeOps);
   if (FInLineFine) {
     FWork = full->Clone();
     FChain = from ? from->Chain : ALine.StartChain;

@@ -737,9 +737,10 @@ TEST_F(FoldingTest, KeywordAndBlockEditsInsideLongLinesGiveTheAnswersOfAFreshPar
   Texts.Syntax[u"V"] = mixed;
   const std::pair<const char16_t*, const std::vector<const char16_t*>*> configs[] = {
       {u"S", &kScriptSnippets}, {u"L", &kScriptSnippets}, {u"V", &kScriptSnippets}, {u"M", &kMarkupSnippets}};
-  const std::vector<TKivString> words = {u"if", u"while", u"do", u"else", u"try", u"function", u"var", u"x", u"whale"};
-  const char16_t* const pieces[] = {u"{", u"}", u";", u"if (a) {", u"function f(a) {", u"} else {",
-                                    u"/*", u"*/", u"x", u" ", u"<div>", u"</div>", u"</script>"};
+  const std::vector<TKivString> words = {u"if",       u"while", u"do", u"else", u"try",
+                                         u"function", u"var",   u"x",  u"whale"};
+  const char16_t* const pieces[] = {u"{",  u"}", u";", u"if (a) {", u"function f(a) {", u"} else {", u"/*",
+                                    u"*/", u"x", u" ", u"<div>",    u"</div>",          u"</script>"};
   constexpr Integer kInterval = 40;
   constexpr Integer kMaxLength = 100000;
   struct TRecorder : TKivTokenHandler {

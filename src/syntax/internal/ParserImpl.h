@@ -168,7 +168,9 @@ class TParserImpl {
     if (FSoftPending) SettleLineChange();
   }
   void SettleLineChange();
-  // The re-parse after LineChanged: true when it met the saved state after the line.
+  // The re-parse after LineChanged: true when it met the saved state after the line, or when the
+  // changed line was parsed whole with its syntax blocks and parsing goes on after it (see
+  // ReparseInLine).
   bool ReparseChangedLine();
   // Hash mixing of the syntax chain.
   void ChainEvent(uint64_t AEvent);
@@ -184,6 +186,13 @@ class TParserImpl {
   // state (true: the rest of the line and what follows stand); otherwise on to the line's end
   // and its end chained (false; ADiverged when the syntax hash showed that nothing after the
   // edit will be met: the line is then left part way).
+  // When the state there was saved whole, the syntax blocks are followed as well, with the fold
+  // tree frozen (the changes the line made to it before are taken over where the re-parse
+  // makes the same ones): a later state is met when the whole state equals it. Where the tree
+  // would change otherwise the line goes on from the last state saved on the way with the tree
+  // brought back to the line's end, and everything after the line goes (true); at the line's
+  // end the state after it is kept in FInLineAfter for ReparseChangedLine. Either needs the
+  // tree to hold no change the line made after that point (else ADiverged).
   bool ReparseInLine(TTokenLine& ALine, Integer ALineIndex, Integer ALineCount, bool& ADiverged);
   // A position inside the line being parsed where all tokens before it are out and no context
   // ends at a fixed position: saves a state there when one is due, and answers true when it is

@@ -776,9 +776,11 @@ bool TParserImpl::InLinePoint(Integer APos) {
       const TInLineSave& save = old[FInLineCandidate];
       if (FInLineFine) {
         // The syntax blocks are followed: the whole state decides where it was saved (else the
-        // schemes and the hash), and a state that differs may still be met further on.
-        const bool same = save.Full ? save.CodesAppended == FCodesAppended && save.Full->SameState(*FWork)
-                                    : save.Chain == FChain && save.Schemes->SameSchemes(*FWork);
+        // schemes and the hash), after as many changes of the tree, and a state that differs may
+        // still be met further on.
+        const bool same = save.TreeOps == FTreeOps - FLineTreeOpsBase &&
+                          (save.Full ? save.CodesAppended == FCodesAppended && save.Full->SameState(*FWork)
+                                     : save.Chain == FChain && save.Schemes->SameSchemes(*FWork));
         if (same) {
           FInLineMet = FInLineCandidate;
           return true;

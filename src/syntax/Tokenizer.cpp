@@ -873,18 +873,21 @@ bool TParserImpl::ReparseInLine(TTokenLine& ALine, Integer ALineIndex, Integer A
     FInLineOldTokens.assign(it, items.end());
   }
   const Integer start = s + bound(first);
-  // With the whole state saved where the re-parse starts, and no change of the fold tree by the
-  // line from there on, the syntax blocks are followed too: the tree stands as it was at that
-  // point (with what later lines made kept, untouched, beside it).
+  // With the whole state saved where the re-parse starts and the line's fold-tree changes known,
+  // the syntax blocks are followed too, with the tree frozen: it holds what the line and later
+  // lines made, and the re-parse takes over the line's changes where it makes the same ones.
+  // (The values of the start are copied: the saves grow while the line is parsed.)
   const TInLineSave* from = first > 0 ? &ALine.Saves[first - 1] : nullptr;
-  const TParserContext* full = from ? from->Full.get() : ALine.StartFull.get();
+  const std::shared_ptr<const TParserContext> full = from ? from->Full : ALine.StartFull;
   const Integer fromOps = from ? from->TreeOps : 0;
+  const uint64_t fromChain = from ? from->Chain : ALine.StartChain;
+  const bool fromAppended = from ? from->CodesAppended : ALine.StartCodesAppended;
   FInLineFine =
       full && ALine.EndTreeOps >= 0 && ALine.TreeLog.size() == static_cast<size_t>(ALine.EndTreeOps);
   if (FInLineFine) {
     FWork = full->Clone();
-    FChain = from ? from->Chain : ALine.StartChain;
-    FCodesAppended = from ? from->CodesAppended : ALine.StartCodesAppended;
+    FChain = fromChain;
+    FCodesAppended = fromAppended;
     for (auto& item : FWork->Items) item->Serial = ++FSerial;
     FSyntaxOn = true;
     FTreeFrozen = true;
@@ -893,7 +896,7 @@ bool TParserImpl::ReparseInLine(TTokenLine& ALine, Integer ALineIndex, Integer A
     FInLineTreeLog = &ALine.TreeLog;
   } else if (from) {
     FWork = from->Schemes->CloneSchemes();
-    FChain = from->Chain;
+    FChain = fromChain;
     for (auto& item : FWork->Items) item->Serial = ++FSerial;
   }
   ALine.CutAt(start);
@@ -916,15 +919,15 @@ bool TParserImpl::ReparseInLine(TTokenLine& ALine, Integer ALineIndex, Integer A
     // everything from the line on goes.
     restart = FTreeTouched || stopped;
     Integer at = start - s;
-    const TParserContext* state = full;
-    uint64_t chain = from ? from->Chain : ALine.StartChain;
-    bool appended = from ? from->CodesAppended : ALine.StartCodesAppended;
+    std::shared_ptr<const TParserContext> state = full;
+    uint64_t chain = fromChain;
+    bool appended = fromAppended;
     Integer ops = fromOps;
     if (restart) {
       for (auto it = ALine.Saves.rbegin(); it != ALine.Saves.rend() && it->Offset > at; ++it)
         if (it->Full) {
           at = it->Offset;
-          state = it->Full.get();
+          state = it->Full;
           chain = it->Chain;
           appended = it->CodesAppended;
           ops = it->TreeOps;

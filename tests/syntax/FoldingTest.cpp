@@ -824,6 +824,58 @@ TEST_F(FoldingTest, KeywordAndBlockEditsInsideLongLinesGiveTheAnswersOfAFreshPar
   EXPECT_GT(shortKeywordEdits, 40);
 }
 
+// Keyword edits in the middle of a long line that closes a fold opened lines above it (so the
+// line changes the fold tree after the edit too): a keyword swapped for another that opens the
+// same kind of block, or for a plain word, re-parses the stretches around it; a brace deleted
+// changes the blocks for the rest of the line, which is then parsed on to its end. Every answer
+// equals a fresh parser's.
+TEST_F(FoldingTest, AKeywordEditInALongLineClosingAFoldReparsesAroundIt) {
+  const TKivString piece = u"if (a) { x(); } /* c */ ";
+  const Integer n = static_cast<Integer>(piece.size());
+  TKivString line;
+  while (line.size() < 20000) line += piece;
+  line += u"} y();";
+  const TKivString text = u"function f(a) {\r\n  x();\r\n" + line + u"\r\nz();";
+  struct TCase {
+    const char* Name;
+    Integer Offset;  // in the piece
+    Integer Count;   // characters replaced
+    const char16_t* With;
+    bool Short;
+  };
+  const TCase cases[] = {
+      {"if to while", 0, 2, u"while", true},
+      {"if to a plain word", 0, 2, u"xy", true},
+      {"a closing brace deleted", 14, 1, u"", false},
+  };
+  auto fresh = [&] {
+    auto p = Fresh(u"S");
+    p->SetMaxLineLengthToParse(1000000);
+    return p;
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Open(text);
+    Parser->SetMaxLineLengthToParse(1000000);
+    TKivTestAccess::SetInLineSaveInterval(*Parser, 500);
+    ASSERT_EQ(Parser->GetFoldEnd(0), 2);
+    const TParserImpl& impl = TKivTestAccess::ParserImpl(*Parser);
+    const Integer s = Doc.GetLineStart(2);
+    const Integer at = s + (Doc.GetLineEnd(2) - s) / 2 / n * n + c.Offset;
+    Doc.Delete(at, c.Count);
+    if (*c.With) Doc.Insert(at, c.With);
+    const int64_t before = impl.FStatCharsParsed;
+    Parser->GetParsedLine(2);
+    const int64_t parsed = impl.FStatCharsParsed - before;
+    if (c.Short)
+      EXPECT_LE(parsed, 3 * 500 + 100);
+    else
+      EXPECT_GE(parsed, (Doc.GetLineEnd(2) - at) / 2);
+    ASSERT_EQ(TokenRows(Parser->GetParsedLine(2)), TokenRows(fresh()->GetParsedLine(2)));
+    EXPECT_TRUE(SameFolds(AllQueries(*Parser, Doc.LinesCount()), AllQueries(*fresh(), Doc.LinesCount())));
+  }
+}
+
 // An edit in the middle of a long line (in a comment: the codes stay as they were) re-tokenizes
 // the stretch around it, not the line.
 TEST_F(FoldingTest, AnEditInALongLineReparsesAroundIt) {

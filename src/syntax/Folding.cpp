@@ -440,10 +440,20 @@ void TParserImpl::CloseSyntaxBlock(TContextItem& AItem) {
   if (open.Block->Capture && !open.HasNode && !open.DontCreateNode) --AItem.WaitingNodes;
   if (open.HasNode && AItem.CurrentOpenNode) {
     TParserNode* node = AItem.CurrentOpenNode;
-    AItem.CurrentOpenNode = node->SchemeParent;
-    AItem.ParentNode = node->Parent;
-    node->EndLine = std::max(AItem.PartBlockLastLine, node->StartLine);
-    FParseTree.CommitLastNode(node);
+    const Integer end = std::max(AItem.PartBlockLastLine, node->StartLine);
+    TParserNode* same = nullptr;
+    if (FTreeFrozen && !ReplayTreeOp(TTreeOp::kEnd, node, end, same)) {
+      FTreeTouched = true;
+    } else {
+      ++FTreeOps;
+      AItem.CurrentOpenNode = node->SchemeParent;
+      AItem.ParentNode = node->Parent;
+      if (!FTreeFrozen) {
+        node->EndLine = end;
+        FParseTree.CommitLastNode(node);
+        if (FTreeLog) FTreeLog->push_back(TTreeOp{TTreeOp::kEnd, node, node, end});
+      }
+    }
   }
   AItem.OpenSyntaxBlocks.pop_back();
 }
@@ -487,19 +497,43 @@ bool TParserImpl::CreateBlockNodes(Integer AItem, Integer AIndex, bool AForce, I
       item.ParentNode = FWork->Items[static_cast<size_t>(k)]->ParentNode;
     if (!item.ParentNode) item.ParentNode = FParseTree.Root();
   }
-  TParserNode* node = FParseTree.AddAsLast(item.ParentNode, open->StartLine);
+  TParserNode* node = nullptr;
+  if (FTreeFrozen) {
+    // The node the line made here before (none when it was refused), with the same links.
+    if (!ReplayTreeOp(TTreeOp::kAdd, item.ParentNode, open->StartLine, node) ||
+        (node && node->SchemeParent != item.CurrentOpenNode)) {
+      FTreeTouched = true;
+      return outer;
+    }
+  } else {
+    node = FParseTree.AddAsLast(item.ParentNode, open->StartLine);
+    if (node) {
+      node->MadeOnLine = FCurLine;
+      node->SchemeParent = item.CurrentOpenNode;
+    }
+    if (FTreeLog) FTreeLog->push_back(TTreeOp{TTreeOp::kAdd, item.ParentNode, node, open->StartLine});
+  }
+  ++FTreeOps;
   if (!node) {
     item.OpenSyntaxBlocks.Mutable(static_cast<size_t>(AIndex)).DontCreateNode = true;  // it would come before what the tree already holds
     --item.WaitingNodes;
     return outer;
   }
-  node->MadeOnLine = FCurLine;
-  node->SchemeParent = item.CurrentOpenNode;
   item.CurrentOpenNode = node;
   item.ParentNode = node;
   item.OpenSyntaxBlocks.Mutable(static_cast<size_t>(AIndex)).HasNode = true;
   --item.WaitingNodes;
   return outer;
+}
+
+bool TParserImpl::ReplayTreeOp(uint8_t AKind, TParserNode* AParent, Integer ALine,
+                               TParserNode*& ANode) const {
+  const int64_t k = FTreeOps - FLineTreeOpsBase;
+  if (!FInLineTreeLog || k < 0 || k >= static_cast<int64_t>(FInLineTreeLog->size())) return false;
+  const TTreeOp& op = (*FInLineTreeLog)[static_cast<size_t>(k)];
+  if (op.Kind != AKind || op.Parent != AParent || op.Line != ALine) return false;
+  ANode = op.Node;
+  return true;
 }
 
 void TParserImpl::MarkPendingNodes() {

@@ -118,6 +118,20 @@ void TOpenBlockStack::pop_back() {
   Release(top);
 }
 
+bool TOpenBlockStack::Same(const TOpenBlockStack& AOther) const {
+  const TLink* a = FTop.get();
+  const TLink* b = AOther.FTop.get();
+  for (; a != b; a = a->Prev.get(), b = b->Prev.get()) {
+    if (!a || !b || a->Depth != b->Depth) return false;
+    const TOpenBlock& x = a->Block;
+    const TOpenBlock& y = b->Block;
+    if (x.Block != y.Block || x.StartLine != y.StartLine || x.EndLine != y.EndLine ||
+        x.HasNode != y.HasNode || x.DontCreateNode != y.DontCreateNode || x.Variables != y.Variables)
+      return false;
+  }
+  return true;
+}
+
 void TContextItem::GetVariable(Integer AId, TKivIntArray& ARes) const {
   ARes.clear();
   if (AId < 0 || static_cast<size_t>(AId) >= Variables.size() || !VariableSet[static_cast<size_t>(AId)])
@@ -162,6 +176,21 @@ bool TParserContext::SameSchemes(const TParserContext& AOther) const {
   if (Items.size() != AOther.Items.size()) return false;
   for (size_t i = 0; i < Items.size(); ++i)
     if (!SameItemSchemes(*Items[i], *AOther.Items[i])) return false;
+  return true;
+}
+
+bool TParserContext::SameState(const TParserContext& AOther) const {
+  if (Items.size() != AOther.Items.size()) return false;
+  for (size_t i = 0; i < Items.size(); ++i) {
+    const TContextItem& a = *Items[i];
+    const TContextItem& b = *AOther.Items[i];
+    if (!SameItemSchemes(a, b) || a.CurrentOpenNode != b.CurrentOpenNode || a.ParentNode != b.ParentNode ||
+        a.SyntaxTailPos != b.SyntaxTailPos || a.PartBlock != b.PartBlock || a.PartRef != b.PartRef ||
+        a.PartBlockKind != b.PartBlockKind || a.PartBlockFirstLine != b.PartBlockFirstLine ||
+        a.PartBlockLastLine != b.PartBlockLastLine || a.WaitingNodes != b.WaitingNodes ||
+        a.SyntaxTail != b.SyntaxTail || !a.OpenSyntaxBlocks.Same(b.OpenSyntaxBlocks))
+      return false;
+  }
   return true;
 }
 
@@ -282,12 +311,18 @@ void TTokenLine::Clear() {
   Saves.clear();
   TextHashes.clear();
   Length = 0;
+  StartFull.reset();
+  StartCodesAppended = false;
+  EndTreeOps = -1;
+  TreeLog.clear();
 }
 
 size_t TTokenLine::MemoryBytes() const {
-  return sizeof(*this) + FTokens.capacity() * sizeof(TTokenLineItem) + FStyles.capacity() * sizeof(TTokenStyle) +
+  return sizeof(*this) + FTokens.capacity() * sizeof(TTokenLineItem) +
+         FStyles.capacity() * sizeof(TTokenStyle) +
          FCustoms.capacity() * sizeof(std::shared_ptr<TKivStringHashTable>) +
-         Saves.capacity() * sizeof(TInLineSave) + TextHashes.capacity() * sizeof(uint64_t);
+         Saves.capacity() * sizeof(TInLineSave) + TextHashes.capacity() * sizeof(uint64_t) +
+         TreeLog.capacity() * sizeof(TTreeOp);
 }
 
 void TTokenLine::Compact() {
@@ -552,14 +587,17 @@ void TParserImpl::SettleLineChange() {
     met = ReparseChangedLine();
   } catch (...) {
     FWork.reset();
+    FInLineAfter.reset();
     FCurTokens = nullptr;
     FSyntaxInput.Reset();
     EndInLine();
+    FSyntaxOn = false;
     FSoftInLine = false;
     InvalidateFrom(FSoftLine);
     throw;
   }
   FWork.reset();
+  FInLineAfter.reset();
   FCurTokens = nullptr;
   FSoftInLine = false;
   FSoftPending = false;
@@ -588,15 +626,26 @@ bool TParserImpl::ReparseChangedLine() {
   FKeepLine = changed;
   // Every line here lies before the last valid one: no syntax processing, the tree stands.
   FSyntaxOn = false;
+  FInLineAfter.reset();
+  // A check that fails after the changed line was parsed whole with its syntax blocks: parsing
+  // goes on from the state after it.
+  auto decide = [&](bool AMet) {
+    if (AMet || !FInLineAfter) return AMet;
+    FWork = std::move(FInLineAfter);
+    FChain = FInLineAfterChain;
+    DropAfterLine(changed);
+    return true;
+  };
   const TParserContext* after = FContextCache.GetNextContext(changed);
   for (;; ++line) {
     if (line > changed) {
       // The first saved state after the changed line decides.
       const TTokenLine* old = FTokenCache.PeekLine(line);
-      if (old && old->StartSchemes) return old->StartChain == FChain && old->StartSchemes->SameSchemes(*FWork);
-      if (after && after->Line == line) return after->Chain == FChain && after->SameSchemes(*FWork);
+      if (old && old->StartSchemes)
+        return decide(old->StartChain == FChain && old->StartSchemes->SameSchemes(*FWork));
+      if (after && after->Line == line) return decide(after->Chain == FChain && after->SameSchemes(*FWork));
     }
-    if (line >= lineCount || line > FLastValidLine) return false;
+    if (line >= lineCount || line > FLastValidLine) return decide(false);
     if (line == changed && FSoftInLine) {
       TTokenLine* old = FTokenCache.PeekLine(line);
       const Integer length = FDoc->GetLineEnd(line) - FDoc->GetLineStart(line);
@@ -634,6 +683,12 @@ void TParserImpl::ParseNextLine(Integer ALine, bool AKeepTokens, Integer ALineCo
       FInLineRecord = tokens;
       FInLineSaveAt = tokens->Base + FInLineSaveInterval;
       UpdateInLineNext();
+      if (FSyntaxOn) {
+        tokens->StartFull = FullState();
+        tokens->StartCodesAppended = FCodesAppended;
+        FTreeLog = &tokens->TreeLog;
+      }
+      FLineTreeOpsBase = FTreeOps;
     }
   }
   if (inLine) {
@@ -643,6 +698,7 @@ void TParserImpl::ParseNextLine(Integer ALine, bool AKeepTokens, Integer ALineCo
     } guard{*this};
     ParseLine(ALine, tokens, ALine == ALineCount - 1);
     HashInLineText(*tokens);
+    if (FSyntaxOn) tokens->EndTreeOps = static_cast<Integer>(FTreeOps - FLineTreeOpsBase);
   } else {
     ParseLine(ALine, tokens, ALine == ALineCount - 1);
   }
@@ -677,13 +733,15 @@ uint64_t HashChars(const Char* AData, size_t ACount) {
 
 void TParserImpl::HashInLineText(TTokenLine& ALine) const {
   ALine.TextHashes.clear();
+  const Integer length = static_cast<Integer>(FLineBuf.size());
   Integer from = 0;
-  for (const TInLineSave& save : ALine.Saves) {
-    ALine.TextHashes.push_back(HashChars(FLineBuf.data() + from, static_cast<size_t>(save.Offset - from)));
-    from = save.Offset;
+  for (size_t k = 0; k <= ALine.Saves.size(); ++k) {
+    const Integer to = k < ALine.Saves.size() ? ALine.Saves[k].Offset : length;
+    const Integer a = std::max<Integer>(from - kInLineTextMargin, 0);
+    const Integer b = std::min(to + kInLineTextMargin, length);
+    ALine.TextHashes.push_back(HashChars(FLineBuf.data() + a, static_cast<size_t>(b - a)));
+    from = to;
   }
-  ALine.TextHashes.push_back(
-      HashChars(FLineBuf.data() + from, static_cast<size_t>(static_cast<Integer>(FLineBuf.size()) - from)));
 }
 
 void TParserImpl::EndInLine() {
@@ -691,6 +749,11 @@ void TParserImpl::EndInLine() {
   FInLineRecord = nullptr;
   FInLineSaveAt = kNoInLinePoint;
   FInLineOld = nullptr;
+  FInLineFine = false;
+  FTreeFrozen = false;
+  FTreeTouched = false;
+  FTreeLog = nullptr;
+  FInLineTreeLog = nullptr;
 }
 
 void TParserImpl::UpdateInLineNext() {
@@ -701,24 +764,51 @@ void TParserImpl::UpdateInLineNext() {
 
 bool TParserImpl::InLinePoint(Integer APos) {
   const Integer offset = APos - FLineStart;
+  if (FTreeFrozen && FTreeTouched) {
+    // The frozen fold tree needed a change: the states from here on are not kept.
+    FInLineDiverged = true;
+    return true;
+  }
   if (FInLineOld) {
     const std::vector<TInLineSave>& old = *FInLineOld;
     while (FInLineCandidate < old.size() && old[FInLineCandidate].Offset + FInLineDelta < offset) ++FInLineCandidate;
     if (FInLineCandidate < old.size() && old[FInLineCandidate].Offset + FInLineDelta == offset) {
-      // Met, or the syntax hash differs: a hash never comes back to the old one, so nothing
-      // after is met either.
       const TInLineSave& save = old[FInLineCandidate];
-      FInLineDiverged = save.Chain != FChain;
-      if (FInLineDiverged) return true;
-      if (save.Schemes->SameSchemes(*FWork)) {
-        FInLineMet = FInLineCandidate;
-        return true;
+      if (FInLineFine) {
+        // The syntax blocks are followed: the whole state decides where it was saved (else the
+        // schemes and the hash), after as many changes of the tree, and a state that differs may
+        // still be met further on.
+        const bool same = save.TreeOps == FTreeOps - FLineTreeOpsBase &&
+                          (save.Full ? save.CodesAppended == FCodesAppended && save.Full->SameState(*FWork)
+                                     : save.Chain == FChain && save.Schemes->SameSchemes(*FWork));
+        if (same) {
+          FInLineMet = FInLineCandidate;
+          return true;
+        }
+      } else {
+        // Met, or the syntax hash differs: a hash never comes back to the old one, so nothing
+        // after is met either.
+        FInLineDiverged = save.Chain != FChain;
+        if (FInLineDiverged) return true;
+        if (save.Schemes->SameSchemes(*FWork)) {
+          FInLineMet = FInLineCandidate;
+          return true;
+        }
       }
       ++FInLineCandidate;
     }
   }
   if (FInLineRecord && APos >= FInLineSaveAt) {
-    FInLineRecord->Saves.push_back(TInLineSave{offset, CurrentSchemes(), FChain});
+    TInLineSave save;
+    save.Offset = offset;
+    save.Schemes = CurrentSchemes();
+    save.Chain = FChain;
+    if (FSyntaxOn) {
+      save.Full = FullState();
+      save.CodesAppended = FCodesAppended;
+      save.TreeOps = static_cast<Integer>(FTreeOps - FLineTreeOpsBase);
+    }
+    FInLineRecord->Saves.push_back(std::move(save));
     FInLineSaveAt = APos + FInLineSaveInterval;
   }
   UpdateInLineNext();
@@ -743,8 +833,14 @@ bool TParserImpl::ReparseInLine(TTokenLine& ALine, Integer ALineIndex, Integer A
   auto bound = [&](size_t AJ) {
     return AJ == 0 ? 0 : AJ <= m ? ALine.Saves[AJ - 1].Offset : ALine.Length;
   };
+  // A stretch with the text around it (a rule's match may look a little past either end): a
+  // stretch is the same when that text is, moved by AShift (with the line's start in it, only
+  // where it was).
   auto same = [&](size_t AJ, Integer AShift) {
-    const Integer from = bound(AJ) + AShift, to = bound(AJ + 1) + AShift;
+    const Integer lo = bound(AJ) - kInLineTextMargin;
+    if (lo < 0 && AShift != 0) return false;
+    const Integer from = std::max<Integer>(lo, 0) + AShift;
+    const Integer to = std::min(bound(AJ + 1) + kInLineTextMargin, ALine.Length) + AShift;
     return from >= 0 && to <= length &&
            HashChars(FLineBuf.data() + from, static_cast<size_t>(to - from)) == ALine.TextHashes[AJ];
   };
@@ -777,10 +873,30 @@ bool TParserImpl::ReparseInLine(TTokenLine& ALine, Integer ALineIndex, Integer A
     FInLineOldTokens.assign(it, items.end());
   }
   const Integer start = s + bound(first);
-  if (first > 0) {
-    const TInLineSave& save = ALine.Saves[first - 1];
-    FWork = save.Schemes->CloneSchemes();
-    FChain = save.Chain;
+  // With the whole state saved where the re-parse starts and the line's fold-tree changes known,
+  // the syntax blocks are followed too, with the tree frozen: it holds what the line and later
+  // lines made, and the re-parse takes over the line's changes where it makes the same ones.
+  // (The values of the start are copied: the saves grow while the line is parsed.)
+  const TInLineSave* from = first > 0 ? &ALine.Saves[first - 1] : nullptr;
+  const std::shared_ptr<const TParserContext> full = from ? from->Full : ALine.StartFull;
+  const Integer fromOps = from ? from->TreeOps : 0;
+  const uint64_t fromChain = from ? from->Chain : ALine.StartChain;
+  const bool fromAppended = from ? from->CodesAppended : ALine.StartCodesAppended;
+  FInLineFine =
+      full && ALine.EndTreeOps >= 0 && ALine.TreeLog.size() == static_cast<size_t>(ALine.EndTreeOps);
+  if (FInLineFine) {
+    FWork = full->Clone();
+    FChain = fromChain;
+    FCodesAppended = fromAppended;
+    for (auto& item : FWork->Items) item->Serial = ++FSerial;
+    FSyntaxOn = true;
+    FTreeFrozen = true;
+    FTreeTouched = false;
+    FLineTreeOpsBase = FTreeOps - fromOps;
+    FInLineTreeLog = &ALine.TreeLog;
+  } else if (from) {
+    FWork = from->Schemes->CloneSchemes();
+    FChain = fromChain;
     for (auto& item : FWork->Items) item->Serial = ++FSerial;
   }
   ALine.CutAt(start);
@@ -792,13 +908,66 @@ bool TParserImpl::ReparseInLine(TTokenLine& ALine, Integer ALineIndex, Integer A
   FInLineDelta = delta;
   UpdateInLineNext();
   FInLineDiverged = false;
-  const bool stopped = ParseLine(ALineIndex, &ALine, ALineIndex == ALineCount - 1, start);
+  bool stopped = ParseLine(ALineIndex, &ALine, ALineIndex == ALineCount - 1, start);
   ++FStatLinesParsed;
-  if (stopped && FInLineDiverged) {
+  const bool fine = FInLineFine;
+  bool restart = false;
+  if (fine && !(stopped && !FInLineDiverged)) {
+    // Not met. Where the fold tree needed a change, the line goes on from the last state saved
+    // on the way (all taken before it); at the line's end the tree holds what the line makes.
+    // Either needs the tree to hold no change the old parse made after that point; otherwise
+    // everything from the line on goes.
+    restart = FTreeTouched || stopped;
+    Integer at = start - s;
+    std::shared_ptr<const TParserContext> state = full;
+    uint64_t chain = fromChain;
+    bool appended = fromAppended;
+    Integer ops = fromOps;
+    if (restart) {
+      for (auto it = ALine.Saves.rbegin(); it != ALine.Saves.rend() && it->Offset > at; ++it)
+        if (it->Full) {
+          at = it->Offset;
+          state = it->Full;
+          chain = it->Chain;
+          appended = it->CodesAppended;
+          ops = it->TreeOps;
+          break;
+        }
+    } else {
+      ops = static_cast<Integer>(FTreeOps - FLineTreeOpsBase);
+    }
+    FTreeFrozen = false;
+    FInLineTreeLog = nullptr;
+    if (ops != ALine.EndTreeOps) {
+      FSyntaxOn = false;
+      ADiverged = true;
+      return false;
+    }
+    if (restart) {
+      FWork = state->Clone();
+      FChain = chain;
+      FCodesAppended = appended;
+      for (auto& item : FWork->Items) item->Serial = ++FSerial;
+      FTreeTouched = false;
+      FInLineFine = false;
+      FParseTree.KillFrom(ALineIndex + 1, ALineIndex + 1);
+      ALine.CutAt(s + at);
+      ALine.TreeLog.resize(static_cast<size_t>(ops));
+      FTreeLog = &ALine.TreeLog;
+      FLineTreeOpsBase = FTreeOps - ops;
+      FInLineOld = nullptr;
+      FInLineSaveAt = s + at + FInLineSaveInterval;
+      UpdateInLineNext();
+      FInLineDiverged = false;
+      stopped = ParseLine(ALineIndex, &ALine, ALineIndex == ALineCount - 1, s + at);
+      KIV_ASSERT(!stopped, kModule);
+    }
+  } else if (stopped && FInLineDiverged) {
     ADiverged = true;
     return false;
   }
   const bool met = stopped;
+  if (fine && !met) ALine.EndTreeOps = static_cast<Integer>(FTreeOps - FLineTreeOpsBase);
   if (met) {
     const TInLineSave& at = FInLineOldSaves[FInLineMet];
     ALine.AppendFrom(FInLineOldTokens, oldEnd, s + at.Offset, delta);
@@ -815,7 +984,45 @@ bool TParserImpl::ReparseInLine(TTokenLine& ALine, Integer ALineIndex, Integer A
   FTokenCache.GetLine(ALineIndex);
   FTokenCache.Account(&ALine, FKeepLine);
   if (!met) ChainLineEnd();
+  if (fine) {
+    FSyntaxOn = false;
+    if (restart) {
+      DropAfterLine(ALineIndex);
+      return true;
+    }
+    // The state after the line, kept in case the next saved state is not met: parsing goes on
+    // from it then (the line is not parsed again).
+    if (!met) {
+      FInLineAfter = FWork->Clone();
+      FInLineAfterChain = FChain;
+    }
+  }
   return met;
+}
+
+std::shared_ptr<const TParserContext> TParserImpl::FullState() const {
+  // A code stream this long is not copied at every save (a scheme whose lines make codes
+  // without ever deciding them).
+  constexpr size_t kMaxCopiedCodes = 4096;
+  for (const auto& item : FWork->Items)
+    if (item->SyntaxTail.size() > kMaxCopiedCodes) return nullptr;
+  return FWork->Clone();
+}
+
+void TParserImpl::DropAfterLine(Integer ALine) {
+  const Integer next = ALine + 1;
+  FLastSchemes.reset();
+  FContextCache.KillFrom(next);
+  FTokenCache.KillFrom(next);
+  FParseTree.KillFrom(next, next);
+  if (next < FDoc->LinesCount()) {
+    auto saved = FWork->Clone();
+    saved->Line = next;
+    saved->LastTreeLine = TreeLastKnownLine();
+    saved->Chain = FChain;
+    FContextCache.AddContext(std::move(saved));
+  }
+  FLastValidLine = ALine;
 }
 
 void TParserImpl::ChainEvent(uint64_t AEvent) {
@@ -1338,7 +1545,8 @@ bool TParserImpl::ParseLine(Integer ALine, TTokenLine* ATokens, bool ALastLine, 
   const Integer from = AFrom < 0 ? s : AFrom;
   FPending = from;
   Integer state = from == s ? psLineStart : 0;
-  MarkPendingNodes();
+  // Nodes due are made at the line's start (a parse resumed inside the line made them there).
+  if (from == s) MarkPendingNodes();
   BindEndRule(FWork->LastItem());
 
   // Progress guard: a rule (or end test) that left the position where it was is not tried

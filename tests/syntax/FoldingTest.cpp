@@ -716,6 +716,166 @@ TEST_F(FoldingTest, TypingInsideLongLinesGivesTheAnswersOfAFreshParser) {
   }
 }
 
+// Edits inside long lines that change what the syntax blocks see (keywords swapped for others or
+// for plain words, blocks opened and closed) with states saved inside the lines every 40
+// characters: the re-parse follows the syntax blocks from the last state before the edit and
+// stops at a later one whose whole state (schemes, code streams, open blocks, fold nodes) it
+// reaches again; every answer (tokens, MarkTokens, every fold query) equals a fresh parser's.
+// Folds start and end inside the long lines, and with the late scheme they are made on lines
+// after their start.
+TEST_F(FoldingTest, KeywordAndBlockEditsInsideLongLinesGiveTheAnswersOfAFreshParser) {
+  KIV_TEST_SEED(seed);
+  std::mt19937 rng(seed);
+  // Folds made on the lines after their start; and function blocks folding later than the
+  // others (a keyword swapped between them changes nothing but the kind of block open).
+  TKivString late = kScript, mixed = kScript;
+  for (size_t p = 0; (p = late.find(u"capture=\"true\"", p)) != TKivString::npos; p += 30)
+    late.insert(p, u"minLines=\"2\" ");
+  for (size_t p = 0, k = 0; (p = mixed.find(u"capture=\"true\"", p)) != TKivString::npos; p += 30, ++k)
+    mixed.insert(p, k == 0 ? u"minLines=\"3\" " : u"minLines=\"1\" ");
+  Texts.Syntax[u"L"] = late;
+  Texts.Syntax[u"V"] = mixed;
+  const std::pair<const char16_t*, const std::vector<const char16_t*>*> configs[] = {
+      {u"S", &kScriptSnippets}, {u"L", &kScriptSnippets}, {u"V", &kScriptSnippets}, {u"M", &kMarkupSnippets}};
+  const std::vector<TKivString> words = {u"if",       u"while", u"do", u"else", u"try",
+                                         u"function", u"var",   u"x",  u"whale"};
+  const char16_t* const pieces[] = {u"{",  u"}", u";", u"if (a) {", u"function f(a) {", u"} else {", u"/*",
+                                    u"*/", u"x", u" ", u"<div>",    u"</div>",          u"</script>"};
+  constexpr Integer kInterval = 40;
+  constexpr Integer kMaxLength = 100000;
+  struct TRecorder : TKivTokenHandler {
+    std::vector<std::tuple<Integer, Integer, Integer>> Rows;
+    void HandleToken(const TKivSegment& ASeg, Integer ATokenID, const TKivEditAttributes&) override {
+      Rows.emplace_back(ASeg.Start, ASeg.Count, ATokenID);
+    }
+  };
+  int shortKeywordEdits = 0;
+  for (const auto& [scheme, snippets] : configs) {
+    SCOPED_TRACE(U8(scheme));
+    auto snippet = [&, snippets = snippets] {
+      for (;;) {
+        const TKivString s = (*snippets)[rng() % snippets->size()];
+        if (s.find(u"//") == TKivString::npos) return s;
+      }
+    };
+    // Every third line long (about 800 characters), the others short.
+    TKivString text;
+    for (int l = 0; l < 18; ++l) {
+      if (l % 3 == 1)
+        for (int k = 0; k < 80; ++k) text += snippet() + u" ";
+      else
+        text += snippet();
+      text += u"\r\n";
+    }
+    Open(text, scheme);
+    Parser->SetMaxLineLengthToParse(kMaxLength);
+    TKivTestAccess::SetInLineSaveInterval(*Parser, kInterval);
+    const TParserImpl& impl = TKivTestAccess::ParserImpl(*Parser);
+    auto fresh = [&] {
+      auto p = Fresh(scheme);
+      p->SetMaxLineLengthToParse(kMaxLength);
+      return p;
+    };
+    for (Integer l = 0; l < Doc.LinesCount(); ++l) Parser->GetParsedLine(l);
+    for (int step = 0; step < 250; ++step) {
+      Integer line = 1 + 3 * static_cast<Integer>(rng() % 6);
+      if (rng() % 8 == 0) line = static_cast<Integer>(rng() % Doc.LinesCount());
+      const Integer s = Doc.GetLineStart(line), e = Doc.GetLineEnd(line);
+      const TKivString lineText = Doc.GetText(s, e - s);
+      // A keyword or a word swapped for another (mostly), a piece typed or a few characters
+      // deleted.
+      std::vector<std::pair<Integer, Integer>> found;
+      for (const TKivString& w : words)
+        for (size_t p = lineText.find(w); p != TKivString::npos; p = lineText.find(w, p + 1))
+          found.emplace_back(static_cast<Integer>(p), static_cast<Integer>(w.size()));
+      const unsigned kind = rng() % 4;
+      bool keyword = false;
+      if (kind <= 1 && !found.empty()) {
+        const auto [at, n] = found[rng() % found.size()];
+        Doc.Delete(s + at, n);
+        Doc.Insert(s + at, words[rng() % words.size()]);
+        keyword = true;
+      } else if (kind == 2 && e > s) {
+        const Integer at = s + static_cast<Integer>(rng() % (e - s));
+        Doc.Delete(at, std::min<Integer>(e - at, 1 + static_cast<Integer>(rng() % 3)));
+      } else {
+        const char16_t* piece = pieces[rng() % std::size(pieces)];
+        Doc.Insert(s + static_cast<Integer>(rng() % (e - s + 1)), piece);
+      }
+      const int64_t before = impl.FStatCharsParsed;
+      Parser->GetParsedLine(line);
+      if (keyword && line % 3 == 1 && impl.FStatCharsParsed - before <= 4 * kInterval) ++shortKeywordEdits;
+      auto expected = fresh();
+      ASSERT_EQ(TokenRows(Parser->GetParsedLine(line)), TokenRows(expected->GetParsedLine(line)))
+          << "step " << step << " line " << line;
+      TRecorder got, want;
+      Parser->MarkTokens(line, got);
+      expected->MarkTokens(line, want);
+      ASSERT_EQ(got.Rows, want.Rows) << "step " << step << " line " << line;
+      const Integer other = static_cast<Integer>(rng() % Doc.LinesCount());
+      ASSERT_EQ(TokenRows(Parser->GetParsedLine(other)), TokenRows(expected->GetParsedLine(other)))
+          << "step " << step << " line " << other;
+      auto folds = fresh();
+      ASSERT_TRUE(SameFolds(AllQueries(*Parser, Doc.LinesCount()), AllQueries(*folds, Doc.LinesCount())))
+          << "step " << step;
+    }
+  }
+  // Many keyword swaps re-parse a few stretches of their line only.
+  EXPECT_GT(shortKeywordEdits, 40);
+}
+
+// Keyword edits in the middle of a long line that closes a fold opened lines above it (so the
+// line changes the fold tree after the edit too): a keyword swapped for another that opens the
+// same kind of block, or for a plain word, re-parses the stretches around it; a brace deleted
+// changes the blocks for the rest of the line, which is then parsed on to its end. Every answer
+// equals a fresh parser's.
+TEST_F(FoldingTest, AKeywordEditInALongLineClosingAFoldReparsesAroundIt) {
+  const TKivString piece = u"if (a) { x(); } /* c */ ";
+  const Integer n = static_cast<Integer>(piece.size());
+  TKivString line;
+  while (line.size() < 20000) line += piece;
+  line += u"} y();";
+  const TKivString text = u"function f(a) {\r\n  x();\r\n" + line + u"\r\nz();";
+  struct TCase {
+    const char* Name;
+    Integer Offset;  // in the piece
+    Integer Count;   // characters replaced
+    const char16_t* With;
+    bool Short;
+  };
+  const TCase cases[] = {
+      {"if to while", 0, 2, u"while", true},
+      {"if to a plain word", 0, 2, u"xy", true},
+      {"a closing brace deleted", 14, 1, u"", false},
+  };
+  auto fresh = [&] {
+    auto p = Fresh(u"S");
+    p->SetMaxLineLengthToParse(1000000);
+    return p;
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Open(text);
+    Parser->SetMaxLineLengthToParse(1000000);
+    TKivTestAccess::SetInLineSaveInterval(*Parser, 500);
+    ASSERT_EQ(Parser->GetFoldEnd(0), 2);
+    const TParserImpl& impl = TKivTestAccess::ParserImpl(*Parser);
+    const Integer s = Doc.GetLineStart(2);
+    const Integer at = s + (Doc.GetLineEnd(2) - s) / 2 / n * n + c.Offset;
+    Doc.Delete(at, c.Count);
+    if (*c.With) Doc.Insert(at, c.With);
+    const int64_t before = impl.FStatCharsParsed;
+    Parser->GetParsedLine(2);
+    const int64_t parsed = impl.FStatCharsParsed - before;
+    if (c.Short)
+      EXPECT_LE(parsed, 3 * 500 + 100);
+    else
+      EXPECT_GE(parsed, (Doc.GetLineEnd(2) - at) / 2);
+    ASSERT_EQ(TokenRows(Parser->GetParsedLine(2)), TokenRows(fresh()->GetParsedLine(2)));
+    EXPECT_TRUE(SameFolds(AllQueries(*Parser, Doc.LinesCount()), AllQueries(*fresh(), Doc.LinesCount())));
+  }
+}
+
 // An edit in the middle of a long line (in a comment: the codes stay as they were) re-tokenizes
 // the stretch around it, not the line.
 TEST_F(FoldingTest, AnEditInALongLineReparsesAroundIt) {

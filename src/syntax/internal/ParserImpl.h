@@ -168,7 +168,9 @@ class TParserImpl {
     if (FSoftPending) SettleLineChange();
   }
   void SettleLineChange();
-  // The re-parse after LineChanged: true when it met the saved state after the line.
+  // The re-parse after LineChanged: true when it met the saved state after the line, or when the
+  // changed line was parsed whole with its syntax blocks and parsing goes on after it (see
+  // ReparseInLine).
   bool ReparseChangedLine();
   // Hash mixing of the syntax chain.
   void ChainEvent(uint64_t AEvent);
@@ -184,6 +186,13 @@ class TParserImpl {
   // state (true: the rest of the line and what follows stand); otherwise on to the line's end
   // and its end chained (false; ADiverged when the syntax hash showed that nothing after the
   // edit will be met: the line is then left part way).
+  // When the state there was saved whole, the syntax blocks are followed as well, with the fold
+  // tree frozen (the changes the line made to it before are taken over where the re-parse
+  // makes the same ones): a later state is met when the whole state equals it. Where the tree
+  // would change otherwise the line goes on from the last state saved on the way with the tree
+  // brought back to the line's end, and everything after the line goes (true); at the line's
+  // end the state after it is kept in FInLineAfter for ReparseChangedLine. Either needs the
+  // tree to hold no change the line made after that point (else ADiverged).
   bool ReparseInLine(TTokenLine& ALine, Integer ALineIndex, Integer ALineCount, bool& ADiverged);
   // A position inside the line being parsed where all tokens before it are out and no context
   // ends at a fixed position: saves a state there when one is due, and answers true when it is
@@ -191,8 +200,17 @@ class TParserImpl {
   bool InLinePoint(Integer APos);
   void EndInLine();
   void UpdateInLineNext();
+  // The working context's whole state for an in-line save, or none when a code stream is too
+  // long to copy.
+  std::shared_ptr<const TParserContext> FullState() const;
+  // The working context is the state after line ALine and the fold tree holds what ALine and
+  // the lines before it made (and possibly more after it): everything after the line goes and
+  // parsing goes on from that state.
+  void DropAfterLine(Integer ALine);
   // The hashes of the text between the line's saved states (FLineBuf holds the line).
   void HashInLineText(TTokenLine& ALine) const;
+  // The text on either side of a stretch between saved states that its hash covers too.
+  static constexpr Integer kInLineTextMargin = 16;
   // The schemes in force now, shared with the last line that had the same.
   std::shared_ptr<const TParserContext> CurrentSchemes();
   // ParseTo's lines from AStart on; ACurrent follows the line being parsed.
@@ -316,6 +334,24 @@ class TParserImpl {
   size_t FInLineMet = 0;
   bool FInLineDiverged = false;
   std::vector<TInLineSave> FInLineOldSaves;
+  // The re-parse of a long line follows the syntax blocks with the fold tree frozen (FInLineFine):
+  // an old state is met when the whole state equals it; a change the tree would need instead
+  // sets FTreeTouched and stops. FTreeOps counts the tree's changes; FLineTreeOpsBase is the
+  // count where the line being parsed began.
+  bool FInLineFine = false;
+  // With the tree frozen, a change of the tree the old parse of the line made at the same count
+  // (FInLineTreeLog) is taken over instead of being made again; any other sets FTreeTouched.
+  // FTreeLog: where the changes of a long line being parsed are written.
+  const std::vector<TTreeOp>* FInLineTreeLog = nullptr;
+  std::vector<TTreeOp>* FTreeLog = nullptr;
+  bool ReplayTreeOp(uint8_t AKind, TParserNode* AParent, Integer ALine, TParserNode*& ANode) const;
+  bool FTreeFrozen = false;
+  bool FTreeTouched = false;
+  int64_t FTreeOps = 0;
+  int64_t FLineTreeOpsBase = 0;
+  // The state after the changed line when it was parsed whole that way (see ReparseChangedLine).
+  std::unique_ptr<TParserContext> FInLineAfter;
+  uint64_t FInLineAfterChain = 0;
   std::vector<TTokenLineItem> FInLineOldTokens;
 
  public:

@@ -45,6 +45,8 @@ class TOpenBlockStack {
   TOpenBlock& Mutable(size_t AIndex);
   void push_back(TOpenBlock ABlock);
   void pop_back();
+  // Whether the two stacks hold equal blocks (links they share are equal without a look).
+  bool Same(const TOpenBlockStack& AOther) const;
   void clear() { Release(FTop); }
   // The index of the innermost block for which APred holds, or -1.
   template <class F>
@@ -123,6 +125,9 @@ class TParserContext {
   // Whether the two stacks have the same schemes in force (the same items apart from their
   // syntax state).
   bool SameSchemes(const TParserContext& AOther) const;
+  // Whether the two stacks are in the same state: the same schemes and the same syntax state
+  // (code streams, pending attempts, open blocks and the fold nodes they point to).
+  bool SameState(const TParserContext& AOther) const;
 };
 
 // Saved contexts, sorted by line.
@@ -191,6 +196,24 @@ struct TInLineSave {
   Integer Offset = 0;
   std::shared_ptr<const TParserContext> Schemes;
   uint64_t Chain = 0;
+  // The whole state there when the syntax blocks were followed (none when not, or when a code
+  // stream was too long to copy): a re-parse that reaches it equal stops there even when the
+  // syntax hash differs. TreeOps: the fold-tree changes the line had made before it.
+  std::shared_ptr<const TParserContext> Full;
+  bool CodesAppended = false;
+  Integer TreeOps = 0;
+};
+
+// A change a long line made to the fold tree: a node added (Parent: where; Node: the node made,
+// none when the tree refused it; Line: its start) or ended (Parent and Node: the node; Line: its
+// end line).
+struct TTreeOp {
+  static constexpr uint8_t kAdd = 0;
+  static constexpr uint8_t kEnd = 1;
+  uint8_t Kind = kAdd;
+  TParserNode* Parent = nullptr;
+  TParserNode* Node = nullptr;
+  Integer Line = -1;
 };
 
 // The tokens of one line. Valid only until the next parser call.
@@ -261,9 +284,17 @@ class TTokenLine : public TKivEditParsedLine {
   // hash there: what a re-parse after an edit above compares with.
   std::shared_ptr<const TParserContext> StartSchemes;
   uint64_t StartChain = 0;
+  // A long line's whole state at its start (see TInLineSave::Full) and the fold-tree changes
+  // the whole line made (-1: not known).
+  std::shared_ptr<const TParserContext> StartFull;
+  bool StartCodesAppended = false;
+  Integer EndTreeOps = -1;
+  // The fold-tree changes the line made, in order (kept while EndTreeOps is known).
+  std::vector<TTreeOp> TreeLog;
   // States saved inside the line (a long line tokenized whole), by offset, and the hashes of the
   // text between them: TextHashes[k] covers the text from the offset of save k - 1 (0 for k = 0)
-  // to that of save k (the line's end for the last). Length: the line's length then.
+  // to that of save k (the line's end for the last), with a margin on either side
+  // (TParserImpl::kInLineTextMargin). Length: the line's length then.
   std::vector<TInLineSave> Saves;
   std::vector<uint64_t> TextHashes;
   Integer Length = 0;

@@ -605,7 +605,7 @@ TEST_F(FoldingTest, AnEditDropsTheParseStateAfterItInOneStepAndFreesItWhileParsi
   KIV_TEST_SEED(seed);
   std::mt19937 rng(seed);
   TKivString text;
-  for (int l = 0; l < 30000; ++l) text += TKivString(kScriptSnippets[rng() % kScriptSnippets.size()]) + u"\r\n";
+  for (int l = 0; l < 36000; ++l) text += TKivString(kScriptSnippets[rng() % kScriptSnippets.size()]) + u"\r\n";
   Open(text);
   TParserImpl& impl = TKivTestAccess::ParserImpl(*Parser);
   Parser->EnsureLineParsed(Doc.LinesCount() - 1);

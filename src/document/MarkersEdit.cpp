@@ -10,7 +10,8 @@
 // ---- TMarkCollection: movement ----
 
 void TMarkCollection::ContentInserted(const TMarkEditInfo& AInfo) {
-  if (FMarks.empty() || AInfo.Count <= 0) return;
+  // Markers all before the insertion stay (the common case of a cursor above a replace-all).
+  if (FMarks.empty() || AInfo.Count <= 0 || FMarks.back().Mark->FPos < AInfo.Start) return;
   const Integer s = AInfo.Start, n = AInfo.Count;
   size_t i = LowerIndex(s);
   if (i == FMarks.size()) return;
@@ -85,6 +86,9 @@ void TMarkCollection::SortWindow(size_t ALo, size_t AHi) {
 
 void TMarkCollection::ContentDeleting(const TMarkEditInfo& AInfo) {
   if (FMarks.empty() || AInfo.Count <= 0) return;
+  // Markers all before the deletion stay; those of a line-bound collection may still move to
+  // their line's start.
+  if (!FLineBound && FMarks.back().Mark->FPos < AInfo.Start) return;
   const Integer s = AInfo.Start, n = AInfo.Count;
   size_t lo, hi;
   AffectedRange(AInfo, lo, hi);
@@ -125,7 +129,7 @@ void TMarkCollection::ContentDeleting(const TMarkEditInfo& AInfo) {
 }
 
 void TMarkCollection::ContentDeleted(Integer AStart, Integer ALineCorrection) {
-  if (FMarks.empty()) return;
+  if (FMarks.empty() || FMarks.back().Mark->FPos < AStart) return;
   const size_t i = LowerIndex(AStart);
   if (ALineCorrection != 0) {
     for (size_t k = i; k < FMarks.size(); ++k) {

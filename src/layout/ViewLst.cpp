@@ -1,5 +1,7 @@
 #include "internal/ViewLst.h"
 
+#include <algorithm>
+
 #include "internal/ScreenCache.h"
 
 bool TViewLst::CannotNest(TPair AOpen, TPair ANew) {
@@ -44,28 +46,46 @@ void TViewLst::RecoverStaleBrackets() {
   while (!FOpen.empty()) CloseTop(false);
 }
 
+void TViewLst::OpenEdit(TPair APair) {
+  if (!FInEditRun) return Open(APair);
+  if (std::find(FOpen.begin(), FOpen.end(), prEditRun) == FOpen.end()) Open(prEditRun);
+}
+
+void TViewLst::CloseEdit(TPair APair) {
+  if (!FInEditRun) Close(APair);
+}
+
+void TViewLst::BeginEditRun() {
+  FInEditRun = true;
+}
+
+void TViewLst::EndEditRun() {
+  FInEditRun = false;
+  Close(prEditRun);
+}
+
 void TViewLst::BeforeInsert(Integer AStart, Integer ALength) {
   FHost.InvalidateConversionCache(AStart);
-  Open(prInsert);
+  OpenEdit(prInsert);
   FHost.ScreenCache().BeforeInsert(AStart, ALength);
 }
 
 void TViewLst::AfterInsert(Integer AStart, Integer ALength) {
   FHost.ScreenCache().AfterInsert(AStart, ALength);
   FHost.SetLastOffsetForUndo(AStart + ALength);
-  Close(prInsert);
+  CloseEdit(prInsert);
 }
 
 void TViewLst::BeforeDelete(Integer AStart, Integer ALength) {
   FHost.InvalidateConversionCache(AStart);
-  Open(prDelete);
+  OpenEdit(prDelete);
   FHost.ScreenCache().BeforeDelete(AStart, ALength);
 }
 
 void TViewLst::AfterDelete(Integer AStart, Integer ALength) {
   FHost.ScreenCache().AfterDelete(AStart, ALength);
   FHost.SetLastOffsetForUndo(AStart);
-  Close(prDelete);
+  CloseEdit(prDelete);
 }
 
 void TViewLst::BeforeRefresh() {

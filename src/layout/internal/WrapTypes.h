@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -97,6 +98,9 @@ class TWP_Cache {
   Integer FSeqItemsInterval;
   Integer LastSeqOffset = -1073741823;
   std::vector<TWrapParserState> FLineItems;  // sorted by offset
+  // No state at or after this offset is kept (set by Invalidate, lifted by any keeping).
+  static constexpr Integer kKeptAnywhere = std::numeric_limits<Integer>::max();
+  Integer FKeptNothingFrom = kKeptAnywhere;
 };
 
 // ---------------------------------------------------------------------------------------------

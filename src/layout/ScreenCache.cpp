@@ -295,6 +295,29 @@ void TScreenCache::BeforeDelete(Integer AStart, Integer ACount) {
   Invalidate(csAll);
 }
 
+bool TScreenCache::QuickRunEdit(Integer AStart) {
+  if (!FInEditRun || !FFolds.Empty() || FHighlights.RangesCnt() > 0 || FEditLine >= 0) return false;
+  if (FRunTopLine != FFirstLinePhysical) {
+    TKivEditDocument& doc = Document();
+    if (FFirstLinePhysical >= doc.LinesCount()) return false;
+    FRunTopLine = FFirstLinePhysical;
+    FRunTopStart = doc.GetLineStart(FFirstLinePhysical);
+  }
+  // At the top line's start an edit may make its line break part of a CR LF pair.
+  if (AStart <= FRunTopStart) {
+    FRunTopLine = -1;  // the edit may move the top's start
+    return false;
+  }
+  // What Before and After do for such an edit: the layout from it on is stale, the rows are
+  // counted again (whether lines came or went), nothing else moves.
+  InvalidateFrom(AStart);
+  FVisibleCountScrollBar = -1;
+  FVisibleCountScroll = -1;
+  Invalidate(csAll);
+  FValidState |= csFolds;
+  return true;
+}
+
 void TScreenCache::AfterDelete(Integer, Integer) {
   if (Document().LinesCount() != FEditLinesCount) FVisibleCountScrollBar = -1;
   FEditLine = -1;

@@ -57,21 +57,27 @@ void TViewLst::CloseEdit(TPair APair) {
 
 void TViewLst::BeginEditRun() {
   FInEditRun = true;
+  FQuickEdit = false;
+  FHost.ScreenCache().SetInEditRun(true);
 }
 
 void TViewLst::EndEditRun() {
   FInEditRun = false;
+  FQuickEdit = false;
+  FHost.ScreenCache().SetInEditRun(false);
   Close(prEditRun);
 }
 
 void TViewLst::BeforeInsert(Integer AStart, Integer ALength) {
   FHost.InvalidateConversionCache(AStart);
   OpenEdit(prInsert);
-  FHost.ScreenCache().BeforeInsert(AStart, ALength);
+  FQuickEdit = FInEditRun && FHost.ScreenCache().QuickRunEdit(AStart);
+  if (!FQuickEdit) FHost.ScreenCache().BeforeInsert(AStart, ALength);
 }
 
 void TViewLst::AfterInsert(Integer AStart, Integer ALength) {
-  FHost.ScreenCache().AfterInsert(AStart, ALength);
+  if (!FQuickEdit) FHost.ScreenCache().AfterInsert(AStart, ALength);
+  FQuickEdit = false;
   FHost.SetLastOffsetForUndo(AStart + ALength);
   CloseEdit(prInsert);
 }
@@ -79,11 +85,13 @@ void TViewLst::AfterInsert(Integer AStart, Integer ALength) {
 void TViewLst::BeforeDelete(Integer AStart, Integer ALength) {
   FHost.InvalidateConversionCache(AStart);
   OpenEdit(prDelete);
-  FHost.ScreenCache().BeforeDelete(AStart, ALength);
+  FQuickEdit = FInEditRun && FHost.ScreenCache().QuickRunEdit(AStart);
+  if (!FQuickEdit) FHost.ScreenCache().BeforeDelete(AStart, ALength);
 }
 
 void TViewLst::AfterDelete(Integer AStart, Integer ALength) {
-  FHost.ScreenCache().AfterDelete(AStart, ALength);
+  if (!FQuickEdit) FHost.ScreenCache().AfterDelete(AStart, ALength);
+  FQuickEdit = false;
   FHost.SetLastOffsetForUndo(AStart);
   CloseEdit(prDelete);
 }

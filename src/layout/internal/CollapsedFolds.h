@@ -21,6 +21,8 @@ class TCollapsedFolds {
 
   // Collapsed folds, hidden ones inside others included.
   Integer Count() const { return FHiddenStarts.Count(); }
+  // No entry at all: edits have nothing to validate.
+  bool Empty() const { return FHiddenStarts.Count() == 0 && FHiddenEnds.Count() == 0; }
   bool IsCollapsed(Integer ALine) const { return FHiddenStarts.Find(ALine) != nullptr; }
   // The last line of the collapsed fold starting at ALine, or -1.
   Integer End(Integer ALine) const {

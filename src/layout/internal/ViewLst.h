@@ -81,4 +81,5 @@ class TViewLst : public TKivDocumentListener {
   std::vector<TPair> FOpen;
   std::vector<bool> FSuspends;  // per open bracket: it suspended the view's updates
   bool FInEditRun = false;
+  bool FQuickEdit = false;  // the screen cache followed the edit under way at its Before
 };

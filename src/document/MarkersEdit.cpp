@@ -244,10 +244,11 @@ bool AnyMarks(const std::vector<std::shared_ptr<TMarkCollection>>& AColls) {
   return false;
 }
 
-// Whether a collection that reports its changes holds markers.
-bool AnyReportedMarks(const std::vector<std::shared_ptr<TMarkCollection>>& AColls) {
+// Whether a collection that reports its changes holds markers at APos or after it (a deletion
+// from APos removes none before it).
+bool AnyReportedMarksFrom(const std::vector<std::shared_ptr<TMarkCollection>>& AColls, Integer APos) {
   for (auto& c : AColls)
-    if (!c->Disposed() && c->ProduceEvents() && c->Count() > 0) return true;
+    if (!c->Disposed() && c->ProduceEvents() && c->AnyMarkFrom(APos)) return true;
   return false;
 }
 
@@ -270,7 +271,7 @@ void TMarkManager::ContentInserted(Integer AStart, Integer ACount) {
 void TMarkManager::ReportMarksToDelete(Integer AStart, Integer ACount, TMarkCollection* AWholeTextWipe) {
   // Only collections that report their changes have anything to report (silent ones, such as
   // the bounds of search runs, need no line facts here).
-  if (ACount <= 0 || !AnyReportedMarks(FMarks)) return;
+  if (ACount <= 0 || !AnyReportedMarksFrom(FMarks, AStart)) return;
   const bool wholeText = AStart == 0 && ACount == FDoc->MarkHostCharsCount();
   const TMarkEditInfo info = DeletionInfo(AStart, ACount);
   // Handlers may create or detach collections meanwhile: walk a copy.

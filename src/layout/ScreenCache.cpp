@@ -219,20 +219,21 @@ void TScreenCache::SetHighlightAttrs(const TKivEditAttributes& AAttrs, bool AUse
 // ---- edits ----
 
 void TScreenCache::InvalidateFrom(Integer AStart) {
-  TKivEditDocument& doc = Document();
   Integer inv = AStart - 2;
   // Without wrapping and collapsed folds no earlier row depends on the edit: no line lookup
   // (a replace-all comes here for every occurrence).
-  const Integer line =
-      UseLineShortcut() ? -1 : doc.GetLineByOffset(std::clamp<Integer>(AStart, 0, doc.CharsCount()));
-  const Integer foldStart = line < 0 ? -1 : CollapsedStartHiding(line);
-  if (foldStart >= 0) {
-    inv = std::min(inv, doc.GetLineStart(foldStart));  // the collapsed row shows the fold
-  } else if (line >= 0 && !NoWrap()) {
-    // Any earlier row of the line may change: a row ends at its last break point, but whether it
-    // overflowed was decided by characters up to the first one that did not fit, which can lie
-    // several rows further on (and a moved line end can let the whole line fit).
-    inv = std::min(inv, doc.GetLineStart(line));
+  if (!UseLineShortcut()) {
+    TKivEditDocument& doc = Document();
+    const Integer line = doc.GetLineByOffset(std::clamp<Integer>(AStart, 0, doc.CharsCount()));
+    const Integer foldStart = CollapsedStartHiding(line);
+    if (foldStart >= 0) {
+      inv = std::min(inv, doc.GetLineStart(foldStart));  // the collapsed row shows the fold
+    } else if (!NoWrap()) {
+      // Any earlier row of the line may change: a row ends at its last break point, but whether
+      // it overflowed was decided by characters up to the first one that did not fit, which can
+      // lie several rows further on (and a moved line end can let the whole line fit).
+      inv = std::min(inv, doc.GetLineStart(line));
+    }
   }
   inv = std::max<Integer>(inv, 0);
   FWPCache.Invalidate(inv);

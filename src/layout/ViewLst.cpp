@@ -1,7 +1,5 @@
 #include "internal/ViewLst.h"
 
-#include <algorithm>
-
 #include "internal/ScreenCache.h"
 
 bool TViewLst::CannotNest(TPair AOpen, TPair ANew) {
@@ -26,6 +24,7 @@ void TViewLst::Open(TPair APair) {
 }
 
 void TViewLst::CloseTop(bool AFullRepaint) {
+  if (FOpen.back() == prEditRun) FRunBracketOpen = false;
   const bool suspended = FSuspends.back();
   FOpen.pop_back();
   FSuspends.pop_back();
@@ -48,7 +47,9 @@ void TViewLst::RecoverStaleBrackets() {
 
 void TViewLst::OpenEdit(TPair APair) {
   if (!FInEditRun) return Open(APair);
-  if (std::find(FOpen.begin(), FOpen.end(), prEditRun) == FOpen.end()) Open(prEditRun);
+  if (FRunBracketOpen) return;
+  Open(prEditRun);
+  FRunBracketOpen = true;
 }
 
 void TViewLst::CloseEdit(TPair APair) {

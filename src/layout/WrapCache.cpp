@@ -33,10 +33,7 @@ TWP_Cache::TWP_Cache(Integer AMaxCount, Integer ASeqItemsInterval)
     : FCacheMaxCount(std::max<Integer>(AMaxCount, 1)),
       FSeqItemsInterval(std::max<Integer>(ASeqItemsInterval, 1)) {}
 
-void TWP_Cache::Invalidate(Integer AOffset) {
-  // Nothing was kept since states from an offset not after this one went: nothing to forget (a
-  // replace-all comes here for every occurrence).
-  if (AOffset >= FKeptNothingFrom) return;
+void TWP_Cache::DoInvalidate(Integer AOffset) {
   FKeptNothingFrom = AOffset;
   const auto from =
       std::partition_point(FCacheItems.begin(), FCacheItems.end(),

@@ -81,5 +81,6 @@ class TViewLst : public TKivDocumentListener {
   std::vector<TPair> FOpen;
   std::vector<bool> FSuspends;  // per open bracket: it suspended the view's updates
   bool FInEditRun = false;
+  bool FRunBracketOpen = false;  // the run's bracket is among FOpen
   bool FQuickEdit = false;  // the screen cache followed the edit under way at its Before
 };

@@ -14,8 +14,9 @@
 // On a machine shared with other work the wall clock also holds the time spent waiting for a
 // processor: the counters split it (*_cpu_ms: the process's CPU time, user and system;
 // *_wait_ms / runqueue_wait_ms: the main thread ready but not running; minor_faults: pages
-// touched for the first time; *thread_cpu_ms: the main thread's alone), and call_ms / paint_ms split a replace-all into the view's call
-// and the repaint that follows. The replace-alls allocate an undo record per occurrence: one that
+// touched for the first time; *thread_cpu_ms: the main thread's alone, the figure to compare
+// the rows by), and call_ms / paint_ms split a replace-all into the view's call and the repaint
+// that follows. The replace-alls allocate an undo record per occurrence: one that
 // runs after the others reuses the memory they freed (fewer page faults), so compare them each in
 // a process of its own (--benchmark_filter).
 #include <benchmark/benchmark.h>

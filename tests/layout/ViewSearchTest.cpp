@@ -9,8 +9,8 @@
 
 #include "../KivTestAccess.h"
 #include "KivSedViewCore.h"
-#include "RecordingViewHost.h"
 #include "LayoutFakes.h"
+#include "RecordingViewHost.h"
 #include "internal/EditViewSearch.h"
 #include "internal/ScreenCache.h"
 
@@ -406,7 +406,8 @@ std::string Shown(TKivEditViewCore& AView, RecordingHost& AHost) {
   s += "\n";
   for (Integer i = 0; i < c.LinesOnScreenScroll(); ++i) {
     const TScreenLineInfo& l = c.GetScreenLine(i);
-    s += std::to_string(l.ScrollInfo.ContentSegment.Start) + "+" + std::to_string(l.ScrollInfo.ContentSegment.Count);
+    const TKivSegment seg = l.ScrollInfo.ContentSegment;
+    s += std::to_string(seg.Start) + "+" + std::to_string(seg.Count);
     for (const TChunk& ch : l.Chunks) s += " \"" + KivToUtf8(ch.Chars) + "\"";
     s += "\n";
   }
@@ -442,9 +443,12 @@ TEST(ReplaceAllScreens, BothViewsShowWhatFreshViewsShow) {
     const char16_t* Replace;
     TKivEditSearchDirection Dir;
   };
-  const Case cases[] = {{u"ab", u"x\r\ny", sdForward},      {u"ab", u"x\r\ny", sdBackward},
-                        {u"ab\r\nx", u"ab x", sdForward},          {u"cd", u"cd cd cd cd", sdForward},
-                        {u"cd", u"cd cd cd cd", sdBackward}, {u"b\r\nef", u"b ef", sdBackward},
+  const Case cases[] = {{u"ab", u"x\r\ny", sdForward},
+                        {u"ab", u"x\r\ny", sdBackward},
+                        {u"ab\r\nx", u"ab x", sdForward},
+                        {u"cd", u"cd cd cd cd", sdForward},
+                        {u"cd", u"cd cd cd cd", sdBackward},
+                        {u"b\r\nef", u"b ef", sdBackward},
                         {u"gh", u"", sdBackward}};
   TKivString text = u"top\r\n";
   for (int i = 0; i < 120; ++i) {

@@ -65,7 +65,15 @@ class TViewLst : public TKivDocumentListener {
   void EndEditRun();
 
  private:
-  enum TPair : uint8_t { prInsert, prDelete, prRefresh, prSettingsRefresh, prCompound, prMarkChange, prEditRun };
+  enum TPair : uint8_t {
+    prInsert,
+    prDelete,
+    prRefresh,
+    prSettingsRefresh,
+    prCompound,
+    prMarkChange,
+    prEditRun
+  };
   // Edits, refreshes and settings refreshes never nest in one another, nor do two compound edits
   // or two marker changes.
   static bool CannotNest(TPair AOpen, TPair ANew);
@@ -82,5 +90,5 @@ class TViewLst : public TKivDocumentListener {
   std::vector<bool> FSuspends;  // per open bracket: it suspended the view's updates
   bool FInEditRun = false;
   bool FRunBracketOpen = false;  // the run's bracket is among FOpen
-  bool FQuickEdit = false;  // the screen cache followed the edit under way at its Before
+  bool FQuickEdit = false;       // the screen cache followed the edit under way at its Before
 };

@@ -286,6 +286,8 @@ void TKivEditDocument::RemoveListener(TKivDocumentListener* AListener) {
 void TKivEditDocument::NotifyList(const std::vector<TKivDocumentListener*>& AList,
                                   const std::function<void(TKivDocumentListener&)>& AFn) {
   if (AList.empty()) return;
+  // A lone listener is told before anything can remove it.
+  if (AList.size() == 1) return AFn(*AList.front());
   // A listener may remove listeners while it is notified: walk a copy, skipping the removed. This
   // runs several times for every edit, so a short list is copied without allocating.
   constexpr size_t kOnStack = 8;

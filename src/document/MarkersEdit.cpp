@@ -10,7 +10,8 @@
 // ---- TMarkCollection: movement ----
 
 void TMarkCollection::ContentInserted(const TMarkEditInfo& AInfo) {
-  if (FMarks.empty() || AInfo.Count <= 0) return;
+  // Markers all before the insertion stay (the common case of a cursor above a replace-all).
+  if (FMarks.empty() || AInfo.Count <= 0 || FMarks.back().Mark->FPos < AInfo.Start) return;
   const Integer s = AInfo.Start, n = AInfo.Count;
   size_t i = LowerIndex(s);
   if (i == FMarks.size()) return;
@@ -85,6 +86,9 @@ void TMarkCollection::SortWindow(size_t ALo, size_t AHi) {
 
 void TMarkCollection::ContentDeleting(const TMarkEditInfo& AInfo) {
   if (FMarks.empty() || AInfo.Count <= 0) return;
+  // Markers all before the deletion stay; those of a line-bound collection may still move to
+  // their line's start.
+  if (!FLineBound && FMarks.back().Mark->FPos < AInfo.Start) return;
   const Integer s = AInfo.Start, n = AInfo.Count;
   size_t lo, hi;
   AffectedRange(AInfo, lo, hi);
@@ -125,7 +129,7 @@ void TMarkCollection::ContentDeleting(const TMarkEditInfo& AInfo) {
 }
 
 void TMarkCollection::ContentDeleted(Integer AStart, Integer ALineCorrection) {
-  if (FMarks.empty()) return;
+  if (FMarks.empty() || FMarks.back().Mark->FPos < AStart) return;
   const size_t i = LowerIndex(AStart);
   if (ALineCorrection != 0) {
     for (size_t k = i; k < FMarks.size(); ++k) {
@@ -240,10 +244,11 @@ bool AnyMarks(const std::vector<std::shared_ptr<TMarkCollection>>& AColls) {
   return false;
 }
 
-// Whether a collection that reports its changes holds markers.
-bool AnyReportedMarks(const std::vector<std::shared_ptr<TMarkCollection>>& AColls) {
+// Whether a collection that reports its changes holds markers at APos or after it (a deletion
+// from APos removes none before it).
+bool AnyReportedMarksFrom(const std::vector<std::shared_ptr<TMarkCollection>>& AColls, Integer APos) {
   for (auto& c : AColls)
-    if (!c->Disposed() && c->ProduceEvents() && c->Count() > 0) return true;
+    if (!c->Disposed() && c->ProduceEvents() && c->AnyMarkFrom(APos)) return true;
   return false;
 }
 
@@ -266,7 +271,7 @@ void TMarkManager::ContentInserted(Integer AStart, Integer ACount) {
 void TMarkManager::ReportMarksToDelete(Integer AStart, Integer ACount, TMarkCollection* AWholeTextWipe) {
   // Only collections that report their changes have anything to report (silent ones, such as
   // the bounds of search runs, need no line facts here).
-  if (ACount <= 0 || !AnyReportedMarks(FMarks)) return;
+  if (ACount <= 0 || !AnyReportedMarksFrom(FMarks, AStart)) return;
   const bool wholeText = AStart == 0 && ACount == FDoc->MarkHostCharsCount();
   const TMarkEditInfo info = DeletionInfo(AStart, ACount);
   // Handlers may create or detach collections meanwhile: walk a copy.

@@ -219,20 +219,21 @@ void TScreenCache::SetHighlightAttrs(const TKivEditAttributes& AAttrs, bool AUse
 // ---- edits ----
 
 void TScreenCache::InvalidateFrom(Integer AStart) {
-  TKivEditDocument& doc = Document();
   Integer inv = AStart - 2;
   // Without wrapping and collapsed folds no earlier row depends on the edit: no line lookup
   // (a replace-all comes here for every occurrence).
-  const Integer line =
-      UseLineShortcut() ? -1 : doc.GetLineByOffset(std::clamp<Integer>(AStart, 0, doc.CharsCount()));
-  const Integer foldStart = line < 0 ? -1 : CollapsedStartHiding(line);
-  if (foldStart >= 0) {
-    inv = std::min(inv, doc.GetLineStart(foldStart));  // the collapsed row shows the fold
-  } else if (line >= 0 && !NoWrap()) {
-    // Any earlier row of the line may change: a row ends at its last break point, but whether it
-    // overflowed was decided by characters up to the first one that did not fit, which can lie
-    // several rows further on (and a moved line end can let the whole line fit).
-    inv = std::min(inv, doc.GetLineStart(line));
+  if (!UseLineShortcut()) {
+    TKivEditDocument& doc = Document();
+    const Integer line = doc.GetLineByOffset(std::clamp<Integer>(AStart, 0, doc.CharsCount()));
+    const Integer foldStart = CollapsedStartHiding(line);
+    if (foldStart >= 0) {
+      inv = std::min(inv, doc.GetLineStart(foldStart));  // the collapsed row shows the fold
+    } else if (!NoWrap()) {
+      // Any earlier row of the line may change: a row ends at its last break point, but whether
+      // it overflowed was decided by characters up to the first one that did not fit, which can
+      // lie several rows further on (and a moved line end can let the whole line fit).
+      inv = std::min(inv, doc.GetLineStart(line));
+    }
   }
   inv = std::max<Integer>(inv, 0);
   FWPCache.Invalidate(inv);
@@ -293,6 +294,29 @@ void TScreenCache::BeforeDelete(Integer AStart, Integer ACount) {
   }
   FHighlights.BeforeDelete(AStart, ACount);
   Invalidate(csAll);
+}
+
+bool TScreenCache::QuickRunEdit(Integer AStart) {
+  if (!FInEditRun || !FFolds.Empty() || FHighlights.RangesCnt() > 0 || FEditLine >= 0) return false;
+  if (FRunTopLine != FFirstLinePhysical) {
+    TKivEditDocument& doc = Document();
+    if (FFirstLinePhysical >= doc.LinesCount()) return false;
+    FRunTopLine = FFirstLinePhysical;
+    FRunTopStart = doc.GetLineStart(FFirstLinePhysical);
+  }
+  // At the top line's start an edit may make its line break part of a CR LF pair.
+  if (AStart <= FRunTopStart) {
+    FRunTopLine = -1;  // the edit may move the top's start
+    return false;
+  }
+  // What Before and After do for such an edit: the layout from it on is stale, the rows are
+  // counted again (whether lines came or went), nothing else moves.
+  InvalidateFrom(AStart);
+  FVisibleCountScrollBar = -1;
+  FVisibleCountScroll = -1;
+  Invalidate(csAll);
+  FValidState |= csFolds;
+  return true;
 }
 
 void TScreenCache::AfterDelete(Integer, Integer) {

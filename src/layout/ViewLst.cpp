@@ -24,6 +24,7 @@ void TViewLst::Open(TPair APair) {
 }
 
 void TViewLst::CloseTop(bool AFullRepaint) {
+  if (FOpen.back() == prEditRun) FRunBracketOpen = false;
   const bool suspended = FSuspends.back();
   FOpen.pop_back();
   FSuspends.pop_back();
@@ -44,28 +45,56 @@ void TViewLst::RecoverStaleBrackets() {
   while (!FOpen.empty()) CloseTop(false);
 }
 
+void TViewLst::OpenEdit(TPair APair) {
+  if (!FInEditRun) return Open(APair);
+  if (FRunBracketOpen) return;
+  Open(prEditRun);
+  FRunBracketOpen = true;
+}
+
+void TViewLst::CloseEdit(TPair APair) {
+  if (!FInEditRun) Close(APair);
+}
+
+void TViewLst::BeginEditRun() {
+  FInEditRun = true;
+  FQuickEdit = false;
+  FHost.ScreenCache().SetInEditRun(true);
+}
+
+void TViewLst::EndEditRun() {
+  FInEditRun = false;
+  FQuickEdit = false;
+  FHost.ScreenCache().SetInEditRun(false);
+  Close(prEditRun);
+}
+
 void TViewLst::BeforeInsert(Integer AStart, Integer ALength) {
   FHost.InvalidateConversionCache(AStart);
-  Open(prInsert);
-  FHost.ScreenCache().BeforeInsert(AStart, ALength);
+  OpenEdit(prInsert);
+  FQuickEdit = FInEditRun && FHost.ScreenCache().QuickRunEdit(AStart);
+  if (!FQuickEdit) FHost.ScreenCache().BeforeInsert(AStart, ALength);
 }
 
 void TViewLst::AfterInsert(Integer AStart, Integer ALength) {
-  FHost.ScreenCache().AfterInsert(AStart, ALength);
+  if (!FQuickEdit) FHost.ScreenCache().AfterInsert(AStart, ALength);
+  FQuickEdit = false;
   FHost.SetLastOffsetForUndo(AStart + ALength);
-  Close(prInsert);
+  CloseEdit(prInsert);
 }
 
 void TViewLst::BeforeDelete(Integer AStart, Integer ALength) {
   FHost.InvalidateConversionCache(AStart);
-  Open(prDelete);
-  FHost.ScreenCache().BeforeDelete(AStart, ALength);
+  OpenEdit(prDelete);
+  FQuickEdit = FInEditRun && FHost.ScreenCache().QuickRunEdit(AStart);
+  if (!FQuickEdit) FHost.ScreenCache().BeforeDelete(AStart, ALength);
 }
 
 void TViewLst::AfterDelete(Integer AStart, Integer ALength) {
-  FHost.ScreenCache().AfterDelete(AStart, ALength);
+  if (!FQuickEdit) FHost.ScreenCache().AfterDelete(AStart, ALength);
+  FQuickEdit = false;
   FHost.SetLastOffsetForUndo(AStart);
-  Close(prDelete);
+  CloseEdit(prDelete);
 }
 
 void TViewLst::BeforeRefresh() {

@@ -8,6 +8,7 @@
 #include "internal/CursorUndoInfo.h"
 #include "internal/ScreenCache.h"
 #include "internal/EditViewSearch.h"
+#include "internal/ViewLst.h"
 
 namespace {
 
@@ -419,14 +420,21 @@ bool TViewSearch::ReplaceAll(const TKivEditSearchArguments& AArgs, TKivEditViewR
   try {
     doc.Internal().BeginCompoundAction(FView.AuthorID(), std::make_unique<TCursorUndoInfo>(shot.Cursor, false),
                                        freeze);
+    // Without questions nothing looks at this view before the run ends: its edits share one
+    // change bracket.
+    const bool counting = freeze && !FView.OnReplaceFound;
+    TViewLst& lst = *FView.FDocLst;
+    if (counting) lst.BeginEditRun();
     try {
       state = doc.ReplacePatternAll(from, std::abs(to - from), FSearchArgs.Search, FSearchArgs.Replace,
                                     FSearchArgs.Options, FSearchArgs.Direction,
-                                    freeze && !FView.OnReplaceFound ? CountingHandler() : Handler(true));
+                                    counting ? CountingHandler() : Handler(true));
     } catch (...) {
+      if (counting) lst.EndEditRun();
       doc.EndCompoundEdit(freeze);
       throw;
     }
+    if (counting) lst.EndEditRun();
     doc.EndCompoundEdit(freeze);
   } catch (...) {
     Restore(shot);

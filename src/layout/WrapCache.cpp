@@ -33,7 +33,8 @@ TWP_Cache::TWP_Cache(Integer AMaxCount, Integer ASeqItemsInterval)
     : FCacheMaxCount(std::max<Integer>(AMaxCount, 1)),
       FSeqItemsInterval(std::max<Integer>(ASeqItemsInterval, 1)) {}
 
-void TWP_Cache::Invalidate(Integer AOffset) {
+void TWP_Cache::DoInvalidate(Integer AOffset) {
+  FKeptNothingFrom = AOffset;
   const auto from =
       std::partition_point(FCacheItems.begin(), FCacheItems.end(),
                            [AOffset](const auto& AItem) { return AItem->State.Offset < AOffset; });
@@ -49,6 +50,7 @@ void TWP_Cache::Invalidate(Integer AOffset) {
 }
 
 void TWP_Cache::AddLineState(const TWrapParserState& AState) {
+  FKeptNothingFrom = kKeptAnywhere;
   if (FLineItems.empty() || FLineItems.back().Offset < AState.Offset) {
     FLineItems.push_back(AState);
     return;
@@ -59,6 +61,7 @@ void TWP_Cache::AddLineState(const TWrapParserState& AState) {
 }
 
 void TWP_Cache::PutState(const TWrapParserState& AState) {
+  FKeptNothingFrom = kKeptAnywhere;
   const auto findItem = [this](Integer AOffset) {
     return std::lower_bound(FCacheItems.begin(), FCacheItems.end(), AOffset,
                             [](const auto& AItem, Integer AOff) { return AItem->State.Offset < AOff; });
@@ -86,6 +89,7 @@ void TWP_Cache::PutState(const TWrapParserState& AState) {
 }
 
 void TWP_Cache::AddStateSeq(const TWrapParserState& AState, bool AChunkOutput) {
+  FKeptNothingFrom = kKeptAnywhere;
   if (AState.Offset > LastSeqOffset + FSeqItemsInterval) {
     FSeqItems.push_back(AState);
     LastSeqOffset = AState.Offset;

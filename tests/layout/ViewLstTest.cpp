@@ -120,6 +120,40 @@ TEST(ViewLst, OneBracketPerEditAndTheCacheFollows) {
   EXPECT_EQ(view.Depth, 0);
 }
 
+// A run of edits shares one bracket: the view lays out once, when the run ends, and the cache
+// followed every edit (the top line stays on its text).
+TEST(ViewLst, ARunOfEditsSharesOneBracket) {
+  TKivEditDocument doc;
+  doc.Insert(0, Lines(20));
+  FakeViewCore view(doc);
+  view.Cache.SetFirstLineAsScroll(5);
+  view.Cache.UpdateLayout();
+  view.Lst.BeginEditRun();
+  EXPECT_EQ(view.Depth, 0);  // nothing opens before the first edit
+  doc.BeginCompoundEdit(true);
+  doc.Insert(0, u"x\r\n");
+  EXPECT_EQ(view.Depth, 2);
+  doc.Delete(doc.GetLineStart(9), 6);  // below the top
+  doc.Insert(0, u"y\r\nz\r\n");
+  doc.Delete(0, 1);
+  EXPECT_EQ(view.Depth, 2);
+  EXPECT_EQ(view.Lst.OpenBrackets(), 2);
+  EXPECT_EQ(view.Invalidations.size(), 4u);
+  EXPECT_EQ(view.LastOffsetForUndo, 0);
+  view.Lst.EndEditRun();
+  EXPECT_EQ(view.Depth, 1);
+  EXPECT_EQ(view.Repaints, 0);
+  doc.EndCompoundEdit(true);
+  EXPECT_EQ(view.Depth, 0);
+  EXPECT_EQ(view.Repaints, 1);
+  EXPECT_EQ(view.Cache.FirstLinePhysical(), 8);
+  EXPECT_EQ(KivToUtf8(doc.GetLineText(8)), "line");
+  // After the run every edit has its own bracket again.
+  doc.Insert(0, u"w");
+  EXPECT_EQ(view.Repaints, 2);
+  EXPECT_EQ(view.Depth, 0);
+}
+
 TEST(ViewLst, RefreshesRepaintFullyAndResumeUpdates) {
   TKivEditDocument doc;
   doc.Insert(0, Lines(5));

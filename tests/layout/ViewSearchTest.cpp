@@ -9,8 +9,10 @@
 
 #include "../KivTestAccess.h"
 #include "KivSedViewCore.h"
+#include "LayoutFakes.h"
 #include "RecordingViewHost.h"
 #include "internal/EditViewSearch.h"
+#include "internal/ScreenCache.h"
 
 namespace {
 
@@ -385,6 +387,164 @@ TEST_F(SearchFixture, ReplaceAllStoppedByAnEngineErrorIsOneUndoStep) {
   EXPECT_EQ(Text(), "c1 c2 c3 c4");
   UndoOnce();
   EXPECT_EQ(Text(), "a1 a2 a3 a4");
+}
+
+// ---- replace-all against freshly attached views ----
+
+// What a view holds after a change: the scroll bar, the top, every row of the text and every row
+// on the screen with its chunks.
+std::string Shown(TKivEditViewCore& AView, RecordingHost& AHost) {
+  TScreenCache& c = TKivTestAccess::ScreenCache(AView);
+  std::string s = "bar " + std::to_string(AHost.Vert.Max) + "/" + std::to_string(AHost.Vert.Page) + "@" +
+                  std::to_string(AHost.Vert.Pos) + " top " + std::to_string(AView.TopLineScroll()) + "\n";
+  const Integer rows = AView.GetVisibleCountScroll();
+  for (Integer row = 0; row < rows; ++row) {
+    const TKivSegment seg = c.GetScrollLineInfo(row).ContentSegment;
+    s += std::to_string(AView.ScrollToPhysical(row)) + ":" + std::to_string(seg.Start) + "+" +
+         std::to_string(seg.Count) + " ";
+  }
+  s += "\n";
+  for (Integer i = 0; i < c.LinesOnScreenScroll(); ++i) {
+    const TScreenLineInfo& l = c.GetScreenLine(i);
+    const TKivSegment seg = l.ScrollInfo.ContentSegment;
+    s += std::to_string(seg.Start) + "+" + std::to_string(seg.Count);
+    for (const TChunk& ch : l.Chunks) s += " \"" + KivToUtf8(ch.Chars) + "\"";
+    s += "\n";
+  }
+  return s;
+}
+
+// A view attached afresh to AView's document with its size, wrapping, collapsed lines, cursor,
+// selection and top row.
+std::string FreshShown(TKivEditViewCore& AView, RecordingHost& AHost) {
+  RecordingHost host;
+  host.Area = AHost.Area;
+  TKivEditViewCore fresh(host);
+  fresh.HostResized();
+  fresh.SetWrapMode(AView.WrapMode());
+  fresh.SetWrapRulerWidth(AView.WrapRulerWidth());
+  fresh.SetViewSettings(AView.ViewSettings());
+  fresh.SetDocument(AView.Document());
+  const auto folds = TKivTestAccess::ScreenCache(AView).CollapsedFolds();
+  for (auto it = folds.rbegin(); it != folds.rend(); ++it)
+    TKivTestAccess::ScreenCache(fresh).CollapseLines(it->first, it->second);
+  fresh.SetSelectionOffsets(AView.SelectionOffsetStart(), AView.SelectionOffsetEnd());
+  fresh.SetTopLineScroll(AView.TopLineScroll());
+  return Shown(fresh, host);
+}
+
+// Replace-alls that add, remove and widen lines, forward and backward, with the view's own
+// wrapping on or off and lines collapsed, while a second view of the document shows another
+// part (wrapped the other way, lines collapsed there too): afterwards, after undo and after redo
+// each view shows what a view attached afresh shows.
+TEST(ReplaceAllScreens, BothViewsShowWhatFreshViewsShow) {
+  struct Case {
+    const char16_t* Search;
+    const char16_t* Replace;
+    TKivEditSearchDirection Dir;
+  };
+  const Case cases[] = {{u"ab", u"x\r\ny", sdForward},
+                        {u"ab", u"x\r\ny", sdBackward},
+                        {u"ab\r\nx", u"ab x", sdForward},
+                        {u"cd", u"cd cd cd cd", sdForward},
+                        {u"cd", u"cd cd cd cd", sdBackward},
+                        {u"b\r\nef", u"b ef", sdBackward},
+                        {u"gh", u"", sdBackward}};
+  TKivString text = u"top\r\n";
+  for (int i = 0; i < 120; ++i) {
+    text += i % 7 == 0 ? u"ab cd" : i % 5 == 0 ? u"ef" : u"x";
+    text += TKivString(static_cast<size_t>(i % 13), u'g') + u"h cd ab\r\n";
+  }
+  for (int round = 0; round < 8; ++round) {
+    for (const Case& c : cases) {
+      const std::string what = KivToUtf8(c.Search) + " -> " + KivToUtf8(c.Replace) + " dir " +
+                               std::to_string(int(c.Dir)) + " round " + std::to_string(round);
+      TKivEditDocument doc;
+      doc.SetParser(std::make_unique<FakeParser>());
+      doc.Lines().SetText(text);
+      doc.ClearUndo();
+      const TKivString original = doc.Text();
+      RecordingHost hostA, hostB;
+      hostB.Area = {0, 0, 300, 120};
+      TKivEditViewCore a(hostA), b(hostB);
+      a.HostResized();
+      b.HostResized();
+      const bool wrapA = round % 2 == 1;
+      a.SetWrapMode(wrapA ? wmWrapToRuler : wmNoWrap);
+      a.SetWrapRulerWidth(23);
+      // Rows counted for the bar, kept between edits that keep the lines count (without
+      // wrapping: with it a wider line does not update the count).
+      if (!wrapA) a.SetViewSettings(a.ViewSettings() | vsPreciseScrollbars);
+      b.SetWrapMode(wrapA ? wmNoWrap : wmWrapToRuler);
+      b.SetWrapRulerWidth(17);
+      a.SetDocument(&doc);
+      b.SetDocument(&doc);
+      if (round % 4 >= 2) {
+        TKivTestAccess::ScreenCache(a).CollapseLines(30, 33);
+        TKivTestAccess::ScreenCache(a).CollapseLines(95, 110);
+      }
+      TKivTestAccess::ScreenCache(b).CollapseLines(3, 5);
+      TKivTestAccess::ScreenCache(b).CollapseLines(61, 64);
+      // Both views have laid out the text to its end (states kept along the way), then scroll.
+      a.SetCursorOffset(doc.CharsCount());
+      b.SetCursorOffset(doc.CharsCount());
+      // The top above every occurrence or among them.
+      a.SetCursorOffset(doc.GetLineStart(50));
+      a.SetTopLineScroll(round < 4 ? 40 : 0);
+      b.SetCursorOffset(doc.GetLineStart(70));
+      b.SetTopLineScroll(66);
+      const Integer start = c.Dir == sdForward ? 0 : doc.CharsCount();
+      a.SetCursorOffset(start);
+      ASSERT_TRUE(a.ReplaceAll(Args(c.Search, c.Replace, {}, c.Dir, ssCursor), rbAllText)) << what;
+      EXPECT_GT(a.SearchLastNumReplacements(), 3) << what;
+      EXPECT_EQ(Shown(a, hostA), FreshShown(a, hostA)) << what;
+      EXPECT_EQ(Shown(b, hostB), FreshShown(b, hostB)) << what;
+      const TKivString replaced = doc.Text();
+      a.Undo();
+      EXPECT_EQ(doc.Text(), original) << what;
+      EXPECT_EQ(Shown(a, hostA), FreshShown(a, hostA)) << what;
+      EXPECT_EQ(Shown(b, hostB), FreshShown(b, hostB)) << what;
+      a.Redo();
+      EXPECT_EQ(doc.Text(), replaced) << what;
+      EXPECT_EQ(Shown(a, hostA), FreshShown(a, hostA)) << what;
+      EXPECT_EQ(Shown(b, hostB), FreshShown(b, hostB)) << what;
+    }
+  }
+}
+
+// Raises from BeforeInsert once armed and its countdown ran out.
+struct RaisingListener : TKivDocumentListener {
+  void BeforeInsert(Integer, Integer) override {
+    if (Countdown >= 0 && Countdown-- == 0) throw EKivEditViewError(u"listener failed");
+  }
+  int Countdown = -1;
+};
+
+// A replace-all cut short by a failing listener: one undo step, cursor and selection as before,
+// and the view goes on following edits one by one (its screen as a fresh view's).
+TEST_F(SearchFixture, ReplaceAllCutShortByAListenerLeavesNoRunOpen) {
+  TKivString text;
+  for (int i = 0; i < 40; ++i) text += u"a.b.c\r\n";
+  Load(text, 3);
+  const TKivString original = Doc.Text();
+  View.SetSelectionOffsets(3, 8);
+  RaisingListener raising;
+  Doc.Internal().AddListener(&raising);
+  raising.Countdown = 5;
+  EXPECT_THROW(View.ReplaceAll(Args(u".", u"\r\n-", {}, sdForward, ssTextStartEnd), rbAllText),
+               EKivEditViewError);
+  EXPECT_EQ(Anchor(), 3);
+  EXPECT_EQ(SelEnd(), 8);
+  const TKivString cut = Doc.Text();
+  EXPECT_NE(cut, original);
+  UndoOnce();
+  EXPECT_EQ(Doc.Text(), original);
+  EXPECT_FALSE(Doc.Internal().GetCanUndo(View.AuthorID()));
+  // Edits after it are laid out one by one again.
+  View.SetCursorOffset(0);
+  Doc.Insert(0, u"new\r\nlines\r\n");
+  EXPECT_EQ(Shown(View, Host), FreshShown(View, Host));
+  Doc.Internal().RemoveListener(&raising);
 }
 
 TEST_F(SearchFixture, TheRunClosesOnNewArgumentsAndOnDetach) {

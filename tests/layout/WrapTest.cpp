@@ -184,6 +184,24 @@ TEST(WrapCache, KeepsOneStatePerOffsetEvictsTheOldestAndForgetsFromAnOffset) {
   cache.PutState(state(70, 7));  // evicts 10, the oldest still held
   ASSERT_TRUE(cache.GetNearestState(15, 0, 0, wpByOffset, res));
   EXPECT_EQ(res.Offset, 5);
+
+  // Forgetting again from a later offset finds nothing new to forget, unless a state was kept
+  // in between, by any of the three ways.
+  cache.Invalidate(40);
+  cache.Invalidate(45);
+  ASSERT_TRUE(cache.GetNearestState(99, 0, 0, wpByOffset, res));
+  EXPECT_EQ(res.Offset, 5);
+  cache.PutState(state(50, 5));
+  cache.Invalidate(45);
+  ASSERT_TRUE(cache.GetNearestState(99, 0, 0, wpByOffset, res));
+  EXPECT_EQ(res.Offset, 5);
+  cache.AddStateSeq(state(80, 8), false);
+  cache.Invalidate(60);
+  EXPECT_EQ(cache.SeqItemsCount(), 1);
+  cache.AddLineState(state(90, 9));
+  EXPECT_EQ(cache.LineItemsCount(), 1);
+  cache.Invalidate(85);
+  EXPECT_EQ(cache.LineItemsCount(), 0);
 }
 
 TEST(Wrap, CollapsedLinesShowOneRowAndHideTheRest) {

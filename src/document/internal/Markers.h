@@ -121,6 +121,8 @@ class TMarkCollection final : public IKivMarkers, public std::enable_shared_from
   bool KeepMarks() const { return FKeepMarks; }
   bool ProduceEvents() const { return FProduceEvents; }
   bool Disposed() const { return FDisposed; }
+  // A marker at APos or after it.
+  bool AnyMarkFrom(Integer APos) const { return !FMarks.empty() && FMarks.back().Mark->FPos >= APos; }
 
   // ---- used by the manager and the document ----
 

@@ -31,6 +31,8 @@ class TCollapsedFolds {
 
   // Collapsed folds, hidden ones inside others included.
   Integer Count() const { return static_cast<Integer>(FFolds.size()); }
+  // No collapsed fold: edits have nothing to follow.
+  bool Empty() const { return FFolds.empty(); }
   bool IsCollapsed(Integer ALine) const { return Find(ALine) != FFolds.end(); }
   // The last line of the collapsed fold starting at ALine, or -1.
   Integer End(Integer ALine) const {

@@ -172,6 +172,16 @@ class TScreenCache : public TKivScreenLayout {
   void AfterInsert(Integer AStart, Integer ACount);
   void BeforeDelete(Integer AStart, Integer ACount);
   void AfterDelete(Integer AStart, Integer ACount);
+  // A run of edits nothing looks at before it ends (the view's listener says when): the top
+  // line's start is kept between its edits.
+  void SetInEditRun(bool AValue) {
+    FInEditRun = AValue;
+    FRunTopLine = -1;
+  }
+  // Follows an edit of the run at AStart all at once when that is cheap: no collapsed lines, no
+  // highlights, and the edit strictly after the top line's start (the top and its start stay).
+  // Its Before and After calls are then not needed; false (nothing done) when they are.
+  bool QuickRunEdit(Integer AStart);
 
   // ---- document attachment ----
   // Creates the cursor and hidden markers in the document, puts cursor and selection at 0 and
@@ -504,6 +514,9 @@ class TScreenCache : public TKivScreenLayout {
   TCollapsedFolds FFolds;
   Integer FEditLinesCount = 0;  // line count before the edit in progress
   Integer FEditLine = -1;       // its first line
+  bool FInEditRun = false;
+  Integer FRunTopLine = -1;  // in a run: the top line whose start FRunTopStart holds, or -1
+  Integer FRunTopStart = 0;
   std::unique_ptr<TStoredView> FStoredView;
 
   TScreenCacheValid FValidState = 0;

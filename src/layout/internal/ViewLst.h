@@ -58,9 +58,22 @@ class TViewLst : public TKivDocumentListener {
   void RecoverStaleBrackets();
   // Brackets opened by this listener and not closed yet.
   Integer OpenBrackets() const { return static_cast<Integer>(FOpen.size()); }
+  // A run of edits the view does not look at until it ends (its own frozen replace-all): the
+  // edits share one change bracket, opened at the run's first edit and closed by EndEditRun,
+  // instead of one each. The screen cache still follows every edit.
+  void BeginEditRun();
+  void EndEditRun();
 
  private:
-  enum TPair : uint8_t { prInsert, prDelete, prRefresh, prSettingsRefresh, prCompound, prMarkChange };
+  enum TPair : uint8_t {
+    prInsert,
+    prDelete,
+    prRefresh,
+    prSettingsRefresh,
+    prCompound,
+    prMarkChange,
+    prEditRun
+  };
   // Edits, refreshes and settings refreshes never nest in one another, nor do two compound edits
   // or two marker changes.
   static bool CannotNest(TPair AOpen, TPair ANew);
@@ -68,8 +81,14 @@ class TViewLst : public TKivDocumentListener {
   // Closes the newest bracket of APair (and stale ones opened after it); false when none is open.
   bool Close(TPair APair, bool AFullRepaint = false);
   void CloseTop(bool AFullRepaint);
+  // An edit's bracket; inside a run of edits the run's one.
+  void OpenEdit(TPair APair);
+  void CloseEdit(TPair APair);
 
   IKivViewLstHost& FHost;
   std::vector<TPair> FOpen;
   std::vector<bool> FSuspends;  // per open bracket: it suspended the view's updates
+  bool FInEditRun = false;
+  bool FRunBracketOpen = false;  // the run's bracket is among FOpen
+  bool FQuickEdit = false;       // the screen cache followed the edit under way at its Before
 };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -64,8 +65,11 @@ class TWP_Cache {
  public:
   TWP_Cache(Integer AMaxCount, Integer ASeqItemsInterval);
 
-  // Forgets every state at or after AOffset.
-  void Invalidate(Integer AOffset);
+  // Forgets every state at or after AOffset. Nothing to forget when nothing was kept since
+  // states from an offset not after AOffset went (a replace-all comes here for every occurrence).
+  void Invalidate(Integer AOffset) {
+    if (AOffset < FKeptNothingFrom) DoInvalidate(AOffset);
+  }
   void Clear() { Invalidate(0); }
   // Keeps AState (one item per offset).
   void PutState(const TWrapParserState& AState);
@@ -97,6 +101,10 @@ class TWP_Cache {
   Integer FSeqItemsInterval;
   Integer LastSeqOffset = -1073741823;
   std::vector<TWrapParserState> FLineItems;  // sorted by offset
+  void DoInvalidate(Integer AOffset);
+  // No state at or after this offset is kept (set by Invalidate, lifted by any keeping).
+  static constexpr Integer kKeptAnywhere = std::numeric_limits<Integer>::max();
+  Integer FKeptNothingFrom = kKeptAnywhere;
 };
 
 // ---------------------------------------------------------------------------------------------

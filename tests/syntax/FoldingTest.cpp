@@ -527,6 +527,46 @@ std::vector<std::tuple<Integer, Integer, Integer, TKivColor, TKivColor, int, int
   return res;
 }
 
+
+// Every token MarkTokens reports: start, length and token.
+struct TTokenRecorder : TKivTokenHandler {
+  std::vector<std::tuple<Integer, Integer, Integer>> Rows;
+  void HandleToken(const TKivSegment& ASeg, Integer ATokenID, const TKivEditAttributes&) override {
+    Rows.emplace_back(ASeg.Start, ASeg.Count, ATokenID);
+  }
+};
+
+// ALines lines of ASnippets: every AEvery-th one (from line 1) APieces snippets long, the others
+// one snippet. Snippets with a line comment are left out (it would swallow a long line's rest).
+TKivString LongLinesText(std::mt19937& ARng, const std::vector<const char16_t*>& ASnippets, int ALines, int AEvery,
+                         int APieces) {
+  const auto snippet = [&] {
+    for (;;) {
+      const TKivString s = ASnippets[ARng() % ASnippets.size()];
+      if (s.find(u"//") == TKivString::npos) return s;
+    }
+  };
+  TKivString text;
+  for (int l = 0; l < ALines; ++l) {
+    if (l % AEvery == 1)
+      for (int k = 0; k < APieces; ++k) text += snippet() + u" ";
+    else
+      text += snippet();
+    text += u"\r\n";
+  }
+  return text;
+}
+
+// ALine's tokens and what MarkTokens reports for it equal those of the fresh parser AExpected.
+void ExpectLineAsFresh(TKivEditParser& AParser, TParserImpl& AExpected, Integer ALine) {
+  SCOPED_TRACE("line " + std::to_string(ALine));
+  ASSERT_EQ(TokenRows(AParser.GetParsedLine(ALine)), TokenRows(AExpected.GetParsedLine(ALine)));
+  TTokenRecorder got, want;
+  AParser.MarkTokens(ALine, got);
+  AExpected.MarkTokens(ALine, want);
+  ASSERT_EQ(got.Rows, want.Rows);
+}
+
 }  // namespace
 
 // Deleting inside a line is such an edit as well as typing: what was parsed after the line stays
@@ -647,30 +687,10 @@ TEST_F(FoldingTest, TypingInsideLongLinesGivesTheAnswersOfAFreshParser) {
                                     u"//", u"(",  u")", u";",        u"if",       u"function",
                                     u"<script>", u"</script>", u"<div>", u"</div>", u"e"};
   constexpr Integer kMaxLength = 100000;
-  struct TRecorder : TKivTokenHandler {
-    std::vector<std::tuple<Integer, Integer, Integer>> Rows;
-    void HandleToken(const TKivSegment& ASeg, Integer ATokenID, const TKivEditAttributes&) override {
-      Rows.emplace_back(ASeg.Start, ASeg.Count, ATokenID);
-    }
-  };
   for (const auto& [scheme, snippets] : configs) {
     SCOPED_TRACE(U8(scheme));
-    auto snippet = [&, snippets = snippets] {
-      for (;;) {
-        const TKivString s = (*snippets)[rng() % snippets->size()];
-        if (s.find(u"//") == TKivString::npos) return s;
-      }
-    };
     // Every fourth line long (about 1,500 characters), the others short.
-    TKivString text;
-    for (int l = 0; l < 24; ++l) {
-      if (l % 4 == 1)
-        for (int k = 0; k < 150; ++k) text += snippet() + u" ";
-      else
-        text += snippet();
-      text += u"\r\n";
-    }
-    Open(text, scheme);
+    Open(LongLinesText(rng, *snippets, 24, 4, 150), scheme);
     Parser->SetMaxLineLengthToParse(kMaxLength);
     TKivTestAccess::SetInLineSaveInterval(*Parser, 64);
     const TParserImpl& impl = TKivTestAccess::ParserImpl(*Parser);
@@ -693,16 +713,10 @@ TEST_F(FoldingTest, TypingInsideLongLinesGivesTheAnswersOfAFreshParser) {
       const int64_t before = impl.FStatCharsParsed;
       Parser->GetParsedLine(line);
       if (line % 4 == 1 && impl.FStatCharsParsed - before <= 4 * 64) ++shortReparses;
+      SCOPED_TRACE("step " + std::to_string(step));
       auto expected = fresh();
-      ASSERT_EQ(TokenRows(Parser->GetParsedLine(line)), TokenRows(expected->GetParsedLine(line)))
-          << "step " << step << " line " << line;
-      TRecorder got, want;
-      Parser->MarkTokens(line, got);
-      expected->MarkTokens(line, want);
-      ASSERT_EQ(got.Rows, want.Rows) << "step " << step << " line " << line;
-      const Integer other = static_cast<Integer>(rng() % Doc.LinesCount());
-      ASSERT_EQ(TokenRows(Parser->GetParsedLine(other)), TokenRows(expected->GetParsedLine(other)))
-          << "step " << step << " line " << other;
+      ASSERT_NO_FATAL_FAILURE(ExpectLineAsFresh(*Parser, *expected, line));
+      ASSERT_NO_FATAL_FAILURE(ExpectLineAsFresh(*Parser, *expected, static_cast<Integer>(rng() % Doc.LinesCount())));
       if (step % 25 == 24) {
         auto folds = fresh();
         ASSERT_TRUE(SameFolds(AllQueries(*Parser, Doc.LinesCount()), AllQueries(*folds, Doc.LinesCount())))
@@ -743,31 +757,11 @@ TEST_F(FoldingTest, KeywordAndBlockEditsInsideLongLinesGiveTheAnswersOfAFreshPar
                                     u"*/", u"x", u" ", u"<div>",    u"</div>",          u"</script>"};
   constexpr Integer kInterval = 40;
   constexpr Integer kMaxLength = 100000;
-  struct TRecorder : TKivTokenHandler {
-    std::vector<std::tuple<Integer, Integer, Integer>> Rows;
-    void HandleToken(const TKivSegment& ASeg, Integer ATokenID, const TKivEditAttributes&) override {
-      Rows.emplace_back(ASeg.Start, ASeg.Count, ATokenID);
-    }
-  };
   int shortKeywordEdits = 0;
   for (const auto& [scheme, snippets] : configs) {
     SCOPED_TRACE(U8(scheme));
-    auto snippet = [&, snippets = snippets] {
-      for (;;) {
-        const TKivString s = (*snippets)[rng() % snippets->size()];
-        if (s.find(u"//") == TKivString::npos) return s;
-      }
-    };
     // Every third line long (about 800 characters), the others short.
-    TKivString text;
-    for (int l = 0; l < 18; ++l) {
-      if (l % 3 == 1)
-        for (int k = 0; k < 80; ++k) text += snippet() + u" ";
-      else
-        text += snippet();
-      text += u"\r\n";
-    }
-    Open(text, scheme);
+    Open(LongLinesText(rng, *snippets, 18, 3, 80), scheme);
     Parser->SetMaxLineLengthToParse(kMaxLength);
     TKivTestAccess::SetInLineSaveInterval(*Parser, kInterval);
     const TParserImpl& impl = TKivTestAccess::ParserImpl(*Parser);
@@ -805,16 +799,10 @@ TEST_F(FoldingTest, KeywordAndBlockEditsInsideLongLinesGiveTheAnswersOfAFreshPar
       const int64_t before = impl.FStatCharsParsed;
       Parser->GetParsedLine(line);
       if (keyword && line % 3 == 1 && impl.FStatCharsParsed - before <= 4 * kInterval) ++shortKeywordEdits;
+      SCOPED_TRACE("step " + std::to_string(step));
       auto expected = fresh();
-      ASSERT_EQ(TokenRows(Parser->GetParsedLine(line)), TokenRows(expected->GetParsedLine(line)))
-          << "step " << step << " line " << line;
-      TRecorder got, want;
-      Parser->MarkTokens(line, got);
-      expected->MarkTokens(line, want);
-      ASSERT_EQ(got.Rows, want.Rows) << "step " << step << " line " << line;
-      const Integer other = static_cast<Integer>(rng() % Doc.LinesCount());
-      ASSERT_EQ(TokenRows(Parser->GetParsedLine(other)), TokenRows(expected->GetParsedLine(other)))
-          << "step " << step << " line " << other;
+      ASSERT_NO_FATAL_FAILURE(ExpectLineAsFresh(*Parser, *expected, line));
+      ASSERT_NO_FATAL_FAILURE(ExpectLineAsFresh(*Parser, *expected, static_cast<Integer>(rng() % Doc.LinesCount())));
       auto folds = fresh();
       ASSERT_TRUE(SameFolds(AllQueries(*Parser, Doc.LinesCount()), AllQueries(*folds, Doc.LinesCount())))
           << "step " << step;

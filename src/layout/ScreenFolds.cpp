@@ -1,4 +1,4 @@
-// Folding: which of the parser's folds are collapsed, kept as hidden regions that follow edits
+// Folding: which of the parser's folds are collapsed, kept as line pairs that follow edits
 // (TCollapsedFolds, internal/CollapsedFolds.h), and the operations that collapse and open them.
 #include <algorithm>
 

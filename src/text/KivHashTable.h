@@ -1,7 +1,6 @@
 // A hash table of objects found by a key that only a traits class knows how to hash and compare.
 //
-// The fold tree and the hidden regions of a view keep their entries in it, keyed by line. A
-// traits class defines one kind of table: it hashes an item's key and a bare key the same way,
+// A traits class defines one kind of table: it hashes an item's key and a bare key the same way,
 // tells whether an item has a key, may refuse additions and re-validates items on Update.
 // Tables grow by doubling once the items reach the number of buckets and never shrink until
 // Clear. Not for use from more than one thread.

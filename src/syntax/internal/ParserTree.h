@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "KivHashTable.h"
 #include "KivRegExpr.h"
 
 // One fold: the lines of a capturing block that stayed open at least its MinLines lines. The

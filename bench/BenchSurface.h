@@ -5,6 +5,7 @@
 
 #include <time.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -58,6 +59,25 @@ class BenchHost : public IKivViewHost {
   TKivScrollBarInfo Vert;
   std::vector<std::function<void()>> Steps;
 };
+
+// Runs the steps a view posted to AHost (and those they post) in order, each timed: its wall and
+// thread CPU milliseconds, one entry per step.
+struct BenchStepTimes {
+  std::vector<double> Wall, Cpu;
+};
+inline BenchStepTimes RunBenchSteps(BenchHost& AHost) {
+  BenchStepTimes times;
+  while (!AHost.Steps.empty()) {
+    auto step = std::move(AHost.Steps.front());
+    AHost.Steps.erase(AHost.Steps.begin());
+    const double c0 = BenchThreadCpuMs();
+    const auto s0 = std::chrono::steady_clock::now();
+    step();
+    times.Wall.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - s0).count());
+    times.Cpu.push_back(BenchThreadCpuMs() - c0);
+  }
+  return times;
+}
 
 // Draws nothing; counts the calls so that they are not optimised away.
 class NullPainter : public IKivPaintSurface {

@@ -33,6 +33,7 @@
 #include <malloc.h>
 #include <fstream>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -237,29 +238,14 @@ void BM_HugeFile(benchmark::State& AState) {
     }
     AState.SetIterationTime(std::chrono::duration<double>(TClock::now() - t0).count());
     AState.counters["cpu_ms"] = BenchThreadCpuMs() - cpu0;
-    double maxStep = 0, allSteps = 0, stepsCpu = 0;
-    int64_t steps = 0;
-    std::vector<double> stepCpus;
-    while (!host.Steps.empty()) {
-      auto step = std::move(host.Steps.front());
-      host.Steps.erase(host.Steps.begin());
-      const double c0 = BenchThreadCpuMs();
-      const auto s0 = TClock::now();
-      step();
-      const double ms = std::chrono::duration<double, std::milli>(TClock::now() - s0).count();
-      const double cpuMs = BenchThreadCpuMs() - c0;
-      stepsCpu += cpuMs;
-      stepCpus.push_back(cpuMs);
-      maxStep = std::max(maxStep, ms);
-      allSteps += ms;
-      ++steps;
-    }
-    if (steps) {
+    BenchStepTimes times = RunBenchSteps(host);
+    if (!times.Wall.empty()) {
       Paint(*view, host);
-      AState.counters["steps"] = double(steps);
-      AState.counters["max_step_ms"] = maxStep;
-      AState.counters["all_steps_ms"] = allSteps;
-      AState.counters["steps_cpu_ms"] = stepsCpu;
+      std::vector<double>& stepCpus = times.Cpu;
+      AState.counters["steps"] = double(stepCpus.size());
+      AState.counters["max_step_ms"] = *std::max_element(times.Wall.begin(), times.Wall.end());
+      AState.counters["all_steps_ms"] = std::accumulate(times.Wall.begin(), times.Wall.end(), 0.0);
+      AState.counters["steps_cpu_ms"] = std::accumulate(stepCpus.begin(), stepCpus.end(), 0.0);
       std::sort(stepCpus.begin(), stepCpus.end());
       const auto at = [&](double AFraction) {
         return stepCpus[std::min(stepCpus.size() - 1, static_cast<size_t>(AFraction * double(stepCpus.size())))];

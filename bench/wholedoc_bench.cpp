@@ -12,11 +12,13 @@
 // Painting is not part of these figures.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <numeric>
 #include <vector>
 
 #include "BenchCorpus.h"
@@ -88,29 +90,14 @@ void BM_WholeDocAction(benchmark::State& AState) {
     cpuTotal += BenchThreadCpuMs() - cpu0;
     AState.SetIterationTime(std::chrono::duration<double>(t1 - t0).count());
     // Steps left for the event loop, each timed.
-    double maxStep = 0, allSteps = 0, maxStepCpu = 0;
-    int over50 = 0;
-    int steps = 0;
-    while (!host.Steps.empty()) {
-      auto step = std::move(host.Steps.front());
-      host.Steps.erase(host.Steps.begin());
-      const double c0 = BenchThreadCpuMs();
-      const auto s0 = TClock::now();
-      step();
-      const double ms = std::chrono::duration<double, std::milli>(TClock::now() - s0).count();
-      const double stepCpu = BenchThreadCpuMs() - c0;
-      maxStepCpu = std::max(maxStepCpu, stepCpu);
-      over50 += stepCpu > 50;
-      maxStep = std::max(maxStep, ms);
-      allSteps += ms;
-      ++steps;
-    }
-    if (steps) {
-      AState.counters["steps"] = steps;
-      AState.counters["max_step_ms"] = maxStep;
-      AState.counters["max_step_cpu_ms"] = maxStepCpu;
-      AState.counters["steps_over_50ms_cpu"] = over50;
-      AState.counters["all_steps_ms"] = allSteps;
+    const BenchStepTimes times = RunBenchSteps(host);
+    if (!times.Wall.empty()) {
+      AState.counters["steps"] = double(times.Wall.size());
+      AState.counters["max_step_ms"] = *std::max_element(times.Wall.begin(), times.Wall.end());
+      AState.counters["max_step_cpu_ms"] = *std::max_element(times.Cpu.begin(), times.Cpu.end());
+      AState.counters["steps_over_50ms_cpu"] =
+          double(std::count_if(times.Cpu.begin(), times.Cpu.end(), [](double ms) { return ms > 50; }));
+      AState.counters["all_steps_ms"] = std::accumulate(times.Wall.begin(), times.Wall.end(), 0.0);
     }
     AState.counters["top"] = view.TopLineScroll();
     AState.counters["bar_max"] = host.Vert.Max;

@@ -611,17 +611,14 @@ bool TParserImpl::ReparseChangedLine() {
   const Integer lineCount = FDoc->LinesCount();
   Integer line;
   if (FSoftStartSchemes) {
-    FWork = FSoftStartSchemes->CloneSchemes();
-    FChain = FSoftStartChain;
+    AdoptWork(FSoftStartSchemes->CloneSchemes(), FSoftStartChain);
     line = changed;
   } else {
     const TParserContext* start = FContextCache.GetContext(changed);
     if (!start) return false;
-    FWork = start->Clone();
-    FChain = start->Chain;
+    WorkFrom(*start);
     line = start->Line;
   }
-  for (auto& item : FWork->Items) item->Serial = ++FSerial;
   FStatFirstParsedLine = line;
   FKeepLine = changed;
   // Every line here lies before the last valid one: no syntax processing, the tree stands.
@@ -661,9 +658,11 @@ bool TParserImpl::ReparseChangedLine() {
   }
 }
 
-void TParserImpl::WorkFrom(const TParserContext& AContext) {
-  FWork = AContext.Clone();
-  FChain = AContext.Chain;
+void TParserImpl::WorkFrom(const TParserContext& AContext) { AdoptWork(AContext.Clone(), AContext.Chain); }
+
+void TParserImpl::AdoptWork(std::unique_ptr<TParserContext> AWork, uint64_t AChain) {
+  FWork = std::move(AWork);
+  FChain = AChain;
   for (auto& item : FWork->Items) item->Serial = ++FSerial;
 }
 
@@ -885,19 +884,15 @@ bool TParserImpl::ReparseInLine(TTokenLine& ALine, Integer ALineIndex, Integer A
   FInLineFine =
       full && ALine.EndTreeOps >= 0 && ALine.TreeLog.size() == static_cast<size_t>(ALine.EndTreeOps);
   if (FInLineFine) {
-    FWork = full->Clone();
-    FChain = fromChain;
+    AdoptWork(full->Clone(), fromChain);
     FCodesAppended = fromAppended;
-    for (auto& item : FWork->Items) item->Serial = ++FSerial;
     FSyntaxOn = true;
     FTreeFrozen = true;
     FTreeTouched = false;
     FLineTreeOpsBase = FTreeOps - fromOps;
     FInLineTreeLog = &ALine.TreeLog;
   } else if (from) {
-    FWork = from->Schemes->CloneSchemes();
-    FChain = fromChain;
-    for (auto& item : FWork->Items) item->Serial = ++FSerial;
+    AdoptWork(from->Schemes->CloneSchemes(), fromChain);
   }
   ALine.CutAt(start);
   ALine.TextHashes.clear();
@@ -944,10 +939,8 @@ bool TParserImpl::ReparseInLine(TTokenLine& ALine, Integer ALineIndex, Integer A
       return false;
     }
     if (restart) {
-      FWork = state->Clone();
-      FChain = chain;
+      AdoptWork(state->Clone(), chain);
       FCodesAppended = appended;
-      for (auto& item : FWork->Items) item->Serial = ++FSerial;
       FTreeTouched = false;
       FInLineFine = false;
       FParseTree.KillFrom(ALineIndex + 1, ALineIndex + 1);

@@ -177,6 +177,8 @@ class TParserImpl {
   void ChainLineEnd();
   // The working context becomes a copy of AContext (fresh serials), with its chain.
   void WorkFrom(const TParserContext& AContext);
+  // AWork becomes the working context (fresh serials), with AChain as its chain.
+  void AdoptWork(std::unique_ptr<TParserContext> AWork, uint64_t AChain);
   // Parses ALine from the working context and chains its end; its tokens are kept in the cache
   // when AKeepTokens and the line is not cached yet (with states saved inside it when it is
   // long).
